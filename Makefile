@@ -1,0 +1,25 @@
+# The two commands of the README. Both install what they need first.
+.PHONY: run test deps build-dev build-asan format
+
+JOBS ?= $(shell nproc)
+
+deps:
+	@bash scripts/install-deps.sh
+
+build-dev: deps
+	@cmake --preset dev >/dev/null
+	@cmake --build --preset dev -j $(JOBS)
+
+build-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+
+run: build-dev
+	@bash scripts/check-display.sh
+	@./build/dev/src/App/lumivox
+
+test: build-asan
+	@ctest --preset asan -j $(JOBS)
+
+format:
+	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i

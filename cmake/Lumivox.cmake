@@ -1,0 +1,13 @@
+# Libraries are globbed so that adding a file never means editing a shared list.
+function(lumivox_library name dir)
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+        ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.h)
+    if(NOT sources)
+        set(stub ${CMAKE_BINARY_DIR}/${name}_empty.cpp)
+        file(WRITE ${stub} "// This library has no sources yet.\n")
+        set(sources ${stub})
+    endif()
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARGN})
+endfunction()

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Lumivox needs.
+# Idempotent: when everything is present it only asks dpkg and returns.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang-format
+  # Qt and the libraries the code links
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 qcoro-qt6-dev libicu-dev nlohmann-json3-dev
+  libx11-dev libxi-dev libxtst-dev libxres-dev libxext-dev libxrandr-dev libxcomposite-dev
+  libatspi2.0-dev libglib2.0-dev libgtk-3-dev
+  libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng
+  apertium transfuse apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita apertium-rus-ukr
+  libcld2-dev libsecret-1-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # the private desktop session of the system tests
+  xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin at-spi2-core
+  gnome-keyring libsecret-tools dunst libnotify-bin trayer xdg-utils
+  # fonts that cover the scripts of the language table
+  fonts-dejavu-core fonts-noto-core fonts-noto-cjk
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,65 @@
+#pragma once
+
+// Pointer and keyboard state of the whole desktop.
+// Points are in Cocoa coordinates: points (not device pixels), origin at the bottom-left corner of
+// the primary screen, y upwards. Modifier flags use the bit values the rest of the program tests.
+
+#include <QPointF>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace Lumivox::Native {
+
+using ModifierFlags = std::uint64_t;
+
+namespace Modifier {
+inline constexpr ModifierFlags capsLock = 0x10000;
+inline constexpr ModifierFlags shift = 0x20000;
+inline constexpr ModifierFlags control = 0x40000;
+inline constexpr ModifierFlags option = 0x80000; // Alt (Mod1)
+inline constexpr ModifierFlags command = 0x100000; // Super (Mod4)
+inline constexpr ModifierFlags numericPad = 0x200000; // Num Lock on
+inline constexpr ModifierFlags help = 0x400000;
+inline constexpr ModifierFlags function = 0x800000;
+} // namespace Modifier
+
+struct InputEvent
+{
+    enum class Type { mouseMoved, flagsChanged };
+    Type type = Type::mouseMoved;
+    ModifierFlags modifierFlags = 0; // for flagsChanged: the flags after the change
+};
+
+/// Stops its monitor when destroyed.
+class InputMonitor
+{
+public:
+    virtual ~InputMonitor() = default;
+};
+
+class Input
+{
+public:
+    virtual ~Input() = default;
+
+    /// The pointer's current location (Cocoa coordinates).
+    virtual QPointF mouseLocation() = 0;
+
+    /// The modifier keys held at this moment, as raw event flags (may carry caps lock, num lock and
+    /// other bits; callers reduce them).
+    virtual ModifierFlags currentEventFlags() = 0;
+
+    /// Seconds since the last key press anywhere on the desktop (a large number when unknown).
+    virtual double secondsSinceLastKeyPress() = 0;
+
+    /// Delivers pointer moves and modifier changes of the whole desktop to `handler` on the main
+    /// thread until the returned monitor is destroyed. Returns nullptr when monitoring is not
+    /// possible (no display, no XInput2, Wayland); the reason is logged.
+    virtual std::unique_ptr<InputMonitor> addMonitor(std::function<void(const InputEvent &)> handler) = 0;
+
+    static std::shared_ptr<Input> makeDefault();
+};
+
+} // namespace Lumivox::Native

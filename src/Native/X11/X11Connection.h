@@ -1,0 +1,47 @@
+#pragma once
+
+// The one way our code reaches the X server. Each thread gets its own Xlib connection (the
+// accessibility worker, the capture executor and the main thread never share one), opened on first
+// use. X errors never end the process: they are logged, and an ErrorTrap lets a caller see whether
+// its own requests failed (a window that vanished mid-query, say).
+//
+// Include <X11/Xlib.h> only in backend .cpp files: its macros (None, Bool, Status…) clash with Qt.
+
+typedef struct _XDisplay Display;
+
+namespace Lumivox::Native::X11 {
+
+/// This thread's connection, or nullptr when no X display is reachable (logged once per thread).
+Display *display();
+
+/// True when an X display can be opened.
+bool isAvailable();
+
+/// True in a Wayland session (WAYLAND_DISPLAY set or XDG_SESSION_TYPE=wayland), where the global
+/// services (pointer, capture, hot keys) are not available to us even through XWayland.
+bool isWaylandSession();
+
+int recordError(Display *display, int code);
+
+/// Collects the X errors of the requests made while it lives, on one connection.
+class ErrorTrap
+{
+public:
+    explicit ErrorTrap(Display *display);
+    ~ErrorTrap();
+    ErrorTrap(const ErrorTrap &) = delete;
+    ErrorTrap &operator=(const ErrorTrap &) = delete;
+
+    /// Round-trips to the server, then tells whether any request since construction failed.
+    bool failed();
+    /// The first error code seen (0 when none).
+    int errorCode() const { return m_errorCode; }
+
+private:
+    friend int recordError(Display *, int code);
+    Display *m_display;
+    ErrorTrap *m_outer;
+    int m_errorCode = 0;
+};
+
+} // namespace Lumivox::Native::X11

@@ -1,0 +1,237 @@
+#include "Shared/Text/TextUtils.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+#include <unicode/utext.h>
+
+#include <memory>
+
+namespace Lumivox::Text {
+
+namespace {
+
+enum class Kind { word, sentence, grapheme };
+
+// Break iterators are costly to create; each thread keeps one of each kind and re-targets it.
+icu::BreakIterator *iterator(Kind kind)
+{
+    thread_local std::unique_ptr<icu::BreakIterator> cache[3];
+    auto &slot = cache[static_cast<int>(kind)];
+    if (!slot) {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Locale &root = icu::Locale::getRoot();
+        switch (kind) {
+        case Kind::word:
+            slot.reset(icu::BreakIterator::createWordInstance(root, status));
+            break;
+        case Kind::sentence:
+            slot.reset(icu::BreakIterator::createSentenceInstance(root, status));
+            break;
+        case Kind::grapheme:
+            slot.reset(icu::BreakIterator::createCharacterInstance(root, status));
+            break;
+        }
+        if (U_FAILURE(status))
+            slot.reset();
+    }
+    return slot.get();
+}
+
+void enumerate(Kind kind, QStringView text, const SegmentVisitor &visit)
+{
+    if (text.isEmpty())
+        return;
+    icu::BreakIterator *it = iterator(kind);
+    if (!it)
+        return;
+    UErrorCode status = U_ZERO_ERROR;
+    UText *ut = utext_openUChars(nullptr, reinterpret_cast<const UChar *>(text.utf16()), text.size(), &status);
+    if (U_FAILURE(status))
+        return;
+    it->setText(ut, status);
+    if (U_FAILURE(status)) {
+        utext_close(ut);
+        return;
+    }
+    int32_t start = it->first();
+    for (int32_t end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
+        Segment segment{start, end - start, it->getRuleStatus()};
+        if (!visit(segment))
+            break;
+    }
+    // Detach the iterator from the caller's buffer before it goes away.
+    UErrorCode ignored = U_ZERO_ERROR;
+    UText *empty = utext_openUChars(nullptr, u"", 0, &ignored);
+    it->setText(empty, ignored);
+    utext_close(ut);
+    utext_close(empty);
+}
+
+char32_t scalarAt(QStringView text, qsizetype &i)
+{
+    const char16_t c = text[i].unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+        const char32_t s = QChar::surrogateToUcs4(c, text[i + 1].unicode());
+        i += 2;
+        return s;
+    }
+    ++i;
+    return c;
+}
+
+QString mapCase(QStringView text, bool lower)
+{
+    if (text.isEmpty())
+        return {};
+    const QString valid = withValidSurrogates(text);
+    const auto *src = reinterpret_cast<const UChar *>(valid.utf16());
+    QString out(valid.size(), Qt::Uninitialized);
+    for (;;) {
+        UErrorCode status = U_ZERO_ERROR;
+        auto *dst = reinterpret_cast<UChar *>(out.data());
+        const int32_t n = lower ? u_strToLower(dst, out.size(), src, valid.size(), "", &status)
+                                : u_strToUpper(dst, out.size(), src, valid.size(), "", &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            out.resize(n);
+            continue;
+        }
+        if (U_FAILURE(status))
+            return valid;
+        out.resize(n);
+        return out;
+    }
+}
+
+} // namespace
+
+bool isWhitespaceOrNewline(char32_t c)
+{
+    return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE) || c == 0x85 || c == 0x2028
+        || c == 0x2029;
+}
+
+QString trimmed(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end) {
+        qsizetype i = begin;
+        const char32_t c = scalarAt(text, i);
+        if (!isWhitespaceOrNewline(c))
+            break;
+        begin = i;
+    }
+    while (end > begin) {
+        qsizetype start = end - 1;
+        if (start > begin && QChar::isLowSurrogate(text[start].unicode())
+            && QChar::isHighSurrogate(text[start - 1].unicode()))
+            --start;
+        qsizetype i = start;
+        const char32_t c = scalarAt(text, i);
+        if (!isWhitespaceOrNewline(c))
+            break;
+        end = start;
+    }
+    return text.mid(begin, end - begin).toString();
+}
+
+QString lowercased(QStringView text) { return mapCase(text, true); }
+QString uppercased(QStringView text) { return mapCase(text, false); }
+
+bool isWordLike(const Segment &segment) { return segment.ruleStatus >= UBRK_WORD_NONE_LIMIT; }
+
+void enumerateWords(QStringView text, const SegmentVisitor &visit) { enumerate(Kind::word, text, visit); }
+void enumerateSentences(QStringView text, const SegmentVisitor &visit) { enumerate(Kind::sentence, text, visit); }
+void enumerateGraphemes(QStringView text, const SegmentVisitor &visit) { enumerate(Kind::grapheme, text, visit); }
+
+std::vector<Segment> words(QStringView text)
+{
+    std::vector<Segment> out;
+    enumerateWords(text, [&](const Segment &s) {
+        if (isWordLike(s))
+            out.push_back(s);
+        return true;
+    });
+    return out;
+}
+
+std::vector<Segment> sentences(QStringView text)
+{
+    std::vector<Segment> out;
+    enumerateSentences(text, [&](const Segment &s) {
+        out.push_back(s);
+        return true;
+    });
+    return out;
+}
+
+qsizetype graphemeCount(QStringView text)
+{
+    qsizetype n = 0;
+    enumerateGraphemes(text, [&](const Segment &) {
+        ++n;
+        return true;
+    });
+    return n;
+}
+
+QString graphemePrefix(QStringView text, qsizetype count)
+{
+    if (count <= 0)
+        return {};
+    qsizetype end = 0;
+    qsizetype n = 0;
+    enumerateGraphemes(text, [&](const Segment &s) {
+        end = s.end();
+        return ++n < count;
+    });
+    return text.left(end).toString();
+}
+
+qsizetype utf16Offset(QStringView text, qsizetype codePointOffset)
+{
+    qsizetype i = 0;
+    for (qsizetype cp = 0; cp < codePointOffset && i < text.size(); ++cp)
+        scalarAt(text, i);
+    return i;
+}
+
+qsizetype codePointOffset(QStringView text, qsizetype utf16Offset)
+{
+    qsizetype i = 0;
+    qsizetype cp = 0;
+    const qsizetype limit = std::min(utf16Offset, text.size());
+    while (i < limit) {
+        scalarAt(text, i);
+        ++cp;
+    }
+    return cp;
+}
+
+QString withValidSurrogates(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            out.append(text[i]);
+            out.append(text[i + 1]);
+            ++i;
+        } else if (QChar::isSurrogate(c)) {
+            out.append(QChar(QChar::ReplacementCharacter));
+        } else {
+            out.append(text[i]);
+        }
+    }
+    return out;
+}
+
+void forEachScalar(QStringView text, const std::function<void(char32_t)> &visit)
+{
+    for (qsizetype i = 0; i < text.size();)
+        visit(scalarAt(text, i));
+}
+
+} // namespace Lumivox::Text

@@ -1,0 +1,64 @@
+#pragma once
+
+// UTF-16 text helpers over ICU. Every offset here is a UTF-16 code-unit offset into the QString,
+// which is the unit the rest of the program exchanges text positions in.
+
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+#include <vector>
+
+namespace Lumivox::Text {
+
+/// Unicode White_Space or a line/paragraph separator (the "whitespace and newlines" set).
+bool isWhitespaceOrNewline(char32_t c);
+
+/// Removes leading and trailing white space and newlines.
+QString trimmed(QStringView text);
+
+/// Locale-free (root) full case mapping, so "I" never becomes a dotless "ı".
+QString lowercased(QStringView text);
+QString uppercased(QStringView text);
+
+/// One segment found by a break iterator. `ruleStatus` is ICU's rule status of the boundary at
+/// the segment's end (for words: none, number, letter, kana or ideograph).
+struct Segment
+{
+    qsizetype start = 0;
+    qsizetype length = 0;
+    int ruleStatus = 0;
+    qsizetype end() const { return start + length; }
+    bool operator==(const Segment &) const = default;
+};
+
+/// True for a word segment that holds letters, numbers, kana or ideographs (not spaces or punctuation).
+bool isWordLike(const Segment &segment);
+
+/// The visitor returns false to stop the walk early.
+using SegmentVisitor = std::function<bool(const Segment &)>;
+
+void enumerateWords(QStringView text, const SegmentVisitor &visit);
+void enumerateSentences(QStringView text, const SegmentVisitor &visit);
+void enumerateGraphemes(QStringView text, const SegmentVisitor &visit);
+
+/// All word-like segments (spaces and punctuation left out).
+std::vector<Segment> words(QStringView text);
+std::vector<Segment> sentences(QStringView text);
+
+qsizetype graphemeCount(QStringView text);
+/// The first `count` user-perceived characters of the text.
+QString graphemePrefix(QStringView text, qsizetype count);
+
+/// Converts between code-point offsets (as the accessibility bus counts) and UTF-16 offsets.
+/// Out-of-range inputs clamp to the text's end; an unpaired surrogate counts as one code point.
+qsizetype utf16Offset(QStringView text, qsizetype codePointOffset);
+qsizetype codePointOffset(QStringView text, qsizetype utf16Offset);
+
+/// Replaces unpaired surrogates with U+FFFD so that ICU and other libraries see valid UTF-16.
+QString withValidSurrogates(QStringView text);
+
+/// Calls the visitor with each Unicode scalar (unpaired surrogates are passed as they are).
+void forEachScalar(QStringView text, const std::function<void(char32_t)> &visit);
+
+} // namespace Lumivox::Text

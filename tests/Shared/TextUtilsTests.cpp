@@ -1,0 +1,64 @@
+#include "Shared/Text/TextUtils.h"
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox::Text;
+
+TEST(TextUtils, TrimsUnicodeWhitespaceAndNewlines)
+{
+    EXPECT_EQ(trimmed(u"\u00a0\t word \n\u2028"), QStringLiteral("word"));
+    EXPECT_EQ(trimmed(u" \n "), QString());
+    EXPECT_EQ(trimmed(u"a b"), QStringLiteral("a b"));
+    // An emoji at either end is kept whole (no surrogate is split off).
+    EXPECT_EQ(trimmed(u" \U0001F600x\U0001F600 "), QString::fromUtf16(u"\U0001F600x\U0001F600"));
+}
+
+TEST(TextUtils, CaseMappingIsLocaleFree)
+{
+    EXPECT_EQ(lowercased(u"ISTANBUL Ärger"), QStringLiteral("istanbul ärger"));
+    EXPECT_EQ(uppercased(u"straße"), QStringLiteral("STRASSE"));
+    // An unpaired surrogate does not break the mapping.
+    const QString broken = QStringLiteral("AB") + QChar(0xD800);
+    EXPECT_EQ(lowercased(broken), QStringLiteral("ab") + QChar(QChar::ReplacementCharacter));
+}
+
+TEST(TextUtils, WordsCarryUtf16RangesAndSkipPunctuation)
+{
+    const QString text = QString::fromUtf16(u"\U0001F600 Hello, world 42!");
+    const auto found = words(text);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(text.mid(found[0].start, found[0].length), QStringLiteral("Hello"));
+    EXPECT_EQ(found[0].start, 3); // the emoji is two code units plus a space
+    EXPECT_EQ(text.mid(found[2].start, found[2].length), QStringLiteral("42"));
+}
+
+TEST(TextUtils, SentencesAndGraphemes)
+{
+    const auto s = sentences(u"One two. Three four? Five");
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[1].start, 9);
+    // "e" + combining acute, a family emoji, then "x": three user-perceived characters.
+    const QString text = QString::fromUtf16(u"e\u0301\U0001F468\u200D\U0001F469\u200D\U0001F467x");
+    EXPECT_EQ(graphemeCount(text), 3);
+    EXPECT_EQ(graphemePrefix(text, 2), text.left(text.size() - 1));
+    EXPECT_EQ(graphemePrefix(text, 0), QString());
+}
+
+TEST(TextUtils, CodePointAndUtf16OffsetsRoundTrip)
+{
+    const QString text = QString::fromUtf16(u"a\U0001F600b\U0001F600c");
+    EXPECT_EQ(utf16Offset(text, 2), 3);  // after "a" and the emoji
+    EXPECT_EQ(codePointOffset(text, 3), 2);
+    EXPECT_EQ(utf16Offset(text, 99), text.size());
+    for (qsizetype cp = 0; cp <= 5; ++cp)
+        EXPECT_EQ(codePointOffset(text, utf16Offset(text, cp)), cp);
+}
+
+TEST(TextUtils, EmptyAndBrokenTextAreHarmless)
+{
+    EXPECT_TRUE(words(u"").empty());
+    EXPECT_EQ(graphemeCount(u""), 0);
+    const QString lone = QString(QChar(0xDC00)) + QStringLiteral(" word");
+    EXPECT_EQ(words(lone).size(), 1u);
+    EXPECT_EQ(withValidSurrogates(lone).at(0), QChar(QChar::ReplacementCharacter));
+}

@@ -1,0 +1,13 @@
+// The main of every test program: a QApplication (offscreen for unit tests, the private session's
+// display for system tests) so that coroutines, timers and widgets have an event loop.
+
+#include <QApplication>
+
+#include <gmock/gmock.h>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleMock(&argc, argv);
+    return RUN_ALL_TESTS();
+}
