@@ -21,8 +21,7 @@ public:
 
     constexpr TriggerMode(Value value = option)
         : m_value(value)
-    {
-    }
+    { }
 
     /// Exact, case-sensitive match of a raw value.
     static std::optional<TriggerMode> fromRawValue(const QString &raw);

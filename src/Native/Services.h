@@ -67,8 +67,7 @@ class ScopedOverride
 public:
     explicit ScopedOverride(std::shared_ptr<I> replacement)
         : m_previous(services().exchange<I>(std::move(replacement)))
-    {
-    }
+    { }
     ~ScopedOverride() { services().exchange<I>(std::move(m_previous)); }
     ScopedOverride(const ScopedOverride &) = delete;
     ScopedOverride &operator=(const ScopedOverride &) = delete;
