@@ -62,3 +62,10 @@ TEST(TextUtils, EmptyAndBrokenTextAreHarmless)
     EXPECT_EQ(words(lone).size(), 1u);
     EXPECT_EQ(withValidSurrogates(lone).at(0), QChar(QChar::ReplacementCharacter));
 }
+
+TEST(TextUtils, HtmlUnescapeDecodesOneLevelOnly)
+{
+    EXPECT_EQ(htmlUnescaped(u"&quot;a&quot; &#39;b&apos; &lt;i&gt; x&amp;y"), QStringLiteral("\"a\" 'b' <i> x&y"));
+    EXPECT_EQ(htmlUnescaped(u"&amp;quot; &amp;lt;"), QStringLiteral("&quot; &lt;"));
+    EXPECT_EQ(htmlUnescaped(u"&eacute;&#233;"), QStringLiteral("&eacute;&#233;"));
+}

@@ -228,6 +228,18 @@ QString withValidSurrogates(QStringView text)
     return out;
 }
 
+QString htmlUnescaped(QStringView text)
+{
+    QString out = text.toString();
+    out.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    out.replace(QLatin1String("&#39;"), QLatin1String("'"));
+    out.replace(QLatin1String("&apos;"), QLatin1String("'"));
+    out.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    out.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    out.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return out;
+}
+
 void forEachScalar(QStringView text, const std::function<void(char32_t)> &visit)
 {
     for (qsizetype i = 0; i < text.size();)

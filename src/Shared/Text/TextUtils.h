@@ -58,6 +58,10 @@ qsizetype codePointOffset(QStringView text, qsizetype utf16Offset);
 /// Replaces unpaired surrogates with U+FFFD so that ICU and other libraries see valid UTF-16.
 QString withValidSurrogates(QStringView text);
 
+/// Decodes one level of the six HTML entities translation services put into plain text, in a fixed
+/// order with "&amp;" last, so "&amp;lt;" becomes "&lt;" and is not decoded further.
+QString htmlUnescaped(QStringView text);
+
 /// Calls the visitor with each Unicode scalar (unpaired surrogates are passed as they are).
 void forEachScalar(QStringView text, const std::function<void(char32_t)> &visit);
 
