@@ -1,0 +1,558 @@
+#include "Native/Language/ApertiumTagger.h"
+
+#include <QLoggingCategory>
+
+#include <unicode/uchar.h>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcLanguage, "app.lumivox.Language")
+
+namespace Lumivox::Native {
+
+namespace {
+
+// Context read on each side of a short range: the tagger's decisions depend on a few neighbouring
+// words only, and a hovered word's element text can be a whole document.
+constexpr qsizetype contextMargin = 500;
+// Longest text sent in one request. The pipeline answers only after it has read the whole request,
+// and a reply is about five times the size of its text, so a large request would fill the socket in
+// both directions and stall until the time-out.
+constexpr qsizetype chunkLength = 4000;
+
+struct Part
+{
+    QString lemma;
+    QStringList tags;
+};
+
+struct Unit
+{
+    QString surface;
+    std::vector<Part> parts; // empty: a word Apertium does not know
+};
+
+struct Reading
+{
+    TaggedWord word;
+    bool surname = false; // joins a neighbouring given name into a personal name
+};
+
+bool isMark(char32_t c)
+{
+    const auto type = u_charType(static_cast<UChar32>(c));
+    return type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK || type == U_COMBINING_SPACING_MARK;
+}
+
+char32_t scalarAt(QStringView text, qsizetype i, qsizetype *width = nullptr)
+{
+    const char16_t c = text[i].unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+        if (width)
+            *width = 2;
+        return QChar::surrogateToUcs4(c, text[i + 1].unicode());
+    }
+    if (width)
+        *width = 1;
+    return c;
+}
+
+bool hasLetterOrDigit(QStringView text)
+{
+    for (qsizetype i = 0, w = 1; i < text.size(); i += w) {
+        if (u_isalnum(static_cast<UChar32>(scalarAt(text, i, &w))))
+            return true;
+    }
+    return false;
+}
+
+// Apertium's escape: a backslash makes the next character literal.
+std::vector<Unit> parseUnits(QStringView reply)
+{
+    std::vector<Unit> units;
+    qsizetype i = 0;
+    const qsizetype n = reply.size();
+    while (i < n) {
+        const QChar c = reply[i];
+        if (c == QLatin1Char('\\')) {
+            i += 2;
+            continue;
+        }
+        if (c != QLatin1Char('^')) {
+            ++i;
+            continue;
+        }
+        // One unit: ^surface/analysis$
+        ++i;
+        QString surface;
+        QString analysis;
+        QString *field = &surface;
+        bool closed = false;
+        // Keeps escapes in the analysis, so that its separators can still be told from literals.
+        while (i < n) {
+            const QChar d = reply[i];
+            if (d == QLatin1Char('\\') && i + 1 < n) {
+                if (field == &analysis)
+                    field->append(d);
+                field->append(reply[i + 1]);
+                i += 2;
+                continue;
+            }
+            ++i;
+            if (d == QLatin1Char('$')) {
+                closed = true;
+                break;
+            }
+            if (d == QLatin1Char('/') && field == &surface) {
+                field = &analysis;
+                continue;
+            }
+            field->append(d);
+        }
+        if (!closed || surface.isEmpty())
+            continue;
+        Unit unit;
+        unit.surface = surface;
+        if (!analysis.startsWith(QLatin1Char('*'))) {
+            // "do<vbdo><pres>+not<adv>": a '+' right after a tag starts the next joined word.
+            Part part;
+            bool inTag = false;
+            bool inQueue = false;
+            QString tag;
+            for (qsizetype k = 0; k < analysis.size(); ++k) {
+                const QChar a = analysis[k];
+                if (a == QLatin1Char('\\') && k + 1 < analysis.size()) {
+                    if (!inQueue)
+                        (inTag ? tag : part.lemma).append(analysis[k + 1]);
+                    ++k;
+                    continue;
+                }
+                if (inTag) {
+                    if (a == QLatin1Char('>')) {
+                        part.tags.append(tag);
+                        tag.clear();
+                        inTag = false;
+                    } else {
+                        tag.append(a);
+                    }
+                } else if (a == QLatin1Char('<')) {
+                    inTag = true;
+                } else if (a == QLatin1Char('+') && !part.tags.isEmpty()) {
+                    unit.parts.push_back(std::move(part));
+                    part = Part();
+                    inQueue = false;
+                } else if (a == QLatin1Char('#')) {
+                    inQueue = true; // the rest of a multi-word lemma; our words are tagged one by one
+                } else if (!inQueue && part.tags.isEmpty()) {
+                    part.lemma.append(a);
+                }
+            }
+            if (!part.lemma.isEmpty() || !part.tags.isEmpty())
+                unit.parts.push_back(std::move(part));
+        }
+        units.push_back(std::move(unit));
+    }
+    return units;
+}
+
+bool isIgnorable(QChar c)
+{
+    return !c.isSurrogate() && u_hasBinaryProperty(c.unicode(), UCHAR_DEFAULT_IGNORABLE_CODE_POINT);
+}
+
+// Finds `surface` in `text` from `from` on. The analyser drops characters it ignores (a soft hyphen
+// inside a word), so those may stand between the surface's characters in the text. `positions`
+// receives the text index of each surface index, plus the end.
+bool align(QStringView text, QStringView surface, qsizetype from, std::vector<qsizetype> &positions)
+{
+    for (qsizetype s = from; s < text.size(); ++s) {
+        if (text[s] != surface[0])
+            continue;
+        positions.clear();
+        qsizetype t = s;
+        bool matched = true;
+        for (qsizetype k = 0; k < surface.size(); ++k) {
+            while (k > 0 && t < text.size() && text[t] != surface[k] && isIgnorable(text[t]))
+                ++t;
+            if (t >= text.size() || text[t] != surface[k]) {
+                matched = false;
+                break;
+            }
+            positions.push_back(t++);
+        }
+        if (!matched)
+            continue;
+        // A combining mark the analyser left outside the word still belongs to its last letter.
+        qsizetype w = 1;
+        while (t < text.size() && isMark(scalarAt(text, t, &w)))
+            t += w;
+        positions.push_back(t);
+        return true;
+    }
+    return false;
+}
+
+bool isPunctuationTag(const QString &tag)
+{
+    static const QStringList tags {QStringLiteral("sent"), QStringLiteral("cm"),     QStringLiteral("lpar"),
+                                   QStringLiteral("rpar"), QStringLiteral("lquest"), QStringLiteral("guio"),
+                                   QStringLiteral("apos"), QStringLiteral("lquot"),  QStringLiteral("rquot"),
+                                   QStringLiteral("quot")};
+    return tags.contains(tag);
+}
+
+QString lexicalClass(const QStringList &tags)
+{
+    const QString &first = tags.front();
+    auto is = [&](const char *name) { return first == QLatin1String(name); };
+    if (is("n") || is("np"))
+        return QStringLiteral("Noun");
+    if (is("adj"))
+        return QStringLiteral("Adjective");
+    if (is("adv") || is("preadv"))
+        return QStringLiteral("Adverb");
+    if (is("vblex") || is("vbser") || is("vbhaver") || is("vbdo") || is("vbmod") || is("vaux"))
+        return QStringLiteral("Verb");
+    if (is("det") || is("predet"))
+        return QStringLiteral("Determiner");
+    if (is("prn"))
+        return QStringLiteral("Pronoun");
+    if (is("rel")) {
+        if (tags.contains(QStringLiteral("aa")))
+            return QStringLiteral("Determiner");
+        if (tags.contains(QStringLiteral("adv")))
+            return QStringLiteral("Adverb");
+        return QStringLiteral("Pronoun");
+    }
+    if (is("pr"))
+        return QStringLiteral("Preposition");
+    if (is("cnjcoo") || is("cnjsub") || is("cnjadv"))
+        return QStringLiteral("Conjunction");
+    if (is("num"))
+        return QStringLiteral("Number");
+    if (is("ij"))
+        return QStringLiteral("Interjection");
+    if (is("gen"))
+        return QStringLiteral("Particle");
+    return QStringLiteral("OtherWord");
+}
+
+// Apertium gives every personal pronoun the lemma "prpers"; the dictionary form follows from its
+// person, gender and number.
+QString personalPronoun(const QStringList &tags, QStringView surface)
+{
+    const bool plural = tags.contains(QStringLiteral("pl"));
+    if (tags.contains(QStringLiteral("p1")))
+        return plural ? QStringLiteral("we") : QStringLiteral("I");
+    if (tags.contains(QStringLiteral("p2")))
+        return QStringLiteral("you");
+    if (tags.contains(QStringLiteral("p3"))) {
+        if (plural)
+            return QStringLiteral("they");
+        if (tags.contains(QStringLiteral("m")))
+            return QStringLiteral("he");
+        if (tags.contains(QStringLiteral("f")))
+            return QStringLiteral("she");
+        if (tags.contains(QStringLiteral("nt")))
+            return QStringLiteral("it");
+    }
+    return surface.toString().toLower();
+}
+
+// Where a joined unit splits into two words, as an index into its surface; absent when it stays whole.
+std::optional<qsizetype> splitPoint(const QString &surface, const std::vector<Part> &parts)
+{
+    if (parts.size() != 2)
+        return std::nullopt;
+    const qsizetype n = surface.size();
+    auto isApostrophe = [](QChar c) { return c == QLatin1Char('\'') || c == QChar(0x2019); };
+    if (parts[1].lemma.compare(QLatin1String("not"), Qt::CaseInsensitive) == 0) {
+        if (n > 3 && isApostrophe(surface[n - 2]) && surface[n - 3].toLower() == QLatin1Char('n')
+            && surface[n - 1].toLower() == QLatin1Char('t')) {
+            // "can't" keeps "can" whole ("can" + "'t"); elsewhere the n belongs to the negation
+            // ("do" + "n't", "wo" + "n't").
+            if (surface.left(n - 2).compare(parts[0].lemma, Qt::CaseInsensitive) == 0)
+                return n - 2;
+            return n - 3;
+        }
+        if (n > 3 && surface.right(3).compare(QLatin1String("not"), Qt::CaseInsensitive) == 0)
+            return n - 3; // "cannot"
+        return std::nullopt;
+    }
+    for (qsizetype i = n - 1; i > 0; --i) {
+        if (isApostrophe(surface[i]))
+            return i; // "we'll" -> "we" + "'ll"
+    }
+    return std::nullopt;
+}
+
+TaggedWord describe(const Part &part, QStringView surface, TextRange range, bool *surname)
+{
+    TaggedWord word;
+    word.range = range;
+    if (part.tags.isEmpty())
+        return word;
+    word.lexicalClass = lexicalClass(part.tags);
+    const QString &first = part.tags.front();
+    if (first == QLatin1String("prn") && part.lemma.compare(QLatin1String("prpers"), Qt::CaseInsensitive) == 0) {
+        word.lemma = personalPronoun(part.tags, surface);
+    } else if (first == QLatin1String("np")) {
+        word.lemma = part.lemma; // a name keeps its capitals
+        const QString kind = part.tags.size() > 1 ? part.tags[1] : QString();
+        if (kind == QLatin1String("ant"))
+            word.nameType = QStringLiteral("PersonalName");
+        else if (kind == QLatin1String("loc"))
+            word.nameType = QStringLiteral("PlaceName");
+        else if (kind == QLatin1String("org"))
+            word.nameType = QStringLiteral("OrganizationName");
+        else if (kind == QLatin1String("cog") && surname)
+            *surname = true;
+    } else if (!part.lemma.isEmpty()) {
+        // Apertium copies the surface's capitals into the lemma ("The", "DON'T"); dictionary forms
+        // are lower case.
+        word.lemma = part.lemma.toLower();
+    }
+    return word;
+}
+
+std::vector<Reading> read(QStringView reply, QStringView text)
+{
+    std::vector<Reading> readings;
+    std::vector<qsizetype> positions;
+    qsizetype cursor = 0;
+    for (const Unit &unit : parseUnits(reply)) {
+        if (!align(text, unit.surface, cursor, positions))
+            continue;
+        cursor = positions.back();
+        const TextRange whole {positions.front(), positions.back() - positions.front()};
+        if (!hasLetterOrDigit(unit.surface))
+            continue;
+        if (!unit.parts.empty() && isPunctuationTag(unit.parts.front().tags.value(0)))
+            continue;
+        if (unit.parts.empty()) {
+            readings.push_back({TaggedWord {whole, std::nullopt, std::nullopt, std::nullopt}, false});
+            continue;
+        }
+        if (const auto split = splitPoint(unit.surface, unit.parts)) {
+            const qsizetype middle = positions[*split];
+            const TextRange left {whole.start, middle - whole.start};
+            const TextRange right {middle, whole.end() - middle};
+            readings.push_back({describe(unit.parts[0], unit.surface.left(*split), left, nullptr), false});
+            readings.push_back({describe(unit.parts[1], unit.surface.mid(*split), right, nullptr), false});
+            continue;
+        }
+        Reading reading;
+        reading.word = describe(unit.parts.front(), unit.surface, whole, &reading.surname);
+        readings.push_back(std::move(reading));
+    }
+    return readings;
+}
+
+bool isNameGap(QStringView gap)
+{
+    if (gap.isEmpty())
+        return false;
+    for (QChar c : gap) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || !c.isSpace())
+            return false;
+    }
+    return true;
+}
+
+// A given name and the surnames beside it form one personal name ("Mary Smith"). A surname alone
+// is no evidence of a person ("Apple" is a surname to Apertium too).
+std::vector<TaggedWord> markNames(std::vector<Reading> readings, QStringView text, bool joinNames)
+{
+    std::vector<TaggedWord> out;
+    out.reserve(readings.size());
+    auto isPart = [](const Reading &r) { return r.surname || r.word.nameType == QLatin1String("PersonalName"); };
+    for (size_t i = 0; i < readings.size();) {
+        if (!isPart(readings[i])) {
+            out.push_back(std::move(readings[i].word));
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        while (j < readings.size() && isPart(readings[j])) {
+            const qsizetype gapStart = readings[j - 1].word.range.end();
+            if (!isNameGap(text.mid(gapStart, readings[j].word.range.start - gapStart)))
+                break;
+            ++j;
+        }
+        const bool hasGivenName = std::any_of(readings.begin() + i, readings.begin() + j, [](const Reading &r) {
+            return r.word.nameType == QLatin1String("PersonalName");
+        });
+        if (hasGivenName && joinNames && j - i > 1) {
+            const qsizetype start = readings[i].word.range.start;
+            const qsizetype end = readings[j - 1].word.range.end();
+            TaggedWord joined;
+            joined.range = {start, end - start};
+            joined.lexicalClass = QStringLiteral("Noun");
+            joined.lemma = text.mid(start, end - start).toString();
+            joined.nameType = QStringLiteral("PersonalName");
+            out.push_back(std::move(joined));
+        } else {
+            for (size_t k = i; k < j; ++k) {
+                if (hasGivenName)
+                    readings[k].word.nameType = QStringLiteral("PersonalName");
+                out.push_back(std::move(readings[k].word));
+            }
+        }
+        i = j;
+    }
+    return out;
+}
+
+// Apertium reads two words with one space between as a possible multi-word unit ("at least",
+// "give up smoking") and returns them as one. Two spaces keep every word its own unit.
+QString separatedWords(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 4);
+    for (QChar c : text) {
+        out.append(c);
+        if (c == QLatin1Char(' '))
+            out.append(c);
+    }
+    return out;
+}
+
+// Same length as the input, so offsets carry over: ICU and Apertium need valid UTF-16, and a NUL
+// would end the request.
+QString sanitized(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            out.append(text[i]);
+            out.append(text[++i]);
+        } else if (QChar::isSurrogate(c)) {
+            out.append(QChar(QChar::ReplacementCharacter));
+        } else if (c == 0) {
+            out.append(QLatin1Char(' '));
+        } else {
+            out.append(text[i]);
+        }
+    }
+    return out;
+}
+
+bool isBreak(QChar c)
+{
+    return c.isSpace();
+}
+
+qsizetype safeCut(QStringView text, qsizetype at)
+{
+    if (at > 0 && at < text.size() && text[at - 1].isHighSurrogate() && text[at].isLowSurrogate())
+        return at - 1;
+    return at;
+}
+
+// The part of the text read for `range`: a margin of words on each side, ending at white space.
+TextRange contextWindow(QStringView text, TextRange range)
+{
+    qsizetype start = 0;
+    if (range.start > contextMargin) {
+        start = range.start - contextMargin;
+        const qsizetype floor = std::max<qsizetype>(0, start - contextMargin);
+        while (start > floor && !isBreak(text[start - 1]))
+            --start;
+        start = safeCut(text, start);
+    }
+    qsizetype end = text.size();
+    if (text.size() - range.end() > contextMargin) {
+        end = range.end() + contextMargin;
+        const qsizetype ceiling = std::min(text.size(), end + contextMargin);
+        while (end < ceiling && !isBreak(text[end]))
+            ++end;
+        end = safeCut(text, end);
+    }
+    return {start, end - start};
+}
+
+std::vector<TextRange> chunks(QStringView text, TextRange window)
+{
+    std::vector<TextRange> out;
+    qsizetype start = window.start;
+    while (start < window.end()) {
+        qsizetype end = window.end();
+        if (end - start > chunkLength) {
+            end = start + chunkLength;
+            qsizetype cut = end;
+            while (cut > start + chunkLength / 2 && !isBreak(text[cut - 1]))
+                --cut;
+            end = cut > start + chunkLength / 2 ? cut : safeCut(text, end);
+            if (end <= start)
+                end = start + chunkLength;
+        }
+        out.push_back({start, end - start});
+        start = end;
+    }
+    return out;
+}
+
+} // namespace
+
+ApertiumTagger::ApertiumTagger(QString script, std::chrono::milliseconds timeout)
+    : m_pipeline(QStringLiteral("tagger"), std::move(script), {}, timeout)
+{ }
+
+QString ApertiumTagger::defaultScript()
+{
+    return QStringLiteral("lt-proc -z /usr/share/apertium/apertium-eng-spa/eng-spa.automorf.bin"
+                          " | apertium-tagger -z -g -p /usr/share/apertium/apertium-eng-spa/eng-spa.prob");
+}
+
+pid_t ApertiumTagger::processGroup()
+{
+    return m_pipeline.processGroup();
+}
+
+std::vector<TaggedWord> ApertiumTagger::readReply(QStringView reply, QStringView text, TaggerOptions options)
+{
+    return markNames(read(reply, text), text, options.joinNames);
+}
+
+std::vector<TaggedWord> ApertiumTagger::words(QStringView text, TextRange range, TaggerOptions options)
+{
+    range.start = std::clamp<qsizetype>(range.start, 0, text.size());
+    range.length = std::clamp<qsizetype>(range.length, 0, text.size() - range.start);
+    if (range.length == 0)
+        return {};
+
+    const QString clean = sanitized(text);
+    std::vector<Reading> readings;
+    for (const TextRange &chunk : chunks(clean, contextWindow(clean, range))) {
+        const QStringView part = QStringView(clean).mid(chunk.start, chunk.length);
+        if (!hasLetterOrDigit(part))
+            continue;
+        const auto reply = m_pipeline.request(Apertium::escape(separatedWords(part)));
+        if (!reply) {
+            // The pipeline is stopped and starts afresh on the next call; what was read so far stands.
+            qCWarning(lcLanguage) << "the tagger did not answer; giving" << readings.size() << "words";
+            break;
+        }
+        for (Reading &reading : read(*reply, part)) {
+            reading.word.range.start += chunk.start;
+            readings.push_back(std::move(reading));
+        }
+    }
+
+    std::vector<TaggedWord> all = markNames(std::move(readings), clean, options.joinNames);
+    std::vector<TaggedWord> out;
+    for (TaggedWord &word : all) {
+        if (word.range.start < range.end() && range.start < word.range.end())
+            out.push_back(std::move(word));
+    }
+    return out;
+}
+
+std::shared_ptr<Tagger> Tagger::makeDefault()
+{
+    return std::make_shared<ApertiumTagger>();
+}
+
+} // namespace Lumivox::Native
