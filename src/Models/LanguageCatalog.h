@@ -1,0 +1,38 @@
+#pragma once
+
+// The program's one list of target languages, and the look-ups that turn codes from settings and from
+// language detection into rows, on-device codes and an on-device yes or no. Fixed data: every member
+// is built once, thread-safely, on first use.
+
+#include "Models/Language.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace Lumivox::LanguageCatalog {
+
+/// The 54 rows, alphabetical by English name. Never empty: callers that need a fallback take the first.
+const std::vector<Language> &allLanguages();
+/// ar, zh-CN, en, fr, de, hi, ja, si, es, ta, in that order.
+const std::vector<Language> &popularLanguages();
+/// Every row that is not popular, sorted by name in the current locale.
+const std::vector<Language> &otherLanguages();
+/// The lower-case codes that on-device translation handles.
+const std::set<QString> &appleSupportedLanguageCodes();
+
+/// The row of a code from settings: lower-cased and trimmed; a bare "zh" means Chinese (Simplified).
+std::optional<Language> language(QStringView code);
+
+/// The on-device code of a code from language detection: lower-cased, not trimmed; Chinese scripts map
+/// to their regions. A code with a region or script part that is not in the set gives none.
+std::optional<QString> appleCode(QStringView detectedCode);
+
+/// Whether the pair is two different on-device codes, compared lower-cased as written ("zh" and
+/// "zh-cn" count as two languages).
+bool translatesOnDevice(QStringView from, QStringView to);
+
+} // namespace Lumivox::LanguageCatalog

@@ -1,0 +1,462 @@
+#include "Native/Translation/ApertiumTranslator.h"
+
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <set>
+
+Q_LOGGING_CATEGORY(lcTranslation, "app.lumivox.Translation")
+
+namespace Lumivox::Native {
+
+namespace ApertiumTranslation {
+
+namespace {
+
+// Three-letter forms of the table's on-device codes, as newer Apertium pairs name their modes.
+const std::map<QString, QString> &threeLetterCodes()
+{
+    static const std::map<QString, QString> codes {
+        {QStringLiteral("ar"), QStringLiteral("ara")}, {QStringLiteral("de"), QStringLiteral("deu")},
+        {QStringLiteral("en"), QStringLiteral("eng")}, {QStringLiteral("es"), QStringLiteral("spa")},
+        {QStringLiteral("fr"), QStringLiteral("fra")}, {QStringLiteral("hi"), QStringLiteral("hin")},
+        {QStringLiteral("id"), QStringLiteral("ind")}, {QStringLiteral("it"), QStringLiteral("ita")},
+        {QStringLiteral("ja"), QStringLiteral("jpn")}, {QStringLiteral("ko"), QStringLiteral("kor")},
+        {QStringLiteral("nl"), QStringLiteral("nld")}, {QStringLiteral("pl"), QStringLiteral("pol")},
+        {QStringLiteral("pt"), QStringLiteral("por")}, {QStringLiteral("ru"), QStringLiteral("rus")},
+        {QStringLiteral("th"), QStringLiteral("tha")}, {QStringLiteral("tr"), QStringLiteral("tur")},
+        {QStringLiteral("uk"), QStringLiteral("ukr")}, {QStringLiteral("vi"), QStringLiteral("vie")},
+    };
+    return codes;
+}
+
+// The pairs between on-device languages that Debian packages for Apertium: such a pair is offered
+// even when its package is not installed.
+const std::set<QString> &knownPairs()
+{
+    static const std::set<QString> pairs {
+        QStringLiteral("en-es"), QStringLiteral("es-en"), QStringLiteral("fr-es"), QStringLiteral("es-fr"),
+        QStringLiteral("es-pt"), QStringLiteral("pt-es"), QStringLiteral("es-it"), QStringLiteral("it-es"),
+        QStringLiteral("ru-uk"), QStringLiteral("uk-ru"),
+    };
+    return pairs;
+}
+
+bool isPlainCode(const QString &code)
+{
+    if (code.size() < 2 || code.size() > 3)
+        return false;
+    return std::all_of(code.begin(), code.end(), [](QChar c) { return c >= u'a' && c <= u'z'; });
+}
+
+char32_t codePointAt(QStringView text, qsizetype i)
+{
+    const QChar c = text[i];
+    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        return QChar::surrogateToUcs4(c, text[i + 1]);
+    if (c.isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate())
+        return QChar::surrogateToUcs4(text[i - 1], c);
+    return c.unicode();
+}
+
+bool isWordCodePoint(char32_t c)
+{
+    return QChar::isLetterOrNumber(c) || QChar::isMark(c);
+}
+
+bool isJoiner(QChar c)
+{
+    return c == u'\'' || c == u'\u2019' || c == u'-' || c == u'\u2010' || c == u'\u2011';
+}
+
+// Which UTF-16 units belong to words; an apostrophe or hyphen between two letters is part of its word.
+std::vector<bool> wordUnits(QStringView text)
+{
+    std::vector<bool> word(std::size_t(text.size()), false);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        word[std::size_t(i)] = isWordCodePoint(codePointAt(text, i));
+    for (qsizetype i = 1; i + 1 < text.size(); ++i) {
+        if (isJoiner(text[i]) && word[std::size_t(i - 1)] && word[std::size_t(i + 1)])
+            word[std::size_t(i)] = true;
+    }
+    return word;
+}
+
+bool isWhitespaceOnly(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+
+qsizetype leadingSpace(QStringView text)
+{
+    qsizetype n = 0;
+    while (n < text.size() && text[n].isSpace())
+        ++n;
+    return n;
+}
+
+qsizetype trailingSpace(QStringView text)
+{
+    qsizetype n = 0;
+    while (n < text.size() && text[text.size() - 1 - n].isSpace())
+        ++n;
+    return n;
+}
+
+// A mark character that the source itself puts before a word is the writer's own ("#tag"), not
+// Apertium's note of an unknown word.
+bool sourceUsesMark(QStringView source, QChar mark)
+{
+    for (qsizetype i = 0; i + 1 < source.size(); ++i) {
+        if (source[i] == mark && isWordCodePoint(codePointAt(source, i + 1)))
+            return true;
+    }
+    return false;
+}
+
+// Apertium capitalises what it takes for a sentence start ("house" → "Casa"); a word looked up in
+// lower case should come back in lower case.
+void followInitialCase(QString &text, QStringView source)
+{
+    const auto firstLetter = [](QStringView s) -> qsizetype {
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            if (s[i].isLetter())
+                return i;
+        }
+        return -1;
+    };
+    const qsizetype inSource = firstLetter(source);
+    const qsizetype inText = firstLetter(text);
+    if (inSource < 0 || inText < 0 || !source[inSource].isLower())
+        return;
+    const QChar c = text[inText];
+    if (!(c.isUpper() || c.isTitleCase()))
+        return;
+    // An all-capitals word is an acronym or a name; leave it.
+    if (inText + 1 < text.size() && text[inText + 1].isUpper())
+        return;
+    const QChar lower = c.toLower();
+    if (!lower.isSurrogate())
+        text[inText] = lower;
+}
+
+std::vector<MarkedPassage::Span> tidySpans(std::vector<MarkedPassage::Span> spans, QStringView text)
+{
+    std::vector<MarkedPassage::Span> trimmed;
+    for (MarkedPassage::Span span : spans) {
+        qsizetype from = std::clamp<qsizetype>(span.location, 0, text.size());
+        qsizetype to = std::clamp<qsizetype>(span.end(), from, text.size());
+        while (from < to && text[from].isSpace())
+            ++from;
+        while (to > from && text[to - 1].isSpace())
+            --to;
+        if (from < to)
+            trimmed.push_back({from, to - from});
+    }
+    std::sort(trimmed.begin(), trimmed.end(),
+              [](const MarkedPassage::Span &a, const MarkedPassage::Span &b) { return a.location < b.location; });
+    // A span of several words comes back as one blank per word; what lies between them is still part
+    // of the marked phrase.
+    std::vector<MarkedPassage::Span> merged;
+    for (const MarkedPassage::Span &span : trimmed) {
+        if (!merged.empty()) {
+            MarkedPassage::Span &last = merged.back();
+            if (span.location <= last.end() || isWhitespaceOnly(text.mid(last.end(), span.location - last.end()))) {
+                last.length = std::max(last.end(), span.end()) - last.location;
+                continue;
+            }
+        }
+        merged.push_back(span);
+    }
+    return merged;
+}
+
+} // namespace
+
+QStringList modeNames(const QString &source, const QString &target)
+{
+    if (!isPlainCode(source) || !isPlainCode(target))
+        return {};
+    auto forms = [](const QString &code) {
+        QStringList list {code};
+        if (auto it = threeLetterCodes().find(code); it != threeLetterCodes().end())
+            list.append(it->second);
+        return list;
+    };
+    QStringList names;
+    for (const QString &s : forms(source)) {
+        for (const QString &t : forms(target))
+            names.append(s + QLatin1Char('-') + t);
+    }
+    names.removeDuplicates();
+    return names;
+}
+
+QString encode(const MarkedPassage &passage)
+{
+    const QString &text = passage.text;
+    const std::vector<bool> word = wordUnits(text);
+    auto isWord = [&](qsizetype i) { return word[std::size_t(i)]; };
+
+    // A blank must wrap whole words: one that starts or ends inside a word splits it and Apertium no
+    // longer recognises either half.
+    std::vector<MarkedPassage::Span> spans;
+    for (const MarkedPassage::Span &mark : passage.marks) {
+        qsizetype from = std::clamp<qsizetype>(mark.location, 0, text.size());
+        qsizetype to = std::clamp<qsizetype>(mark.end(), from, text.size());
+        while (from < to && !isWord(from))
+            ++from;
+        while (to > from && !isWord(to - 1))
+            --to;
+        if (from >= to)
+            continue;
+        while (from > 0 && isWord(from - 1))
+            --from;
+        while (to < text.size() && isWord(to))
+            ++to;
+        spans.push_back({from, to - from});
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const MarkedPassage::Span &a, const MarkedPassage::Span &b) { return a.location < b.location; });
+
+    QString out;
+    out.reserve(text.size() + 16);
+    qsizetype cursor = 0;
+    qsizetype openUntil = -1;
+    for (const MarkedPassage::Span &span : spans) {
+        if (span.location < openUntil) {
+            // Overlaps the blank just written: extend it.
+            if (span.end() > openUntil) {
+                out.chop(5); // "[[/]]"
+                out += Apertium::escape(QStringView(text).mid(openUntil, span.end() - openUntil));
+                out += QLatin1String("[[/]]");
+                openUntil = span.end();
+                cursor = openUntil;
+            }
+            continue;
+        }
+        out += Apertium::escape(QStringView(text).mid(cursor, span.location - cursor));
+        out += QLatin1String("[[b]]");
+        out += Apertium::escape(QStringView(text).mid(span.location, span.length));
+        out += QLatin1String("[[/]]");
+        cursor = openUntil = span.end();
+    }
+    out += Apertium::escape(QStringView(text).mid(cursor));
+    return out;
+}
+
+Decoded decode(QStringView reply, QStringView sourceText)
+{
+    const QChar unknownMarks[] = {u'*', u'@', u'#'};
+    bool readsMark[3];
+    for (int m = 0; m < 3; ++m)
+        readsMark[m] = !sourceUsesMark(sourceText, unknownMarks[m]);
+    auto isUnknownMark = [&](QChar c) {
+        for (int m = 0; m < 3; ++m) {
+            if (readsMark[m] && c == unknownMarks[m])
+                return true;
+        }
+        return false;
+    };
+
+    Decoded decoded;
+    QString out;
+    std::vector<MarkedPassage::Span> spans;
+    qsizetype openAt = -1; // where the blank being read opened in `out`, or -1
+    std::set<qsizetype> unknownWordStarts;
+
+    auto lastIsWord = [&] { return !out.isEmpty() && isWordCodePoint(codePointAt(out, out.size() - 1)); };
+
+    for (qsizetype i = 0; i < reply.size(); ++i) {
+        const QChar c = reply[i];
+        if (c == u'\\' && i + 1 < reply.size()) {
+            out.append(reply[++i]);
+            continue;
+        }
+        if (c == u'[') {
+            const bool wordBound = i + 1 < reply.size() && reply[i + 1] == u'[';
+            const QStringView close = wordBound ? QStringView(u"]]") : QStringView(u"]");
+            const qsizetype start = i + (wordBound ? 2 : 1);
+            const qsizetype end = reply.indexOf(close, start);
+            if (end >= 0) {
+                const QStringView content = reply.mid(start, end - start);
+                if (wordBound && content == u"b") {
+                    if (openAt < 0)
+                        openAt = out.size();
+                } else if (wordBound && content == u"/") {
+                    if (openAt >= 0) {
+                        spans.push_back({openAt, out.size() - openAt});
+                        openAt = -1;
+                    }
+                } else if (!wordBound) {
+                    // A superblank holds formatting that passed through untouched.
+                    out.append(Apertium::unescape(content));
+                }
+                i = end + close.size() - 1;
+                continue;
+            }
+        }
+        if (isUnknownMark(c) && !lastIsWord() && i + 1 < reply.size() && isWordCodePoint(codePointAt(reply, i + 1))) {
+            unknownWordStarts.insert(out.size());
+            continue;
+        }
+        out.append(c);
+    }
+    if (openAt >= 0)
+        spans.push_back({openAt, out.size() - openAt});
+
+    const std::vector<bool> word = wordUnits(out);
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (word[std::size_t(i)] && (i == 0 || !word[std::size_t(i - 1)])) {
+            ++decoded.words;
+            if (unknownWordStarts.count(i) > 0)
+                ++decoded.unknownWords;
+        }
+    }
+
+    // Apertium adds and drops blanks at the ends (" Vi un coche"); the source's own ends are kept.
+    const qsizetype lead = leadingSpace(out);
+    const qsizetype trail = out.size() == lead ? 0 : trailingSpace(out);
+    const QString core = out.mid(lead, out.size() - lead - trail);
+    if (core.isEmpty()) {
+        decoded.passage = MarkedPassage {};
+        return decoded;
+    }
+    const QStringView sourceLead = sourceText.left(leadingSpace(sourceText));
+    const QStringView sourceTrail = sourceText.right(trailingSpace(sourceText));
+    QString text = sourceLead.toString() + core + sourceTrail.toString();
+    followInitialCase(text, sourceText);
+    for (MarkedPassage::Span &span : spans) {
+        const qsizetype from = std::clamp<qsizetype>(span.location - lead, 0, core.size());
+        const qsizetype to = std::clamp<qsizetype>(span.end() - lead, from, core.size());
+        span = {from + sourceLead.size(), to - from};
+    }
+    decoded.passage = MarkedPassage {text, tidySpans(std::move(spans), text)};
+    return decoded;
+}
+
+} // namespace ApertiumTranslation
+
+using namespace ApertiumTranslation;
+
+ApertiumSession::ApertiumSession(QString source, QString target, QString mode)
+    : m_source(std::move(source))
+    , m_target(std::move(target))
+    , m_name(std::move(mode))
+    , m_timeout(std::chrono::milliseconds(3000))
+{ }
+
+ApertiumSession::ApertiumSession(QString source, QString target, QString name, QString script,
+                                 std::chrono::milliseconds timeout)
+    : m_source(std::move(source))
+    , m_target(std::move(target))
+    , m_name(std::move(name))
+    , m_script(std::move(script))
+    , m_timeout(timeout)
+{ }
+
+Apertium::NullFlushPipeline *ApertiumSession::pipeline()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_pipeline) {
+        const auto script = m_script ? m_script : Apertium::NullFlushPipeline::translationScript(m_name);
+        if (!script) {
+            qCWarning(lcTranslation) << "no pipeline for" << m_name;
+            return nullptr;
+        }
+        // -g: the generator marks unknown words, so that an untranslated word is told from a translation.
+        m_pipeline = std::make_unique<Apertium::NullFlushPipeline>(
+            m_name, *script, QStringList {QStringLiteral("-g"), QString()}, m_timeout);
+    }
+    return m_pipeline.get();
+}
+
+pid_t ApertiumSession::processGroup()
+{
+    std::lock_guard lock(m_mutex);
+    return m_pipeline ? m_pipeline->processGroup() : 0;
+}
+
+bool ApertiumSession::prepare()
+{
+    auto *running = pipeline();
+    // A first request waits for every stage to load its data, so the session is ready only once one
+    // has been answered.
+    return running && running->request(QStringLiteral(".")).has_value();
+}
+
+TranslationResult<Decoded> ApertiumSession::exchange(const MarkedPassage &passage)
+{
+    if (passage.text.size() > maximumTextLength)
+        return TranslationResult<Decoded>::failure({errorDomain, textTooLong});
+    if (isWhitespaceOnly(passage.text))
+        return TranslationResult<Decoded>::success(Decoded {MarkedPassage {passage.text, {}}, 0, 0});
+    auto *running = pipeline();
+    if (!running)
+        return TranslationResult<Decoded>::failure({errorDomain, engineFailed});
+    const auto reply = running->request(encode(passage));
+    if (!reply)
+        return TranslationResult<Decoded>::failure({errorDomain, engineFailed});
+    Decoded decoded = decode(*reply, passage.text);
+    if (decoded.words > 0 && decoded.unknownWords == decoded.words)
+        return TranslationResult<Decoded>::failure({errorDomain, untranslated});
+    return TranslationResult<Decoded>::success(std::move(decoded));
+}
+
+TranslationResult<QString> ApertiumSession::translate(const QString &text)
+{
+    auto result = exchange(MarkedPassage {text, {}});
+    if (!result.ok())
+        return TranslationResult<QString>::failure(*result.error);
+    return TranslationResult<QString>::success(result.value->passage.text);
+}
+
+TranslationResult<MarkedPassage> ApertiumSession::translate(const MarkedPassage &passage)
+{
+    auto result = exchange(passage);
+    if (!result.ok())
+        return TranslationResult<MarkedPassage>::failure(*result.error);
+    return TranslationResult<MarkedPassage>::success(std::move(result.value->passage));
+}
+
+namespace {
+
+std::optional<QString> installedMode(const QString &source, const QString &target)
+{
+    for (const QString &name : modeNames(source, target)) {
+        if (Apertium::modeFile(name))
+            return name;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+Translator::Availability ApertiumTranslator::availability(const QString &source, const QString &target)
+{
+    if (installedMode(source, target))
+        return Availability::installed;
+    if (knownPairs().count(source + QLatin1Char('-') + target) > 0)
+        return Availability::supported;
+    return Availability::unsupported;
+}
+
+std::shared_ptr<TranslationSession> ApertiumTranslator::session(const QString &source, const QString &target)
+{
+    const auto mode = installedMode(source, target);
+    if (!mode)
+        return nullptr;
+    const QString key = source + QLatin1Char('>') + target;
+    std::lock_guard lock(m_mutex);
+    auto &slot = m_sessions[key];
+    if (!slot)
+        slot = std::make_shared<ApertiumSession>(source, target, *mode);
+    return slot;
+}
+
+std::shared_ptr<Translator> Translator::makeDefault()
+{
+    return std::make_shared<ApertiumTranslator>();
+}
+
+} // namespace Lumivox::Native

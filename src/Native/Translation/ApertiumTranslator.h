@@ -1,0 +1,104 @@
+#pragma once
+
+// The Linux backend of on-device translation: Apertium language pairs, each run as one persistent
+// null-flush pipeline made from the pair's installed mode file. A pair is installed when its mode file
+// exists. Marks travel through the pipeline as word-bound blanks ([[b]]…[[/]]), which Apertium keeps
+// on the word they wrap even when the word moves.
+
+#include "Native/Apertium/NullFlushPipeline.h"
+#include "Native/Translation/Translator.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include <sys/types.h>
+
+namespace Lumivox::Native {
+
+namespace ApertiumTranslation {
+
+/// The error domain of this backend, and its codes.
+inline const QString errorDomain = QStringLiteral("Apertium");
+enum ErrorCode : long long {
+    /// The pipeline could not start, died twice in a row or did not answer in time.
+    engineFailed = 1,
+    /// No word of the text was known to the pair.
+    untranslated = 2,
+    /// Longer than maximumTextLength.
+    textTooLong = 3,
+};
+
+/// Longer texts are refused: the request is written whole before the reply is read, and the socket
+/// and pipe buffers between the stages must be able to hold what is in flight.
+inline constexpr qsizetype maximumTextLength = 20000;
+
+/// The mode names that may hold a pair, from the two-letter codes of the language table and their
+/// three-letter forms ("en","es" → en-es, en-spa, eng-es, eng-spa).
+QStringList modeNames(const QString &source, const QString &target);
+
+/// A request: the text escaped for Apertium, with every mark widened to whole words and wrapped in a
+/// word-bound blank.
+QString encode(const MarkedPassage &passage);
+
+struct Decoded
+{
+    MarkedPassage passage;
+    int words = 0;
+    /// Words Apertium marked as unknown ("*word", "@word", "#word").
+    int unknownWords = 0;
+};
+
+/// Reads a reply back: escapes and blanks removed, unknown-word marks stripped, marked spans taken
+/// from the blanks and neighbouring ones merged; white space at the ends and the initial letter case
+/// follow the source text.
+Decoded decode(QStringView reply, QStringView sourceText);
+
+} // namespace ApertiumTranslation
+
+class ApertiumSession final : public TranslationSession
+{
+public:
+    /// A session for an installed mode; its pipeline is made from the mode file on first use.
+    ApertiumSession(QString source, QString target, QString mode);
+    /// A session over a given shell pipeline (tests put faulty pipelines in place with it).
+    ApertiumSession(QString source, QString target, QString name, QString script, std::chrono::milliseconds timeout);
+
+    QString source() const override { return m_source; }
+    QString target() const override { return m_target; }
+    bool prepare() override;
+    TranslationResult<QString> translate(const QString &text) override;
+    TranslationResult<MarkedPassage> translate(const MarkedPassage &passage) override;
+
+    /// The running pipeline's process group, or 0.
+    pid_t processGroup();
+
+private:
+    Apertium::NullFlushPipeline *pipeline();
+    TranslationResult<ApertiumTranslation::Decoded> exchange(const MarkedPassage &passage);
+
+    QString m_source;
+    QString m_target;
+    QString m_name;
+    std::optional<QString> m_script;
+    std::chrono::milliseconds m_timeout;
+    std::mutex m_mutex;
+    std::unique_ptr<Apertium::NullFlushPipeline> m_pipeline;
+};
+
+class ApertiumTranslator final : public Translator
+{
+public:
+    Availability availability(const QString &source, const QString &target) override;
+    std::shared_ptr<TranslationSession> session(const QString &source, const QString &target) override;
+
+private:
+    std::mutex m_mutex;
+    std::map<QString, std::shared_ptr<ApertiumSession>> m_sessions;
+};
+
+} // namespace Lumivox::Native

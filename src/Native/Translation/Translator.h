@@ -1,0 +1,96 @@
+#pragma once
+
+// On-device translation: one session per installed language pair, and whether a pair's model is
+// installed, could be installed, or is not offered at all. Language codes are the lower-case codes of
+// the language table ("en", "es", "zh-cn").
+//
+// Session calls block until the engine answers (a few milliseconds once it runs, a few hundred for
+// its first start): call them from a worker thread, never from the UI thread.
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Lumivox::Native {
+
+/// Why the engine gave no translation: a domain and an integer code, the way diagnostics keep errors.
+struct TranslationError
+{
+    QString domain;
+    long long code = 0;
+
+    bool operator==(const TranslationError &) const = default;
+};
+
+template<class T>
+struct TranslationResult
+{
+    std::optional<T> value;
+    std::optional<TranslationError> error;
+
+    static TranslationResult success(T value) { return {std::move(value), std::nullopt}; }
+    static TranslationResult failure(TranslationError error) { return {std::nullopt, std::move(error)}; }
+    bool ok() const { return value.has_value(); }
+};
+
+/// Plain text with marked spans (UTF-16 offsets), the form marks cross the engine in.
+struct MarkedPassage
+{
+    struct Span
+    {
+        qsizetype location = 0;
+        qsizetype length = 0;
+        qsizetype end() const { return location + length; }
+        bool operator==(const Span &) const = default;
+    };
+
+    QString text;
+    /// In order and not overlapping.
+    std::vector<Span> marks;
+
+    bool operator==(const MarkedPassage &) const = default;
+};
+
+class TranslationSession
+{
+public:
+    virtual ~TranslationSession() = default;
+
+    virtual QString source() const = 0;
+    virtual QString target() const = 0;
+
+    /// Starts the engine ahead of the first request. False when it cannot start.
+    virtual bool prepare() = 0;
+
+    virtual TranslationResult<QString> translate(const QString &text) = 0;
+
+    /// Translates with the marks carried over to the words they were on; neighbouring marked words
+    /// come back as one span.
+    virtual TranslationResult<MarkedPassage> translate(const MarkedPassage &passage) = 0;
+};
+
+class Translator
+{
+public:
+    enum class Availability {
+        installed,
+        /// A pair the platform offers whose model is not installed.
+        supported,
+        unsupported,
+    };
+
+    virtual ~Translator() = default;
+
+    /// Cheap (no engine is started); safe on any thread.
+    virtual Availability availability(const QString &source, const QString &target) = 0;
+
+    /// The one session of an installed pair (the same object on every call), or null when the pair
+    /// is not installed. Nothing starts until the session is used.
+    virtual std::shared_ptr<TranslationSession> session(const QString &source, const QString &target) = 0;
+
+    static std::shared_ptr<Translator> makeDefault();
+};
+
+} // namespace Lumivox::Native

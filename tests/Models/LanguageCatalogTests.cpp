@@ -1,0 +1,109 @@
+#include "Models/LanguageCatalog.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace Lumivox;
+
+namespace {
+
+QStringList ids(const std::vector<Language> &rows)
+{
+    QStringList out;
+    for (const Language &row : rows)
+        out.append(row.id);
+    return out;
+}
+
+} // namespace
+
+TEST(LanguageCatalog, TableHasItsRowsInNameOrder)
+{
+    const auto &all = LanguageCatalog::allLanguages();
+    ASSERT_EQ(all.size(), 54u);
+    EXPECT_EQ(all.front().id, QStringLiteral("ar"));
+    EXPECT_EQ(all.back().id, QStringLiteral("vi"));
+    std::set<QString> seen;
+    int onDevice = 0;
+    for (const Language &row : all) {
+        EXPECT_TRUE(seen.insert(row.id.toLower()).second) << row.id.toStdString();
+        EXPECT_EQ(row.flag.size(), 4) << row.id.toStdString(); // two regional indicators, two units each
+        EXPECT_GE(row.sampleWords.size(), 2);
+        EXPECT_LE(row.sampleWords.size(), 4);
+        onDevice += row.isAppleSupported() ? 1 : 0;
+    }
+    EXPECT_EQ(onDevice, 20);
+
+    const Language &sinhala = all[42];
+    EXPECT_EQ(sinhala.id, QStringLiteral("si"));
+    EXPECT_EQ(sinhala.nativeName, QString::fromUtf16(u"සිංහල"));
+    EXPECT_EQ(sinhala.sampleWords,
+              (QStringList {QString::fromUtf16(u"ආයුබෝවන්"), QString::fromUtf16(u"මිතුරා"), QString::fromUtf16(u"ස්තූතියි"),
+                            QString::fromUtf16(u"ලස්සනයි")}));
+    EXPECT_EQ(all[24].preferredFonts,
+              (QStringList {QStringLiteral("Hiragino Sans"), QStringLiteral("Hiragino Kaku Gothic ProN")}));
+}
+
+TEST(LanguageCatalog, PopularAndOtherSplitTheTable)
+{
+    EXPECT_EQ(ids(LanguageCatalog::popularLanguages()),
+              QStringList({"ar", "zh-CN", "en", "fr", "de", "hi", "ja", "si", "es", "ta"}));
+    EXPECT_EQ(ids(LanguageCatalog::otherLanguages()),
+              QStringList({"bn", "bg", "my", "zh-TW", "hr", "cs", "da", "nl", "et", "tl", "fi", "el", "gu", "he", "hu",
+                           "id", "ga", "it", "kn",    "km", "ko", "lv", "lt", "ms", "ml", "mr", "ne", "no", "fa", "pl",
+                           "pt", "pa", "ro", "ru",    "sr", "sk", "sw", "sv", "te", "th", "tr", "uk", "ur", "vi"}));
+    QStringList both = ids(LanguageCatalog::popularLanguages()) + ids(LanguageCatalog::otherLanguages());
+    QStringList all = ids(LanguageCatalog::allLanguages());
+    both.sort();
+    all.sort();
+    EXPECT_EQ(both, all);
+}
+
+TEST(LanguageCatalog, LooksUpRowsByCode)
+{
+    const auto simplified = QStringLiteral("Chinese (Simplified)");
+    EXPECT_EQ(LanguageCatalog::language(u" zH-cN\n")->name, simplified);
+    EXPECT_EQ(LanguageCatalog::language(u"zh")->name, simplified);
+    EXPECT_EQ(LanguageCatalog::language(u"ZH")->name, simplified);
+    EXPECT_EQ(LanguageCatalog::language(u"zh-TW")->name, QStringLiteral("Chinese (Traditional)"));
+    EXPECT_EQ(LanguageCatalog::language(u"\u2028EN\u3000")->id, QStringLiteral("en"));
+    EXPECT_FALSE(LanguageCatalog::language(u"zh-hant"));
+    EXPECT_FALSE(LanguageCatalog::language(u""));
+    EXPECT_FALSE(LanguageCatalog::language(u"xx"));
+}
+
+TEST(LanguageCatalog, MapsDetectedCodesToOnDeviceCodes)
+{
+    EXPECT_EQ(LanguageCatalog::appleCode(u"zh-Hans"), QStringLiteral("zh-cn"));
+    EXPECT_EQ(LanguageCatalog::appleCode(u"ZH"), QStringLiteral("zh-cn"));
+    EXPECT_EQ(LanguageCatalog::appleCode(u"zh-HANT"), QStringLiteral("zh-tw"));
+    EXPECT_EQ(LanguageCatalog::appleCode(u"EN"), QStringLiteral("en"));
+    EXPECT_FALSE(LanguageCatalog::appleCode(u"si"));
+    EXPECT_FALSE(LanguageCatalog::appleCode(u"pt-br"));
+    EXPECT_FALSE(LanguageCatalog::appleCode(u" en")); // not trimmed
+}
+
+TEST(LanguageCatalog, DecidesOnDevicePairs)
+{
+    EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"EN"));
+    EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"en", u"fr"));
+    EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"si"));
+    EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"zh", u"zh-CN"));
+
+    for (const char16_t *id : {u"si", u"ta", u"bn"})
+        EXPECT_TRUE(LanguageCatalog::language(id)->requiresGoogleKey());
+    EXPECT_TRUE(LanguageCatalog::language(u"zh-CN")->isAppleSupported());
+    EXPECT_TRUE(LanguageCatalog::language(u"zh-TW")->isAppleSupported());
+}
+
+TEST(Language, EqualityAndHashCoverEveryField)
+{
+    const Language english = *LanguageCatalog::language(u"en");
+    Language changed = english;
+    changed.sampleWords.append(QStringLiteral("Hi"));
+    EXPECT_NE(english, changed);
+    EXPECT_EQ(english, *LanguageCatalog::language(u"EN"));
+    EXPECT_EQ(qHash(english), qHash(*LanguageCatalog::language(u"en")));
+    EXPECT_NE(qHash(english), qHash(changed));
+}

@@ -1,0 +1,172 @@
+#include "Native/Translation/ApertiumTranslator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+
+using namespace Lumivox::Native;
+namespace AT = Lumivox::Native::ApertiumTranslation;
+using Span = MarkedPassage::Span;
+
+namespace {
+
+const QString english = QStringLiteral("en");
+const QString spanish = QStringLiteral("es");
+
+ApertiumSession realSession(const QString &source, const QString &target, const QString &mode)
+{
+    return ApertiumSession(source, target, mode);
+}
+
+QStringList markedParts(const MarkedPassage &passage)
+{
+    QStringList parts;
+    for (const Span &span : passage.marks)
+        parts.append(passage.text.mid(span.location, span.length));
+    return parts;
+}
+
+/// A session over a shell pipeline that answers each request with `reply` (printf format), for faults
+/// the real pairs never show on demand.
+std::unique_ptr<ApertiumSession> scripted(const QString &reply,
+                                          std::chrono::milliseconds timeout = std::chrono::milliseconds(1000))
+{
+    const QString script = QStringLiteral("while IFS= read -r -d '' request; do printf '%1\\0'; done").arg(reply);
+    return std::make_unique<ApertiumSession>(english, spanish, QStringLiteral("scripted"), script, timeout);
+}
+
+} // namespace
+
+TEST(ApertiumTranslation, EncodingWrapsWholeWordsAndEscapes)
+{
+    // A mark inside a word widens to the word; a mark on blanks or punctuation alone is dropped.
+    EXPECT_EQ(AT::encode({QStringLiteral("I saw a red car."), {{9, 2}}}), QStringLiteral("I saw a [[b]]red[[/]] car."));
+    EXPECT_EQ(AT::encode({QStringLiteral("I saw a red car."), {{7, 5}}}), QStringLiteral("I saw a [[b]]red[[/]] car."));
+    EXPECT_EQ(AT::encode({QStringLiteral("a , b"), {{1, 3}}}), QStringLiteral("a , b"));
+    EXPECT_EQ(AT::encode({QStringLiteral("don't go"), {{0, 2}}}), QStringLiteral("[[b]]don't[[/]] go"));
+    // Overlapping marks become one blank; text that looks like a blank is escaped.
+    EXPECT_EQ(AT::encode({QStringLiteral("one two three"), {{0, 5}, {4, 9}}}),
+              QStringLiteral("[[b]]one two three[[/]]"));
+    EXPECT_EQ(AT::encode({QStringLiteral("[[b]] x@y"), {{99, 3}}}), QStringLiteral("\\[\\[b\\]\\] x\\@y"));
+}
+
+TEST(ApertiumTranslation, DecodingReadsMarksUnknownWordsAndBlanks)
+{
+    // Neighbouring blanks merge across the space between them; the leading blank Apertium adds goes.
+    auto decoded = AT::decode(u" [[b]]Vi[[/]] [[b]]un[[/]] coche [[b]]rojo[[/]].", u"I saw a red car.");
+    EXPECT_EQ(decoded.passage.text, QStringLiteral("Vi un coche rojo."));
+    EXPECT_EQ(markedParts(decoded.passage), (QStringList {QStringLiteral("Vi un"), QStringLiteral("rojo")}));
+    EXPECT_EQ(decoded.words, 4);
+    EXPECT_EQ(decoded.unknownWords, 0);
+
+    decoded = AT::decode(u"El [[b]]*zorblax[[/]] moscas\\@casa", u"The zorblax flies@home");
+    EXPECT_EQ(decoded.passage.text, QStringLiteral("El zorblax moscas@casa"));
+    EXPECT_EQ(markedParts(decoded.passage), QStringList {QStringLiteral("zorblax")});
+    EXPECT_EQ(decoded.unknownWords, 1);
+
+    // A word looked up in lower case comes back in lower case; the source's own blanks are kept.
+    EXPECT_EQ(AT::decode(u"Casa", u" house ").passage.text, QStringLiteral(" casa "));
+    EXPECT_EQ(AT::decode(u"NASA", u"nasa").passage.text, QStringLiteral("NASA"));
+    // A mark character the writer used is not taken for Apertium's.
+    EXPECT_EQ(AT::decode(u"#etiqueta *zorblax", u"#tag zorblax").passage.text, QStringLiteral("#etiqueta zorblax"));
+    EXPECT_EQ(AT::decode(u"#etiqueta *zorblax", u"#tag zorblax").unknownWords, 1);
+
+    // Garbage: unclosed blanks, a lone bracket, a trailing backslash, nothing but blanks.
+    decoded = AT::decode(u"a [[b]]b [[x c \\", u"a b c");
+    EXPECT_EQ(decoded.passage.text, QStringLiteral("a b [[x c \\"));
+    EXPECT_EQ(markedParts(decoded.passage), QStringList {QStringLiteral("b [[x c \\")});
+    EXPECT_TRUE(AT::decode(u"[[/]] [[b]]", u"x").passage.text.isEmpty());
+}
+
+TEST(ApertiumTranslation, ModesAndAvailability)
+{
+    EXPECT_EQ(AT::modeNames(english, spanish), (QStringList {"en-es", "en-spa", "eng-es", "eng-spa"}));
+    EXPECT_TRUE(AT::modeNames(QStringLiteral("zh-cn"), english).isEmpty());
+    EXPECT_TRUE(AT::modeNames(QStringLiteral("../x"), english).isEmpty());
+
+    QTemporaryDir modes;
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/apertium/modes/eng-spa.mode"), modes.filePath("eng-spa.mode")));
+    qputenv("LUMIVOX_APERTIUM_MODES", modes.path().toUtf8());
+    ApertiumTranslator translator;
+    EXPECT_EQ(translator.availability(english, spanish), Translator::Availability::installed);
+    EXPECT_EQ(translator.availability(spanish, QStringLiteral("fr")), Translator::Availability::supported);
+    EXPECT_EQ(translator.availability(english, QStringLiteral("de")), Translator::Availability::unsupported);
+    const auto session = translator.session(english, spanish);
+    ASSERT_TRUE(session);
+    EXPECT_EQ(translator.session(english, spanish), session);
+    EXPECT_FALSE(translator.session(spanish, QStringLiteral("fr")));
+    qunsetenv("LUMIVOX_APERTIUM_MODES");
+    EXPECT_EQ(translator.availability(spanish, QStringLiteral("fr")), Translator::Availability::installed);
+}
+
+TEST(ApertiumSession, TranslatesWordsBothWaysAndRefusesUnknownOnes)
+{
+    auto toSpanish = realSession(english, spanish, QStringLiteral("eng-spa"));
+    EXPECT_EQ(toSpanish.translate(QStringLiteral("house")).value, QStringLiteral("casa"));
+    EXPECT_EQ(toSpanish.translate(QStringLiteral("The black cat")).value, QStringLiteral("El gato negro"));
+    const auto unknown = toSpanish.translate(QStringLiteral("zorblax"));
+    EXPECT_FALSE(unknown.ok());
+    EXPECT_EQ(unknown.error, (TranslationError {AT::errorDomain, AT::untranslated}));
+    // Text Apertium treats as markup is sent escaped and comes back as written.
+    EXPECT_EQ(toSpanish.translate(QStringLiteral("house <b> [x]")).value, QStringLiteral("casa <b> [x]"));
+
+    auto toEnglish = realSession(spanish, english, QStringLiteral("spa-eng"));
+    EXPECT_EQ(toEnglish.translate(QStringLiteral("perro")).value, QStringLiteral("dog"));
+}
+
+TEST(ApertiumSession, MarkFollowsItsWordThroughReordering)
+{
+    auto session = realSession(english, spanish, QStringLiteral("eng-spa"));
+    const auto result = session.translate(MarkedPassage {QStringLiteral("I saw a red car."), {{8, 3}}});
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value->text, QStringLiteral("Vi un coche rojo."));
+    EXPECT_EQ(markedParts(*result.value), QStringList {QStringLiteral("rojo")});
+
+    const auto phrase = session.translate(MarkedPassage {QStringLiteral("This is very interesting stuff"), {{8, 16}}});
+    ASSERT_TRUE(phrase.ok());
+    EXPECT_EQ(markedParts(*phrase.value), QStringList {QStringLiteral("muy interesante")});
+}
+
+TEST(ApertiumSession, KilledPipelineIsRestarted)
+{
+    auto session = realSession(english, spanish, QStringLiteral("eng-spa"));
+    ASSERT_TRUE(session.prepare());
+    const pid_t group = session.processGroup();
+    ASSERT_GT(group, 0);
+    kill(-group, SIGKILL);
+    EXPECT_EQ(session.translate(QStringLiteral("dog")).value, QStringLiteral("perro"));
+    EXPECT_NE(session.processGroup(), group);
+}
+
+TEST(ApertiumSession, FaultsAreErrorValues)
+{
+    const TranslationError failed {AT::errorDomain, AT::engineFailed};
+
+    // Dies at once, never answers, or the mode is not there.
+    auto dead = std::make_unique<ApertiumSession>(english, spanish, QStringLiteral("dead"), QStringLiteral("exit 1"),
+                                                  std::chrono::milliseconds(500));
+    EXPECT_EQ(dead->translate(QStringLiteral("house")).error, failed);
+    EXPECT_FALSE(dead->prepare());
+    auto silent = std::make_unique<ApertiumSession>(english, spanish, QStringLiteral("silent"),
+                                                    QStringLiteral("cat >/dev/null"), std::chrono::milliseconds(200));
+    EXPECT_EQ(silent->translate(QStringLiteral("house")).error, failed);
+    auto missing = realSession(english, spanish, QStringLiteral("xx-yy"));
+    EXPECT_EQ(missing.translate(QStringLiteral("house")).error, failed);
+
+    // Garbage replies are read as text, never as a crash.
+    auto garbage = scripted(QStringLiteral("\\xff\\xfe[[b]]\\\\[[/]][[[x@*"));
+    const auto read = garbage->translate(MarkedPassage {QStringLiteral("house"), {{0, 5}}});
+    ASSERT_TRUE(read.ok());
+    EXPECT_FALSE(read.value->text.isEmpty());
+
+    // Empty and blank texts need no engine; a huge one is refused.
+    EXPECT_EQ(dead->translate(QString()).value, QString());
+    EXPECT_EQ(dead->translate(QStringLiteral(" \n")).value, QStringLiteral(" \n"));
+    const auto huge = garbage->translate(QString(AT::maximumTextLength + 1, u'a'));
+    EXPECT_EQ(huge.error, (TranslationError {AT::errorDomain, AT::textTooLong}));
+}
