@@ -1,0 +1,165 @@
+#include "Shared/Design/Appearance.h"
+
+#include "Shared/Platform/AppIdentity.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QPalette>
+#include <QPointer>
+#include <QWidget>
+
+Q_LOGGING_CATEGORY(lcAppearance, "app.lumivox.Appearance")
+
+namespace Lumivox {
+
+namespace {
+
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
+const QString appearanceGroup = QStringLiteral("org.freedesktop.appearance");
+const QString colorSchemeKey = QStringLiteral("color-scheme");
+
+bool paletteIsDark()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
+    return QGuiApplication::palette().color(QPalette::Active, QPalette::Window).lightness() < 128;
+}
+
+// Read wraps the setting in one more variant than the change signal does.
+QVariant unwrapped(QVariant value)
+{
+    for (int depth = 0; depth < 4 && value.userType() == qMetaTypeId<QDBusVariant>(); ++depth)
+        value = qvariant_cast<QDBusVariant>(value).variant();
+    return value;
+}
+
+void repaintOpenWindows()
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->update();
+}
+
+} // namespace
+
+Appearance &Appearance::shared()
+{
+    static QPointer<Appearance> instance;
+    if (!instance) {
+        std::optional<QDBusConnection> bus;
+        if (!AppIdentity::isHostingTests()) {
+            QDBusConnection session = QDBusConnection::sessionBus();
+            if (session.isConnected())
+                bus = session;
+        }
+        instance = new Appearance(bus, std::chrono::seconds(1), QCoreApplication::instance());
+        connect(instance, &Appearance::isDarkChanged, instance, &repaintOpenWindows);
+    }
+    return *instance;
+}
+
+Appearance::Appearance(std::optional<QDBusConnection> bus, std::chrono::milliseconds portalTimeout, QObject *parent)
+    : QObject(parent)
+    , m_bus(std::move(bus))
+{
+    m_isDark = paletteIsDark();
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(this);
+    if (m_bus && m_bus->isConnected()) {
+        // The slot's argument types are matched by name, and QtDBus may not have named its variant
+        // type yet; without it the connection fails.
+        qRegisterMetaType<QDBusVariant>();
+        // Listening starts before the question, so a change in between is not lost.
+        if (!m_bus->connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+                            SLOT(portalSettingChanged(QString, QString, QDBusVariant)))) {
+            qCWarning(lcAppearance) << "cannot follow the desktop's colour-scheme changes";
+        }
+        readPortal(portalTimeout);
+    }
+}
+
+Appearance::~Appearance()
+{
+    if (m_bus && m_bus->isConnected()) {
+        m_bus->disconnect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+                          SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
+    }
+}
+
+void Appearance::readPortal(std::chrono::milliseconds timeout)
+{
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
+    message << appearanceGroup << colorSchemeKey;
+    auto *watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(message, static_cast<int>(timeout.count())), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        const QDBusMessage reply = call->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            qCDebug(lcAppearance) << "no colour-scheme setting from the portal:" << reply.errorName();
+            return;
+        }
+        // A change signalled while the question was under way is newer than this answer.
+        if (!m_preferenceSignalled)
+            takePortalValue(reply.arguments().constFirst());
+    });
+}
+
+void Appearance::portalSettingChanged(const QString &group, const QString &key, const QDBusVariant &value)
+{
+    if (group != appearanceGroup || key != colorSchemeKey)
+        return;
+    m_preferenceSignalled = true;
+    takePortalValue(value.variant());
+}
+
+void Appearance::takePortalValue(const QVariant &raw)
+{
+    const QVariant value = unwrapped(raw);
+    const int type = value.userType();
+    if (type != QMetaType::UInt && type != QMetaType::Int) {
+        qCDebug(lcAppearance) << "ignoring a colour-scheme setting of type" << value.typeName();
+        return;
+    }
+    // 1 prefers dark, 2 prefers light; 0 (no preference) and values yet to be defined leave it to
+    // the palette.
+    switch (value.toLongLong()) {
+    case 1:
+        m_preference = ColorScheme::dark;
+        break;
+    case 2:
+        m_preference = ColorScheme::light;
+        break;
+    default:
+        m_preference.reset();
+        break;
+    }
+    reevaluate();
+}
+
+bool Appearance::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationPaletteChange && watched == QCoreApplication::instance())
+        reevaluate();
+    return QObject::eventFilter(watched, event);
+}
+
+void Appearance::reevaluate()
+{
+    const bool dark = m_preference ? *m_preference == ColorScheme::dark : paletteIsDark();
+    if (dark == m_isDark)
+        return;
+    m_isDark = dark;
+    emit isDarkChanged(dark);
+}
+
+} // namespace Lumivox

@@ -1,0 +1,78 @@
+// The colour scheme against the real settings portal of the private session: switching the
+// desktop's preference recolours an open surface without the view being asked to repaint.
+
+#include "Shared/Design/Appearance.h"
+#include "Shared/Design/Brand.h"
+#include "Shared/Design/ViewModifiers.h"
+#include "Support/TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QEvent>
+#include <QLabel>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+
+namespace {
+
+bool setDesktopScheme(const char *value)
+{
+    return QProcess::execute(QStringLiteral("gsettings"),
+                             {QStringLiteral("set"), QStringLiteral("org.gnome.desktop.interface"),
+                              QStringLiteral("color-scheme"), QString::fromLatin1(value)})
+        == 0;
+}
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(BrandSession, TheDesktopsSchemeRecoloursAnOpenSurface)
+{
+    // Start the portal (by activation) and make sure it answers before relying on it.
+    QDBusMessage read = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
+    read << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(read, QDBus::Block, 20000);
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+        << "the settings portal did not start: " << reply.errorMessage().toStdString();
+
+    Appearance &appearance = Appearance::shared();
+    ASSERT_FALSE(appearance.isDark()) << "the session starts without a dark preference";
+
+    QLabel surface(QStringLiteral("preview"));
+    surface.resize(160, 60);
+    previewSurface(&surface);
+    surface.show();
+    PaintCounter counter;
+    surface.installEventFilter(&counter);
+    ASSERT_TRUE(Testing::spinUntil([&] { return counter.paints > 0; }));
+
+    // Counted when the change is announced: the repaint it asks for comes later.
+    int paintsAtSwitch = -1;
+    QObject::connect(&appearance, &Appearance::isDarkChanged, &surface, [&] { paintsAtSwitch = counter.paints; });
+    ASSERT_TRUE(setDesktopScheme("prefer-dark"));
+    ASSERT_TRUE(Testing::spinUntil([&] { return appearance.isDark(); }, std::chrono::seconds(10)));
+    EXPECT_TRUE(Testing::spinUntil([&] { return counter.paints > paintsAtSwitch; }))
+        << "the open surface was not repainted";
+    EXPECT_EQ(QColor(surface.grab().toImage().pixel(0, 30)), Brand::rule().resolved(ColorScheme::dark));
+
+    ASSERT_TRUE(setDesktopScheme("default"));
+    EXPECT_TRUE(Testing::spinUntil([&] { return !appearance.isDark(); }, std::chrono::seconds(10)));
+}
