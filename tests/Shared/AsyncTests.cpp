@@ -80,3 +80,15 @@ TEST(SystemClock, ScheduledCallRunsOnContextThreadAndCancelStopsIt)
     EXPECT_TRUE(Testing::spinUntil([&] { return ran; }));
     EXPECT_FALSE(cancelledRan);
 }
+
+TEST(SerialExecutor, NamedJobWithOwningCapturesIsDestroyedOnce)
+{
+    SerialExecutor executor(QStringLiteral("app.lumivox.test"));
+    auto shared = std::make_shared<QString>(QStringLiteral("a text long enough to live on the heap"));
+    auto task = [&]() -> QCoro::Task<qsizetype> {
+        auto job = executor.run([shared] { return shared->size(); });
+        co_return co_await job;
+    };
+    EXPECT_EQ(Testing::await(task()), shared->size());
+    EXPECT_EQ(shared.use_count(), 1);
+}

@@ -62,6 +62,12 @@ public:
     class Awaitable;
 
     /// `co_await executor.run(job)`: the job runs on the worker; the coroutine resumes on its own thread.
+    ///
+    /// GCC 12 destroys a lambda written inside a co_await expression twice, so a lambda whose captures
+    /// have destructors (QString, shared_ptr, …) must be named first:
+    ///     auto job = executor.run([text] { return work(text); });
+    ///     auto result = co_await job;
+    /// (Capturing only references, pointers or plain values inside the co_await is safe.)
     template<class F>
     auto run(F job) -> Awaitable<std::invoke_result_t<F &>>
     {
