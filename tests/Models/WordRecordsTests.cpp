@@ -1,0 +1,291 @@
+#include "Models/ReviewAnswer.h"
+#include "Models/WordRecords.h"
+#include "Models/WordRecordsJson.h"
+
+#include <QSet>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using namespace Lumivox::WordRecords;
+
+namespace {
+
+const QUuid lookupID = QUuid::fromString(QStringLiteral("0f8a2c4e-1b3d-4e5f-9a6b-7c8d9e0f1a2b"));
+const QUuid savedID = QUuid::fromString(QStringLiteral("a1b2c3d4-e5f6-4711-8899-aabbccddeeff"));
+
+WordLookup fullLookup()
+{
+    WordLookup l;
+    l.id = lookupID;
+    l.word = QStringLiteral("ran");
+    l.base = QStringLiteral("run");
+    l.source = QStringLiteral("en");
+    l.target = QStringLiteral("es");
+    l.meaning = QStringLiteral("corrió");
+    l.grammarTag = QStringLiteral("verb");
+    l.grammarText = QStringLiteral("past of “run”");
+    l.sentence = QStringLiteral("She ran home.\nThen \"slept\".");
+    l.wordOffset = 4;
+    l.translation = QStringLiteral("Ella corrió a casa.");
+    l.appID = QStringLiteral("org.gnome.TextEditor");
+    l.appName = QStringLiteral("Text Editor");
+    l.title = QStringLiteral("notes.txt");
+    l.date = Date {760000000.25};
+    return l;
+}
+
+WordLookup minimalLookup()
+{
+    WordLookup l;
+    l.id = lookupID;
+    l.word = QStringLiteral("cat");
+    l.target = QStringLiteral("fr");
+    l.meaning = QStringLiteral("chat");
+    l.date = Date {0};
+    return l;
+}
+
+SavedWord savedWord()
+{
+    SavedWord w;
+    w.id = savedID;
+    w.word = QStringLiteral("run");
+    w.source = QStringLiteral("en");
+    w.target = QStringLiteral("es");
+    w.senses = {WordSense {QStringLiteral("correr"), QStringLiteral("verb"), std::nullopt},
+                WordSense {QStringLiteral("carrera"), std::nullopt, QString()}};
+    w.encounters = {fullLookup(), minimalLookup()};
+    w.metCount = 3;
+    w.savedAt = Date {760000100};
+    w.review = ReviewState {2, Date {760086500.5}, Date {760000200}, false};
+    return w;
+}
+
+QByteArray text(const char *json)
+{
+    return QByteArray(json);
+}
+
+} // namespace
+
+TEST(WordRecordsJson, WritesKeysInFieldOrderCompactWithUpperCaseIDs)
+{
+    EXPECT_EQ(
+        encode(fullLookup()),
+        text(R"({"id":"0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B","word":"ran","base":"run","source":"en",)"
+             R"("target":"es","meaning":"corrió","grammarTag":"verb","grammarText":"past of “run”",)"
+             R"("sentence":"She ran home.\nThen \"slept\".","wordOffset":4,"translation":"Ella corrió a casa.",)"
+             R"("appID":"org.gnome.TextEditor","appName":"Text Editor","title":"notes.txt","date":760000000.25})"));
+    // Absent optionals are left out (never null); the reference date is written as the integer 0.
+    EXPECT_EQ(
+        encode(minimalLookup()),
+        text(R"({"id":"0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B","word":"cat","target":"fr","meaning":"chat","date":0})"));
+
+    SavedWord w = savedWord();
+    w.encounters.clear();
+    EXPECT_EQ(encode(w),
+              text(R"({"id":"A1B2C3D4-E5F6-4711-8899-AABBCCDDEEFF","word":"run","source":"en","target":"es",)"
+                   R"("senses":[{"meaning":"correr","grammarTag":"verb"},{"meaning":"carrera","grammarText":""}],)"
+                   R"("encounters":[],"metCount":3,"savedAt":760000100,)"
+                   R"("review":{"streak":2,"due":760086500.5,"lastReviewed":760000200,"learned":false}})"));
+}
+
+TEST(WordRecordsJson, EveryRecordTypeRoundTrips)
+{
+    for (const WordLookup &l : {fullLookup(), minimalLookup()}) {
+        const auto back = decode<WordLookup>(encode(l));
+        ASSERT_TRUE(back) << back.error.toStdString();
+        EXPECT_EQ(*back.value, l);
+        EXPECT_FALSE(encode(l).contains('\n')); // one history line each
+    }
+    const SavedWord w = savedWord();
+    const auto back = decode<SavedWord>(encode(w));
+    ASSERT_TRUE(back) << back.error.toStdString();
+    EXPECT_EQ(*back.value, w);
+
+    const std::vector<SavedWord> words {w, SavedWord {}};
+    const auto list = decodeArray<SavedWord>(encodeArray(words));
+    ASSERT_TRUE(list) << list.error.toStdString();
+    EXPECT_EQ(*list.value, words);
+
+    const std::vector<WordKey> keys {WordKey(QStringLiteral(" Run "), std::nullopt, QStringLiteral("ES"))};
+    const auto keysBack = decodeArray<WordKey>(encodeArray(keys));
+    ASSERT_TRUE(keysBack);
+    EXPECT_EQ(*keysBack.value, keys);
+}
+
+TEST(WordRecordsJson, DatesKeepEveryBitOfTheirSeconds)
+{
+    for (double seconds : {0.0, 0.1, -1.5, 760000000.123456789, 1.0 / 3.0, 1e-300, -978307200.0, 4.0e12 + 0.5}) {
+        WordLookup l = minimalLookup();
+        l.date = Date {seconds};
+        const auto back = decode<WordLookup>(encode(l));
+        ASSERT_TRUE(back) << seconds;
+        EXPECT_EQ(back.value->date.secondsSinceReferenceDate, seconds);
+    }
+    // Seconds since 2001 in UTC, not since 1970.
+    const QDateTime start2001(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
+    EXPECT_EQ(Date::fromDateTime(start2001).secondsSinceReferenceDate, 0.0);
+    EXPECT_EQ(Date {86400.5}.toDateTime(), start2001.addMSecs(86400500));
+    const auto wall = std::chrono::system_clock::from_time_t(978307200 + 60);
+    EXPECT_EQ(Date::fromWallTime(wall).secondsSinceReferenceDate, 60.0);
+    EXPECT_EQ(Date {60}.wallTime(), wall);
+    // Far-off dates from a file saturate instead of overflowing the clock.
+    EXPECT_GT(Date {1e300}.wallTime(), wall);
+    EXPECT_LT(Date {-1e300}.wallTime(), wall);
+    EXPECT_TRUE(Date {1e300}.toDateTime().isValid());
+}
+
+TEST(WordRecordsJson, ReadsWhatTheWriterMayLeaveOutOrReorder)
+{
+    // A history line without title, base and sentence; keys in another order, an unknown key, a
+    // lower-case UUID, nulls for optionals and an integer date.
+    const auto l =
+        decode<WordLookup>(text(R"({"date":5,"meaning":"m","target":"de","extra":[1,{"x":null}],)"
+                                R"("grammarTag":null,"word":"w","id":"0f8a2c4e-1b3d-4e5f-9a6b-7c8d9e0f1a2b"})"));
+    ASSERT_TRUE(l) << l.error.toStdString();
+    EXPECT_EQ(l.value->id, lookupID);
+    EXPECT_FALSE(l.value->title || l.value->base || l.value->sentence || l.value->grammarTag);
+    EXPECT_EQ(l.value->date.secondsSinceReferenceDate, 5.0);
+
+    // An offset of 0 and empty text are values, distinct from absent ones.
+    WordLookup zero = minimalLookup();
+    zero.sentence = QString();
+    zero.wordOffset = 0;
+    const auto back = decode<WordLookup>(encode(zero));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back.value->wordOffset, std::optional<std::int64_t>(0));
+    EXPECT_EQ(back.value->sentence, std::optional<QString>(QString()));
+    EXPECT_NE(*back.value, minimalLookup());
+
+    // A stored key is taken as written, not normalised again.
+    const auto key = decode<WordKey>(text(R"({"word":" Run","source":"EN","target":"Es"})"));
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key.value->word(), QStringLiteral(" Run"));
+    EXPECT_EQ(key.value->source(), QStringLiteral("EN"));
+}
+
+TEST(WordRecordsJson, RejectsMalformedRecordsWhole)
+{
+    const std::string valid = encode(minimalLookup()).toStdString();
+    auto replaced = [&](const std::string &from, const std::string &to) {
+        std::string s = valid;
+        s.replace(s.find(from), from.size(), to);
+        return s;
+    };
+    const std::vector<std::pair<std::string, const char *>> lookups {
+        {replaced(R"("id":"0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B",)", ""), "id: missing"},
+        {replaced(R"("word":"cat")", R"("word":null)"), "word: null where a value is required"},
+        {replaced(R"("date":0)", R"("date":"2025-01-01T00:00:00Z")"), "date: not a date (seconds since 2001)"},
+        {replaced(R"("date":0)", R"("date":0,"wordOffset":1.5)"), "wordOffset: not an integer"},
+        {replaced(R"("date":0)", R"("date":0,"wordOffset":"4")"), "wordOffset: not an integer"},
+        {replaced(R"("date":0)", R"("date":0,"wordOffset":9223372036854775808)"), "wordOffset: integer out of range"},
+        {replaced(R"("date":0)", R"("date":0,"title":7)"), "title: not a string"},
+        {replaced("0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B", "{0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B}"), "id: not a UUID"},
+        {replaced("0F8A2C4E-1B3D", "0F8A2C4E1-B3D"), "id: not a UUID"},
+        {replaced("9E0F1A2B", "9E0F1A2G"), "id: not a UUID"},
+        {replaced("9E0F1A2B", "9E0F1A2"), "id: not a UUID"},
+        {"[]", "not an object"},
+        {valid.substr(0, valid.size() - 1), "not valid JSON"},
+    };
+    for (const auto &[line, reason] : lookups) {
+        const auto result = decode<WordLookup>(QByteArrayView(line.data(), qsizetype(line.size())));
+        EXPECT_FALSE(result) << line;
+        EXPECT_TRUE(result.error.startsWith(QLatin1String(reason))) << line << " gave " << result.error.toStdString();
+    }
+
+    // A saved word fails with a bad part anywhere inside it, and says where.
+    const std::string word = encode(savedWord()).toStdString();
+    auto wordWith = [&](const std::string &from, const std::string &to) {
+        std::string s = word;
+        s.replace(s.find(from), from.size(), to);
+        return decode<SavedWord>(QByteArrayView(s.data(), qsizetype(s.size())));
+    };
+    EXPECT_EQ(wordWith(R"("streak":2,)", "").error, QStringLiteral("review.streak: missing"));
+    EXPECT_EQ(wordWith(R"(,"learned":false)", "").error, QStringLiteral("review.learned: missing"));
+    EXPECT_EQ(wordWith(R"("learned":false)", R"("learned":0)").error, QStringLiteral("review.learned: not a boolean"));
+    EXPECT_EQ(wordWith(R"("metCount":3)", R"("metCount":3.0)").error, QStringLiteral("metCount: not an integer"));
+    EXPECT_EQ(wordWith(R"("word":"cat")", R"("word":1)").error, QStringLiteral("encounters[1].word: not a string"));
+    EXPECT_EQ(wordWith(R"({"meaning":"carrera")", R"({"meanings":"carrera")").error,
+              QStringLiteral("senses[1].meaning: missing"));
+    EXPECT_TRUE(
+        wordWith(R"("encounters":[)", R"("encounters":{"a":[)").error.startsWith(QStringLiteral("not valid JSON")));
+    EXPECT_FALSE(decodeArray<SavedWord>(text(R"([{}])")));
+    EXPECT_EQ(decodeArray<SavedWord>(text(R"({"words":[]})")).error, QStringLiteral("not an array"));
+}
+
+TEST(WordRecordsJson, ReadsRecordsOutOfAnOuterLayout)
+{
+    // The word book's file wraps the list in its own object; the records are read from the tree.
+    const QByteArray file = "{\"version\":1,\"words\":" + encodeArray(std::vector<SavedWord> {savedWord()}) + "}";
+    const auto parsed = parseJson(file);
+    ASSERT_TRUE(parsed);
+    const auto words = arrayFromJson<SavedWord>(parsed.value->at("words"));
+    ASSERT_TRUE(words) << words.error.toStdString();
+    EXPECT_EQ(words.value->front(), savedWord());
+    EXPECT_EQ(fromJson<WordLookup>(toJson(fullLookup())).value, fullLookup());
+
+    // A repeated key counts with its last value on both paths.
+    const QByteArray twice = R"({"word":"first","streak":"x","id":"0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B",)"
+                             R"("word":"second","target":"t","meaning":"m","date":1})";
+    EXPECT_EQ(decode<WordLookup>(twice).value->word, QStringLiteral("second"));
+    EXPECT_EQ(fromJson<WordLookup>(*parseJson(twice).value).value->word, QStringLiteral("second"));
+}
+
+TEST(WordRecordsJson, ErrorsNeverQuoteTheRecordsText)
+{
+    const auto result = decode<WordLookup>(text(R"({"word":"private diary entry" oops})"));
+    ASSERT_FALSE(result);
+    EXPECT_FALSE(result.error.contains(QStringLiteral("diary")));
+    EXPECT_FALSE(decode<WordLookup>(QByteArray(600, '[')));
+    EXPECT_TRUE(decode<WordLookup>(QByteArray(600, '[')).error.contains(QStringLiteral("nested")));
+}
+
+TEST(WordKey, NormalisesTheWordAndLanguageCodes)
+{
+    const WordKey made(QStringLiteral(" \t Über Alles\n"), std::nullopt, QStringLiteral("ES"));
+    EXPECT_EQ(made.word(), QStringLiteral("über alles"));
+    EXPECT_EQ(made.source(), QString());
+    EXPECT_EQ(made.target(), QStringLiteral("es"));
+    EXPECT_EQ(made, WordKey(QStringLiteral("über alles"), QString(), QStringLiteral("es")));
+    EXPECT_EQ(WordKey(QStringLiteral("x"), QStringLiteral("EN"), QStringLiteral("es")),
+              WordKey(QStringLiteral("x"), QStringLiteral("en"), QStringLiteral("es")));
+    // Codes are lower-cased but not trimmed; the lower-casing ignores the user's locale.
+    EXPECT_NE(WordKey(QStringLiteral("x"), QStringLiteral(" en"), QStringLiteral("es")),
+              WordKey(QStringLiteral("x"), QStringLiteral("en"), QStringLiteral("es")));
+    EXPECT_EQ(WordKey(QStringLiteral("ISTANBUL"), std::nullopt, QStringLiteral("tr")).word(),
+              QStringLiteral("istanbul"));
+
+    QSet<WordKey> set {made, WordKey(QStringLiteral("ÜBER ALLES"), QString(), QStringLiteral("es"))};
+    EXPECT_EQ(set.size(), 1);
+    EXPECT_EQ(std::hash<WordKey>()(made),
+              std::hash<WordKey>()(WordKey(QStringLiteral("Über alles"), std::nullopt, QStringLiteral("es"))));
+    EXPECT_EQ(fullLookup().key(), WordKey(QStringLiteral("ran"), QStringLiteral("en"), QStringLiteral("es")));
+}
+
+TEST(WordRecords, EqualityHashingAndComputedMembers)
+{
+    WordLookup again = fullLookup();
+    EXPECT_EQ(again, fullLookup());
+    EXPECT_EQ(qHash(again), qHash(fullLookup()));
+    again.id = QUuid::createUuid();
+    EXPECT_NE(again, fullLookup());
+    // Absent is only equal to absent, also where the value would be empty.
+    WordLookup emptyTitle = minimalLookup();
+    emptyTitle.title = QString();
+    EXPECT_NE(emptyTitle, minimalLookup());
+    EXPECT_NE(qHash(emptyTitle), qHash(minimalLookup()));
+
+    SavedWord w = savedWord();
+    EXPECT_EQ(qHash(w), qHash(savedWord()));
+    EXPECT_EQ(w.meaning(), QStringLiteral("correr"));
+    std::swap(w.senses[0], w.senses[1]); // order matters
+    EXPECT_NE(w, savedWord());
+    w.senses.clear();
+    EXPECT_EQ(w.meaning(), QString());
+
+    EXPECT_LT(static_cast<int>(ReviewAnswer::again), static_cast<int>(ReviewAnswer::hard));
+    EXPECT_LT(static_cast<int>(ReviewAnswer::hard), static_cast<int>(ReviewAnswer::gotIt));
+}
