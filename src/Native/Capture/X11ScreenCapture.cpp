@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <set>
 
 namespace Lumivox::Native {
@@ -158,8 +159,7 @@ public:
                 return std::nullopt;
             }
         }
-        X11::ErrorTrap trap(d);
-        if (!XShmGetImage(d, drawable, m_image, rect.x(), rect.y(), AllPlanes) || trap.failed())
+        if (!XShmGetImage(d, drawable, m_image, rect.x(), rect.y(), AllPlanes))
             return std::nullopt;
         return toQImage(m_image);
     }
@@ -239,10 +239,9 @@ std::optional<QImage> readDrawable(Display *d, Drawable drawable, const QRect &r
         if (auto image = grabber.grab(d, drawable, rect))
             return image;
     }
-    X11::ErrorTrap trap(d);
     XImage *image = XGetImage(d, drawable, rect.x(), rect.y(), static_cast<unsigned>(rect.width()),
                               static_cast<unsigned>(rect.height()), AllPlanes, ZPixmap);
-    if (trap.failed() || !image) {
+    if (!image) {
         if (image)
             XDestroyImage(image);
         return std::nullopt;
@@ -271,14 +270,12 @@ std::vector<TopLevel> topLevelsOver(Display *d, const QRect &area)
     Window *children = nullptr;
     unsigned int count = 0;
     {
-        X11::ErrorTrap trap(d);
-        if (!XQueryTree(d, DefaultRootWindow(d), &rootReturn, &parent, &children, &count) || trap.failed())
+        if (!XQueryTree(d, DefaultRootWindow(d), &rootReturn, &parent, &children, &count))
             count = 0;
     }
     for (unsigned int i = count; i-- > 0;) {
         XWindowAttributes a {};
-        X11::ErrorTrap trap(d);
-        if (!XGetWindowAttributes(d, children[i], &a) || trap.failed())
+        if (!XGetWindowAttributes(d, children[i], &a))
             continue; // gone meanwhile
         if (a.map_state != IsViewable || a.c_class == InputOnly)
             continue;
@@ -301,11 +298,10 @@ std::optional<std::int32_t> netWMPid(Display *d, Window w)
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char *data = nullptr;
-    X11::ErrorTrap trap(d);
     const int status =
         XGetWindowProperty(d, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data);
     std::optional<std::int32_t> pid;
-    if (status == Success && !trap.failed() && data && format == 32 && count == 1)
+    if (status == Success && data && format == 32 && count == 1)
         pid = static_cast<std::int32_t>(*reinterpret_cast<unsigned long *>(data));
     if (data)
         XFree(data);
@@ -321,8 +317,7 @@ std::optional<std::int32_t> clientPid(Display *d, Window w)
     XResClientIdSpec spec {w, XRES_CLIENT_ID_PID_MASK};
     long count = 0;
     XResClientIdValue *values = nullptr;
-    X11::ErrorTrap trap(d);
-    if (XResQueryClientIds(d, 1, &spec, &count, &values) != Success || trap.failed())
+    if (XResQueryClientIds(d, 1, &spec, &count, &values) != Success)
         return std::nullopt;
     std::optional<std::int32_t> pid;
     for (long i = 0; i < count && !pid; ++i) {
@@ -347,8 +342,7 @@ std::optional<std::int32_t> ownerPid(Display *d, Window top)
             Window parent = 0;
             Window *children = nullptr;
             unsigned int count = 0;
-            X11::ErrorTrap trap(d);
-            if (XQueryTree(d, w, &rootReturn, &parent, &children, &count) && !trap.failed())
+            if (XQueryTree(d, w, &rootReturn, &parent, &children, &count))
                 next.insert(next.end(), children, children + count);
             if (children)
                 XFree(children);
@@ -366,8 +360,7 @@ Window topLevelAncestor(Display *d, Window w)
         Window parent = 0;
         Window *children = nullptr;
         unsigned int count = 0;
-        X11::ErrorTrap trap(d);
-        const bool ok = XQueryTree(d, w, &rootReturn, &parent, &children, &count) && !trap.failed();
+        const bool ok = XQueryTree(d, w, &rootReturn, &parent, &children, &count);
         if (children)
             XFree(children);
         if (!ok || parent == 0 || parent == root)
@@ -421,18 +414,158 @@ void paintOut(QImage &image, const QRegion &region, QPoint origin)
     }
 }
 
-/// The visible parts of the windows that belong to `pids`, within `area`.
+std::vector<Window> rootChildrenBottomFirst(Display *d)
+{
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    {
+        if (!XQueryTree(d, DefaultRootWindow(d), &rootReturn, &parent, &children, &count))
+            count = 0;
+    }
+    std::vector<Window> out(children, children + count);
+    if (children)
+        XFree(children);
+    return out;
+}
+
+std::optional<QRect> viewableRect(Display *d, Window w)
+{
+    XWindowAttributes a {};
+    if (!XGetWindowAttributes(d, w, &a))
+        return std::nullopt; // gone meanwhile
+    if (a.map_state != IsViewable || a.c_class == InputOnly)
+        return std::nullopt;
+    return QRect(a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width);
+}
+
+/// The processes of the server's clients, by the base of the ids each client creates, so that a
+/// window's owner is known without asking about each window.
+struct ClientProcesses
+{
+    unsigned long idMask = 0;
+    std::map<XID, std::int32_t> pidByBase;
+
+    std::optional<std::int32_t> owner(XID id) const
+    {
+        auto it = pidByBase.find(id & ~idMask);
+        return it == pidByBase.end() ? std::nullopt : std::optional<std::int32_t>(it->second);
+    }
+};
+
+std::optional<ClientProcesses> clientProcesses(Display *d)
+{
+    static thread_local const bool hasClientIds = [d] {
+        int event = 0;
+        int error = 0;
+        int major = 0;
+        int minor = 0;
+        return XResQueryExtension(d, &event, &error) && XResQueryVersion(d, &major, &minor)
+            && (major > 1 || (major == 1 && minor >= 2));
+    }();
+    if (!hasClientIds)
+        return std::nullopt;
+    ClientProcesses out;
+    {
+        int count = 0;
+        XResClient *clients = nullptr;
+        if (!XResQueryClients(d, &count, &clients) || count < 1) {
+            if (clients)
+                XFree(clients);
+            return std::nullopt;
+        }
+        out.idMask = clients[0].resource_mask;
+        XFree(clients);
+    }
+    XResClientIdSpec all {0, XRES_CLIENT_ID_PID_MASK}; // client 0: every client
+    long count = 0;
+    XResClientIdValue *values = nullptr;
+    if (XResQueryClientIds(d, 1, &all, &count, &values) != Success)
+        return std::nullopt;
+    for (long i = 0; i < count; ++i) {
+        if (const pid_t pid = XResGetClientPid(&values[i]); pid > 0)
+            out.pidByBase[values[i].spec.client & ~out.idMask] = pid;
+    }
+    XResClientIdsDestroy(count, values);
+    return out;
+}
+
+std::vector<Window> managedClients(Display *d)
+{
+    static thread_local Atom listAtom = 0;
+    if (!listAtom)
+        listAtom = XInternAtom(d, "_NET_CLIENT_LIST", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    std::vector<Window> out;
+    if (XGetWindowProperty(d, DefaultRootWindow(d), listAtom, 0, 1 << 16, False, XA_WINDOW, &type, &format, &count,
+                           &after, &data)
+            == Success
+        && data && format == 32) {
+        const auto *ids = reinterpret_cast<const unsigned long *>(data);
+        out.assign(ids, ids + count);
+    }
+    if (data)
+        XFree(data);
+    return out;
+}
+
+/// The visible parts of the windows that belong to `pids`, within `area`. Only the windows of
+/// those processes and the ones stacked above them are looked at: a strip is read on every hover,
+/// and a round trip for each of the desktop's windows would cost more than reading the pixels.
 QRegion visibleWindowsOf(Display *d, const QRect &area, const std::set<std::int32_t> &pids)
 {
-    QRegion covered;
-    QRegion out;
-    for (const TopLevel &top : topLevelsOver(d, area)) {
-        const QRegion visible = QRegion(top.rect & area) - covered;
-        if (!visible.isEmpty()) {
-            if (auto pid = ownerPid(d, top.id); pid && pids.count(*pid) > 0)
-                out += visible;
+    const auto processes = clientProcesses(d);
+    if (!processes) {
+        // No X-Resource extension: ask each window for its process.
+        QRegion covered;
+        QRegion out;
+        for (const TopLevel &top : topLevelsOver(d, area)) {
+            const QRegion visible = QRegion(top.rect & area) - covered;
+            if (!visible.isEmpty()) {
+                if (auto pid = ownerPid(d, top.id); pid && pids.count(*pid) > 0)
+                    out += visible;
+            }
+            covered += top.rect;
         }
-        covered += top.rect;
+        return out;
+    }
+
+    auto isExcluded = [&](XID id) {
+        const auto pid = processes->owner(id);
+        return pid && pids.count(*pid) > 0;
+    };
+    const std::vector<Window> stack = rootChildrenBottomFirst(d);
+    std::set<Window> excludedTops;
+    for (Window w : stack) {
+        if (isExcluded(w))
+            excludedTops.insert(w);
+    }
+    // A window manager frames the clients it manages: the frame is its, the client inside ours.
+    for (Window client : managedClients(d)) {
+        if (isExcluded(client))
+            excludedTops.insert(topLevelAncestor(d, client));
+    }
+
+    std::map<Window, QRect> shown;
+    for (Window w : excludedTops) {
+        if (auto rect = viewableRect(d, w); rect && rect->intersects(area))
+            shown.emplace(w, *rect);
+    }
+    QRegion out;
+    QRegion covered;
+    for (auto it = stack.rbegin(); it != stack.rend() && !shown.empty(); ++it) {
+        if (auto found = shown.find(*it); found != shown.end()) {
+            out += QRegion(found->second & area) - covered;
+            covered += found->second;
+            shown.erase(found);
+        } else if (auto rect = viewableRect(d, *it); rect && rect->intersects(area)) {
+            covered += *rect;
+        }
     }
     return out;
 }
@@ -460,6 +593,9 @@ public:
         Display *d = X11::display();
         if (!d)
             return failure(noDisplay, "no X display");
+        // One trap for the whole operation: each request reports its own failure, and a trap per
+        // request would cost a round trip each.
+        X11::ErrorTrap trap(d);
 
         ShareableContent content;
         content.displays = displays(d);
@@ -485,6 +621,7 @@ public:
         Display *d = X11::display();
         if (!d)
             return failure(noDisplay, "no X display");
+        X11::ErrorTrap trap(d);
         const CaptureDisplay &display = filter.display;
         const double scale = display.frame.width() > 0 && display.pixelWidth > 0
             ? display.pixelWidth / display.frame.width()
@@ -510,6 +647,7 @@ public:
         Display *d = X11::display();
         if (!d)
             return failure(noDisplay, "no X display");
+        X11::ErrorTrap trap(d);
         const Window target = static_cast<Window>(window.windowID);
 
         XWindowAttributes attributes {};
@@ -517,10 +655,8 @@ public:
         int rootY = 0;
         {
             Window child = 0;
-            X11::ErrorTrap trap(d);
             if (!XGetWindowAttributes(d, target, &attributes)
-                || !XTranslateCoordinates(d, target, DefaultRootWindow(d), 0, 0, &rootX, &rootY, &child)
-                || trap.failed())
+                || !XTranslateCoordinates(d, target, DefaultRootWindow(d), 0, 0, &rootX, &rootY, &child))
                 return failure(windowGone, "the window is gone");
         }
         if (attributes.map_state != IsViewable)
@@ -569,9 +705,8 @@ private:
         if (XRRQueryExtension(d, &event, &error) && XRRQueryVersion(d, &major, &minor)
             && (major > 1 || (major == 1 && minor >= 5))) {
             int count = 0;
-            X11::ErrorTrap trap(d);
             XRRMonitorInfo *monitors = XRRGetMonitors(d, DefaultRootWindow(d), True, &count);
-            if (monitors && !trap.failed()) {
+            if (monitors) {
                 for (int i = 0; i < count; ++i) {
                     const XRRMonitorInfo &m = monitors[i];
                     if (m.width <= 0 || m.height <= 0)
@@ -598,12 +733,16 @@ private:
     /// The window's own pixels, kept off screen by a compositing manager; none when it keeps none.
     static std::optional<QImage> fromWindowPixmap(Display *d, Window target, const QRect &local)
     {
-        int event = 0;
-        int error = 0;
-        int major = 0;
-        int minor = 2;
-        if (!XCompositeQueryExtension(d, &event, &error) || !XCompositeQueryVersion(d, &major, &minor)
-            || (major == 0 && minor < 2))
+        // Asked once per thread, as each thread has its own connection.
+        static thread_local const bool hasWindowPixmaps = [d] {
+            int event = 0;
+            int error = 0;
+            int major = 0;
+            int minor = 2;
+            return XCompositeQueryExtension(d, &event, &error) && XCompositeQueryVersion(d, &major, &minor)
+                && (major > 0 || minor >= 2);
+        }();
+        if (!hasWindowPixmaps)
             return std::nullopt;
         // Redirection is per top-level window; a framed client lies inside its frame's pixmap.
         const Window top = topLevelAncestor(d, target);
@@ -612,18 +751,13 @@ private:
         int offsetY = 0;
         {
             Window child = 0;
-            X11::ErrorTrap trap(d);
             if (!XGetWindowAttributes(d, top, &topAttributes)
-                || !XTranslateCoordinates(d, target, top, 0, 0, &offsetX, &offsetY, &child) || trap.failed())
+                || !XTranslateCoordinates(d, target, top, 0, 0, &offsetX, &offsetY, &child))
                 return std::nullopt;
         }
-        Pixmap pixmap = 0;
-        {
-            X11::ErrorTrap trap(d);
-            pixmap = XCompositeNameWindowPixmap(d, top);
-            if (trap.failed())
-                return std::nullopt; // not redirected: nothing keeps its pixels
-        }
+        // Without a compositing manager the window is not redirected: naming fails, and so does
+        // reading the pixmap, which is how we learn it without another round trip.
+        const Pixmap pixmap = XCompositeNameWindowPixmap(d, top);
         // The pixmap includes the frame's border.
         const QRect inPixmap =
             local.translated(offsetX + topAttributes.border_width, offsetY + topAttributes.border_width)

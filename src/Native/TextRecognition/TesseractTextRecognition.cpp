@@ -11,6 +11,8 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
+#include <dlfcn.h>
+
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
@@ -158,6 +160,13 @@ private:
             return true;
         if (m_loadFailed)
             return false;
+        // The engine parallelises with OpenMP, whose idle threads spin; on a busy desktop that made
+        // recognition several times slower at the tail, so this thread keeps the work to itself.
+        // Its loops ask for their own thread counts, so only making nested parallelism start at
+        // level zero keeps them on this thread.
+        using SetLevels = void (*)(int);
+        if (auto setLevels = reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels")))
+            setLevels(0);
         auto api = std::make_unique<tesseract::TessBaseAPI>();
         if (api->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0) {
             // Not retried: the model files do not appear while the program runs.
@@ -167,6 +176,9 @@ private:
         }
         // A strip holds a few lines of one block of text.
         api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+        // Dark text on light is all the engine ever sees (inverted above); trying each doubtful
+        // line inverted again would only double the time spent on junk at the strip's edges.
+        api->SetVariable("tessedit_do_invert", "0");
         m_api = std::move(api);
         // Registered after the library built its cache, so it runs before that cache goes.
         static std::once_flag registered;
