@@ -56,12 +56,23 @@ private:
     bool m_ready = false;
 };
 
-int countPixels(const QImage &image, QRgb colour)
+int countPixels(const QImage &image, QRgb colour, QRect within = QRect())
+{
+    const QRect area = within.isNull() ? image.rect() : within & image.rect();
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += (image.pixel(x, y) | 0xff000000u) == colour ? 1 : 0;
+    }
+    return n;
+}
+
+int countDark(const QImage &image, QRect within)
 {
     int n = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            n += (image.pixel(x, y) | 0xff000000u) == colour ? 1 : 0;
+    for (int y = within.top(); y <= within.bottom(); ++y) {
+        for (int x = within.left(); x <= within.right(); ++x)
+            n += qGray(image.pixel(x, y)) < 100 ? 1 : 0;
     }
     return n;
 }
@@ -159,6 +170,74 @@ TEST_F(ScreenCaptureSystemTest, WindowCaptureShowsOnlyThatWindow)
     EXPECT_EQ(alone.result->cropRect, QRectF(0, 160, 570, 80));
     EXPECT_EQ(countPixels(alone.result->image, red), 0);
     EXPECT_EQ(countPixels(alone.result->image, blue), 570 * 80);
+}
+
+TEST_F(ScreenCaptureSystemTest, AWindowHangingOffTheScreenKeepsItsProportions)
+{
+    FixtureWindow offside({QStringLiteral("--blank"), QStringLiteral("--fill"), QStringLiteral("cc3300"),
+                           QStringLiteral("-100"), QStringLiteral("400"), QStringLiteral("600"),
+                           QStringLiteral("200")});
+    ASSERT_TRUE(offside.isReady());
+    auto hit = WindowLookup::window(QPointF(10, 500));
+    ASSERT_TRUE(hit);
+    ASSERT_EQ(hit->pid, offside.pid());
+    hit->bundleIdentifier = QStringLiteral("com.google.Chrome");
+    const Outcome outcome = capture(QPointF(10, 500), hit);
+    ASSERT_TRUE(outcome.result);
+    // The crop is the window's, off-screen part included, and the image matches it.
+    EXPECT_EQ(outcome.result->cropRect, QRectF(-100, 460, 430, 80));
+    EXPECT_EQ(outcome.result->image.size(), QSize(430, 80));
+    EXPECT_EQ(countPixels(outcome.result->image, red), 430 * 80);
+}
+
+// With a compositing manager every window keeps its own pixels off screen, so a window is read
+// from them and what covers it does not show at all.
+TEST(ScreenCaptureCompositedTest, AWindowIsReadFromItsOwnPixelsUnderAnotherWindow)
+{
+    FixtureWindow text({QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("700"), QStringLiteral("160")});
+    ASSERT_TRUE(text.isReady());
+    FixtureWindow cover({QStringLiteral("--blank"), QStringLiteral("--fill"), QStringLiteral("cc3300"),
+                         QStringLiteral("100"), QStringLiteral("110"), QStringLiteral("300"), QStringLiteral("60")});
+    ASSERT_TRUE(cover.isReady());
+    auto hit = WindowLookup::window(QPointF(20, 140));
+    ASSERT_TRUE(hit);
+    ASSERT_EQ(hit->pid, text.pid());
+    hit->bundleIdentifier = QStringLiteral("com.google.Chrome");
+    ScreenCaptureService service;
+    const QPointF pointer(320, 140);
+    // The covered part of the strip: x 100..400, y 110..170 on the screen.
+    auto covered = [](const ScreenCaptureService::CaptureResult &r) {
+        return QRect(100, 110, 300, 60).translated(-r.cropRect.topLeft().toPoint()) & r.image.rect();
+    };
+
+    // Without a compositor the covered part is painted over: no text shows there.
+    const Outcome plain = Testing::await(service.captureRegion(pointer, hit, strip));
+    ASSERT_TRUE(plain.result);
+    EXPECT_EQ(countPixels(plain.result->image, red), 0);
+    EXPECT_EQ(countDark(plain.result->image, covered(*plain.result)), 0);
+
+    QProcess compositor;
+    compositor.setProgram(QStringLiteral("xcompmgr"));
+    compositor.setArguments({QStringLiteral("-n")});
+    compositor.start();
+    ASSERT_TRUE(compositor.waitForStarted()) << "xcompmgr did not start";
+    // The first frames after it starts may predate the redirection: wait for the text to show.
+    std::optional<ScreenCaptureService::CaptureResult> composited;
+    const bool sawText = Testing::spinUntil(
+        [&] {
+            service.invalidateCache();
+            const Outcome o = Testing::await(service.captureRegion(pointer, hit, strip));
+            if (!o.result)
+                return false;
+            composited = o.result;
+            return countDark(o.result->image, covered(*o.result)) > 50;
+        },
+        std::chrono::seconds(10));
+    compositor.kill();
+    compositor.waitForFinished();
+    ASSERT_TRUE(composited);
+    EXPECT_TRUE(sawText) << "the covered text never came from the window's own pixels";
+    EXPECT_EQ(countPixels(composited->image, red), 0);
 }
 
 } // namespace

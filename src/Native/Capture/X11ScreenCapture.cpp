@@ -674,12 +674,26 @@ public:
         // whatever covers it there, so that only the window itself shows.
         qCDebug(lcCapture) << "no off-screen copy of window" << window.windowID << "- reading the screen";
         const QRect windowOnRoot(rootX, rootY, attributes.width, attributes.height);
-        const QRect area = local.translated(rootX, rootY) & rootRect(d);
+        const QRect wanted = local.translated(rootX, rootY);
+        const QRect area = wanted & rootRect(d);
         if (area.isEmpty())
             return failure(invalidRegion, "the window lies outside the screen");
-        auto image = readDrawable(d, DefaultRootWindow(d), area, true);
-        if (!image)
+        auto read = readDrawable(d, DefaultRootWindow(d), area, true);
+        if (!read)
             return failure(readFailed, "the screen could not be read");
+        // Where the window hangs off the screen there is nothing to read; the image keeps the
+        // window's proportions and that part is painted over like a covered one.
+        std::optional<QImage> image = std::move(read);
+        if (area != wanted) {
+            QImage whole(wanted.size(), QImage::Format_RGB32);
+            whole.fill(Qt::white);
+            for (int y = 0; y < image->height(); ++y) {
+                const auto *from = reinterpret_cast<const QRgb *>(image->constScanLine(y));
+                auto *to = reinterpret_cast<QRgb *>(whole.scanLine(y + area.top() - wanted.top()));
+                std::copy(from, from + image->width(), to + (area.left() - wanted.left()));
+            }
+            image = std::move(whole);
+        }
 
         const Window targetTop = topLevelAncestor(d, target);
         QRegion covered;
@@ -689,7 +703,7 @@ public:
             covered += top.rect;
         }
         const QRegion visible = QRegion(windowOnRoot & area) - covered;
-        paintOut(*image, QRegion(area) - visible, area.topLeft());
+        paintOut(*image, QRegion(wanted) - visible, wanted.topLeft());
         return fitted(std::move(*image), configuration.outputSize);
     }
 
