@@ -241,11 +241,8 @@ std::optional<QImage> readDrawable(Display *d, Drawable drawable, const QRect &r
     }
     XImage *image = XGetImage(d, drawable, rect.x(), rect.y(), static_cast<unsigned>(rect.width()),
                               static_cast<unsigned>(rect.height()), AllPlanes, ZPixmap);
-    if (!image) {
-        if (image)
-            XDestroyImage(image);
-        return std::nullopt;
-    }
+    if (!image)
+        return std::nullopt; // outside the drawable, or no such drawable
     QImage out = toQImage(image);
     XDestroyImage(image);
     if (out.isNull())
@@ -261,30 +258,23 @@ struct TopLevel
     QRect rect; // root pixels, border included
 };
 
+std::vector<Window> rootChildrenBottomFirst(Display *d);
+
 /// The viewable top-level windows that overlap `area`, topmost first.
 std::vector<TopLevel> topLevelsOver(Display *d, const QRect &area)
 {
     std::vector<TopLevel> out;
-    Window rootReturn = 0;
-    Window parent = 0;
-    Window *children = nullptr;
-    unsigned int count = 0;
-    {
-        if (!XQueryTree(d, DefaultRootWindow(d), &rootReturn, &parent, &children, &count))
-            count = 0;
-    }
-    for (unsigned int i = count; i-- > 0;) {
+    const std::vector<Window> stack = rootChildrenBottomFirst(d);
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
         XWindowAttributes a {};
-        if (!XGetWindowAttributes(d, children[i], &a))
+        if (!XGetWindowAttributes(d, *it, &a))
             continue; // gone meanwhile
         if (a.map_state != IsViewable || a.c_class == InputOnly)
             continue;
         const QRect rect(a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width);
         if (rect.intersects(area))
-            out.push_back({children[i], rect});
+            out.push_back({*it, rect});
     }
-    if (children)
-        XFree(children);
     return out;
 }
 
@@ -420,10 +410,8 @@ std::vector<Window> rootChildrenBottomFirst(Display *d)
     Window parent = 0;
     Window *children = nullptr;
     unsigned int count = 0;
-    {
-        if (!XQueryTree(d, DefaultRootWindow(d), &rootReturn, &parent, &children, &count))
-            count = 0;
-    }
+    if (!XQueryTree(d, DefaultRootWindow(d), &rootReturn, &parent, &children, &count))
+        count = 0;
     std::vector<Window> out(children, children + count);
     if (children)
         XFree(children);

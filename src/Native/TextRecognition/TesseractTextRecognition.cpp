@@ -16,6 +16,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <future>
@@ -186,12 +187,49 @@ private:
         return true;
     }
 
-    RecognitionReply run(const QImage &input)
+    void setImage(const QImage &input)
+    {
+        m_api->SetImage(input.constBits(), input.width(), input.height(), 1, static_cast<int>(input.bytesPerLine()));
+        m_api->SetSourceResolution(sourceResolution);
+    }
+
+    /// Blanks the lines that the top or bottom edge cuts through. Only the lower or upper part of
+    /// their glyphs is there, so they read as junk, and each costs several times a whole line: the
+    /// engine scales every line to one height, and a sliver becomes very wide. A line that reaches
+    /// the middle row, where the pointer is, is always kept. True when anything was blanked.
+    bool blankCutLines(QImage &input)
+    {
+        std::unique_ptr<tesseract::PageIterator> layout(m_api->AnalyseLayout());
+        if (!layout)
+            return false;
+        const int middle = input.height() / 2;
+        bool blanked = false;
+        layout->Begin();
+        do {
+            int left = 0;
+            int top = 0;
+            int right = 0;
+            int bottom = 0;
+            if (!layout->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
+                continue;
+            const bool cut = top <= 0 || bottom >= input.height();
+            if (!cut || (top <= middle && bottom >= middle))
+                continue;
+            const QRect line = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)) & input.rect();
+            for (int y = line.top(); y <= line.bottom(); ++y)
+                std::memset(input.scanLine(y) + line.left(), 0xff, static_cast<std::size_t>(line.width()));
+            blanked = true;
+        } while (layout->Next(tesseract::RIL_TEXTLINE));
+        return blanked;
+    }
+
+    RecognitionReply run(QImage &input)
     {
         if (!ensureEngine())
             return failed("the recognition model is not available");
-        m_api->SetImage(input.constBits(), input.width(), input.height(), 1, static_cast<int>(input.bytesPerLine()));
-        m_api->SetSourceResolution(sourceResolution);
+        setImage(input);
+        if (blankCutLines(input))
+            setImage(input);
         if (m_api->Recognize(nullptr) != 0)
             return failed("recognition failed");
 
