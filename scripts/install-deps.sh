@@ -15,6 +15,7 @@ PACKAGES=(
   libcld2-dev libsecret-1-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  xcompmgr  # a compositing manager, for the system tests of window capture
   # the private desktop session of the system tests
   xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin at-spi2-core
   gnome-keyring libsecret-tools dunst libnotify-bin trayer xdg-utils

@@ -1,0 +1,91 @@
+// Recognition of a captured 640 x 80 strip of text with the engine warm. Needs a display:
+// scripts/run-session.sh build/dev/bench/text_recognition_bench
+// Prints p50/p95 of the engine alone and of recognizeWord (engine, word choice and sentence).
+
+#include "Native/Services.h"
+#include "Native/TextRecognition/TextRecognition.h"
+#include "Services/Detection/ScreenCaptureService.h"
+#include "Services/Detection/TextRecognizer.h"
+
+#include "Support/TestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace Lumivox;
+
+namespace {
+
+void report(const char *name, int runs, const std::function<void()> &body)
+{
+    std::vector<double> ms;
+    ms.reserve(static_cast<std::size_t>(runs));
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        body();
+        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    auto at = [&](double q) { return ms[static_cast<std::size_t>(q * static_cast<double>(ms.size() - 1))]; };
+    std::printf("%-44s runs %4d  p50 %8.3f ms  p95 %8.3f ms  max %8.3f ms\n", name, runs, at(0.5), at(0.95), ms.back());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QProcess fixture;
+    fixture.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../fixtures/ocr_fixture"),
+                  {QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("700"), QStringLiteral("160")});
+    QByteArray output;
+    if (!Testing::spinUntil(
+            [&] {
+                output += fixture.readAll();
+                return output.contains("ready");
+            },
+            std::chrono::seconds(10))) {
+        std::fprintf(stderr, "text_recognition_bench: the fixture did not start (run it inside run-session.sh)\n");
+        return 1;
+    }
+
+    // The pointer on the first line's "fox".
+    QPointF pointer(200, 140);
+    for (const QByteArray &line : output.split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 5 && parts[0] == "word" && parts[1] == "fox")
+            pointer = QPointF(parts[2].toDouble(), parts[3].toDouble());
+    }
+    ScreenCaptureService capture;
+    const auto outcome = Testing::await(capture.captureRegion(pointer, std::nullopt, QSizeF(640, 80)));
+    if (!outcome.result) {
+        std::fprintf(stderr, "text_recognition_bench: the capture failed\n");
+        return 1;
+    }
+    const auto &strip = *outcome.result;
+
+    QElapsedTimer warm;
+    warm.start();
+    Testing::await(TextRecognizer::warmUp());
+    std::printf("%-44s %8.3f ms\n", "warmUp (model load + first request)",
+                static_cast<double>(warm.nsecsElapsed()) / 1e6);
+
+    auto engine = Native::service<Native::TextRecognition>();
+    report("engine recognize 640x80 strip, warm", 100,
+           [&] { (void)engine->recognize(strip.image, QRectF(0, 0, 1, 1)); });
+    std::optional<RecognizedHit> hit;
+    report("recognizeWord 640x80 strip, warm", 100,
+           [&] { hit = Testing::await(TextRecognizer::recognizeWord(strip.image, strip.cropRect, strip.mouse)); });
+    std::printf("word read: %s\n", hit ? qPrintable(hit->text) : "(none)");
+
+    fixture.kill();
+    fixture.waitForFinished();
+    return 0;
+}

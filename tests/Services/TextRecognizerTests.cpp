@@ -1,0 +1,154 @@
+#include "Services/Detection/TextRecognizer.h"
+
+#include "Native/Services.h"
+
+#include "Fakes/FakeTextRecognition.h"
+#include "Support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using Lumivox::Testing::FakeTextRecognition;
+
+namespace {
+
+// A 640 x 80 point strip at the origin; boxes below are given in points and converted.
+constexpr double W = 640;
+constexpr double H = 80;
+
+QRectF box(double left, double right, double lower = 30, double upper = 50)
+{
+    return QRectF(left / W, lower / H, (right - left) / W, (upper - lower) / H);
+}
+
+void expectNear(const QRectF &actual, const QRectF &expected)
+{
+    EXPECT_NEAR(actual.left(), expected.left(), 1e-9);
+    EXPECT_NEAR(actual.top(), expected.top(), 1e-9);
+    EXPECT_NEAR(actual.width(), expected.width(), 1e-9);
+    EXPECT_NEAR(actual.height(), expected.height(), 1e-9);
+}
+
+class TextRecognizerTest : public ::testing::Test
+{
+protected:
+    void lines(std::vector<Native::RecognizedLine> lines) { engine->setReply(std::move(lines)); }
+
+    // `y` in points from the top of the strip, as the capture gives the pointer.
+    std::optional<RecognizedHit> at(double x, double y = 40, QRectF crop = QRectF(0, 0, W, H))
+    {
+        QImage image(int(crop.width()), int(crop.height()), QImage::Format_RGB32);
+        return Testing::await(TextRecognizer::recognizeWord(image, crop, QPointF(crop.left() + x, crop.top() + y)));
+    }
+
+    std::shared_ptr<FakeTextRecognition> engine = std::make_shared<FakeTextRecognition>();
+    Native::ScopedOverride<Native::TextRecognition> override {engine};
+};
+
+TEST_F(TextRecognizerTest, BetweenTwoWordsTheNearerEdgeWinsElseTheNearerCentre)
+{
+    lines({FakeTextRecognition::line(QStringLiteral("alpha be"), box(100, 176), {box(100, 160), box(166, 176)})});
+    // 3 points from each edge: "be"'s centre is nearer.
+    ASSERT_TRUE(at(163));
+    EXPECT_EQ(at(163)->text, QStringLiteral("be"));
+    // 2.6 against 3.4 points: more than half a point nearer to "alpha"'s edge.
+    EXPECT_EQ(at(162.6)->text, QStringLiteral("alpha"));
+    // Beyond 4 points from any word nothing is hit.
+    EXPECT_FALSE(at(90));
+    EXPECT_FALSE(at(130, 15));
+}
+
+TEST_F(TextRecognizerTest, AWordThePointerIsInsideBeatsANeighbourItIsMerelyNear)
+{
+    lines({FakeTextRecognition::line(QStringLiteral("alpha beta"), box(100, 200), {box(100, 160), box(162, 200)})});
+    const auto hit = at(163);
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->text, QStringLiteral("beta"));
+    expectNear(hit->visionBox, box(162, 200));
+}
+
+TEST_F(TextRecognizerTest, OnlyWordsWithALetterOfAtMost32CharactersCount)
+{
+    const QString longWord(33, QLatin1Char('a'));
+    const QString text = QStringLiteral("2024 a12 (word), don\u2019t ") + longWord;
+    lines({FakeTextRecognition::line(text, box(0, 600),
+                                     {box(0, 40), box(50, 90), box(100, 180), box(190, 250), box(260, 600)})});
+    EXPECT_FALSE(at(20));
+    EXPECT_EQ(at(70)->text, QStringLiteral("a12"));
+    EXPECT_EQ(at(140)->text, QStringLiteral("word"));
+    EXPECT_EQ(at(220)->text, QStringLiteral("don\u2019t"));
+    EXPECT_FALSE(at(400));
+}
+
+TEST_F(TextRecognizerTest, ContextIsTheSentenceOfTheLineUnlessTheCaptureCutsIt)
+{
+    const QString text = QStringLiteral("ntence ends here. Next one");
+    auto line = [&](double left, double right) {
+        return FakeTextRecognition::line(text, box(left, right),
+                                         {box(left, left + 60), box(left + 70, left + 110), box(left + 120, left + 160),
+                                          box(left + 170, left + 210), box(left + 220, left + 250)});
+    };
+    // Well inside the strip the line is whole.
+    lines({line(20, 270)});
+    auto hit = at(110);
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->text, QStringLiteral("ends"));
+    EXPECT_EQ(hit->context, QStringLiteral("ntence ends here."));
+    EXPECT_EQ(hit->wordOffset, 7);
+
+    // Touching the left border: the partial first word is cut off the sentence.
+    lines({line(0, 250)});
+    hit = at(90);
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->context, QStringLiteral("ends here."));
+    EXPECT_EQ(hit->wordOffset, 0);
+
+    // A line of one word gives no context.
+    lines({FakeTextRecognition::line(QStringLiteral("Alone"), box(100, 160), {box(100, 160)})});
+    hit = at(130);
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->text, QStringLiteral("Alone"));
+    EXPECT_FALSE(hit->context);
+    EXPECT_FALSE(hit->wordOffset);
+}
+
+TEST_F(TextRecognizerTest, ATallStripIsRecognisedInABandAroundThePointer)
+{
+    // 200 points high, pointer in the middle: an 80-point band from 60 to 140 points.
+    Native::RecognizedLine line =
+        FakeTextRecognition::line(QStringLiteral("middle"), QRectF(0.1, 0.25, 0.2, 0.5), {QRectF(0.1, 0.25, 0.2, 0.5)});
+    lines({line});
+    const auto hit = at(100, 100, QRectF(0, 0, 640, 200));
+    ASSERT_EQ(engine->regions().size(), 1u);
+    expectNear(engine->regions().front(), QRectF(0, 0.3, 1, 0.4));
+    ASSERT_TRUE(hit);
+    expectNear(hit->visionBox, QRectF(0.1, 0.4, 0.2, 0.2));
+
+    // Near the top the band stops at the image's edge.
+    at(100, 10, QRectF(0, 0, 640, 200));
+    expectNear(engine->regions().back(), QRectF(0, 0.6, 1, 0.4));
+}
+
+TEST_F(TextRecognizerTest, WordsWithoutTheirOwnBoxShareTheLineByCharacters)
+{
+    lines({Native::RecognizedLine {QStringLiteral("one two three"), box(0, 390), {}}});
+    // "two" holds characters 4 to 7 of 13: points 120 to 210.
+    const auto hit = at(165);
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->text, QStringLiteral("two"));
+    expectNear(hit->visionBox, box(120, 210));
+}
+
+TEST_F(TextRecognizerTest, NothingToRecogniseGivesNone)
+{
+    engine->setReply(Native::RecognitionFailure {QStringLiteral("model missing")});
+    EXPECT_FALSE(at(100));
+    lines({});
+    EXPECT_FALSE(at(100));
+    const auto before = engine->regions().size();
+    EXPECT_FALSE(at(10, 10, QRectF(0, 0, 0, 80)));
+    EXPECT_FALSE(at(10, 10, QRectF(0, 0, 640, 0)));
+    EXPECT_EQ(engine->regions().size(), before);
+}
+
+} // namespace
