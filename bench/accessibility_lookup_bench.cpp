@@ -1,0 +1,168 @@
+// Word lookup latency over AT-SPI against the GTK and the Qt fixture windows. Run it inside the
+// private session:  scripts/run-session.sh build/<preset>/bench/accessibility_lookup_bench
+// Prints p50 / p95 / max over 200 lookups per target: once end to end, once with the window list
+// read a single time up front, which leaves the accessibility requests alone.
+
+#include "Native/Services.h"
+#include "Native/Windows/WindowList.h"
+#include "Services/Detection/AccessibilityTextService.h"
+#include "Shared/Platform/WindowLookup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <future>
+#include <map>
+#include <thread>
+#include <vector>
+
+using namespace Lumivox;
+namespace ATS = Lumivox::AccessibilityTextService;
+
+namespace {
+
+constexpr int samples = 200;
+
+struct Fixture
+{
+    QProcess process;
+    std::map<QString, QRect> words;
+
+    bool start(const QString &path, QPoint at, bool qt)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (qt)
+            env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        process.setProcessEnvironment(env);
+        process.start(path, {QStringLiteral("--at"), QString::number(at.x()), QString::number(at.y())});
+        QByteArray output;
+        QElapsedTimer timer;
+        timer.start();
+        while (!output.contains("ready\n") && timer.elapsed() < 15000) {
+            process.waitForReadyRead(100);
+            output += process.readAllStandardOutput();
+        }
+        for (const QByteArray &line : output.split('\n')) {
+            const QList<QByteArray> f = line.split(' ');
+            if (f.size() == 6 && f[0] == "word")
+                words[QString::fromUtf8(f[1])] = QRect(f[2].toInt(), f[3].toInt(), f[4].toInt(), f[5].toInt());
+        }
+        return output.contains("ready\n");
+    }
+    ~Fixture()
+    {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+};
+
+// The lookups run on a thread of their own, as on the accessibility worker.
+template<class F>
+auto onWorker(F f)
+{
+    return std::async(std::launch::async, std::move(f)).get();
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    const auto index = std::min(values.size() - 1, std::size_t(p * double(values.size() - 1) + 0.5));
+    return values[index];
+}
+
+void measure(const char *name, QPointF at, const QString &expected)
+{
+    const auto figures = onWorker([&] {
+        std::vector<double> lookups;
+        std::vector<double> windows;
+        int hits = 0;
+        // The first lookups start the accessibility session and wait for the application.
+        for (int i = 0; i < 50 && !ATS::lookupWord(at, 800).hitResult(); ++i)
+            QThread::msleep(100);
+        for (int i = 0; i < 10; ++i)
+            ATS::lookupWord(at, 800);
+        for (int i = 0; i < samples; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            const auto result = ATS::lookupWord(at, 800);
+            lookups.push_back(double(timer.nsecsElapsed()) / 1e6);
+            if (result.hitResult() && result.hitResult()->word == expected)
+                ++hits;
+            timer.restart();
+            (void)WindowLookup::window(at);
+            windows.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+        return std::make_tuple(lookups, windows, hits);
+    });
+    const auto &[lookups, windows, hits] = figures;
+    std::printf("%-26s p50 %6.2f ms  p95 %6.2f ms  max %6.2f ms  (window list alone: p50 %5.2f ms, p95 %5.2f ms)  "
+                "%d/%d read '%s'\n",
+                name, percentile(lookups, 0.5), percentile(lookups, 0.95), percentile(lookups, 1.0),
+                percentile(windows, 0.5), percentile(windows, 0.95), hits, samples, qPrintable(expected));
+}
+
+// The real window list, read once: the windows of the fixtures do not move.
+class SteadyWindowList : public Native::WindowList
+{
+public:
+    explicit SteadyWindowList(std::shared_ptr<Native::WindowList> real)
+        : m_real(std::move(real))
+        , m_windows(m_real->windows())
+    { }
+    std::vector<Native::WindowInfo> windows() override { return m_windows; }
+    std::optional<QString> applicationID(std::int32_t pid) override { return m_real->applicationID(pid); }
+    std::uint32_t topmostWindowNumber(QPointF point) override { return m_real->topmostWindowNumber(point); }
+
+private:
+    std::shared_ptr<Native::WindowList> m_real;
+    std::vector<Native::WindowInfo> m_windows;
+};
+
+QPointF centre(const QRect &r)
+{
+    return QPointF(r.x() + r.width() / 2.0, r.y() + r.height() / 2.0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString dir = qEnvironmentVariable("LUMIVOX_FIXTURES_DIR",
+                                             QCoreApplication::applicationDirPath() + QStringLiteral("/../fixtures"));
+    Fixture gtk;
+    Fixture qt;
+    if (!gtk.start(QDir(dir).filePath(QStringLiteral("gtk_text_fixture")), QPoint(0, 0), false)
+        || !qt.start(QDir(dir).filePath(QStringLiteral("qt_text_fixture")), QPoint(600, 0), true)) {
+        std::fprintf(stderr, "the fixture applications did not start (looked in %s)\n", qPrintable(dir));
+        return 1;
+    }
+    if (!onWorker([] { return ATS::isTrusted(); })) {
+        std::fprintf(stderr, "the accessibility bus is not enabled; run inside scripts/run-session.sh\n");
+        return 1;
+    }
+    auto targets = [&] {
+        measure("GTK label", centre(gtk.words.at(QStringLiteral("label:clever"))), QStringLiteral("clever"));
+        measure("GTK text view", centre(gtk.words.at(QStringLiteral("view:pineapple"))), QStringLiteral("pineapple"));
+        measure("GTK button", centre(gtk.words.at(QStringLiteral("button:Save"))), QStringLiteral("Save"));
+        measure("Qt text edit", centre(qt.words.at(QStringLiteral("edit:harbour"))), QStringLiteral("harbour"));
+        measure("Qt line edit", centre(qt.words.at(QStringLiteral("line:lantern"))), QStringLiteral("lantern"));
+        measure("Qt button", centre(qt.words.at(QStringLiteral("button:Save"))), QStringLiteral("Save"));
+    };
+    std::printf("word lookup over AT-SPI, %d lookups per target, end to end\n", samples);
+    targets();
+    std::printf("\nthe same with the window list read once (the accessibility requests alone)\n");
+    {
+        Native::ScopedOverride<Native::WindowList> steady(
+            std::make_shared<SteadyWindowList>(onWorker([] { return Native::service<Native::WindowList>(); })));
+        targets();
+    }
+    return 0;
+}

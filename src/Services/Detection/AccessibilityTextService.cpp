@@ -1,0 +1,594 @@
+#include "Services/Detection/AccessibilityTextService.h"
+
+#include "Native/Accessibility/Accessibility.h"
+#include "Native/Services.h"
+#include "Shared/Platform/AppIdentity.h"
+#include "Shared/Platform/WindowLookup.h"
+#include "Shared/Text/TextUtils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace Lumivox::AccessibilityTextService {
+
+namespace {
+
+using Native::AccessibilityElement;
+using Native::AXElement;
+using Native::AXRange;
+using Native::AXTextMarker;
+using Native::AXTextMarkerRange;
+using Native::AXValue;
+
+constexpr double messagingTimeout = 0.15;
+
+// A child walk visits at most this many children of one element before giving up on it: the bounds
+// of every child are one request each, and a list with thousands of rows would otherwise hold the
+// worker for seconds.
+constexpr int maxChildrenScanned = 128;
+
+// A run of an element's text: `start` is its offset in the full text, `endsText` whether it reaches
+// the full text's end.
+struct TextWindow
+{
+    QString text;
+    qint64 start = 0;
+    bool endsText = false;
+    qint64 end() const { return start + text.size(); }
+};
+
+struct LocatedWord
+{
+    QString word;
+    qint64 location = 0;
+    qint64 length = 0;
+};
+
+const std::set<QString> &nonTextRoles()
+{
+    static const std::set<QString> roles {
+        QStringLiteral("AXScrollArea"),  QStringLiteral("AXScrollBar"),  QStringLiteral("AXSplitter"),
+        QStringLiteral("AXSplitGroup"),  QStringLiteral("AXWindow"),     QStringLiteral("AXToolbar"),
+        QStringLiteral("AXApplication"), QStringLiteral("AXLayoutArea"), QStringLiteral("AXRuler"),
+        QStringLiteral("AXRulerMarker"), QStringLiteral("AXGrowArea"),   QStringLiteral("AXHandle"),
+        QStringLiteral("AXDrawer"),      QStringLiteral("AXSheet"),      QStringLiteral("AXHelpTag"),
+        QStringLiteral("AXMatte"),       QStringLiteral("AXGroup"),      QStringLiteral("AXMenu"),
+        QStringLiteral("AXMenuItem"),    QStringLiteral("AXMenuBar"),    QStringLiteral("AXMenuBarItem"),
+    };
+    return roles;
+}
+
+const std::set<QString> &containerRoles()
+{
+    static const std::set<QString> roles {
+        QStringLiteral("AXScrollArea"), QStringLiteral("AXWebArea"),    QStringLiteral("AXGroup"),
+        QStringLiteral("AXScrollView"), QStringLiteral("AXLayoutArea"), QStringLiteral("AXList"),
+        QStringLiteral("AXUnknown"),
+    };
+    return roles;
+}
+
+bool isMenuRole(const QString &role)
+{
+    return role == QLatin1String("AXMenu") || role == QLatin1String("AXMenuItem") || role == QLatin1String("AXMenuBar")
+        || role == QLatin1String("AXMenuBarItem");
+}
+
+template<class T>
+std::optional<T> as(const std::optional<AXValue> &value)
+{
+    if (!value)
+        return std::nullopt;
+    if (const T *v = std::get_if<T>(&*value))
+        return *v;
+    return std::nullopt;
+}
+
+std::optional<QString> stringAttribute(AccessibilityElement &element, std::string_view name)
+{
+    return as<QString>(element.attribute(name));
+}
+
+// Half-open like the platform's rectangle test: a point on the right or bottom edge is outside.
+bool contains(const QRectF &r, QPointF p)
+{
+    return r.width() > 0 && r.height() > 0 && p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top()
+        && p.y() < r.bottom();
+}
+
+QRectF grown(const QRectF &r, double by)
+{
+    return r.adjusted(-by, -by, by, by);
+}
+
+QRectF converted(const QRectF &quartz, std::optional<double> primaryMaxY)
+{
+    const double flip = primaryMaxY.value_or(quartz.bottom());
+    return QRectF(quartz.left(), flip - quartz.bottom(), quartz.width(), quartz.height());
+}
+
+bool hasLetter(QStringView text)
+{
+    bool found = false;
+    Text::forEachScalar(text, [&](char32_t c) { found = found || QChar::isLetter(c); });
+    return found;
+}
+
+bool hasLineBreak(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029)
+            return true;
+    }
+    return false;
+}
+
+std::optional<QRectF> elementBounds(AccessibilityElement &element)
+{
+    const auto values = element.attributes({"AXPosition", "AXSize"});
+    if (values.size() != 2)
+        return std::nullopt;
+    const auto position = as<QPointF>(values[0]);
+    const auto size = as<QSizeF>(values[1]);
+    if (!position || !size)
+        return std::nullopt;
+    return QRectF(*position, *size);
+}
+
+std::optional<QString> snippet(AccessibilityElement &element)
+{
+    for (const char *name : {"AXValue", "AXTitle"}) {
+        if (const auto value = stringAttribute(element, name)) {
+            const QString text = Text::trimmed(*value);
+            if (!text.isEmpty())
+                return Text::graphemePrefix(text, 48);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<TextWindow> textWindow(AccessibilityElement &element, qint64 location, qint64 radius)
+{
+    if (const auto count = as<qint64>(element.attribute("AXNumberOfCharacters")); count && location < *count) {
+        const qint64 start = std::max<qint64>(0, location - radius);
+        const qint64 end = std::min(location + radius, *count);
+        const auto text = as<QString>(element.parameterizedAttribute("AXStringForRange", AXRange {start, end - start}));
+        if (text && !text->isEmpty())
+            return TextWindow {*text, start, location + radius >= *count};
+    }
+    if (const auto value = stringAttribute(element, "AXValue"); value && !value->isEmpty())
+        return TextWindow {*value, 0, true};
+    return std::nullopt;
+}
+
+std::optional<TextWindow> sentenceWindow(qint64 location, qint64 radius, const TextWindow &window)
+{
+    const qint64 start = std::max<qint64>(0, location - radius);
+    const qint64 end = location + radius;
+    if (start < window.start)
+        return std::nullopt;
+    if (!(window.end() >= end || window.endsText))
+        return std::nullopt;
+    const qint64 stop = std::min(window.end(), end);
+    if (stop < start)
+        return std::nullopt;
+    return TextWindow {window.text.mid(start - window.start, stop - start), start,
+                       window.endsText && end >= window.end()};
+}
+
+// Context for a word found in `source` at `location` (relative to the source): the cut sentence
+// with the word's offset, else the source itself when the word does not fit it, else nothing.
+void chooseContext(HitResult &hit, const TextWindow &source, qint64 location, qint64 length)
+{
+    if (const auto slice = sentenceSlice(source.text, location, length, source.start == 0, source.endsText)) {
+        hit.fullText = slice->text;
+        hit.wordOffset = slice->wordOffset;
+        return;
+    }
+    const bool fits = location >= 0 && location + length <= source.text.size();
+    hit.fullText = fits ? QString() : source.text;
+    hit.wordOffset = std::nullopt;
+}
+
+std::optional<LocatedWord> wordAtFraction(QStringView text, double fraction)
+{
+    const QString trimmedText = Text::trimmed(text);
+    if (trimmedText.isEmpty())
+        return std::nullopt;
+    std::vector<Text::Segment> candidates;
+    for (const Text::Segment &segment : Text::words(trimmedText)) {
+        if (hasLetter(QStringView(trimmedText).mid(segment.start, segment.length)))
+            candidates.push_back(segment);
+    }
+    if (candidates.empty())
+        return std::nullopt;
+    if (std::isnan(fraction))
+        fraction = 0;
+    const qint64 target =
+        qint64(std::floor(std::clamp(fraction, 0.0, 1.0) * double(std::max<qint64>(trimmedText.size() - 1, 0))));
+    const Text::Segment *best = &candidates.front();
+    if (candidates.size() > 1) {
+        auto distance = [&](const Text::Segment &s) -> qint64 {
+            if (target >= s.start && target < s.end())
+                return 0;
+            return target < s.start ? s.start - target : target - (s.end() - 1);
+        };
+        qint64 bestDistance = distance(*best);
+        for (const Text::Segment &segment : candidates) {
+            const qint64 d = distance(segment);
+            if (d < bestDistance) {
+                best = &segment;
+                bestDistance = d;
+            }
+        }
+    }
+    return LocatedWord {trimmedText.mid(best->start, best->length), best->start, best->length};
+}
+
+QRectF wordRect(const QRectF &rect, qint64 location, qint64 length, qint64 textLength)
+{
+    if (textLength <= 0 || rect.width() <= 0)
+        return rect;
+    const double from = double(location) / double(textLength);
+    const double to = double(location + length) / double(textLength);
+    return QRectF(rect.left() + from * rect.width(), rect.top(), std::max((to - from) * rect.width(), 8.0),
+                  rect.height());
+}
+
+std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &element, QPointF at,
+                                                      std::optional<double> primaryMaxY)
+{
+    const auto range = as<AXRange>(element.parameterizedAttribute("AXRangeForPosition", at));
+    if (!range)
+        return std::nullopt;
+    const qint64 index = range->location;
+    const auto bounds = elementBounds(element);
+    // Some text views answer 0 or 1 for every point; far into a wide field that is a default, not
+    // the position under the pointer.
+    if (bounds && bounds->width() > 40 && index <= 1 && (at.x() - bounds->left()) / bounds->width() > 0.12)
+        return std::nullopt;
+    if (index < 0)
+        return std::nullopt;
+
+    const auto window = textWindow(element, index, 320);
+    if (!window)
+        return std::nullopt;
+    const qint64 i = index - window->start;
+    if (i < 0 || i >= window->text.size())
+        return std::nullopt;
+
+    const qint64 from = std::max<qint64>(0, i - 80);
+    const qint64 to = std::min<qint64>(i + 81, window->text.size());
+    std::optional<Text::Segment> found;
+    Text::enumerateWords(QStringView(window->text).mid(from, to - from), [&](const Text::Segment &s) {
+        if (Text::isWordLike(s) && i >= from + s.start && i < from + s.end()) {
+            found = Text::Segment {from + s.start, s.length, s.ruleStatus};
+            return false;
+        }
+        return true;
+    });
+    if (!found)
+        return std::nullopt;
+    const QString word = window->text.mid(found->start, found->length);
+    if (Text::graphemeCount(word) < 2)
+        return std::nullopt;
+
+    const qint64 wordLocation = window->start + found->start;
+    QRectF wordBounds;
+    const auto answered =
+        as<QRectF>(element.parameterizedAttribute("AXBoundsForRange", AXRange {wordLocation, found->length}));
+    if (answered && answered->width() > 0 && answered->height() > 0) {
+        if (!contains(grown(*answered, 8), at))
+            return std::nullopt; // the index pointed at the word, but the pointer is not on it
+        wordBounds = *answered;
+    } else if (bounds && bounds->width() <= 120 && bounds->height() <= 40) {
+        wordBounds = *bounds;
+    }
+
+    std::optional<TextWindow> source = sentenceWindow(wordLocation, 240, *window);
+    if (!source)
+        source = textWindow(element, wordLocation, 240);
+    if (!source)
+        source = window;
+
+    HitResult hit {word, {}, converted(wordBounds, primaryMaxY), std::nullopt};
+    chooseContext(hit, *source, wordLocation - source->start, found->length);
+    return hit;
+}
+
+std::optional<HitResult> extractFromStandardAttribute(AccessibilityElement &element, QPointF at,
+                                                      std::optional<double> primaryMaxY)
+{
+    if (const auto role = stringAttribute(element, "AXRole"); role && nonTextRoles().contains(*role))
+        return std::nullopt;
+    const auto bounds = elementBounds(element);
+    if (!bounds || !contains(*bounds, at) || bounds->width() > 1000 || bounds->height() > 200)
+        return std::nullopt;
+
+    QString text;
+    for (const char *name : {"AXValue", "AXTitle"}) {
+        if (const auto value = stringAttribute(element, name)) {
+            text = Text::trimmed(*value);
+            if (!text.isEmpty())
+                break;
+        }
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+
+    if (const auto word = extractSingleWord(text))
+        return HitResult {*word, text, converted(*bounds, primaryMaxY), std::nullopt};
+
+    // A one-line element: the word under the pointer is estimated from how far across it the
+    // pointer is.
+    if (bounds->height() <= 48 && bounds->width() > 0 && !hasLineBreak(text)) {
+        const double fraction = (at.x() - bounds->left()) / bounds->width();
+        const auto located = wordAtFraction(text, fraction);
+        if (!located)
+            return std::nullopt;
+        const QRectF rect = wordRect(*bounds, located->location, located->length, text.size());
+        return HitResult {located->word, text, converted(rect, primaryMaxY), located->location};
+    }
+    return std::nullopt;
+}
+
+std::optional<HitResult> wordInChildren(AccessibilityElement &element, QPointF at, std::optional<double> primaryMaxY,
+                                        int depth, int budget, const std::stop_token &stop)
+{
+    if (depth < 1 || budget < 1 || stop.stop_requested())
+        return std::nullopt;
+    const auto children = as<std::vector<AXElement>>(element.attribute("AXChildren"));
+    if (!children || children->empty())
+        return std::nullopt;
+
+    // The budget is this level's own: what a child's walk spends is not taken back from it.
+    int remaining = budget;
+    int taken = 0;
+    int scanned = 0;
+    for (const AXElement &child : *children) {
+        if (taken == 8 || scanned == maxChildrenScanned)
+            break;
+        ++scanned;
+        if (stop.stop_requested())
+            return std::nullopt;
+        if (!child)
+            continue;
+        const auto bounds = elementBounds(*child);
+        if (!bounds || bounds->width() <= 0 || bounds->height() <= 0 || !contains(grown(*bounds, 2), at))
+            continue;
+        ++taken;
+        if (--remaining < 0 || stop.stop_requested())
+            return std::nullopt;
+        if (auto hit = extractFromParameterizedText(*child, at, primaryMaxY))
+            return hit;
+        if (auto hit = extractFromStandardAttribute(*child, at, primaryMaxY))
+            return hit;
+        if (auto hit = wordInChildren(*child, at, primaryMaxY, depth - 1, remaining, stop))
+            return hit;
+    }
+    return std::nullopt;
+}
+
+std::optional<HitResult> extractFromTextMarkers(AccessibilityElement &element, QPointF at,
+                                                std::optional<double> primaryMaxY, const std::stop_token &stop)
+{
+    const auto marker = as<AXTextMarker>(element.parameterizedAttribute("AXTextMarkerForPosition", at));
+    if (!marker)
+        return std::nullopt;
+
+    std::optional<AXTextMarkerRange> wordRange;
+    QString word;
+    QRectF wordBounds;
+    for (const char *name : {"AXRightWordTextMarkerRangeForTextMarker", "AXLeftWordTextMarkerRangeForTextMarker"}) {
+        if (stop.stop_requested())
+            break;
+        const auto range = as<AXTextMarkerRange>(element.parameterizedAttribute(name, *marker));
+        if (!range)
+            continue;
+        const auto text = as<QString>(element.parameterizedAttribute("AXStringForTextMarkerRange", *range));
+        if (!text)
+            continue;
+        const auto single = extractSingleWord(*text);
+        if (!single || *single != *text)
+            continue;
+        const auto bounds = as<QRectF>(element.parameterizedAttribute("AXBoundsForTextMarkerRange", *range));
+        if (!bounds || bounds->width() <= 0 || bounds->height() <= 0 || !contains(grown(*bounds, 8), at))
+            continue;
+        wordRange = range;
+        word = *text;
+        wordBounds = *bounds;
+        break;
+    }
+    if (!wordRange)
+        return std::nullopt;
+
+    HitResult hit {word, word, converted(wordBounds, primaryMaxY), std::nullopt};
+    if (stop.stop_requested())
+        return hit;
+
+    const auto sentenceRange =
+        as<AXTextMarkerRange>(element.parameterizedAttribute("AXSentenceTextMarkerRangeForTextMarker", *marker));
+    if (!sentenceRange)
+        return hit;
+    const auto sentence = as<QString>(element.parameterizedAttribute("AXStringForTextMarkerRange", *sentenceRange));
+    if (!sentence)
+        return hit;
+    const auto lead = as<AXTextMarkerRange>(
+        element.parameterizedAttribute("AXTextMarkerRangeForUnorderedTextMarkers",
+                                       std::vector<AXTextMarker> {sentenceRange->start, wordRange->start}));
+    if (!lead)
+        return hit;
+    const auto offset = as<qint64>(element.parameterizedAttribute("AXLengthForTextMarkerRange", *lead));
+    if (!offset)
+        return hit;
+
+    const TextWindow whole {*sentence, 0, true};
+    const TextWindow window = sentenceWindow(*offset, 240, whole).value_or(whole);
+    const qint64 location = *offset - window.start;
+    if (location < 0 || location + word.size() > window.text.size()
+        || QStringView(window.text).mid(location, word.size()) != word)
+        return hit;
+    chooseContext(hit, window, location, word.size());
+    return hit;
+}
+
+AXElement systemWideElement(Native::Accessibility &accessibility)
+{
+    return accessibility.systemWideElement([](QPointF point) -> std::optional<Native::AXWindowUnderPoint> {
+        const auto window = WindowLookup::window(point);
+        if (!window)
+            return std::nullopt;
+        return Native::AXWindowUnderPoint {window->pid, window->windowID};
+    });
+}
+
+// The platform takes positions as 32-bit floats.
+QPointF asFloats(QPointF p)
+{
+    return QPointF(double(float(p.x())), double(float(p.y())));
+}
+
+bool isFinite(QPointF p)
+{
+    return std::isfinite(p.x()) && std::isfinite(p.y());
+}
+
+} // namespace
+
+bool isTrusted()
+{
+    return Native::service<Native::Accessibility>()->isProcessTrusted();
+}
+
+void requestAccess()
+{
+    Native::service<Native::Accessibility>()->requestTrust();
+}
+
+bool isContainerRole(const std::optional<QString> &role)
+{
+    return role && containerRoles().contains(*role);
+}
+
+std::optional<QString> extractSingleWord(QStringView text)
+{
+    const QString trimmedText = Text::trimmed(text);
+    if (trimmedText.isEmpty())
+        return std::nullopt;
+    std::vector<Text::Segment> found;
+    Text::enumerateWords(trimmedText, [&](const Text::Segment &s) {
+        if (Text::isWordLike(s))
+            found.push_back(s);
+        return found.size() < 2;
+    });
+    if (found.size() != 1)
+        return std::nullopt;
+    const QString word = trimmedText.mid(found.front().start, found.front().length);
+    if (Text::graphemeCount(word) < 2 || !hasLetter(word))
+        return std::nullopt;
+    return word;
+}
+
+LookupResult lookupWord(QPointF at, std::optional<double> primaryMaxY, std::stop_token stop)
+{
+    const auto accessibility = Native::service<Native::Accessibility>();
+    if (!accessibility->isProcessTrusted() || !isFinite(at))
+        return LookupResult::miss();
+    const AXElement systemWide = systemWideElement(*accessibility);
+    if (!systemWide)
+        return LookupResult::miss();
+    systemWide->setMessagingTimeout(messagingTimeout);
+    const AXElement element = systemWide->elementAtPosition(asFloats(at));
+    if (!element)
+        return LookupResult::miss();
+
+    const std::optional<std::int32_t> pid = element->pid();
+    if (pid && *pid == AppIdentity::currentProcessID())
+        return LookupResult::ownProcess();
+    const std::optional<QString> role = stringAttribute(*element, "AXRole");
+    if (role && isMenuRole(*role))
+        return LookupResult::suppressed();
+
+    auto cancelled = [&] { return stop.stop_requested(); };
+    if (cancelled())
+        return LookupResult::miss(pid, role);
+    if (auto hit = extractFromParameterizedText(*element, at, primaryMaxY))
+        return LookupResult::hit(std::move(*hit));
+    if (cancelled())
+        return LookupResult::miss(pid, role);
+    if (auto hit = extractFromStandardAttribute(*element, at, primaryMaxY))
+        return LookupResult::hit(std::move(*hit));
+    if (cancelled())
+        return LookupResult::miss(pid, role);
+    if (isContainerRole(role)) {
+        if (auto hit = wordInChildren(*element, at, primaryMaxY, 5, 16, stop))
+            return LookupResult::hit(std::move(*hit));
+        if (cancelled())
+            return LookupResult::miss(pid, role);
+    }
+    if (auto hit = extractFromTextMarkers(*element, at, primaryMaxY, stop))
+        return LookupResult::hit(std::move(*hit));
+    if (cancelled())
+        return LookupResult::miss(pid, role);
+    return LookupResult::miss(pid, role, snippet(*element));
+}
+
+LookupResult lookupWordInProcess(std::int32_t pid, QPointF at, std::optional<double> primaryMaxY, bool hitTestAgain,
+                                 std::stop_token stop)
+{
+    if (!isFinite(at))
+        return LookupResult::miss(pid);
+    const auto accessibility = Native::service<Native::Accessibility>();
+    if (const AXElement application = accessibility->applicationElement(pid)) {
+        application->setMessagingTimeout(messagingTimeout);
+        if (auto hit = wordInChildren(*application, at, primaryMaxY, 8, 24, stop))
+            return LookupResult::hit(std::move(*hit));
+    }
+    if (!hitTestAgain || stop.stop_requested())
+        return LookupResult::miss(pid);
+    return lookupWord(at, primaryMaxY, stop);
+}
+
+void requestWebAccessibility(std::int32_t pid)
+{
+    const AXElement application = Native::service<Native::Accessibility>()->applicationElement(pid);
+    if (!application)
+        return;
+    application->setMessagingTimeout(messagingTimeout);
+    application->setAttribute("AXManualAccessibility", true);
+    application->setAttribute("AXEnhancedUserInterface", true);
+    (void)application->attribute("AXChildren");
+}
+
+std::optional<QString> windowTitle(QPointF at)
+{
+    const auto accessibility = Native::service<Native::Accessibility>();
+    if (!accessibility->isProcessTrusted() || !isFinite(at))
+        return std::nullopt;
+    const AXElement systemWide = systemWideElement(*accessibility);
+    if (!systemWide)
+        return std::nullopt;
+    systemWide->setMessagingTimeout(messagingTimeout);
+    const AXElement element = systemWide->elementAtPosition(asFloats(at));
+    if (!element)
+        return std::nullopt;
+    if (const auto pid = element->pid(); pid && *pid == AppIdentity::currentProcessID())
+        return std::nullopt;
+    const auto window = as<AXElement>(element->attribute("AXWindow"));
+    if (!window || !*window)
+        return std::nullopt;
+    const auto title = stringAttribute(**window, "AXTitle");
+    if (!title)
+        return std::nullopt;
+    const QString cleaned = Text::trimmed(*title);
+    if (cleaned.isEmpty())
+        return std::nullopt;
+    const QString lower = Text::lowercased(cleaned);
+    if (lower.contains(QLatin1String("://")) || lower.startsWith(QLatin1String("www.")))
+        return std::nullopt;
+    return Text::graphemePrefix(cleaned, 120);
+}
+
+} // namespace Lumivox::AccessibilityTextService

@@ -1,0 +1,382 @@
+#include "Fakes/FakeAccessibility.h"
+#include "Native/Services.h"
+#include "Services/Detection/AccessibilityTextService.h"
+#include "Shared/Platform/AppIdentity.h"
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using Testing::FakeAccessibility;
+using Testing::FakeElement;
+namespace ATS = Lumivox::AccessibilityTextService;
+
+namespace {
+
+constexpr double maxY = 1000;
+constexpr std::int32_t otherPid = 4242;
+
+// The centre of character `index` of a one-line text laid out from `origin`, `width` a character.
+QPointF charCentre(qsizetype index, QPointF origin = QPointF(100, 100), double width = 8, double height = 16)
+{
+    return QPointF(origin.x() + (double(index) + 0.5) * width, origin.y() + height / 2);
+}
+
+class AccessibilityTextServiceTest : public ::testing::Test
+{
+protected:
+    std::shared_ptr<FakeElement> textElement(const QString &text, QPointF origin = QPointF(100, 100), double width = 8)
+    {
+        auto element = FakeElement::make();
+        element->pid(otherPid).role(QStringLiteral("AXTextArea")).text(text, origin, width);
+        ax->elementEverywhere(element);
+        return element;
+    }
+
+    ATS::LookupResult lookupAt(QPointF at, std::optional<double> primaryMaxY = maxY)
+    {
+        return ATS::lookupWord(at, primaryMaxY);
+    }
+
+    std::shared_ptr<FakeAccessibility> ax = std::make_shared<FakeAccessibility>();
+    Native::ScopedOverride<Native::Accessibility> scoped {ax};
+};
+
+} // namespace
+
+TEST_F(AccessibilityTextServiceTest, ReadsTheWordItsSentenceAndItsBounds)
+{
+    const QString text = QStringLiteral("The quick brown fox. It jumps over the lazy dog.");
+    textElement(text);
+    const auto result = lookupAt(charCentre(12));
+    ASSERT_TRUE(result.hitResult());
+    EXPECT_EQ(*result.hitResult(),
+              (ATS::HitResult {QStringLiteral("brown"), QStringLiteral("The quick brown fox."),
+                               QRectF(180, maxY - 116, 40, 16), 10}));
+    EXPECT_TRUE(ax->systemWide->timeout && *ax->systemWide->timeout == 0.15);
+
+    // Without the screen's height the rectangle flips around its own bottom.
+    EXPECT_EQ(lookupAt(charCentre(12), std::nullopt).hitResult()->bounds, QRectF(180, 0, 40, 16));
+}
+
+TEST_F(AccessibilityTextServiceTest, LongTextsAreReadInWindowsAroundThePointer)
+{
+    QString text;
+    while (text.size() < 3000)
+        text += QStringLiteral("Lorem ipsum dolor sit amet. ");
+    const qsizetype at = text.size() + 26;
+    text += QStringLiteral("The target sentence holds zebra words. ");
+    while (text.size() < 6000)
+        text += QStringLiteral("Consectetur adipiscing elit. ");
+    auto element = textElement(text);
+    qint64 longest = 0;
+    const auto read = element->parameterized["AXStringForRange"];
+    element->parameterized["AXStringForRange"] = [&](const Native::AXValue &p) {
+        longest = std::max(longest, std::get<Native::AXRange>(p).length);
+        return read(p);
+    };
+    const auto result = lookupAt(charCentre(at + 2));
+    ASSERT_TRUE(result.hitResult());
+    EXPECT_EQ(result.hitResult()->word, QStringLiteral("zebra"));
+    EXPECT_EQ(result.hitResult()->fullText, QStringLiteral("The target sentence holds zebra words."));
+    EXPECT_EQ(result.hitResult()->wordOffset, 26);
+    EXPECT_LE(longest, 640);
+    EXPECT_FALSE(element->wasRequested("AXValue"));
+}
+
+TEST_F(AccessibilityTextServiceTest, DefaultIndexFarIntoAWideFieldIsNotTrusted)
+{
+    // The field answers index 0 wherever the pointer is.
+    const QString text = QStringLiteral("alpha beta gamma delta epsilon");
+    auto element = textElement(text, QPointF(0, 0), 10);
+    element->bounds(QRectF(0, 0, 300, 20));
+    element->parameterized["AXRangeForPosition"] = [](const Native::AXValue &) -> std::optional<Native::AXValue> {
+        return Native::AXRange {0, 1};
+    };
+    // Half way across, the index is ignored and the word comes from the pointer's position.
+    const auto middle = lookupAt(QPointF(150, 8));
+    ASSERT_TRUE(middle.hitResult());
+    EXPECT_EQ(middle.hitResult()->word, QStringLiteral("gamma"));
+    EXPECT_EQ(middle.hitResult()->wordOffset, 11);
+    // Near the left edge the index may well be right.
+    const auto left = lookupAt(QPointF(30, 8));
+    ASSERT_TRUE(left.hitResult());
+    EXPECT_EQ(left.hitResult()->word, QStringLiteral("alpha"));
+    EXPECT_EQ(left.hitResult()->fullText, text);
+}
+
+TEST_F(AccessibilityTextServiceTest, WordBoundsMustBeUnderThePointer)
+{
+    auto element = textElement(QStringLiteral("Nothing here is near the pointer."));
+    element->bounds(QRectF(100, 100, 400, 400)); // too tall for the attribute path
+    QRectF answered;
+    element->parameterized["AXBoundsForRange"] = [&](const Native::AXValue &) -> std::optional<Native::AXValue> {
+        return answered;
+    };
+    const QPointF at = charCentre(2);
+    answered = QRectF(at.x() + 9, at.y() - 4, 30, 8); // 9 points right of the pointer
+    const auto far = lookupAt(at);
+    ASSERT_TRUE(far.missResult());
+    EXPECT_EQ(*far.missResult(),
+              (ATS::LookupResult::Miss {otherPid, QStringLiteral("AXTextArea"),
+                                        QStringLiteral("Nothing here is near the pointer.")}));
+    answered = QRectF(at.x() + 7, at.y() - 4, 30, 8); // within the 8-point margin
+    ASSERT_TRUE(lookupAt(at).hitResult());
+    EXPECT_EQ(lookupAt(at).hitResult()->word, QStringLiteral("Nothing"));
+}
+
+TEST_F(AccessibilityTextServiceTest, OneLetterWordsAreNotRead)
+{
+    auto element = textElement(QStringLiteral("I saw a cat"));
+    element->bounds(QRectF(100, 100, 400, 400));
+    EXPECT_TRUE(lookupAt(charCentre(6)).missResult());
+    EXPECT_EQ(lookupAt(charCentre(8)).hitResult()->word, QStringLiteral("cat"));
+
+    EXPECT_EQ(ATS::extractSingleWord(u"a"), std::nullopt);
+    EXPECT_EQ(ATS::extractSingleWord(u"  \n "), std::nullopt);
+    EXPECT_EQ(ATS::extractSingleWord(u"2024"), std::nullopt);
+    EXPECT_EQ(ATS::extractSingleWord(u"two words"), std::nullopt);
+    EXPECT_EQ(ATS::extractSingleWord(u" \u00ABSave\u00BB\n"), QStringLiteral("Save"));
+    EXPECT_EQ(ATS::extractSingleWord(u"don't"), QStringLiteral("don't"));
+}
+
+TEST_F(AccessibilityTextServiceTest, AButtonIsReadByItsTitle)
+{
+    auto button = FakeElement::make();
+    button->pid(otherPid).role(QStringLiteral("AXButton")).title(QStringLiteral("Save")).bounds(QRectF(50, 60, 30, 20));
+    ax->elementEverywhere(button);
+    const auto result = lookupAt(QPointF(60, 70));
+    ASSERT_TRUE(result.hitResult());
+    EXPECT_EQ(
+        *result.hitResult(),
+        (ATS::HitResult {QStringLiteral("Save"), QStringLiteral("Save"), QRectF(50, maxY - 80, 30, 20), std::nullopt}));
+    // Just outside its frame there is nothing to read.
+    EXPECT_TRUE(lookupAt(QPointF(80, 70)).missResult());
+}
+
+TEST_F(AccessibilityTextServiceTest, OneLineLabelsAreReadByThePointersPosition)
+{
+    auto label = FakeElement::make();
+    label->pid(otherPid).role(QStringLiteral("AXStaticText")).bounds(QRectF(0, 0, 210, 20));
+    ax->elementEverywhere(label);
+
+    // 21 UTF-16 units: at 75 % the target is index 15, the space after "new"; "new" and "world"
+    // are both one away and the earlier one wins.
+    label->value(QStringLiteral("hello brave new world"));
+    const auto result = lookupAt(QPointF(0.75 * 210, 10));
+    ASSERT_TRUE(result.hitResult());
+    EXPECT_EQ(*result.hitResult(),
+              (ATS::HitResult {QStringLiteral("new"), QStringLiteral("hello brave new world"),
+                               QRectF(120, maxY - 20, 30, 20), 12}));
+
+    // A label of two lines gives nothing: where the pointer is says nothing about the word.
+    label->bounds(QRectF(0, 0, 210, 40)).value(QStringLiteral("hello brave\nnew world"));
+    EXPECT_TRUE(lookupAt(QPointF(0.75 * 210, 10)).missResult());
+}
+
+TEST_F(AccessibilityTextServiceTest, ContainersAreSearchedThroughTheirChildren)
+{
+    auto leaf = [](const QString &title, const QRectF &frame) {
+        auto e = FakeElement::make();
+        e->role(QStringLiteral("AXStaticText")).title(title).bounds(frame);
+        return e;
+    };
+    auto group = [](std::vector<std::shared_ptr<FakeElement>> children) {
+        auto e = FakeElement::make();
+        e->role(QStringLiteral("AXGroup")).bounds(QRectF(0, 0, 1000, 1000)).children(children);
+        return e;
+    };
+    auto root = group({leaf(QStringLiteral("Elsewhere"), QRectF(500, 500, 80, 20)),
+                       leaf(QStringLiteral("Harbor"), QRectF(101, 100, 80, 20))});
+    root->pid(otherPid);
+    ax->elementEverywhere(root);
+    ASSERT_TRUE(lookupAt(QPointF(102, 110)).hitResult());
+    EXPECT_EQ(lookupAt(QPointF(102, 110)).hitResult()->word, QStringLiteral("Harbor"));
+
+    // Five levels of groups are searched, six are not.
+    auto nested = [&](int levels) {
+        auto e = group({leaf(QStringLiteral("Deep"), QRectF(100, 100, 80, 20))});
+        for (int i = 1; i < levels; ++i)
+            e = group({e});
+        return e;
+    };
+    ax->elementEverywhere(nested(5));
+    EXPECT_TRUE(lookupAt(QPointF(110, 110)).hitResult());
+    ax->elementEverywhere(nested(6));
+    EXPECT_TRUE(lookupAt(QPointF(110, 110)).missResult());
+
+    // Only the first eight children under the point are tried.
+    std::vector<std::shared_ptr<FakeElement>> overlapping;
+    for (int i = 0; i < 9; ++i)
+        overlapping.push_back(leaf(QString(), QRectF(100, 100, 80, 20)));
+    overlapping[8]->title(QStringLiteral("Ninth"));
+    ax->elementEverywhere(group(overlapping));
+    EXPECT_TRUE(lookupAt(QPointF(110, 110)).missResult());
+    overlapping[7]->title(QStringLiteral("Eighth"));
+    EXPECT_EQ(lookupAt(QPointF(110, 110)).hitResult()->word, QStringLiteral("Eighth"));
+}
+
+TEST_F(AccessibilityTextServiceTest, WebContentIsReadThroughTextMarkers)
+{
+    const QString text = QStringLiteral("Read this. The marker path finds walnut here. End.");
+    auto web = FakeElement::make();
+    web->pid(otherPid).role(QStringLiteral("AXWebArea")).markerText(text, QPointF(100, 100));
+    ax->elementEverywhere(web);
+    const qsizetype at = text.indexOf(QStringLiteral("walnut"));
+    const auto result = lookupAt(charCentre(at + 3));
+    ASSERT_TRUE(result.hitResult());
+    EXPECT_EQ(*result.hitResult(),
+              (ATS::HitResult {QStringLiteral("walnut"), QStringLiteral("The marker path finds walnut here."),
+                               QRectF(100 + 8.0 * double(at), maxY - 116, 48, 16), 22}));
+
+    // Without sentence ranges the word alone is the context.
+    web->parameterized.erase("AXSentenceTextMarkerRangeForTextMarker");
+    EXPECT_EQ(lookupAt(charCentre(at + 3)).hitResult()->fullText, QStringLiteral("walnut"));
+}
+
+TEST_F(AccessibilityTextServiceTest, OutcomesOtherThanAWord)
+{
+    auto element = textElement(QStringLiteral("Some words to read"));
+
+    ax->trusted = false;
+    EXPECT_EQ(lookupAt(charCentre(1)), ATS::LookupResult::miss());
+    EXPECT_FALSE(ax->systemWide->wasRequested("elementAtPosition"));
+    EXPECT_EQ(ATS::windowTitle(charCentre(1)), std::nullopt);
+    ax->trusted = true;
+
+    element->pid(AppIdentity::currentProcessID());
+    EXPECT_TRUE(lookupAt(charCentre(1)).isOwnProcess());
+    element->pid(otherPid);
+
+    for (const char *role : {"AXMenu", "AXMenuItem", "AXMenuBar", "AXMenuBarItem"}) {
+        element->role(QString::fromLatin1(role));
+        EXPECT_TRUE(lookupAt(charCentre(1)).isSuppressed()) << role;
+    }
+
+    ax->systemWide->hitTest = nullptr;
+    EXPECT_EQ(lookupAt(charCentre(1)), ATS::LookupResult::miss());
+
+    EXPECT_TRUE(ATS::isContainerRole(QStringLiteral("AXWebArea")));
+    EXPECT_FALSE(ATS::isContainerRole(QStringLiteral("AXTextArea")));
+    EXPECT_FALSE(ATS::isContainerRole(std::nullopt));
+}
+
+TEST_F(AccessibilityTextServiceTest, AMissCarriesWhatIsKnown)
+{
+    auto image = FakeElement::make();
+    const QString caption = QStringLiteral("  A caption far longer than forty-eight characters, cut short  ");
+    image->pid(otherPid).role(QStringLiteral("AXImage")).title(caption).bounds(QRectF(0, 0, 2000, 2000));
+    ax->elementEverywhere(image);
+    EXPECT_EQ(lookupAt(QPointF(10, 10)),
+              ATS::LookupResult::miss(otherPid, QStringLiteral("AXImage"),
+                                      QStringLiteral("A caption far longer than forty-eight characters")));
+}
+
+TEST_F(AccessibilityTextServiceTest, CancellationStopsBeforeTheNextPath)
+{
+    auto element = textElement(QStringLiteral("Some words to read"));
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(ATS::lookupWord(charCentre(1), maxY, stop.get_token()),
+              ATS::LookupResult::miss(otherPid, QStringLiteral("AXTextArea")));
+    EXPECT_FALSE(element->wasRequested("AXRangeForPosition"));
+}
+
+TEST_F(AccessibilityTextServiceTest, AnElementThatVanishesMidLookupEndsInAMiss)
+{
+    // Vanishing after each possible number of answers: every lookup ends, none crashes.
+    for (int answers = 0; answers < 40; ++answers) {
+        auto inner = FakeElement::make();
+        inner->role(QStringLiteral("AXStaticText")).text(QStringLiteral("Vanishing words here."), QPointF(100, 100));
+        auto outer = FakeElement::make();
+        outer->pid(otherPid).role(QStringLiteral("AXGroup")).bounds(QRectF(0, 0, 900, 900)).children({inner});
+        outer->markerText(QStringLiteral("Vanishing words here."), QPointF(100, 100));
+        outer->bounds(QRectF(0, 0, 900, 900));
+        outer->requestsBeforeGone = answers;
+        inner->requestsBeforeGone = answers;
+        ax->elementEverywhere(outer);
+        const auto result = lookupAt(charCentre(12));
+        if (const auto *hit = result.hitResult())
+            EXPECT_EQ(hit->word, QStringLiteral("words")) << answers;
+        else
+            EXPECT_TRUE(result.missResult()) << answers;
+    }
+}
+
+TEST_F(AccessibilityTextServiceTest, BrokenTextIsReadWithoutHarm)
+{
+    // Unpaired surrogates around the words, as a misbehaving application may send them.
+    QString text = QStringLiteral("xx words with broken halves yy");
+    text[0] = QChar(0xD800);
+    text[text.size() - 1] = QChar(0xDC00);
+    textElement(text);
+    const auto result = lookupAt(charCentre(text.indexOf(QStringLiteral("broken")) + 1));
+    ASSERT_TRUE(result.hitResult());
+    EXPECT_EQ(result.hitResult()->word, QStringLiteral("broken"));
+    EXPECT_TRUE(result.hitResult()->fullText.contains(QStringLiteral("with broken halves")));
+
+    EXPECT_TRUE(lookupAt(QPointF(qQNaN(), 3)).missResult());
+}
+
+TEST_F(AccessibilityTextServiceTest, ReadingThroughAnApplication)
+{
+    auto window = FakeElement::make();
+    window->role(QStringLiteral("AXWindow")).bounds(QRectF(0, 0, 800, 600));
+    auto app = FakeElement::make();
+    app->pid(otherPid).role(QStringLiteral("AXApplication")).children({window});
+    ax->applications[otherPid] = app;
+    ax->elementEverywhere(FakeElement::make());
+    ax->systemWide->hitTest = nullptr;
+
+    EXPECT_EQ(ATS::lookupWordInProcess(otherPid, QPointF(110, 110), maxY, false), ATS::LookupResult::miss(otherPid));
+    EXPECT_TRUE(app->timeout && *app->timeout == 0.15);
+
+    auto text = FakeElement::make();
+    text->role(QStringLiteral("AXStaticText")).text(QStringLiteral("Inside the window"), QPointF(100, 100));
+    window->children({text});
+    const auto found = ATS::lookupWordInProcess(otherPid, charCentre(8), maxY, false);
+    ASSERT_TRUE(found.hitResult());
+    EXPECT_EQ(found.hitResult()->word, QStringLiteral("the"));
+
+    // Nothing in the application: the system-wide lookup only when asked for.
+    window->children({});
+    textElement(QStringLiteral("System wide"));
+    EXPECT_EQ(ATS::lookupWordInProcess(otherPid, charCentre(1), maxY, false), ATS::LookupResult::miss(otherPid));
+    EXPECT_EQ(ATS::lookupWordInProcess(otherPid, charCentre(1), maxY, true).hitResult()->word,
+              QStringLiteral("System"));
+}
+
+TEST_F(AccessibilityTextServiceTest, WindowTitlesAreCleaned)
+{
+    auto window = FakeElement::make();
+    auto element = FakeElement::make();
+    element->pid(otherPid).values["AXWindow"] = Native::AXElement(window);
+    ax->elementEverywhere(element);
+    auto titleFor = [&](const QString &title) {
+        window->title(title);
+        return ATS::windowTitle(QPointF(1, 1));
+    };
+    EXPECT_EQ(titleFor(QStringLiteral("  Report.txt \u2014 Editor \n")), QStringLiteral("Report.txt \u2014 Editor"));
+    EXPECT_EQ(titleFor(QStringLiteral("https://example.org/page")), std::nullopt);
+    EXPECT_EQ(titleFor(QStringLiteral("Docs at ftp://host")), std::nullopt);
+    EXPECT_EQ(titleFor(QStringLiteral("WWW.Example.com")), std::nullopt);
+    EXPECT_EQ(titleFor(QStringLiteral(" \n ")), std::nullopt);
+    EXPECT_EQ(titleFor(QString(200, QLatin1Char('t')))->size(), 120);
+
+    window->title(QStringLiteral("Mine"));
+    element->pid(AppIdentity::currentProcessID());
+    EXPECT_EQ(ATS::windowTitle(QPointF(1, 1)), std::nullopt);
+}
+
+TEST_F(AccessibilityTextServiceTest, WebAccessibilityIsRequestedOfTheApplication)
+{
+    auto app = FakeElement::make();
+    ax->applications[otherPid] = app;
+    ATS::requestWebAccessibility(otherPid);
+    EXPECT_EQ(app->writes.at("AXManualAccessibility"), Native::AXValue(true));
+    EXPECT_EQ(app->writes.at("AXEnhancedUserInterface"), Native::AXValue(true));
+    EXPECT_TRUE(app->wasRequested("AXChildren"));
+    ATS::requestWebAccessibility(otherPid + 1); // no such application: nothing happens
+
+    ATS::requestAccess();
+    EXPECT_EQ(ax->trustRequests, 1);
+}
