@@ -81,11 +81,14 @@ gdbus wait --session --timeout 10 org.freedesktop.Notifications || fail "the not
 if [ "${LUMIVOX_SESSION_WM:-0}" = "1" ]; then
   openbox >/dev/null 2>&1 &
   pids+=($!)
-  for _ in $(seq 1 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.05
-  done
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "openbox did not start"
+  # openbox announces itself (_NET_SUPPORTING_WM_CHECK) before it has finished starting, and a window
+  # mapped in between is sometimes never managed; its client list appears once it has.
+  wm_ready() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' \
+      && xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -q '^_NET_CLIENT_LIST_STACKING(WINDOW)'
+  }
+  for _ in $(seq 1 200); do wm_ready && break; sleep 0.05; done
+  wm_ready || fail "openbox did not start"
 fi
 
 "$@"

@@ -2,8 +2,11 @@
 
 // The desktop's windows and applications, as the window server knows them.
 // Rectangles are in Quartz coordinates: points, origin at the top-left corner of the primary
-// screen, y downwards (device pixels are converted in the backend).
+// screen, y downwards (device pixels are converted in the backend). A window's bounds are what the
+// user sees of it: a window manager's frame (title bar, borders) counts as part of the window it
+// decorates, so a point on a title bar never falls through to the window behind.
 
+#include <QPointF>
 #include <QRectF>
 #include <QString>
 
@@ -34,6 +37,19 @@ public:
     /// On-screen windows front to back, desktop elements excluded.
     virtual std::vector<WindowInfo> windows() = 0;
 
+    /// The windows of windows() whose bounds contain the point (edges as QRectF-style half-open
+    /// ranges: left and top inclusive), front to back. A backend may answer this far more cheaply
+    /// than the whole list, which matters on every hover.
+    virtual std::vector<WindowInfo> windowsAt(QPointF quartzPoint)
+    {
+        std::vector<WindowInfo> out;
+        for (WindowInfo &w : windows()) {
+            if (w.bounds && contains(*w.bounds, quartzPoint))
+                out.push_back(std::move(w));
+        }
+        return out;
+    }
+
     /// The application id of a process by the identity rule (desktop-file id without ".desktop",
     /// else the executable name); absent when the process is gone.
     virtual std::optional<QString> applicationID(std::int32_t pid) = 0;
@@ -42,6 +58,12 @@ public:
     virtual std::uint32_t topmostWindowNumber(QPointF quartzPoint) = 0;
 
     static std::shared_ptr<WindowList> makeDefault();
+
+    /// The window server's containment test: left and top edges inside, right and bottom outside.
+    static bool contains(const QRectF &r, QPointF p)
+    {
+        return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
+    }
 };
 
 } // namespace Lumivox::Native
