@@ -1,7 +1,7 @@
 #pragma once
 
 // A window list a test sets up by hand: windows front to back, and the application id of each
-// process. Counts the application-id questions so that caching can be checked. Any thread.
+// process. Counts the questions it is asked so that caching and short cuts can be checked. Any thread.
 
 #include "Native/Windows/WindowList.h"
 
@@ -43,6 +43,10 @@ public:
 
     std::uint32_t topmostWindowNumber(QPointF quartzPoint) override
     {
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_topmostQuestions;
+        }
         for (const Native::WindowInfo &w : windowsAt(quartzPoint)) {
             if (w.windowID)
                 return *w.windowID;
@@ -75,6 +79,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_listReads;
     }
+    int topmostQuestions() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_topmostQuestions;
+    }
 
 private:
     mutable std::mutex m_mutex;
@@ -82,6 +91,7 @@ private:
     std::map<std::int32_t, QString> m_applicationIDs;
     int m_applicationIDQuestions = 0;
     int m_listReads = 0;
+    int m_topmostQuestions = 0;
 };
 
 } // namespace Lumivox::Testing

@@ -369,8 +369,14 @@ TEST(WithWindowManager, TheClientUnderAPointNotItsFrame)
 
     fixture.reset();
     back.reset();
-    if (openbox) {
-        openbox->terminate();
-        openbox->waitForFinished(5000);
-    }
+    if (!openbox)
+        return;
+    // Gone, openbox leaves its client list on the root; windows mapped afterwards must still count.
+    openbox->terminate();
+    ASSERT_TRUE(openbox->waitForFinished(5000));
+    ASSERT_TRUE(rootProperty("_NET_CLIENT_LIST_STACKING").startsWith("_NET_CLIENT_LIST_STACKING(WINDOW)"));
+    auto later = launch({QStringLiteral("--at"), QStringLiteral("900,500,200,100")});
+    ASSERT_TRUE(later);
+    ASSERT_TRUE(waitUntilListed(later->windowID));
+    EXPECT_EQ(WindowLookup::window(QPointF(1000, 550)).value_or(WindowLookup::Hit {}).windowID, later->windowID);
 }

@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -91,11 +92,69 @@ std::int64_t steadyNanoseconds()
         .count();
 }
 
-// The dedicated connection and its raw events. Lives on the main thread.
+// One connection of our own that receives raw XInput2 events, its socket watched by the main loop.
+class RawConnection
+{
+public:
+    RawConnection(Display *d, int opcode)
+        : m_display(d)
+        , m_opcode(opcode)
+        , m_notifier(ConnectionNumber(d), QSocketNotifier::Read)
+    { }
+    ~RawConnection()
+    {
+        // The main loop must stop watching the socket before it closes.
+        m_notifier.setEnabled(false);
+        XCloseDisplay(m_display);
+    }
+    RawConnection(const RawConnection &) = delete;
+    RawConnection &operator=(const RawConnection &) = delete;
+
+    Display *display() const { return m_display; }
+    QSocketNotifier &notifier() { return m_notifier; }
+
+    bool select(std::initializer_list<int> types)
+    {
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        for (int type : types)
+            XISetMask(bits, type);
+        XIEventMask mask {XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+        X11::ErrorTrap trap(m_display);
+        XISelectEvents(m_display, DefaultRootWindow(m_display), &mask, 1);
+        if (trap.failed()) {
+            qCWarning(lcInput) << "the X server refused raw input events (error" << trap.errorCode() << ")";
+            return false;
+        }
+        return true;
+    }
+
+    // Reads everything that has arrived and calls `seen` with each raw event type.
+    template<class Fn>
+    void read(Fn seen)
+    {
+        while (XPending(m_display) > 0) {
+            XEvent event;
+            XNextEvent(m_display, &event);
+            if (event.type == GenericEvent && event.xcookie.extension == m_opcode)
+                seen(event.xcookie.evtype);
+        }
+    }
+
+private:
+    Display *m_display;
+    int m_opcode;
+    QSocketNotifier m_notifier;
+};
+
+// The desktop's raw input, on the main thread. Keys and moves come on two connections: moves are
+// read at most once per `motionPace` (the rate a display shows them at), which keeps continuous
+// movement cheap, while key changes are never held back.
 class RawEventSource final : public QObject, public std::enable_shared_from_this<RawEventSource>
 {
 public:
     using Handler = std::function<void(const InputEvent &)>;
+
+    static constexpr std::chrono::milliseconds motionPace {16};
 
     // nullptr, with the reason logged, when the desktop's events cannot be watched.
     static std::shared_ptr<RawEventSource> open()
@@ -113,6 +172,69 @@ public:
             qCWarning(lcInput) << "no X display is reachable: the pointer and the keys cannot be watched";
             return nullptr;
         }
+        auto keys = connect();
+        auto motion = keys ? connect() : nullptr;
+        if (!keys || !motion)
+            return nullptr;
+        std::shared_ptr<RawEventSource> source(new RawEventSource(std::move(keys), std::move(motion)));
+        if (!source->selectKeys())
+            return nullptr;
+        return source;
+    }
+
+    int add(Handler handler)
+    {
+        const int id = m_nextID++;
+        const bool first = m_handlers.empty();
+        m_handlers.emplace(id, std::move(handler));
+        if (first) {
+            // Changes are reported against this state, not against whatever was seen before anyone listened.
+            if (auto state = queryPointer(m_keys->display()))
+                m_lastFlags = state->flags;
+            selectKeys();
+            if (m_motion->select({XI_RawMotion}))
+                drainSoon([](RawEventSource *self) { self->drainMotion(); });
+        }
+        return id;
+    }
+
+    void remove(int id)
+    {
+        if (m_handlers.erase(id) && m_handlers.empty()) {
+            selectKeys();
+            m_motion->select({});
+        }
+    }
+
+    double secondsSinceLastKeyPress() const
+    {
+        const std::int64_t last = m_lastKeyPress.load();
+        if (last < 0)
+            return unknownSecondsSinceKeyPress;
+        return std::max<std::int64_t>(0, steadyNanoseconds() - last) / 1e9;
+    }
+
+    // The pointer state read for the batch being delivered: handlers that ask where the pointer is
+    // get it without another round trip to the server.
+    const std::optional<PointerState> &dispatchState() const { return m_dispatchState; }
+
+private:
+    RawEventSource(std::unique_ptr<RawConnection> keys, std::unique_ptr<RawConnection> motion)
+        : m_keys(std::move(keys))
+        , m_motion(std::move(motion))
+    {
+        QObject::connect(&m_keys->notifier(), &QSocketNotifier::activated, this, [this] { drainKeys(); });
+        QObject::connect(&m_motion->notifier(), &QSocketNotifier::activated, this, [this] { drainMotion(); });
+        m_motionPause.setSingleShot(true);
+        m_motionPause.setInterval(motionPace);
+        QObject::connect(&m_motionPause, &QTimer::timeout, this, [this] {
+            m_motion->notifier().setEnabled(true);
+            drainMotion();
+        });
+    }
+
+    static std::unique_ptr<RawConnection> connect()
+    {
         Display *d = XOpenDisplay(nullptr);
         if (!d) {
             qCWarning(lcInput) << "could not open a connection to the X display for input events";
@@ -135,143 +257,71 @@ public:
             XCloseDisplay(d);
             return nullptr;
         }
-        std::shared_ptr<RawEventSource> source(new RawEventSource(d, opcode));
-        if (!source->select())
-            return nullptr;
-        return source;
+        return std::make_unique<RawConnection>(d, opcode);
     }
 
-    ~RawEventSource() override
+    // Key presses are always watched (they date the last typing); releases only while somebody
+    // listens.
+    bool selectKeys()
     {
-        delete m_notifier;
-        XCloseDisplay(m_display);
+        const bool ok =
+            m_handlers.empty() ? m_keys->select({XI_RawKeyPress}) : m_keys->select({XI_RawKeyPress, XI_RawKeyRelease});
+        if (ok)
+            drainSoon([](RawEventSource *self) { self->drainKeys(); });
+        return ok;
     }
 
-    int add(Handler handler)
+    // A selection's round trips may have read events into Xlib's queue, where the socket notifier
+    // cannot see them.
+    void drainSoon(void (*drain)(RawEventSource *))
     {
-        const int id = m_nextID++;
-        const bool first = m_handlers.empty();
-        m_handlers.emplace(id, std::move(handler));
-        if (first) {
-            // Changes are reported against this state, not against whatever was seen before anyone listened.
-            if (auto state = queryPointer(m_display))
-                m_lastFlags = state->flags;
-            select();
-        }
-        return id;
-    }
-
-    void remove(int id)
-    {
-        if (m_handlers.erase(id) && m_handlers.empty())
-            select();
-    }
-
-    double secondsSinceLastKeyPress() const
-    {
-        const std::int64_t last = m_lastKeyPress.load();
-        if (last < 0)
-            return unknownSecondsSinceKeyPress;
-        return std::max<std::int64_t>(0, steadyNanoseconds() - last) / 1e9;
-    }
-
-    // The pointer state read for the batch being delivered: handlers that ask where the pointer is
-    // get it without another round trip to the server.
-    const std::optional<PointerState> &dispatchState() const { return m_dispatchState; }
-
-private:
-    RawEventSource(Display *d, int opcode)
-        : m_display(d)
-        , m_opcode(opcode)
-    {
-        m_notifier = new QSocketNotifier(ConnectionNumber(d), QSocketNotifier::Read);
-        connect(m_notifier, &QSocketNotifier::activated, this, [this] { drain(); });
-    }
-
-    // Key presses are always watched (they date the last typing); moves and releases only while
-    // somebody listens, so an idle program is not woken by every move of the mouse.
-    bool select()
-    {
-        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-        XISetMask(bits, XI_RawKeyPress);
-        if (!m_handlers.empty()) {
-            XISetMask(bits, XI_RawKeyRelease);
-            XISetMask(bits, XI_RawMotion);
-        }
-        XIEventMask mask {XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
-        X11::ErrorTrap trap(m_display);
-        XISelectEvents(m_display, DefaultRootWindow(m_display), &mask, 1);
-        if (trap.failed()) {
-            qCWarning(lcInput) << "the X server refused raw input events (error" << trap.errorCode() << ")";
-            return false;
-        }
-        // The trap's round trips may have read events into Xlib's queue, where the socket notifier
-        // cannot see them.
         QMetaObject::invokeMethod(
             this,
-            [self = QPointer<RawEventSource>(this)] {
+            [self = QPointer<RawEventSource>(this), drain] {
                 if (self)
-                    self->drain();
+                    drain(self);
             },
             Qt::QueuedConnection);
-        return true;
     }
 
-    void drain()
+    void drainKeys()
     {
-        if (m_draining) {
-            m_drainAgain = true;
-            return;
-        }
         // A handler may drop the last monitor and with it this source; it must outlive the loop.
         const auto keep = shared_from_this();
-        m_draining = true;
-        do {
-            m_drainAgain = false;
-            bool moved = false;
-            bool keyChanged = false;
-            while (XPending(m_display) > 0) {
-                XEvent event;
-                XNextEvent(m_display, &event);
-                if (event.type != GenericEvent || event.xcookie.extension != m_opcode)
-                    continue;
-                switch (event.xcookie.evtype) {
-                case XI_RawMotion:
-                    moved = true;
-                    break;
-                case XI_RawKeyPress:
-                    m_lastKeyPress.store(steadyNanoseconds());
-                    keyChanged = true;
-                    break;
-                case XI_RawKeyRelease:
-                    keyChanged = true;
-                    break;
-                default:
-                    break;
-                }
-            }
-            if ((moved || keyChanged) && !m_handlers.empty())
-                deliver(moved, keyChanged);
-        } while (m_drainAgain || XPending(m_display) > 0);
-        m_draining = false;
+        bool changed = false;
+        m_keys->read([&](int type) {
+            if (type == XI_RawKeyPress)
+                m_lastKeyPress.store(steadyNanoseconds());
+            changed = changed || type == XI_RawKeyPress || type == XI_RawKeyRelease;
+        });
+        if (!changed || m_handlers.empty())
+            return;
+        // Once per actual change of the flags, which also absorbs the doubled key releases some
+        // servers send.
+        m_dispatchState = queryPointer(m_keys->display());
+        if (m_dispatchState && m_lastFlags != m_dispatchState->flags) {
+            m_lastFlags = m_dispatchState->flags;
+            dispatch(InputEvent {InputEvent::Type::flagsChanged, m_dispatchState->flags});
+        }
+        m_dispatchState.reset();
     }
 
     // One move per batch: the tracker reads where the pointer is now, so the moves in between
-    // would only repeat the same answer. Modifier changes are reported once per actual change,
-    // which also absorbs the doubled key releases some servers send.
-    void deliver(bool moved, bool keyChanged)
+    // would only repeat the same answer. After a delivery the connection rests for one pace, and
+    // whatever arrived meanwhile is read as the next batch.
+    void drainMotion()
     {
-        m_dispatchState = queryPointer(m_display);
-        if (!m_dispatchState)
+        const auto keep = shared_from_this();
+        bool moved = false;
+        m_motion->read([&](int type) { moved = moved || type == XI_RawMotion; });
+        if (!moved || m_handlers.empty())
             return;
-        const ModifierFlags flags = m_dispatchState->flags;
-        if (moved)
-            dispatch(InputEvent {InputEvent::Type::mouseMoved, flags});
-        if (keyChanged && m_lastFlags != flags) {
-            m_lastFlags = flags;
-            dispatch(InputEvent {InputEvent::Type::flagsChanged, flags});
-        }
+        m_dispatchState = queryPointer(m_motion->display());
+        if (m_dispatchState)
+            dispatch(InputEvent {InputEvent::Type::mouseMoved, m_dispatchState->flags});
         m_dispatchState.reset();
+        m_motion->notifier().setEnabled(false);
+        m_motionPause.start();
     }
 
     void dispatch(const InputEvent &event)
@@ -288,16 +338,14 @@ private:
         }
     }
 
-    Display *m_display;
-    int m_opcode;
-    QSocketNotifier *m_notifier = nullptr;
+    std::unique_ptr<RawConnection> m_keys;
+    std::unique_ptr<RawConnection> m_motion;
+    QTimer m_motionPause;
     std::map<int, Handler> m_handlers;
     int m_nextID = 1;
     std::optional<ModifierFlags> m_lastFlags;
     std::atomic<std::int64_t> m_lastKeyPress {-1};
     std::optional<PointerState> m_dispatchState;
-    bool m_draining = false;
-    bool m_drainAgain = false;
 };
 
 class X11Monitor final : public InputMonitor

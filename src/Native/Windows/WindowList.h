@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -37,9 +38,9 @@ public:
     /// On-screen windows front to back, desktop elements excluded.
     virtual std::vector<WindowInfo> windows() = 0;
 
-    /// The windows of windows() whose bounds contain the point (edges as QRectF-style half-open
-    /// ranges: left and top inclusive), front to back. A backend may answer this far more cheaply
-    /// than the whole list, which matters on every hover.
+    /// The windows of windows() whose bounds contain the point (see contains()), front to back.
+    /// A backend may answer this far more cheaply than the whole list, which matters on every
+    /// hover, and may leave `title` and `ownerName` empty: no hover reads them.
     virtual std::vector<WindowInfo> windowsAt(QPointF quartzPoint)
     {
         std::vector<WindowInfo> out;
@@ -48,6 +49,18 @@ public:
                 out.push_back(std::move(w));
         }
         return out;
+    }
+
+    /// The first window of windowsAt() that `accept` takes, or nothing. A backend may stop reading
+    /// the desktop as soon as it has one, which on a hover is nearly always the topmost window.
+    virtual std::optional<WindowInfo> frontmostWindowAt(QPointF quartzPoint,
+                                                        const std::function<bool(const WindowInfo &)> &accept)
+    {
+        for (WindowInfo &w : windowsAt(quartzPoint)) {
+            if (accept(w))
+                return std::move(w);
+        }
+        return std::nullopt;
     }
 
     /// The application id of a process by the identity rule (desktop-file id without ".desktop",

@@ -26,8 +26,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <unordered_map>
@@ -63,6 +65,7 @@ Reply<R> reply(xcb_connection_t *c, Cookie cookie, Fn fn)
 
 enum AtomID {
     netClientListStacking,
+    netSupportingWmCheck,
     netWmPid,
     netWmWindowType,
     netWmState,
@@ -84,6 +87,7 @@ enum AtomID {
 
 constexpr std::array<const char *, atomCount> atomNames {
     "_NET_CLIENT_LIST_STACKING",
+    "_NET_SUPPORTING_WM_CHECK",
     "_NET_WM_PID",
     "_NET_WM_WINDOW_TYPE",
     "_NET_WM_STATE",
@@ -209,120 +213,181 @@ QRect outerRect(const xcb_get_geometry_reply_t *g)
     return QRect(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
 }
 
-// The on-screen windows, top first.
-std::vector<Placed> stack(const Server &x)
+// What the root window tells about the desktop as a whole.
+struct Desktop
+{
+    std::vector<xcb_window_t> children; // the root's children, bottom to top
+    bool managed = false; // a live window manager keeps a client list
+    std::unordered_map<xcb_window_t, std::size_t> stackingIndex; // client -> position, bottom first
+    xcb_window_t childAtPoint = 0; // the server's own hit test, when one was asked for
+};
+
+std::optional<Desktop> readDesktop(const Server &x, std::optional<QPoint> hitTest)
 {
     xcb_connection_t *c = x.c;
     const auto treeCookie = xcb_query_tree(c, x.root);
     const auto listCookie = askProperty(x, x.root, x.atom(netClientListStacking), XCB_ATOM_WINDOW);
+    const auto checkCookie = askProperty(x, x.root, x.atom(netSupportingWmCheck), XCB_ATOM_WINDOW);
+    std::optional<xcb_translate_coordinates_cookie_t> hitCookie;
+    if (hitTest) {
+        hitCookie = xcb_translate_coordinates(c, x.root, x.root, static_cast<std::int16_t>(hitTest->x()),
+                                              static_cast<std::int16_t>(hitTest->y()));
+    }
     auto tree = reply<xcb_query_tree_reply_t>(c, treeCookie, xcb_query_tree_reply);
     auto list = property(x, listCookie);
+    const auto check = values32(property(x, checkCookie).get());
+    Desktop d;
+    if (hitCookie) {
+        if (auto r = reply<xcb_translate_coordinates_reply_t>(c, *hitCookie, xcb_translate_coordinates_reply))
+            d.childAtPoint = r->child;
+    }
     if (!tree)
-        return {};
+        return std::nullopt;
     const xcb_window_t *childData = xcb_query_tree_children(tree.get());
-    const std::vector<xcb_window_t> children(childData, childData + xcb_query_tree_children_length(tree.get()));
-    const std::vector<std::uint32_t> clients =
+    d.children.assign(childData, childData + xcb_query_tree_children_length(tree.get()));
+    const std::vector<std::uint32_t> clientList =
         list && list->type == XCB_ATOM_WINDOW ? values32(list.get()) : std::vector<std::uint32_t> {};
+    // A window manager that has gone leaves its properties on the root; its check window, which
+    // names itself while it lives, tells a live one from a stale list.
+    if (!clientList.empty() && !check.empty()) {
+        const auto liveCookie = askProperty(x, check.front(), x.atom(netSupportingWmCheck), XCB_ATOM_WINDOW);
+        d.managed = values32(property(x, liveCookie).get()) == check;
+    }
+    if (d.managed) {
+        for (std::size_t i = 0; i < clientList.size(); ++i)
+            d.stackingIndex.emplace(clientList[i], i);
+    }
+    return d;
+}
 
-    std::vector<xcb_get_window_attributes_cookie_t> childAttributeCookies;
-    std::vector<xcb_get_geometry_cookie_t> childGeometryCookies;
-    for (xcb_window_t w : children) {
-        childAttributeCookies.push_back(xcb_get_window_attributes(c, w));
-        childGeometryCookies.push_back(xcb_get_geometry(c, w));
-    }
-    std::vector<xcb_get_window_attributes_cookie_t> clientAttributeCookies;
-    std::vector<xcb_get_geometry_cookie_t> clientGeometryCookies;
-    std::vector<xcb_translate_coordinates_cookie_t> clientOriginCookies;
-    std::vector<xcb_query_tree_cookie_t> clientParentCookies;
-    for (xcb_window_t w : clients) {
-        clientAttributeCookies.push_back(xcb_get_window_attributes(c, w));
-        clientGeometryCookies.push_back(xcb_get_geometry(c, w));
-        clientOriginCookies.push_back(xcb_translate_coordinates(c, w, x.root, 0, 0));
-        clientParentCookies.push_back(xcb_query_tree(c, w));
+// The on-screen windows among `candidates` (children of the root, bottom to top) whose rectangle in
+// device pixels passes `keep`, top first.
+//
+// Every request costs a few microseconds of its own even when batched, and a hover asks about one
+// point, so the work narrows as early as it can: the geometry of each candidate first, then
+// everything else only for those that pass `keep`.
+std::vector<Placed> place(const Server &x, const Desktop &d, const std::vector<xcb_window_t> &candidates,
+                          const std::function<bool(const QRect &)> &keep)
+{
+    xcb_connection_t *c = x.c;
+    const bool managed = d.managed;
+    const auto &stackingIndex = d.stackingIndex;
+    std::vector<xcb_get_geometry_cookie_t> geometryCookies;
+    for (xcb_window_t w : candidates)
+        geometryCookies.push_back(xcb_get_geometry(c, w));
+
+    struct Top
+    {
+        xcb_window_t id;
+        QRect rect;
+        Reply<xcb_get_window_attributes_reply_t> attributes;
+        std::vector<xcb_window_t> clients; // bottom to top
+    };
+    std::vector<Top> tops; // bottom to top
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        auto g = reply<xcb_get_geometry_reply_t>(c, geometryCookies[i], xcb_get_geometry_reply);
+        if (g && keep(outerRect(g.get())))
+            tops.push_back({candidates[i], outerRect(g.get()), nullptr, {}});
     }
 
-    std::vector<Reply<xcb_get_window_attributes_reply_t>> childAttributes;
-    std::vector<Reply<xcb_get_geometry_reply_t>> childGeometry;
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        childAttributes.push_back(
-            reply<xcb_get_window_attributes_reply_t>(c, childAttributeCookies[i], xcb_get_window_attributes_reply));
-        childGeometry.push_back(reply<xcb_get_geometry_reply_t>(c, childGeometryCookies[i], xcb_get_geometry_reply));
+    // Whether they are on screen, and with a window manager which clients each one holds: its
+    // frame's descendants that are in the client list (the window itself when the manager does
+    // not reparent). Nested frames take one more batch per level.
+    std::vector<xcb_get_window_attributes_cookie_t> attributeCookies;
+    for (const Top &t : tops)
+        attributeCookies.push_back(xcb_get_window_attributes(c, t.id));
+    std::vector<std::pair<std::size_t, xcb_window_t>> searching; // (top, window whose children to look at)
+    for (std::size_t i = 0; i < tops.size(); ++i) {
+        if (managed && stackingIndex.count(tops[i].id))
+            tops[i].clients.push_back(tops[i].id);
+        else if (managed)
+            searching.emplace_back(i, tops[i].id);
     }
-    std::vector<Reply<xcb_get_window_attributes_reply_t>> clientAttributes;
-    std::vector<Reply<xcb_get_geometry_reply_t>> clientGeometry;
-    std::vector<Reply<xcb_translate_coordinates_reply_t>> clientOrigin;
-    std::vector<xcb_window_t> ancestor(clients.size(), 0);
-    for (std::size_t i = 0; i < clients.size(); ++i) {
-        clientAttributes.push_back(
-            reply<xcb_get_window_attributes_reply_t>(c, clientAttributeCookies[i], xcb_get_window_attributes_reply));
-        clientGeometry.push_back(reply<xcb_get_geometry_reply_t>(c, clientGeometryCookies[i], xcb_get_geometry_reply));
-        clientOrigin.push_back(
-            reply<xcb_translate_coordinates_reply_t>(c, clientOriginCookies[i], xcb_translate_coordinates_reply));
-        if (auto t = reply<xcb_query_tree_reply_t>(c, clientParentCookies[i], xcb_query_tree_reply))
-            ancestor[i] = t->parent;
+    for (std::size_t i = 0; i < tops.size(); ++i)
+        tops[i].attributes =
+            reply<xcb_get_window_attributes_reply_t>(c, attributeCookies[i], xcb_get_window_attributes_reply);
+    // Frames that are not on screen hold nothing to show.
+    std::erase_if(searching, [&](const auto &entry) { return !viewable(tops[entry.first].attributes.get()); });
+    for (int depth = 0; depth < 4 && !searching.empty(); ++depth) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        for (const auto &[top, w] : searching) {
+            cookies.push_back(xcb_query_tree(c, w));
+        }
+        std::vector<std::pair<std::size_t, xcb_window_t>> deeper;
+        for (std::size_t k = 0; k < searching.size(); ++k) {
+            const std::size_t top = searching[k].first;
+            auto t = reply<xcb_query_tree_reply_t>(c, cookies[k], xcb_query_tree_reply);
+            if (!t)
+                continue;
+            const xcb_window_t *kids = xcb_query_tree_children(t.get());
+            for (int j = 0; j < xcb_query_tree_children_length(t.get()); ++j) {
+                if (stackingIndex.count(kids[j]))
+                    tops[top].clients.push_back(kids[j]);
+                else
+                    deeper.emplace_back(top, kids[j]);
+            }
+        }
+        // Stop descending into a frame once its clients are found.
+        std::erase_if(deeper, [&](const auto &entry) { return !tops[entry.first].clients.empty(); });
+        searching = std::move(deeper);
+    }
+
+    // The clients' own state, and their own rectangles where several share a frame. A lone
+    // client's frame is exactly what the user sees of it, title bar included.
+    struct ClientCookies
+    {
+        xcb_get_window_attributes_cookie_t attributes;
+        std::optional<xcb_get_geometry_cookie_t> geometry;
+        std::optional<xcb_translate_coordinates_cookie_t> origin;
+    };
+    std::map<xcb_window_t, ClientCookies> clientCookies;
+    for (Top &t : tops) {
+        std::sort(t.clients.begin(), t.clients.end(),
+                  [&](xcb_window_t a, xcb_window_t b) { return stackingIndex.at(a) < stackingIndex.at(b); });
+        for (xcb_window_t w : t.clients) {
+            if (w == t.id)
+                continue;
+            ClientCookies cookies {xcb_get_window_attributes(c, w), std::nullopt, std::nullopt};
+            if (t.clients.size() > 1) {
+                cookies.geometry = xcb_get_geometry(c, w);
+                cookies.origin = xcb_translate_coordinates(c, w, x.root, 0, 0);
+            }
+            clientCookies.emplace(w, cookies);
+        }
     }
 
     std::vector<Placed> out;
-    if (clients.empty()) {
-        for (std::size_t i = children.size(); i-- > 0;) {
-            if (viewable(childAttributes[i].get()) && childGeometry[i])
-                out.push_back(
-                    {children[i], childAttributes[i]->override_redirect != 0, outerRect(childGeometry[i].get())});
-        }
-        return out;
-    }
-
-    // Climb from each client to the child of the root that holds it (its frame, or itself when the
-    // window manager does not reparent). Most window managers need no climbing beyond the parent;
-    // nested frames take one more batch per level.
-    std::unordered_map<xcb_window_t, std::size_t> childIndex;
-    for (std::size_t i = 0; i < children.size(); ++i)
-        childIndex.emplace(children[i], i);
-    for (std::size_t i = 0; i < clients.size(); ++i) {
-        if (clients[i] != 0 && childIndex.count(clients[i]))
-            ancestor[i] = clients[i];
-    }
-    for (int level = 0; level < 8; ++level) {
-        std::vector<std::pair<std::size_t, xcb_query_tree_cookie_t>> climbing;
-        for (std::size_t i = 0; i < clients.size(); ++i) {
-            if (ancestor[i] != 0 && ancestor[i] != x.root && !childIndex.count(ancestor[i]))
-                climbing.emplace_back(i, xcb_query_tree(c, ancestor[i]));
-        }
-        if (climbing.empty())
-            break;
-        for (auto &[i, cookie] : climbing) {
-            auto t = reply<xcb_query_tree_reply_t>(c, cookie, xcb_query_tree_reply);
-            ancestor[i] = t ? t->parent : 0;
-        }
-    }
-
-    std::multimap<std::size_t, std::size_t> clientsByChild; // root child -> clients, bottom to top
-    for (std::size_t i = 0; i < clients.size(); ++i) {
-        if (auto it = childIndex.find(ancestor[i]); it != childIndex.end())
-            clientsByChild.emplace(it->second, i);
-    }
-    for (std::size_t i = children.size(); i-- > 0;) {
-        const auto [first, last] = clientsByChild.equal_range(i);
-        if (first == last) {
-            // Not a frame: an override-redirect window stands for itself; anything else belongs to the
-            // window manager (its own decorations and helpers).
-            if (viewable(childAttributes[i].get()) && childAttributes[i]->override_redirect && childGeometry[i])
-                out.push_back({children[i], true, outerRect(childGeometry[i].get())});
+    for (auto t = tops.rbegin(); t != tops.rend(); ++t) {
+        const auto *a = t->attributes.get();
+        if (t->clients.empty()) {
+            // Without a window manager every window at the top is a client; with one, only the
+            // override-redirect ones (menus, tooltips) stand for themselves, and anything else there
+            // is the manager's own.
+            if (viewable(a) && (!managed || a->override_redirect))
+                out.push_back({t->id, a->override_redirect != 0, t->rect});
             continue;
         }
-        const bool alone = std::next(first) == last;
-        std::vector<std::size_t> inFrame;
-        for (auto it = first; it != last; ++it)
-            inFrame.push_back(it->second);
-        for (auto it = inFrame.rbegin(); it != inFrame.rend(); ++it) {
-            const std::size_t k = *it;
-            if (!viewable(clientAttributes[k].get()) || !clientGeometry[k] || !clientOrigin[k])
+        for (auto w = t->clients.rbegin(); w != t->clients.rend(); ++w) {
+            if (*w == t->id) {
+                if (viewable(a))
+                    out.push_back({t->id, a->override_redirect != 0, t->rect});
                 continue;
-            // A lone client's frame is exactly what the user sees of it, title bar included.
-            QRect r = alone && childGeometry[i] ? outerRect(childGeometry[i].get())
-                                                : QRect(clientOrigin[k]->dst_x, clientOrigin[k]->dst_y,
-                                                        clientGeometry[k]->width, clientGeometry[k]->height);
-            out.push_back({clients[k], clientAttributes[k]->override_redirect != 0, r});
+            }
+            const ClientCookies &cookies = clientCookies.at(*w);
+            auto clientAttributes =
+                reply<xcb_get_window_attributes_reply_t>(c, cookies.attributes, xcb_get_window_attributes_reply);
+            QRect rect = t->rect;
+            if (cookies.geometry) {
+                auto g = reply<xcb_get_geometry_reply_t>(c, *cookies.geometry, xcb_get_geometry_reply);
+                auto o = reply<xcb_translate_coordinates_reply_t>(c, *cookies.origin, xcb_translate_coordinates_reply);
+                if (!g || !o)
+                    continue;
+                rect = QRect(o->dst_x, o->dst_y, g->width, g->height);
+                if (!keep(rect))
+                    continue;
+            }
+            if (viewable(a) && viewable(clientAttributes.get()))
+                out.push_back({*w, clientAttributes->override_redirect != 0, rect});
         }
     }
     return out;
@@ -378,24 +443,31 @@ std::vector<std::int32_t> pidsOf(const Server &x, const std::vector<xcb_window_t
     return pids;
 }
 
+// How much to read of each window: a hover needs where it is, whose it is and how it stacks; the
+// names cost three more requests per window.
+enum class Detail { full, placeAndOwner };
+
 // Fills in what the rest of the program reads of each window; desktop windows are left out.
-std::vector<WindowInfo> describe(const Server &x, const std::vector<Placed> &placed)
+std::vector<WindowInfo> describe(const Server &x, const std::vector<Placed> &placed, Detail detail = Detail::full)
 {
     enum { type, pid, state, opacity, netName, name, klass, perWindow };
-    std::vector<std::array<xcb_get_property_cookie_t, perWindow>> cookies;
-    cookies.reserve(placed.size());
-    for (const Placed &p : placed) {
-        cookies.push_back({askProperty(x, p.id, x.atom(netWmWindowType), XCB_ATOM_ATOM),
-                           askProperty(x, p.id, x.atom(netWmPid), XCB_ATOM_CARDINAL),
-                           askProperty(x, p.id, x.atom(netWmState), XCB_ATOM_ATOM),
-                           askProperty(x, p.id, x.atom(netWmWindowOpacity), XCB_ATOM_CARDINAL),
-                           askProperty(x, p.id, x.atom(netWmName), x.atom(utf8String)),
-                           askProperty(x, p.id, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY),
-                           askProperty(x, p.id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)});
+    const int asked = detail == Detail::full ? perWindow : netName;
+    std::vector<std::array<xcb_get_property_cookie_t, perWindow>> cookies(placed.size());
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        const xcb_window_t w = placed[i].id;
+        cookies[i][type] = askProperty(x, w, x.atom(netWmWindowType), XCB_ATOM_ATOM);
+        cookies[i][pid] = askProperty(x, w, x.atom(netWmPid), XCB_ATOM_CARDINAL);
+        cookies[i][state] = askProperty(x, w, x.atom(netWmState), XCB_ATOM_ATOM);
+        cookies[i][opacity] = askProperty(x, w, x.atom(netWmWindowOpacity), XCB_ATOM_CARDINAL);
+        if (detail == Detail::full) {
+            cookies[i][netName] = askProperty(x, w, x.atom(netWmName), x.atom(utf8String));
+            cookies[i][name] = askProperty(x, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY);
+            cookies[i][klass] = askProperty(x, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+        }
     }
     std::vector<std::array<Reply<xcb_get_property_reply_t>, perWindow>> replies(placed.size());
     for (std::size_t i = 0; i < placed.size(); ++i) {
-        for (int k = 0; k < perWindow; ++k)
+        for (int k = 0; k < asked; ++k)
             replies[i][k] = property(x, cookies[i][k]);
     }
     std::vector<xcb_window_t> ids;
@@ -431,13 +503,15 @@ std::vector<WindowInfo> describe(const Server &x, const std::vector<Placed> &pla
         }
         if (const auto v = values32(replies[i][opacity].get()); !v.empty())
             info.alpha = static_cast<double>(v.front()) / 4294967295.0;
-        info.title = QString::fromUtf8(bytes(replies[i][netName].get()));
-        if (info.title.isEmpty()) {
-            const auto *r = replies[i][name].get();
-            info.title =
-                r && r->type == XCB_ATOM_STRING ? QString::fromLatin1(bytes(r)) : QString::fromLocal8Bit(bytes(r));
+        if (detail == Detail::full) {
+            info.title = QString::fromUtf8(bytes(replies[i][netName].get()));
+            if (info.title.isEmpty()) {
+                const auto *r = replies[i][name].get();
+                info.title =
+                    r && r->type == XCB_ATOM_STRING ? QString::fromLatin1(bytes(r)) : QString::fromLocal8Bit(bytes(r));
+            }
+            info.ownerName = wmClass(replies[i][klass].get()).second;
         }
-        info.ownerName = wmClass(replies[i][klass].get()).second;
         out.push_back(std::move(info));
     }
     return out;
@@ -515,7 +589,10 @@ public:
         const Server *x = server();
         if (!x)
             return {};
-        return describe(*x, stack(*x));
+        const auto desktop = readDesktop(*x, std::nullopt);
+        if (!desktop)
+            return {};
+        return describe(*x, place(*x, *desktop, desktop->children, everything));
     }
 
     std::vector<WindowInfo> windowsAt(QPointF quartzPoint) override
@@ -523,15 +600,42 @@ public:
         const Server *x = server();
         if (!x)
             return {};
-        const double ratio = X11::screenScale().devicePixelRatio;
-        std::vector<Placed> hits;
-        for (const Placed &p : stack(*x)) {
-            const QRectF bounds(p.pixels.x() / ratio, p.pixels.y() / ratio, p.pixels.width() / ratio,
-                                p.pixels.height() / ratio);
-            if (contains(bounds, quartzPoint))
-                hits.push_back(p);
+        const QPointF pixel = quartzPoint * X11::screenScale().devicePixelRatio;
+        const auto desktop = readDesktop(*x, std::nullopt);
+        if (!desktop)
+            return {};
+        return describe(*x, place(*x, *desktop, desktop->children, containing(pixel)), Detail::placeAndOwner);
+    }
+
+    // The server's own hit test names the topmost child of the root at the point, so in the common
+    // case only the windows from there up are looked at; the bounds test of the others still
+    // decides (a window with a hole in its input shape is still in the way), and the windows below
+    // are read only when nothing above them is taken.
+    std::optional<WindowInfo> frontmostWindowAt(QPointF quartzPoint,
+                                                const std::function<bool(const WindowInfo &)> &accept) override
+    {
+        const Server *x = server();
+        if (!x)
+            return std::nullopt;
+        const QPointF pixel = quartzPoint * X11::screenScale().devicePixelRatio;
+        const auto desktop =
+            readDesktop(*x, QPoint(static_cast<int>(std::floor(pixel.x())), static_cast<int>(std::floor(pixel.y()))));
+        if (!desktop)
+            return std::nullopt;
+        const auto &all = desktop->children;
+        const auto split = std::find(all.begin(), all.end(), desktop->childAtPoint);
+        const auto from = split == all.end() ? all.begin() : split;
+        for (const auto &group :
+             {std::vector<xcb_window_t>(from, all.end()), std::vector<xcb_window_t>(all.begin(), from)}) {
+            if (group.empty())
+                continue;
+            for (const WindowInfo &w :
+                 describe(*x, place(*x, *desktop, group, containing(pixel)), Detail::placeAndOwner)) {
+                if (accept(w))
+                    return w;
+            }
         }
-        return describe(*x, hits);
+        return std::nullopt;
     }
 
     std::optional<QString> applicationID(std::int32_t pid) override
@@ -539,11 +643,13 @@ public:
         if (pid <= 0 || !QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)))
             return std::nullopt;
         std::optional<QString> fromWMClass;
-        if (const Server *x = server()) {
+        if (const Server *x = server(); x) {
             std::vector<xcb_window_t> ids;
-            for (const Placed &p : stack(*x)) {
-                if (!p.overrideRedirect)
-                    ids.push_back(p.id);
+            if (const auto desktop = readDesktop(*x, std::nullopt)) {
+                for (const Placed &p : place(*x, *desktop, desktop->children, everything)) {
+                    if (!p.overrideRedirect)
+                        ids.push_back(p.id);
+                }
             }
             const std::vector<std::int32_t> pids = pidsOf(*x, ids);
             const auto found = std::find(pids.begin(), pids.end(), pid);
@@ -575,11 +681,15 @@ public:
 
     std::uint32_t topmostWindowNumber(QPointF quartzPoint) override
     {
-        for (const WindowInfo &w : windowsAt(quartzPoint)) {
-            if (w.windowID)
-                return *w.windowID;
-        }
-        return 0;
+        const auto w = frontmostWindowAt(quartzPoint, [](const WindowInfo &info) { return info.windowID.has_value(); });
+        return w ? *w->windowID : 0;
+    }
+
+private:
+    static bool everything(const QRect &) { return true; }
+    static std::function<bool(const QRect &)> containing(QPointF pixel)
+    {
+        return [pixel](const QRect &r) { return contains(QRectF(r), pixel); };
     }
 };
 

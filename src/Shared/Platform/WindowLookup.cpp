@@ -40,20 +40,19 @@ Cache &cache()
 
 std::optional<Hit> window(QPointF point)
 {
-    // Only the windows under the point: the rest would fail the first test anyway, and the backend
-    // can skip describing them.
-    const auto list = Native::service<Native::WindowList>()->windowsAt(point);
-    for (const Native::WindowInfo &w : list) {
+    // The first window under the point that is seen and complete; the backend can stop reading the
+    // desktop once it has it.
+    const auto w = Native::service<Native::WindowList>()->frontmostWindowAt(point, [&](const Native::WindowInfo &w) {
         if (!w.bounds || !Native::WindowList::contains(*w.bounds, point))
-            continue;
+            return false;
         // Written so that a NaN alpha counts as not visible, like any other alpha that is not above 0.
         if (w.alpha && !(*w.alpha > 0))
-            continue;
-        if (!w.pid || !w.windowID)
-            continue;
-        return Hit {*w.windowID, *w.pid, w.layer.value_or(0), bundleIdentifier(*w.pid)};
-    }
-    return std::nullopt;
+            return false;
+        return w.pid.has_value() && w.windowID.has_value();
+    });
+    if (!w)
+        return std::nullopt;
+    return Hit {*w->windowID, *w->pid, w->layer.value_or(0), bundleIdentifier(*w->pid)};
 }
 
 std::optional<QString> bundleIdentifier(std::int32_t pid)
