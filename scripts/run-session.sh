@@ -44,6 +44,11 @@ if [ -z "${LUMIVOX_IN_SESSION:-}" ]; then
   chmod 700 "$XDG_RUNTIME_DIR"
   unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS GNOME_KEYRING_CONTROL
   export LUMIVOX_IN_SESSION=1 LUMIVOX_SESSION_WM=$with_wm
+  # Sanitized builds: keep whatever options the caller set, and add the suppressions that every
+  # program on X needs (see the file).
+  if [ -n "${ASAN_OPTIONS:-}" ]; then
+    export ASAN_OPTIONS="$ASAN_OPTIONS:suppressions=$(cd "$(dirname "$0")" && pwd)/asan-x11.supp"
+  fi
   dbus-run-session -- "$0" "$@"
   exit $?
 fi
