@@ -65,6 +65,8 @@ TEST(UnreachableDisplay, InputAndWindowListMissWithAReason)
     const auto onWayland = Native::Input::makeDefault();
     EXPECT_FALSE(onWayland->addMonitor([](const Native::InputEvent &) {}));
     EXPECT_TRUE(logged(QStringLiteral("app.lumivox.Input"), QStringLiteral("Wayland")));
+    EXPECT_TRUE(Native::WindowList::makeDefault()->windowsAt(QPointF(10, 10)).empty());
+    EXPECT_TRUE(logged(QStringLiteral("app.lumivox.Windows"), QStringLiteral("Wayland")));
     qunsetenv("WAYLAND_DISPLAY");
 
     qInstallMessageHandler(nullptr);

@@ -42,19 +42,6 @@ TEST(DiagnosticReason, SkipAndRoutineSetsAndOutcomes)
     EXPECT_EQ(routine, (std::set<int> {0, 1, 2, 4, 5, 6, 8, 11, 13}));
 }
 
-TEST(DiagnosticReason, AttemptsCarryEitherTextOrAFailure)
-{
-    const auto ok = TranslationAttempt::success(QStringLiteral("hola"));
-    EXPECT_EQ(ok.text, QStringLiteral("hola"));
-    EXPECT_FALSE(ok.failure);
-    EXPECT_TRUE(ok.detail.isEmpty());
-
-    const auto failed = TranslationAttempt::failed(DiagnosticReason::googleFailed, QStringLiteral("HTTP 403"));
-    EXPECT_FALSE(failed.text);
-    EXPECT_EQ(failed.failure, DiagnosticReason::googleFailed);
-    EXPECT_EQ(failed.detail, QStringLiteral("HTTP 403"));
-}
-
 TEST(DiagnosticLogSanitize, KeepsLettersMarksDigitsAndSevenSigns)
 {
     EXPECT_EQ(DiagnosticLog::sanitize(QString()), QString());

@@ -31,6 +31,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 
@@ -119,6 +120,15 @@ struct Server
 
 Server *server()
 {
+    // Through XWayland only the X clients would be listed, and a point over a native Wayland window
+    // would be blamed on whatever X window lies beneath it: better no answer than a wrong one.
+    if (X11::isWaylandSession()) {
+        static std::once_flag reported;
+        std::call_once(reported, [] {
+            qCWarning(lcWindows) << "this is a Wayland session: the desktop's windows cannot be listed";
+        });
+        return nullptr;
+    }
     thread_local std::optional<Server> state;
     thread_local bool tried = false;
     thread_local bool reportedBroken = false;
@@ -230,8 +240,8 @@ std::optional<Desktop> readDesktop(const Server &x, std::optional<QPoint> hitTes
     const auto checkCookie = askProperty(x, x.root, x.atom(netSupportingWmCheck), XCB_ATOM_WINDOW);
     std::optional<xcb_translate_coordinates_cookie_t> hitCookie;
     if (hitTest) {
-        hitCookie = xcb_translate_coordinates(c, x.root, x.root, static_cast<std::int16_t>(hitTest->x()),
-                                              static_cast<std::int16_t>(hitTest->y()));
+        auto coordinate = [](int v) { return static_cast<std::int16_t>(std::clamp(v, -32768, 32767)); };
+        hitCookie = xcb_translate_coordinates(c, x.root, x.root, coordinate(hitTest->x()), coordinate(hitTest->y()));
     }
     auto tree = reply<xcb_query_tree_reply_t>(c, treeCookie, xcb_query_tree_reply);
     auto list = property(x, listCookie);
@@ -245,11 +255,13 @@ std::optional<Desktop> readDesktop(const Server &x, std::optional<QPoint> hitTes
         return std::nullopt;
     const xcb_window_t *childData = xcb_query_tree_children(tree.get());
     d.children.assign(childData, childData + xcb_query_tree_children_length(tree.get()));
-    const std::vector<std::uint32_t> clientList =
-        list && list->type == XCB_ATOM_WINDOW ? values32(list.get()) : std::vector<std::uint32_t> {};
+    // With no client at all the list is still there, empty: the manager's own windows are then all
+    // there is at the top, and none of them is an application's.
+    const bool listed = list && list->type == XCB_ATOM_WINDOW;
+    const std::vector<std::uint32_t> clientList = listed ? values32(list.get()) : std::vector<std::uint32_t> {};
     // A window manager that has gone leaves its properties on the root; its check window, which
     // names itself while it lives, tells a live one from a stale list.
-    if (!clientList.empty() && !check.empty()) {
+    if (listed && !check.empty()) {
         const auto liveCookie = askProperty(x, check.front(), x.atom(netSupportingWmCheck), XCB_ATOM_WINDOW);
         d.managed = values32(property(x, liveCookie).get()) == check;
     }
