@@ -88,6 +88,7 @@ void runAll(const char *title, QPointF overFixture, std::int32_t fixturePid)
     measure("WindowLookup::window (app id cached)", 500, [&] { (void)WindowLookup::window(overFixture); });
     measure("WindowList::windowsAt", 500, [&] { (void)list->windowsAt(overFixture); });
     measure("WindowList::topmostWindowNumber", 500, [&] { (void)list->topmostWindowNumber(overFixture); });
+    measure("WindowLookup::window again", 500, [&] { (void)WindowLookup::window(overFixture); });
     measure("WindowList::windows (whole list)", 200, [&] { (void)list->windows(); });
     measure("WindowList::applicationID (uncached)", 200, [&] { (void)list->applicationID(fixturePid); });
     measure("WindowLookup::window (app id not cached)", 200, [&] {

@@ -114,6 +114,8 @@ struct Server
     xcb_window_t root = 0;
     std::array<xcb_atom_t, atomCount> atoms {};
     bool hasXRes = false;
+    // The window manager's check window as last seen (0: none).
+    mutable xcb_window_t knownCheckWindow = 0;
 
     xcb_atom_t atom(AtomID id) const { return atoms[id]; }
 };
@@ -238,6 +240,11 @@ std::optional<Desktop> readDesktop(const Server &x, std::optional<QPoint> hitTes
     const auto treeCookie = xcb_query_tree(c, x.root);
     const auto listCookie = askProperty(x, x.root, x.atom(netClientListStacking), XCB_ATOM_WINDOW);
     const auto checkCookie = askProperty(x, x.root, x.atom(netSupportingWmCheck), XCB_ATOM_WINDOW);
+    // The window manager's check window rarely changes, so the question whether it is alive goes
+    // out with the first batch; only a new one costs a round trip of its own.
+    std::optional<xcb_get_property_cookie_t> knownCheckCookie;
+    if (x.knownCheckWindow)
+        knownCheckCookie = askProperty(x, x.knownCheckWindow, x.atom(netSupportingWmCheck), XCB_ATOM_WINDOW);
     std::optional<xcb_translate_coordinates_cookie_t> hitCookie;
     if (hitTest) {
         auto coordinate = [](int v) { return static_cast<std::int16_t>(std::clamp(v, -32768, 32767)); };
@@ -246,6 +253,9 @@ std::optional<Desktop> readDesktop(const Server &x, std::optional<QPoint> hitTes
     auto tree = reply<xcb_query_tree_reply_t>(c, treeCookie, xcb_query_tree_reply);
     auto list = property(x, listCookie);
     const auto check = values32(property(x, checkCookie).get());
+    std::optional<std::vector<std::uint32_t>> knownCheck;
+    if (knownCheckCookie)
+        knownCheck = values32(property(x, *knownCheckCookie).get());
     Desktop d;
     if (hitCookie) {
         if (auto r = reply<xcb_translate_coordinates_reply_t>(c, *hitCookie, xcb_translate_coordinates_reply))
@@ -262,9 +272,14 @@ std::optional<Desktop> readDesktop(const Server &x, std::optional<QPoint> hitTes
     // A window manager that has gone leaves its properties on the root; its check window, which
     // names itself while it lives, tells a live one from a stale list.
     if (listed && !check.empty()) {
-        const auto liveCookie = askProperty(x, check.front(), x.atom(netSupportingWmCheck), XCB_ATOM_WINDOW);
-        d.managed = values32(property(x, liveCookie).get()) == check;
+        if (knownCheck && check.front() == x.knownCheckWindow) {
+            d.managed = *knownCheck == check;
+        } else {
+            const auto liveCookie = askProperty(x, check.front(), x.atom(netSupportingWmCheck), XCB_ATOM_WINDOW);
+            d.managed = values32(property(x, liveCookie).get()) == check;
+        }
     }
+    x.knownCheckWindow = check.empty() ? 0 : check.front();
     if (d.managed) {
         for (std::size_t i = 0; i < clientList.size(); ++i)
             d.stackingIndex.emplace(clientList[i], i);
@@ -284,51 +299,77 @@ std::vector<Placed> place(const Server &x, const Desktop &d, const std::vector<x
     xcb_connection_t *c = x.c;
     const bool managed = d.managed;
     const auto &stackingIndex = d.stackingIndex;
-    std::vector<xcb_get_geometry_cookie_t> geometryCookies;
-    for (xcb_window_t w : candidates)
-        geometryCookies.push_back(xcb_get_geometry(c, w));
+    // A hover's few candidates cost less asked all at once than narrowed down first: each stage
+    // is a round trip, which is dearer than a handful of extra requests.
+    const bool oneBatch = candidates.size() <= 16;
+    struct Cookies
+    {
+        xcb_get_geometry_cookie_t geometry;
+        std::optional<xcb_get_window_attributes_cookie_t> attributes;
+        std::optional<xcb_query_tree_cookie_t> tree;
+    };
+    std::vector<Cookies> cookies;
+    for (xcb_window_t w : candidates) {
+        Cookies k {xcb_get_geometry(c, w), std::nullopt, std::nullopt};
+        if (oneBatch) {
+            k.attributes = xcb_get_window_attributes(c, w);
+            if (managed && !stackingIndex.count(w))
+                k.tree = xcb_query_tree(c, w);
+        }
+        cookies.push_back(k);
+    }
 
     struct Top
     {
         xcb_window_t id;
         QRect rect;
         Reply<xcb_get_window_attributes_reply_t> attributes;
+        Reply<xcb_query_tree_reply_t> tree;
         std::vector<xcb_window_t> clients; // bottom to top
     };
     std::vector<Top> tops; // bottom to top
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-        auto g = reply<xcb_get_geometry_reply_t>(c, geometryCookies[i], xcb_get_geometry_reply);
+        auto g = reply<xcb_get_geometry_reply_t>(c, cookies[i].geometry, xcb_get_geometry_reply);
+        Reply<xcb_get_window_attributes_reply_t> a;
+        Reply<xcb_query_tree_reply_t> t;
+        if (cookies[i].attributes)
+            a = reply<xcb_get_window_attributes_reply_t>(c, *cookies[i].attributes, xcb_get_window_attributes_reply);
+        if (cookies[i].tree)
+            t = reply<xcb_query_tree_reply_t>(c, *cookies[i].tree, xcb_query_tree_reply);
         if (g && keep(outerRect(g.get())))
-            tops.push_back({candidates[i], outerRect(g.get()), nullptr, {}});
+            tops.push_back({candidates[i], outerRect(g.get()), std::move(a), std::move(t), {}});
     }
 
     // Whether they are on screen, and with a window manager which clients each one holds: its
     // frame's descendants that are in the client list (the window itself when the manager does
     // not reparent). Nested frames take one more batch per level.
-    std::vector<xcb_get_window_attributes_cookie_t> attributeCookies;
-    for (const Top &t : tops)
-        attributeCookies.push_back(xcb_get_window_attributes(c, t.id));
+    if (!oneBatch) {
+        std::vector<xcb_get_window_attributes_cookie_t> attributeCookies;
+        for (const Top &t : tops)
+            attributeCookies.push_back(xcb_get_window_attributes(c, t.id));
+        for (std::size_t i = 0; i < tops.size(); ++i)
+            tops[i].attributes =
+                reply<xcb_get_window_attributes_reply_t>(c, attributeCookies[i], xcb_get_window_attributes_reply);
+    }
     std::vector<std::pair<std::size_t, xcb_window_t>> searching; // (top, window whose children to look at)
     for (std::size_t i = 0; i < tops.size(); ++i) {
         if (managed && stackingIndex.count(tops[i].id))
             tops[i].clients.push_back(tops[i].id);
-        else if (managed)
+        else if (managed && viewable(tops[i].attributes.get())) // frames off screen hold nothing to show
             searching.emplace_back(i, tops[i].id);
     }
-    for (std::size_t i = 0; i < tops.size(); ++i)
-        tops[i].attributes =
-            reply<xcb_get_window_attributes_reply_t>(c, attributeCookies[i], xcb_get_window_attributes_reply);
-    // Frames that are not on screen hold nothing to show.
-    std::erase_if(searching, [&](const auto &entry) { return !viewable(tops[entry.first].attributes.get()); });
     for (int depth = 0; depth < 4 && !searching.empty(); ++depth) {
-        std::vector<xcb_query_tree_cookie_t> cookies;
+        std::vector<std::optional<xcb_query_tree_cookie_t>> treeCookies;
         for (const auto &[top, w] : searching) {
-            cookies.push_back(xcb_query_tree(c, w));
+            const bool known = depth == 0 && tops[top].tree;
+            treeCookies.push_back(known ? std::nullopt : std::optional(xcb_query_tree(c, w)));
         }
         std::vector<std::pair<std::size_t, xcb_window_t>> deeper;
         for (std::size_t k = 0; k < searching.size(); ++k) {
             const std::size_t top = searching[k].first;
-            auto t = reply<xcb_query_tree_reply_t>(c, cookies[k], xcb_query_tree_reply);
+            Reply<xcb_query_tree_reply_t> t = treeCookies[k]
+                ? reply<xcb_query_tree_reply_t>(c, *treeCookies[k], xcb_query_tree_reply)
+                : std::move(tops[top].tree);
             if (!t)
                 continue;
             const xcb_window_t *kids = xcb_query_tree_children(t.get());
