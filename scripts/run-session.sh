@@ -44,6 +44,11 @@ if [ -z "${LUMIVOX_IN_SESSION:-}" ]; then
   chmod 700 "$XDG_RUNTIME_DIR"
   unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS GNOME_KEYRING_CONTROL
   export LUMIVOX_IN_SESSION=1 LUMIVOX_SESSION_WM=$with_wm
+  # Sanitized builds: keep whatever options the caller set, and add the suppressions that every
+  # program on X needs (see the file).
+  if [ -n "${ASAN_OPTIONS:-}" ]; then
+    export ASAN_OPTIONS="$ASAN_OPTIONS:suppressions=$(cd "$(dirname "$0")" && pwd)/asan-x11.supp"
+  fi
   dbus-run-session -- "$0" "$@"
   exit $?
 fi
@@ -81,11 +86,14 @@ gdbus wait --session --timeout 10 org.freedesktop.Notifications || fail "the not
 if [ "${LUMIVOX_SESSION_WM:-0}" = "1" ]; then
   openbox >/dev/null 2>&1 &
   pids+=($!)
-  for _ in $(seq 1 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.05
-  done
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "openbox did not start"
+  # openbox announces itself (_NET_SUPPORTING_WM_CHECK) before it has finished starting, and a window
+  # mapped in between is sometimes never managed; its client list appears once it has.
+  wm_ready() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' \
+      && xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -q '^_NET_CLIENT_LIST_STACKING(WINDOW)'
+  }
+  for _ in $(seq 1 200); do wm_ready && break; sleep 0.05; done
+  wm_ready || fail "openbox did not start"
 fi
 
 "$@"

@@ -22,7 +22,7 @@ std::optional<TriggerMode> TriggerMode::fromRawValue(const QString &raw)
 
 const std::array<TriggerMode, 5> &TriggerMode::allCases()
 {
-    static const std::array<TriggerMode, 5> cases{option, command, control, shift, always};
+    static const std::array<TriggerMode, 5> cases {option, command, control, shift, always};
     return cases;
 }
 
@@ -131,8 +131,9 @@ bool TriggerMode::isSatisfied(Native::ModifierFlags flags) const
 
 Native::ModifierFlags TriggerMode::flags(Native::ModifierFlags eventFlags)
 {
-    using namespace Native::Modifier;
-    return eventFlags & (control | option | command | shift);
+    // Qualified: inside the class, plain `option` and friends are the mode's own enumerators.
+    return eventFlags
+        & (Native::Modifier::control | Native::Modifier::option | Native::Modifier::command | Native::Modifier::shift);
 }
 
 Native::ModifierFlags TriggerMode::currentFlags()

@@ -6,6 +6,7 @@
 #include "Models/TooltipKeyLabels.h"
 #include "Native/Input/Input.h"
 
+#include <QHashFunctions>
 #include <QString>
 
 #include <array>
@@ -51,5 +52,11 @@ public:
 private:
     Value m_value;
 };
+
+/// Hashed by raw value, as the mode is identified by it.
+inline size_t qHash(TriggerMode mode, size_t seed = 0)
+{
+    return qHash(mode.rawValue(), seed);
+}
 
 } // namespace Lumivox

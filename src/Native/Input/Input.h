@@ -52,11 +52,14 @@ public:
     virtual ModifierFlags currentEventFlags() = 0;
 
     /// Seconds since the last key press anywhere on the desktop (a large number when unknown).
+    /// Main thread: key presses are counted from the first time the service is used there.
     virtual double secondsSinceLastKeyPress() = 0;
 
     /// Delivers pointer moves and modifier changes of the whole desktop to `handler` on the main
     /// thread until the returned monitor is destroyed. Returns nullptr when monitoring is not
-    /// possible (no display, no XInput2, Wayland); the reason is logged.
+    /// possible (no display, no XInput2, Wayland); the reason is logged. Call it, and destroy the
+    /// monitor, on the main thread. Moves may be coalesced (at most one per display frame or so);
+    /// a modifier change is delivered once per actual change of the flags.
     virtual std::unique_ptr<InputMonitor> addMonitor(std::function<void(const InputEvent &)> handler) = 0;
 
     static std::shared_ptr<Input> makeDefault();

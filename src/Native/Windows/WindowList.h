@@ -2,12 +2,16 @@
 
 // The desktop's windows and applications, as the window server knows them.
 // Rectangles are in Quartz coordinates: points, origin at the top-left corner of the primary
-// screen, y downwards (device pixels are converted in the backend).
+// screen, y downwards (device pixels are converted in the backend). A window's bounds are what the
+// user sees of it: a window manager's frame (title bar, borders) counts as part of the window it
+// decorates, so a point on a title bar never falls through to the window behind.
 
+#include <QPointF>
 #include <QRectF>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -34,6 +38,31 @@ public:
     /// On-screen windows front to back, desktop elements excluded.
     virtual std::vector<WindowInfo> windows() = 0;
 
+    /// The windows of windows() whose bounds contain the point (see contains()), front to back.
+    /// A backend may answer this far more cheaply than the whole list, which matters on every
+    /// hover, and may leave `title` and `ownerName` empty: no hover reads them.
+    virtual std::vector<WindowInfo> windowsAt(QPointF quartzPoint)
+    {
+        std::vector<WindowInfo> out;
+        for (WindowInfo &w : windows()) {
+            if (w.bounds && contains(*w.bounds, quartzPoint))
+                out.push_back(std::move(w));
+        }
+        return out;
+    }
+
+    /// The first window of windowsAt() that `accept` takes, or nothing. A backend may stop reading
+    /// the desktop as soon as it has one, which on a hover is nearly always the topmost window.
+    virtual std::optional<WindowInfo> frontmostWindowAt(QPointF quartzPoint,
+                                                        const std::function<bool(const WindowInfo &)> &accept)
+    {
+        for (WindowInfo &w : windowsAt(quartzPoint)) {
+            if (accept(w))
+                return std::move(w);
+        }
+        return std::nullopt;
+    }
+
     /// The application id of a process by the identity rule (desktop-file id without ".desktop",
     /// else the executable name); absent when the process is gone.
     virtual std::optional<QString> applicationID(std::int32_t pid) = 0;
@@ -42,6 +71,12 @@ public:
     virtual std::uint32_t topmostWindowNumber(QPointF quartzPoint) = 0;
 
     static std::shared_ptr<WindowList> makeDefault();
+
+    /// The window server's containment test: left and top edges inside, right and bottom outside.
+    static bool contains(const QRectF &r, QPointF p)
+    {
+        return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
+    }
 };
 
 } // namespace Lumivox::Native

@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 #include <memory>
 #include <mutex>
@@ -78,6 +79,58 @@ Display *display()
             qCWarning(lcX11) << "no X display is reachable (DISPLAY=" << qgetenv("DISPLAY") << ")";
     }
     return connection.get();
+}
+
+namespace {
+
+struct XcbCloser
+{
+    void operator()(xcb_connection_t *c) const
+    {
+        if (c)
+            xcb_disconnect(c);
+    }
+};
+
+struct XcbThreadConnection
+{
+    std::unique_ptr<xcb_connection_t, XcbCloser> connection;
+    std::uint32_t root = 0;
+    bool tried = false;
+};
+
+XcbThreadConnection &xcbThreadConnection()
+{
+    thread_local XcbThreadConnection state;
+    if (!state.tried) {
+        state.tried = true;
+        int screenNumber = 0;
+        xcb_connection_t *c = xcb_connect(nullptr, &screenNumber);
+        if (xcb_connection_has_error(c)) {
+            // xcb_connect never returns null: a failed connection is an object that must still be freed.
+            xcb_disconnect(c);
+            qCWarning(lcX11) << "no X display is reachable over XCB (DISPLAY=" << qgetenv("DISPLAY") << ")";
+            return state;
+        }
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+        for (int i = 0; i < screenNumber && it.rem; ++i)
+            xcb_screen_next(&it);
+        state.root = it.rem ? it.data->root : 0;
+        state.connection.reset(c);
+    }
+    return state;
+}
+
+} // namespace
+
+xcb_connection_t *xcbConnection()
+{
+    return xcbThreadConnection().connection.get();
+}
+
+std::uint32_t xcbRootWindow()
+{
+    return xcbThreadConnection().root;
 }
 
 bool isAvailable()

@@ -7,12 +7,22 @@
 //
 // Include <X11/Xlib.h> only in backend .cpp files: its macros (None, Bool, Status…) clash with Qt.
 
+#include <cstdint>
+
 typedef struct _XDisplay Display;
+typedef struct xcb_connection_t xcb_connection_t;
 
 namespace Lumivox::Native::X11 {
 
 /// This thread's connection, or nullptr when no X display is reachable (logged once per thread).
 Display *display();
+
+/// This thread's XCB connection, or nullptr when no display is reachable. For queries over many
+/// windows: XCB sends every request before waiting for the first reply, so a whole batch costs one
+/// round trip where Xlib would pay one per request. Replies carry their own errors, so no trap is needed.
+xcb_connection_t *xcbConnection();
+/// The root window of the default screen of this thread's XCB connection (0 without one).
+std::uint32_t xcbRootWindow();
 
 /// True when an X display can be opened.
 bool isAvailable();

@@ -4,10 +4,12 @@
 #include "Native/Windows/WindowList.h"
 #include "Shared/Platform/ScreenGeometry.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcessEnvironment>
 #include <QWidget>
-#include <QApplication>
+#include <QWindow>
 
 #include <link.h>
 #include <unistd.h>
@@ -29,14 +31,29 @@ QStringList loadedModules()
     return paths;
 }
 
+// The process's own command line: the answer must not depend on whether the application object
+// exists yet when the flag is first read (it is computed once).
+QStringList processArguments()
+{
+    QFile file(QStringLiteral("/proc/self/cmdline"));
+    if (file.open(QIODevice::ReadOnly)) {
+        QStringList out;
+        for (const QByteArray &arg : file.readAll().split('\0')) {
+            if (!arg.isEmpty())
+                out.append(QString::fromLocal8Bit(arg));
+        }
+        return out;
+    }
+    return QCoreApplication::instance() ? QCoreApplication::arguments() : QStringList();
+}
+
 Facts liveFacts()
 {
     Facts facts;
     const auto env = QProcessEnvironment::systemEnvironment();
     for (const QString &key : env.keys())
         facts.environment[key] = env.value(key);
-    if (QCoreApplication::instance())
-        facts.arguments = QCoreApplication::arguments();
+    facts.arguments = processArguments();
     facts.bundleID = bundleID();
     facts.loadedModulePaths = loadedModules();
     return facts;
@@ -54,7 +71,10 @@ bool envIs(const Facts &f, const char *key, const char *value)
     return it != f.environment.end() && it->second == QLatin1String(value);
 }
 
-bool envHas(const Facts &f, const char *key) { return f.environment.count(QString::fromLatin1(key)) > 0; }
+bool envHas(const Facts &f, const char *key)
+{
+    return f.environment.count(QString::fromLatin1(key)) > 0;
+}
 
 bool bundleEndsWith(const std::optional<QString> &id, const char *suffix)
 {
@@ -62,7 +82,10 @@ bool bundleEndsWith(const std::optional<QString> &id, const char *suffix)
 }
 
 // Only ever true for our tooltip panel class; looked up by name so that this layer need not link it.
-bool isTooltipPanel(const QWidget *w) { return w->inherits("Lumivox::OverlayPanel"); }
+bool isTooltipPanel(const QWidget *w)
+{
+    return w->inherits("Lumivox::OverlayPanel");
+}
 
 } // namespace
 
@@ -83,8 +106,8 @@ std::optional<QString> bundleID()
 
 const std::set<QString> &drmProtectedBundleIDs()
 {
-    static const std::set<QString> ids{QStringLiteral("com.apple.tv"), QStringLiteral("com.apple.QuickTimePlayerX"),
-                                       QStringLiteral("com.apple.Music"), QStringLiteral("com.apple.DVDPlayer")};
+    static const std::set<QString> ids {QStringLiteral("com.apple.tv"), QStringLiteral("com.apple.QuickTimePlayerX"),
+                                        QStringLiteral("com.apple.Music"), QStringLiteral("com.apple.DVDPlayer")};
     return ids;
 }
 
@@ -132,9 +155,15 @@ bool isRunningInCI()
     return value;
 }
 
-bool isIsolatedFromDailyApp() { return isIsolatedFromDailyApp(bundleID()); }
+bool isIsolatedFromDailyApp()
+{
+    return isIsolatedFromDailyApp(bundleID());
+}
 
-bool isCurrentApp(pid_t pid) { return pid == currentProcessID(); }
+bool isCurrentApp(pid_t pid)
+{
+    return pid == currentProcessID();
+}
 
 bool isCurrentApp(const std::optional<QString> &bundleIdentifier)
 {
@@ -149,13 +178,11 @@ bool isDRMProtected(const std::optional<QString> &bundleIdentifier)
 
 bool isPointInsideOwnWindow(QPointF cocoaPoint)
 {
-    if (!qApp)
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return false;
     const QWidgetList windows = QApplication::topLevelWidgets();
     auto frameContains = [&](const QWidget *w) {
-        const QRectF frame = ScreenGeometry::cocoaRectFromQt(QRectF(w->frameGeometry()));
-        return cocoaPoint.x() >= frame.left() && cocoaPoint.x() < frame.right() && cocoaPoint.y() >= frame.top()
-            && cocoaPoint.y() < frame.bottom();
+        return Native::WindowList::contains(ScreenGeometry::cocoaRectFromQt(QRectF(w->frameGeometry())), cocoaPoint);
     };
     for (const QWidget *w : windows) {
         if (isTooltipPanel(w) && w->isVisible() && frameContains(w))
@@ -175,7 +202,9 @@ bool isPointInsideOwnWindow(QPointF cocoaPoint)
     if (top < 1)
         return false;
     for (const QWidget *w : windows) {
-        if (w->isVisible() && w->internalWinId() == top)
+        // The platform window's id, not QWidget::internalWinId(), which can still name a native
+        // window Qt has since replaced (seen with tool-tip windows).
+        if (w->isVisible() && w->windowHandle() && w->windowHandle()->winId() == top)
             return true;
     }
     return false;

@@ -18,11 +18,14 @@ double qtFlipLine()
     return list.isEmpty() ? 0.0 : list.first()->geometry().bottom() + 1.0;
 }
 
-QRectF flipQt(const QRectF &r, double line) { return QRectF(r.x(), line - r.y() - r.height(), r.width(), r.height()); }
+QRectF flipQt(const QRectF &r, double line)
+{
+    return QRectF(r.x(), line - r.y() - r.height(), r.width(), r.height());
+}
 
 ScreenInfo info(QScreen *s, double line)
 {
-    return ScreenInfo{flipQt(QRectF(s->geometry()), line), flipQt(QRectF(s->availableGeometry()), line)};
+    return ScreenInfo {flipQt(QRectF(s->geometry()), line), flipQt(QRectF(s->availableGeometry()), line)};
 }
 
 bool contains(const QRectF &r, QPointF p)
@@ -62,7 +65,10 @@ std::optional<double> primaryScreenMaxY(const std::vector<ScreenInfo> &list)
     return list.front().frame.bottom();
 }
 
-std::optional<double> primaryScreenMaxY() { return primaryScreenMaxY(screens()); }
+std::optional<double> primaryScreenMaxY()
+{
+    return primaryScreenMaxY(screens());
+}
 
 std::optional<ScreenInfo> screen(QPointF p, const std::vector<ScreenInfo> &list, const std::optional<ScreenInfo> &main)
 {
@@ -77,7 +83,10 @@ std::optional<ScreenInfo> screen(QPointF p, const std::vector<ScreenInfo> &list,
     return std::nullopt;
 }
 
-std::optional<ScreenInfo> screen(QPointF p) { return screen(p, screens(), mainScreen()); }
+std::optional<ScreenInfo> screen(QPointF p)
+{
+    return screen(p, screens(), mainScreen());
+}
 
 std::optional<QRectF> visibleFrame(QPointF p)
 {
@@ -93,9 +102,15 @@ QPointF cgPoint(QPointF p, std::optional<double> primaryMaxY)
     return QPointF(p.x(), *primaryMaxY - p.y());
 }
 
-QPointF cgPoint(QPointF p) { return cgPoint(p, primaryScreenMaxY()); }
+QPointF cgPoint(QPointF p)
+{
+    return cgPoint(p, primaryScreenMaxY());
+}
 
-QPointF cocoaPoint(QPointF q, std::optional<double> primaryMaxY) { return cgPoint(q, primaryMaxY); }
+QPointF cocoaPoint(QPointF q, std::optional<double> primaryMaxY)
+{
+    return cgPoint(q, primaryMaxY);
+}
 
 QRectF cocoaRect(const QRectF &crop, const QRectF &box, std::optional<double> primaryMaxY)
 {
@@ -106,8 +121,14 @@ QRectF cocoaRect(const QRectF &crop, const QRectF &box, std::optional<double> pr
     return QRectF(r.left(), flip - r.bottom(), r.width(), r.height());
 }
 
-QRectF cocoaRectFromQt(const QRectF &qtRect) { return flipQt(qtRect, qtFlipLine()); }
+QRectF cocoaRectFromQt(const QRectF &qtRect)
+{
+    return flipQt(qtRect, qtFlipLine());
+}
 
-QPointF qtPointFromCocoa(QPointF p) { return QPointF(p.x(), qtFlipLine() - p.y()); }
+QPointF qtPointFromCocoa(QPointF p)
+{
+    return QPointF(p.x(), qtFlipLine() - p.y());
+}
 
 } // namespace Lumivox::ScreenGeometry

@@ -12,63 +12,84 @@ namespace Lumivox::WindowLookup {
 
 namespace {
 
+constexpr std::size_t pruneAbove = 128;
+constexpr auto lifetime = std::chrono::seconds(30);
+
 struct CachedBundleID
 {
     QString identifier;
-    std::chrono::steady_clock::time_point expires;
+    Clock::Instant expires;
 };
 
+// Guards only the map and the clock pointer; never held while the window server or /proc is asked.
 std::mutex cacheLock;
-std::unordered_map<std::int32_t, CachedBundleID> &bundleIDs()
-{
-    static std::unordered_map<std::int32_t, CachedBundleID> cache;
-    return cache;
-}
 
-bool contains(const QRectF &r, QPointF p)
+struct Cache
 {
-    return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
+    std::unordered_map<std::int32_t, CachedBundleID> entries;
+    std::shared_ptr<Clock> clock = Clock::system();
+};
+
+Cache &cache()
+{
+    static Cache instance;
+    return instance;
 }
 
 } // namespace
 
 std::optional<Hit> window(QPointF point)
 {
-    const auto list = Native::service<Native::WindowList>()->windows();
-    for (const Native::WindowInfo &w : list) {
-        if (!w.bounds || !contains(*w.bounds, point))
-            continue;
-        if (w.alpha && *w.alpha <= 0)
-            continue;
-        if (!w.pid || !w.windowID)
-            continue;
-        return Hit {*w.windowID, *w.pid, w.layer.value_or(0), bundleIdentifier(*w.pid)};
-    }
-    return std::nullopt;
+    // The first window under the point that is seen and complete; the backend can stop reading the
+    // desktop once it has it.
+    const auto w = Native::service<Native::WindowList>()->frontmostWindowAt(point, [&](const Native::WindowInfo &w) {
+        if (!w.bounds || !Native::WindowList::contains(*w.bounds, point))
+            return false;
+        // Written so that a NaN alpha counts as not visible, like any other alpha that is not above 0.
+        if (w.alpha && !(*w.alpha > 0))
+            return false;
+        return w.pid.has_value() && w.windowID.has_value();
+    });
+    if (!w)
+        return std::nullopt;
+    return Hit {*w->windowID, *w->pid, w->layer.value_or(0), bundleIdentifier(*w->pid)};
 }
 
 std::optional<QString> bundleIdentifier(std::int32_t pid)
 {
-    const auto now = std::chrono::steady_clock::now();
+    Clock::Instant now;
     {
         std::lock_guard lock(cacheLock);
-        auto &cache = bundleIDs();
-        if (auto it = cache.find(pid); it != cache.end() && it->second.expires > now)
+        now = cache().clock->now();
+        auto &entries = cache().entries;
+        if (auto it = entries.find(pid); it != entries.end() && it->second.expires > now)
             return it->second.identifier;
     }
-    // Asked outside the lock: it reads /proc and the window server.
+    // Our own process is known by our app id, not by the executable's name.
     std::optional<QString> identifier = AppIdentity::isCurrentApp(static_cast<pid_t>(pid))
         ? AppIdentity::bundleID()
         : Native::service<Native::WindowList>()->applicationID(pid);
     if (!identifier)
         return std::nullopt;
     std::lock_guard lock(cacheLock);
-    auto &cache = bundleIDs();
-    if (cache.size() > 128) {
-        std::erase_if(cache, [&](const auto &entry) { return entry.second.expires <= now; });
-    }
-    cache[pid] = CachedBundleID {*identifier, now + std::chrono::seconds(30)};
+    auto &entries = cache().entries;
+    if (entries.size() > pruneAbove)
+        std::erase_if(entries, [&](const auto &entry) { return !(entry.second.expires > now); });
+    entries[pid] = CachedBundleID {*identifier, now + lifetime};
     return identifier;
+}
+
+void resetBundleIDCache(std::shared_ptr<Clock> clock)
+{
+    std::lock_guard lock(cacheLock);
+    cache().entries.clear();
+    cache().clock = clock ? std::move(clock) : Clock::system();
+}
+
+std::size_t bundleIDCacheCount()
+{
+    std::lock_guard lock(cacheLock);
+    return cache().entries.size();
 }
 
 } // namespace Lumivox::WindowLookup

@@ -2,10 +2,13 @@
 
 // The on-screen window under a screen point, its process and that process's application id.
 
+#include "Shared/Async/Clock.h"
+
 #include <QPointF>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace Lumivox {
@@ -28,6 +31,11 @@ std::optional<Hit> window(QPointF quartzPoint);
 
 /// The application id of a process, cached for 30 s per process. Any thread.
 std::optional<QString> bundleIdentifier(std::int32_t pid);
+
+/// Empties the application-id cache and makes it read time from `clock` (tests).
+void resetBundleIDCache(std::shared_ptr<Clock> clock = Clock::system());
+/// Entries in the application-id cache, expired ones included (tests).
+std::size_t bundleIDCacheCount();
 
 } // namespace WindowLookup
 

@@ -1,0 +1,431 @@
+// Pointer and keyboard state of the whole desktop on X11.
+//
+// Moves and key changes come as XInput2 raw events selected on the root window: the server sends
+// them whichever window has the pointer or the focus, during grabs too, and they take no key away
+// from anyone. They carry no position, so each batch of them is followed by one XQueryPointer,
+// which gives the position and the modifier state together. They arrive on a connection of their
+// own whose socket the main loop watches: while the pointer rests and no key changes, nothing runs.
+
+#include "Native/Input/Input.h"
+#include "Native/X11/X11Connection.h"
+#include "Native/X11/X11Screen.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <optional>
+
+namespace Lumivox::Native {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcInput, "app.lumivox.Input")
+
+// What secondsSinceLastKeyPress() says before any key press has been seen: long enough ago that
+// nothing takes it for typing.
+constexpr double unknownSecondsSinceKeyPress = 1.0e9;
+
+// Option is Alt (Mod1) and Command is Super (Mod4), as on every common X keymap; Num Lock (Mod2)
+// stands in for the numeric-pad flag, which the hold-key test drops anyway.
+ModifierFlags flagsFromState(unsigned int state)
+{
+    ModifierFlags flags = 0;
+    if (state & ShiftMask)
+        flags |= Modifier::shift;
+    if (state & LockMask)
+        flags |= Modifier::capsLock;
+    if (state & ControlMask)
+        flags |= Modifier::control;
+    if (state & Mod1Mask)
+        flags |= Modifier::option;
+    if (state & Mod4Mask)
+        flags |= Modifier::command;
+    if (state & Mod2Mask)
+        flags |= Modifier::numericPad;
+    return flags;
+}
+
+struct PointerState
+{
+    QPointF location;
+    ModifierFlags flags = 0;
+};
+
+std::optional<PointerState> queryPointer(Display *d)
+{
+    if (!d)
+        return std::nullopt;
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int state = 0;
+    // False only means the pointer is on another screen of a multi-screen display; the root
+    // coordinates are still those of the pointer.
+    XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &windowX, &windowY, &state);
+    const X11::ScreenScale scale = X11::screenScale();
+    return PointerState {QPointF(rootX / scale.devicePixelRatio, scale.primaryMaxY - rootY / scale.devicePixelRatio),
+                         flagsFromState(state)};
+}
+
+bool onMainThread()
+{
+    auto *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+std::int64_t steadyNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// One connection of our own that receives raw XInput2 events, its socket watched by the main loop.
+class RawConnection
+{
+public:
+    RawConnection(Display *d, int opcode)
+        : m_display(d)
+        , m_opcode(opcode)
+        , m_notifier(ConnectionNumber(d), QSocketNotifier::Read)
+    { }
+    ~RawConnection()
+    {
+        // The main loop must stop watching the socket before it closes.
+        m_notifier.setEnabled(false);
+        XCloseDisplay(m_display);
+    }
+    RawConnection(const RawConnection &) = delete;
+    RawConnection &operator=(const RawConnection &) = delete;
+
+    Display *display() const { return m_display; }
+    QSocketNotifier &notifier() { return m_notifier; }
+
+    bool select(std::initializer_list<int> types)
+    {
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        for (int type : types)
+            XISetMask(bits, type);
+        XIEventMask mask {XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+        X11::ErrorTrap trap(m_display);
+        XISelectEvents(m_display, DefaultRootWindow(m_display), &mask, 1);
+        if (trap.failed()) {
+            qCWarning(lcInput) << "the X server refused raw input events (error" << trap.errorCode() << ")";
+            return false;
+        }
+        return true;
+    }
+
+    // Reads everything that has arrived and calls `seen` with each raw event type.
+    template<class Fn>
+    void read(Fn seen)
+    {
+        while (XPending(m_display) > 0) {
+            XEvent event;
+            XNextEvent(m_display, &event);
+            if (event.type == GenericEvent && event.xcookie.extension == m_opcode)
+                seen(event.xcookie.evtype);
+        }
+    }
+
+private:
+    Display *m_display;
+    int m_opcode;
+    QSocketNotifier m_notifier;
+};
+
+// The desktop's raw input, on the main thread. Keys and moves come on two connections: moves are
+// read at most once per `motionPace` (the rate a display shows them at), which keeps continuous
+// movement cheap, while key changes are never held back.
+class RawEventSource final : public QObject, public std::enable_shared_from_this<RawEventSource>
+{
+public:
+    using Handler = std::function<void(const InputEvent &)>;
+
+    static constexpr std::chrono::milliseconds motionPace {16};
+
+    // nullptr, with the reason logged, when the desktop's events cannot be watched.
+    static std::shared_ptr<RawEventSource> open()
+    {
+        if (X11::isWaylandSession()) {
+            qCWarning(lcInput) << "this is a Wayland session: the pointer and the keys of other applications"
+                                  " cannot be watched, so hovering is off";
+            return nullptr;
+        }
+        if (!onMainThread()) {
+            qCWarning(lcInput) << "desktop input can only be watched from the main thread of a running application";
+            return nullptr;
+        }
+        if (!X11::display()) {
+            qCWarning(lcInput) << "no X display is reachable: the pointer and the keys cannot be watched";
+            return nullptr;
+        }
+        auto keys = connect();
+        auto motion = keys ? connect() : nullptr;
+        if (!keys || !motion)
+            return nullptr;
+        std::shared_ptr<RawEventSource> source(new RawEventSource(std::move(keys), std::move(motion)));
+        if (!source->selectKeys())
+            return nullptr;
+        return source;
+    }
+
+    int add(Handler handler)
+    {
+        const int id = m_nextID++;
+        const bool first = m_handlers.empty();
+        m_handlers.emplace(id, std::move(handler));
+        if (first) {
+            // Changes are reported against this state, not against whatever was seen before anyone listened.
+            if (auto state = queryPointer(m_keys->display()))
+                m_lastFlags = state->flags;
+            selectKeys();
+            if (m_motion->select({XI_RawMotion}))
+                drainSoon([](RawEventSource *self) { self->drainMotion(); });
+        }
+        return id;
+    }
+
+    void remove(int id)
+    {
+        if (m_handlers.erase(id) && m_handlers.empty()) {
+            selectKeys();
+            m_motion->select({});
+        }
+    }
+
+    double secondsSinceLastKeyPress() const
+    {
+        const std::int64_t last = m_lastKeyPress.load();
+        if (last < 0)
+            return unknownSecondsSinceKeyPress;
+        return std::max<std::int64_t>(0, steadyNanoseconds() - last) / 1e9;
+    }
+
+    // The pointer state read for the batch being delivered: handlers that ask where the pointer is
+    // get it without another round trip to the server.
+    const std::optional<PointerState> &dispatchState() const { return m_dispatchState; }
+
+private:
+    RawEventSource(std::unique_ptr<RawConnection> keys, std::unique_ptr<RawConnection> motion)
+        : m_keys(std::move(keys))
+        , m_motion(std::move(motion))
+    {
+        QObject::connect(&m_keys->notifier(), &QSocketNotifier::activated, this, [this] { drainKeys(); });
+        QObject::connect(&m_motion->notifier(), &QSocketNotifier::activated, this, [this] { drainMotion(); });
+        m_motionPause.setSingleShot(true);
+        m_motionPause.setInterval(motionPace);
+        QObject::connect(&m_motionPause, &QTimer::timeout, this, [this] {
+            m_motion->notifier().setEnabled(true);
+            drainMotion();
+        });
+    }
+
+    static std::unique_ptr<RawConnection> connect()
+    {
+        Display *d = XOpenDisplay(nullptr);
+        if (!d) {
+            qCWarning(lcInput) << "could not open a connection to the X display for input events";
+            return nullptr;
+        }
+        int opcode = 0;
+        int firstEvent = 0;
+        int firstError = 0;
+        if (!XQueryExtension(d, "XInputExtension", &opcode, &firstEvent, &firstError)) {
+            qCWarning(lcInput) << "the X server has no XInput extension: the pointer and the keys cannot be watched";
+            XCloseDisplay(d);
+            return nullptr;
+        }
+        // Asking for 2.2 also tells the server we understand raw events sent during grabs.
+        int major = 2;
+        int minor = 2;
+        if (XIQueryVersion(d, &major, &minor) != Success || major * 100 + minor < 202) {
+            qCWarning(lcInput) << "the X server's XInput is version" << major << "." << minor
+                               << "but 2.2 is needed: the pointer and the keys cannot be watched";
+            XCloseDisplay(d);
+            return nullptr;
+        }
+        return std::make_unique<RawConnection>(d, opcode);
+    }
+
+    // Key presses are always watched (they date the last typing); releases only while somebody
+    // listens.
+    bool selectKeys()
+    {
+        const bool ok =
+            m_handlers.empty() ? m_keys->select({XI_RawKeyPress}) : m_keys->select({XI_RawKeyPress, XI_RawKeyRelease});
+        if (ok)
+            drainSoon([](RawEventSource *self) { self->drainKeys(); });
+        return ok;
+    }
+
+    // A selection's round trips may have read events into Xlib's queue, where the socket notifier
+    // cannot see them.
+    void drainSoon(void (*drain)(RawEventSource *))
+    {
+        QMetaObject::invokeMethod(
+            this,
+            [self = QPointer<RawEventSource>(this), drain] {
+                if (self)
+                    drain(self);
+            },
+            Qt::QueuedConnection);
+    }
+
+    void drainKeys()
+    {
+        // A handler may drop the last monitor and with it this source; it must outlive the loop.
+        const auto keep = shared_from_this();
+        bool changed = false;
+        m_keys->read([&](int type) {
+            if (type == XI_RawKeyPress)
+                m_lastKeyPress.store(steadyNanoseconds());
+            changed = changed || type == XI_RawKeyPress || type == XI_RawKeyRelease;
+        });
+        if (!changed || m_handlers.empty())
+            return;
+        // Once per actual change of the flags, which also absorbs the doubled key releases some
+        // servers send.
+        m_dispatchState = queryPointer(m_keys->display());
+        if (m_dispatchState && m_lastFlags != m_dispatchState->flags) {
+            m_lastFlags = m_dispatchState->flags;
+            dispatch(InputEvent {InputEvent::Type::flagsChanged, m_dispatchState->flags});
+        }
+        m_dispatchState.reset();
+    }
+
+    // One move per batch: the tracker reads where the pointer is now, so the moves in between
+    // would only repeat the same answer. After a delivery the connection rests for one pace, and
+    // whatever arrived meanwhile is read as the next batch.
+    void drainMotion()
+    {
+        const auto keep = shared_from_this();
+        bool moved = false;
+        m_motion->read([&](int type) { moved = moved || type == XI_RawMotion; });
+        if (!moved || m_handlers.empty())
+            return;
+        m_dispatchState = queryPointer(m_motion->display());
+        if (m_dispatchState)
+            dispatch(InputEvent {InputEvent::Type::mouseMoved, m_dispatchState->flags});
+        m_dispatchState.reset();
+        m_motion->notifier().setEnabled(false);
+        m_motionPause.start();
+    }
+
+    void dispatch(const InputEvent &event)
+    {
+        std::vector<int> ids;
+        for (const auto &[id, handler] : m_handlers)
+            ids.push_back(id);
+        for (int id : ids) {
+            auto it = m_handlers.find(id);
+            if (it == m_handlers.end())
+                continue; // removed by an earlier handler of this event
+            const Handler handler = it->second; // the handler may remove itself while it runs
+            handler(event);
+        }
+    }
+
+    std::unique_ptr<RawConnection> m_keys;
+    std::unique_ptr<RawConnection> m_motion;
+    QTimer m_motionPause;
+    std::map<int, Handler> m_handlers;
+    int m_nextID = 1;
+    std::optional<ModifierFlags> m_lastFlags;
+    std::atomic<std::int64_t> m_lastKeyPress {-1};
+    std::optional<PointerState> m_dispatchState;
+};
+
+class X11Monitor final : public InputMonitor
+{
+public:
+    X11Monitor(std::shared_ptr<RawEventSource> source, int id)
+        : m_source(std::move(source))
+        , m_id(id)
+    { }
+    ~X11Monitor() override { m_source->remove(m_id); }
+
+private:
+    std::shared_ptr<RawEventSource> m_source;
+    int m_id;
+};
+
+class X11Input final : public Input
+{
+public:
+    X11Input()
+    {
+        // Start dating key presses as early as possible; elsewhere than on the main thread this
+        // waits for the first call from there.
+        if (onMainThread() && !X11::isWaylandSession() && X11::display())
+            m_source = RawEventSource::open();
+    }
+
+    QPointF mouseLocation() override
+    {
+        if (auto state = current())
+            return state->location;
+        return {};
+    }
+
+    ModifierFlags currentEventFlags() override
+    {
+        if (auto state = current())
+            return state->flags;
+        return 0;
+    }
+
+    double secondsSinceLastKeyPress() override
+    {
+        if (!m_source && onMainThread() && !m_triedSource.exchange(true))
+            m_source = RawEventSource::open();
+        return m_source && onMainThread() ? m_source->secondsSinceLastKeyPress() : unknownSecondsSinceKeyPress;
+    }
+
+    std::unique_ptr<InputMonitor> addMonitor(std::function<void(const InputEvent &)> handler) override
+    {
+        if (!onMainThread()) {
+            qCWarning(lcInput) << "input monitors can only be added on the main thread";
+            return nullptr;
+        }
+        if (!m_source)
+            m_source = RawEventSource::open();
+        if (!m_source)
+            return nullptr;
+        const int id = m_source->add(std::move(handler));
+        return std::make_unique<X11Monitor>(m_source, id);
+    }
+
+private:
+    std::optional<PointerState> current()
+    {
+        if (m_source && onMainThread() && m_source->dispatchState())
+            return m_source->dispatchState();
+        return queryPointer(X11::display());
+    }
+
+    // Touched on the main thread only.
+    std::shared_ptr<RawEventSource> m_source;
+    std::atomic<bool> m_triedSource {false};
+};
+
+} // namespace
+
+std::shared_ptr<Input> Input::makeDefault()
+{
+    return std::make_shared<X11Input>();
+}
+
+} // namespace Lumivox::Native

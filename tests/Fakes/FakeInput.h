@@ -1,0 +1,143 @@
+#pragma once
+
+// Desktop input that a test drives by hand: it sets where the pointer is and which modifiers are
+// held, and sends events to whatever monitors are installed.
+
+#include "Native/Input/Input.h"
+
+#include <QPointF>
+
+#include <map>
+#include <mutex>
+
+namespace Lumivox::Testing {
+
+class FakeInput final : public Native::Input
+{
+public:
+    QPointF mouseLocation() override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_locationReads;
+        return m_location;
+    }
+    Native::ModifierFlags currentEventFlags() override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_flags;
+    }
+    double secondsSinceLastKeyPress() override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_secondsSinceKeyPress;
+    }
+
+    std::unique_ptr<Native::InputMonitor> addMonitor(std::function<void(const Native::InputEvent &)> handler) override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_monitorsAdded;
+        if (!m_monitorsAvailable)
+            return nullptr;
+        const int id = m_nextID++;
+        m_handlers.emplace(id, std::move(handler));
+        return std::make_unique<Monitor>(this, id);
+    }
+
+    void setLocation(QPointF location)
+    {
+        std::lock_guard lock(m_mutex);
+        m_location = location;
+    }
+    void setFlags(Native::ModifierFlags flags)
+    {
+        std::lock_guard lock(m_mutex);
+        m_flags = flags;
+    }
+    void setSecondsSinceLastKeyPress(double seconds)
+    {
+        std::lock_guard lock(m_mutex);
+        m_secondsSinceKeyPress = seconds;
+    }
+    /// As if no monitor could be installed (no display, Wayland).
+    void setMonitorsAvailable(bool available)
+    {
+        std::lock_guard lock(m_mutex);
+        m_monitorsAvailable = available;
+    }
+
+    /// Moves the pointer and tells the monitors.
+    void moveTo(QPointF location)
+    {
+        setLocation(location);
+        send(Native::InputEvent {Native::InputEvent::Type::mouseMoved, flags()});
+    }
+    /// Changes the held modifiers and tells the monitors.
+    void changeFlags(Native::ModifierFlags flags)
+    {
+        setFlags(flags);
+        send(Native::InputEvent {Native::InputEvent::Type::flagsChanged, flags});
+    }
+    void send(const Native::InputEvent &event)
+    {
+        std::map<int, std::function<void(const Native::InputEvent &)>> handlers;
+        {
+            std::lock_guard lock(m_mutex);
+            handlers = m_handlers;
+        }
+        for (auto &[id, handler] : handlers)
+            handler(event);
+    }
+
+    int monitorsAdded() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_monitorsAdded;
+    }
+    int activeMonitors() const
+    {
+        std::lock_guard lock(m_mutex);
+        return static_cast<int>(m_handlers.size());
+    }
+    int locationReads() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_locationReads;
+    }
+
+private:
+    class Monitor final : public Native::InputMonitor
+    {
+    public:
+        Monitor(FakeInput *input, int id)
+            : m_input(input)
+            , m_id(id)
+        { }
+        ~Monitor() override
+        {
+            std::lock_guard lock(m_input->m_mutex);
+            m_input->m_handlers.erase(m_id);
+        }
+
+    private:
+        FakeInput *m_input;
+        int m_id;
+    };
+
+    Native::ModifierFlags flags() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_flags;
+    }
+
+    mutable std::mutex m_mutex;
+    QPointF m_location;
+    Native::ModifierFlags m_flags = 0;
+    double m_secondsSinceKeyPress = 1.0e9;
+    bool m_monitorsAvailable = true;
+    std::map<int, std::function<void(const Native::InputEvent &)>> m_handlers;
+    int m_nextID = 1;
+    int m_monitorsAdded = 0;
+    int m_locationReads = 0;
+};
+
+} // namespace Lumivox::Testing

@@ -1,0 +1,64 @@
+#include "Models/TriggerMode.h"
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using namespace Lumivox::Native::Modifier;
+
+TEST(TriggerMode, StoredValuesMatchExactlyAndFallBackToOption)
+{
+    for (TriggerMode mode : TriggerMode::allCases())
+        EXPECT_EQ(TriggerMode::fromRawValue(mode.rawValue()), mode);
+    EXPECT_EQ(TriggerMode::allCases().front(), TriggerMode::option);
+    EXPECT_EQ(TriggerMode::allCases().back(), TriggerMode::always);
+
+    for (const char *stored : {"Option", "option ", "", "alt", "ALWAYS"}) {
+        EXPECT_FALSE(TriggerMode::fromRawValue(QString::fromUtf8(stored))) << stored;
+        EXPECT_EQ(TriggerMode::fromStored(QString::fromUtf8(stored)), TriggerMode::option) << stored;
+    }
+    EXPECT_EQ(TriggerMode::fromStored(QStringLiteral("shift")), TriggerMode::shift);
+}
+
+TEST(TriggerMode, OnlyTheModesOwnKeyCounts)
+{
+    const Native::ModifierFlags optionAndShift = option | shift;
+    EXPECT_TRUE(TriggerMode(TriggerMode::option).isSatisfied(optionAndShift));
+    EXPECT_TRUE(TriggerMode(TriggerMode::shift).isSatisfied(optionAndShift));
+    EXPECT_FALSE(TriggerMode(TriggerMode::command).isSatisfied(optionAndShift));
+    EXPECT_FALSE(TriggerMode(TriggerMode::control).isSatisfied(optionAndShift));
+
+    EXPECT_TRUE(TriggerMode(TriggerMode::always).isSatisfied(0));
+    EXPECT_FALSE(TriggerMode(TriggerMode::always).tooltipKeyLabels().hold);
+    // Caps lock alone satisfies nothing but `always`.
+    for (TriggerMode mode : TriggerMode::allCases())
+        EXPECT_EQ(mode.isSatisfied(capsLock), mode == TriggerMode::always) << mode.rawValue().toStdString();
+}
+
+TEST(TriggerMode, FlagsKeepExactlyTheFourModifiers)
+{
+    EXPECT_EQ(TriggerMode::flags(capsLock | function), 0u);
+    const Native::ModifierFlags four = control | option | command | shift;
+    // Device-dependent low bits, caps lock, numeric pad and help all go.
+    EXPECT_EQ(TriggerMode::flags(four | capsLock | numericPad | help | function | 0x1 | 0x20), four);
+}
+
+TEST(TriggerMode, TooltipKeyLabelsAgreeWithTheirMask)
+{
+    constexpr std::uint32_t controlKey = 4096;
+    for (TriggerMode mode : TriggerMode::allCases()) {
+        const TooltipKeyLabels labels = mode.tooltipKeyLabels();
+        const std::uint32_t mask = mode.tooltipKeyModifiers();
+        // Control is pressed on top of the hold key exactly when the labels say so; with Control as the
+        // hold key it is the hold key itself.
+        const bool extraControl = (mask & controlKey) && mode != TriggerMode::control;
+        EXPECT_EQ(labels.save.startsWith(QStringLiteral("⌃")), extraControl) << mode.rawValue().toStdString();
+        EXPECT_EQ(labels.copy.startsWith(QStringLiteral("⌃")), extraControl) << mode.rawValue().toStdString();
+        EXPECT_TRUE(labels.save.endsWith(QLatin1Char('S')) && labels.copy.endsWith(QLatin1Char('C')));
+        EXPECT_EQ(labels.hold.has_value(), mode != TriggerMode::always);
+    }
+    // Labels with and without a hold symbol are different values, also to a hash.
+    const TooltipKeyLabels withHold {QStringLiteral("⌃S"), QStringLiteral("⌃C"), QString()};
+    const TooltipKeyLabels withoutHold {QStringLiteral("⌃S"), QStringLiteral("⌃C"), std::nullopt};
+    EXPECT_NE(withHold, withoutHold);
+    EXPECT_NE(qHash(withHold), qHash(withoutHold));
+}
