@@ -1,0 +1,585 @@
+#include "Services/Words/WordBook.h"
+
+#include "Services/Words/ReviewSchedule.h"
+#include "Services/Words/WordBookStorage.h"
+#include "Shared/Async/SerialExecutor.h"
+#include "Shared/Platform/AppIdentity.h"
+#include "Shared/Text/TextUtils.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace Lumivox {
+
+namespace {
+
+constexpr double secondsPerDay = 86'400;
+// The recording path lets memory and the file run this far past their limits, so the history file
+// is rewritten about once per 500 look-ups rather than at each one.
+constexpr qsizetype recordingBatch = 500;
+
+// The integer settings take only a stored number that is a whole number; anything else (text, a
+// fraction, a flag) reads as absent.
+std::optional<qint64> storedInteger(const PreferenceStore &defaults, const QString &key)
+{
+    const auto value = defaults.object(key);
+    if (!value)
+        return std::nullopt;
+    if (value->type() == PreferenceValue::Type::integer)
+        return value->toInteger();
+    if (value->type() == PreferenceValue::Type::real) {
+        const double d = value->toDouble();
+        if (std::isfinite(d) && std::trunc(d) == d && std::fabs(d) < 9.2e18)
+            return qint64(d);
+    }
+    return std::nullopt;
+}
+
+template<class T>
+bool assign(T &field, const T &value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
+const QStringList WordBook::defaultExcludedAppIDs {QStringLiteral("com.apple.Passwords"),
+                                                   QStringLiteral("com.apple.MobileSMS")};
+
+WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceStore> defaults, Date now,
+                   std::shared_ptr<Clock> clock, std::optional<Calendar> calendar, QObject *parent)
+    : QObject(parent)
+    , m_defaults(std::move(defaults))
+    , m_clock(std::move(clock))
+    , m_calendar(std::move(calendar))
+{
+    if (directory && !directory->isEmpty()) {
+        const QDir folder(*directory);
+        m_savedPath = folder.filePath(WordBookStorage::savedFileName);
+        m_historyPath = folder.filePath(WordBookStorage::historyFileName);
+    }
+
+    loadSettings(now);
+
+    if (m_savedPath) {
+        // Writes of an earlier book in this process must land before the files are read.
+        WordBookStorage::writeQueue().drain();
+        auto read = WordBookStorage::readSaved(*m_savedPath, m_clock->wallNow());
+        m_saved = std::move(read.saved);
+        if (!read.writable)
+            m_savedPath.reset();
+    }
+    if (m_historyPath) {
+        auto read = WordBookStorage::readHistory(*m_historyPath, m_clock->wallNow());
+        m_history.assign(std::make_move_iterator(read.lookups.begin()), std::make_move_iterator(read.lookups.end()));
+        m_historyLinesOnDisk = read.lines;
+        if (!read.writable)
+            m_historyPath.reset();
+    }
+
+    rebuildSavedIndex();
+    rebuildHistoryCounts();
+    trimHistory(now, 0);
+    compactHistory(0);
+}
+
+WordBook::~WordBook()
+{
+    if (m_saveTask)
+        m_saveTask->cancel();
+}
+
+WordBook &WordBook::shared()
+{
+    // Lives as long as the process; the program flushes it at quit.
+    static WordBook *book = [] {
+        const auto directory = AppIdentity::isHostingTests() ? std::nullopt : defaultDirectory();
+        return new WordBook(directory, PreferenceStore::standard(), Date::fromWallTime(Clock::system()->wallNow()));
+    }();
+    return *book;
+}
+
+std::optional<QString> WordBook::defaultDirectory()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        return std::nullopt;
+    QString name = AppIdentity::bundleID().value_or(QString());
+    if (name.isEmpty())
+        name = AppIdentity::appID;
+    return QDir(base).filePath(name);
+}
+
+bool WordBook::sameMeaning(const QString &a, const QString &b)
+{
+    const QString lowerA = Text::lowercased(a);
+    const QString lowerB = Text::lowercased(b);
+    if (lowerA == lowerB)
+        return true;
+    const auto firstThree = [](const QString &text) {
+        std::vector<QStringView> characters;
+        Text::enumerateGraphemes(text, [&](const Text::Segment &segment) {
+            characters.push_back(QStringView(text).mid(segment.start, segment.length));
+            return characters.size() < 3;
+        });
+        return characters;
+    };
+    const auto charactersA = firstThree(lowerA);
+    const auto charactersB = firstThree(lowerB);
+    return charactersA.size() == 3 && charactersA == charactersB;
+}
+
+void WordBook::flush()
+{
+    if (m_saveTask) {
+        m_saveTask->cancel();
+        m_saveTask.reset();
+        if (m_savedPath) {
+            const std::vector<SavedWord> saved = m_saved;
+            const QString path = *m_savedPath;
+            WordBookStorage::writeQueue().runBlocking([&saved, &path] { WordBookStorage::write(saved, path); });
+            return;
+        }
+    }
+    WordBookStorage::writeQueue().drain();
+}
+
+// Settings
+
+void WordBook::loadSettings(Date now)
+{
+    m_keepsHistory = m_defaults->boolValue(keepsHistoryKey);
+    m_hasAskedAboutHistory = m_defaults->boolValue(askedAboutHistoryKey);
+    m_historyRetention = HistoryRetentions::fromRawValue(m_defaults->string(historyRetentionKey).value_or(QString()))
+                             .value_or(HistoryRetention::quarter);
+    m_suggestAfter = storedInteger(*m_defaults, suggestAfterKey).value_or(3);
+    m_reviewsPerDay = storedInteger(*m_defaults, reviewsPerDayKey).value_or(8);
+    m_remindsToReview = m_defaults->boolValue(reviewReminderKey);
+    m_excludedAppIDs = m_defaults->stringList(excludedAppsKey).value_or(defaultExcludedAppIDs);
+
+    const auto stored = m_defaults->date(keyHintsSinceKey);
+    if (stored && stored->isValid()) {
+        m_keyHintsSince = Date::fromDateTime(*stored);
+    } else {
+        // Kept at the store's precision, so the next start reads back exactly this date.
+        const QDateTime first = now.toDateTime();
+        m_keyHintsSince = Date::fromDateTime(first);
+        m_defaults->set(keyHintsSinceKey, first);
+    }
+}
+
+void WordBook::setKeepsHistory(bool value)
+{
+    const bool changed = assign(m_keepsHistory, value);
+    m_defaults->set(keepsHistoryKey, value);
+    if (changed)
+        emit keepsHistoryChanged();
+}
+
+void WordBook::setHasAskedAboutHistory(bool value)
+{
+    const bool changed = assign(m_hasAskedAboutHistory, value);
+    m_defaults->set(askedAboutHistoryKey, value);
+    if (changed)
+        emit hasAskedAboutHistoryChanged();
+}
+
+void WordBook::setHistoryRetention(HistoryRetention value)
+{
+    const bool changed = assign(m_historyRetention, value);
+    m_defaults->set(historyRetentionKey, HistoryRetentions::rawValue(value));
+    if (changed)
+        emit historyRetentionChanged();
+    const bool trimmed = trimHistory(currentDate(), recordingBatch);
+    compactHistory(0);
+    if (trimmed)
+        emit historyChanged();
+}
+
+void WordBook::setSuggestAfter(qint64 value)
+{
+    const bool changed = assign(m_suggestAfter, value);
+    m_defaults->set(suggestAfterKey, value);
+    if (changed)
+        emit suggestAfterChanged();
+}
+
+void WordBook::setReviewsPerDay(qint64 value)
+{
+    const bool changed = assign(m_reviewsPerDay, value);
+    m_defaults->set(reviewsPerDayKey, value);
+    if (changed)
+        emit reviewsPerDayChanged();
+}
+
+void WordBook::setRemindsToReview(bool value)
+{
+    const bool changed = assign(m_remindsToReview, value);
+    m_defaults->set(reviewReminderKey, value);
+    if (changed)
+        emit remindsToReviewChanged();
+    notifyReviewChange();
+}
+
+void WordBook::setExcludedAppIDs(const QStringList &value)
+{
+    QSet<QString> added(value.cbegin(), value.cend());
+    for (const QString &old : std::as_const(m_excludedAppIDs))
+        added.remove(old);
+    const bool changed = assign(m_excludedAppIDs, value);
+    m_defaults->set(excludedAppsKey, value);
+    if (changed)
+        emit excludedAppIDsChanged();
+    forget(added);
+}
+
+bool WordBook::isExcluded(const std::optional<QString> &appID) const
+{
+    return appID && m_excludedAppIDs.contains(*appID);
+}
+
+qint64 WordBook::lookupCount(const WordKey &key) const
+{
+    const auto it = m_historyCounts.find(key);
+    return it == m_historyCounts.end() ? 0 : it->second;
+}
+
+void WordBook::clearHistory()
+{
+    const bool changed = !m_history.empty();
+    m_history.clear();
+    m_historyCounts.clear();
+    compactHistory(0);
+    if (changed)
+        emit historyChanged();
+}
+
+WordLookup WordBook::kept(const WordLookup &lookup) const
+{
+    if (!isExcluded(lookup.appID))
+        return lookup;
+    WordLookup stripped = lookup;
+    stripped.sentence.reset();
+    stripped.wordOffset.reset();
+    stripped.translation.reset();
+    stripped.title.reset();
+    return stripped;
+}
+
+void WordBook::forget(const QSet<QString> &appIDs)
+{
+    if (appIDs.isEmpty())
+        return;
+    const auto fromApps = [&](const WordLookup &lookup) { return lookup.appID && appIDs.contains(*lookup.appID); };
+
+    const std::size_t before = m_history.size();
+    std::erase_if(m_history, fromApps);
+    if (m_history.size() != before) {
+        rebuildHistoryCounts();
+        compactHistory(0);
+        emit historyChanged();
+    }
+
+    bool replaced = false;
+    bool changed = false;
+    for (SavedWord &word : m_saved) {
+        for (WordLookup &encounter : word.encounters) {
+            if (!fromApps(encounter))
+                continue;
+            replaced = true;
+            changed = assign(encounter, kept(encounter)) || changed;
+        }
+    }
+    if (changed)
+        emit savedChanged();
+    if (replaced)
+        scheduleSave();
+}
+
+void WordBook::rebuildSavedIndex()
+{
+    m_savedIndex.clear();
+    m_savedIndex.reserve(m_saved.size());
+    for (std::size_t i = 0; i < m_saved.size(); ++i)
+        m_savedIndex.emplace(m_saved[i].key(), i); // an earlier (newer) word with the same key wins
+}
+
+void WordBook::rebuildHistoryCounts()
+{
+    m_historyCounts.clear();
+    for (const WordLookup &lookup : m_history)
+        ++m_historyCounts[lookup.key()];
+}
+
+void WordBook::countOut(const WordKey &key)
+{
+    const auto it = m_historyCounts.find(key);
+    if (it == m_historyCounts.end())
+        return;
+    if (--it->second <= 0)
+        m_historyCounts.erase(it);
+}
+
+// History
+
+bool WordBook::record(const WordLookup &lookup)
+{
+    if (!m_keepsHistory || isExcluded(lookup.appID) || isRepeat(lookup))
+        return false;
+
+    const WordKey key = lookup.key();
+    m_history.push_back(lookup);
+    ++m_historyCounts[key];
+    if (m_historyPath) {
+        ++m_historyLinesOnDisk;
+        WordBookStorage::writeQueue().post([lookup, path = *m_historyPath] { WordBookStorage::append(lookup, path); });
+    }
+
+    bool savedWordChanged = false;
+    if (const auto it = m_savedIndex.find(key); it != m_savedIndex.end()) {
+        addEncounter(lookup, it->second);
+        scheduleSave();
+        savedWordChanged = true;
+    }
+
+    trimHistory(lookup.date, recordingBatch);
+    compactHistory(recordingBatch);
+
+    emit historyChanged();
+    if (savedWordChanged)
+        emit savedChanged();
+    return true;
+}
+
+bool WordBook::isRepeat(const WordLookup &lookup) const
+{
+    std::optional<WordKey> key;
+    for (auto it = m_history.crbegin(); it != m_history.crend(); ++it) {
+        if (lookup.date.secondsSinceReferenceDate - it->date.secondsSinceReferenceDate >= repeatWindowSeconds)
+            return false;
+        // The sentence is the cheap test; normalising the word only when it matches keeps this off
+        // the profile while many look-ups fall inside the window.
+        if (it->sentence != lookup.sentence)
+            continue;
+        if (!key)
+            key = lookup.key();
+        if (it->key() == *key)
+            return true;
+    }
+    return false;
+}
+
+void WordBook::addEncounter(const WordLookup &lookup, std::size_t index)
+{
+    SavedWord &word = m_saved[index];
+    word.encounters.insert(word.encounters.begin(), kept(lookup));
+    if (qsizetype(word.encounters.size()) > maxEncounters)
+        word.encounters.resize(std::size_t(maxEncounters));
+    if (word.metCount < std::numeric_limits<qint64>::max())
+        ++word.metCount;
+    const bool known = std::any_of(word.senses.cbegin(), word.senses.cend(),
+                                   [&](const WordSense &sense) { return sameMeaning(sense.meaning, lookup.meaning); });
+    if (qsizetype(word.senses.size()) < maxSenses && !known)
+        word.senses.push_back(WordSense {lookup.meaning, lookup.grammarTag, lookup.grammarText});
+}
+
+bool WordBook::trimHistory(Date now, qsizetype batch)
+{
+    qsizetype drop = 0;
+    if (const auto days = HistoryRetentions::days(m_historyRetention); days && !m_history.empty()) {
+        const double cutoff = now.secondsSinceReferenceDate - *days * secondsPerDay;
+        if (m_history.front().date.secondsSinceReferenceDate < cutoff) {
+            const auto firstKept = std::find_if(m_history.cbegin(), m_history.cend(), [&](const WordLookup &lookup) {
+                return lookup.date.secondsSinceReferenceDate >= cutoff;
+            });
+            drop = qsizetype(firstKept - m_history.cbegin());
+        }
+    }
+    const qsizetype count = qsizetype(m_history.size());
+    if (count - drop > historyCap + batch)
+        drop = count - historyCap;
+    if (drop < 1)
+        return false;
+    for (qsizetype i = 0; i < drop; ++i)
+        countOut(m_history[std::size_t(i)].key());
+    m_history.erase(m_history.begin(), m_history.begin() + drop);
+    return true;
+}
+
+void WordBook::compactHistory(qsizetype slack)
+{
+    if (!m_historyPath)
+        return;
+    const qint64 onDisk = m_historyLinesOnDisk;
+    const qint64 inMemory = qint64(m_history.size());
+    if (!(inMemory + slack < onDisk || (slack == 0 && onDisk != inMemory)))
+        return;
+    m_historyLinesOnDisk = inMemory;
+    WordBookStorage::writeQueue().post(
+        [history = m_history, path = *m_historyPath] { WordBookStorage::rewrite(history, path); });
+}
+
+void WordBook::setTitle(const QString &title, const WordLookup &lookup)
+{
+    if (isExcluded(lookup.appID))
+        return;
+    const auto it = m_savedIndex.find(lookup.key());
+    if (it == m_savedIndex.end())
+        return;
+    auto &encounters = m_saved[it->second].encounters;
+    const auto encounter =
+        std::find_if(encounters.begin(), encounters.end(), [&](const WordLookup &e) { return e.id == lookup.id; });
+    if (encounter == encounters.end())
+        return;
+    const bool changed = assign(encounter->title, std::optional<QString>(title));
+    scheduleSave();
+    if (changed)
+        emit savedChanged();
+}
+
+std::vector<WordLookup> WordBook::lookups(const WordKey &key) const
+{
+    std::vector<WordLookup> found;
+    for (auto it = m_history.crbegin(); it != m_history.crend(); ++it) {
+        if (it->key() == key)
+            found.push_back(*it);
+    }
+    return found;
+}
+
+// Saved words and review
+
+std::optional<SavedWord> WordBook::savedWord(const WordKey &key) const
+{
+    const auto it = m_savedIndex.find(key);
+    if (it == m_savedIndex.end())
+        return std::nullopt;
+    return m_saved[it->second];
+}
+
+SaveOutcome WordBook::toggleSave(const WordLookup &lookup, Date now)
+{
+    if (const auto it = m_savedIndex.find(lookup.key()); it != m_savedIndex.end()) {
+        m_saved.erase(m_saved.begin() + std::ptrdiff_t(it->second));
+        rebuildSavedIndex();
+        scheduleSave();
+        emit savedChanged();
+        notifyReviewChange();
+        return SaveOutcome::removed();
+    }
+    save(lookup, now);
+    return SaveOutcome::saved(qint64(m_saved.size()));
+}
+
+void WordBook::save(const WordLookup &lookup, Date now)
+{
+    const WordKey key = lookup.key();
+    if (m_savedIndex.contains(key))
+        return;
+
+    std::vector<WordLookup> encounters {kept(lookup)};
+    for (auto it = m_history.crbegin(); it != m_history.crend() && qsizetype(encounters.size()) < maxEncounters; ++it) {
+        if (it->id != lookup.id && it->key() == key)
+            encounters.push_back(kept(*it));
+    }
+
+    SavedWord word;
+    word.id = QUuid::createUuid();
+    word.word = lookup.word;
+    word.base = lookup.base;
+    word.source = lookup.source;
+    word.target = lookup.target;
+    word.senses = {WordSense {lookup.meaning, lookup.grammarTag, lookup.grammarText}};
+    word.encounters = std::move(encounters);
+    word.metCount = std::max<qint64>(lookupCount(key), 1);
+    word.savedAt = now;
+    word.review = ReviewState {0, ReviewSchedule::firstDue(now, calendar()), std::nullopt, false};
+
+    m_saved.insert(m_saved.begin(), std::move(word));
+    rebuildSavedIndex();
+    scheduleSave();
+    emit savedChanged();
+    notifyReviewChange();
+}
+
+void WordBook::remove(const QUuid &id)
+{
+    const std::size_t removed = std::erase_if(m_saved, [&](const SavedWord &word) { return word.id == id; });
+    rebuildSavedIndex();
+    scheduleSave();
+    if (removed > 0)
+        emit savedChanged();
+    notifyReviewChange();
+}
+
+void WordBook::answer(const QUuid &id, ReviewAnswer answer, Date now)
+{
+    const auto it = std::find_if(m_saved.begin(), m_saved.end(), [&](const SavedWord &word) { return word.id == id; });
+    if (it == m_saved.end())
+        return;
+    it->review = ReviewSchedule::next(it->review, answer, now, calendar());
+    scheduleSave();
+    emit savedChanged();
+    notifyReviewChange();
+}
+
+std::optional<Date> WordBook::nextDue() const
+{
+    std::optional<Date> earliest;
+    for (const SavedWord &word : m_saved) {
+        if (!word.review.learned && (!earliest || word.review.due < *earliest))
+            earliest = word.review.due;
+    }
+    return earliest;
+}
+
+std::vector<SavedWord> WordBook::reviewQueue(Date now) const
+{
+    return ReviewSchedule::queue(m_saved, now, m_reviewsPerDay, calendar());
+}
+
+// Plumbing
+
+Calendar WordBook::calendar() const
+{
+    if (m_calendar)
+        return *m_calendar;
+    return Calendar::current();
+}
+
+Date WordBook::currentDate() const
+{
+    return Date::fromWallTime(m_clock->wallNow());
+}
+
+void WordBook::notifyReviewChange()
+{
+    if (m_onReviewChange)
+        m_onReviewChange();
+}
+
+void WordBook::scheduleSave()
+{
+    if (!m_savedPath || m_saveTask)
+        return;
+    m_saveTask = m_clock->schedule(saveDelay, this, [this] {
+        m_saveTask.reset();
+        submitSave();
+    });
+}
+
+void WordBook::submitSave()
+{
+    if (!m_savedPath)
+        return;
+    WordBookStorage::writeQueue().post([saved = m_saved, path = *m_savedPath] { WordBookStorage::write(saved, path); });
+}
+
+} // namespace Lumivox

@@ -1,0 +1,83 @@
+#pragma once
+
+// The word book's two files and the one queue that writes them.
+//
+//   Words.json     {"version":1,"saved":[saved word, …]}, written whole and atomically.
+//   History.jsonl  one look-up per line, oldest first, each line ended by a line feed; appended to
+//                  per look-up and now and then rewritten whole (atomically) to drop old lines.
+//
+// Every write runs on writeQueue(), one worker for the whole process, in the order submitted, so an
+// append submitted before a rewrite is in the file the rewrite replaces. Reading happens once, at
+// start, on the caller's thread.
+//
+// A file the book cannot read is never written over: it is set aside (renamed beside itself with
+// "-unreadable-" and the Unix time in seconds before its extension, plus "-2", "-3", … when that
+// name is taken), and the book starts without it. When even that fails, `writable` comes back
+// false and the book must leave the file alone for the rest of the session. Only a file that does
+// not exist means "start empty".
+
+#include "Models/WordRecords.h"
+#include "Models/WordRecordsJson.h"
+#include "Shared/Async/Clock.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace Lumivox {
+
+class SerialExecutor;
+
+namespace WordBookStorage {
+
+inline const QString savedFileName = QStringLiteral("Words.json");
+inline const QString historyFileName = QStringLiteral("History.jsonl");
+
+/// The serial queue "app.lumivox.words" on which every write of the word book runs.
+SerialExecutor &writeQueue();
+
+/// The whole Words.json, version 1, in compact JSON.
+QByteArray encodeWordBookFile(const std::vector<SavedWord> &saved);
+/// Both "version" (any integer) and "saved" are required; one bad saved word rejects the file.
+WordRecords::Decoded<std::vector<SavedWord>> decodeWordBookFile(QByteArrayView bytes);
+
+struct SavedRead
+{
+    std::vector<SavedWord> saved;
+    /// False when the file was there, could not be read, and could not be set aside either.
+    bool writable = true;
+};
+SavedRead readSaved(const QString &path, Clock::WallTime now);
+
+struct HistoryRead
+{
+    std::vector<WordLookup> lookups;
+    /// Non-empty lines, including those that did not decode.
+    qint64 lines = 0;
+    bool writable = true;
+};
+/// Lines that do not decode are skipped but counted. A file of which not one line decodes counts
+/// as unreadable and is set aside rather than later rewritten empty.
+HistoryRead readHistory(const QString &path, Clock::WallTime now);
+
+/// Moves the file aside within its folder; the new path, or none when it could not be moved.
+std::optional<QString> setAside(const QString &path, Clock::WallTime now);
+
+// The writes report success for tests; the book ignores failures, since its next write carries the
+// whole state again.
+
+/// Creates the folder when needed and replaces the file atomically, so a reader (or a crash) sees
+/// the old file or the new one, whole.
+bool write(const std::vector<SavedWord> &saved, const QString &path);
+/// Adds one line at the end; never writes over earlier lines. When the file's last line was cut
+/// short (a crash during an earlier append), the new line starts on a line of its own.
+bool append(const WordLookup &lookup, const QString &path);
+/// Replaces the history file atomically with these look-ups (an empty list gives an empty file).
+bool rewrite(const std::deque<WordLookup> &history, const QString &path);
+
+} // namespace WordBookStorage
+
+} // namespace Lumivox

@@ -1,0 +1,384 @@
+#include "Fakes/FakeWordBookEnvironment.h"
+#include "Support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+using FileStatus = struct stat;
+
+const QString asideName = QStringLiteral("Words-unreadable-1800000000.json");
+const QString historyAsideName = QStringLiteral("History-unreadable-1800000000.jsonl");
+
+class WordBookStorageTest : public ::testing::Test, protected WordBookEnvironment
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+
+    /// A book that keeps history, with `count` saved words.
+    std::unique_ptr<WordBook> bookWithSavedWords(int count)
+    {
+        defaults->set(WordBook::keepsHistoryKey, true);
+        auto book = makeBook();
+        for (int i = 0; i < count; ++i)
+            book->save(lookup(QStringLiteral("word%1").arg(i), now()), now());
+        return book;
+    }
+
+    static ino_t inode(const QString &file)
+    {
+        FileStatus info {};
+        return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : 0;
+    }
+};
+
+// The same words, ids included, in every process that asks.
+std::vector<SavedWord> wordsNamed(const QString &stem, int count)
+{
+    const QUuid space = QUuid::fromString(QStringLiteral("6F1C2A3E-95D4-4B0A-8C55-0D3E6A2F7B19"));
+    std::vector<SavedWord> words;
+    for (int i = 0; i < count; ++i) {
+        SavedWord w;
+        w.id = QUuid::createUuidV5(space, stem + QString::number(i));
+        w.word = stem + QString::number(i);
+        w.target = QStringLiteral("es");
+        w.senses = {WordSense {QStringLiteral("meaning of ") + w.word, QStringLiteral("Noun"), std::nullopt}};
+        for (int e = 0; e < 8; ++e) {
+            const QString sentence =
+                QStringLiteral("A sentence with %1 in it, long enough to make the file take a while.");
+            w.encounters.push_back(lookup(w.word, Date {double(e)}, sentence.arg(w.word)));
+            w.encounters.back().id = QUuid::createUuidV5(w.id, QString::number(e));
+        }
+        w.metCount = 8;
+        w.review.due = Date {1000};
+        words.push_back(std::move(w));
+    }
+    return words;
+}
+
+} // namespace
+
+TEST_F(WordBookStorageTest, AFirstStartCreatesNoFileUntilSomethingIsKept)
+{
+    auto book = makeBook();
+    book->flush();
+    EXPECT_TRUE(folderEntries().isEmpty());
+
+    book->setKeepsHistory(true);
+    ASSERT_TRUE(book->record(lookup(QStringLiteral("run"), now())));
+    book->flush();
+    EXPECT_EQ(folderEntries(), QStringList {WordBookStorage::historyFileName});
+
+    book->save(lookup(QStringLiteral("walk"), now()), now());
+    book->flush();
+    EXPECT_EQ(folderEntries(), (QStringList {WordBookStorage::historyFileName, WordBookStorage::savedFileName}));
+
+    auto again = makeBook();
+    ASSERT_EQ(again->saved().size(), 1u);
+    EXPECT_EQ(again->saved().front(), book->saved().front());
+    EXPECT_EQ(again->history(), book->history());
+}
+
+TEST_F(WordBookStorageTest, WordsFileLoadRules)
+{
+    // Any integer version loads.
+    put(savedPath(), R"({"saved":[],"version":7})");
+    EXPECT_TRUE(makeBook()->saved().empty());
+    EXPECT_EQ(folderEntries(), QStringList {WordBookStorage::savedFileName});
+
+    // No version: set aside whole, keeping its extension.
+    put(savedPath(), R"({"saved":[]})");
+    EXPECT_TRUE(makeBook()->saved().empty());
+    EXPECT_EQ(folderEntries(), QStringList {asideName});
+    EXPECT_EQ(contents(path(asideName)), R"({"saved":[]})");
+}
+
+TEST(WordBookFile, IsReadAsStrictlyAsAnyJsonReaderWouldReadIt)
+{
+    const QByteArray word = WordRecords::encode(wordsNamed(QStringLiteral("w"), 1).front());
+    const auto accepts = [](const QByteArray &text) { return bool(WordBookStorage::decodeWordBookFile(text)); };
+
+    EXPECT_TRUE(accepts(WordBookStorage::encodeWordBookFile({})));
+    EXPECT_TRUE(accepts(" \r\n{ \"saved\" : [" + word + "] ,\n\t\"version\" : 1 } \n"));
+    EXPECT_TRUE(accepts("\xEF\xBB\xBF{\"version\":1.0,\"saved\":[]}"));
+    EXPECT_TRUE(accepts(R"({"note":{"text":"a } ] \" in a string","list":[1,[2]]},"version":1,"saved":[]})"));
+    EXPECT_TRUE(accepts(R"({"version":"one","version":2,"saved":[]})")) << "the last of a repeated key counts";
+    EXPECT_EQ(WordBookStorage::decodeWordBookFile(R"({"v\u0065rsion":3,"saved":[)" + word + "]}").value->size(), 1u);
+
+    for (const QByteArray &bad :
+         {QByteArray(), QByteArray("[]"), QByteArray(R"({"version":1})"), QByteArray(R"({"version":1.5,"saved":[]})"),
+          QByteArray(R"({"version":"1","saved":[]})"), QByteArray(R"({"version":1,"saved":{}})"),
+          QByteArray(R"({"version":1,"saved":[]} x)"), QByteArray(R"({"version":1,"saved":[]},)"),
+          QByteArray(R"({"version":1,"saved":[],})"), QByteArray(R"({"version":1 "saved":[]})"),
+          QByteArray(R"({"version":1,"saved":[}})"), QByteArray(R"({"version":01,"saved":[]})"),
+          QByteArray(R"({"extra":tru,"version":1,"saved":[]})"), QByteArray(R"({"extra":[1,],"version":1,"saved":[]})"),
+          QByteArray("{\"ke\ny\":1,\"version\":1,\"saved\":[]}"), QByteArray(R"({version:1,"saved":[]})"),
+          QByteArray(R"({"version":1,"saved":[)" + word + ",]}"), QByteArray(R"({"version":1,"saved":[)")}) {
+        EXPECT_FALSE(accepts(bad)) << bad.toStdString();
+    }
+}
+
+TEST_F(WordBookStorageTest, OneBrokenSavedWordSetsTheWholeFileAside)
+{
+    auto words = wordsNamed(QStringLiteral("w"), 3);
+    QByteArray withoutKey = WordBookStorage::encodeWordBookFile(words);
+    const QByteArray count = R"("metCount":8,)";
+    withoutKey.remove(withoutKey.indexOf(count), count.size()); // only the first word loses its count
+    put(savedPath(), withoutKey);
+
+    auto book = makeBook();
+    EXPECT_TRUE(book->saved().empty());
+    EXPECT_EQ(contents(path(asideName)), withoutKey);
+}
+
+TEST_F(WordBookStorageTest, AWordsFileThatCannotBeReadIsSetAsideNotWrittenOver)
+{
+    // A folder in the file's place, then a file whose reads fail with an I/O error.
+    ASSERT_TRUE(QDir().mkpath(savedPath()));
+    put(QDir(savedPath()).filePath(QStringLiteral("precious")), "keep me");
+    {
+        auto book = bookWithSavedWords(1);
+        book->flush();
+    }
+    EXPECT_EQ(contents(path(asideName) + QStringLiteral("/precious")), "keep me");
+    EXPECT_EQ(makeBook()->saved().size(), 1u);
+
+    QFile::remove(savedPath());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), savedPath()));
+    clock->advance(1s);
+    auto book = makeBook();
+    EXPECT_TRUE(book->saved().empty());
+    EXPECT_EQ(QFileInfo(path(QStringLiteral("Words-unreadable-1800000001.json"))).symLinkTarget(),
+              QStringLiteral("/proc/self/mem"));
+    EXPECT_FALSE(QFileInfo::exists(savedPath()));
+}
+
+TEST_F(WordBookStorageTest, AFileThatCannotBeSetAsideIsLeftAloneForTheSession)
+{
+    // Every name the file could be moved to is taken.
+    put(path(asideName), "first");
+    for (int i = 2; i <= 1000; ++i)
+        put(path(QStringLiteral("Words-unreadable-1800000000-%1.json").arg(i)), "taken");
+    put(savedPath(), "{not json");
+
+    auto book = bookWithSavedWords(2);
+    clock->advance(5s);
+    book->flush();
+    EXPECT_EQ(contents(savedPath()), "{not json");
+    EXPECT_EQ(contents(path(asideName)), "first");
+}
+
+TEST_F(WordBookStorageTest, TwoSetAsidesInOneSecondKeepBothFiles)
+{
+    put(savedPath(), "first");
+    ASSERT_EQ(WordBookStorage::setAside(savedPath(), clock->wallNow()), path(asideName));
+    put(savedPath(), "second");
+    ASSERT_EQ(WordBookStorage::setAside(savedPath(), clock->wallNow()),
+              path(QStringLiteral("Words-unreadable-1800000000-2.json")));
+    EXPECT_EQ(contents(path(asideName)), "first");
+    EXPECT_EQ(contents(path(QStringLiteral("Words-unreadable-1800000000-2.json"))), "second");
+
+    put(historyPath(), "x");
+    EXPECT_EQ(WordBookStorage::setAside(historyPath(), clock->wallNow()), path(historyAsideName));
+    EXPECT_EQ(WordBookStorage::setAside(path(QStringLiteral("missing.json")), clock->wallNow()), std::nullopt);
+}
+
+TEST_F(WordBookStorageTest, HistoryLoadSkipsEmptyAndBrokenLinesAndRewritesAtStart)
+{
+    const WordLookup a = lookup(QStringLiteral("alpha"), now());
+    const WordLookup b = lookup(QStringLiteral("beta"), now());
+    const QByteArray lineA = WordRecords::encode(a);
+    const QByteArray lineB = WordRecords::encode(b);
+    put(historyPath(), "\n\n{garbage\n" + lineA + "\n" + lineB + "\n");
+
+    const auto read = WordBookStorage::readHistory(historyPath(), clock->wallNow());
+    EXPECT_EQ(read.lookups, (std::vector<WordLookup> {a, b}));
+    EXPECT_EQ(read.lines, 3);
+
+    auto book = makeBook();
+    EXPECT_EQ(book->history(), (std::deque<WordLookup> {a, b}));
+    EXPECT_EQ(historyLines(), (QList<QByteArray> {lineA, lineB}));
+    EXPECT_EQ(book->lookupCount(a.key()), 1);
+}
+
+TEST_F(WordBookStorageTest, AHistoryOfWhichNothingDecodesIsSetAsideNotEmptied)
+{
+    put(historyPath(), "this is not\nwhat we wrote\n");
+    auto book = makeBook();
+    EXPECT_TRUE(book->history().empty());
+    book->flush();
+    EXPECT_EQ(contents(path(historyAsideName)), "this is not\nwhat we wrote\n");
+    EXPECT_FALSE(QFileInfo::exists(historyPath()));
+}
+
+TEST_F(WordBookStorageTest, TenChangesWithinOneSecondMakeOneWriteThreeSecondsLater)
+{
+    auto book = bookWithSavedWords(1);
+    for (int i = 1; i < 10; ++i) {
+        clock->advance(100ms);
+        book->save(lookup(QStringLiteral("more%1").arg(i), now()), now());
+    }
+    EXPECT_EQ(clock->pendingCount(), 1u);
+    clock->advance(2s); // 2.9 s after the first change
+    WordBookStorage::writeQueue().drain();
+    EXPECT_FALSE(QFileInfo::exists(savedPath()));
+
+    clock->advance(100ms);
+    WordBookStorage::writeQueue().drain();
+    const auto written = WordBookStorage::decodeWordBookFile(contents(savedPath()));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written.value, book->saved());
+    EXPECT_EQ(written.value->size(), 10u);
+
+    const ino_t first = inode(savedPath());
+    clock->advance(10s);
+    WordBookStorage::writeQueue().drain();
+    EXPECT_EQ(inode(savedPath()), first) << "nothing changed since, so nothing is written again";
+}
+
+TEST_F(WordBookStorageTest, FlushWritesAPendingSaveBeforeReturningAndTheTimerWritesNothingAfter)
+{
+    auto book = bookWithSavedWords(3);
+    book->flush();
+    const auto written = WordBookStorage::decodeWordBookFile(contents(savedPath()));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written.value->size(), 3u);
+    EXPECT_EQ(clock->pendingCount(), 0u);
+
+    const ino_t first = inode(savedPath());
+    clock->advance(5s);
+    WordBookStorage::writeQueue().drain();
+    EXPECT_EQ(inode(savedPath()), first);
+}
+
+TEST_F(WordBookStorageTest, ABookWithoutAFolderTouchesNoFile)
+{
+    defaults->set(WordBook::keepsHistoryKey, true);
+    auto book = makeBook(false);
+    ASSERT_TRUE(book->record(lookup(QStringLiteral("run"), now())));
+    book->save(lookup(QStringLiteral("run"), now()), now());
+    EXPECT_EQ(clock->pendingCount(), 0u);
+    book->flush();
+    EXPECT_TRUE(folderEntries().isEmpty());
+}
+
+TEST_F(WordBookStorageTest, WritesLandInTheOrderTheyWereSubmitted)
+{
+    const WordLookup a = lookup(QStringLiteral("a"), now());
+    const WordLookup x = lookup(QStringLiteral("x"), now());
+    const WordLookup b = lookup(QStringLiteral("b"), now());
+    auto &queue = WordBookStorage::writeQueue();
+    const QString file = historyPath();
+    queue.post([a, file] { WordBookStorage::append(a, file); });
+    queue.post([x, file] { WordBookStorage::rewrite({x}, file); });
+    queue.post([b, file] { WordBookStorage::append(b, file); });
+    EXPECT_EQ(historyLines(), (QList<QByteArray> {WordRecords::encode(x), WordRecords::encode(b)}));
+}
+
+TEST_F(WordBookStorageTest, AnAppendAfterACutOffLineStartsALineOfItsOwn)
+{
+    const WordLookup a = lookup(QStringLiteral("alpha"), now());
+    const WordLookup b = lookup(QStringLiteral("beta"), now());
+    put(historyPath(), WordRecords::encode(a) + "\n{\"id\":\"7A2");
+    ASSERT_TRUE(WordBookStorage::append(b, historyPath()));
+    EXPECT_EQ(contents(historyPath()), WordRecords::encode(a) + "\n{\"id\":\"7A2\n" + WordRecords::encode(b) + "\n");
+
+    const auto read = WordBookStorage::readHistory(historyPath(), clock->wallNow());
+    EXPECT_EQ(read.lookups, (std::vector<WordLookup> {a, b}));
+    EXPECT_EQ(read.lines, 3);
+}
+
+TEST_F(WordBookStorageTest, DamagedAndOversizedFilesNeverStopTheBook)
+{
+    // 50 MB of noise as the history, a saved-words file cut off in the middle.
+    QByteArray noise(50 * 1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator random(7);
+    random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    put(historyPath(), noise);
+    const QByteArray whole = WordBookStorage::encodeWordBookFile(wordsNamed(QStringLiteral("w"), 5));
+    put(savedPath(), whole.left(whole.size() / 2));
+
+    defaults->set(WordBook::keepsHistoryKey, true);
+    auto book = makeBook();
+    EXPECT_TRUE(book->history().empty());
+    EXPECT_TRUE(book->saved().empty());
+    EXPECT_EQ(contents(path(historyAsideName)).size(), noise.size());
+    EXPECT_EQ(contents(path(asideName)), whole.left(whole.size() / 2));
+
+    // Records of the wrong shape and dates far from now are skipped or kept, never fatal.
+    WordLookup farFuture = lookup(QStringLiteral("later"), Date {4.0e12});
+    WordLookup farPast = lookup(QStringLiteral("earlier"), Date {-4.0e12});
+    QByteArray wrongType = WordRecords::encode(lookup(QStringLiteral("bad"), now()));
+    wrongType.replace("\"word\":\"bad\"", "\"word\":17");
+    put(historyPath(), WordRecords::encode(farPast) + "\n" + wrongType + "\n" + WordRecords::encode(farFuture) + "\n");
+    book.reset();
+    book = makeBook();
+    EXPECT_EQ(book->history(), std::deque<WordLookup> {farFuture}) << "the past one is beyond the retention";
+    EXPECT_TRUE(book->record(lookup(QStringLiteral("now"), now())));
+    book->save(farFuture, Date {4.0e12});
+    EXPECT_EQ(book->reviewQueue(Date {8.0e12}).size(), 1u);
+    book->flush();
+    EXPECT_EQ(historyLines().size(), 2);
+}
+
+// The child half of the next test: rewrites the file with two alternating versions until killed.
+TEST(WordBookStorageChild, DISABLED_WritesUntilKilled)
+{
+    const QString file = qEnvironmentVariable("LUMIVOX_WORDS_WRITER_FILE");
+    ASSERT_FALSE(file.isEmpty());
+    const auto alpha = wordsNamed(QStringLiteral("alpha"), 300);
+    const auto beta = wordsNamed(QStringLiteral("beta"), 300);
+    for (int i = 0;; ++i)
+        WordBookStorage::write(i % 2 ? alpha : beta, file);
+}
+
+TEST(WordBookStorageKill, AWriteKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole)
+{
+    QTemporaryDir folder;
+    const QString file = QDir(folder.path()).filePath(WordBookStorage::savedFileName);
+    const auto alpha = wordsNamed(QStringLiteral("alpha"), 300);
+    const auto beta = wordsNamed(QStringLiteral("beta"), 300);
+    ASSERT_TRUE(WordBookStorage::write(alpha, file));
+    QRandomGenerator random(11);
+
+    for (int round = 0; round < 12; ++round) {
+        FileStatus before {};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &before), 0);
+
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LUMIVOX_WORDS_WRITER_FILE"), file);
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=WordBookStorageChild.DISABLED_WritesUntilKilled"),
+                     QStringLiteral("--gtest_also_run_disabled_tests")});
+        ASSERT_TRUE(child.waitForStarted());
+        // Kill only once the child has replaced the file at least once, at a random moment after.
+        const bool wrote = spinUntil(
+            [&] {
+                FileStatus now {};
+                return ::stat(QFile::encodeName(file).constData(), &now) == 0 && now.st_ino != before.st_ino;
+            },
+            30s);
+        QThread::usleep(random.bounded(20'000));
+        child.kill();
+        child.waitForFinished();
+        ASSERT_TRUE(wrote) << child.readAllStandardError().toStdString();
+
+        const auto decoded = WordBookStorage::decodeWordBookFile(WordBookEnvironment::contents(file));
+        ASSERT_TRUE(decoded) << "round " << round << ": " << decoded.error.toStdString();
+        EXPECT_TRUE(*decoded.value == alpha || *decoded.value == beta);
+    }
+}
