@@ -304,10 +304,10 @@ std::optional<std::int32_t> clientPid(Display *d, Window w)
     int error = 0;
     if (!XResQueryExtension(d, &event, &error))
         return std::nullopt;
-    XResClientIdSpec spec {w, XRES_CLIENT_ID_PID_MASK};
+    XResClientIdSpec wanted {w, XRES_CLIENT_ID_PID_MASK};
     long count = 0;
     XResClientIdValue *values = nullptr;
-    if (XResQueryClientIds(d, 1, &spec, &count, &values) != Success)
+    if (XResQueryClientIds(d, 1, &wanted, &count, &values) != Success)
         return std::nullopt;
     std::optional<std::int32_t> pid;
     for (long i = 0; i < count && !pid; ++i) {
@@ -472,8 +472,9 @@ std::optional<ClientProcesses> clientProcesses(Display *d)
     if (XResQueryClientIds(d, 1, &all, &count, &values) != Success)
         return std::nullopt;
     for (long i = 0; i < count; ++i) {
+        const auto &[client, length, value] = values[i];
         if (const pid_t pid = XResGetClientPid(&values[i]); pid > 0)
-            out.pidByBase[values[i].spec.client & ~out.idMask] = pid;
+            out.pidByBase[client.client & ~out.idMask] = pid;
     }
     XResClientIdsDestroy(count, values);
     return out;

@@ -474,8 +474,8 @@ std::vector<std::int32_t> pidsOf(const Server &x, const std::vector<xcb_window_t
     std::vector<std::pair<std::size_t, xcb_res_query_client_ids_cookie_t>> asked;
     for (std::size_t i = 0; i < windows.size(); ++i) {
         if (pids[i] == 0) {
-            xcb_res_client_id_spec_t spec {windows[i], XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            asked.emplace_back(i, xcb_res_query_client_ids(x.c, 1, &spec));
+            xcb_res_client_id_spec_t wanted {windows[i], XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            asked.emplace_back(i, xcb_res_query_client_ids(x.c, 1, &wanted));
         }
     }
     for (auto &[i, cookie] : asked) {
@@ -483,7 +483,8 @@ std::vector<std::int32_t> pidsOf(const Server &x, const std::vector<xcb_window_t
         if (!r)
             continue;
         for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem; xcb_res_client_id_value_next(&it)) {
-            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
+            const auto &[client, length] = *it.data;
+            if ((client.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
                 && xcb_res_client_id_value_value_length(it.data) >= 1) {
                 const std::uint32_t pid = xcb_res_client_id_value_value(it.data)[0];
                 if (pid > 0 && pid <= 0x7fffffffu) {
