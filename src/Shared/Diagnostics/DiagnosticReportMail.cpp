@@ -1,0 +1,168 @@
+// Getting the report to support. The report lists words the user pointed at, so its file goes to a
+// folder only the user can enter, never to the shared temporary folder where another user could read
+// it or plant a file or link under its name first.
+
+#include "Shared/Diagnostics/DiagnosticReport.h"
+
+#include "Shared/Text/TextUtils.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <coroutine>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+Q_DECLARE_LOGGING_CATEGORY(lcDiagnostics)
+
+namespace Lumivox::DiagnosticReport {
+
+namespace {
+
+constexpr qsizetype mailLinkBodyLimit = 1200;
+
+bool isOwnDirectory(const struct stat &info)
+{
+    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+}
+
+// Makes `path` (whose parent exists) a directory of ours with mode 0700, or says why not. A symbolic
+// link is refused, never followed: it could lead anywhere.
+bool makePrivateDirectory(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat info
+    {
+    };
+    if (::lstat(native.constData(), &info) != 0 || !isOwnDirectory(info))
+        return false;
+    if ((info.st_mode & 07777) != 0700 && ::chmod(native.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+
+QString baseForAttachments()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) {
+        struct stat info
+        {
+        };
+        if (::stat(QFile::encodeName(runtime).constData(), &info) == 0 && isOwnDirectory(info)
+            && (info.st_mode & 077) == 0)
+            return runtime + QStringLiteral("/Lumivox");
+    }
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty())
+        return QString();
+    if (!QDir().mkpath(cache + QStringLiteral("/Lumivox")))
+        return QString();
+    return cache + QStringLiteral("/Lumivox/reports");
+}
+
+struct ComposeAwaiter
+{
+    Native::MailHandOff *mail;
+    Native::MailHandOff::Draft draft;
+    Native::MailHandOff::Outcome outcome {};
+
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> handle)
+    {
+        mail->compose(draft, composeTimeout, [this, handle](Native::MailHandOff::Outcome result) {
+            outcome = std::move(result);
+            handle.resume();
+        });
+    }
+    Native::MailHandOff::Outcome await_resume() { return outcome; }
+};
+
+} // namespace
+
+QString subject(const QString &version)
+{
+    return QStringLiteral("Lumivox ") + version + QStringLiteral(" diagnostic report");
+}
+
+std::optional<QString> attachmentFolder()
+{
+    const QString folder = baseForAttachments();
+    if (folder.isEmpty() || !makePrivateDirectory(folder)) {
+        qCWarning(lcDiagnostics, "no private folder for the report attachment");
+        return std::nullopt;
+    }
+    return folder;
+}
+
+std::optional<QString> writeAttachment(const QString &text, const QString &folder)
+{
+    if (!QFileInfo(folder).isDir())
+        return std::nullopt;
+    const QString path = QDir(folder).absoluteFilePath(attachmentName);
+
+    // The atomic writer resolves a link at the target and would write wherever it leads.
+    struct stat info
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return std::nullopt;
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return std::nullopt;
+    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return std::nullopt;
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QUrl> mailtoURL(const QString &version, const QString &body)
+{
+    const QString note = QStringLiteral("Full report is on the clipboard.");
+    const QString mailBody = Text::graphemeCount(body) <= mailLinkBodyLimit
+        ? body + QStringLiteral("\n\n") + note
+        : Text::graphemePrefix(body, mailLinkBodyLimit) + QStringLiteral("\n\u2026\n") + note;
+
+    // Everything but the unreserved characters is escaped: mail programs differ in what they
+    // decode ("+" as a space, for one), and an escaped character reads the same in all of them.
+    const QByteArray encoded = QByteArrayLiteral("mailto:") + QUrl::toPercentEncoding(supportAddress, "@")
+        + QByteArrayLiteral("?subject=") + QUrl::toPercentEncoding(subject(version)) + QByteArrayLiteral("&body=")
+        + QUrl::toPercentEncoding(mailBody);
+    QUrl url = QUrl::fromEncoded(encoded, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+QCoro::Task<Delivery> send(QString report, QString version, std::shared_ptr<Native::MailHandOff> mail)
+{
+    std::optional<QString> attachment;
+    if (const auto folder = attachmentFolder())
+        attachment = writeAttachment(report, *folder);
+
+    if (attachment) {
+        ComposeAwaiter composing {mail.get(), {supportAddress, subject(version), mailBody, *attachment}};
+        const Native::MailHandOff::Outcome outcome = co_await composing;
+        if (outcome.succeeded())
+            co_return Delivery::attached;
+        qCWarning(lcDiagnostics, "mail program not reached (%s); using a mail link", qUtf8Printable(outcome.message));
+    }
+
+    // A link cannot carry the report: the clipboard does, and the link's body says so.
+    mail->copyToClipboard(report);
+    const auto link = mailtoURL(version, mailBody);
+    if (link && mail->openLink(*link))
+        co_return Delivery::mailLink;
+    co_return Delivery::clipboardOnly;
+}
+
+} // namespace Lumivox::DiagnosticReport
