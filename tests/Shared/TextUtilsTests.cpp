@@ -47,7 +47,7 @@ TEST(TextUtils, SentencesAndGraphemes)
 TEST(TextUtils, CodePointAndUtf16OffsetsRoundTrip)
 {
     const QString text = QString::fromUtf16(u"a\U0001F600b\U0001F600c");
-    EXPECT_EQ(utf16Offset(text, 2), 3);  // after "a" and the emoji
+    EXPECT_EQ(utf16Offset(text, 2), 3); // after "a" and the emoji
     EXPECT_EQ(codePointOffset(text, 3), 2);
     EXPECT_EQ(utf16Offset(text, 99), text.size());
     for (qsizetype cp = 0; cp <= 5; ++cp)
@@ -68,4 +68,18 @@ TEST(TextUtils, HtmlUnescapeDecodesOneLevelOnly)
     EXPECT_EQ(htmlUnescaped(u"&quot;a&quot; &#39;b&apos; &lt;i&gt; x&amp;y"), QStringLiteral("\"a\" 'b' <i> x&y"));
     EXPECT_EQ(htmlUnescaped(u"&amp;quot; &amp;lt;"), QStringLiteral("&quot; &lt;"));
     EXPECT_EQ(htmlUnescaped(u"&eacute;&#233;"), QStringLiteral("&eacute;&#233;"));
+}
+
+TEST(TextUtils, NestedEnumerationDoesNotEndTheOuterWalk)
+{
+    const QString text = QStringLiteral("alpha beta gamma");
+    std::vector<QString> outer;
+    enumerateWords(text, [&](const Segment &s) {
+        if (isWordLike(s)) {
+            outer.push_back(text.mid(s.start, s.length));
+            EXPECT_EQ(words(text).size(), 3u);
+        }
+        return true;
+    });
+    EXPECT_EQ(outer, (std::vector<QString> {QStringLiteral("alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
 }

@@ -42,9 +42,33 @@ void enumerate(Kind kind, QStringView text, const SegmentVisitor &visit)
 {
     if (text.isEmpty())
         return;
-    icu::BreakIterator *it = iterator(kind);
-    if (!it)
+    icu::BreakIterator *shared = iterator(kind);
+    if (!shared)
         return;
+    // A visitor may enumerate again (a word judged by looking at its words); the nested walk must
+    // not re-target the iterator the outer walk is still using, so it works on a clone.
+    thread_local bool inUse[3] = {false, false, false};
+    bool &busy = inUse[static_cast<int>(kind)];
+    std::unique_ptr<icu::BreakIterator> clone;
+    icu::BreakIterator *it = shared;
+    if (busy) {
+        clone.reset(shared->clone());
+        if (!clone)
+            return;
+        it = clone.get();
+    }
+    const bool owner = !busy;
+    busy = true;
+    struct Release
+    {
+        bool owner;
+        bool &busy;
+        ~Release()
+        {
+            if (owner)
+                busy = false;
+        }
+    } release {owner, busy};
     UErrorCode status = U_ZERO_ERROR;
     UText *ut = utext_openUChars(nullptr, reinterpret_cast<const UChar *>(text.utf16()), text.size(), &status);
     if (U_FAILURE(status))
@@ -56,7 +80,7 @@ void enumerate(Kind kind, QStringView text, const SegmentVisitor &visit)
     }
     int32_t start = it->first();
     for (int32_t end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
-        Segment segment{start, end - start, it->getRuleStatus()};
+        Segment segment {start, end - start, it->getRuleStatus()};
         if (!visit(segment))
             break;
     }
@@ -107,8 +131,7 @@ QString mapCase(QStringView text, bool lower)
 
 bool isWhitespaceOrNewline(char32_t c)
 {
-    return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE) || c == 0x85 || c == 0x2028
-        || c == 0x2029;
+    return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
 QString trimmed(QStringView text)
@@ -136,14 +159,32 @@ QString trimmed(QStringView text)
     return text.mid(begin, end - begin).toString();
 }
 
-QString lowercased(QStringView text) { return mapCase(text, true); }
-QString uppercased(QStringView text) { return mapCase(text, false); }
+QString lowercased(QStringView text)
+{
+    return mapCase(text, true);
+}
+QString uppercased(QStringView text)
+{
+    return mapCase(text, false);
+}
 
-bool isWordLike(const Segment &segment) { return segment.ruleStatus >= UBRK_WORD_NONE_LIMIT; }
+bool isWordLike(const Segment &segment)
+{
+    return segment.ruleStatus >= UBRK_WORD_NONE_LIMIT;
+}
 
-void enumerateWords(QStringView text, const SegmentVisitor &visit) { enumerate(Kind::word, text, visit); }
-void enumerateSentences(QStringView text, const SegmentVisitor &visit) { enumerate(Kind::sentence, text, visit); }
-void enumerateGraphemes(QStringView text, const SegmentVisitor &visit) { enumerate(Kind::grapheme, text, visit); }
+void enumerateWords(QStringView text, const SegmentVisitor &visit)
+{
+    enumerate(Kind::word, text, visit);
+}
+void enumerateSentences(QStringView text, const SegmentVisitor &visit)
+{
+    enumerate(Kind::sentence, text, visit);
+}
+void enumerateGraphemes(QStringView text, const SegmentVisitor &visit)
+{
+    enumerate(Kind::grapheme, text, visit);
+}
 
 std::vector<Segment> words(QStringView text)
 {
