@@ -57,6 +57,10 @@ public:
     Outcome read(const QString &service, const QString &account, std::chrono::milliseconds) override
     {
         ++reads;
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_readsByService[service];
+        }
         if (auto failure = begin())
             return *failure;
         std::lock_guard lock(m_mutex);
@@ -86,6 +90,14 @@ public:
         return {};
     }
 
+    /// Reads of one service only: work a finished test left on the shared worker may still reach
+    /// the fake that replaced its own.
+    int readsOf(const QString &service) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_readsByService.value(service);
+    }
+
 private:
     std::optional<Outcome> begin()
     {
@@ -103,6 +115,7 @@ private:
     mutable std::mutex m_mutex;
     QHash<std::pair<QString, QString>, QByteArray> m_items;
     std::optional<Status> m_failure;
+    QHash<QString, int> m_readsByService;
     bool m_held = false;
     std::condition_variable m_release;
 };
