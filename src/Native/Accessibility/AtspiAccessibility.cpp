@@ -20,6 +20,7 @@
 
 #include "Native/Accessibility/Accessibility.h"
 #include "Native/X11/X11Connection.h"
+#include "Native/X11/X11Screen.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -68,16 +69,10 @@ constexpr auto unresponsivePause = 1s;
 constexpr auto absentPause = 1s;
 constexpr auto trustCacheLifetime = 1s;
 
+// X11 pixels are points times Qt's device pixel ratio, the same rule as the window list's.
 double devicePixelRatio()
 {
-    // X11 pixels are points times the device pixel ratio, as the window list counts them.
-    if (const QByteArray factor = qgetenv("QT_SCALE_FACTOR"); !factor.isEmpty()) {
-        bool ok = false;
-        const double value = factor.toDouble(&ok);
-        if (ok && value > 0)
-            return value;
-    }
-    return 1.0;
+    return X11::screenScale().devicePixelRatio;
 }
 
 QString fromUtf8(const char *text)

@@ -9,6 +9,7 @@
 #include "Native/Services.h"
 #include "Native/Windows/WindowList.h"
 #include "Native/X11/X11Connection.h"
+#include "Native/X11/X11Screen.h"
 
 #include <QHash>
 #include <QLoggingCategory>
@@ -53,16 +54,10 @@ CaptureFailure failure(FailureCode code, const char *message)
     return CaptureFailure {failureDomain, code, QString::fromLatin1(message)};
 }
 
+// X11 pixels are points times Qt's device pixel ratio, the same rule as the window list's.
 double devicePixelRatio()
 {
-    // X11 pixels are points times the device pixel ratio (the same rule as the window list).
-    if (const QByteArray factor = qgetenv("QT_SCALE_FACTOR"); !factor.isEmpty()) {
-        bool ok = false;
-        const double value = factor.toDouble(&ok);
-        if (ok && value > 0)
-            return value;
-    }
-    return 1.0;
+    return X11::screenScale().devicePixelRatio;
 }
 
 QRect toPixels(const QRectF &points, double scale)
