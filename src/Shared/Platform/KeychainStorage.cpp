@@ -135,7 +135,11 @@ std::optional<QString> get(const QString &key, const QString &service)
         return worker().runBlocking([&] { return readNow(cacheKey).value; });
 
     {
+        // Asked again under the same lock as the in-flight check: a read that finished since the
+        // first look must not make this miss start another.
         std::lock_guard lock(state().mutex);
+        if (auto it = state().cache.constFind(cacheKey); it != state().cache.constEnd())
+            return *it;
         if (state().backgroundReads.contains(cacheKey))
             return std::nullopt;
         state().backgroundReads.insert(cacheKey);
