@@ -33,8 +33,9 @@ QStringList markedParts(const MarkedPassage &passage)
 
 /// A session over a shell pipeline that answers each request with `reply` (printf format), for faults
 /// the real pairs never show on demand.
+// Generous: a loaded machine (a sanitizer build beside other tests) can take seconds to start bash.
 std::unique_ptr<ApertiumSession> scripted(const QString &reply,
-                                          std::chrono::milliseconds timeout = std::chrono::milliseconds(1000))
+                                          std::chrono::milliseconds timeout = std::chrono::milliseconds(15000))
 {
     const QString script = QStringLiteral("while IFS= read -r -d '' request; do printf '%1\\0'; done").arg(reply);
     return std::make_unique<ApertiumSession>(english, spanish, QStringLiteral("scripted"), script, timeout);
