@@ -273,24 +273,34 @@ std::vector<TopLevel> topLevelsOver(Display *d, const QRect &area)
     return out;
 }
 
+// A property of 32-bit items (Xlib hands them over as longs); empty when absent or of another kind.
+std::vector<unsigned long> longProperty(Display *d, Window w, Atom name, Atom type, long maxItems)
+{
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    std::vector<unsigned long> out;
+    if (XGetWindowProperty(d, w, name, 0, maxItems, False, type, &actualType, &format, &count, &after, &data) == Success
+        && data && format == 32) {
+        const auto *items = reinterpret_cast<const unsigned long *>(data);
+        out.assign(items, items + count);
+    }
+    if (data)
+        XFree(data);
+    return out;
+}
+
 std::optional<std::int32_t> netWMPid(Display *d, Window w)
 {
     static thread_local Atom pidAtom = 0;
     if (!pidAtom)
         pidAtom = XInternAtom(d, "_NET_WM_PID", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char *data = nullptr;
-    const int status =
-        XGetWindowProperty(d, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data);
-    std::optional<std::int32_t> pid;
-    if (status == Success && data && format == 32 && count == 1)
-        pid = static_cast<std::int32_t>(*reinterpret_cast<unsigned long *>(data));
-    if (data)
-        XFree(data);
-    return pid;
+    const auto values = longProperty(d, w, pidAtom, XA_CARDINAL, 1);
+    if (values.size() != 1)
+        return std::nullopt;
+    return static_cast<std::int32_t>(values.front());
 }
 
 std::optional<std::int32_t> clientPid(Display *d, Window w)
@@ -480,22 +490,8 @@ std::vector<Window> managedClients(Display *d)
     static thread_local Atom listAtom = 0;
     if (!listAtom)
         listAtom = XInternAtom(d, "_NET_CLIENT_LIST", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char *data = nullptr;
-    std::vector<Window> out;
-    if (XGetWindowProperty(d, DefaultRootWindow(d), listAtom, 0, 1 << 16, False, XA_WINDOW, &type, &format, &count,
-                           &after, &data)
-            == Success
-        && data && format == 32) {
-        const auto *ids = reinterpret_cast<const unsigned long *>(data);
-        out.assign(ids, ids + count);
-    }
-    if (data)
-        XFree(data);
-    return out;
+    const auto ids = longProperty(d, DefaultRootWindow(d), listAtom, XA_WINDOW, 1 << 16);
+    return std::vector<Window>(ids.begin(), ids.end());
 }
 
 /// The visible parts of the windows that belong to `pids`, within `area`. Only the windows of
