@@ -272,6 +272,12 @@ private:
 
         std::optional<Outcome> service(SecretService *&service)
         {
+            // GLib's shared session connection raises SIGTERM in its own process when the bus goes
+            // away; for us a lost bus is an error value, never the end of the program.
+            if (GDBusConnection *bus = g_bus_get_sync(G_BUS_TYPE_SESSION, m_cancellable, nullptr)) {
+                g_dbus_connection_set_exit_on_close(bus, FALSE);
+                g_object_unref(bus);
+            }
             GAsyncResult *result = step([](GCancellable *c, GAsyncReadyCallback cb, gpointer d) {
                 secret_service_get(SECRET_SERVICE_OPEN_SESSION, c, cb, d);
             });
