@@ -1,9 +1,9 @@
 // The colour scheme against the real settings portal of the private session: switching the
 // desktop's preference recolours an open surface without the view being asked to repaint.
 
-#include "Shared/Design/Appearance.h"
-#include "Shared/Design/Brand.h"
-#include "Shared/Design/ViewModifiers.h"
+#include "Features/Design/Appearance.h"
+#include "Features/Design/Brand.h"
+#include "Features/Design/Styling.h"
 #include "Support/TestSupport.h"
 
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "Shared/Design/Appearance.h"
+#include "Features/Design/Appearance.h"
 
 #include "Shared/Platform/AppIdentity.h"
 

@@ -1,4 +1,4 @@
-#include "Shared/Design/Brand.h"
+#include "Features/Design/Brand.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>

@@ -1,6 +1,6 @@
-#include "Shared/Design/ViewModifiers.h"
+#include "Features/Design/Styling.h"
 
-#include "Shared/Design/Brand.h"
+#include "Features/Design/Brand.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>

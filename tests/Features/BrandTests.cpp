@@ -1,6 +1,6 @@
-#include "Shared/Design/Appearance.h"
-#include "Shared/Design/Brand.h"
-#include "Shared/Design/ViewModifiers.h"
+#include "Features/Design/Appearance.h"
+#include "Features/Design/Brand.h"
+#include "Features/Design/Styling.h"
 #include "Support/TestSupport.h"
 
 #include <QApplication>

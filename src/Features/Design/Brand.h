@@ -5,7 +5,7 @@
 // view only has to repaint to follow a change of scheme, and Appearance::shared() repaints open
 // windows itself.
 
-#include "Shared/Design/Appearance.h"
+#include "Features/Design/Appearance.h"
 
 #include <QColor>
 #include <QFont>
