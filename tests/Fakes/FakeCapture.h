@@ -5,6 +5,7 @@
 
 #include "Native/Capture/ScreenCapture.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -81,7 +82,10 @@ public:
         return m_windowCalls;
     }
 
-    bool hasScreenRecordingPermission() override { return true; }
+    bool hasScreenRecordingPermission() override { return screenRecordingGranted.load(); }
+
+    /// What the permission check answers (false: as under Wayland).
+    std::atomic<bool> screenRecordingGranted {true};
 
     Native::ContentReply shareableContent(bool, bool) override
     {

@@ -43,6 +43,29 @@ public:
         return std::make_unique<Monitor>(this, id);
     }
 
+    std::unique_ptr<Native::InputMonitor>
+    addDesktopMonitor(std::function<void(const Native::DesktopEvent &)> handler) override
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_monitorsAvailable)
+            return nullptr;
+        const int id = m_nextID++;
+        m_desktopHandlers.emplace(id, std::move(handler));
+        return std::make_unique<Monitor>(this, id);
+    }
+
+    /// Tells the desktop monitors that the active window or the desktop changed.
+    void sendDesktop(Native::DesktopEvent::Type type)
+    {
+        std::map<int, std::function<void(const Native::DesktopEvent &)>> handlers;
+        {
+            std::lock_guard lock(m_mutex);
+            handlers = m_desktopHandlers;
+        }
+        for (auto &[id, handler] : handlers)
+            handler(Native::DesktopEvent {type});
+    }
+
     void setLocation(QPointF location)
     {
         std::lock_guard lock(m_mutex);
@@ -116,6 +139,7 @@ private:
         {
             std::lock_guard lock(m_input->m_mutex);
             m_input->m_handlers.erase(m_id);
+            m_input->m_desktopHandlers.erase(m_id);
         }
 
     private:
@@ -135,6 +159,7 @@ private:
     double m_secondsSinceKeyPress = 1.0e9;
     bool m_monitorsAvailable = true;
     std::map<int, std::function<void(const Native::InputEvent &)>> m_handlers;
+    std::map<int, std::function<void(const Native::DesktopEvent &)>> m_desktopHandlers;
     int m_nextID = 1;
     int m_monitorsAdded = 0;
     int m_locationReads = 0;

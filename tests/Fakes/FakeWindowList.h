@@ -54,6 +54,17 @@ public:
         return 0;
     }
 
+    std::optional<Native::ActiveWindow> activeWindow() override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_active;
+    }
+    void setActiveWindow(std::optional<Native::ActiveWindow> active)
+    {
+        std::lock_guard lock(m_mutex);
+        m_active = std::move(active);
+    }
+
     /// Front to back.
     void setWindows(std::vector<Native::WindowInfo> windows)
     {
@@ -86,6 +97,7 @@ public:
     }
 
 private:
+    std::optional<Native::ActiveWindow> m_active;
     mutable std::mutex m_mutex;
     std::vector<Native::WindowInfo> m_windows;
     std::map<std::int32_t, QString> m_applicationIDs;

@@ -32,6 +32,18 @@ struct InputEvent
     ModifierFlags modifierFlags = 0; // for flagsChanged: the flags after the change
 };
 
+/// A change of the desktop as a whole that hovering must follow.
+struct DesktopEvent
+{
+    enum class Type {
+        /// Another window became the active one (it may belong to the same application).
+        activeWindowChanged,
+        /// The user switched to another virtual desktop.
+        desktopChanged,
+    };
+    Type type = Type::activeWindowChanged;
+};
+
 /// Stops its monitor when destroyed.
 class InputMonitor
 {
@@ -61,6 +73,15 @@ public:
     /// monitor, on the main thread. Moves may be coalesced (at most one per display frame or so);
     /// a modifier change is delivered once per actual change of the flags.
     virtual std::unique_ptr<InputMonitor> addMonitor(std::function<void(const InputEvent &)> handler) = 0;
+
+    /// Delivers changes of the active window and of the current desktop on the main thread until
+    /// the returned monitor is destroyed. Returns nullptr where the desktop does not announce them
+    /// (no display, Wayland, a backend without them). Main thread, like addMonitor().
+    virtual std::unique_ptr<InputMonitor> addDesktopMonitor(std::function<void(const DesktopEvent &)> handler)
+    {
+        (void)handler;
+        return nullptr;
+    }
 
     static std::shared_ptr<Input> makeDefault();
 };

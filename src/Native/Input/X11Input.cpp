@@ -128,16 +128,35 @@ public:
         return true;
     }
 
-    // Reads everything that has arrived and calls `seen` with each raw event type.
-    template<class Fn>
-    void read(Fn seen)
+    // Reads everything that has arrived and calls `seen` with each raw event type, and
+    // `property` with each property change of a window we watch.
+    template<class Fn, class PropertyFn>
+    void read(Fn seen, PropertyFn property)
     {
         while (XPending(m_display) > 0) {
             XEvent event;
             XNextEvent(m_display, &event);
             if (event.type == GenericEvent && event.xcookie.extension == m_opcode)
                 seen(event.xcookie.evtype);
+            else if (event.type == PropertyNotify)
+                property(event.xproperty);
         }
+    }
+
+    template<class Fn>
+    void read(Fn seen)
+    {
+        read(seen, [](const XPropertyEvent &) {});
+    }
+
+    // The root window's property changes: the window manager announces the active window and the
+    // current desktop there.
+    bool watchRootProperties(bool on)
+    {
+        X11::ErrorTrap trap(m_display);
+        XSelectInput(m_display, DefaultRootWindow(m_display), on ? PropertyChangeMask : NoEventMask);
+        XSync(m_display, False);
+        return !trap.failed();
     }
 
 private:
@@ -153,6 +172,7 @@ class RawEventSource final : public QObject, public std::enable_shared_from_this
 {
 public:
     using Handler = std::function<void(const InputEvent &)>;
+    using DesktopHandler = std::function<void(const DesktopEvent &)>;
 
     static constexpr std::chrono::milliseconds motionPace {16};
 
@@ -204,6 +224,31 @@ public:
             selectKeys();
             m_motion->select({});
         }
+    }
+
+    // Desktop changes come on the key connection, whose socket is watched all the time anyway.
+    int addDesktop(DesktopHandler handler)
+    {
+        const int id = m_nextID++;
+        const bool first = m_desktopHandlers.empty();
+        m_desktopHandlers.emplace(id, std::move(handler));
+        if (first) {
+            Display *d = m_keys->display();
+            m_activeWindowAtom = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+            m_currentDesktopAtom = XInternAtom(d, "_NET_CURRENT_DESKTOP", False);
+            if (m_keys->watchRootProperties(true))
+                drainSoon([](RawEventSource *self) { self->drainKeys(); });
+            else
+                qCWarning(lcInput) << "the X server refused root property changes: window and desktop switches"
+                                      " are not followed";
+        }
+        return id;
+    }
+
+    void removeDesktop(int id)
+    {
+        if (m_desktopHandlers.erase(id) && m_desktopHandlers.empty())
+            m_keys->watchRootProperties(false);
     }
 
     double secondsSinceLastKeyPress() const
@@ -289,11 +334,26 @@ private:
         // A handler may drop the last monitor and with it this source; it must outlive the loop.
         const auto keep = shared_from_this();
         bool changed = false;
-        m_keys->read([&](int type) {
-            if (type == XI_RawKeyPress)
-                m_lastKeyPress.store(steadyNanoseconds());
-            changed = changed || type == XI_RawKeyPress || type == XI_RawKeyRelease;
-        });
+        bool activeWindowChanged = false;
+        bool desktopChanged = false;
+        const Window root = DefaultRootWindow(m_keys->display());
+        m_keys->read(
+            [&](int type) {
+                if (type == XI_RawKeyPress)
+                    m_lastKeyPress.store(steadyNanoseconds());
+                changed = changed || type == XI_RawKeyPress || type == XI_RawKeyRelease;
+            },
+            [&](const XPropertyEvent &event) {
+                if (event.window != root || m_desktopHandlers.empty())
+                    return;
+                // A burst of changes (a window manager may set the property twice) is told once.
+                activeWindowChanged = activeWindowChanged || event.atom == m_activeWindowAtom;
+                desktopChanged = desktopChanged || event.atom == m_currentDesktopAtom;
+            });
+        if (desktopChanged)
+            dispatchDesktop(DesktopEvent {DesktopEvent::Type::desktopChanged});
+        if (activeWindowChanged)
+            dispatchDesktop(DesktopEvent {DesktopEvent::Type::activeWindowChanged});
         if (!changed || m_handlers.empty())
             return;
         // Once per actual change of the flags, which also absorbs the doubled key releases some
@@ -338,10 +398,27 @@ private:
         }
     }
 
+    void dispatchDesktop(const DesktopEvent &event)
+    {
+        std::vector<int> ids;
+        for (const auto &[id, handler] : m_desktopHandlers)
+            ids.push_back(id);
+        for (int id : ids) {
+            auto it = m_desktopHandlers.find(id);
+            if (it == m_desktopHandlers.end())
+                continue;
+            const DesktopHandler handler = it->second;
+            handler(event);
+        }
+    }
+
     std::unique_ptr<RawConnection> m_keys;
     std::unique_ptr<RawConnection> m_motion;
     QTimer m_motionPause;
     std::map<int, Handler> m_handlers;
+    std::map<int, DesktopHandler> m_desktopHandlers;
+    Atom m_activeWindowAtom = None;
+    Atom m_currentDesktopAtom = None;
     int m_nextID = 1;
     std::optional<ModifierFlags> m_lastFlags;
     std::atomic<std::int64_t> m_lastKeyPress {-1};
@@ -351,15 +428,23 @@ private:
 class X11Monitor final : public InputMonitor
 {
 public:
-    X11Monitor(std::shared_ptr<RawEventSource> source, int id)
+    X11Monitor(std::shared_ptr<RawEventSource> source, int id, bool desktop)
         : m_source(std::move(source))
         , m_id(id)
+        , m_desktop(desktop)
     { }
-    ~X11Monitor() override { m_source->remove(m_id); }
+    ~X11Monitor() override
+    {
+        if (m_desktop)
+            m_source->removeDesktop(m_id);
+        else
+            m_source->remove(m_id);
+    }
 
 private:
     std::shared_ptr<RawEventSource> m_source;
     int m_id;
+    bool m_desktop;
 };
 
 class X11Input final : public Input
@@ -405,7 +490,21 @@ public:
         if (!m_source)
             return nullptr;
         const int id = m_source->add(std::move(handler));
-        return std::make_unique<X11Monitor>(m_source, id);
+        return std::make_unique<X11Monitor>(m_source, id, false);
+    }
+
+    std::unique_ptr<InputMonitor> addDesktopMonitor(std::function<void(const DesktopEvent &)> handler) override
+    {
+        if (!onMainThread()) {
+            qCWarning(lcInput) << "desktop monitors can only be added on the main thread";
+            return nullptr;
+        }
+        if (!m_source)
+            m_source = RawEventSource::open();
+        if (!m_source)
+            return nullptr;
+        const int id = m_source->addDesktop(std::move(handler));
+        return std::make_unique<X11Monitor>(m_source, id, true);
     }
 
 private:

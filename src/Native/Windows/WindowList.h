@@ -30,6 +30,16 @@ struct WindowInfo
     QString title;
 };
 
+/// The window the user works in, as the window manager names it.
+struct ActiveWindow
+{
+    std::uint32_t windowID = 0;
+    /// Absent when no process can be told for it.
+    std::optional<std::int32_t> pid;
+    /// By the identity rule of applicationID(); absent when no process can be told.
+    std::optional<QString> applicationID;
+};
+
 class WindowList
 {
 public:
@@ -66,6 +76,10 @@ public:
     /// The application id of a process by the identity rule (desktop-file id without ".desktop",
     /// else the executable name); absent when the process is gone.
     virtual std::optional<QString> applicationID(std::int32_t pid) = 0;
+
+    /// The active window (the window manager's _NET_ACTIVE_WINDOW on X11); nothing when there is
+    /// none (the desktop itself is focused, no window manager keeps one, Wayland).
+    virtual std::optional<ActiveWindow> activeWindow() { return std::nullopt; }
 
     /// The number of the topmost window at a point (Quartz), or 0 when there is none.
     virtual std::uint32_t topmostWindowNumber(QPointF quartzPoint) = 0;

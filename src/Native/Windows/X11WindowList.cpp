@@ -66,6 +66,7 @@ Reply<R> reply(xcb_connection_t *c, Cookie cookie, Fn fn)
 
 enum AtomID {
     netClientListStacking,
+    netActiveWindow,
     netSupportingWmCheck,
     netWmPid,
     netWmWindowType,
@@ -88,6 +89,7 @@ enum AtomID {
 
 constexpr std::array<const char *, atomCount> atomNames {
     "_NET_CLIENT_LIST_STACKING",
+    "_NET_ACTIVE_WINDOW",
     "_NET_SUPPORTING_WM_CHECK",
     "_NET_WM_PID",
     "_NET_WM_WINDOW_TYPE",
@@ -731,6 +733,24 @@ public:
         if (fromWMClass)
             return fromWMClass;
         return executableName(pid);
+    }
+
+    std::optional<ActiveWindow> activeWindow() override
+    {
+        const Server *x = server();
+        if (!x)
+            return std::nullopt;
+        const auto active =
+            values32(property(*x, askProperty(*x, x->root, x->atom(netActiveWindow), XCB_ATOM_WINDOW)).get());
+        if (active.empty() || active.front() == XCB_WINDOW_NONE)
+            return std::nullopt;
+        ActiveWindow out;
+        out.windowID = active.front();
+        if (const std::int32_t pid = pidsOf(*x, {out.windowID}).front(); pid > 0) {
+            out.pid = pid;
+            out.applicationID = applicationID(pid);
+        }
+        return out;
     }
 
     std::uint32_t topmostWindowNumber(QPointF quartzPoint) override

@@ -31,9 +31,10 @@ MouseTracker::~MouseTracker()
 
 void MouseTracker::start()
 {
+    stop();
+    m_running = true;
     if (AppIdentity::isHostingTests())
         return;
-    stop();
     m_lastLocation = m_input->mouseLocation();
     // The desktop-wide raw events include those aimed at our own windows, so one monitor does the
     // work of a global and a local one; two would report every modifier change twice.
@@ -46,6 +47,7 @@ void MouseTracker::start()
 void MouseTracker::stop()
 {
     ++m_stops;
+    m_running = false;
     m_stillnessTimer.cancel();
     m_stillnessTimer = TimerHandle();
     m_stillnessArmed = false;

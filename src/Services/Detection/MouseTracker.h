@@ -45,6 +45,8 @@ public:
     void start();
     /// Stops watching and drops a pending stillness signal. Safe when not running.
     void stop();
+    /// Started and not stopped since (also in a unit-test host, where nothing is watched).
+    bool isRunning() const { return m_running; }
 
     /// The last location reported through onPositionChange ((0, 0) at creation, the pointer's
     /// location after start()).
@@ -66,6 +68,7 @@ private:
     Clock::Instant m_stillnessDue;
     QPointF m_lastLocation {0, 0};
     std::uint64_t m_stops = 0;
+    bool m_running = false;
 };
 
 } // namespace Lumivox
