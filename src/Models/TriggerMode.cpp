@@ -47,13 +47,13 @@ QString TriggerMode::title() const
 {
     switch (m_value) {
     case option:
-        return QStringLiteral("Holding ⌥ Option");
+        return QStringLiteral("Holding Alt");
     case command:
-        return QStringLiteral("Holding ⌘ Command");
+        return QStringLiteral("Holding Super");
     case control:
-        return QStringLiteral("Holding ⌃ Control");
+        return QStringLiteral("Holding Ctrl");
     case shift:
-        return QStringLiteral("Holding ⇧ Shift");
+        return QStringLiteral("Holding Shift");
     case always:
         return QStringLiteral("Always");
     }
@@ -64,13 +64,13 @@ QString TriggerMode::hint() const
 {
     switch (m_value) {
     case option:
-        return QStringLiteral("Hold ⌥ and point at a word");
+        return QStringLiteral("Hold Alt and point at a word");
     case command:
-        return QStringLiteral("Hold ⌘ and point at a word");
+        return QStringLiteral("Hold Super and point at a word");
     case control:
-        return QStringLiteral("Hold ⌃ and point at a word");
+        return QStringLiteral("Hold Ctrl and point at a word");
     case shift:
-        return QStringLiteral("Hold ⇧ and point at a word");
+        return QStringLiteral("Hold Shift and point at a word");
     case always:
         return QStringLiteral("Point at a word");
     }
@@ -81,15 +81,15 @@ TooltipKeyLabels TriggerMode::tooltipKeyLabels() const
 {
     switch (m_value) {
     case option:
-        return {QStringLiteral("S"), QStringLiteral("C"), QStringLiteral("⌥")};
+        return {QStringLiteral("S"), QStringLiteral("C"), QStringLiteral("Alt")};
     case command:
-        return {QStringLiteral("⌃S"), QStringLiteral("⌃C"), QStringLiteral("⌘")};
+        return {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), QStringLiteral("Super")};
     case control:
-        return {QStringLiteral("S"), QStringLiteral("C"), QStringLiteral("⌃")};
+        return {QStringLiteral("S"), QStringLiteral("C"), QStringLiteral("Ctrl")};
     case shift:
-        return {QStringLiteral("⌃S"), QStringLiteral("⌃C"), QStringLiteral("⇧")};
+        return {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), QStringLiteral("Shift")};
     case always:
-        return {QStringLiteral("⌃S"), QStringLiteral("⌃C"), std::nullopt};
+        return {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), std::nullopt};
     }
     return {};
 }

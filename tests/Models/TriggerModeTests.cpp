@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <map>
+
 using namespace Lumivox;
 using namespace Lumivox::Native::Modifier;
 
@@ -51,14 +54,31 @@ TEST(TriggerMode, TooltipKeyLabelsAgreeWithTheirMask)
         // Control is pressed on top of the hold key exactly when the labels say so; with Control as the
         // hold key it is the hold key itself.
         const bool extraControl = (mask & controlKey) && mode != TriggerMode::control;
-        EXPECT_EQ(labels.save.startsWith(QStringLiteral("⌃")), extraControl) << mode.rawValue().toStdString();
-        EXPECT_EQ(labels.copy.startsWith(QStringLiteral("⌃")), extraControl) << mode.rawValue().toStdString();
+        EXPECT_EQ(labels.save.startsWith(QStringLiteral("Ctrl+")), extraControl) << mode.rawValue().toStdString();
+        EXPECT_EQ(labels.copy.startsWith(QStringLiteral("Ctrl+")), extraControl) << mode.rawValue().toStdString();
         EXPECT_TRUE(labels.save.endsWith(QLatin1Char('S')) && labels.copy.endsWith(QLatin1Char('C')));
         EXPECT_EQ(labels.hold.has_value(), mode != TriggerMode::always);
     }
     // Labels with and without a hold symbol are different values, also to a hash.
-    const TooltipKeyLabels withHold {QStringLiteral("⌃S"), QStringLiteral("⌃C"), QString()};
-    const TooltipKeyLabels withoutHold {QStringLiteral("⌃S"), QStringLiteral("⌃C"), std::nullopt};
+    const TooltipKeyLabels withHold {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), QString()};
+    const TooltipKeyLabels withoutHold {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), std::nullopt};
     EXPECT_NE(withHold, withoutHold);
     EXPECT_NE(qHash(withHold), qHash(withoutHold));
+}
+
+TEST(TriggerMode, TextsNameTheKeysAsTheLinuxKeyboardDoes)
+{
+    const std::map<TriggerMode::Value, std::array<const char *, 3>> expected {
+        {TriggerMode::option, {"Holding Alt", "Hold Alt and point at a word", "Alt"}},
+        {TriggerMode::command, {"Holding Super", "Hold Super and point at a word", "Super"}},
+        {TriggerMode::control, {"Holding Ctrl", "Hold Ctrl and point at a word", "Ctrl"}},
+        {TriggerMode::shift, {"Holding Shift", "Hold Shift and point at a word", "Shift"}},
+        {TriggerMode::always, {"Always", "Point at a word", ""}},
+    };
+    for (const auto &[value, texts] : expected) {
+        const TriggerMode mode(value);
+        EXPECT_EQ(mode.title(), QString::fromUtf8(texts[0]));
+        EXPECT_EQ(mode.hint(), QString::fromUtf8(texts[1]));
+        EXPECT_EQ(mode.tooltipKeyLabels().hold.value_or(QString()), QString::fromUtf8(texts[2]));
+    }
 }

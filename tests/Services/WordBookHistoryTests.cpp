@@ -60,7 +60,7 @@ TEST_F(WordBookHistoryTest, NothingIsKeptWhileHistoryIsOffOrFromAnExcludedApplic
     EXPECT_FALSE(book->record(lookup(QStringLiteral("run"), plusSeconds(now(), 5000), sentence)));
     book->setKeepsHistory(true);
     WordLookup excluded = lookup(QStringLiteral("run"), plusSeconds(now(), 5000), sentence);
-    excluded.appID = QStringLiteral("com.apple.MobileSMS");
+    excluded.appID = QStringLiteral("org.telegram.desktop");
     EXPECT_FALSE(book->record(excluded));
 
     EXPECT_EQ(book->saved(), before);

@@ -74,7 +74,7 @@ TEST_F(WordBookSavedTest, ANewSavedWordGathersItsHistory)
 TEST_F(WordBookSavedTest, ALookUpFromAnExcludedApplicationIsSavedWithoutItsText)
 {
     WordLookup secret = lookup(QStringLiteral("code"), now(), QStringLiteral("The code is 1234."));
-    secret.appID = QStringLiteral("com.apple.Passwords");
+    secret.appID = QStringLiteral("org.keepassxc.KeePassXC");
     secret.title = QStringLiteral("Vault");
     book->save(secret, now());
     const WordLookup &kept = book->saved().front().encounters.front();

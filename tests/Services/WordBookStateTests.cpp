@@ -27,7 +27,8 @@ TEST_F(WordBookStateTest, AFreshInstallReadsTheDefaultsAndFixesTheKeyHintsDate)
     EXPECT_EQ(book->reviewsPerDay(), 8);
     EXPECT_FALSE(book->remindsToReview());
     EXPECT_EQ(book->excludedAppIDs(),
-              (QStringList {QStringLiteral("com.apple.Passwords"), QStringLiteral("com.apple.MobileSMS")}));
+              (QStringList {QStringLiteral("org.keepassxc.KeePassXC"), QStringLiteral("org.gnome.seahorse.Application"),
+                            QStringLiteral("org.telegram.desktop")}));
     EXPECT_EQ(book->keyHintsSince(), now());
     EXPECT_EQ(defaults->keys(), QStringList {WordBook::keyHintsSinceKey}) << "only the first-start date is written";
 

@@ -50,8 +50,11 @@ bool assign(T &field, const T &value)
 
 } // namespace
 
-const QStringList WordBook::defaultExcludedAppIDs {QStringLiteral("com.apple.Passwords"),
-                                                   QStringLiteral("com.apple.MobileSMS")};
+// A password manager and a messenger: their text is nobody's vocabulary list. Ids as the desktop
+// identifies them (the .desktop file names Debian ships).
+const QStringList WordBook::defaultExcludedAppIDs {QStringLiteral("org.keepassxc.KeePassXC"),
+                                                   QStringLiteral("org.gnome.seahorse.Application"),
+                                                   QStringLiteral("org.telegram.desktop")};
 
 WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceStore> defaults, Date now,
                    std::shared_ptr<Clock> clock, std::optional<Calendar> calendar, QObject *parent)
