@@ -1,0 +1,59 @@
+#include "App/AbsentViews.h"
+
+#include <QLoggingCategory>
+
+namespace Lumivox::App {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcApp, "app.lumivox.App")
+
+void notBuilt(const char *what)
+{
+    qCInfo(lcApp) << what << "is not part of this build yet";
+}
+
+} // namespace
+
+void AbsentPicker::show(QPointF)
+{
+    notBuilt("the language picker");
+}
+
+void AbsentWindows::showOnboarding()
+{
+    notBuilt("the welcome window");
+}
+
+void AbsentWindows::openSettings()
+{
+    notBuilt("the settings window");
+}
+
+void AbsentWindows::showPermissionHelp(Permission permission)
+{
+    if (permission == Permission::accessibility) {
+        qCWarning(lcApp) << "the accessibility bus is off: words are read from the screen only. Turn on"
+                            " assistive technologies in your desktop's settings, then restart the"
+                            " applications you read from";
+    } else {
+        qCWarning(lcApp) << "the screen cannot be read in this session (Lumivox needs X11)";
+    }
+}
+
+void AbsentWindows::showWords(WordBook &, std::function<void(std::optional<QUuid>)>)
+{
+    notBuilt("the Words window");
+}
+
+void AbsentWindows::showReview(WordBook &, std::optional<QUuid>)
+{
+    notBuilt("the review window");
+}
+
+void AbsentWindows::showKeepPrompt(WordBook &, const TooltipKeyLabels &)
+{
+    notBuilt("the question whether to keep looked-up words");
+}
+
+} // namespace Lumivox::App

@@ -1,0 +1,646 @@
+#include "Features/Coordinator/HoverTextController.h"
+
+#include "Features/Coordinator/MenuTracking.h"
+#include "Models/FontCatalog.h"
+#include "Models/LanguageCatalog.h"
+#include "Services/Detection/AccessibilityWorker.h"
+#include "Services/Detection/MouseTracker.h"
+#include "Services/Detection/ScreenCaptureService.h"
+#include "Services/Translation/TranslationStore.h"
+#include "Services/Words/WordBook.h"
+#include "Shared/Async/BoundedWait.h"
+#include "Shared/Platform/GlobalHotKey.h"
+#include "Shared/Platform/KeychainStorage.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QPointer>
+
+namespace Lumivox {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcHover, "app.lumivox.Hover")
+
+QPointer<HoverTextController> s_current;
+
+// Runs to its end by itself, holding the service so that it may outlive the coordinator; a failed
+// fetch only means that the next capture fetches again.
+QCoro::Task<> refreshCaptureCache(std::shared_ptr<ScreenCaptureService> service)
+{
+    auto refresh = service->refreshCache();
+    co_await refresh;
+}
+
+// The picker's recent languages: the new code first, then the earlier ones in their order without
+// it, four at most. (To be replaced by LanguagePickerModel::recents once the picker lands.)
+QStringList recents(const QStringList &list, const QString &adding)
+{
+    QStringList out {adding};
+    for (const QString &code : list) {
+        if (out.size() == 4)
+            break;
+        if (code != adding)
+            out.append(code);
+    }
+    return out;
+}
+
+} // namespace
+
+HoverTextController::HoverTextController(Dependencies dependencies, QObject *parent)
+    : QObject(parent)
+    , m_deps(std::move(dependencies))
+{
+    // Settings first, then the services; nothing starts yet.
+    const CoordinatorSettings stored = CoordinatorSettings::read(*m_deps.defaults);
+    m_skipNonWords = stored.skipNonWords;
+    m_targetLanguage = stored.targetLanguage;
+    m_recentLanguages = stored.recentLanguages;
+    m_fontSize = stored.fontSize;
+    m_holdKey = stored.holdKey;
+    m_limitToSelectedApps = stored.limitToSelectedApps;
+    m_allowedAppIDs = stored.allowedAppIDs;
+
+    m_mouseTracker = std::make_unique<MouseTracker>(m_deps.input, m_deps.clock);
+    m_screenCapture = std::make_shared<ScreenCaptureService>(m_deps.capture, m_deps.clock);
+    m_accessibility = std::make_unique<AccessibilityWorker>();
+    m_translationCache = std::make_unique<TranslationStore>(m_deps.defaults, translationCacheLimit,
+                                                            translationCacheSaveDelay, m_deps.clock);
+
+    s_current = this;
+
+    CoordinatorSettings::migrateLegacyKeys(*m_deps.defaults, m_skipNonWords);
+
+    if (const auto active = m_deps.windowList->activeWindow()) {
+        m_currentFrontmostAppID = active->applicationID;
+        m_frontmostPID = active->pid;
+    }
+
+    // What the desktop tells: another application or desktop in front, our own menus, becoming the
+    // active application, the onboarding window closing, the program ending.
+    m_desktopMonitor = m_deps.input->addDesktopMonitor(
+        [self = QPointer<HoverTextController>(this)](const Native::DesktopEvent &event) {
+            if (!self)
+                return;
+            if (event.type == Native::DesktopEvent::Type::activeWindowChanged)
+                self->applicationActivated(self->m_deps.windowList->activeWindow());
+            else
+                self->activeDesktopChanged();
+        });
+    if (qGuiApp) {
+        connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                checkPermission();
+        });
+    }
+    connect(m_deps.windows.get(), &CoordinatorWindows::onboardingClosed, this,
+            [this] { m_deps.defaults->set(CoordinatorSettings::hasCompletedOnboardingKey, true); });
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { applicationWillTerminate(); });
+    m_menuTracking = std::make_unique<MenuTracking>();
+    connect(m_menuTracking.get(), &MenuTracking::began, this, &HoverTextController::menuTrackingBegan);
+    connect(m_menuTracking.get(), &MenuTracking::ended, this, &HoverTextController::menuTrackingEnded);
+
+    const QPointer<HoverTextController> self(this);
+    m_mouseTracker->onPositionChange = [self](QPointF point) {
+        if (self)
+            self->handleMovement(point);
+    };
+    m_mouseTracker->onStillness = [self](QPointF point) {
+        if (self)
+            self->handleHoverStillness(point);
+    };
+    m_mouseTracker->onModifierChange = [self](Native::ModifierFlags flags, QPointF point) {
+        if (self)
+            self->handleModifierChange(flags, point);
+    };
+    connect(m_deps.picker.get(), &CoordinatorPicker::chosen, this, &HoverTextController::chooseLanguageFromPicker);
+    connect(m_deps.picker.get(), &CoordinatorPicker::cancelled, this, [this] { m_deps.picker->dismiss(); });
+
+    if (m_deps.hostingTests)
+        return;
+
+    m_languagePickerHotKey = GlobalHotKey::create(pickerHotKeyCode, pickerHotKeyModifiers, [self] {
+        if (self)
+            self->toggleLanguagePicker();
+    });
+    checkPermission();
+    if (!m_deps.defaults->boolValue(CoordinatorSettings::hasCompletedOnboardingKey)) {
+        // After the constructor has returned, so that whoever made the coordinator holds it first.
+        QMetaObject::invokeMethod(
+            this, [this] { openOnboarding(); }, Qt::QueuedConnection);
+    }
+}
+
+HoverTextController::~HoverTextController()
+{
+    stopPermissionPolling();
+    m_hover.captureTask.cancel();
+    m_hover.translateTask.cancel();
+    m_hover.readAheadTask.cancel();
+}
+
+HoverTextController *HoverTextController::current()
+{
+    return s_current.data();
+}
+
+const QSet<QString> &HoverTextController::controlKeyApps()
+{
+    // The ids our identity rule gives them, checked against the .desktop files Debian ships
+    // (WezTerm is not packaged; its id is the one of its own .desktop file).
+    static const QSet<QString> apps {
+        QStringLiteral("org.gnome.Terminal"), QStringLiteral("org.kde.konsole"),
+        QStringLiteral("xfce4-terminal"),     QStringLiteral("kitty"),
+        QStringLiteral("Alacritty"),          QStringLiteral("org.wezfurlong.wezterm"),
+        QStringLiteral("debian-xterm"),       QStringLiteral("terminator"),
+        QStringLiteral("com.gexperts.Tilix"), QStringLiteral("emacs"),
+    };
+    return apps;
+}
+
+// Observed state
+
+void HoverTextController::setSelectedSettingsTab(SettingsTab tab)
+{
+    if (std::exchange(m_selectedSettingsTab, tab) != tab)
+        emit selectedSettingsTabChanged();
+}
+
+void HoverTextController::setEnabled(bool enabled)
+{
+    const Derived before = derived(false);
+    if (std::exchange(m_isEnabled, enabled) != enabled)
+        emit isEnabledChanged();
+    publishDerived(before, false);
+    applyEnabledState();
+}
+
+void HoverTextController::setSkipNonWords(bool skip)
+{
+    if (std::exchange(m_skipNonWords, skip) != skip)
+        emit skipNonWordsChanged();
+    m_deps.defaults->set(CoordinatorSettings::skipNonWordsKey, skip);
+}
+
+void HoverTextController::setCanCopyLastTranslation(bool can)
+{
+    if (std::exchange(m_canCopyLastTranslation, can) != can)
+        emit canCopyLastTranslationChanged();
+}
+
+void HoverTextController::setTargetLanguage(const QString &code)
+{
+    const Derived before = derived(true);
+    if (std::exchange(m_targetLanguage, code) != code)
+        emit targetLanguageChanged();
+    m_deps.defaults->set(CoordinatorSettings::targetLanguageKey, code);
+    setRecentLanguages(recents(m_recentLanguages, code));
+    cancelReadAhead();
+    clearOverlay();
+    if (currentLanguage().isAppleSupported() && m_deps.prepareOnDeviceSession)
+        m_deps.prepareOnDeviceSession(QStringLiteral("en"), code);
+    publishDerived(before, true);
+}
+
+void HoverTextController::setRecentLanguages(const QStringList &list)
+{
+    if (std::exchange(m_recentLanguages, list) != list)
+        emit recentLanguagesChanged();
+    m_deps.defaults->set(CoordinatorSettings::recentLanguagesKey, list);
+}
+
+void HoverTextController::setFontSize(double size)
+{
+    if (std::exchange(m_fontSize, size) != size)
+        emit fontSizeChanged();
+    m_deps.defaults->set(CoordinatorSettings::fontSizeKey, size);
+    refreshOverlay();
+}
+
+void HoverTextController::setLaunchAtLogin(bool launch)
+{
+    if (std::exchange(m_launchAtLogin, launch) != launch)
+        emit launchAtLoginChanged();
+    applyLaunchAtLogin();
+}
+
+void HoverTextController::setHoldKey(const QString &rawValue)
+{
+    const Derived before = derived(false);
+    if (std::exchange(m_holdKey, rawValue) != rawValue)
+        emit holdKeyChanged();
+    m_deps.defaults->set(CoordinatorSettings::holdKeyKey, rawValue);
+    publishDerived(before, false);
+}
+
+void HoverTextController::setLimitToSelectedApps(bool limit)
+{
+    if (std::exchange(m_limitToSelectedApps, limit) != limit)
+        emit limitToSelectedAppsChanged();
+    m_deps.defaults->set(CoordinatorSettings::limitToSelectedAppsKey, limit);
+}
+
+void HoverTextController::setAllowedAppIDs(const QSet<QString> &ids)
+{
+    if (std::exchange(m_allowedAppIDs, ids) != ids)
+        emit allowedAppIDsChanged();
+    m_deps.defaults->set(CoordinatorSettings::allowedAppIDsKey, CoordinatorSettings::sortedList(ids));
+}
+
+void HoverTextController::setShowsGoogleKeyScreen(bool shows)
+{
+    if (std::exchange(m_showsGoogleKeyScreen, shows) != shows)
+        emit showsGoogleKeyScreenChanged();
+}
+
+void HoverTextController::setPermissions(bool accessibility, bool screenRecording)
+{
+    const Derived before = derived(false);
+    if (std::exchange(m_hasAccessibilityPermission, accessibility) != accessibility)
+        emit hasAccessibilityPermissionChanged();
+    if (std::exchange(m_hasScreenRecordingPermission, screenRecording) != screenRecording)
+        emit hasScreenRecordingPermissionChanged();
+    publishDerived(before, false);
+}
+
+// Computed state
+
+MenuBarState HoverTextController::menuBarState() const
+{
+    // Screen text alone does not count: without accessibility most hovers find nothing.
+    if (!m_hasAccessibilityPermission)
+        return MenuBarState::needsPermission;
+    return m_isEnabled ? MenuBarState::on : MenuBarState::off;
+}
+
+QString HoverTextController::statusTitle() const
+{
+    switch (menuBarState()) {
+    case MenuBarState::on:
+        return QStringLiteral("Lumivox is on");
+    case MenuBarState::off:
+        return QStringLiteral("Lumivox is off");
+    case MenuBarState::needsPermission:
+        return QStringLiteral("Lumivox needs permission");
+    }
+    return {};
+}
+
+void HoverTextController::setTriggerMode(TriggerMode mode)
+{
+    setHoldKey(mode.rawValue());
+}
+
+Language HoverTextController::currentLanguage() const
+{
+    if (auto language = LanguageCatalog::language(m_targetLanguage))
+        return *language;
+    return LanguageCatalog::allLanguages().front();
+}
+
+QStringList HoverTextController::availableFontsForCurrentLanguage() const
+{
+    const Language language = currentLanguage();
+    return FontCatalog::fonts(language.sampleScript, language.preferredFonts);
+}
+
+bool HoverTextController::hasGoogleKey() const
+{
+    const auto key = KeychainStorage::get(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService);
+    return key && !key->trimmed().isEmpty();
+}
+
+bool HoverTextController::isLanguagePickerVisible() const
+{
+    return m_deps.picker->isVisible();
+}
+
+bool HoverTextController::isTracking() const
+{
+    return m_mouseTracker->isRunning();
+}
+
+HoverTextController::Derived HoverTextController::derived(bool withFont) const
+{
+    // The font is looked up only where it may change: the first look-up builds the font catalogue.
+    return {hasAnyPermission(), menuBarState(), triggerMode(), currentLanguage().id,
+            withFont ? currentFont() : QString()};
+}
+
+void HoverTextController::publishDerived(const Derived &before, bool withFont)
+{
+    const Derived after = derived(withFont);
+    if (before.hasAnyPermission != after.hasAnyPermission)
+        emit hasAnyPermissionChanged();
+    if (before.menuBarState != after.menuBarState) {
+        emit menuBarStateChanged();
+        emit statusTitleChanged();
+    }
+    if (before.triggerMode != after.triggerMode)
+        emit triggerModeChanged();
+    if (before.languageID != after.languageID)
+        emit currentLanguageChanged();
+    if (withFont && before.font != after.font)
+        emit currentFontChanged();
+}
+
+// Fonts
+
+QString HoverTextController::font(const QString &code) const
+{
+    return CoordinatorSettings::font(*m_deps.defaults, code);
+}
+
+void HoverTextController::setFont(const QString &name, const QString &code)
+{
+    const bool current = code == m_targetLanguage;
+    const QString before = current ? currentFont() : QString();
+    CoordinatorSettings::setFont(*m_deps.defaults, name, code);
+    if (!current)
+        return;
+    refreshOverlay();
+    if (currentFont() != before)
+        emit currentFontChanged();
+}
+
+void HoverTextController::refreshOverlay()
+{
+    if (m_deps.overlay->isVisible())
+        m_deps.overlay->setFont(currentFont(), m_fontSize);
+}
+
+// Enabled state and login item
+
+void HoverTextController::toggleEnabled()
+{
+    setEnabled(!m_isEnabled);
+}
+
+void HoverTextController::applyEnabledState()
+{
+    if (m_isEnabled && hasAnyPermission() && !m_isMenuTracking) {
+        startTracking();
+        return;
+    }
+    m_mouseTracker->stop();
+    cancelReadAhead();
+    clearOverlay();
+}
+
+void HoverTextController::startTracking()
+{
+    // Only when stopped: a restart would drop a stillness that is about to fire, and the permission
+    // poll would do that every 2 s while a permission is missing.
+    if (!m_mouseTracker->isRunning())
+        m_mouseTracker->start();
+}
+
+void HoverTextController::applyLaunchAtLogin()
+{
+    const bool registered = m_deps.loginItem->isEnabled();
+    if (m_launchAtLogin == registered)
+        return;
+    // A failure leaves the switch showing what the desktop really does (the reason is logged).
+    if (!m_deps.loginItem->setEnabled(m_launchAtLogin))
+        setLaunchAtLogin(registered);
+}
+
+void HoverTextController::refreshLaunchAtLogin()
+{
+    setLaunchAtLogin(m_deps.loginItem->isEnabled());
+}
+
+// Permissions
+
+void HoverTextController::checkPermission()
+{
+    const bool accessibility = m_deps.accessibility->isProcessTrusted();
+    const bool screenRecording = m_deps.capture->hasScreenRecordingPermission();
+    setPermissions(accessibility, screenRecording);
+    if (hasAnyPermission()) {
+        if (m_isEnabled && !m_isMenuTracking)
+            startTracking();
+    } else {
+        m_mouseTracker->stop();
+        clearOverlay();
+    }
+    if (m_deps.hostingTests)
+        return;
+    if (accessibility && screenRecording && !m_deps.windows->isOnboardingVisible())
+        stopPermissionPolling();
+    else
+        startPermissionPolling();
+}
+
+void HoverTextController::startPermissionPolling()
+{
+    if (m_permissionPollTask)
+        return;
+    m_permissionPollTask = schedulePermissionPoll();
+}
+
+TimerHandle HoverTextController::schedulePermissionPoll()
+{
+    return m_deps.clock->schedule(permissionPollInterval, this, [this] {
+        checkPermission();
+        // The check stops the poll by cancelling it; otherwise it goes on.
+        if (m_permissionPollTask)
+            m_permissionPollTask = schedulePermissionPoll();
+    });
+}
+
+void HoverTextController::stopPermissionPolling()
+{
+    if (m_permissionPollTask)
+        m_permissionPollTask->cancel();
+    m_permissionPollTask.reset();
+}
+
+void HoverTextController::requestAccessibilityPermission()
+{
+    m_deps.accessibility->requestTrust();
+    if (!m_deps.accessibility->isProcessTrusted())
+        openAccessibilitySettings();
+    checkPermission();
+}
+
+void HoverTextController::requestScreenRecordingPermission()
+{
+    // Nothing to ask for on X11, where the screen can be read; under Wayland it cannot at all.
+    if (!m_deps.capture->hasScreenRecordingPermission())
+        openScreenRecordingSettings();
+    checkPermission();
+}
+
+void HoverTextController::openAccessibilitySettings()
+{
+    m_deps.windows->showPermissionHelp(CoordinatorWindows::Permission::accessibility);
+}
+
+void HoverTextController::openScreenRecordingSettings()
+{
+    m_deps.windows->showPermissionHelp(CoordinatorWindows::Permission::screenRecording);
+}
+
+// Windows
+
+void HoverTextController::openGoogleKeySettings()
+{
+    setSelectedSettingsTab(SettingsTab::general);
+    setShowsGoogleKeyScreen(true);
+    openSettings();
+}
+
+void HoverTextController::openSettings()
+{
+    if (!m_deps.hostingTests)
+        m_deps.windows->openSettings();
+}
+
+void HoverTextController::openOnboarding()
+{
+    if (m_deps.hostingTests)
+        return;
+    m_deps.windows->showOnboarding();
+    // Keeps the poll running while the window is on screen.
+    checkPermission();
+}
+
+// Language picker
+
+void HoverTextController::toggleLanguagePicker()
+{
+    if (m_deps.picker->isVisible()) {
+        m_deps.picker->dismiss();
+        return;
+    }
+    clearOverlay();
+    m_deps.picker->prepare(m_targetLanguage, recents(m_recentLanguages, m_targetLanguage), hasGoogleKey());
+    m_deps.picker->show(m_deps.input->mouseLocation());
+}
+
+void HoverTextController::chooseLanguageFromPicker(const Language &language)
+{
+    m_deps.picker->dismiss();
+    const bool locked = m_deps.picker->isLocked(language);
+    if (language.id != m_targetLanguage)
+        setTargetLanguage(language.id);
+    // The choice stands; the key screen lets the user make it work.
+    if (locked)
+        openGoogleKeySettings();
+}
+
+// The hover
+
+void HoverTextController::clearOverlay()
+{
+    ++m_hover.translateGeneration;
+    cancelInFlightWork();
+    m_hover.recognizedText.reset();
+    m_hover.translatedText.reset();
+    m_hover.currentGlance.reset();
+    m_hover.lastWordRect.reset();
+    m_hover.lastWordFiltered = false;
+    m_hover.currentLookup.reset();
+    m_hover.lookupShownAt.reset();
+    m_deps.overlay->hide();
+}
+
+void HoverTextController::cancelInFlightWork()
+{
+    m_hover.captureTask.cancel();
+    m_hover.translateTask.cancel();
+}
+
+void HoverTextController::cancelReadAhead()
+{
+    m_hover.readAheadTask.cancel();
+}
+
+void HoverTextController::invalidateCaptureCache()
+{
+    if (m_hasScreenRecordingPermission && m_isEnabled) {
+        [[maybe_unused]] auto refresh = refreshCaptureCache(m_screenCapture);
+    } else {
+        m_screenCapture->invalidateCache();
+    }
+}
+
+void HoverTextController::handleMovement(QPointF point)
+{
+    qCDebug(lcHover) << "pointer moved to" << point;
+}
+
+void HoverTextController::handleHoverStillness(QPointF point)
+{
+    qCDebug(lcHover) << "pointer rests at" << point;
+}
+
+void HoverTextController::handleModifierChange(Native::ModifierFlags flags, QPointF point)
+{
+    qCDebug(lcHover).nospace() << "modifier change: flags 0x" << Qt::hex << flags << Qt::dec << " at " << point;
+}
+
+// The desktop
+
+void HoverTextController::applicationActivated(const std::optional<Native::ActiveWindow> &active)
+{
+    if (!active)
+        return; // nothing in front (the desktop itself): no application was activated
+    // Another window of the application already in front is no switch of applications.
+    if (active->pid && active->pid == m_frontmostPID)
+        return;
+    m_frontmostPID = active->pid;
+    m_currentFrontmostAppID = active->applicationID;
+    invalidateCaptureCache();
+    if (m_limitToSelectedApps && active->applicationID && !m_allowedAppIDs.contains(*active->applicationID))
+        clearOverlay();
+}
+
+void HoverTextController::activeDesktopChanged()
+{
+    clearOverlay();
+    invalidateCaptureCache();
+}
+
+void HoverTextController::menuTrackingBegan()
+{
+    m_isMenuTracking = true;
+    m_mouseTracker->stop();
+    clearOverlay();
+}
+
+void HoverTextController::menuTrackingEnded()
+{
+    m_isMenuTracking = false;
+    if (m_isEnabled && hasAnyPermission())
+        startTracking();
+}
+
+// Termination
+
+bool HoverTextController::applicationWillTerminate()
+{
+    if (m_terminationResult)
+        return *m_terminationResult;
+    bool written = true;
+    const auto step = [&written](const char *what, bool inTime) {
+        if (!inTime)
+            qCWarning(lcHover) << "quitting without waiting longer for" << what;
+        written = written && inTime;
+    };
+    // The cache lives in the preference store, whose file is written here too.
+    m_translationCache->flush();
+    step("the preference file",
+         runWithin(terminationFlushLimit, [defaults = m_deps.defaults] { defaults->synchronize(); }));
+    step("the word book", runWithin(terminationFlushLimit, [book = m_deps.wordBook] { book->flush(); }));
+    if (!m_deps.hostingTests && m_deps.flushDiagnostics)
+        step("the diagnostics file", m_deps.flushDiagnostics(terminationFlushLimit));
+    m_terminationResult = written;
+    return written;
+}
+
+} // namespace Lumivox

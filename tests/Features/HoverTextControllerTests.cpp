@@ -1,0 +1,610 @@
+// The coordinator over fakes, with no display: its settings and their effects, the computed states,
+// the permission poll on a fake clock, the desktop's events, the picker, the login item and the way
+// the program ends.
+
+#include "Fakes/FakeAccessibility.h"
+#include "Fakes/FakeCapture.h"
+#include "Fakes/FakeCoordinatorViews.h"
+#include "Fakes/FakeHotKeys.h"
+#include "Fakes/FakeInput.h"
+#include "Fakes/FakeWindowList.h"
+#include "Fakes/FakeWordBookEnvironment.h"
+#include "Features/Coordinator/HoverTextController.h"
+#include "Models/FontCatalog.h"
+#include "Models/LanguageCatalog.h"
+#include "Native/Services.h"
+#include "Services/Translation/TranslationStore.h"
+#include "Support/TestSupport.h"
+
+#include <QMenu>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+class HoverTextControllerTest : public ::testing::Test, protected WordBookEnvironment
+{
+protected:
+    std::shared_ptr<FakeInput> input = std::make_shared<FakeInput>();
+    std::shared_ptr<FakeWindowList> windowList = std::make_shared<FakeWindowList>();
+    std::shared_ptr<FakeAccessibility> accessibility = std::make_shared<FakeAccessibility>();
+    std::shared_ptr<FakeCapture> capture = std::make_shared<FakeCapture>();
+    std::shared_ptr<Native::LoginItem> loginItem = Native::LoginItem::autostartEntry(
+        path(QStringLiteral("autostart")), QStringLiteral("/opt/My Apps/lumi$vox%"), QStringLiteral("app.lumivox"));
+    std::shared_ptr<FakeOverlay> overlay = std::make_shared<FakeOverlay>();
+    std::shared_ptr<FakePicker> picker = std::make_shared<FakePicker>();
+    std::shared_ptr<FakeWindows> windows = std::make_shared<FakeWindows>();
+    std::shared_ptr<FakeHotKeys> hotKeys = std::make_shared<FakeHotKeys>();
+    Native::ScopedOverride<Native::HotKeys> hotKeyOverride {hotKeys};
+    Native::ScopedOverride<Native::Accessibility> accessibilityOverride {accessibility};
+    std::unique_ptr<WordBook> book = makeBook();
+    std::vector<std::pair<QString, QString>> preparedSessions;
+    std::function<bool(std::chrono::milliseconds)> flushDiagnostics = [](std::chrono::milliseconds) { return true; };
+
+    std::unique_ptr<HoverTextController> make(bool hostingTests = true)
+    {
+        HoverTextController::Dependencies d;
+        d.defaults = defaults;
+        d.wordBook = book.get();
+        d.clock = clock;
+        d.input = input;
+        d.windowList = windowList;
+        d.accessibility = accessibility;
+        d.capture = capture;
+        d.loginItem = loginItem;
+        d.overlay = overlay;
+        d.picker = picker;
+        d.windows = windows;
+        d.prepareOnDeviceSession = [this](const QString &source, const QString &target) {
+            preparedSessions.emplace_back(source, target);
+        };
+        d.flushDiagnostics = [this](std::chrono::milliseconds limit) { return flushDiagnostics(limit); };
+        d.hostingTests = hostingTests;
+        return std::make_unique<HoverTextController>(std::move(d));
+    }
+
+    void grant(bool accessibilityGranted, bool screenRecordingGranted)
+    {
+        accessibility->trusted = accessibilityGranted;
+        capture->screenRecordingGranted = screenRecordingGranted;
+    }
+};
+
+QStringList strings(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    for (const char *s : list)
+        out.append(QString::fromUtf8(s));
+    return out;
+}
+
+} // namespace
+
+TEST_F(HoverTextControllerTest, StoredSettingsReadWithTheirDefaultsAndTheLegacySwitch)
+{
+    struct Row
+    {
+        const char *name;
+        std::map<QString, PreferenceValue> stored;
+        std::function<void(const HoverTextController &)> check;
+    };
+    const std::vector<Row> rows {
+        {"nothing stored",
+         {},
+         [](const HoverTextController &c) {
+             EXPECT_TRUE(c.skipNonWords());
+             EXPECT_EQ(c.targetLanguage(), QStringLiteral("si"));
+             EXPECT_TRUE(c.recentLanguages().isEmpty());
+             EXPECT_EQ(c.fontSize(), 16.0);
+             EXPECT_EQ(c.holdKey(), QStringLiteral("option"));
+             EXPECT_FALSE(c.limitToSelectedApps());
+             EXPECT_TRUE(c.allowedAppIDs().isEmpty());
+             EXPECT_TRUE(c.isEnabled());
+             EXPECT_FALSE(c.launchAtLogin());
+             EXPECT_EQ(c.selectedSettingsTab(), SettingsTab::general);
+         }},
+        {"the old switch stands in for a missing one",
+         {{QStringLiteral("useVelquistFilter"), false}, {QStringLiteral("velquistApiKey"), QStringLiteral("k")}},
+         [](const HoverTextController &c) { EXPECT_FALSE(c.skipNonWords()); }},
+        {"a switch of the wrong type is absent, so the old one counts",
+         {{QStringLiteral("skipNonWords"), QStringLiteral("NO")}, {QStringLiteral("useVelquistFilter"), false}},
+         [](const HoverTextController &c) { EXPECT_FALSE(c.skipNonWords()); }},
+        {"the new switch wins over the old one",
+         {{QStringLiteral("skipNonWords"), qint64(1)}, {QStringLiteral("useVelquistFilter"), false}},
+         [](const HoverTextController &c) { EXPECT_TRUE(c.skipNonWords()); }},
+        {"mistyped values fall back",
+         {{QStringLiteral("fontSize"), QStringLiteral("18")},
+          {QStringLiteral("recentTargetLanguages"), PreferenceValue::List {PreferenceValue(qint64(1))}},
+          {QStringLiteral("limitToSelectedApps"), PreferenceValue::List {}},
+          {QStringLiteral("allowedAppIDs"), QStringLiteral("kitty")},
+          {QStringLiteral("skipNonWords"), qint64(2)}},
+         [](const HoverTextController &c) {
+             EXPECT_EQ(c.fontSize(), 16.0);
+             EXPECT_TRUE(c.recentLanguages().isEmpty());
+             EXPECT_FALSE(c.limitToSelectedApps());
+             EXPECT_TRUE(c.allowedAppIDs().isEmpty());
+             EXPECT_TRUE(c.skipNonWords());
+         }},
+        {"values of the right type are taken as stored",
+         {{QStringLiteral("fontSize"), qint64(20)},
+          {QStringLiteral("translateTarget"), QString()},
+          {QStringLiteral("holdKey"), qint64(5)},
+          {QStringLiteral("allowedAppIDs"), strings({"kitty", "emacs", "kitty"})},
+          {QStringLiteral("limitToSelectedApps"), QStringLiteral("YES")}},
+         [](const HoverTextController &c) {
+             EXPECT_EQ(c.fontSize(), 20.0);
+             EXPECT_EQ(c.targetLanguage(), QString());
+             EXPECT_EQ(c.holdKey(), QStringLiteral("5"));
+             EXPECT_EQ(c.triggerMode(), TriggerMode::option);
+             EXPECT_EQ(c.allowedAppIDs(), (QSet<QString> {QStringLiteral("kitty"), QStringLiteral("emacs")}));
+             EXPECT_TRUE(c.limitToSelectedApps());
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const QString &key : defaults->keys())
+            defaults->remove(key);
+        for (const auto &[key, value] : row.stored)
+            defaults->set(key, value);
+        const auto controller = make();
+        row.check(*controller);
+        // The old keys are gone, and the switch is kept under its own key, whichever key it came from.
+        EXPECT_FALSE(defaults->contains(QStringLiteral("useVelquistFilter")));
+        EXPECT_FALSE(defaults->contains(QStringLiteral("velquistApiKey")));
+        EXPECT_EQ(defaults->object(QStringLiteral("skipNonWords")), PreferenceValue(controller->skipNonWords()));
+    }
+}
+
+TEST_F(HoverTextControllerTest, APreferenceFileThatIsNotJsonGivesTheDefaultsAndIsSetAside)
+{
+    const QString file = path(QStringLiteral("prefs.json"));
+    for (const QByteArray &bytes : {QByteArray("{\"fontSize\": 18,"), QByteArray("\x00\xff garbage", 10)}) {
+        QFile::remove(file);
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        defaults = std::make_shared<PreferenceStore>(file, clock);
+        const auto controller = make();
+        EXPECT_EQ(controller->fontSize(), 16.0);
+        EXPECT_EQ(controller->targetLanguage(), QStringLiteral("si"));
+        const QStringList aside = QDir(folder.path()).entryList({QStringLiteral("prefs-unreadable-*.json")});
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(contents(path(aside.front())), bytes);
+        QFile::remove(path(aside.front()));
+    }
+}
+
+TEST_F(HoverTextControllerTest, AssigningTheTargetLanguageRunsEveryEffectEvenWhenUnchanged)
+{
+    defaults->set(QStringLiteral("translateTarget"), QStringLiteral("de"));
+    defaults->set(QStringLiteral("recentTargetLanguages"), strings({"fr", "de", "es", "it"}));
+    const auto controller = make();
+    QSignalSpy target(controller.get(), &HoverTextController::targetLanguageChanged);
+    QSignalSpy recents(controller.get(), &HoverTextController::recentLanguagesChanged);
+    QSignalSpy language(controller.get(), &HoverTextController::currentLanguageChanged);
+    QSignalSpy written(defaults.get(), &PreferenceStore::changed);
+    const auto generation = controller->hover().translateGeneration;
+    overlay->visible = true;
+
+    controller->setTargetLanguage(QStringLiteral("de"));
+    EXPECT_EQ(target.count(), 0);
+    EXPECT_EQ(language.count(), 0);
+    EXPECT_EQ(controller->recentLanguages(), strings({"de", "fr", "es", "it"}));
+    EXPECT_EQ(recents.count(), 1);
+    QStringList keys;
+    for (const auto &args : written)
+        keys.append(args.at(0).toString());
+    EXPECT_EQ(keys, strings({"translateTarget", "recentTargetLanguages"}));
+    EXPECT_FALSE(overlay->visible) << "the tooltip is cleared";
+    EXPECT_EQ(controller->hover().translateGeneration, generation + 1);
+    EXPECT_EQ(preparedSessions, (std::vector<std::pair<QString, QString>> {{"en", "de"}}));
+
+    // A new code goes first and pushes the oldest out; a language only Google translates prepares no
+    // on-device session.
+    controller->setTargetLanguage(QStringLiteral("si"));
+    EXPECT_EQ(controller->recentLanguages(), strings({"si", "de", "fr", "es"}));
+    EXPECT_EQ(target.count(), 1);
+    EXPECT_EQ(language.count(), 1);
+    EXPECT_EQ(preparedSessions.size(), 1u);
+    EXPECT_EQ(defaults->stringList(QStringLiteral("recentTargetLanguages")), controller->recentLanguages());
+
+    // Two codes the table does not know are the same (first) row: no change of the language.
+    controller->setTargetLanguage(QStringLiteral("xx"));
+    controller->setTargetLanguage(QStringLiteral("yy"));
+    EXPECT_EQ(language.count(), 2);
+    EXPECT_EQ(controller->currentLanguage(), LanguageCatalog::allLanguages().front());
+}
+
+TEST_F(HoverTextControllerTest, SettersWriteTheirKeysAndNotifyOnlyOnChange)
+{
+    const auto controller = make();
+    QSignalSpy fontSize(controller.get(), &HoverTextController::fontSizeChanged);
+    QSignalSpy holdKey(controller.get(), &HoverTextController::holdKeyChanged);
+    QSignalSpy trigger(controller.get(), &HoverTextController::triggerModeChanged);
+    QSignalSpy allowed(controller.get(), &HoverTextController::allowedAppIDsChanged);
+
+    overlay->visible = true;
+    controller->setFontSize(16.0);
+    controller->setFontSize(21.5);
+    EXPECT_EQ(fontSize.count(), 1);
+    EXPECT_EQ(defaults->object(QStringLiteral("fontSize")), PreferenceValue(21.5));
+    ASSERT_EQ(overlay->fonts.size(), 2u) << "the tooltip on screen is redrawn at every assignment";
+    EXPECT_EQ(overlay->fonts.back().second, 21.5);
+
+    // An unknown hold key is kept as written and reads as Alt.
+    controller->setHoldKey(QStringLiteral("hyper"));
+    EXPECT_EQ(holdKey.count(), 1);
+    EXPECT_EQ(trigger.count(), 0);
+    controller->setTriggerMode(TriggerMode::shift);
+    EXPECT_EQ(defaults->string(QStringLiteral("holdKey")), QStringLiteral("shift"));
+    EXPECT_EQ(trigger.count(), 1);
+    controller->setHoldKey(QStringLiteral("shift"));
+    EXPECT_EQ(holdKey.count(), 2);
+
+    controller->setAllowedAppIDs({QStringLiteral("kitty"), QStringLiteral("emacs")});
+    controller->setAllowedAppIDs({QStringLiteral("emacs"), QStringLiteral("kitty")});
+    EXPECT_EQ(allowed.count(), 1);
+    EXPECT_EQ(defaults->stringList(QStringLiteral("allowedAppIDs")), strings({"emacs", "kitty"}));
+
+    controller->setSkipNonWords(false);
+    controller->setLimitToSelectedApps(true);
+    EXPECT_EQ(defaults->object(QStringLiteral("skipNonWords")), PreferenceValue(false));
+    EXPECT_EQ(defaults->object(QStringLiteral("limitToSelectedApps")), PreferenceValue(true));
+}
+
+TEST_F(HoverTextControllerTest, MenuBarStateFollowsEachOfItsInputs)
+{
+    const auto controller = make();
+    QSignalSpy state(controller.get(), &HoverTextController::menuBarStateChanged);
+    QSignalSpy title(controller.get(), &HoverTextController::statusTitleChanged);
+    QSignalSpy any(controller.get(), &HoverTextController::hasAnyPermissionChanged);
+    struct Row
+    {
+        bool accessibility;
+        bool screenRecording;
+        bool enabled;
+        MenuBarState expected;
+        const char *title;
+        bool tracking;
+    };
+    const Row rows[] = {
+        {false, false, true, MenuBarState::needsPermission, "Lumivox needs permission", false},
+        // Screen text alone lets look-ups run, but the icon still asks for accessibility.
+        {false, true, true, MenuBarState::needsPermission, "Lumivox needs permission", true},
+        {true, true, true, MenuBarState::on, "Lumivox is on", true},
+        {true, false, true, MenuBarState::on, "Lumivox is on", true},
+        {true, false, false, MenuBarState::off, "Lumivox is off", false},
+        {false, false, false, MenuBarState::needsPermission, "Lumivox needs permission", false},
+    };
+    MenuBarState previous = controller->menuBarState();
+    bool previousAny = controller->hasAnyPermission();
+    int expectedChanges = 0;
+    int expectedAnyChanges = 0;
+    for (const Row &row : rows) {
+        grant(row.accessibility, row.screenRecording);
+        controller->checkPermission();
+        controller->setEnabled(row.enabled);
+        expectedChanges += row.expected != previous;
+        expectedAnyChanges += controller->hasAnyPermission() != previousAny;
+        previous = row.expected;
+        previousAny = controller->hasAnyPermission();
+        EXPECT_EQ(controller->menuBarState(), row.expected);
+        EXPECT_EQ(controller->statusTitle(), QString::fromUtf8(row.title));
+        EXPECT_EQ(controller->isTracking(), row.tracking);
+        EXPECT_EQ(state.count(), expectedChanges);
+        EXPECT_EQ(title.count(), expectedChanges);
+        EXPECT_EQ(any.count(), expectedAnyChanges);
+    }
+    // Turning off clears the tooltip; toggling back on follows the pointer again.
+    grant(true, true);
+    controller->setEnabled(true);
+    controller->checkPermission();
+    overlay->visible = true;
+    controller->toggleEnabled();
+    EXPECT_FALSE(controller->isEnabled());
+    EXPECT_FALSE(overlay->visible);
+    controller->toggleEnabled();
+    EXPECT_TRUE(controller->isTracking());
+}
+
+TEST_F(HoverTextControllerTest, FontsComeFromTheLanguageKeyThenTheOldKeyThenTheCatalogue)
+{
+    defaults->set(QStringLiteral("font_si"), QString());
+    defaults->set(QStringLiteral("sinhalaFont"), QStringLiteral("Noto Sans Sinhala"));
+    defaults->set(QStringLiteral("englishFont"), QStringLiteral("Old English"));
+    defaults->set(QStringLiteral("font_en"), QStringLiteral("DejaVu Serif"));
+    defaults->set(QStringLiteral("font_fr"), QString());
+    const auto controller = make();
+    EXPECT_EQ(controller->font(QStringLiteral("si")), QStringLiteral("Noto Sans Sinhala"));
+    EXPECT_EQ(controller->currentFont(), QStringLiteral("Noto Sans Sinhala"));
+    EXPECT_EQ(controller->font(QStringLiteral("en")), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(controller->font(QStringLiteral("xx")), QStringLiteral("SF Pro"));
+    const Language french = *LanguageCatalog::language(u"fr");
+    EXPECT_EQ(controller->font(QStringLiteral("fr")),
+              FontCatalog::bestFont(french.id, french.sampleScript, french.preferredFonts));
+
+    // Setting a font writes the old key as well for Sinhala and English, and redraws a tooltip of
+    // the target language.
+    QSignalSpy currentFont(controller.get(), &HoverTextController::currentFontChanged);
+    overlay->visible = true;
+    controller->setFont(QStringLiteral("Lohit"), QStringLiteral("si"));
+    EXPECT_EQ(defaults->string(QStringLiteral("font_si")), QStringLiteral("Lohit"));
+    EXPECT_EQ(defaults->string(QStringLiteral("sinhalaFont")), QStringLiteral("Lohit"));
+    EXPECT_EQ(currentFont.count(), 1);
+    ASSERT_EQ(overlay->fonts.size(), 1u);
+    EXPECT_EQ(overlay->fonts.front().first, QStringLiteral("Lohit"));
+    controller->setFont(QStringLiteral("Lohit"), QStringLiteral("si"));
+    EXPECT_EQ(currentFont.count(), 1);
+    controller->setFont(QStringLiteral("Liberation Serif"), QStringLiteral("de"));
+    EXPECT_EQ(defaults->string(QStringLiteral("font_de")), QStringLiteral("Liberation Serif"));
+    EXPECT_EQ(overlay->fonts.size(), 2u);
+    EXPECT_EQ(currentFont.count(), 1);
+    EXPECT_FALSE(defaults->contains(QStringLiteral("germanFont")));
+}
+
+TEST_F(HoverTextControllerTest, TheLoginItemIsTheAutostartEntryInTheConfigFolder)
+{
+    const QString entry = path(QStringLiteral("autostart/app.lumivox.desktop"));
+    const auto controller = make();
+    QSignalSpy launch(controller.get(), &HoverTextController::launchAtLoginChanged);
+
+    controller->setLaunchAtLogin(true);
+    const QByteArray written = contents(entry);
+    EXPECT_TRUE(written.startsWith("[Desktop Entry]\n"));
+    // The path is quoted as the format wants: $ escaped twice over, % doubled.
+    EXPECT_TRUE(written.contains("\nExec=\"/opt/My Apps/lumi\\\\$vox%%\" --autostart\n")) << written.toStdString();
+    EXPECT_EQ(launch.count(), 1);
+
+    // The desktop turns it off by marking it hidden; refreshing reads that.
+    {
+        QFile f(entry);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("Hidden=true\n");
+    }
+    controller->refreshLaunchAtLogin();
+    EXPECT_FALSE(controller->launchAtLogin());
+    // Turning it on again writes the entry anew, without the mark.
+    controller->setLaunchAtLogin(true);
+    EXPECT_FALSE(contents(entry).contains("Hidden"));
+    controller->setLaunchAtLogin(false);
+    EXPECT_FALSE(QFileInfo::exists(entry));
+
+    // When the folder cannot be made the switch goes back to what the desktop really does.
+    QFile blocker(path(QStringLiteral("autostart")));
+    QDir(path(QStringLiteral("autostart"))).removeRecursively();
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    launch.clear();
+    controller->setLaunchAtLogin(true);
+    EXPECT_FALSE(controller->launchAtLogin());
+    EXPECT_EQ(launch.count(), 2);
+}
+
+TEST_F(HoverTextControllerTest, PermissionsArePolledEveryTwoSecondsUntilBothAreGrantedAndOnboardingIsGone)
+{
+    grant(false, false);
+    const auto controller = make(false);
+    EXPECT_FALSE(controller->isTracking());
+    EXPECT_EQ(controller->menuBarState(), MenuBarState::needsPermission);
+    // A first start opens onboarding once the constructor has returned.
+    EXPECT_EQ(windows->onboardingShown, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(windows->onboardingShown, 1);
+
+    grant(false, true);
+    clock->advance(1900ms);
+    EXPECT_FALSE(controller->hasScreenRecordingPermission());
+    clock->advance(100ms);
+    EXPECT_TRUE(controller->hasScreenRecordingPermission());
+    EXPECT_TRUE(controller->isTracking());
+
+    grant(true, true);
+    clock->advance(2s);
+    EXPECT_TRUE(controller->hasAccessibilityPermission());
+    EXPECT_EQ(clock->pendingCount(), 1u) << "still polling while onboarding is on screen";
+
+    windows->closeOnboarding();
+    EXPECT_TRUE(defaults->boolValue(QStringLiteral("hasCompletedOnboarding")));
+    clock->advance(2s);
+    EXPECT_EQ(clock->pendingCount(), 0u);
+    grant(false, false);
+    clock->advance(10s);
+    EXPECT_TRUE(controller->hasAccessibilityPermission()) << "no poll runs any more";
+
+    // Becoming the active application checks again, and a missing permission starts the poll anew.
+    controller->checkPermission();
+    EXPECT_FALSE(controller->isTracking());
+    EXPECT_EQ(clock->pendingCount(), 1u);
+}
+
+TEST_F(HoverTextControllerTest, AStartWithEverythingGrantedRegistersThePickerKeyAndStaysQuiet)
+{
+    defaults->set(QStringLiteral("hasCompletedOnboarding"), true);
+    const auto controller = make(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(windows->onboardingShown, 0);
+    EXPECT_EQ(clock->pendingCount(), 0u);
+    EXPECT_TRUE(controller->isTracking());
+    ASSERT_EQ(hotKeys->registrationCount(), 1u);
+    const auto &registration = hotKeys->registrations().begin()->second;
+    EXPECT_EQ(registration.keyCode, 37u);
+    EXPECT_EQ(registration.modifiers, Native::HotKeyModifier::command | Native::HotKeyModifier::option);
+
+    input->setLocation(QPointF(300, 200));
+    ASSERT_TRUE(hotKeys->press(37, registration.modifiers));
+    EXPECT_TRUE(picker->visible);
+    EXPECT_EQ(picker->shownAt, std::vector<QPointF> {QPointF(300, 200)});
+    ASSERT_TRUE(hotKeys->press(37, registration.modifiers));
+    EXPECT_FALSE(picker->visible);
+
+    // A test host registers nothing and checks nothing.
+    const auto hosted = make(true);
+    EXPECT_EQ(hotKeys->registrationCount(), 1u);
+    EXPECT_FALSE(hosted->hasAccessibilityPermission());
+}
+
+TEST_F(HoverTextControllerTest, ThePickerOpensAtThePointerAndALockedChoiceOpensTheKeyScreen)
+{
+    defaults->set(QStringLiteral("hasCompletedOnboarding"), true);
+    defaults->set(QStringLiteral("translateTarget"), QStringLiteral("de"));
+    defaults->set(QStringLiteral("recentTargetLanguages"), strings({"fr"}));
+    const auto controller = make(false);
+    overlay->visible = true;
+    input->setLocation(QPointF(40, 50));
+
+    controller->toggleLanguagePicker();
+    EXPECT_FALSE(overlay->visible);
+    ASSERT_EQ(picker->preparations.size(), 1u);
+    EXPECT_EQ(picker->preparations[0].currentID, QStringLiteral("de"));
+    EXPECT_EQ(picker->preparations[0].recentIDs, strings({"de", "fr"}));
+    EXPECT_EQ(controller->recentLanguages(), strings({"fr"})) << "only the picker's list has the current code";
+
+    // Choosing the language already set changes nothing; cancelling dismisses.
+    QSignalSpy recents(controller.get(), &HoverTextController::recentLanguagesChanged);
+    emit picker->chosen(*LanguageCatalog::language(u"de"));
+    EXPECT_EQ(recents.count(), 0);
+    EXPECT_FALSE(picker->visible);
+    controller->toggleLanguagePicker();
+    emit picker->cancelled();
+    EXPECT_FALSE(picker->visible);
+
+    // Sinhala needs a Google key: the choice is taken, and Settings opens on the key screen.
+    controller->setSelectedSettingsTab(SettingsTab::words);
+    emit picker->chosen(*LanguageCatalog::language(u"si"));
+    EXPECT_EQ(controller->targetLanguage(), QStringLiteral("si"));
+    EXPECT_EQ(controller->selectedSettingsTab(), SettingsTab::general);
+    EXPECT_TRUE(controller->showsGoogleKeyScreen());
+    EXPECT_EQ(windows->settingsOpened, 1);
+
+    // Asking for accessibility enables the bus; when that is not enough, the help says what to do.
+    accessibility->trusted = false;
+    controller->requestAccessibilityPermission();
+    EXPECT_EQ(accessibility->trustRequests, 1);
+    capture->screenRecordingGranted = false;
+    controller->requestScreenRecordingPermission();
+    EXPECT_EQ(windows->help,
+              (std::vector<CoordinatorWindows::Permission> {CoordinatorWindows::Permission::accessibility,
+                                                            CoordinatorWindows::Permission::screenRecording}));
+}
+
+TEST_F(HoverTextControllerTest, SwitchingApplicationsAndDesktopsFollowsTheFrontApplication)
+{
+    windowList->setActiveWindow(Native::ActiveWindow {1, 10, QStringLiteral("org.example.Editor")});
+    const auto controller = make();
+    controller->checkPermission();
+    EXPECT_EQ(controller->currentFrontmostAppID(), QStringLiteral("org.example.Editor"));
+    controller->setLimitToSelectedApps(true);
+    controller->setAllowedAppIDs({QStringLiteral("org.example.Editor")});
+
+    struct Row
+    {
+        const char *name;
+        std::optional<Native::ActiveWindow> active;
+        std::optional<QString> frontmost;
+        bool clears;
+        int fetches; // refreshes of the capture cache
+    };
+    const std::vector<Row> rows {
+        {"a not-allowed application clears the tooltip", Native::ActiveWindow {2, 20, QStringLiteral("kitty")},
+         QStringLiteral("kitty"), true, 1},
+        {"another window of it is no switch", Native::ActiveWindow {3, 20, QStringLiteral("kitty")},
+         QStringLiteral("kitty"), false, 0},
+        {"nothing in front is no switch", std::nullopt, QStringLiteral("kitty"), false, 0},
+        {"an allowed application keeps it", Native::ActiveWindow {1, 10, QStringLiteral("org.example.Editor")},
+         QStringLiteral("org.example.Editor"), false, 1},
+        {"an application without an id keeps it", Native::ActiveWindow {4, 30, std::nullopt}, std::nullopt, false, 1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        overlay->visible = true;
+        const int fetchesBefore = capture->fetchCount();
+        windowList->setActiveWindow(row.active);
+        input->sendDesktop(Native::DesktopEvent::Type::activeWindowChanged);
+        EXPECT_EQ(controller->currentFrontmostAppID(), row.frontmost);
+        EXPECT_EQ(overlay->visible, !row.clears);
+        EXPECT_TRUE(spinUntil([&] { return capture->fetchCount() == fetchesBefore + row.fetches; }));
+    }
+
+    // Another desktop clears the tooltip; with the program off the cache is only dropped.
+    overlay->visible = true;
+    input->sendDesktop(Native::DesktopEvent::Type::desktopChanged);
+    EXPECT_FALSE(overlay->visible);
+    controller->setEnabled(false);
+    const int fetches = capture->fetchCount();
+    input->sendDesktop(Native::DesktopEvent::Type::desktopChanged);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(capture->fetchCount(), fetches);
+}
+
+TEST_F(HoverTextControllerTest, AnOpenMenuStopsTrackingUntilTheLastMenuCloses)
+{
+    const auto controller = make();
+    controller->checkPermission();
+    ASSERT_TRUE(controller->isTracking());
+    overlay->visible = true;
+
+    QMenu menu;
+    QMenu *submenu = menu.addMenu(QStringLiteral("More"));
+    submenu->addAction(QStringLiteral("Item"));
+    menu.popup(QPoint(10, 10));
+    EXPECT_TRUE(controller->isMenuTracking());
+    EXPECT_FALSE(controller->isTracking());
+    EXPECT_FALSE(overlay->visible);
+
+    // Turning on or checking permissions while a menu is open does not start tracking.
+    controller->setEnabled(true);
+    controller->checkPermission();
+    EXPECT_FALSE(controller->isTracking());
+
+    submenu->popup(QPoint(60, 10));
+    submenu->hide();
+    EXPECT_TRUE(controller->isMenuTracking()) << "the main menu is still open";
+    menu.hide();
+    EXPECT_FALSE(controller->isMenuTracking());
+    EXPECT_TRUE(controller->isTracking());
+
+    // A menu that closes while the program is off leaves the pointer alone.
+    controller->setEnabled(false);
+    menu.popup(QPoint(10, 10));
+    menu.hide();
+    EXPECT_FALSE(controller->isTracking());
+}
+
+TEST_F(HoverTextControllerTest, EndingWritesTheCacheThenTheWordBookThenTheDiagnostics)
+{
+    defaults = std::make_shared<PreferenceStore>(path(QStringLiteral("prefs.json")), clock);
+    defaults->set(QStringLiteral("hasCompletedOnboarding"), true);
+    ASSERT_TRUE(defaults->synchronize());
+    const auto controller = make(false);
+    controller->translationCache().set(QStringLiteral("Haus"), QStringLiteral("de:auto:house"));
+    book->save(lookup(QStringLiteral("house"), now()), now());
+    ASSERT_FALSE(QFileInfo::exists(savedPath())) << "the save waits for its delay";
+
+    std::vector<QString> order;
+    flushDiagnostics = [&](std::chrono::milliseconds limit) {
+        EXPECT_EQ(limit, HoverTextController::terminationFlushLimit);
+        // By now both earlier saves are on disk.
+        EXPECT_TRUE(contents(path(QStringLiteral("prefs.json"))).contains("de:auto:house"));
+        EXPECT_TRUE(contents(savedPath()).contains("\"house\""));
+        order.push_back(QStringLiteral("diagnostics"));
+        return true;
+    };
+    EXPECT_TRUE(controller->applicationWillTerminate());
+    EXPECT_EQ(order.size(), 1u);
+
+    // Only once: the quit hook after a signal finds it done.
+    EXPECT_TRUE(controller->applicationWillTerminate());
+    EXPECT_EQ(order.size(), 1u);
+
+    // A write that overruns its limit is reported, and the later ones still run.
+    const auto second = make(false);
+    flushDiagnostics = [](std::chrono::milliseconds) { return false; };
+    EXPECT_FALSE(second->applicationWillTerminate());
+}
