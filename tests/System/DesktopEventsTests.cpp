@@ -1,0 +1,78 @@
+// Window and desktop switches as the X11 backends see them under a real window manager: the root
+// window's _NET_ACTIVE_WINDOW and _NET_CURRENT_DESKTOP changes arrive as events (nothing is polled),
+// and the active window names its process and application.
+
+#include "Native/Input/Input.h"
+#include "Native/Windows/WindowList.h"
+#include "Support/FixtureWindows.h"
+#include "Support/TestSupport.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+
+namespace {
+
+bool run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+} // namespace
+
+TEST(DesktopEvents, ActiveWindowAndDesktopSwitchesArriveAsEvents)
+{
+    QProcess openbox;
+    openbox.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    openbox.start(QStringLiteral("openbox"), {});
+    ASSERT_TRUE(openbox.waitForStarted(5000)) << "openbox did not start";
+    ASSERT_TRUE(spinUntil(windowManagerReady, std::chrono::seconds(10))) << "openbox did not start";
+
+    auto first = launch({QStringLiteral("--at"), QStringLiteral("100,100,300,200")});
+    auto second = launch({QStringLiteral("--at"), QStringLiteral("500,100,300,200")});
+    ASSERT_TRUE(first && second);
+
+    const auto input = Native::Input::makeDefault();
+    const auto windows = Native::WindowList::makeDefault();
+    std::vector<Native::DesktopEvent::Type> events;
+    auto monitor = input->addDesktopMonitor([&](const Native::DesktopEvent &e) { events.push_back(e.type); });
+    ASSERT_TRUE(monitor);
+
+    for (FixtureWindow *fixture : {first.get(), second.get()}) {
+        events.clear();
+        ASSERT_TRUE(
+            run(QStringLiteral("xdotool"),
+                {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(fixture->windowID)}));
+        ASSERT_TRUE(spinUntil([&] { return !events.empty(); })) << "no event for an activated window";
+        EXPECT_EQ(events.front(), Native::DesktopEvent::Type::activeWindowChanged);
+        const auto active = windows->activeWindow();
+        ASSERT_TRUE(active);
+        EXPECT_EQ(active->windowID, fixture->windowID);
+        EXPECT_EQ(active->pid, fixture->pid);
+        EXPECT_EQ(active->applicationID, QStringLiteral("plain_window"));
+    }
+
+    events.clear();
+    ASSERT_TRUE(run(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QStringLiteral("1")}));
+    ASSERT_TRUE(spinUntil([&] {
+        return std::find(events.begin(), events.end(), Native::DesktopEvent::Type::desktopChanged) != events.end();
+    })) << "no event for another desktop";
+
+    // Once the monitor is gone nothing more is delivered.
+    const auto count = events.size();
+    monitor.reset();
+    ASSERT_TRUE(run(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QStringLiteral("0")}));
+    spinUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(events.size(), count);
+
+    openbox.terminate();
+    openbox.waitForFinished(5000);
+}
