@@ -1,0 +1,166 @@
+// Start-up of the real program to its idle event loop, its memory at idle before any hover, and the
+// CPU it uses while the pointer rests. Run inside the private session (warm disk: the first run only
+// warms it and is not counted):
+//   scripts/run-session.sh build/dev/bench/startup_idle_bench [path/to/lumivox] [runs] [idle-seconds]
+// The program reports "idle after N ms" when its event loop first runs; start-up is measured from
+// before the fork to that line. Figures are printed; nothing is asserted.
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Started
+{
+    pid_t pid = -1;
+    int stderrFd = -1;
+    double wallMs = 0; // fork to the idle line
+    double reportedMs = 0; // the program's own figure, from main()
+};
+
+Started start(const std::string &program)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    const auto before = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+        setenv("QT_LOGGING_RULES", "app.lumivox.App.debug=true", 1);
+        execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    Started s;
+    s.pid = pid;
+    s.stderrFd = fds[0];
+    std::string seen;
+    char buffer[4096];
+    while (true) {
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            return s; // ended before it was idle
+        seen.append(buffer, static_cast<std::size_t>(n));
+        const auto at = seen.find("idle after ");
+        if (at != std::string::npos && seen.find(" ms", at) != std::string::npos) {
+            s.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
+            s.reportedMs = std::atof(seen.c_str() + at + std::strlen("idle after "));
+            return s;
+        }
+    }
+}
+
+void stop(Started &s)
+{
+    kill(s.pid, SIGTERM);
+    int status = 0;
+    waitpid(s.pid, &status, 0);
+    close(s.stderrFd);
+}
+
+// Keeps reading the program's log so that it never blocks on a full pipe.
+void drainInBackground(int fd)
+{
+    std::thread([fd] {
+        char buffer[4096];
+        while (read(fd, buffer, sizeof buffer) > 0) { }
+    }).detach();
+}
+
+double rssMegabytes(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atof(line.c_str() + 6) / 1024.0;
+    }
+    return -1;
+}
+
+double cpuSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // Fields after the command name, which may hold blanks: utime and stime are the 12th and 13th.
+    std::istringstream rest(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long utime = 0;
+    unsigned long long stime = 0;
+    for (int i = 1; i <= 13 && rest >> field; ++i) {
+        if (i == 12)
+            utime = std::stoull(field);
+        if (i == 13)
+            stime = std::stoull(field);
+    }
+    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string self = argv[0];
+    const std::string program = argc > 1 ? argv[1] : self.substr(0, self.rfind('/') + 1) + "../src/App/lumivox";
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 10;
+    const int idleSeconds = argc > 3 ? std::atoi(argv[3]) : 30;
+
+    std::vector<double> wall;
+    std::vector<double> reported;
+    for (int i = 0; i <= runs; ++i) {
+        Started s = start(program);
+        if (s.wallMs == 0) {
+            std::fprintf(stderr, "%s did not reach its event loop\n", program.c_str());
+            return 1;
+        }
+        if (i > 0) {
+            wall.push_back(s.wallMs);
+            reported.push_back(s.reportedMs);
+        }
+        if (i < runs) {
+            stop(s);
+            continue;
+        }
+        // The last run stays for the idle figures.
+        drainInBackground(s.stderrFd);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const double rss = rssMegabytes(s.pid);
+        const double cpuBefore = cpuSeconds(s.pid);
+        std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+        const double cpu = cpuSeconds(s.pid) - cpuBefore;
+        kill(s.pid, SIGTERM);
+        int status = 0;
+        waitpid(s.pid, &status, 0);
+
+        std::printf("start-up to idle event loop, %d runs: median %.0f ms (min %.0f, max %.0f); "
+                    "inside main: median %.0f ms\n",
+                    runs, median(wall), *std::min_element(wall.begin(), wall.end()),
+                    *std::max_element(wall.begin(), wall.end()), median(reported));
+        std::printf("resident memory at idle, before any hover: %.1f MB\n", rss);
+        std::printf("CPU with the pointer resting for %d s: %.0f ms (%.3f %% of one core)\n", idleSeconds, cpu * 1000,
+                    100.0 * cpu / idleSeconds);
+    }
+    return 0;
+}
