@@ -13,6 +13,7 @@
 #include "Models/FontCatalog.h"
 #include "Models/LanguageCatalog.h"
 #include "Native/Services.h"
+#include "Services/Detection/MouseTracker.h"
 #include "Services/Translation/TranslationStore.h"
 #include "Support/TestSupport.h"
 
@@ -191,6 +192,8 @@ TEST_F(HoverTextControllerTest, AssigningTheTargetLanguageRunsEveryEffectEvenWhe
     QSignalSpy language(controller.get(), &HoverTextController::currentLanguageChanged);
     QSignalSpy written(defaults.get(), &PreferenceStore::changed);
     const auto generation = controller->hover().translateGeneration;
+    const std::stop_token readAhead = controller->hover().readAheadTask.start();
+    const std::stop_token lookupTask = controller->hover().captureTask.start();
     overlay->visible = true;
 
     controller->setTargetLanguage(QStringLiteral("de"));
@@ -203,6 +206,9 @@ TEST_F(HoverTextControllerTest, AssigningTheTargetLanguageRunsEveryEffectEvenWhe
         keys.append(args.at(0).toString());
     EXPECT_EQ(keys, strings({"translateTarget", "recentTargetLanguages"}));
     EXPECT_FALSE(overlay->visible) << "the tooltip is cleared";
+    EXPECT_TRUE(readAhead.stop_requested());
+    EXPECT_FALSE(controller->hover().readAheadTask.isPresent());
+    EXPECT_TRUE(lookupTask.stop_requested()) << "clearing the tooltip cancels the lookup";
     EXPECT_EQ(controller->hover().translateGeneration, generation + 1);
     EXPECT_EQ(preparedSessions, (std::vector<std::pair<QString, QString>> {{"en", "de"}}));
 
@@ -405,8 +411,18 @@ TEST_F(HoverTextControllerTest, PermissionsArePolledEveryTwoSecondsUntilBothAreG
     EXPECT_TRUE(controller->hasScreenRecordingPermission());
     EXPECT_TRUE(controller->isTracking());
 
+    // A poll while the pointer settles does not restart the tracker, which would lose the rest.
+    int stills = 0;
+    controller->mouseTracker().onStillness = [&](QPointF) { ++stills; };
+    clock->advance(1900ms);
+    input->setLocation(QPointF(500, 500));
+    controller->mouseTracker().handleEvent(Native::InputEvent {Native::InputEvent::Type::mouseMoved, 0});
+    clock->advance(200ms);
+    EXPECT_EQ(stills, 1);
+    EXPECT_FALSE(controller->hasAccessibilityPermission());
+
     grant(true, true);
-    clock->advance(2s);
+    clock->advance(1900ms);
     EXPECT_TRUE(controller->hasAccessibilityPermission());
     EXPECT_EQ(clock->pendingCount(), 1u) << "still polling while onboarding is on screen";
 

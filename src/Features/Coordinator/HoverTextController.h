@@ -178,8 +178,12 @@ public:
     /// The pointer is being followed.
     bool isTracking() const;
     const HoverState &hover() const { return m_hover; }
+    /// For the coordinator's stages, which keep their state there.
+    HoverState &hover() { return m_hover; }
     /// The translations kept across launches.
     TranslationStore &translationCache() { return *m_translationCache; }
+    /// The pointer and hold-key watcher that drives the hover.
+    MouseTracker &mouseTracker() { return *m_mouseTracker; }
 
     // Fonts of the tooltip, per language.
     QString font(const QString &code) const;

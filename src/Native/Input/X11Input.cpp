@@ -481,13 +481,7 @@ public:
 
     std::unique_ptr<InputMonitor> addMonitor(std::function<void(const InputEvent &)> handler) override
     {
-        if (!onMainThread()) {
-            qCWarning(lcInput) << "input monitors can only be added on the main thread";
-            return nullptr;
-        }
-        if (!m_source)
-            m_source = RawEventSource::open();
-        if (!m_source)
+        if (!openSource("input monitors"))
             return nullptr;
         const int id = m_source->add(std::move(handler));
         return std::make_unique<X11Monitor>(m_source, id, false);
@@ -495,19 +489,24 @@ public:
 
     std::unique_ptr<InputMonitor> addDesktopMonitor(std::function<void(const DesktopEvent &)> handler) override
     {
-        if (!onMainThread()) {
-            qCWarning(lcInput) << "desktop monitors can only be added on the main thread";
-            return nullptr;
-        }
-        if (!m_source)
-            m_source = RawEventSource::open();
-        if (!m_source)
+        if (!openSource("desktop monitors"))
             return nullptr;
         const int id = m_source->addDesktop(std::move(handler));
         return std::make_unique<X11Monitor>(m_source, id, true);
     }
 
 private:
+    bool openSource(const char *what)
+    {
+        if (!onMainThread()) {
+            qCWarning(lcInput) << what << "can only be added on the main thread";
+            return false;
+        }
+        if (!m_source)
+            m_source = RawEventSource::open();
+        return m_source != nullptr;
+    }
+
     std::optional<PointerState> current()
     {
         if (m_source && onMainThread() && m_source->dispatchState())
