@@ -1,6 +1,6 @@
 // The program: checks that it runs on an X11 desktop, builds the one hover coordinator over the
 // desktop's services and runs it until the user or the session ends it. SIGTERM and SIGINT end it the
-// same way as quitting, so pending saves are written.
+// same way as quitting: the pending saves are written first, each waited for a bounded time.
 
 #include "App/AbsentViews.h"
 #include "Features/Coordinator/HoverTextController.h"
@@ -56,11 +56,6 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("app.lumivox"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const auto terminationSignals = Native::TerminationSignals::install();
-    if (terminationSignals)
-        QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app,
-                         &QCoreApplication::quit);
-
     HoverTextController::Dependencies dependencies;
     dependencies.defaults = PreferenceStore::standard();
     dependencies.wordBook = &WordBook::shared();
@@ -84,13 +79,24 @@ int main(int argc, char *argv[])
     dependencies.hostingTests = AppIdentity::isHostingTests();
     HoverTextController controller(std::move(dependencies));
 
+    // A save still hanging (a stale network mount, say) must not keep the process alive: what could
+    // be written has been, and the quit hooks of the stores would only wait for the same disk again.
+    const auto endNowIfSavesHang = [&controller] {
+        if (!controller.applicationWillTerminate()) {
+            std::fflush(nullptr);
+            std::_Exit(EXIT_FAILURE);
+        }
+    };
+    const auto terminationSignals = Native::TerminationSignals::install();
+    if (terminationSignals) {
+        QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app, [&endNowIfSavesHang] {
+            endNowIfSavesHang();
+            QCoreApplication::quit();
+        });
+    }
+
     QTimer::singleShot(0, &app, [&sinceStart] { qCDebug(lcApp) << "idle after" << sinceStart.elapsed() << "ms"; });
     const int status = app.exec();
-    // A save still hanging (a stale network mount, say) must not keep the process alive; what could
-    // be written has been.
-    if (!controller.applicationWillTerminate()) {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
+    endNowIfSavesHang();
     return status;
 }

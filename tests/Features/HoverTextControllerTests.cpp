@@ -263,6 +263,43 @@ TEST_F(HoverTextControllerTest, SettersWriteTheirKeysAndNotifyOnlyOnChange)
     controller->setLimitToSelectedApps(true);
     EXPECT_EQ(defaults->object(QStringLiteral("skipNonWords")), PreferenceValue(false));
     EXPECT_EQ(defaults->object(QStringLiteral("limitToSelectedApps")), PreferenceValue(true));
+
+    // The flags that views bind: one notification per change, none for the same value again.
+    struct Flag
+    {
+        const char *name;
+        bool (HoverTextController::*get)() const;
+        void (HoverTextController::*set)(bool);
+        void (HoverTextController::*changed)();
+    };
+    using C = HoverTextController;
+    const Flag flags[] = {
+        {"skipNonWords", &C::skipNonWords, &C::setSkipNonWords, &C::skipNonWordsChanged},
+        {"limitToSelectedApps", &C::limitToSelectedApps, &C::setLimitToSelectedApps, &C::limitToSelectedAppsChanged},
+        {"canCopyLastTranslation", &C::canCopyLastTranslation, &C::setCanCopyLastTranslation,
+         &C::canCopyLastTranslationChanged},
+        {"showsGoogleKeyScreen", &C::showsGoogleKeyScreen, &C::setShowsGoogleKeyScreen,
+         &C::showsGoogleKeyScreenChanged},
+        {"isEnabled", &C::isEnabled, &C::setEnabled, &C::isEnabledChanged},
+    };
+    for (const Flag &flag : flags) {
+        SCOPED_TRACE(flag.name);
+        QSignalSpy changed(controller.get(), flag.changed);
+        bool held = (controller.get()->*flag.get)();
+        int changes = 0;
+        for (bool value : {true, true, false, false, true}) {
+            changes += value != held;
+            held = value;
+            (controller.get()->*flag.set)(value);
+            EXPECT_EQ((controller.get()->*flag.get)(), value);
+        }
+        EXPECT_EQ(changed.count(), changes);
+    }
+    QSignalSpy tab(controller.get(), &HoverTextController::selectedSettingsTabChanged);
+    controller->setSelectedSettingsTab(SettingsTab::general);
+    controller->setSelectedSettingsTab(SettingsTab::about);
+    controller->setSelectedSettingsTab(SettingsTab::about);
+    EXPECT_EQ(tab.count(), 1);
 }
 
 TEST_F(HoverTextControllerTest, MenuBarStateFollowsEachOfItsInputs)
@@ -271,6 +308,8 @@ TEST_F(HoverTextControllerTest, MenuBarStateFollowsEachOfItsInputs)
     QSignalSpy state(controller.get(), &HoverTextController::menuBarStateChanged);
     QSignalSpy title(controller.get(), &HoverTextController::statusTitleChanged);
     QSignalSpy any(controller.get(), &HoverTextController::hasAnyPermissionChanged);
+    QSignalSpy accessibilityChanged(controller.get(), &HoverTextController::hasAccessibilityPermissionChanged);
+    QSignalSpy screenChanged(controller.get(), &HoverTextController::hasScreenRecordingPermissionChanged);
     struct Row
     {
         bool accessibility;
@@ -293,7 +332,11 @@ TEST_F(HoverTextControllerTest, MenuBarStateFollowsEachOfItsInputs)
     bool previousAny = controller->hasAnyPermission();
     int expectedChanges = 0;
     int expectedAnyChanges = 0;
+    int expectedAccessibilityChanges = 0;
+    int expectedScreenChanges = 0;
     for (const Row &row : rows) {
+        expectedAccessibilityChanges += controller->hasAccessibilityPermission() != row.accessibility;
+        expectedScreenChanges += controller->hasScreenRecordingPermission() != row.screenRecording;
         grant(row.accessibility, row.screenRecording);
         controller->checkPermission();
         controller->setEnabled(row.enabled);
@@ -307,6 +350,8 @@ TEST_F(HoverTextControllerTest, MenuBarStateFollowsEachOfItsInputs)
         EXPECT_EQ(state.count(), expectedChanges);
         EXPECT_EQ(title.count(), expectedChanges);
         EXPECT_EQ(any.count(), expectedAnyChanges);
+        EXPECT_EQ(accessibilityChanged.count(), expectedAccessibilityChanges);
+        EXPECT_EQ(screenChanged.count(), expectedScreenChanges);
     }
     // Turning off clears the tooltip; toggling back on follows the pointer again.
     grant(true, true);
@@ -545,17 +590,19 @@ TEST_F(HoverTextControllerTest, SwitchingApplicationsAndDesktopsFollowsTheFrontA
         input->sendDesktop(Native::DesktopEvent::Type::activeWindowChanged);
         EXPECT_EQ(controller->currentFrontmostAppID(), row.frontmost);
         EXPECT_EQ(overlay->visible, !row.clears);
-        EXPECT_TRUE(spinUntil([&] { return capture->fetchCount() == fetchesBefore + row.fetches; }));
+        ASSERT_TRUE(spinUntil([&] { return !controller->isRefreshingCaptureCache(); }));
+        EXPECT_EQ(capture->fetchCount(), fetchesBefore + row.fetches);
     }
 
     // Another desktop clears the tooltip; with the program off the cache is only dropped.
     overlay->visible = true;
     input->sendDesktop(Native::DesktopEvent::Type::desktopChanged);
     EXPECT_FALSE(overlay->visible);
+    ASSERT_TRUE(spinUntil([&] { return !controller->isRefreshingCaptureCache(); }));
     controller->setEnabled(false);
     const int fetches = capture->fetchCount();
     input->sendDesktop(Native::DesktopEvent::Type::desktopChanged);
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(spinUntil([&] { return !controller->isRefreshingCaptureCache(); }));
     EXPECT_EQ(capture->fetchCount(), fetches);
 }
 
@@ -619,8 +666,15 @@ TEST_F(HoverTextControllerTest, EndingWritesTheCacheThenTheWordBookThenTheDiagno
     EXPECT_TRUE(controller->applicationWillTerminate());
     EXPECT_EQ(order.size(), 1u);
 
-    // A write that overruns its limit is reported, and the later ones still run.
+    // A write that overruns its limit is reported.
     const auto second = make(false);
     flushDiagnostics = [](std::chrono::milliseconds) { return false; };
     EXPECT_FALSE(second->applicationWillTerminate());
+
+    // A test host keeps no diagnostics file.
+    const auto hosted = make(true);
+    bool flushed = false;
+    flushDiagnostics = [&](std::chrono::milliseconds) { return flushed = true; };
+    EXPECT_TRUE(hosted->applicationWillTerminate());
+    EXPECT_FALSE(flushed);
 }

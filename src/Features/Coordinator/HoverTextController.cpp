@@ -27,10 +27,12 @@ QPointer<HoverTextController> s_current;
 
 // Runs to its end by itself, holding the service so that it may outlive the coordinator; a failed
 // fetch only means that the next capture fetches again.
-QCoro::Task<> refreshCaptureCache(std::shared_ptr<ScreenCaptureService> service)
+QCoro::Task<> refreshCaptureCache(std::shared_ptr<ScreenCaptureService> service, std::shared_ptr<int> running)
 {
+    ++*running;
     auto refresh = service->refreshCache();
     co_await refresh;
+    --*running;
 }
 
 // The picker's recent languages: the new code first, then the earlier ones in their order without
@@ -343,7 +345,7 @@ void HoverTextController::publishDerived(const Derived &before, bool withFont)
         emit triggerModeChanged();
     if (before.languageID != after.languageID)
         emit currentLanguageChanged();
-    if (withFont && before.font != after.font)
+    if (before.font != after.font) // both empty unless asked for
         emit currentFontChanged();
 }
 
@@ -563,7 +565,7 @@ void HoverTextController::cancelReadAhead()
 void HoverTextController::invalidateCaptureCache()
 {
     if (m_hasScreenRecordingPermission && m_isEnabled) {
-        [[maybe_unused]] auto refresh = refreshCaptureCache(m_screenCapture);
+        [[maybe_unused]] auto refresh = refreshCaptureCache(m_screenCapture, m_captureRefreshes);
     } else {
         m_screenCapture->invalidateCache();
     }

@@ -177,6 +177,8 @@ public:
     bool isMenuTracking() const { return m_isMenuTracking; }
     /// The pointer is being followed.
     bool isTracking() const;
+    /// A refresh of the capture cache, started by a switch of applications or desktops, still runs.
+    bool isRefreshingCaptureCache() const { return *m_captureRefreshes > 0; }
     const HoverState &hover() const { return m_hover; }
     /// For the coordinator's stages, which keep their state there.
     HoverState &hover() { return m_hover; }
@@ -310,6 +312,7 @@ private:
     // The process last announced in front, so that switching between its own windows is no switch.
     std::optional<std::int32_t> m_frontmostPID;
     std::optional<bool> m_terminationResult;
+    std::shared_ptr<int> m_captureRefreshes = std::make_shared<int>(0);
 };
 
 } // namespace Lumivox
