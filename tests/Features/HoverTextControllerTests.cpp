@@ -7,6 +7,7 @@
 #include "Fakes/FakeCoordinatorViews.h"
 #include "Fakes/FakeHotKeys.h"
 #include "Fakes/FakeInput.h"
+#include "Fakes/FakeSecrets.h"
 #include "Fakes/FakeWindowList.h"
 #include "Fakes/FakeWordBookEnvironment.h"
 #include "Features/Coordinator/HoverTextController.h"
@@ -15,6 +16,7 @@
 #include "Native/Services.h"
 #include "Services/Detection/MouseTracker.h"
 #include "Services/Translation/TranslationStore.h"
+#include "Shared/Platform/KeychainStorage.h"
 #include "Support/TestSupport.h"
 
 #include <QMenu>
@@ -543,6 +545,18 @@ TEST_F(HoverTextControllerTest, ThePickerOpensAtThePointerAndALockedChoiceOpensT
     EXPECT_EQ(controller->selectedSettingsTab(), SettingsTab::general);
     EXPECT_TRUE(controller->showsGoogleKeyScreen());
     EXPECT_EQ(windows->settingsOpened, 1);
+
+    // The picker hears whether a usable Google key is stored; a blank one is none.
+    auto secrets = std::make_shared<FakeSecrets>();
+    Native::ScopedOverride<Native::Secrets> secretsOverride(secrets);
+    for (const QString &stored : {QStringLiteral(" \n"), QStringLiteral("AIza-key")}) {
+        ASSERT_TRUE(Testing::await(
+            KeychainStorage::save(KeychainStorage::googleAPIKeyAccount, stored, KeychainStorage::licenseService)));
+        picker->visible = false;
+        controller->toggleLanguagePicker();
+        EXPECT_EQ(picker->preparations.back().hasGoogleKey, !stored.trimmed().isEmpty());
+    }
+    Testing::await(KeychainStorage::remove(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService));
 
     // Asking for accessibility enables the bus; when that is not enough, the help says what to do.
     accessibility->trusted = false;
