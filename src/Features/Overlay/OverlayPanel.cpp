@@ -32,8 +32,6 @@ OverlayPanel::OverlayPanel(QWidget *parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     // Always an ARGB window: whether a compositor shows its alpha is decided at each fade-in.
     setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_NoSystemBackground);
-    setWindowOpacity(0);
     resize(100, 32);
     // The end of a fade-out orders the panel out, unless a display came meanwhile (it clears the
     // flag, and stops the fade besides).
@@ -74,7 +72,7 @@ void OverlayPanel::display(const TooltipContent &content, QPointF near)
     const QPointF origin = TooltipPlacement::origin(near, QSizeF(size), edge, visibleFrame);
 
     const bool shown = isVisible() && windowOpacity() > 0;
-    const bool grown = shown && m_lastSize.height() > 0 && size.height() - m_lastSize.height() > growthToRefade;
+    const bool grown = shown && TooltipPlacement::growsBeyondPlace(m_lastSize.height(), size.height());
     m_lastSize = QSizeF(size);
     m_lastArrowEdge = edge;
 

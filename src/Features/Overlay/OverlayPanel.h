@@ -31,9 +31,6 @@ class OverlayPanel : public QWidget
 public:
     static constexpr int fadeInMs = 80;
     static constexpr int fadeOutMs = 100;
-    /// A tooltip that grows by more than this while on screen fades in anew at its new place.
-    static constexpr double growthToRefade = 24;
-
     explicit OverlayPanel(QWidget *parent = nullptr);
     ~OverlayPanel() override;
 

@@ -40,4 +40,9 @@ QPointF origin(QPointF point, QSizeF size, ArrowEdge edge, const QRectF &visible
     return QPointF(x, y);
 }
 
+bool growsBeyondPlace(double shownHeight, double newHeight)
+{
+    return shownHeight > 0 && newHeight - shownHeight > growthToRefade;
+}
+
 } // namespace Lumivox::TooltipPlacement

@@ -12,6 +12,9 @@
 
 namespace Lumivox::TooltipPlacement {
 
+/// A tooltip that grows by more than this while on screen fades in anew at its new place.
+constexpr double growthToRefade = 24;
+
 /// Between the point and the panel's edge.
 constexpr double gap = 6;
 /// Kept free between the panel and every edge of the visible frame.
@@ -25,5 +28,9 @@ ArrowEdge arrowEdge(QPointF point, QSizeF size, const QRectF &visibleFrame);
 /// `screenMargin` inside the visible frame. A panel larger than the frame less the margins keeps its
 /// left (lower) edge at the frame's left (lower) edge plus the margin.
 QPointF origin(QPointF point, QSizeF size, ArrowEdge edge, const QRectF &visibleFrame);
+
+/// Whether a tooltip on screen at `shownHeight` (0: none shown) that becomes `newHeight` high has
+/// grown enough to fade in anew rather than change in place.
+bool growsBeyondPlace(double shownHeight, double newHeight);
 
 } // namespace Lumivox::TooltipPlacement

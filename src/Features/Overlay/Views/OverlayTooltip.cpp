@@ -80,7 +80,7 @@ void OverlayTooltip::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     TooltipLayout::Paint options;
-    options.scheme = m_scheme.value_or(Appearance::shared().scheme());
+    options.scheme = m_scheme ? *m_scheme : Appearance::shared().scheme();
     options.opaque = m_opaque;
     options.spinnerPhase = m_spinnerPhase;
     options.contentOpacity =
