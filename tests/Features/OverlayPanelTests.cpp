@@ -115,6 +115,10 @@ TEST_F(OverlayPanelTest, ShowsBesideThePointAndMovesInPlace)
     EXPECT_EQ(first.y(), middle.y() + 6);
     EXPECT_NEAR(first.center().x(), middle.x(), 1);
     EXPECT_EQ(QSizeF(first.size()), panel.lastSize());
+    EXPECT_FALSE(panel.tooltip()->isOpaque());
+    // Shown but not yet visible at all: another display fades in from the start again.
+    panel.display(meaning(), middle);
+    EXPECT_EQ(panel.windowOpacity(), 0);
     ASSERT_TRUE(settled(panel));
 
     // The same content at another point jumps there; another content is drawn at once.
@@ -182,6 +186,7 @@ TEST_F(OverlayPanelTest, WithoutACompositorItShowsAndHidesAtOnceCutToItsShape)
     OverlayPanel panel;
     panel.display(meaning(), screen.center());
     EXPECT_EQ(panel.windowOpacity(), 1);
+    EXPECT_TRUE(panel.tooltip()->isOpaque());
     const QRegion mask = panel.mask();
     EXPECT_FALSE(mask.isEmpty());
     EXPECT_FALSE(mask.contains(QPoint(2, 2))) << "the transparent margin is cut away";

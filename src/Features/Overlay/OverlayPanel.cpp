@@ -62,10 +62,8 @@ void OverlayPanel::display(const TooltipContent &content, QPointF near)
     m_isHiding = false;
     const QRectF visibleFrame = ScreenGeometry::visibleFrame(near).value_or(QRectF());
 
-    if (!m_hasContent || m_tooltip->content() != content) {
-        m_tooltip->setContent(content, m_lastArrowEdge);
-        m_hasContent = true;
-    }
+    // The view lays out anew only when the content (compared by value) or the edge changed.
+    m_tooltip->setContent(content, m_lastArrowEdge);
     const ArrowEdge edge = TooltipPlacement::arrowEdge(near, QSizeF(m_tooltip->sizeHint()), visibleFrame);
     m_tooltip->setContent(content, edge);
     const QSize size = m_tooltip->sizeHint();
@@ -105,7 +103,6 @@ void OverlayPanel::hideTooltip()
     if (!isVisible())
         return;
     m_isHiding = true;
-    m_hasContent = false;
     m_lastSize = QSizeF(0, 0);
     if (!m_translucent || windowOpacity() <= nearlyTransparent) {
         dismissWithoutAnimation();

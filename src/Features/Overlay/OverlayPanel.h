@@ -62,8 +62,6 @@ private:
 
     OverlayTooltip *m_tooltip;
     QPropertyAnimation *m_fade;
-    /// Content is on the view: after a hide the next display always sets it anew.
-    bool m_hasContent = false;
     bool m_isHiding = false;
     /// A compositing manager ran when the tooltip last faded in.
     bool m_translucent = true;

@@ -37,6 +37,7 @@ public:
     void setColorScheme(std::optional<ColorScheme> scheme);
     /// For a window that cannot be translucent: the bubble is drawn fully opaque.
     void setOpaque(bool opaque);
+    bool isOpaque() const { return m_opaque; }
 
     /// The ideal size, the transparent margin included, rounded up to whole points.
     QSize sizeHint() const override;
