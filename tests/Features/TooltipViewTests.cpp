@@ -314,6 +314,18 @@ TEST(TooltipView, TextFromOtherProgramsIsPlainAndBounded)
     const TooltipLayout lines(text(QStringLiteral("uno\r\ndos\u0007")), ArrowEdge::bottom);
     EXPECT_EQ(std::get<TooltipLayout::Text>(lines.elements().front()).layout->lineCount(), 2);
     EXPECT_FALSE(lines.texts().front().contains(QChar(7)));
+    const QString sep(QChar::LineSeparator);
+    const std::tuple<QString, qsizetype, QString> cleaned[] = {
+        {QStringLiteral("a\r"), 10, QStringLiteral("a") + sep},
+        {QStringLiteral("a\r\nb"), 10, QStringLiteral("a\u2060") + sep + QStringLiteral("b")},
+        {QStringLiteral("a\tb\u0085c"), 10, QStringLiteral("a b") + sep + QStringLiteral("c")},
+        // Cut before a character that would be split in half, never inside it.
+        {QStringLiteral("ab😀c"), 3, QStringLiteral("ab")},
+        {QStringLiteral("ab😀c"), 4, QStringLiteral("ab😀")},
+        {QStringLiteral("abc"), 2, QStringLiteral("ab")},
+    };
+    for (const auto &[raw, limit, expected] : cleaned)
+        EXPECT_EQ(TooltipText::plain(raw, limit), expected) << raw.toStdString();
 
     // An empty meaning still makes a bubble; an unusable size or a missing font falls back.
     EXPECT_GT(TooltipLayout(text(QString()), ArrowEdge::bottom).size().height(), 24);
