@@ -18,11 +18,15 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 using namespace Lumivox;
 
 namespace {
+
+// Made in main, once the application exists, and gone before it.
+OverlayPanel *displayedPanel = nullptr;
 
 double percentile(const std::vector<double> &values, double q)
 {
@@ -78,19 +82,19 @@ void DisplayToMapped(benchmark::State &state)
         state.SkipWithError("needs an X display: run it inside scripts/run-session.sh");
         return;
     }
-    static OverlayPanel panel;
+    OverlayPanel &panel = *displayedPanel;
     const QPointF near = ScreenGeometry::cocoaPoint(QPointF(400, 300), ScreenGeometry::primaryScreenMaxY());
     int variant = 0;
     for (auto _ : state) {
         state.PauseTiming();
         panel.hideTooltip();
-        Testing::spinUntil([] { return !panel.isVisible() && !panel.windowHandle()->isExposed(); });
+        Testing::spinUntil([&] { return !panel.isVisible() && !panel.windowHandle()->isExposed(); });
         const TooltipContent content = glanceContent(++variant);
         QElapsedTimer timer;
         state.ResumeTiming();
         timer.start();
         panel.display(content, near);
-        Testing::spinUntil([] { return panel.windowHandle()->isExposed(); });
+        Testing::spinUntil([&] { return panel.windowHandle()->isExposed(); });
         state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
     }
 }
@@ -107,6 +111,8 @@ BENCHMARK(DisplayToMapped)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    const auto panel = std::make_unique<OverlayPanel>();
+    displayedPanel = panel.get();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
