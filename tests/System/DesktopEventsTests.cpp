@@ -4,8 +4,9 @@
 
 #include "Native/Input/Input.h"
 #include "Native/Windows/WindowList.h"
-#include "Support/FixtureWindows.h"
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
+#include "Support/WindowManager.h"
 
 #include <QProcess>
 
@@ -36,9 +37,12 @@ TEST(DesktopEvents, ActiveWindowAndDesktopSwitchesArriveAsEvents)
     ASSERT_TRUE(openbox.waitForStarted(5000)) << "openbox did not start";
     ASSERT_TRUE(spinUntil(windowManagerReady, std::chrono::seconds(10))) << "openbox did not start";
 
-    auto first = launch({QStringLiteral("--at"), QStringLiteral("100,100,300,200")});
-    auto second = launch({QStringLiteral("--at"), QStringLiteral("500,100,300,200")});
-    ASSERT_TRUE(first && second);
+    FixtureProcess first;
+    FixtureProcess second;
+    ASSERT_TRUE(
+        first.start(QStringLiteral("plain_window"), {QStringLiteral("--at"), QStringLiteral("100,100,300,200")}));
+    ASSERT_TRUE(
+        second.start(QStringLiteral("plain_window"), {QStringLiteral("--at"), QStringLiteral("500,100,300,200")}));
 
     const auto input = Native::Input::makeDefault();
     const auto windows = Native::WindowList::makeDefault();
@@ -46,17 +50,18 @@ TEST(DesktopEvents, ActiveWindowAndDesktopSwitchesArriveAsEvents)
     auto monitor = input->addDesktopMonitor([&](const Native::DesktopEvent &e) { events.push_back(e.type); });
     ASSERT_TRUE(monitor);
 
-    for (FixtureWindow *fixture : {first.get(), second.get()}) {
+    for (FixtureProcess *fixture : {&first, &second}) {
+        // "ready <window id> <pid>"
+        const std::uint32_t windowID = fixture->readyLine().value(1).toUInt();
         events.clear();
-        ASSERT_TRUE(
-            run(QStringLiteral("xdotool"),
-                {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(fixture->windowID)}));
+        ASSERT_TRUE(run(QStringLiteral("xdotool"),
+                        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(windowID)}));
         ASSERT_TRUE(spinUntil([&] { return !events.empty(); })) << "no event for an activated window";
         EXPECT_EQ(events.front(), Native::DesktopEvent::Type::activeWindowChanged);
         const auto active = windows->activeWindow();
         ASSERT_TRUE(active);
-        EXPECT_EQ(active->windowID, fixture->windowID);
-        EXPECT_EQ(active->pid, fixture->pid);
+        EXPECT_EQ(active->windowID, windowID);
+        EXPECT_EQ(active->pid, fixture->pid());
         EXPECT_EQ(active->applicationID, QStringLiteral("plain_window"));
     }
 

@@ -8,8 +8,9 @@
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Platform/ScreenGeometry.h"
 #include "Shared/Platform/WindowLookup.h"
-#include "Support/FixtureWindows.h"
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
+#include "Support/WindowManager.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,13 +29,38 @@
 #include <thread>
 
 using namespace Lumivox;
-using Lumivox::Testing::FixtureWindow;
-using Lumivox::Testing::launch;
-using Lumivox::Testing::rootProperty;
-using Lumivox::Testing::windowManagerReady;
-using Lumivox::Testing::windowManagerRunning;
+using Testing::rootProperty;
+using Testing::windowManagerReady;
+using Testing::windowManagerRunning;
 
 namespace {
+
+struct FixtureWindow
+{
+    Testing::FixtureProcess process;
+    std::uint32_t windowID = 0;
+    std::int32_t pid = 0;
+};
+
+// Starts the fixture window and waits until it is on screen. Fails the test when it does not come up.
+std::unique_ptr<FixtureWindow> launch(const QStringList &args,
+                                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    auto fixture = std::make_unique<FixtureWindow>();
+    if (!fixture->process.start(QStringLiteral("plain_window"), args, env)) {
+        QProcess tree;
+        tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+        tree.waitForFinished(5000);
+        ADD_FAILURE() << "the fixture window did not report that it is on screen; windows:\n"
+                      << tree.readAllStandardOutput().toStdString();
+        return nullptr;
+    }
+    // "ready <window id> <pid>"
+    const QList<QByteArray> &parts = fixture->process.readyLine();
+    fixture->windowID = parts.value(1).toUInt();
+    fixture->pid = parts.value(2).toInt();
+    return fixture;
+}
 
 std::optional<Native::WindowInfo> listed(std::uint32_t id)
 {
