@@ -6,7 +6,6 @@
 #include "Features/Coordinator/CoordinatorOverlay.h"
 #include "Features/Coordinator/CoordinatorPicker.h"
 #include "Features/Coordinator/CoordinatorWindows.h"
-#include "Native/Session/LoginItem.h"
 
 #include <vector>
 
@@ -72,9 +71,9 @@ public:
     bool isOnboardingVisible() const override { return onboardingVisible; }
     void openSettings() override { ++settingsOpened; }
     void showPermissionHelp(Permission permission) override { help.push_back(permission); }
-    void showWords(WordBook &, std::function<void(std::optional<QUuid>)>) override { ++wordsShown; }
-    void showReview(WordBook &, std::optional<QUuid>) override { ++reviewsShown; }
-    void showKeepPrompt(WordBook &, const TooltipKeyLabels &) override { ++keepPromptsShown; }
+    void showWords(WordBook &, std::function<void(std::optional<QUuid>)>) override { }
+    void showReview(WordBook &, std::optional<QUuid>) override { }
+    void showKeepPrompt(WordBook &, const TooltipKeyLabels &) override { }
 
     /// The user closes the onboarding window.
     void closeOnboarding()
@@ -86,29 +85,7 @@ public:
     bool onboardingVisible = false;
     int onboardingShown = 0;
     int settingsOpened = 0;
-    int wordsShown = 0;
-    int reviewsShown = 0;
-    int keepPromptsShown = 0;
     std::vector<Permission> help;
-};
-
-/// A login item whose registration can be made to fail, as a read-only autostart folder would.
-class FakeLoginItem final : public Native::LoginItem
-{
-public:
-    bool isEnabled() override { return enabled; }
-    bool setEnabled(bool value) override
-    {
-        ++changes;
-        if (fails)
-            return false;
-        enabled = value;
-        return true;
-    }
-
-    bool enabled = false;
-    bool fails = false;
-    int changes = 0;
 };
 
 } // namespace Lumivox::Testing

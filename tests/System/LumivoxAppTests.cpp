@@ -216,7 +216,8 @@ TEST(LumivoxApp, SigtermWritesAWordBookSaveThatWasStillWaiting)
     d.windowList = Native::service<Native::WindowList>();
     d.accessibility = Native::service<Native::Accessibility>();
     d.capture = Native::service<Native::ScreenCapture>();
-    d.loginItem = std::make_shared<Testing::FakeLoginItem>();
+    d.loginItem = Native::LoginItem::autostartEntry(env.path(QStringLiteral("autostart")), appPath(),
+                                                    QStringLiteral("app.lumivox"));
     d.overlay = std::make_shared<Testing::FakeOverlay>();
     d.picker = std::make_shared<Testing::FakePicker>();
     d.windows = std::make_shared<Testing::FakeWindows>();
