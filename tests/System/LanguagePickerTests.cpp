@@ -1,0 +1,142 @@
+// The floating picker on the private X display: it opens at the real pointer, takes the keyboard
+// from whatever is in front (keys are typed through XTest, as a person's would arrive), chooses with
+// Return, and closes on a click anywhere outside it.
+
+#include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
+#include "Features/LanguagePicker/Views/LanguagePickerView.h"
+#include "Native/Input/Input.h"
+#include "Native/Services.h"
+#include "Support/TestSupport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+// Xlib after Qt: its macros would otherwise rewrite Qt's headers.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+using namespace Lumivox;
+
+namespace {
+
+class Injector
+{
+public:
+    Injector()
+        : m_display(XOpenDisplay(nullptr))
+    { }
+    ~Injector()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    bool ok() const { return m_display != nullptr; }
+
+    void moveTo(int x, int y)
+    {
+        XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
+        XSync(m_display, False);
+    }
+    void tap(KeySym symbol)
+    {
+        const KeyCode code = XKeysymToKeycode(m_display, symbol);
+        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+        XSync(m_display, False);
+    }
+    void type(const char *text)
+    {
+        for (const char *c = text; *c; ++c)
+            tap(XStringToKeysym(std::string(1, *c).c_str()));
+    }
+    void click()
+    {
+        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+        XSync(m_display, False);
+    }
+
+private:
+    Display *m_display;
+};
+
+class LanguagePickerSession : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(injector.ok()) << "no X display in the test session";
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        panel.model()->onChoose = [this](const Language &language) {
+            chosen.push_back(language.id);
+            panel.dismiss();
+        };
+        panel.model()->onCancel = [this] { panel.dismiss(); };
+    }
+
+    // Opens the picker where the pointer is, as the hot key does.
+    void openAtPointer(int x, int y)
+    {
+        injector.moveTo(x, y);
+        const auto input = Native::service<Native::Input>();
+        ASSERT_TRUE(Testing::spinUntil([&] { return input->mouseLocation().x() == x; }));
+        panel.model()->prepare(QStringLiteral("de"), {QStringLiteral("de"), QStringLiteral("fr")}, false);
+        panel.showNear(input->mouseLocation());
+        ASSERT_TRUE(Testing::spinUntil([&] {
+            return panel.windowHandle() && panel.windowHandle()->isExposed()
+                && QGuiApplication::focusObject() == panel.view()->searchField();
+        })) << "the picker did not appear with the keyboard";
+    }
+
+    Injector injector;
+    LanguagePickerPanel panel;
+    std::vector<QString> chosen;
+    QSignalSpy dismissed {&panel, &LanguagePickerPanel::dismissed};
+};
+
+} // namespace
+
+TEST_F(LanguagePickerSession, TypingAtThePointerAndReturnChooseTheLanguage)
+{
+    openAtPointer(400, 200);
+    // Right of and below the pointer, as the X server places the window.
+    EXPECT_EQ(panel.frameGeometry().topLeft(), QPoint(410, 210));
+
+    injector.type("span");
+    ASSERT_TRUE(Testing::spinUntil([&] { return panel.model()->query() == QStringLiteral("span"); }))
+        << "typed keys did not reach the search field: " << panel.model()->query().toStdString();
+    injector.tap(XK_Return);
+    ASSERT_TRUE(Testing::spinUntil([&] { return !chosen.empty(); }));
+    EXPECT_EQ(chosen, std::vector<QString> {QStringLiteral("es")});
+    EXPECT_TRUE(Testing::spinUntil([&] { return !panel.isVisible(); }));
+    EXPECT_EQ(dismissed.count(), 1);
+}
+
+TEST_F(LanguagePickerSession, AClickOutsideClosesItWithoutAChoice)
+{
+    // Near the screen's bottom-right corner: the picker opens left of and above the pointer.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    openAtPointer(screen.width() - 20, screen.height() - 20);
+    const QRect frame = panel.frameGeometry();
+    EXPECT_EQ(frame.right() + 1, screen.width() - 30);
+    EXPECT_EQ(frame.bottom() + 1, screen.height() - 30);
+
+    injector.moveTo(40, 40);
+    injector.click();
+    ASSERT_TRUE(Testing::spinUntil([&] { return !panel.isVisible(); })) << "a click outside left the picker open";
+    EXPECT_TRUE(chosen.empty());
+    EXPECT_EQ(dismissed.count(), 1);
+
+    // The next showing takes the keyboard again, Escape leaves.
+    openAtPointer(300, 300);
+    injector.tap(XK_Escape);
+    ASSERT_TRUE(Testing::spinUntil([&] { return !panel.isVisible(); }));
+    EXPECT_TRUE(chosen.empty());
+    EXPECT_EQ(dismissed.count(), 2);
+}
