@@ -287,7 +287,12 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *pare
     m_list->setUniformItemSizes(false);
     m_list->setAutoFillBackground(false);
     m_list->viewport()->setAutoFillBackground(false);
-    m_list->setMouseTracking(false);
+    // A slim bar without arrows, as pop-up lists have; the list is short enough to need no more.
+    m_list->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 7px; margin: 2px 1px 2px 0; }"
+        "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 110); border-radius: 3px; min-height: 28px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     listStack->addWidget(m_list);
     m_empty = new QLabel(QStringLiteral("No languages match"), listArea);
     m_empty->setObjectName(QStringLiteral("languagePicker.empty"));
