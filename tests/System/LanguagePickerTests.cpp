@@ -55,6 +55,13 @@ public:
         for (const char *c = text; *c; ++c)
             tap(XStringToKeysym(std::string(1, *c).c_str()));
     }
+    Window inputFocus() const
+    {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(m_display, &focus, &revert);
+        return focus;
+    }
     void click()
     {
         XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
@@ -104,7 +111,10 @@ protected:
 
 TEST_F(LanguagePickerSession, TypingAtThePointerAndReturnChooseTheLanguage)
 {
+    const Window focusBefore = injector.inputFocus();
     openAtPointer(400, 200);
+    // The keys come through the grab; the input focus stays with whatever application had it.
+    EXPECT_EQ(injector.inputFocus(), focusBefore);
     // Right of and below the pointer, as the X server places the window.
     EXPECT_EQ(panel.frameGeometry().topLeft(), QPoint(410, 210));
 
@@ -116,6 +126,7 @@ TEST_F(LanguagePickerSession, TypingAtThePointerAndReturnChooseTheLanguage)
     EXPECT_EQ(chosen, std::vector<QString> {QStringLiteral("es")});
     EXPECT_TRUE(Testing::spinUntil([&] { return !panel.isVisible(); }));
     EXPECT_EQ(dismissed.count(), 1);
+    EXPECT_EQ(injector.inputFocus(), focusBefore);
 }
 
 TEST_F(LanguagePickerSession, AClickOutsideClosesItWithoutAChoice)

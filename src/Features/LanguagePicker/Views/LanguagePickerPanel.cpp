@@ -66,7 +66,8 @@ void LanguagePickerPanel::showNear(QPointF point)
     }
     QWidget::setVisible(true);
     raise();
-    activateWindow();
+    // No activation: the keyboard grab brings the keys here, and the application in front keeps
+    // the input focus, so it has it back the moment the picker closes.
     m_view->searchField()->setFocus(Qt::PopupFocusReason);
     // The window system may hand the focus over only after this turn.
     m_focusCheck.start();
@@ -162,7 +163,6 @@ void LanguagePickerPanel::checkFocus()
         return;
     if (QWindow *window = windowHandle())
         window->setKeyboardGrabEnabled(true);
-    activateWindow();
     if (!m_view->searchField()->hasFocus())
         m_view->searchField()->setFocus(Qt::PopupFocusReason);
 }
