@@ -60,8 +60,8 @@ QPalette palette(bool dark)
 
 bool save(const QImage &image, const QString &name, bool dark)
 {
-    const QString path = outputDir() + QLatin1Char('/') + name + (dark ? QStringLiteral("-dark") : QString())
-                         + QStringLiteral(".png");
+    const QString path =
+        outputDir() + QLatin1Char('/') + name + (dark ? QStringLiteral("-dark") : QString()) + QStringLiteral(".png");
     if (image.isNull() || !image.save(path)) {
         std::fprintf(stderr, "PickerScreenshots: could not write %s\n", qPrintable(path));
         return false;
@@ -145,9 +145,9 @@ int main(int argc, char **argv)
             if (!dark && state.query.isEmpty() && state.moves == 0) {
                 // The real screen around the picker, as the X server shows it.
                 const QRect around = panel.frameGeometry().adjusted(-40, -40, 40, 40);
-                ok &= save(panel.screen()->grabWindow(0, around.x(), around.y(), around.width(), around.height())
-                               .toImage(),
-                           QStringLiteral("picker-on-screen"), false);
+                ok &= save(
+                    panel.screen()->grabWindow(0, around.x(), around.y(), around.width(), around.height()).toImage(),
+                    QStringLiteral("picker-on-screen"), false);
             }
             panel.dismiss();
         }

@@ -7,8 +7,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QVBoxLayout>
@@ -27,6 +29,10 @@ LanguagePickerPanel::LanguagePickerPanel(QWidget *parent)
     m_focusCheck.setSingleShot(true);
     m_focusCheck.setInterval(0);
     connect(&m_focusCheck, &QTimer::timeout, this, &LanguagePickerPanel::checkFocus);
+    // The first showing would otherwise wait for the view and for the fonts of a dozen scripts
+    // (the native names), several times the time of every later one; they are made as soon as the
+    // program is idle instead.
+    QTimer::singleShot(0, this, &LanguagePickerPanel::warmUp);
 }
 
 LanguagePickerPanel::~LanguagePickerPanel()
@@ -35,23 +41,43 @@ LanguagePickerPanel::~LanguagePickerPanel()
     m_isDismissing = true;
 }
 
+void LanguagePickerPanel::makeView()
+{
+    if (m_view)
+        return;
+    // Translucency is chosen once, before the window exists: without a compositing manager the
+    // corners would show black, so the rounded shape is cut out of an opaque window instead.
+    m_translucent = Native::X11::hasCompositingManager();
+    setAttribute(Qt::WA_TranslucentBackground, m_translucent);
+    m_view = new LanguagePickerView(m_model, this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    m_view->searchField()->installEventFilter(this);
+}
+
+void LanguagePickerPanel::warmUp()
+{
+    if (m_view || isVisible())
+        return;
+    makeView();
+    // Drawing a sample list once off screen loads the fonts its rows need; the panel's own model
+    // is left alone, as its owner may have prepared it already.
+    LanguagePickerModel sample;
+    sample.prepare(QString(), {}, true);
+    LanguagePickerView view(&sample);
+    view.resize(view.sizeHint());
+    QImage scratch(view.size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&scratch);
+    view.render(&painter);
+}
+
 void LanguagePickerPanel::showNear(QPointF point)
 {
     m_focusCheck.stop();
     m_isDismissing = false;
 
-    if (!m_view) {
-        // Translucency is chosen once, before the window exists: without a compositing manager
-        // the corners would show black, so the rounded shape is cut out of an opaque window instead.
-        m_translucent = Native::X11::hasCompositingManager();
-        setAttribute(Qt::WA_TranslucentBackground, m_translucent);
-        m_view = new LanguagePickerView(m_model, this);
-        auto *layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(m_view);
-        m_view->searchField()->installEventFilter(this);
-    }
-
+    makeView();
     QSize size = m_view->sizeHint();
     if (size.width() < 50 || size.height() < 50)
         size = QSize(fallbackWidth, fallbackHeight);

@@ -12,7 +12,6 @@
 #include "Features/LanguagePicker/LanguagePickerModel.h"
 
 #include <QPointF>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -35,7 +34,7 @@ public:
     ~LanguagePickerPanel() override;
 
     LanguagePickerModel *model() const { return m_model; }
-    /// Made on the first showing; none before.
+    /// Made when the program is first idle after the panel, or by the first showing; none before.
     LanguagePickerView *view() const { return m_view; }
 
     /// Shows the picker beside `point`, a position in the program's bottom-left-origin points (the
@@ -63,11 +62,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void makeView();
+    void warmUp();
     bool handleKey(const QKeyEvent &event);
     void checkFocus();
 
     LanguagePickerModel *m_model;
-    QPointer<LanguagePickerView> m_view;
+    LanguagePickerView *m_view = nullptr;
     QTimer m_focusCheck;
     bool m_isDismissing = false;
     bool m_translucent = false;
