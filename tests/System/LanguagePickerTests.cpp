@@ -7,6 +7,7 @@
 #include "Native/Input/Input.h"
 #include "Native/Services.h"
 #include "Support/TestSupport.h"
+#include "Support/XTestInjector.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -16,62 +17,11 @@
 
 #include <gtest/gtest.h>
 
-// Xlib after Qt: its macros would otherwise rewrite Qt's headers.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 using namespace Lumivox;
 
 namespace {
-
-class Injector
-{
-public:
-    Injector()
-        : m_display(XOpenDisplay(nullptr))
-    { }
-    ~Injector()
-    {
-        if (m_display)
-            XCloseDisplay(m_display);
-    }
-    bool ok() const { return m_display != nullptr; }
-
-    void moveTo(int x, int y)
-    {
-        XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
-        XSync(m_display, False);
-    }
-    void tap(KeySym symbol)
-    {
-        const KeyCode code = XKeysymToKeycode(m_display, symbol);
-        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
-        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
-        XSync(m_display, False);
-    }
-    void type(const char *text)
-    {
-        for (const char *c = text; *c; ++c)
-            tap(XStringToKeysym(std::string(1, *c).c_str()));
-    }
-    Window inputFocus() const
-    {
-        Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(m_display, &focus, &revert);
-        return focus;
-    }
-    void click()
-    {
-        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
-        XSync(m_display, False);
-    }
-
-private:
-    Display *m_display;
-};
 
 class LanguagePickerSession : public ::testing::Test
 {
@@ -101,7 +51,7 @@ protected:
         })) << "the picker did not appear with the keyboard";
     }
 
-    Injector injector;
+    Testing::XTestInjector injector;
     LanguagePickerPanel panel;
     std::vector<QString> chosen;
     QSignalSpy dismissed {&panel, &LanguagePickerPanel::dismissed};
@@ -111,7 +61,7 @@ protected:
 
 TEST_F(LanguagePickerSession, TypingAtThePointerAndReturnChooseTheLanguage)
 {
-    const Window focusBefore = injector.inputFocus();
+    const unsigned long focusBefore = injector.inputFocus();
     openAtPointer(400, 200);
     // The keys come through the grab; the input focus stays with whatever application had it.
     EXPECT_EQ(injector.inputFocus(), focusBefore);
