@@ -54,12 +54,9 @@ TEST(LanguagePickerSearch, RanksPrefixesAndCodesBeforeContainedText)
         {QStringLiteral("span"), {QStringLiteral("es")}},
         // Rank 0 by English name and by native name, in name order, then Italian (contains "ta").
         {QStringLiteral("ta"), {QStringLiteral("tl"), QStringLiteral("ta"), QStringLiteral("it")}},
-        // Folding: case and accents on either side.
+        // Folding: case and accents on either side ("Čeština").
         {QStringLiteral("cestina"), {QStringLiteral("cs")}},
         {QStringLiteral("ČEŠ"), {QStringLiteral("cs")}},
-        {QStringLiteral("francais"), {QStringLiteral("fr")}},
-        {QStringLiteral("TÜRK"), {QStringLiteral("tr")}},
-        {QStringLiteral("deutsch"), {QStringLiteral("de")}},
         {QString::fromUtf16(u"日本"), {QStringLiteral("ja")}},
         {QString::fromUtf16(u"العربية"), {QStringLiteral("ar")}},
         // Nothing matches: still one (empty) untitled section.
@@ -333,11 +330,5 @@ TEST(LanguagePickerPlacement, LandsOnASecondScreenLeftOfOrAboveTheFirst)
         // 4 points in from the second screen's usable left and bottom edges, as the X server counts.
         EXPECT_EQ(placed.left(), c.available.left() + 4) << c.where;
         EXPECT_EQ(placed.bottom(), c.available.bottom() - 4) << c.where;
-
-        // A small panel near that screen's bottom-left corner opens right of and above the pointer.
-        const QPointF corner(c.available.left() + 20, c.available.bottom() - 20);
-        const QRectF small = ScreenGeometry::qtRectFromCocoa(
-            LanguagePickerPlacement::frame({corner.x(), line - corner.y()}, {300, 372}, screens, primary), line);
-        EXPECT_EQ(small.topLeft(), QPointF(corner.x() + 10, corner.y() - 10 - 372)) << c.where;
     }
 }

@@ -22,27 +22,6 @@ TEST(TextUtils, CaseMappingIsLocaleFree)
     EXPECT_EQ(lowercased(broken), QStringLiteral("ab") + QChar(QChar::ReplacementCharacter));
 }
 
-TEST(TextUtils, FoldingDropsCaseAndMarksButKeepsLetters)
-{
-    const std::pair<const char16_t *, const char16_t *> cases[] {
-        {u"Français", u"francais"},
-        {u"ČEŠTINA", u"cestina"},
-        {u"Straße", u"strasse"},
-        {u"Tiếng Việt", u"tieng viet"},
-        {u"ÅNGSTRÖM", u"angstrom"},
-        {u"Ελληνικά", u"ελληνικα"},
-        // Indic vowel signs are spacing marks and stay; the virama, a non-spacing one, goes.
-        {u"हिन्दी", u"\u0939\u093F\u0928\u0926\u0940"},
-        {u"日本語", u"日本語"},
-        {u"", u""},
-    };
-    for (const auto &[text, expected] : cases)
-        EXPECT_EQ(folded(text), QString::fromUtf16(expected)) << QString::fromUtf16(text).toStdString();
-    // Decomposed and composed input fold alike.
-    EXPECT_EQ(folded(u"e\u0301"), folded(u"\u00e9"));
-    EXPECT_EQ(folded(QStringLiteral("A") + QChar(0xDC00)), QStringLiteral("a") + QChar(QChar::ReplacementCharacter));
-}
-
 TEST(TextUtils, WordsCarryUtf16RangesAndSkipPunctuation)
 {
     const QString text = QString::fromUtf16(u"\U0001F600 Hello, world 42!");

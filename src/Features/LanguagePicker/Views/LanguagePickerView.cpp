@@ -397,6 +397,8 @@ void LanguagePickerView::rowsChanged()
     const bool empty = m_model->rows().empty();
     m_empty->setVisible(empty);
     m_list->setVisible(!empty);
+    // A new search may leave the highlight's index as it was while its language changed.
+    scrollToSelection(QAbstractItemView::EnsureVisible);
 }
 
 } // namespace Lumivox
