@@ -96,7 +96,15 @@ TEST_F(PickerPanel, KeysFilterMoveAndChooseWhileTheFieldKeepsTheFocus)
 
 TEST_F(PickerPanel, EscapeAndTheHotKeyCloseWithoutChoosingAndAReopenStartsAfresh)
 {
+    // Each showing, the first one too, puts the highlighted row in the middle of the list.
+    const auto centred = [&] {
+        auto *list = panel.findChild<QListView *>(QStringLiteral("languagePicker.list"));
+        const QRect row = list->visualRect(panel.view()->listModel()->indexOfRow(panel.model()->selectedIndex()));
+        return list->verticalScrollBar()->value() > 0
+            && std::abs(row.center().y() - list->viewport()->height() / 2) < row.height();
+    };
     open(QStringLiteral("de"));
+    EXPECT_TRUE(centred());
     QTest::keyClicks(field(), QStringLiteral("span"));
     press(Qt::Key_Escape);
     EXPECT_FALSE(panel.isVisible());
@@ -106,12 +114,7 @@ TEST_F(PickerPanel, EscapeAndTheHotKeyCloseWithoutChoosingAndAReopenStartsAfresh
     EXPECT_EQ(field()->text(), QString());
     EXPECT_EQ(panel.model()->selectedLanguage()->id, QStringLiteral("de"));
     EXPECT_TRUE(Testing::spinUntil([&] { return field()->hasFocus(); }));
-    // The highlighted row is scrolled into the middle of the list.
-    auto *list = panel.findChild<QListView *>(QStringLiteral("languagePicker.list"));
-    ASSERT_TRUE(list);
-    const QModelIndex row = panel.view()->listModel()->indexOfRow(panel.model()->selectedIndex());
-    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(row)));
-    EXPECT_GT(list->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(centred());
 
     // Typed Alt+L or Super+L is text; Super+Alt+L is the hot key, which closes the open picker.
     press(Qt::Key_L, Qt::AltModifier);

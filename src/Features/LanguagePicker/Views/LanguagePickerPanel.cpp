@@ -94,7 +94,7 @@ void LanguagePickerPanel::showNear(QPointF point)
     raise();
     // No activation: the keyboard grab brings the keys here, and the application in front keeps
     // the input focus, so it has it back the moment the picker closes.
-    m_view->searchField()->setFocus(Qt::PopupFocusReason);
+    m_view->present();
     // The window system may hand the focus over only after this turn.
     m_focusCheck.start();
 }

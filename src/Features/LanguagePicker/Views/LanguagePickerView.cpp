@@ -323,7 +323,7 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *pare
         if (row >= 0 && row < int(rows.size()))
             m_model->choose(rows[size_t(row)]);
     });
-    connect(m_model, &LanguagePickerModel::presentationCountChanged, this, &LanguagePickerView::presented);
+    connect(m_model, &LanguagePickerModel::presentationCountChanged, this, &LanguagePickerView::present);
     connect(m_model, &LanguagePickerModel::selectedIndexChanged, this,
             [this] { scrollToSelection(QAbstractItemView::EnsureVisible); });
     connect(m_model, &LanguagePickerModel::sectionsChanged, this, &LanguagePickerView::rowsChanged);
@@ -373,7 +373,7 @@ void LanguagePickerView::paintEvent(QPaintEvent *)
     p.drawRoundedRect(shape, cornerRadius, cornerRadius);
 }
 
-void LanguagePickerView::presented()
+void LanguagePickerView::present()
 {
     m_search->setFocus(Qt::OtherFocusReason);
     scrollToSelection(QAbstractItemView::PositionAtCenter);

@@ -35,6 +35,11 @@ public:
     /// Colours follow the light or dark scheme; called again when it changes.
     void applyScheme();
 
+    /// Puts the keyboard focus in the search field and the highlighted row in the middle of the
+    /// list: on every preparing of the model, and again once the panel is on screen, since a list
+    /// that was never shown cannot scroll.
+    void present();
+
     /// Always the fixed width: the panel is placed by this size before any layout has run.
     QSize sizeHint() const override;
 
@@ -42,7 +47,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void presented();
     void scrollToSelection(int hint);
     void rowsChanged();
 
