@@ -72,16 +72,5 @@ ScreenScale screenScale()
     return fromServer();
 }
 
-bool hasCompositingManager()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return false;
-    Display *dpy = display();
-    if (!dpy)
-        return false;
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(dpy));
-    const Atom selection = XInternAtom(dpy, name.constData(), False);
-    return XGetSelectionOwner(dpy, selection) != 0;
-}
 
 } // namespace Lumivox::Native::X11

@@ -19,10 +19,5 @@ struct ScreenScale
 /// thread saw (or, before that, what the X server and QT_SCALE_FACTOR say).
 ScreenScale screenScale();
 
-/// Whether a compositing manager runs on the default screen (it owns the _NET_WM_CM_S<n>
-/// selection), so that a window's translucent pixels are blended rather than shown black. Asked
-/// afresh each time, since one may start or stop while the program runs. False when Qt does not
-/// draw on X. Main thread.
-bool hasCompositingManager();
 
 } // namespace Lumivox::Native::X11

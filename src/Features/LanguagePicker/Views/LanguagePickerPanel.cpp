@@ -2,7 +2,8 @@
 
 #include "Features/LanguagePicker/LanguagePickerPlacement.h"
 #include "Features/LanguagePicker/Views/LanguagePickerView.h"
-#include "Native/X11/X11Screen.h"
+#include "Native/Services.h"
+#include "Native/Windows/Compositing.h"
 #include "Shared/Platform/ScreenGeometry.h"
 
 #include <QApplication>
@@ -47,7 +48,7 @@ void LanguagePickerPanel::makeView()
         return;
     // Translucency is chosen once, before the window exists: without a compositing manager the
     // corners would show black, so the rounded shape is cut out of an opaque window instead.
-    m_translucent = Native::X11::hasCompositingManager();
+    m_translucent = Native::service<Native::Compositing>()->isActive();
     setAttribute(Qt::WA_TranslucentBackground, m_translucent);
     m_view = new LanguagePickerView(m_model, this);
     auto *layout = new QVBoxLayout(this);
