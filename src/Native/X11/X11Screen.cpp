@@ -72,5 +72,4 @@ ScreenScale screenScale()
     return fromServer();
 }
 
-
 } // namespace Lumivox::Native::X11
