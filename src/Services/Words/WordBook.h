@@ -27,7 +27,6 @@
 #include <QUuid>
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -136,10 +135,6 @@ public:
     /// When the tooltip footer's key hints started being counted: the first start.
     Date keyHintsSince() const { return m_keyHintsSince; }
 
-    /// Called after a word is saved or removed, after a review answer and after every set of
-    /// `remindsToReview`, so that the review reminder can be rescheduled.
-    void setOnReviewChange(std::function<void()> callback) { m_onReviewChange = std::move(callback); }
-
     bool isExcluded(const std::optional<QString> &appID) const;
     qint64 lookupCount(const WordKey &key) const;
     /// Empties the history and its file; saved words keep their encounters and counts.
@@ -179,12 +174,14 @@ signals:
     void reviewsPerDayChanged();
     void remindsToReviewChanged();
     void excludedAppIDsChanged();
+    /// After a word is saved or removed, after a review answer and after every set of
+    /// `remindsToReview`, so that the review reminder can be rescheduled.
+    void reviewChanged();
 
 private:
     void loadSettings(Date now);
     Calendar calendar() const;
     Date currentDate() const;
-    void notifyReviewChange();
 
     WordLookup kept(const WordLookup &lookup) const;
     void forget(const QSet<QString> &appIDs);
@@ -215,7 +212,6 @@ private:
     bool m_remindsToReview = false;
     QStringList m_excludedAppIDs;
     Date m_keyHintsSince;
-    std::function<void()> m_onReviewChange;
 
     std::optional<QString> m_savedPath;
     std::optional<QString> m_historyPath;
