@@ -71,6 +71,8 @@ public:
     virtual std::uint32_t topmostWindowNumber(QPointF quartzPoint) = 0;
 
     static std::shared_ptr<WindowList> makeDefault();
+    /// Without a display: no windows; application ids from the process alone.
+    static std::shared_ptr<WindowList> makeUnavailable();
 
     /// The window server's containment test: left and top edges inside, right and bottom outside.
     static bool contains(const QRectF &r, QPointF p)
