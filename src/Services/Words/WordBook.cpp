@@ -96,13 +96,14 @@ WordBook::~WordBook()
         m_saveTask->cancel();
 }
 
-WordBook &WordBook::shared()
+WordBook &WordBook::shared(std::shared_ptr<PreferenceStore> defaults)
 {
     // Lives as long as the process; the program flushes it at quit.
-    static WordBook *book = [] {
+    static WordBook *book = [&] {
         const auto directory = AppIdentity::isHostingTests() ? std::nullopt : defaultDirectory();
-        return new WordBook(directory, PreferenceStore::standard(), Date::fromWallTime(Clock::system()->wallNow()));
+        return new WordBook(directory, defaults, Date::fromWallTime(Clock::system()->wallNow()));
     }();
+    Q_ASSERT(book->m_defaults == defaults);
     return *book;
 }
 

@@ -94,8 +94,9 @@ public:
     /// Writes nothing: a pending save is dropped (the program calls `flush()` at quit).
     ~WordBook() override;
 
-    /// The program's book, made on first use: $XDG_DATA_HOME/<app id>, or memory only in a test host.
-    static WordBook &shared();
+    /// The program's book, made by the first call (the composition root's) over the preference store it
+    /// is given, in $XDG_DATA_HOME/<app id>, or memory only in a test host; later calls return it.
+    static WordBook &shared(std::shared_ptr<PreferenceStore> defaults);
     /// $XDG_DATA_HOME/<app id>; none when the system names no data folder.
     static std::optional<QString> defaultDirectory();
 
