@@ -21,6 +21,10 @@ Platform choosePlatform(std::string_view requested, bool waylandSession, const s
         return Platform::x11;
     if (requested == "null")
         return Platform::unavailable;
+    if (!requested.empty()) {
+        qCWarning(lcPlatform).noquote() << "LUMIVOX_PLATFORM" << QString::fromUtf8(requested.data(), requested.size())
+                                        << "is neither \"x11\" nor \"null\"; choosing by the session instead";
+    }
     // Through XWayland only the X clients would be seen, and a point over a native Wayland window
     // would be blamed on whatever X window lies beneath it: better no answer than a wrong one.
     if (waylandSession)
@@ -32,10 +36,6 @@ Platform platform()
 {
     static const Platform chosen = [] {
         const QByteArray requested = qgetenv("LUMIVOX_PLATFORM");
-        if (!requested.isEmpty() && requested != "x11" && requested != "null") {
-            qCWarning(lcPlatform) << "LUMIVOX_PLATFORM" << requested
-                                  << "is neither \"x11\" nor \"null\"; choosing by the session instead";
-        }
         const bool wayland = X11::isWaylandSession();
         const Platform platform = choosePlatform(std::string_view(requested.constData(), requested.size()), wayland,
                                                  [] { return X11::isAvailable(); });

@@ -29,6 +29,12 @@ void recordLog(QtMsgType, const QMessageLogContext &context, const QString &mess
     logLines.append(QString::fromLatin1(context.category ? context.category : "") + QLatin1Char(' ') + message);
 }
 
+void clearLog()
+{
+    QMutexLocker lock(&logMutex);
+    logLines.clear();
+}
+
 bool logged(const QString &category, const QString &words)
 {
     QMutexLocker lock(&logMutex);
@@ -87,13 +93,19 @@ TEST(UnreachableDisplay, ThePlatformFollowsTheOverrideThenTheSession)
         bool reachable;
         Native::Platform expected;
         bool asksTheDisplay;
+        bool warns;
     };
-    for (const Case &c : {
-             Case {"", false, true, x11, true}, Case {"", false, false, unavailable, true},
-             Case {"", true, true, unavailable, false}, // XWayland would see only the X clients
-             Case {"null", false, true, unavailable, false}, Case {"x11", true, false, x11, false},
-             Case {"wayland", false, false, unavailable, true}, // an unknown value is ignored
-         }) {
+    const Case cases[] = {
+        {"", false, true, x11, true, false},
+        {"", false, false, unavailable, true, false},
+        {"", true, true, unavailable, false, false}, // XWayland would see only the X clients
+        {"null", false, true, unavailable, false, false},
+        {"x11", true, false, x11, false, false},
+        {"wayland", false, false, unavailable, true, true}, // an unknown value is ignored, and said so
+    };
+    qInstallMessageHandler(recordLog);
+    for (const Case &c : cases) {
+        clearLog();
         int asked = 0;
         const auto platform = Native::choosePlatform(c.requested, c.wayland, [&] {
             ++asked;
@@ -101,7 +113,9 @@ TEST(UnreachableDisplay, ThePlatformFollowsTheOverrideThenTheSession)
         });
         EXPECT_EQ(platform, c.expected) << c.requested << ' ' << c.wayland << ' ' << c.reachable;
         EXPECT_EQ(asked > 0, c.asksTheDisplay) << c.requested << ' ' << c.wayland << ' ' << c.reachable;
+        EXPECT_EQ(logged(QStringLiteral("app.lumivox.Platform"), QStringLiteral("neither")), c.warns) << c.requested;
     }
+    qInstallMessageHandler(nullptr);
 }
 
 TEST(UnreachableDisplay, TheRegistryHandsOutStandInsThatSayUnavailable)
@@ -111,7 +125,11 @@ TEST(UnreachableDisplay, TheRegistryHandsOutStandInsThatSayUnavailable)
     qunsetenv("WAYLAND_DISPLAY");
     qunsetenv("XDG_SESSION_TYPE");
     qunsetenv("LUMIVOX_PLATFORM");
+    clearLog();
+    qInstallMessageHandler(recordLog);
     ASSERT_EQ(Native::platform(), Native::Platform::unavailable);
+    qInstallMessageHandler(nullptr);
+    EXPECT_TRUE(logged(QStringLiteral("app.lumivox.Platform"), QStringLiteral("no X display is reachable")));
 
     const auto input = Native::service<Native::Input>();
     ASSERT_TRUE(input);
