@@ -42,12 +42,13 @@ struct Recorder
     void attach(MouseTracker &tracker)
     {
         clock.start();
-        tracker.onPositionChange = [this](QPointF p) { moves.push_back(p); };
-        tracker.onStillness = [this](QPointF p) {
+        QObject::connect(&tracker, &MouseTracker::positionChanged, [this](QPointF p) { moves.push_back(p); });
+        QObject::connect(&tracker, &MouseTracker::pointerRested, [this](QPointF p) {
             stills.push_back(p);
             stillAt.push_back(clock.nsecsElapsed());
-        };
-        tracker.onModifierChange = [this](Native::ModifierFlags f, QPointF p) { modifiers.emplace_back(f, p); };
+        });
+        QObject::connect(&tracker, &MouseTracker::modifiersChanged,
+                         [this](Native::ModifierFlags f, QPointF p) { modifiers.emplace_back(f, p); });
     }
 };
 

@@ -153,9 +153,10 @@ private:
 class AppleTranslateService
 {
 public:
+    /// The program's instance; the composition root hands it to whatever translates on the device.
     static AppleTranslateService &shared();
 
-    /// The program uses shared(); tests make their own over fakes.
+    /// Tests make their own over fakes.
     explicit AppleTranslateService(std::function<AppleTranslationEngine::Dependencies()> dependencies =
                                        AppleTranslationEngine::Dependencies::platform);
 
