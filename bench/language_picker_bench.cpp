@@ -3,6 +3,7 @@
 // showNear() until the X server has the panel on screen, the first showing of the program apart
 // from later ones. Needs a display: scripts/run-session.sh build/dev/bench/language_picker_bench
 
+#include "Features/Design/Appearance.h"
 #include "Features/LanguagePicker/LanguagePickerModel.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
 #include "Features/LanguagePicker/Views/LanguagePickerView.h"
@@ -45,7 +46,8 @@ BENCHMARK(BM_SectionsPerKeystroke);
 
 void BM_TypingIntoTheOpenPicker(benchmark::State &state)
 {
-    LanguagePickerPanel panel;
+    Appearance appearance {std::nullopt};
+    LanguagePickerPanel panel {appearance};
     panel.model()->prepare(QStringLiteral("fr"), {QStringLiteral("fr"), QStringLiteral("ja")}, false);
     panel.showNear(QPointF(300, 500));
     qsizetype i = 0;
@@ -74,7 +76,8 @@ bool onScreen(LanguagePickerPanel &panel)
 
 void BM_ShowUntilOnScreen(benchmark::State &state)
 {
-    LanguagePickerPanel panel;
+    Appearance appearance {std::nullopt};
+    LanguagePickerPanel panel {appearance};
     // The program is idle before the first hot key: the panel readies its view then.
     Testing::spinUntil([] { return false; }, std::chrono::milliseconds(500));
     panel.model()->prepare(QStringLiteral("fr"), {}, false);

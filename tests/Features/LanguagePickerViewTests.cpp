@@ -1,6 +1,7 @@
 // The floating picker and the Settings language control driven as a user would, offscreen: keys
 // typed into the search field, clicks on rows, the pop-up closed from outside.
 
+#include "Features/Design/Appearance.h"
 #include "Features/LanguagePicker/LanguageOptions.h"
 #include "Features/LanguagePicker/Views/LanguagePicker.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
@@ -52,7 +53,8 @@ protected:
         QTest::keyClick(field(), key, modifiers);
     }
 
-    LanguagePickerPanel panel;
+    Appearance appearance {std::nullopt};
+    LanguagePickerPanel panel {appearance};
     std::vector<QString> chosen;
     QSignalSpy dismissed {&panel, &LanguagePickerPanel::dismissed};
 };

@@ -120,7 +120,7 @@ int main(int argc, char **argv)
     };
 
     bool ok = true;
-    LanguagePickerPanel panel;
+    LanguagePickerPanel panel(Appearance::shared());
     LanguagePicker control(QStringLiteral("Translate to"));
     control.setSelection(QStringLiteral("zh-CN"));
     control.resize(360, control.sizeHint().height());

@@ -2,6 +2,7 @@
 // from whatever is in front (keys are typed through XTest, as a person's would arrive), chooses with
 // Return, and closes on a click anywhere outside it.
 
+#include "Features/Design/Appearance.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
 #include "Features/LanguagePicker/Views/LanguagePickerView.h"
 #include "Native/Input/Input.h"
@@ -52,7 +53,8 @@ protected:
     }
 
     Testing::XTestInjector injector;
-    LanguagePickerPanel panel;
+    Appearance appearance {std::nullopt};
+    LanguagePickerPanel panel {appearance};
     std::vector<QString> chosen;
     QSignalSpy dismissed {&panel, &LanguagePickerPanel::dismissed};
 };

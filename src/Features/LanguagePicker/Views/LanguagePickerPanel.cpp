@@ -19,8 +19,9 @@
 
 namespace Lumivox {
 
-LanguagePickerPanel::LanguagePickerPanel(QWidget *parent)
+LanguagePickerPanel::LanguagePickerPanel(Appearance &appearance, QWidget *parent)
     : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
+    , m_appearance(appearance)
     , m_model(new LanguagePickerModel(this))
 {
     setObjectName(QStringLiteral("languagePicker.panel"));
@@ -50,7 +51,7 @@ void LanguagePickerPanel::makeView()
     // corners would show black, so the rounded shape is cut out of an opaque window instead.
     m_translucent = Native::service<Native::Compositing>()->isActive();
     setAttribute(Qt::WA_TranslucentBackground, m_translucent);
-    m_view = new LanguagePickerView(m_model, this);
+    m_view = new LanguagePickerView(m_model, m_appearance, this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
@@ -66,7 +67,7 @@ void LanguagePickerPanel::warmUp()
     // is left alone, as its owner may have prepared it already.
     LanguagePickerModel sample;
     sample.prepare(QString(), {}, true);
-    LanguagePickerView view(&sample);
+    LanguagePickerView view(&sample, m_appearance);
     view.resize(view.sizeHint());
     QImage scratch(view.size(), QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&scratch);

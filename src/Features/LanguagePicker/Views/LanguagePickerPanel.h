@@ -19,6 +19,7 @@ class QKeyEvent;
 
 namespace Lumivox {
 
+class Appearance;
 class LanguagePickerView;
 
 class LanguagePickerPanel : public QWidget
@@ -30,7 +31,7 @@ public:
     static constexpr int fallbackWidth = 300;
     static constexpr int fallbackHeight = 360;
 
-    explicit LanguagePickerPanel(QWidget *parent = nullptr);
+    explicit LanguagePickerPanel(Appearance &appearance, QWidget *parent = nullptr);
     ~LanguagePickerPanel() override;
 
     LanguagePickerModel *model() const { return m_model; }
@@ -67,6 +68,7 @@ private:
     bool handleKey(const QKeyEvent &event);
     void checkFocus();
 
+    Appearance &m_appearance;
     LanguagePickerModel *m_model;
     LanguagePickerView *m_view = nullptr;
     QTimer m_focusCheck;

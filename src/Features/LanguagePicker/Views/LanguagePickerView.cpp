@@ -93,8 +93,9 @@ void drawLock(QPainter &p, const QRectF &box, const QColor &color)
 class MagnifierIcon final : public QWidget
 {
 public:
-    explicit MagnifierIcon(QWidget *parent)
+    MagnifierIcon(const Appearance &appearance, QWidget *parent)
         : QWidget(parent)
+        , m_appearance(appearance)
     {
         setFixedSize(15, 15);
     }
@@ -104,23 +105,33 @@ protected:
     {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(secondaryText().resolved(), 1.6, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(secondaryText().resolved(m_appearance.scheme()), 1.6, Qt::SolidLine, Qt::RoundCap));
         p.drawEllipse(QRectF(1.5, 1.5, 9, 9));
         p.drawLine(QPointF(9.2, 9.2), QPointF(13.5, 13.5));
     }
+
+private:
+    const Appearance &m_appearance;
 };
 
 class Divider final : public QWidget
 {
 public:
-    explicit Divider(QWidget *parent)
+    Divider(const Appearance &appearance, QWidget *parent)
         : QWidget(parent)
+        , m_appearance(appearance)
     {
         setFixedHeight(1);
     }
 
 protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), Brand::rule().resolved()); }
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter(this).fillRect(rect(), Brand::rule().resolved(m_appearance.scheme()));
+    }
+
+private:
+    const Appearance &m_appearance;
 };
 
 // The list's content sits 6 points in from every side of its area.
@@ -137,7 +148,10 @@ public:
 class RowDelegate final : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    RowDelegate(const Appearance &appearance, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , m_appearance(appearance)
+    { }
 
     static constexpr int rowSpacing = 1;
     static constexpr int rowPaddingX = 8;
@@ -167,25 +181,25 @@ public:
     }
 
 private:
-    static void paintHeader(QPainter &p, const QRect &rect, const QModelIndex &index)
+    void paintHeader(QPainter &p, const QRect &rect, const QModelIndex &index) const
     {
         const QFont f = pixelFont(10, QFont::DemiBold);
         const QRect text = rect.adjusted(headerPaddingX, 0, -headerPaddingX, -3);
         p.setFont(f);
-        p.setPen(secondaryText().resolved());
+        p.setPen(secondaryText().resolved(m_appearance.scheme()));
         p.drawText(text, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
                    QFontMetrics(f).elidedText(index.data().toString(), Qt::ElideRight, text.width()));
     }
 
-    static void paintRow(QPainter &p, const QRect &rect, const QModelIndex &index)
+    void paintRow(QPainter &p, const QRect &rect, const QModelIndex &index) const
     {
         const bool selected = index.data(LanguagePickerListModel::IsSelectedRole).toBool();
         const bool locked = index.data(LanguagePickerListModel::IsLockedRole).toBool();
         const bool current = index.data(LanguagePickerListModel::IsCurrentRole).toBool();
         const auto tone = index.data(LanguagePickerListModel::ToneRole).value<Tone>();
         const QColor foreground = tone == Tone::onAccent ? QColor(Qt::white)
-            : tone == Tone::secondary                    ? secondaryText().resolved()
-                                                         : primaryText().resolved();
+            : tone == Tone::secondary                    ? secondaryText().resolved(m_appearance.scheme())
+                                                         : primaryText().resolved(m_appearance.scheme());
 
         const QRectF box = QRectF(rect).adjusted(0, 0, 0, -rowSpacing);
         if (selected) {
@@ -213,7 +227,7 @@ private:
             right -= w + markSpacing;
         }
         if (locked) {
-            const QColor color = selected ? withAlpha(Qt::white, 0.8) : secondaryText().resolved();
+            const QColor color = selected ? withAlpha(Qt::white, 0.8) : secondaryText().resolved(m_appearance.scheme());
             drawLock(p, QRectF(right - 9, midY - 5.5, 9, 10), color);
             right -= 9;
         }
@@ -231,18 +245,21 @@ private:
 
         const QString native = index.data(LanguagePickerListModel::NativeNameRole).toString();
         if (!native.isEmpty() && nameShown == name && left < right) {
-            p.setPen(selected ? withAlpha(Qt::white, 0.7) : secondaryText().resolved());
+            p.setPen(selected ? withAlpha(Qt::white, 0.7) : secondaryText().resolved(m_appearance.scheme()));
             p.drawText(QRectF(left, content.top(), right - left, content.height()),
                        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                        metrics.elidedText(native, Qt::ElideRight, right - left));
         }
     }
+
+    const Appearance &m_appearance;
 };
 
 } // namespace
 
-LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *parent)
+LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, Appearance &appearance, QWidget *parent)
     : QWidget(parent)
+    , m_appearance(appearance)
     , m_model(model)
     , m_listModel(new LanguagePickerListModel(model, this))
 {
@@ -256,7 +273,7 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *pare
     auto *searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(14, 11, 14, 11);
     searchRow->setSpacing(8);
-    searchRow->addWidget(new MagnifierIcon(this), 0, Qt::AlignVCenter);
+    searchRow->addWidget(new MagnifierIcon(m_appearance, this), 0, Qt::AlignVCenter);
     m_search = new QLineEdit(this);
     m_search->setObjectName(QStringLiteral("languagePicker.search"));
     m_search->setPlaceholderText(QStringLiteral("Translate to…"));
@@ -266,7 +283,7 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *pare
     m_search->setAccessibleName(QStringLiteral("Search languages"));
     searchRow->addWidget(m_search, 1, Qt::AlignVCenter);
     column->addLayout(searchRow);
-    column->addWidget(new Divider(this));
+    column->addWidget(new Divider(m_appearance, this));
 
     auto *listArea = new QWidget(this);
     listArea->setFixedHeight(listHeight);
@@ -276,7 +293,7 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *pare
     m_list = new PaddedList(listArea);
     m_list->setObjectName(QStringLiteral("languagePicker.list"));
     m_list->setModel(m_listModel);
-    m_list->setItemDelegate(new RowDelegate(m_list));
+    m_list->setItemDelegate(new RowDelegate(m_appearance, m_list));
     m_list->setFrameShape(QFrame::NoFrame);
     // The search field keeps the keyboard; the list only takes clicks.
     m_list->setFocusPolicy(Qt::NoFocus);
@@ -302,7 +319,7 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *pare
     m_empty->setTextFormat(Qt::PlainText);
     listStack->addWidget(m_empty);
     column->addWidget(listArea);
-    column->addWidget(new Divider(this));
+    column->addWidget(new Divider(m_appearance, this));
 
     m_hint = new QLabel(QStringLiteral("type to search · ↑↓ · ⏎ choose · esc"), this);
     m_hint->setObjectName(QStringLiteral("languagePicker.hint"));
@@ -327,7 +344,7 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *pare
     connect(m_model, &LanguagePickerModel::selectedIndexChanged, this,
             [this] { scrollToSelection(QAbstractItemView::EnsureVisible); });
     connect(m_model, &LanguagePickerModel::sectionsChanged, this, &LanguagePickerView::rowsChanged);
-    connect(&Appearance::shared(), &Appearance::isDarkChanged, this, &LanguagePickerView::applyScheme);
+    connect(&m_appearance, &Appearance::isDarkChanged, this, &LanguagePickerView::applyScheme);
 
     m_search->setText(m_model->query());
     rowsChanged();
@@ -338,10 +355,10 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, QWidget *pare
 void LanguagePickerView::applyScheme()
 {
     QPalette palette = this->palette();
-    const QColor primary = primaryText().resolved();
-    const QColor secondary = secondaryText().resolved();
+    const QColor primary = primaryText().resolved(m_appearance.scheme());
+    const QColor secondary = secondaryText().resolved(m_appearance.scheme());
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Window, surface().resolved());
+        palette.setColor(group, QPalette::Window, surface().resolved(m_appearance.scheme()));
         palette.setColor(group, QPalette::Base, Qt::transparent);
         palette.setColor(group, QPalette::Text, primary);
         palette.setColor(group, QPalette::WindowText, primary);
@@ -368,8 +385,8 @@ void LanguagePickerView::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     // The border is drawn inside the shape, so half its width is inset.
     const QRectF shape = QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25);
-    p.setPen(QPen(Brand::rule().resolved(), 0.5));
-    p.setBrush(surface().resolved());
+    p.setPen(QPen(Brand::rule().resolved(m_appearance.scheme()), 0.5));
+    p.setBrush(surface().resolved(m_appearance.scheme()));
     p.drawRoundedRect(shape, cornerRadius, cornerRadius);
 }
 

@@ -16,6 +16,8 @@ class QListView;
 
 namespace Lumivox {
 
+class Appearance;
+
 class LanguagePickerView : public QWidget
 {
     Q_OBJECT
@@ -26,7 +28,7 @@ public:
     static constexpr int listHeight = 300;
     static constexpr qreal cornerRadius = 12;
 
-    explicit LanguagePickerView(LanguagePickerModel *model, QWidget *parent = nullptr);
+    LanguagePickerView(LanguagePickerModel *model, Appearance &appearance, QWidget *parent = nullptr);
 
     QLineEdit *searchField() const { return m_search; }
     QListView *list() const { return m_list; }
@@ -48,6 +50,8 @@ protected:
 
 private:
     void scrollToSelection(int hint);
+
+    Appearance &m_appearance;
     void rowsChanged();
 
     LanguagePickerModel *m_model;
