@@ -85,6 +85,10 @@ TEST(ApertiumWordLookup, EnglishToSpanishGivesDictionarySenses)
                             {"fish", "pez", "The fish is small."},
                             {"book", "reservar", "Please book a table for two."},
                             {"book", "libro", "The book is on the desk."},
+                            // Function words are the pipeline's, whose rules know them.
+                            {"I", "Yo"},
+                            {"the", "el"},
+                            {"and", "y"},
                             // The letter case of the word, and a word alone among its neighbours.
                             {"House", "Casa"},
                             {"CAR", "COCHE"},
@@ -131,6 +135,9 @@ TEST(ApertiumWordLookup, UnknownAndOddWordsAreNeverInvented)
     EXPECT_EQ(session.translate(QStringLiteral("[house]")).value, QStringLiteral("[casa]"));
     EXPECT_EQ(session.translate(QStringLiteral("house\u0001")).value, QStringLiteral("casa\u0001"));
     EXPECT_EQ(session.translate(QStringLiteral("@zorblax")).error, untranslated);
+    // A combining mark the analyser leaves outside the word: the pipeline translates what it reads
+    // and keeps the rest, rather than the word lookup dropping it.
+    EXPECT_EQ(session.translate(QStringLiteral("cafe\u0301")).value, QStringLiteral("cafeter\u00EDa\u0301"));
 }
 
 TEST(ApertiumWordLookup, AStageKilledMidUseIsRestarted)
@@ -171,6 +178,7 @@ TEST(ApertiumWords, StagesComeFromTheNullFlushScript)
     // a dictionary just none to check against.
     EXPECT_FALSE(AW::stages(QStringLiteral("lt-proc -z 'a.bin' | lt-proc -z -b 'a.autobil.bin'"), std::nullopt));
     EXPECT_FALSE(AW::stages(QStringLiteral("cat"), std::nullopt));
+    EXPECT_FALSE(AW::stages(QString(script).replace(0, 7, QStringLiteral("hfst-proc")), std::nullopt));
     EXPECT_FALSE(AW::stages(script, QStringLiteral("cat"))->reverseBilingual);
 }
 
@@ -195,6 +203,9 @@ TEST(ApertiumWords, ChoosesTheReadingAndItsDictionaryForm)
     EXPECT_EQ(AW::chooseReading({reading("gladly", {"adv"}), reading("glad", {"adj"})}, std::nullopt, true)->lemma,
               QStringLiteral("glad"));
     EXPECT_FALSE(AW::chooseReading({}, std::nullopt, true));
+    // A tagger that read the word into a longer unit ("look up") still gives its part of speech.
+    const std::vector<ReadingPart> look {reading("look", {"n", "sg"}), reading("look", {"vblex", "inf"})};
+    EXPECT_EQ(AW::chooseReading(look, tag("Verb", "look up"), false), look[1]);
     EXPECT_FALSE(AW::isContentWord(reading("the", {"det", "def"})));
     EXPECT_TRUE(AW::isContentWord(run[3]));
 
@@ -204,6 +215,14 @@ TEST(ApertiumWords, ChoosesTheReadingAndItsDictionaryForm)
                                           reading("дом", {"n", "m", "nn", "sg", "nom"}),
                                           reading("дом", {"n", "f", "sg", "nom", "x"})};
     EXPECT_EQ(AW::dictionaryReading(house, reading("дом", {"n", "m", "nn", "pl", "prp"})), house[1]);
+    EXPECT_EQ(AW::dictionaryReading(run, reading("run", {"vblex", "inf", "x"})), run[1]);
+    // A noun's gender is its own (a feminine noun keeps to its lexeme); an adjective's is a form.
+    const std::vector<ReadingPart> mouse {reading("мышь", {"n", "m", "aa", "sg", "nom"}),
+                                          reading("мышь", {"n", "f", "aa", "sg", "nom"})};
+    EXPECT_EQ(AW::dictionaryReading(mouse, reading("мышь", {"n", "f", "aa", "pl", "gen"})), mouse[1]);
+    const std::vector<ReadingPart> red {reading("красный", {"adj", "f", "sg", "nom"}),
+                                        reading("красный", {"adj", "m", "sg", "nom"})};
+    EXPECT_EQ(AW::dictionaryReading(red, reading("красный", {"adj", "f", "pl", "gen"})), red[1]);
     EXPECT_FALSE(AW::dictionaryReading(run, reading("run", {"adj"})));
     EXPECT_FALSE(AW::dictionaryReading(run, reading("walk", {"n", "pl"})));
 }
