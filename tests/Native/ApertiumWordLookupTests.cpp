@@ -114,7 +114,9 @@ TEST(ApertiumWordLookup, EveryInstalledPairGivesDictionaryForms)
     expectTranslations({"pt", "es", {{"vermelhas", "rojo"}, {"casas", "casa"}}});
     expectTranslations({"es", "it", {{"rojas", "rosso"}, {"perros", "cane"}}});
     expectTranslations({"it", "es", {{"rosse", "rojo"}, {"mangiato", "comer"}}});
-    expectTranslations({"ru", "uk", {{"домах", "дім"}, {"красная", "червоний"}}});
+    // Debian's Russian tagger crashes on a word it has to choose for ("стали": steel, or became):
+    // the word is read without it.
+    expectTranslations({"ru", "uk", {{"домах", "дім"}, {"красная", "червоний"}, {"стали", "сталь"}}});
     expectTranslations({"uk", "ru", {{"червона", "красный"}, {"собаки", "собака"}}});
 }
 
@@ -157,6 +159,21 @@ TEST(ApertiumWordLookup, AStageKilledMidUseIsRestarted)
         EXPECT_NE(restarted[i], groups[i]) << "stage " << i;
 }
 
+TEST(ApertiumWordLookup, ATaggerThatFailsIsLeftAloneAndWordsAreStillAnswered)
+{
+    auto stages = AW::stages(*Apertium::NullFlushPipeline::translationScript(QStringLiteral("eng-spa")), std::nullopt);
+    ASSERT_TRUE(stages);
+    stages->tagger = QStringLiteral("exit 1");
+    ApertiumWordLookup lookup(*stages, std::chrono::milliseconds(15000));
+    using Result = ApertiumWordLookup::Result;
+    // Without the tagger a word that is a noun and a verb is read as the noun.
+    EXPECT_EQ(lookup.translate(QStringLiteral("run"), std::nullopt),
+              (Result {ApertiumWordLookup::Outcome::translated, QStringLiteral("carrera")}));
+    EXPECT_EQ(lookup.translate(QStringLiteral("fish"), WordContext {QStringLiteral("They fish."), 5}),
+              (Result {ApertiumWordLookup::Outcome::translated, QStringLiteral("pez")}));
+    EXPECT_EQ(lookup.processGroups()[1], 0) << "the failed tagger was started again";
+}
+
 TEST(ApertiumWords, StagesComeFromTheNullFlushScript)
 {
     const QString script =
@@ -169,7 +186,7 @@ TEST(ApertiumWords, StagesComeFromTheNullFlushScript)
     EXPECT_EQ(stages->analyser, QStringLiteral("lt-proc -z 'a.automorf.bin'"));
     EXPECT_EQ(stages->tagger,
               QStringLiteral("lt-proc -z 'a.automorf.bin' | apertium-wblank-attach | "
-                             "apertium-tagger -z -g -p 'a.prob'"));
+                             "{ apertium-tagger -z -g -p 'a.prob'; kill 0; }"));
     EXPECT_EQ(stages->bilingual, QStringLiteral("lt-proc -z -b 'a.autobil.bin'"));
     EXPECT_EQ(stages->generator, QStringLiteral("lt-proc -z -g 'a.autogen.bin' | lt-proc -z -p 'a.autopgen.bin'"));
     EXPECT_EQ(stages->reverseBilingual, QStringLiteral("lt-proc -z -b 'b.autobil.bin'"));

@@ -17,6 +17,7 @@ namespace {
 using Apertium::ReadingPart;
 
 const QString separator = QStringLiteral(" | ");
+constexpr std::chrono::seconds taggerRest(600);
 // Between the units of one generator request: a superblank, which every stage passes on untouched.
 const QString unitBreak = QStringLiteral("[|]");
 
@@ -123,9 +124,12 @@ std::optional<Stages> stages(const QString &script, const std::optional<QString>
     const auto bilingual = bilingualStage(all);
     if (tagger == all.end() || generator == all.end() || !bilingual)
         return std::nullopt;
-    // -p keeps each word's surface form, which tells where the word of a sentence stands.
-    found.tagger =
-        QStringList(all.begin(), tagger + 1).join(separator).replace(QLatin1String("$2"), QLatin1String("-p"));
+    // -p keeps each word's surface form, which tells where the word of a sentence stands. A tagger
+    // that crashes (Debian's Russian and Ukrainian ones do on any word left ambiguous) would leave the
+    // stages before it holding the socket open until the time-out: its end ends them all.
+    QStringList chain(all.begin(), tagger);
+    chain.append(QStringLiteral("{ %1; kill 0; }").arg(*tagger));
+    found.tagger = chain.join(separator).replace(QLatin1String("$2"), QLatin1String("-p"));
     found.generator =
         QStringList(generator, all.end()).join(separator).replace(QLatin1String("$1"), QLatin1String("-g"));
     found.bilingual = *bilingual;
@@ -330,9 +334,20 @@ std::optional<TaggedWord> ApertiumWordLookup::tagged(const QString &word, const 
     // participle).
     const QString text = *alone ? word + QStringLiteral(" .") : context->sentence;
     const TextRange range = *alone ? TextRange {0, word.size()} : TextRange {context->offset, word.size()};
-    for (TaggedWord &w : m_tagger.words(text, range)) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_taggerRestsUntil.load())
+        return std::nullopt;
+    const std::vector<TaggedWord> words = m_tagger.words(text, range);
+    if (words.empty()) {
+        // The text holds the word, so the tagger failed: each try costs a restart, and a pair whose
+        // tagger fails on a word fails on the next like it. Words are read without it for a while.
+        qCWarning(lcWords) << "the tagger failed; words are read without it for" << taggerRest.count() << "s";
+        m_taggerRestsUntil = now + taggerRest;
+        return std::nullopt;
+    }
+    for (const TaggedWord &w : words) {
         if (w.range.start <= range.start && w.range.end() >= range.end())
-            return std::move(w);
+            return w;
     }
     return std::nullopt;
 }

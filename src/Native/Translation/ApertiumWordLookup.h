@@ -18,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <vector>
@@ -121,6 +122,8 @@ private:
 
     Apertium::NullFlushPipeline m_analyser;
     ApertiumTagger m_tagger;
+    /// Until when a tagger that failed is left alone.
+    std::atomic<std::chrono::steady_clock::time_point> m_taggerRestsUntil {};
     Apertium::NullFlushPipeline m_bilingual;
     Apertium::NullFlushPipeline m_generator;
     std::optional<Apertium::NullFlushPipeline> m_reverse;
