@@ -172,6 +172,10 @@ TEST(ApertiumWordLookup, ATaggerThatFailsIsLeftAloneAndWordsAreStillAnswered)
     EXPECT_EQ(lookup.translate(QStringLiteral("fish"), WordContext {QStringLiteral("They fish."), 5}),
               (Result {ApertiumWordLookup::Outcome::translated, QStringLiteral("pez")}));
     EXPECT_EQ(lookup.processGroups()[1], 0) << "the failed tagger was started again";
+
+    // A stage that cannot answer makes the lookup unprepared.
+    stages->bilingual = QStringLiteral("exit 1");
+    EXPECT_FALSE(ApertiumWordLookup(*stages, std::chrono::milliseconds(15000)).prepare());
 }
 
 TEST(ApertiumWords, StagesComeFromTheNullFlushScript)
