@@ -261,7 +261,7 @@ std::optional<QString> googleKey()
 }
 
 QCoro::Task<std::optional<QString>> plainTranslation(QString text, QString source, Backend backend,
-                                                     std::stop_token stop)
+                                                     std::optional<Native::WordContext> context, std::stop_token stop)
 {
     if (backend.kind == BackendKind::google) {
         const GoogleTranslateClient client(backend.target, googleKey());
@@ -269,7 +269,7 @@ QCoro::Task<std::optional<QString>> plainTranslation(QString text, QString sourc
         auto result = co_await request;
         co_return result;
     }
-    auto request = backend.onDevice->translate(text, source, backend.target);
+    auto request = backend.onDevice->translate(text, source, backend.target, std::move(context));
     auto result = co_await request;
     co_return result;
 }
@@ -319,11 +319,17 @@ QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(AppleTranslateSer
     if (hasGoogleKey)
         backends.push_back({BackendKind::google, to});
 
+    // The word translated alone is read in the part of speech it has in this sentence.
+    std::optional<Native::WordContext> wordContext;
+    if (const auto range = wordRange(word, trimmed, wordOffset))
+        wordContext = Native::WordContext {trimmed, range->location};
+
     for (const Backend &backend : backends) {
         if (stop.stop_requested())
             co_return std::nullopt;
-        PlainTranslation plain = [source = *source, backend](QString text, std::stop_token token) {
-            return plainTranslation(std::move(text), source, backend, std::move(token));
+        PlainTranslation plain = [source = *source, backend, word, wordContext](QString text, std::stop_token token) {
+            auto context = text == word ? wordContext : std::nullopt;
+            return plainTranslation(std::move(text), source, backend, std::move(context), std::move(token));
         };
         MarkedTranslation marked = [source = *source, backend](QString text, std::vector<TextRange> marks,
                                                                std::stop_token token) {
