@@ -14,6 +14,7 @@
 #include "Native/Windows/WindowList.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Translation/AppleTranslateService.h"
+#include "Services/Translation/GoogleTranslateClient.h"
 #include "Services/Words/WordBook.h"
 #include "Shared/Diagnostics/DiagnosticLog.h"
 #include "Shared/Platform/AppIdentity.h"
@@ -24,6 +25,22 @@
 namespace Lumivox {
 
 namespace {
+
+// The client lives in the coroutine's frame for as long as its request runs; it reads the stored
+// key from the keyring's cache, never from the keyring itself.
+QCoro::Task<TranslationAttempt> translateWithGoogle(QString word, QString target, std::optional<QString> source)
+{
+    const GoogleTranslateClient client(target);
+    auto job = client.translateExplained(word, GlanceTranslator::googleSource(source.value_or(QString())));
+    co_return co_await job;
+}
+
+QCoro::Task<TranslationAttempt> translateOnDevice(AppleTranslateService &engine, QString word, QString target,
+                                                  std::optional<QString> source)
+{
+    auto job = engine.translateExplained(word, target, source);
+    co_return co_await job;
+}
 
 std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
 {
@@ -49,6 +66,15 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
         return log.flushBeforeQuit(limit);
     };
     d.hostingTests = AppIdentity::isHostingTests();
+    d.glanceTranslator = &root.glanceTranslator;
+    d.translation.onDevice = [&engine = root.onDeviceTranslation](QString word, QString target,
+                                                                  std::optional<QString> source) {
+        return translateOnDevice(engine, std::move(word), std::move(target), std::move(source));
+    };
+    d.translation.google = translateWithGoogle;
+    d.recordNote = [&log = root.diagnosticLog](DiagnosticReason reason, DiagnosticLog::Note note) {
+        log.note(reason, std::move(note));
+    };
     return std::make_unique<HoverTextController>(std::move(d));
 }
 

@@ -4,6 +4,7 @@
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
 #include "Features/Overlay/OverlayPanel.h"
 #include "Features/Overlay/Views/OverlayTooltip.h"
+#include "Native/Geometry/Containment.h"
 
 namespace Lumivox::App {
 
@@ -35,6 +36,11 @@ void TooltipOverlay::setFont(const QString &family, double pointSize)
     content.fontName = family;
     content.fontSize = pointSize;
     m_panel.display(content, m_lastNear);
+}
+
+bool TooltipOverlay::frameContains(QPointF point) const
+{
+    return m_panel.isVisible() && Native::containsHalfOpen(m_panel.cocoaFrame(), point);
 }
 
 PickerPanel::PickerPanel(LanguagePickerPanel &panel)

@@ -27,6 +27,7 @@ public:
     void hide() override;
     /// Draws the same content again beside the same point, in the new font.
     void setFont(const QString &family, double pointSize) override;
+    bool frameContains(QPointF point) const override;
 
 private:
     OverlayPanel &m_panel;

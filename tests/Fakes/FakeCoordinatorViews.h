@@ -26,6 +26,9 @@ public:
         visible = false;
     }
     void setFont(const QString &family, double pointSize) override { fonts.emplace_back(family, pointSize); }
+    bool frameContains(QPointF) const override { return pointIsOnPanel; }
+    /// Whether a point asked about lies on the panel (which may still be fading out).
+    bool pointIsOnPanel = false;
 
     bool visible = false;
     int hides = 0;

@@ -22,6 +22,9 @@ public:
     virtual void hide() = 0;
     /// Draws the tooltip on screen again, where it is, in this font family and size.
     virtual void setFont(const QString &family, double pointSize) = 0;
+    /// The tooltip's window is on screen (fading out included) and its frame holds the point
+    /// (bottom-left-origin screen coordinates).
+    virtual bool frameContains(QPointF point) const = 0;
 };
 
 } // namespace Lumivox

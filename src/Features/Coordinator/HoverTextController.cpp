@@ -1,5 +1,6 @@
 #include "Features/Coordinator/HoverTextController.h"
 
+#include "Features/Coordinator/HoverSources.h"
 #include "Features/Coordinator/MenuTracking.h"
 #include "Features/LanguagePicker/LanguagePickerModel.h"
 #include "Models/FontCatalog.h"
@@ -52,7 +53,9 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
 
     m_mouseTracker = std::make_unique<MouseTracker>(m_deps.input, m_deps.clock);
     m_screenCapture = std::make_shared<ScreenCaptureService>(m_deps.capture, m_deps.clock);
-    m_accessibility = std::make_unique<AccessibilityWorker>();
+    m_accessibility = std::make_shared<AccessibilityWorker>();
+    m_sources =
+        m_deps.sources ? m_deps.sources : std::make_shared<PlatformHoverSources>(m_accessibility, m_screenCapture);
 
     CoordinatorSettings::migrateLegacyKeys(*m_deps.defaults, m_skipNonWords);
 
@@ -334,12 +337,6 @@ void HoverTextController::setFont(const QString &name, const QString &code)
         emit currentFontChanged();
 }
 
-void HoverTextController::refreshOverlay()
-{
-    if (m_deps.overlay->isVisible())
-        m_deps.overlay->setFont(currentFont(), m_fontSize);
-}
-
 // Enabled state and login item
 
 void HoverTextController::toggleEnabled()
@@ -486,7 +483,8 @@ void HoverTextController::toggleLanguagePicker()
         return;
     }
     clearOverlay();
-    m_deps.picker->prepare(m_targetLanguage, LanguagePickerModel::recents(m_recentLanguages, m_targetLanguage), hasGoogleKey());
+    m_deps.picker->prepare(m_targetLanguage, LanguagePickerModel::recents(m_recentLanguages, m_targetLanguage),
+                           hasGoogleKey());
     m_deps.picker->show(m_deps.input->mouseLocation());
 }
 
@@ -512,8 +510,8 @@ void HoverTextController::clearOverlay()
     m_hover.currentGlance.reset();
     m_hover.lastWordRect.reset();
     m_hover.lastWordFiltered = false;
-    m_hover.currentLookup.reset();
     m_hover.lookupShownAt.reset();
+    endLookup();
     m_deps.overlay->hide();
 }
 
@@ -535,21 +533,6 @@ void HoverTextController::invalidateCaptureCache()
     } else {
         m_screenCapture->invalidateCache();
     }
-}
-
-void HoverTextController::handleMovement(QPointF point)
-{
-    qCDebug(lcHover) << "pointer moved to" << point;
-}
-
-void HoverTextController::handleHoverStillness(QPointF point)
-{
-    qCDebug(lcHover) << "pointer rests at" << point;
-}
-
-void HoverTextController::handleModifierChange(Native::ModifierFlags flags, QPointF point)
-{
-    qCDebug(lcHover).nospace() << "modifier change: flags 0x" << Qt::hex << flags << Qt::dec << " at " << point;
 }
 
 // The desktop

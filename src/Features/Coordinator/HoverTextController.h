@@ -20,6 +20,7 @@
 #include "Features/Coordinator/CoordinatorPicker.h"
 #include "Features/Coordinator/CoordinatorSettings.h"
 #include "Features/Coordinator/CoordinatorWindows.h"
+#include "Features/Coordinator/HoverGates.h"
 #include "Features/Coordinator/HoverState.h"
 #include "Features/Coordinator/MenuBarState.h"
 #include "Features/Coordinator/SettingsTab.h"
@@ -30,8 +31,15 @@
 #include "Native/Input/Input.h"
 #include "Native/Session/LoginItem.h"
 #include "Native/Windows/WindowList.h"
+#include "Services/Learn/GlanceTask.h"
 #include "Shared/Async/Clock.h"
+#include "Shared/Diagnostics/DiagnosticLog.h"
+#include "Shared/Diagnostics/DiagnosticReport.h"
+#include "Shared/Diagnostics/HoverTiming.h"
 #include "Shared/Preferences/PreferenceStore.h"
+
+#include <QCoroTask>
+#include <QPointer>
 
 #include <QObject>
 #include <QPointF>
@@ -47,6 +55,8 @@
 namespace Lumivox {
 
 class AccessibilityWorker;
+class GlanceTranslator;
+class HoverSources;
 class GlobalHotKey;
 class MenuTracking;
 class MouseTracker;
@@ -84,6 +94,18 @@ class HoverTextController final : public QObject
     Q_PROPERTY(QString currentFont READ currentFont NOTIFY currentFontChanged)
 
 public:
+    /// A word's translation by one back-end; every failure is an attempt with its reason.
+    using WordTranslator =
+        std::function<QCoro::Task<TranslationAttempt>(QString word, QString target, std::optional<QString> source)>;
+    /// The back-ends of a plain word translation, in the order they are tried.
+    struct TranslationBackends
+    {
+        /// On this computer; tried for the languages it translates.
+        WordTranslator onDevice;
+        /// Google with the stored key; tried when a key is stored.
+        WordTranslator google;
+    };
+
     /// What the coordinator works with. The application passes the platform's; tests pass fakes.
     struct Dependencies
     {
@@ -107,7 +129,40 @@ public:
         /// In a test host the coordinator registers no hot key, checks no permission and opens no
         /// window; it is built with its services, observers and callbacks all the same.
         bool hostingTests = false;
+        /// Where hovers read words from; null: the desktop, through the coordinator's own
+        /// accessibility worker and capture service.
+        std::shared_ptr<HoverSources> sources;
+        /// In-context meanings of words read with their sentence; null: plain translations only.
+        GlanceTranslator *glanceTranslator = nullptr;
+        TranslationBackends translation;
+        /// Records one hover outcome (the application's diagnostic log); null records nothing.
+        std::function<void(DiagnosticReason, DiagnosticLog::Note)> recordNote;
+        /// Whether a point lies over one of our own windows; null: the test over this process's windows.
+        std::function<bool(QPointF)> isPointInsideOwnWindow;
     };
+
+    /// The result of one plain word translation: a text, or the failed attempts in their order.
+    struct WordTranslation
+    {
+        std::optional<QString> text;
+        std::vector<TranslationAttempt> failures;
+    };
+
+    /// What a stage tells about a hover's outcome besides its reason.
+    struct HoverNote
+    {
+        QString detail;
+        /// Given only where the stage knows better than the hover's own application.
+        std::optional<QString> app;
+        std::optional<AppTally::Update> tally;
+        QString word;
+        QString meaning;
+        QString role;
+        std::optional<HoverTiming> timing;
+    };
+
+    /// Failed words remembered at most; the memo is emptied when it is full.
+    static constexpr std::size_t failedTranslationMemoLimit = 200;
 
     /// The language picker's hot key: Super+Alt+L (Ctrl+Alt+L locks the screen on common desktops).
     static constexpr std::uint32_t pickerHotKeyCode = 37; // L
@@ -186,6 +241,25 @@ public:
     // Fonts of the tooltip, per language.
     QString font(const QString &code) const;
     void setFont(const QString &name, const QString &code);
+
+    // The hover.
+    /// The hold key is down now (read from the keyboard's state, not from an event); always true
+    /// for the `always` mode.
+    bool isHoldKeyPressed() const;
+    /// The translation cache's key: the target as stored, the source or "auto", the word lower-cased.
+    static QString cacheKey(const QString &word, const QString &target, const std::optional<QString> &source);
+    /// The language of a word met in `sentence`; none without a sentence, when nothing is detected,
+    /// or when it is the target itself.
+    static std::optional<QString> wordLanguage(const std::optional<QString> &sentence, const QString &target);
+    /// One plain translation: on this computer for its languages, then Google when a key is stored.
+    static QCoro::Task<WordTranslation> translateWord(QString word, Language language, QString target,
+                                                      std::optional<QString> source, bool hasGoogleKey,
+                                                      TranslationBackends backends);
+    /// Records one hover outcome. The application is the one given, else the one last hovered, else
+    /// the front one; with a timing, its total and stages go along. Never waits.
+    void note(DiagnosticReason reason, HoverNote details = {});
+    /// The settings and permissions that head the diagnostic report.
+    DiagnosticSnapshot diagnosticSnapshot() const;
 
     // Commands.
     void toggleEnabled();
@@ -270,9 +344,69 @@ private:
     void menuTrackingEnded();
     void chooseLanguageFromPicker(const Language &language);
 
+    // Gating (HoverGating.cpp).
     void handleMovement(QPointF point);
     void handleHoverStillness(QPointF point);
     void handleModifierChange(Native::ModifierFlags flags, QPointF point);
+    HoverGates::Situation situation(QPointF point) const;
+    bool isShownOrPending() const;
+    void startLookup(QPointF point);
+
+    // Lookup (HoverLookup.cpp).
+    struct LookupRequest
+    {
+        Clock::Instant start;
+        std::int64_t generation = 0;
+        /// The stillness point with a top-left origin, for the window list, accessibility and capture.
+        QPointF quartzPoint;
+        std::optional<double> primaryMaxY;
+        bool skipNonWords = true;
+        /// The stillness point with a bottom-left origin.
+        QPointF point;
+    };
+    static QCoro::Task<> lookupTask(QPointer<HoverTextController> self, LookupRequest request, std::stop_token stop);
+    void rememberWebAccessibilityRequest(std::int32_t pid);
+
+    // Translation (HoverTranslation.cpp).
+    struct TranslationJob
+    {
+        std::int64_t generation = 0;
+        HoverTiming timing;
+        std::optional<GlanceTask> glance;
+        QPointF point;
+        bool joinedReadAhead = false;
+        /// "accessibility" or "ocr".
+        QString origin;
+        QString word;
+        QString target;
+    };
+    void applyRecognition(const QString &word, const std::optional<QString> &context,
+                          std::optional<qsizetype> wordOffset, QPointF point, std::int64_t generation,
+                          const QString &origin, const HoverTiming &timing);
+    static QCoro::Task<WordTranslation> wordTranslationTask(QPointer<HoverTextController> self, QString word,
+                                                            Language language, QString target,
+                                                            std::optional<QString> source, bool hasGoogleKey,
+                                                            QString key, TranslationBackends backends);
+    static QCoro::Task<> translationTask(QPointer<HoverTextController> self, TranslationJob job,
+                                         std::optional<QCoro::Task<WordTranslation>> translation, std::stop_token stop);
+    bool mayShowTranslation(std::int64_t generation, const std::stop_token &stop);
+    void rememberFailedTranslation(const QString &key);
+
+    // Tooltip states (TooltipStates.cpp).
+    void display(const QString &text, const std::optional<Glance> &glance, const std::optional<WordStatus> &status,
+                 QPointF near, bool isLoading);
+    void showLoading(QPointF near);
+    void showGlance(const Glance &glance, QPointF near, bool isNew);
+    void showMeaning(const QString &text, QPointF near, bool isNew);
+    void endLookup();
+
+    // Where bookkeeping, the tooltip keys and read-ahead join (HoverSeams.cpp).
+    void beginLookup(const QString &meaning, const std::optional<Glance> &glance);
+    std::optional<WordStatus> wordStatus() const;
+    void claimTooltipKeys();
+    bool areTooltipKeysActive() const;
+    void deactivateTooltipKeys();
+    void scheduleReadAhead();
 
     Dependencies m_deps;
 
@@ -295,7 +429,8 @@ private:
     // Services.
     std::unique_ptr<MouseTracker> m_mouseTracker;
     std::shared_ptr<ScreenCaptureService> m_screenCapture;
-    std::unique_ptr<AccessibilityWorker> m_accessibility;
+    std::shared_ptr<AccessibilityWorker> m_accessibility;
+    std::shared_ptr<HoverSources> m_sources;
     std::unique_ptr<GlobalHotKey> m_languagePickerHotKey;
     std::unique_ptr<MenuTracking> m_menuTracking;
     std::unique_ptr<Native::InputMonitor> m_desktopMonitor;

@@ -1,0 +1,528 @@
+// Whole hovers over fakes on a fake clock, with no display: a scripted pointer and hold key, scripted
+// accessibility, capture and recognition answers, scripted translators, the tooltip as a recorder
+// and the diagnostic notes as a list. Each scenario changes the world in the middle of a hover where
+// a real desktop would, and checks what the user sees and what the report records.
+
+#include "Fakes/FakeAccessibility.h"
+#include "Fakes/FakeCapture.h"
+#include "Fakes/FakeCoordinatorViews.h"
+#include "Fakes/FakeInput.h"
+#include "Fakes/FakeSecrets.h"
+#include "Fakes/FakeWindowList.h"
+#include "Fakes/FakeWordBookEnvironment.h"
+#include "Fakes/ScriptedHoverSources.h"
+#include "Features/Coordinator/HoverTextController.h"
+#include "Native/Services.h"
+#include "Services/Detection/MouseTracker.h"
+#include "Services/Learn/GlanceTranslator.h"
+#include "Services/Translation/TranslationStore.h"
+#include "Shared/Platform/KeychainStorage.h"
+#include "Shared/Platform/ScreenGeometry.h"
+#include "Support/TestSupport.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+using namespace std::chrono_literals;
+using Reason = DiagnosticReason;
+using AX = AccessibilityTextService::LookupResult;
+
+namespace {
+
+struct Recorded
+{
+    Reason reason;
+    DiagnosticLog::Note note;
+};
+
+// A translator whose answers the test scripts; it counts its calls.
+struct ScriptedTranslator
+{
+    Script<TranslationAttempt> attempts {TranslationAttempt::failed(Reason::translationEmpty, QString())};
+    HoverTextController::WordTranslator function()
+    {
+        return [this](QString, QString, std::optional<QString>) -> QCoro::Task<TranslationAttempt> {
+            const auto reply = attempts.next();
+            co_return co_await reply;
+        };
+    }
+};
+
+class HoverScenarioTest : public ::testing::Test, public WordBookEnvironment
+{
+public:
+    // The word under the pointer: "river" in a sentence, 40 x 16 pt at (100, 300).
+    const QPointF onWord {120, 308};
+    const QRectF wordRect {100, 300, 40, 16};
+    const QString sentence = QStringLiteral("The river runs.");
+
+    std::shared_ptr<FakeInput> input = std::make_shared<FakeInput>();
+    std::shared_ptr<FakeWindowList> windowList = std::make_shared<FakeWindowList>();
+    std::shared_ptr<FakeAccessibility> accessibility = std::make_shared<FakeAccessibility>();
+    std::shared_ptr<FakeCapture> capture = std::make_shared<FakeCapture>();
+    std::shared_ptr<FakeSecrets> secrets = std::make_shared<FakeSecrets>();
+    Native::ScopedOverride<Native::Secrets> secretsOverride {secrets};
+    std::unique_ptr<WordBook> book = makeBook();
+    TranslationStore cache {defaults, 3000, 2.0, clock};
+    // Made afresh for every scenario by SetUp().
+    std::shared_ptr<FakeOverlay> overlay;
+    std::shared_ptr<ScriptedHoverSources> sources;
+    ScriptedTranslator onDevice;
+    ScriptedTranslator google;
+    Script<std::optional<Glance>> glances;
+    std::unique_ptr<GlanceTranslator> glanceTranslator;
+    std::vector<Recorded> notes;
+    bool overOwnWindow = false;
+    std::unique_ptr<HoverTextController> controller;
+
+    // Also between the rows of a table: the last scenario's waits run out and it ends, then the
+    // next one starts from scratch.
+    void SetUp() override
+    {
+        TearDown();
+        overlay = std::make_shared<FakeOverlay>();
+        sources = std::make_shared<ScriptedHoverSources>();
+        onDevice = {};
+        google = {};
+        glances = Script<std::optional<Glance>>();
+        glanceTranslator = std::make_unique<GlanceTranslator>(
+            [this](QString, QString, QString, bool, std::stop_token) -> QCoro::Task<std::optional<Glance>> {
+                const auto reply = glances.next();
+                co_return co_await reply;
+            });
+        notes.clear();
+        overOwnWindow = false;
+        cache.clear();
+        HoverTextController::Dependencies d;
+        d.defaults = defaults;
+        d.wordBook = book.get();
+        d.translationCache = &cache;
+        d.clock = clock;
+        d.input = input;
+        d.windowList = windowList;
+        d.accessibility = accessibility;
+        d.capture = capture;
+        d.loginItem = Native::LoginItem::autostartEntry(path(QStringLiteral("autostart")), QStringLiteral("/bin/true"),
+                                                        QStringLiteral("app.lumivox"));
+        d.overlay = overlay;
+        d.picker = std::make_shared<FakePicker>();
+        d.windows = std::make_shared<FakeWindows>();
+        d.hostingTests = true;
+        d.sources = sources;
+        d.glanceTranslator = glanceTranslator.get();
+        d.translation = {onDevice.function(), google.function()};
+        d.recordNote = [this](Reason reason, DiagnosticLog::Note note) { notes.push_back({reason, std::move(note)}); };
+        d.isPointInsideOwnWindow = [this](QPointF) { return overOwnWindow; };
+        controller = std::make_unique<HoverTextController>(std::move(d));
+        controller->setTargetLanguage(QStringLiteral("es"));
+        accessibility->trusted = true;
+        capture->screenRecordingGranted = true;
+        controller->checkPermission();
+        input->setFlags(Native::Modifier::option);
+        input->setLocation(onWord);
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        clock->advance(1h);
+        settle();
+        glanceTranslator.reset();
+        settle();
+    }
+
+    // Glance tasks hand their results over through the event loop.
+    static void settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    void rest(QPointF at)
+    {
+        input->setLocation(at);
+        emit controller->mouseTracker().pointerRested(at);
+        settle();
+    }
+    void move(QPointF to)
+    {
+        input->setLocation(to);
+        emit controller->mouseTracker().positionChanged(to);
+    }
+    void setHoldKey(bool down)
+    {
+        input->setFlags(down ? Native::Modifier::option : 0);
+        emit controller->mouseTracker().modifiersChanged(input->currentEventFlags(), input->mouseLocation());
+        settle();
+    }
+
+    AccessibilityWorker::Lookup axHit(const QString &word, std::optional<QString> context = std::nullopt,
+                                      QRectF bounds = {})
+    {
+        return {AX::hit({word, context.value_or(QString()), bounds == QRectF() ? wordRect : bounds,
+                         context ? std::optional<qsizetype>(context->indexOf(word)) : std::nullopt}),
+                true};
+    }
+    // A plain word read through accessibility without a sentence, so only the word translation runs.
+    void scriptWordAlone(const QString &word) { sources->lookups.answer(axHit(word)); }
+
+    std::vector<Reason> reasons() const
+    {
+        std::vector<Reason> out;
+        for (const Recorded &r : notes)
+            out.push_back(r.reason);
+        return out;
+    }
+    QString lastShownText() const { return overlay->shown.empty() ? QString() : overlay->shown.back().first.text; }
+
+    void storeGoogleKey()
+    {
+        ASSERT_TRUE(Testing::await(KeychainStorage::save(KeychainStorage::googleAPIKeyAccount, QStringLiteral("AIza"),
+                                                         KeychainStorage::licenseService)));
+    }
+    void removeGoogleKey()
+    {
+        Testing::await(KeychainStorage::remove(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService));
+    }
+};
+
+} // namespace
+
+TEST_F(HoverScenarioTest, GatesRefuseInOrderWithOneNoteAndClearOnlyWhereTheyMust)
+{
+    const QRectF top = ScreenGeometry::screen(onWord)->visibleFrame;
+    struct Row
+    {
+        const char *name;
+        std::function<void(HoverScenarioTest &)> arrange;
+        QPointF at;
+        Reason reason;
+        QString detail;
+        bool clears;
+    };
+    const std::vector<Row> rows {
+        {"disabled", [](auto &t) { t.controller->setEnabled(false); }, onWord, Reason::disabled, {}, false},
+        {"hold key up", [](auto &t) { t.input->setFlags(0); }, onWord, Reason::holdKeyNotPressed, {}, false},
+        {"an unknown hold key is Alt",
+         [](auto &t) {
+             t.controller->setHoldKey(QStringLiteral("hyper"));
+             t.input->setFlags(Native::Modifier::command);
+         },
+         onWord,
+         Reason::holdKeyNotPressed,
+         {},
+         false},
+        {"top panel, 1 pt under its edge", {}, QPointF(50, top.bottom() - 1), Reason::menuBar, {}, true},
+        {"over the tooltip itself",
+         [](auto &t) {
+             t.overOwnWindow = true;
+             t.overlay->pointIsOnPanel = true;
+         },
+         onWord, Reason::ownWindow, QStringLiteral("overlay"), true},
+        {"over another window of ours", [](auto &t) { t.overOwnWindow = true; }, onWord, Reason::ownWindow, {}, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        if (row.arrange)
+            row.arrange(*this);
+        overlay->visible = true;
+        overlay->hides = 0;
+        notes.clear();
+        rest(row.at);
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes[0].reason, row.reason);
+        EXPECT_EQ(notes[0].note.detail, row.detail);
+        EXPECT_FALSE(notes[0].note.ms.has_value()) << "gates carry no timing";
+        EXPECT_EQ(overlay->hides > 0, row.clears);
+        EXPECT_EQ(sources->windows.calls, 0) << "a refused hover reads nothing";
+    }
+    // 1.5 pt below the panel's strip a hover starts.
+    SetUp();
+    rest(QPointF(50, top.bottom() - 2.5));
+    EXPECT_EQ(sources->windows.calls, 1);
+}
+
+TEST_F(HoverScenarioTest, AnAccessibilityWordIsTranslatedShownRecordedAndThenServedFromTheCache)
+{
+    sources->windows.answer(WindowLookup::Hit {7, 4242, 0, QStringLiteral("org.gnome.TextEditor")});
+    scriptWordAlone(QStringLiteral("river"));
+    const Reply<TranslationAttempt> translated = onDevice.attempts.hold();
+    rest(onWord);
+
+    ASSERT_EQ(overlay->shown.size(), 1u);
+    EXPECT_TRUE(overlay->shown[0].first.isLoading);
+    EXPECT_EQ(sources->webRequests, std::vector<std::int32_t> {4242}) << "a new process is asked for its tree once";
+    clock->advance(40ms);
+    translated.release(TranslationAttempt::success(QStringLiteral("río")));
+    settle();
+
+    EXPECT_EQ(lastShownText(), QStringLiteral("río"));
+    EXPECT_FALSE(overlay->shown.back().first.isLoading);
+    EXPECT_EQ(overlay->shown.back().second, onWord);
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::shown});
+    EXPECT_EQ(notes[0].note.detail, QStringLiteral("accessibility"));
+    EXPECT_EQ(notes[0].note.app, QStringLiteral("org.gnome.TextEditor"));
+    EXPECT_EQ(notes[0].note.meaning, QStringLiteral("río"));
+    EXPECT_EQ(notes[0].note.tally, AppTally::Update::shown(QStringLiteral("accessibility")));
+    EXPECT_EQ(notes[0].note.ms, 40);
+    EXPECT_TRUE(notes[0].note.stages.startsWith(QStringLiteral("window 0 · webax 0 · ax 0 · translate 40")));
+    EXPECT_EQ(cache.value(QStringLiteral("es:auto:river")), QStringLiteral("río"));
+
+    // Resting on it again does nothing; another hover after clearing is served from the cache at once.
+    rest(onWord + QPointF(1, 1));
+    EXPECT_EQ(notes.size(), 1u);
+    setHoldKey(false);
+    EXPECT_FALSE(overlay->visible);
+    sources->windows.answer(WindowLookup::Hit {7, 4242, 0, QStringLiteral("org.gnome.TextEditor")});
+    scriptWordAlone(QStringLiteral("River"));
+    setHoldKey(true);
+    EXPECT_EQ(lastShownText(), QStringLiteral("río"));
+    EXPECT_EQ(notes.back().note.detail, QStringLiteral("accessibility cached"));
+    EXPECT_EQ(onDevice.attempts.calls, 1);
+    EXPECT_EQ(sources->webRequests.size(), 1u) << "a known process is not asked again";
+}
+
+TEST_F(HoverScenarioTest, ANewerHoverDuringAnyWaitEndsTheOlderSilently)
+{
+    // Each row holds the older hover at one wait, moves off the word (which clears the tooltip) and
+    // starts a newer hover that is itself held at the window lookup.
+    struct Row
+    {
+        const char *name;
+        std::function<std::function<void()>(HoverScenarioTest &)> holdAt;
+    };
+    const std::vector<Row> rows {
+        {"window",
+         [](auto &t) {
+             const auto r = t.sources->windows.hold();
+             return std::function<void()>([r] { r.release(WindowLookup::Hit {1, 9, 0, QStringLiteral("a")}); });
+         }},
+        {"accessibility",
+         [](auto &t) {
+             const auto r = t.sources->lookups.hold();
+             return std::function<void()>([r, &t] { r.release(t.axHit(QStringLiteral("river"))); });
+         }},
+        {"capture",
+         [](auto &t) {
+             const auto r = t.sources->captures.hold();
+             return std::function<void()>([r] {
+                 r.release(ScreenCaptureService::Outcome::captured(
+                     {QImage(4, 4, QImage::Format_RGB32), QRectF(0, 0, 640, 80), QPointF(320, 40)}));
+             });
+         }},
+        {"recognition",
+         [](auto &t) {
+             t.sources->captures.answer(ScreenCaptureService::Outcome::captured(
+                 {QImage(4, 4, QImage::Format_RGB32), QRectF(0, 0, 640, 80), QPointF(320, 40)}));
+             const auto r = t.sources->recognitions.hold();
+             return std::function<void()>([r] {
+                 r.release(
+                     RecognizedHit {QStringLiteral("river"), QRectF(0.1, 0.1, 0.1, 0.2), std::nullopt, std::nullopt});
+             });
+         }},
+        {"translation",
+         [](auto &t) {
+             t.scriptWordAlone(QStringLiteral("river"));
+             const auto r = t.onDevice.attempts.hold();
+             return std::function<void()>([r] { r.release(TranslationAttempt::success(QStringLiteral("río"))); });
+         }},
+        {"glance",
+         [](auto &t) {
+             t.sources->lookups.answer(t.axHit(QStringLiteral("river"), t.sentence));
+             const auto r = t.glances.hold();
+             return std::function<void()>([r] { r.release(Glance {QStringLiteral("río")}); });
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        sources->windows.setFallback(WindowLookup::Hit {1, 9, 0, QStringLiteral("a")});
+        const auto releaseOlder = row.holdAt(*this);
+        rest(onWord);
+        const std::size_t shownBefore = overlay->shown.size();
+        move(onWord + QPointF(300, 0));
+        const auto newer = sources->windows.hold();
+        rest(onWord + QPointF(300, 0));
+        notes.clear();
+        releaseOlder();
+        settle();
+        EXPECT_TRUE(notes.empty()) << "the older hover records nothing";
+        EXPECT_EQ(overlay->shown.size(), shownBefore) << "and shows nothing";
+        // The newer hover still owns the slot: a stillness now is busy.
+        rest(onWord + QPointF(300, 0));
+        ASSERT_EQ(reasons(), std::vector<Reason> {Reason::busy});
+        newer.release(std::nullopt);
+        settle();
+    }
+}
+
+TEST_F(HoverScenarioTest, ScreenTextFallbackWaitsItsTurnAndRefusesAPointerThatDrifted)
+{
+    // The strip around the word, and the word in it where the screen shows it (wordRect).
+    const double maxY = *ScreenGeometry::primaryScreenMaxY();
+    const auto captured = ScreenCaptureService::Outcome::captured(
+        {QImage(4, 4, QImage::Format_RGB32), QRectF(80, maxY - 340, 640, 80), onWord});
+    const RecognizedHit word {QStringLiteral("river"), QRectF(0.03125, 0.5, 0.0625, 0.2), std::nullopt, std::nullopt};
+    onDevice.attempts.setFallback(TranslationAttempt::success(QStringLiteral("río")));
+
+    // The first capture after the key went down does not wait; the word is shown through screen text.
+    sources->lookups.answer({AX::miss(77, QStringLiteral("AXGroup"), QStringLiteral("snip")), false});
+    sources->captures.answer(captured);
+    sources->recognitions.answer(word);
+    setHoldKey(true);
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::shown});
+    EXPECT_EQ(notes[0].note.detail, QStringLiteral("ocr"));
+    EXPECT_FALSE(notes[0].note.stages.contains(QStringLiteral("wait")));
+    EXPECT_EQ(lastShownText(), QStringLiteral("río"));
+
+    // A second capture 50 ms after the first waits the remaining 100 ms, then goes on.
+    struct Row
+    {
+        const char *name;
+        QPointF pointerAfterCapture;
+        Reason reason;
+    };
+    const std::vector<Row> rows {
+        {"pointer 16 pt away: still recognised", onWord + QPointF(300, 16), Reason::shown},
+        {"pointer 16.01 pt away: moved", onWord + QPointF(300, 16.01), Reason::pointerMoved},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        notes.clear();
+        clock->advance(50ms);
+        move(onWord + QPointF(300, 0)); // off the word: cleared
+        const auto held = sources->captures.hold();
+        sources->recognitions.answer(word);
+        rest(onWord + QPointF(300, 0));
+        EXPECT_FALSE(held.isWaiting()) << "the capture waits for its turn";
+        clock->advance(99ms);
+        EXPECT_FALSE(held.isWaiting());
+        clock->advance(1ms);
+        ASSERT_TRUE(held.isWaiting());
+        input->setLocation(row.pointerAfterCapture);
+        held.release(captured);
+        settle();
+        ASSERT_EQ(reasons(), std::vector<Reason> {row.reason});
+        EXPECT_TRUE(notes[0].note.stages.contains(QStringLiteral("wait 100")));
+        // Back onto the new word's spot for the next round, then away and clear.
+        input->setLocation(onWord + QPointF(300, 0));
+        setHoldKey(false);
+        input->setFlags(Native::Modifier::option);
+    }
+}
+
+TEST_F(HoverScenarioTest, AFailedWordCoolsDownForSixtySecondsOnlyWithAGoogleKey)
+{
+    storeGoogleKey();
+    onDevice.attempts.setFallback(TranslationAttempt::failed(Reason::appleModelMissing, QStringLiteral("en-es")));
+    google.attempts.setFallback(TranslationAttempt::failed(Reason::googleFailed, QStringLiteral("HTTP 403 es")));
+    const auto hover = [this] {
+        notes.clear();
+        setHoldKey(false);
+        scriptWordAlone(QStringLiteral("river"));
+        setHoldKey(true);
+    };
+
+    hover();
+    ASSERT_EQ(reasons(), (std::vector<Reason> {Reason::appleModelMissing, Reason::googleFailed}));
+    EXPECT_EQ(
+        notes[1].note.tally,
+        AppTally::Update::translation(DiagnosticReasons::label(Reason::googleFailed) + QStringLiteral(" HTTP 403 es")));
+    EXPECT_FALSE(overlay->visible) << "no stale loading tooltip";
+
+    clock->advance(59s);
+    hover();
+    EXPECT_EQ(reasons(), std::vector<Reason> {Reason::translationCooldown});
+    EXPECT_EQ(onDevice.attempts.calls + google.attempts.calls, 2) << "no back-end is asked while cooling down";
+
+    clock->advance(1s);
+    hover();
+    EXPECT_EQ(reasons(), (std::vector<Reason> {Reason::appleModelMissing, Reason::googleFailed}));
+
+    // Without a key an on-device failure is tried again at once; a target that needs Google says so.
+    removeGoogleKey();
+    clock->advance(60s);
+    hover();
+    hover();
+    EXPECT_EQ(reasons(), std::vector<Reason> {Reason::appleModelMissing});
+    controller->setTargetLanguage(QStringLiteral("si"));
+    hover();
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::googleKeyMissing});
+    EXPECT_EQ(notes[0].note.detail, QStringLiteral("si"));
+    EXPECT_EQ(notes[0].note.tally, AppTally::Update::translation(QStringLiteral("google key missing si")));
+}
+
+TEST_F(HoverScenarioTest, ALateResultAfterLettingGoOrLeavingTheWordShowsAndRecordsNothing)
+{
+    struct Row
+    {
+        const char *name;
+        std::function<void(HoverScenarioTest &)> meanwhile;
+    };
+    const std::vector<Row> rows {
+        {"hold key released (unseen by the tracker)", [](auto &t) { t.input->setFlags(0); }},
+        {"pointer 2.5 pt right of the word",
+         [](auto &t) {
+             t.input->setLocation({142.5, 308});
+         }},
+        {"pointer 8.5 pt above the word",
+         [](auto &t) {
+             t.input->setLocation({120, 324.5});
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        scriptWordAlone(QStringLiteral("river"));
+        const auto translated = onDevice.attempts.hold();
+        rest(onWord);
+        row.meanwhile(*this);
+        translated.release(TranslationAttempt::success(QStringLiteral("río")));
+        settle();
+        EXPECT_TRUE(notes.empty());
+        EXPECT_FALSE(overlay->visible);
+        EXPECT_EQ(cache.value(QStringLiteral("es:auto:river")), QStringLiteral("río")) << "the result is kept";
+    }
+    // 1.5 pt to the side and 7.5 pt up still count as on the word.
+    SetUp();
+    scriptWordAlone(QStringLiteral("lake"));
+    const auto translated = onDevice.attempts.hold();
+    rest(onWord);
+    move({141.5, 323.5});
+    translated.release(TranslationAttempt::success(QStringLiteral("lago")));
+    EXPECT_EQ(lastShownText(), QStringLiteral("lago"));
+}
+
+TEST_F(HoverScenarioTest, TheGlanceWinsOverTheWordTranslationWhichIsStillStored)
+{
+    sources->lookups.answer(axHit(QStringLiteral("river"), sentence));
+    const auto translated = onDevice.attempts.hold();
+    const auto glanced = glances.hold();
+    rest(onWord);
+    translated.release(TranslationAttempt::success(QStringLiteral("río")));
+    settle();
+    EXPECT_TRUE(notes.empty()) << "the meaning waits for the glance";
+    glanced.release(Glance {QStringLiteral("cauce")});
+    settle();
+    EXPECT_EQ(lastShownText(), QStringLiteral("cauce"));
+    ASSERT_TRUE(overlay->shown.back().first.glance);
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::shown});
+    EXPECT_EQ(notes[0].note.meaning, QStringLiteral("cauce"));
+    EXPECT_EQ(
+        cache.value(HoverTextController::cacheKey(QStringLiteral("river"), QStringLiteral("es"),
+                                                  HoverTextController::wordLanguage(sentence, QStringLiteral("es")))),
+        QStringLiteral("río"));
+
+    // The same word in the same sentence later: the glance comes from its cache, without loading.
+    setHoldKey(false);
+    sources->lookups.answer(axHit(QStringLiteral("river"), sentence));
+    const std::size_t shown = overlay->shown.size();
+    setHoldKey(true);
+    ASSERT_EQ(overlay->shown.size(), shown + 1);
+    EXPECT_FALSE(overlay->shown.back().first.isLoading);
+    EXPECT_EQ(notes.back().note.detail, QStringLiteral("accessibility cached"));
+}
