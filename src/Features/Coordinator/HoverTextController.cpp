@@ -486,7 +486,8 @@ void HoverTextController::toggleLanguagePicker()
         return;
     }
     clearOverlay();
-    m_deps.picker->prepare(m_targetLanguage, LanguagePickerModel::recents(m_recentLanguages, m_targetLanguage), hasGoogleKey());
+    m_deps.picker->prepare(m_targetLanguage, LanguagePickerModel::recents(m_recentLanguages, m_targetLanguage),
+                           hasGoogleKey());
     m_deps.picker->show(m_deps.input->mouseLocation());
 }
 
