@@ -221,13 +221,15 @@ TEST_F(HoverTextControllerTest, SettersWriteTheirKeysAndNotifyOnlyOnChange)
     QSignalSpy trigger(controller.get(), &HoverTextController::triggerModeChanged);
     QSignalSpy allowed(controller.get(), &HoverTextController::allowedAppIDsChanged);
 
-    overlay->visible = true;
+    // A meaning on screen is redrawn at every assignment, in place and without a new look-up.
+    controller->hover().translatedText = QStringLiteral("río");
     controller->setFontSize(16.0);
     controller->setFontSize(21.5);
     EXPECT_EQ(fontSize.count(), 1);
     EXPECT_EQ(defaults->object(QStringLiteral("fontSize")), PreferenceValue(21.5));
-    ASSERT_EQ(overlay->fonts.size(), 2u) << "the tooltip on screen is redrawn at every assignment";
-    EXPECT_EQ(overlay->fonts.back().second, 21.5);
+    ASSERT_EQ(overlay->shown.size(), 2u) << "the tooltip on screen is redrawn at every assignment";
+    EXPECT_EQ(overlay->shown.back().first.fontSize, 21.5);
+    EXPECT_EQ(overlay->shown.back().first.text, QStringLiteral("río"));
 
     // An unknown hold key is kept as written and reads as Alt.
     controller->setHoldKey(QStringLiteral("hyper"));
@@ -365,18 +367,18 @@ TEST_F(HoverTextControllerTest, FontsComeFromTheLanguageKeyThenTheOldKeyThenTheC
     // Setting a font writes the old key as well for Sinhala and English, and redraws a tooltip of
     // the target language.
     QSignalSpy currentFont(controller.get(), &HoverTextController::currentFontChanged);
-    overlay->visible = true;
+    controller->hover().translatedText = QStringLiteral("río");
     controller->setFont(QStringLiteral("Lohit"), QStringLiteral("si"));
     EXPECT_EQ(defaults->string(QStringLiteral("font_si")), QStringLiteral("Lohit"));
     EXPECT_EQ(defaults->string(QStringLiteral("sinhalaFont")), QStringLiteral("Lohit"));
     EXPECT_EQ(currentFont.count(), 1);
-    ASSERT_EQ(overlay->fonts.size(), 1u);
-    EXPECT_EQ(overlay->fonts.front().first, QStringLiteral("Lohit"));
+    ASSERT_EQ(overlay->shown.size(), 1u);
+    EXPECT_EQ(overlay->shown.front().first.fontName, QStringLiteral("Lohit"));
     controller->setFont(QStringLiteral("Lohit"), QStringLiteral("si"));
     EXPECT_EQ(currentFont.count(), 1);
     controller->setFont(QStringLiteral("Liberation Serif"), QStringLiteral("de"));
     EXPECT_EQ(defaults->string(QStringLiteral("font_de")), QStringLiteral("Liberation Serif"));
-    EXPECT_EQ(overlay->fonts.size(), 2u);
+    EXPECT_EQ(overlay->shown.size(), 2u) << "each setting redraws a tooltip of the target language";
     EXPECT_EQ(currentFont.count(), 1);
     EXPECT_FALSE(defaults->contains(QStringLiteral("germanFont")));
 }
