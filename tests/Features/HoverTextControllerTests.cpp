@@ -19,6 +19,7 @@
 #include "Shared/Platform/KeychainStorage.h"
 #include "Support/TestSupport.h"
 
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSignalSpy>
 
@@ -225,9 +226,10 @@ TEST_F(HoverTextControllerTest, SettersWriteTheirKeysAndNotifyOnlyOnChange)
     controller->hover().translatedText = QStringLiteral("río");
     controller->setFontSize(16.0);
     controller->setFontSize(21.5);
+    controller->setFontSize(21.5);
     EXPECT_EQ(fontSize.count(), 1);
     EXPECT_EQ(defaults->object(QStringLiteral("fontSize")), PreferenceValue(21.5));
-    ASSERT_EQ(overlay->shown.size(), 2u) << "the tooltip on screen is redrawn at every assignment";
+    ASSERT_EQ(overlay->shown.size(), 3u) << "the tooltip on screen is redrawn at every assignment";
     EXPECT_EQ(overlay->shown.back().first.fontSize, 21.5);
     EXPECT_EQ(overlay->shown.back().first.text, QStringLiteral("río"));
 
@@ -245,6 +247,8 @@ TEST_F(HoverTextControllerTest, SettersWriteTheirKeysAndNotifyOnlyOnChange)
     controller->setAllowedAppIDs({QStringLiteral("emacs"), QStringLiteral("kitty")});
     EXPECT_EQ(allowed.count(), 1);
     EXPECT_EQ(defaults->stringList(QStringLiteral("allowedAppIDs")), strings({"emacs", "kitty"}));
+    controller->setAllowedAppIDs({});
+    EXPECT_EQ(allowed.count(), 2);
 
     // The flags that views bind: one notification per change, none for the same value again; the
     // stored ones are written at every assignment.
@@ -433,8 +437,12 @@ TEST_F(HoverTextControllerTest, PermissionsArePolledEveryTwoSecondsUntilBothAreG
     grant(false, true);
     clock->advance(1900ms);
     EXPECT_FALSE(controller->hasScreenRecordingPermission());
-    clock->advance(100ms);
+    // Coming to the front reads the permissions at once; going to the back does not.
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+    EXPECT_FALSE(controller->hasScreenRecordingPermission());
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
     EXPECT_TRUE(controller->hasScreenRecordingPermission());
+    clock->advance(100ms);
     EXPECT_TRUE(controller->isTracking());
 
     // A poll while the pointer settles does not restart the tracker, which would lose the rest.
