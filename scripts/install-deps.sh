@@ -7,12 +7,15 @@ PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format
   # Qt and the libraries the code links
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 qcoro-qt6-dev libicu-dev nlohmann-json3-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 qt6-svg-dev qcoro-qt6-dev libicu-dev nlohmann-json3-dev
   libx11-dev libxi-dev libxtst-dev libxres-dev libxext-dev libxrandr-dev libxcomposite-dev libxcb1-dev libxcb-res0-dev
   libatspi2.0-dev libglib2.0-dev libgtk-3-dev
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng
   apertium transfuse apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita apertium-rus-ukr
   libcld2-dev libsecret-1-dev
+  # reading a word aloud: Qt TextToSpeech over the desktop's speech-dispatcher
+  # (Debian's Qt6TextToSpeech CMake package needs Qt6QmlIntegration from qt6-declarative-dev)
+  qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher qt6-declarative-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xcompmgr  # a compositing manager, for the system tests of window capture

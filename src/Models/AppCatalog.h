@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -35,6 +36,15 @@ std::vector<InstalledApp> installed();
 
 /// The ids of the applications that have a window on screen.
 std::set<QString> runningBundleIDs();
+
+/// The application of one desktop-file id, found the way the desktop finds it (the user's folder
+/// first, a "-" in the id standing for a subfolder); hidden entries count, as their windows still
+/// need a name. None for an id that names no entry or could name a path. Main thread (icons).
+std::optional<InstalledApp> application(const QString &id);
+
+/// The icon of that name in the icon theme, then in hicolor and the pixmaps folder; a null icon when
+/// none has it. Main thread.
+QIcon iconNamed(const QString &name);
 
 } // namespace AppCatalog
 

@@ -1,0 +1,34 @@
+#pragma once
+
+// What stands in for an empty list or a missing selection: a symbol, a title and a line of detail,
+// centred.
+
+#include <QWidget>
+
+class QLabel;
+
+namespace Lumivox {
+
+class EmptyMessageView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit EmptyMessageView(QString symbol, QWidget *parent = nullptr);
+
+    void setMessage(const QString &title, const QString &detail);
+    QString title() const;
+    QString detail() const;
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void restyle();
+
+    QString m_symbol;
+    QLabel *m_icon;
+    QLabel *m_title;
+    QLabel *m_detail;
+};
+
+} // namespace Lumivox

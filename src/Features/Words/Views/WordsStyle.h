@@ -1,0 +1,30 @@
+#pragma once
+
+// The text styles the Words windows share, relative to the desktop's own font so they scale with it:
+// a callout and a caption a step below the body text, and the secondary and tertiary label colours.
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+class QLabel;
+class QWidget;
+
+namespace Lumivox::WordsStyle {
+
+QFont callout(const QFont &base);
+QFont caption(const QFont &base);
+/// The base font at `points` (at least 1) and the weight.
+QFont sized(const QFont &base, qreal points, QFont::Weight weight = QFont::Normal);
+
+QColor secondary(const QPalette &palette);
+QColor tertiary(const QPalette &palette);
+
+/// A label for text from other programs or the user: plain text, never markup.
+QLabel *plainLabel(const QString &text, QWidget *parent = nullptr);
+/// A label for rich text that the caller built from escaped pieces.
+QLabel *richLabel(const QString &html, QWidget *parent = nullptr);
+/// Paints the label's text in the secondary (or tertiary) colour.
+void makeSecondary(QLabel *label, bool tertiary = false);
+
+} // namespace Lumivox::WordsStyle

@@ -1,0 +1,242 @@
+#include "Features/Words/Views/WordsView.h"
+
+#include "Features/Design/Symbols.h"
+#include "Features/Words/Views/EmptyMessageView.h"
+#include "Features/Words/Views/WordDetailView.h"
+#include "Features/Words/Views/WordsListView.h"
+#include "Features/Words/Views/WordsSidebarView.h"
+#include "Shared/Preferences/PreferenceStore.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace Lumivox {
+
+namespace {
+
+constexpr QSize defaultSize {1100, 720};
+constexpr QSize minimumWindowSize {820, 520};
+
+struct ColumnWidths
+{
+    int minimum;
+    int ideal;
+    int maximum;
+};
+constexpr ColumnWidths sidebarWidths {190, 220, 280};
+constexpr ColumnWidths listWidths {260, 330, 440};
+
+void applyWidths(QWidget *column, const ColumnWidths &widths)
+{
+    column->setMinimumWidth(widths.minimum);
+    column->setMaximumWidth(widths.maximum);
+}
+
+} // namespace
+
+WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::shared_ptr<PreferenceStore> defaults,
+                     std::shared_ptr<Clock> clock, QWidget *parent)
+    : QMainWindow(parent)
+    , m_defaults(defaults ? std::move(defaults) : PreferenceStore::standard())
+    , m_model(new WordsModel(book, std::move(openReview), std::move(clock), std::nullopt, this))
+{
+    setObjectName(QStringLiteral("wordsWindow"));
+    setMinimumSize(minimumWindowSize);
+    m_model->setFileChooser(
+        [this](const QString &name, const QString &filter) { return chooseExportFile(name, filter); });
+
+    buildToolbar();
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("wordsSplitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_sidebar = new WordsSidebarView(m_model, m_splitter);
+    applyWidths(m_sidebar, sidebarWidths);
+    m_list = new WordsListView(m_model, m_splitter);
+    applyWidths(m_list, listWidths);
+    m_list->list()->setAutoFillBackground(true);
+    m_list->list()->setBackgroundRole(QPalette::Base);
+
+    m_detailStack = new QStackedWidget(m_splitter);
+    m_detailStack->setObjectName(QStringLiteral("wordDetailColumn"));
+    m_detailStack->setMinimumWidth(320);
+    m_detail = new WordDetailView(m_model->detail(), m_detailStack);
+    m_noSelection = new EmptyMessageView(QStringLiteral("bookmark"), m_detailStack);
+    m_noSelection->setObjectName(QStringLiteral("wordDetailEmpty"));
+    m_noSelection->setMessage(QStringLiteral("No word selected"),
+                              QStringLiteral("Choose a word to see its meaning and where you met it."));
+    m_detailStack->addWidget(m_detail);
+    m_detailStack->addWidget(m_noSelection);
+
+    m_splitter->addWidget(m_sidebar);
+    m_splitter->addWidget(m_list);
+    m_splitter->addWidget(m_detailStack);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setStretchFactor(2, 1);
+    m_splitter->setSizes(
+        {sidebarWidths.ideal, listWidths.ideal, defaultSize.width() - sidebarWidths.ideal - listWidths.ideal});
+    setCentralWidget(m_splitter);
+
+    connect(m_model, &WordsModel::titleChanged, this, [this] { setWindowTitle(m_model->windowTitle()); });
+    connect(m_model->detail(), &WordDetailModel::changed, this, &WordsView::showDetail);
+    connect(m_model, &WordsModel::exportFailed, this, &WordsView::showExportFailure);
+    setWindowTitle(m_model->windowTitle());
+    showDetail();
+
+    resize(defaultSize);
+    if (const auto stored = m_defaults->data(geometryKey))
+        restoreGeometry(*stored);
+}
+
+WordsView::~WordsView() = default;
+
+void WordsView::buildToolbar()
+{
+    auto *toolbar = addToolBar(QStringLiteral("Words"));
+    toolbar->setObjectName(QStringLiteral("wordsToolbar"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->toggleViewAction()->setEnabled(false);
+    toolbar->setIconSize(QSize(16, 16));
+    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    auto *spacer = new QWidget(toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(spacer);
+
+    m_sortButton = new QToolButton(toolbar);
+    m_sortButton->setObjectName(QStringLiteral("wordsSortButton"));
+    m_sortButton->setText(QStringLiteral("Sort"));
+    m_sortButton->setIcon(Symbols::icon(QStringLiteral("line.3.horizontal.decrease")));
+    m_sortButton->setToolTip(QStringLiteral("Sort words"));
+    m_sortButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_sortButton->setPopupMode(QToolButton::InstantPopup);
+    auto *sortMenu = new QMenu(m_sortButton);
+    sortMenu->setObjectName(QStringLiteral("wordsSortMenu"));
+    auto *sortGroup = new QActionGroup(sortMenu);
+    sortGroup->setExclusive(true);
+    for (const WordSort sort : WordSorts::allCases) {
+        QAction *action = sortMenu->addAction(WordSorts::title(sort));
+        action->setObjectName(QStringLiteral("wordsSort_") + WordSorts::rawValue(sort));
+        action->setCheckable(true);
+        action->setChecked(sort == m_model->sort());
+        sortGroup->addAction(action);
+        connect(action, &QAction::triggered, m_model, [this, sort] { m_model->setSort(sort); });
+        connect(m_model, &WordsModel::sortChanged, action,
+                [this, action, sort] { action->setChecked(m_model->sort() == sort); });
+    }
+    m_sortButton->setMenu(sortMenu);
+    toolbar->addWidget(m_sortButton);
+
+    m_exportButton = new QToolButton(toolbar);
+    m_exportButton->setObjectName(QStringLiteral("wordsExportButton"));
+    m_exportButton->setText(QStringLiteral("Export"));
+    m_exportButton->setIcon(Symbols::icon(QStringLiteral("square.and.arrow.up")));
+    m_exportButton->setToolTip(QStringLiteral("Export saved words"));
+    m_exportButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_exportButton->setPopupMode(QToolButton::InstantPopup);
+    auto *exportMenu = new QMenu(m_exportButton);
+    exportMenu->setObjectName(QStringLiteral("wordsExportMenu"));
+    for (const WordExport::Format format : WordExport::allFormats) {
+        QAction *action = exportMenu->addAction(QStringLiteral("Export for %1…").arg(WordExport::title(format)));
+        action->setObjectName(QStringLiteral("wordsExport_") + WordExport::title(format).toLower());
+        connect(action, &QAction::triggered, m_model, [this, format] { m_model->exportSaved(format); });
+    }
+    m_exportButton->setMenu(exportMenu);
+    m_exportButton->setEnabled(m_model->canExport());
+    connect(m_model, &WordsModel::canExportChanged, m_exportButton,
+            [this] { m_exportButton->setEnabled(m_model->canExport()); });
+    toolbar->addWidget(m_exportButton);
+
+    m_search = new QLineEdit(toolbar);
+    m_search->setObjectName(QStringLiteral("wordsSearch"));
+    m_search->setPlaceholderText(QStringLiteral("Search words, meanings, sentences"));
+    m_search->setAccessibleName(QStringLiteral("Search"));
+    m_search->setClearButtonEnabled(true);
+    m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), QPalette::PlaceholderText),
+                        QLineEdit::LeadingPosition);
+    m_search->setFixedWidth(280);
+    m_search->setText(m_model->query());
+    connect(m_search, &QLineEdit::textChanged, m_model, &WordsModel::setQuery);
+    connect(m_model, &WordsModel::queryChanged, m_search, [this] {
+        if (m_search->text() != m_model->query())
+            m_search->setText(m_model->query());
+    });
+    toolbar->addWidget(m_search);
+
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, m_search, [this] {
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->selectAll();
+    });
+}
+
+void WordsView::showDetail()
+{
+    m_detailStack->setCurrentWidget(m_model->detail()->hasItem() ? static_cast<QWidget *>(m_detail) : m_noSelection);
+}
+
+void WordsView::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_model->appear();
+}
+
+void WordsView::hideEvent(QHideEvent *event)
+{
+    saveGeometryToDefaults();
+    QMainWindow::hideEvent(event);
+}
+
+void WordsView::closeEvent(QCloseEvent *event)
+{
+    saveGeometryToDefaults();
+    QMainWindow::closeEvent(event);
+}
+
+void WordsView::saveGeometryToDefaults()
+{
+    m_defaults->set(geometryKey, PreferenceValue(saveGeometry()));
+}
+
+std::optional<QString> WordsView::chooseExportFile(const QString &suggestedName, const QString &filter)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    QFileDialog dialog(this, QStringLiteral("Export Saved Words"), folder, filter);
+    dialog.setObjectName(QStringLiteral("wordsExportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // A name typed without its ending still gets the format's.
+    dialog.setDefaultSuffix(QFileInfo(suggestedName).suffix());
+    dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+void WordsView::showExportFailure(const QString &title, const QString &message)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("wordsExportError"));
+    box->setTextFormat(Qt::PlainText);
+    box->setInformativeText(message);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+}
+
+} // namespace Lumivox
