@@ -20,26 +20,42 @@ EmptyMessageView::EmptyMessageView(QString symbol, QWidget *parent)
     : QWidget(parent)
     , m_symbol(std::move(symbol))
     , m_icon(new QLabel(this))
-    , m_title(WordsStyle::plainLabel(QString(), this))
-    , m_detail(WordsStyle::plainLabel(QString(), this))
+    , m_title(WordsStyle::plainLabel(QString()))
+    , m_detail(WordsStyle::plainLabel(QString()))
 {
     m_title->setObjectName(QStringLiteral("emptyTitle"));
     m_detail->setObjectName(QStringLiteral("emptyDetail"));
     m_icon->setAlignment(Qt::AlignCenter);
+    m_title->setMinimumWidth(1);
+    m_detail->setMinimumWidth(1);
     m_title->setAlignment(Qt::AlignCenter);
     m_title->setWordWrap(true);
     m_detail->setAlignment(Qt::AlignCenter);
     m_detail->setWordWrap(true);
-    m_detail->setMaximumWidth(320);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
 
+    // A column of bounded width, centred by stretches rather than alignment flags: wrapped labels
+    // then know their width and never clip a line.
+    auto *box = new QWidget(this);
+    box->setMaximumWidth(300);
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto *column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    column->addWidget(m_icon);
+    column->addSpacing(4);
+    column->addWidget(m_title);
+    column->addWidget(m_detail);
+
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(box, 100);
+    row->addStretch(1);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 24);
-    layout->setSpacing(8);
+    layout->setContentsMargins(16, 16, 16, 16);
     layout->addStretch(1);
-    layout->addWidget(m_icon, 0, Qt::AlignHCenter);
-    layout->addSpacing(4);
-    layout->addWidget(m_title, 0, Qt::AlignHCenter);
-    layout->addWidget(m_detail, 0, Qt::AlignHCenter);
+    layout->addLayout(row);
     layout->addStretch(1);
     restyle();
 }

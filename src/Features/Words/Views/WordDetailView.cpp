@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -27,12 +28,74 @@ qreal points(qreal pixels)
     return pixels * 0.75;
 }
 
+// Wrapped text never widens the column: a single token longer than a line (a long compound, a
+// pasted link) is cut at the edge instead of pushing the whole detail past the window.
+QLabel *wrapping(QLabel *label)
+{
+    label->setWordWrap(true);
+    label->setMinimumWidth(1);
+    return label;
+}
+
 QLabel *selectable(QLabel *label)
 {
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setWordWrap(true);
-    return label;
+    return wrapping(label);
 }
+
+// The word in its large serif, made smaller (down to 60 %) when it is wider than the column, and cut
+// with "…" only past that. The full word stays in the tooltip.
+class WordTitle final : public QLabel
+{
+public:
+    WordTitle(const QString &word, const QFont &font, QWidget *parent)
+        : QLabel(parent)
+        , m_word(word)
+        , m_font(font)
+    {
+        setTextFormat(Qt::PlainText);
+        setTextInteractionFlags(Qt::TextSelectableByMouse);
+        setFont(font);
+        setText(word);
+        setAccessibleName(word);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(m_font);
+        return {metrics.horizontalAdvance(m_word) + 2, metrics.height()};
+    }
+    QSize minimumSizeHint() const override { return {1, QFontMetrics(m_font).height()}; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+
+private:
+    void fit()
+    {
+        QFont font = m_font;
+        const qreal full = m_font.pointSizeF();
+        for (qreal size = full; size >= full * 0.6; size -= 1) {
+            font.setPointSizeF(size);
+            if (QFontMetrics(font).horizontalAdvance(m_word) <= width())
+                break;
+        }
+        setFont(font);
+        const QFontMetrics metrics(font);
+        const bool cut = metrics.horizontalAdvance(m_word) > width();
+        const QString shown = cut ? metrics.elidedText(m_word, Qt::ElideRight, width()) : m_word;
+        if (shown != text())
+            setText(shown);
+        setToolTip(cut ? m_word : QString());
+    }
+
+    QString m_word;
+    QFont m_font;
+};
 
 // One line of text that ends in "…" when the column is too narrow (application names and window
 // titles can be any length).
@@ -88,6 +151,7 @@ QLabel *sectionLabel(const QString &text, QWidget *parent)
 {
     auto *label = WordsStyle::plainLabel(text, parent);
     QFont font = Brand::label();
+    font.setPointSizeF(points(11));
     font.setCapitalization(QFont::AllUppercase);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
     label->setFont(font);
@@ -165,8 +229,7 @@ public:
         layout->setContentsMargins(0, 7, 0, 7);
         layout->setSpacing(10);
         layout->addWidget(appIcon(row.appID, 16, this), 0, Qt::AlignTop);
-        auto *sentence = WordsStyle::richLabel(row.sentenceHtml, this);
-        sentence->setWordWrap(true);
+        auto *sentence = wrapping(WordsStyle::richLabel(row.sentenceHtml, this));
         sentence->setFont(Brand::title(points(14.5)));
         sentence->setMaximumHeight(QFontMetrics(sentence->font()).lineSpacing() * 2 + 2);
         sentence->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -252,9 +315,8 @@ void WordDetailView::rebuild()
     titles->setSpacing(4);
     auto *titleRow = new QHBoxLayout;
     titleRow->setSpacing(10);
-    auto *word = selectable(WordsStyle::plainLabel(m_model->word(), column));
+    auto *word = new WordTitle(m_model->word(), Brand::title(points(36)), column);
     word->setObjectName(QStringLiteral("wordTitle"));
-    word->setFont(Brand::title(points(36)));
     titleRow->addWidget(word, 0);
     auto *hear = new QToolButton(column);
     hear->setObjectName(QStringLiteral("wordHear"));
@@ -299,7 +361,7 @@ void WordDetailView::rebuild()
                 if (sense.grammarText) {
                     auto *note = WordsStyle::plainLabel(*sense.grammarText, column);
                     note->setFont(WordsStyle::callout(font()));
-                    note->setWordWrap(true);
+                    wrapping(note);
                     WordsStyle::makeSecondary(note);
                     tagRow->addWidget(note, 1);
                 } else {

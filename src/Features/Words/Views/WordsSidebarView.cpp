@@ -43,6 +43,8 @@ public:
 
         if (kind == Kind::header) {
             QFont font = Brand::label();
+            // The design's 11 is in pixels.
+            font.setPointSizeF(11 * 0.75);
             font.setCapitalization(QFont::AllUppercase);
             font.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
             painter->setFont(font);

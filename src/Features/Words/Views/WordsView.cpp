@@ -1,25 +1,31 @@
 #include "Features/Words/Views/WordsView.h"
 
+#include "Features/Design/Brand.h"
 #include "Features/Design/Symbols.h"
 #include "Features/Words/Views/EmptyMessageView.h"
 #include "Features/Words/Views/WordDetailView.h"
 #include "Features/Words/Views/WordsListView.h"
 #include "Features/Words/Views/WordsSidebarView.h"
+#include "Features/Words/Views/WordsStyle.h"
 #include "Shared/Preferences/PreferenceStore.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace Lumivox {
 
@@ -36,6 +42,57 @@ struct ColumnWidths
 };
 constexpr ColumnWidths sidebarWidths {190, 220, 280};
 constexpr ColumnWidths listWidths {260, 330, 440};
+
+// Columns divided by a hairline in the rule colour rather than the style's grip.
+class RuleHandle final : public QSplitterHandle
+{
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Brand::rule().resolved());
+    }
+};
+
+class ColumnSplitter final : public QSplitter
+{
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle *createHandle() override { return new RuleHandle(orientation(), this); }
+};
+
+// "Kept on this computer only", under the sections.
+QWidget *privacyNote(QWidget *parent)
+{
+    auto *note = new QWidget(parent);
+    note->setObjectName(QStringLiteral("wordsPrivacyNote"));
+    auto *layout = new QHBoxLayout(note);
+    layout->setContentsMargins(16, 10, 16, 10);
+    layout->setSpacing(6);
+    const QFont caption = WordsStyle::caption(note->font());
+    const int side = QFontMetrics(caption).height() - 2;
+    auto *icon = new QLabel(note);
+    const qreal ratio = note->devicePixelRatioF();
+    QPixmap pixmap(QSize(side, side) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    Symbols::paint(painter, QRectF(0, 0, side, side), QStringLiteral("lock.fill"),
+                   WordsStyle::secondary(note->palette()));
+    painter.end();
+    icon->setPixmap(pixmap);
+    layout->addWidget(icon);
+    auto *text = WordsStyle::plainLabel(QStringLiteral("Kept on this computer only"), note);
+    text->setFont(caption);
+    WordsStyle::makeSecondary(text);
+    layout->addWidget(text, 1);
+    return note;
+}
 
 void applyWidths(QWidget *column, const ColumnWidths &widths)
 {
@@ -58,11 +115,21 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
 
     buildToolbar();
 
-    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter = new ColumnSplitter(Qt::Horizontal, this);
     m_splitter->setObjectName(QStringLiteral("wordsSplitter"));
     m_splitter->setChildrenCollapsible(false);
-    m_sidebar = new WordsSidebarView(m_model, m_splitter);
-    applyWidths(m_sidebar, sidebarWidths);
+    m_splitter->setHandleWidth(1);
+    auto *sidebarColumn = new QWidget(m_splitter);
+    sidebarColumn->setObjectName(QStringLiteral("wordsSidebarColumn"));
+    applyWidths(sidebarColumn, sidebarWidths);
+    auto *sidebarLayout = new QVBoxLayout(sidebarColumn);
+    sidebarLayout->setContentsMargins(0, 6, 0, 0);
+    sidebarLayout->setSpacing(0);
+    m_sidebar = new WordsSidebarView(m_model, sidebarColumn);
+    // The sections sit on the window colour, the words and the detail on the text background.
+    m_sidebar->viewport()->setBackgroundRole(QPalette::Window);
+    sidebarLayout->addWidget(m_sidebar, 1);
+    sidebarLayout->addWidget(privacyNote(sidebarColumn));
     m_list = new WordsListView(m_model, m_splitter);
     applyWidths(m_list, listWidths);
     m_list->list()->setAutoFillBackground(true);
@@ -79,7 +146,7 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
     m_detailStack->addWidget(m_detail);
     m_detailStack->addWidget(m_noSelection);
 
-    m_splitter->addWidget(m_sidebar);
+    m_splitter->addWidget(sidebarColumn);
     m_splitter->addWidget(m_list);
     m_splitter->addWidget(m_detailStack);
     m_splitter->setStretchFactor(0, 0);
