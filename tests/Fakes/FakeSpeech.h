@@ -1,6 +1,6 @@
 #pragma once
 
-// A speech service that records what it is asked, with the voices' locales a test chooses.
+// A speech service that records what it is asked, choosing voices among locales a test sets.
 
 #include "Native/Session/Speech.h"
 
@@ -22,11 +22,10 @@ public:
     /// Every call in order: "stop" or "say".
     std::vector<QString> calls;
 
-    std::vector<QLocale> locales() override { return voices; }
-    void say(const QString &text, const std::optional<QLocale> &locale) override
+    void say(const QString &text, VoiceChoice chooseVoice) override
     {
         calls.push_back(QStringLiteral("say"));
-        spoken.push_back({text, locale});
+        spoken.push_back({text, chooseVoice ? chooseVoice(voices) : std::nullopt});
     }
     void stop() override { calls.push_back(QStringLiteral("stop")); }
 };

@@ -31,10 +31,13 @@ void speak(const QString &word, const std::optional<QString> &language)
 {
     const auto speech = Native::service<Native::Speech>();
     speech->stop();
-    std::optional<QLocale> locale;
-    if (language && !language->trimmed().isEmpty())
-        locale = voiceLocale(speech->locales(), language->trimmed());
-    speech->say(word, locale);
+    Native::Speech::VoiceChoice choose;
+    if (language && !language->trimmed().isEmpty()) {
+        choose = [code = language->trimmed()](const std::vector<QLocale> &available) {
+            return voiceLocale(available, code);
+        };
+    }
+    speech->say(word, std::move(choose));
 }
 
 } // namespace Lumivox::Pronouncer

@@ -1,12 +1,12 @@
-// Speech over Qt TextToSpeech's speech-dispatcher engine. The engine is made on first use, not at
-// start, since connecting may start the speech-dispatcher daemon.
+// Speech over Qt TextToSpeech's speech-dispatcher engine, on a thread of its own: making the engine
+// connects to speech-dispatcher and may start it, which takes up to a second, and a failed
+// connection is tried again on every call.
 
 #include "Native/Session/Speech.h"
 
-#include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QPointer>
 #include <QTextToSpeech>
+#include <QThread>
 
 Q_LOGGING_CATEGORY(lcSpeech, "app.lumivox.Speech")
 
@@ -17,42 +17,67 @@ namespace {
 class QtSpeech final : public Speech
 {
 public:
-    std::vector<QLocale> locales() override
+    QtSpeech()
     {
-        QTextToSpeech *speech = engine();
-        if (!speech)
-            return {};
-        const QList<QLocale> available = speech->availableLocales();
-        return {available.begin(), available.end()};
+        m_thread.setObjectName(QStringLiteral("app.lumivox.speech"));
+        m_context = new QObject;
+        m_context->moveToThread(&m_thread);
+        m_thread.start();
     }
 
-    void say(const QString &text, const std::optional<QLocale> &locale) override
+    ~QtSpeech() override
     {
-        QTextToSpeech *speech = engine();
-        if (!speech || text.isEmpty())
+        // The engine is a QObject of the speech thread and goes with it.
+        QMetaObject::invokeMethod(
+            m_context,
+            [this] {
+                delete m_engine;
+                m_engine = nullptr;
+                delete m_context;
+            },
+            Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    void say(const QString &text, VoiceChoice chooseVoice) override
+    {
+        if (text.isEmpty())
             return;
-        speech->setLocale(locale.value_or(m_defaultLocale));
-        speech->say(text);
+        QMetaObject::invokeMethod(m_context, [this, text, chooseVoice = std::move(chooseVoice)] {
+            QTextToSpeech *speech = engine();
+            if (!speech)
+                return;
+            std::optional<QLocale> locale;
+            if (chooseVoice) {
+                const QList<QLocale> available = speech->availableLocales();
+                locale = chooseVoice({available.begin(), available.end()});
+            }
+            speech->setLocale(locale.value_or(m_defaultLocale));
+            speech->say(text);
+        });
     }
 
     void stop() override
     {
-        if (m_engine)
-            m_engine->stop(QTextToSpeech::BoundaryHint::Immediate);
+        QMetaObject::invokeMethod(m_context, [this] {
+            if (m_engine)
+                m_engine->stop(QTextToSpeech::BoundaryHint::Immediate);
+        });
     }
 
 private:
+    // Speech thread only.
     QTextToSpeech *engine()
     {
         if (m_triedEngine)
-            return m_engine.data();
+            return m_engine;
         m_triedEngine = true;
         if (!QTextToSpeech::availableEngines().contains(QStringLiteral("speechd"))) {
             qCInfo(lcSpeech) << "no speech engine: words are not read aloud";
             return nullptr;
         }
-        // Owned by the application, so it is gone before the registry's statics are destroyed.
-        auto *speech = new QTextToSpeech(QStringLiteral("speechd"), QCoreApplication::instance());
+        auto *speech = new QTextToSpeech(QStringLiteral("speechd"));
         if (speech->state() == QTextToSpeech::Error) {
             qCInfo(lcSpeech) << "the speech service is not available:" << speech->errorString();
             delete speech;
@@ -67,8 +92,10 @@ private:
         return speech;
     }
 
+    QThread m_thread;
+    QObject *m_context = nullptr;
     bool m_triedEngine = false;
-    QPointer<QTextToSpeech> m_engine;
+    QTextToSpeech *m_engine = nullptr;
     QLocale m_defaultLocale;
 };
 
