@@ -49,9 +49,9 @@ protected:
             m_model = std::make_unique<WordsModel>(
                 *m_book, [this](std::optional<QUuid> id) { reviews.push_back(id); }, fixture.clock, fixture.calendar);
             m_listTester = std::make_unique<QAbstractItemModelTester>(
-                m_model->list(), QAbstractItemModelTester::FailureReportingMode::Warning);
+                m_model->list(), QAbstractItemModelTester::FailureReportingMode::Fatal);
             m_sidebarTester = std::make_unique<QAbstractItemModelTester>(
-                m_model->sidebar(), QAbstractItemModelTester::FailureReportingMode::Warning);
+                m_model->sidebar(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         }
         return *m_model;
     }
@@ -271,6 +271,9 @@ TEST_F(WordsModelTest, SidebarRowsAndCounts)
     EXPECT_EQ(sidebar.index(2).data(Qt::ToolTipRole).toString(), QStringLiteral("Review 4 words"));
     EXPECT_EQ(sidebar.flags(sidebar.index(2)), Qt::ItemIsEnabled) << "the Review row is never selected";
     EXPECT_EQ(sidebar.section(4), WordsSection::pair("en", "es"));
+    // A pair lists the words of both its languages only; no source is a pair of its own.
+    model().setSection(WordsSection::pair("", "es"));
+    EXPECT_EQ(listed(), (std::vector<QString> {"cuatro"}));
 
     // Review opens every due word and leaves the section alone.
     model().setSection(WordsSection::history());
@@ -304,6 +307,7 @@ TEST_F(WordsModelTest, ExportWritesEverySavedWordWhateverIsListed)
     std::vector<QString> offered;
     WordsModel &m = model();
     QSignalSpy failures(&m, &WordsModel::exportFailed);
+    QSignalSpy exportable(&m, &WordsModel::canExportChanged);
     m.setFileChooser([&](const QString &name, const QString &) -> std::optional<QString> {
         offered.push_back(name);
         return folder.filePath(name);
@@ -333,6 +337,14 @@ TEST_F(WordsModelTest, ExportWritesEverySavedWordWhateverIsListed)
     EXPECT_EQ(m.exportSaved(WordExport::Format::csv).status, WordExporter::Outcome::Status::failed);
     ASSERT_EQ(failures.count(), 1);
     EXPECT_TRUE(failures[0][1].toString().startsWith(QStringLiteral("“Lumivox words.csv” could not be saved in “")));
+
+    // Export stays possible until the last saved word goes, and says so once.
+    book().remove(book().saved()[0].id);
+    book().remove(book().saved()[0].id);
+    EXPECT_EQ(exportable.count(), 0);
+    book().remove(book().saved()[0].id);
+    EXPECT_EQ(exportable.count(), 1);
+    EXPECT_FALSE(m.canExport());
 }
 
 TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)

@@ -94,6 +94,24 @@ QWidget *privacyNote(QWidget *parent)
     return note;
 }
 
+// A toolbar button with its label beside its symbol that opens its (empty) menu at once; `name`
+// gives the object names "<name>Button" and "<name>Menu".
+QToolButton *menuButton(const QString &name, const QString &text, const QString &symbol, const QString &help,
+                        QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name + QStringLiteral("Button"));
+    button->setText(text);
+    button->setIcon(Symbols::icon(symbol));
+    button->setToolTip(help);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(button);
+    menu->setObjectName(name + QStringLiteral("Menu"));
+    button->setMenu(menu);
+    return button;
+}
+
 void applyWidths(QWidget *column, const ColumnWidths &widths)
 {
     column->setMinimumWidth(widths.minimum);
@@ -183,15 +201,9 @@ void WordsView::buildToolbar()
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar->addWidget(spacer);
 
-    m_sortButton = new QToolButton(toolbar);
-    m_sortButton->setObjectName(QStringLiteral("wordsSortButton"));
-    m_sortButton->setText(QStringLiteral("Sort"));
-    m_sortButton->setIcon(Symbols::icon(QStringLiteral("line.3.horizontal.decrease")));
-    m_sortButton->setToolTip(QStringLiteral("Sort words"));
-    m_sortButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_sortButton->setPopupMode(QToolButton::InstantPopup);
-    auto *sortMenu = new QMenu(m_sortButton);
-    sortMenu->setObjectName(QStringLiteral("wordsSortMenu"));
+    m_sortButton = menuButton(QStringLiteral("wordsSort"), QStringLiteral("Sort"),
+                              QStringLiteral("line.3.horizontal.decrease"), QStringLiteral("Sort words"), toolbar);
+    QMenu *sortMenu = m_sortButton->menu();
     auto *sortGroup = new QActionGroup(sortMenu);
     sortGroup->setExclusive(true);
     for (const WordSort sort : WordSorts::allCases) {
@@ -204,24 +216,16 @@ void WordsView::buildToolbar()
         connect(m_model, &WordsModel::sortChanged, action,
                 [this, action, sort] { action->setChecked(m_model->sort() == sort); });
     }
-    m_sortButton->setMenu(sortMenu);
     toolbar->addWidget(m_sortButton);
 
-    m_exportButton = new QToolButton(toolbar);
-    m_exportButton->setObjectName(QStringLiteral("wordsExportButton"));
-    m_exportButton->setText(QStringLiteral("Export"));
-    m_exportButton->setIcon(Symbols::icon(QStringLiteral("square.and.arrow.up")));
-    m_exportButton->setToolTip(QStringLiteral("Export saved words"));
-    m_exportButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_exportButton->setPopupMode(QToolButton::InstantPopup);
-    auto *exportMenu = new QMenu(m_exportButton);
-    exportMenu->setObjectName(QStringLiteral("wordsExportMenu"));
+    m_exportButton = menuButton(QStringLiteral("wordsExport"), QStringLiteral("Export"),
+                                QStringLiteral("square.and.arrow.up"), QStringLiteral("Export saved words"), toolbar);
+    QMenu *exportMenu = m_exportButton->menu();
     for (const WordExport::Format format : WordExport::allFormats) {
         QAction *action = exportMenu->addAction(QStringLiteral("Export for %1…").arg(WordExport::title(format)));
         action->setObjectName(QStringLiteral("wordsExport_") + WordExport::title(format).toLower());
         connect(action, &QAction::triggered, m_model, [this, format] { m_model->exportSaved(format); });
     }
-    m_exportButton->setMenu(exportMenu);
     m_exportButton->setEnabled(m_model->canExport());
     connect(m_model, &WordsModel::canExportChanged, m_exportButton,
             [this] { m_exportButton->setEnabled(m_model->canExport()); });
