@@ -84,27 +84,39 @@ private:
 TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
 {
     addFruit();
+    fixture.saved.push_back(makeSaved({.word = QStringLiteral("Apricot"),
+                                       .meaning = QStringLiteral("abricot"),
+                                       .date = fixture.ago(30),
+                                       .target = QStringLiteral("de")}));
     fixture.history = {makeLookup({.word = QStringLiteral("pear"),
                                    .meaning = QStringLiteral("poire"),
                                    .date = fixture.ago(10),
                                    .translation = QStringLiteral("a ripe pear")})};
     WordsModel &m = model();
+    QSignalSpy titles(&m, &WordsModel::titleChanged);
+    QSignalSpy empties(&m, &WordsModel::emptyMessageChanged);
 
-    EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Banana", "cherry"}));
-    EXPECT_EQ(m.windowTitle(), QStringLiteral("Saved — 3 words"));
+    EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Banana", "cherry", "Apricot"}));
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("Saved — 4 words"));
 
     m.setSort(WordSort::alphabetical);
+    EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Apricot", "Banana", "cherry"}));
+    EXPECT_EQ(titles.count(), 0) << "a new order is the same title";
+    EXPECT_EQ(empties.count(), 0);
     m.setQuery(QStringLiteral(" AN "));
     EXPECT_EQ(listed(), (std::vector<QString> {"Banana"}));
     EXPECT_EQ(m.subtitle(), QStringLiteral("1 word"));
+    EXPECT_EQ(titles.count(), 1);
     m.setQuery(QStringLiteral("zzz"));
     EXPECT_EQ(m.subtitle(), QStringLiteral("0 words"));
+    EXPECT_EQ(titles.count(), 2);
+    EXPECT_EQ(m.emptyTitle(), QStringLiteral("No matches"));
     m.setQuery(QString());
 
     m.setSection(WordsSection::pair(QStringLiteral("en"), QStringLiteral("fr")));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("English → French — 3 words"));
     m.setSection(WordsSection::app(QStringLiteral("org.example.Reader")));
-    EXPECT_EQ(listed(), (std::vector<QString> {"apple", "cherry"}));
+    EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Apricot", "cherry"}));
     EXPECT_EQ(m.title(), QStringLiteral("org.example.Reader")) << "the title names the app by its id's name";
     m.setSection(WordsSection::history());
     EXPECT_EQ(m.windowTitle(), QStringLiteral("History — 1 word"));
