@@ -202,7 +202,7 @@ void WordDetailModel::toggleSaved()
     if (!m_item)
         return;
     if (m_item->isSaved()) {
-        emit removeConfirmationRequested();
+        requestRemove();
         return;
     }
     // A word is saved from the place it was last met; one never met cannot be.
@@ -232,14 +232,17 @@ void WordDetailModel::copy()
 
 void WordDetailModel::requestRemove()
 {
-    if (isSaved())
-        emit removeConfirmationRequested();
+    if (!isSaved())
+        return;
+    // The word asked about is the one removed, whatever the detail shows by the time of the answer.
+    m_pendingRemoval = m_item->savedID;
+    emit removeConfirmationRequested();
 }
 
 void WordDetailModel::confirmRemove()
 {
-    if (m_item && m_item->savedID)
-        m_book.remove(*m_item->savedID);
+    if (const auto id = std::exchange(m_pendingRemoval, std::nullopt))
+        m_book.remove(*id);
 }
 
 } // namespace Lumivox

@@ -102,7 +102,7 @@ public slots:
     void copy();
     /// Asks to confirm removal.
     void requestRemove();
-    /// The confirmation's Remove.
+    /// The confirmation's Remove: removes the word the confirmation was asked for.
     void confirmRemove();
 
 signals:
@@ -114,6 +114,7 @@ private:
     OpenReview m_openReview;
     Now m_now;
     std::optional<WordItem> m_item;
+    std::optional<QUuid> m_pendingRemoval;
 };
 
 } // namespace Lumivox
