@@ -141,16 +141,17 @@ TEST_F(WordItemTest, SortsAreStable)
     add("Banana", 5, 1);
     add("apple", 1, 2);
     add("Äpfel", 3, 1);
+    add("Cherry", 5, 1);
 
     auto sorted = items;
     WordSorts::sort(sorted, WordSort::alphabetical);
-    EXPECT_EQ(words(sorted), (std::vector<QString> {"Äpfel", "apple", "Banana", "cherry"}));
+    EXPECT_EQ(words(sorted), (std::vector<QString> {"Äpfel", "apple", "Banana", "cherry", "Cherry"}));
     sorted = items;
     WordSorts::sort(sorted, WordSort::newest);
-    EXPECT_EQ(words(sorted), (std::vector<QString> {"apple", "Äpfel", "cherry", "Banana"}));
+    EXPECT_EQ(words(sorted), (std::vector<QString> {"apple", "Äpfel", "cherry", "Banana", "Cherry"}));
     sorted = items;
     WordSorts::sort(sorted, WordSort::mostMet);
-    EXPECT_EQ(words(sorted), (std::vector<QString> {"cherry", "apple", "Banana", "Äpfel"}));
+    EXPECT_EQ(words(sorted), (std::vector<QString> {"cherry", "apple", "Banana", "Äpfel", "Cherry"}));
     EXPECT_EQ(WordSorts::title(WordSort::alphabetical), QStringLiteral("A to Z"));
 }
 
