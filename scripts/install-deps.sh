@@ -16,7 +16,6 @@ PACKAGES=(
   # reading a word aloud: Qt TextToSpeech over the desktop's speech-dispatcher
   # (Debian's Qt6TextToSpeech CMake package needs Qt6QmlIntegration from qt6-declarative-dev)
   qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher qt6-declarative-dev
-  speech-dispatcher-espeak-ng  # voices for the speech system test
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xcompmgr  # a compositing manager, for the system tests of window capture

@@ -1,7 +1,7 @@
-// Reading a word aloud through the real speech-dispatcher in the private session: the daemon is
-// started on first use by its client library, speaks with the espeak-ng voices into libao's null
-// device (the session has no sound card), and without a reachable service nothing is spoken and
-// nothing complains.
+// Reading a word aloud through the real speech-dispatcher in the private session. The daemon is
+// started on first use by its client library, with a generic output module whose two voices
+// ("english" and "french") write what they are given to a file instead of a sound card the session
+// does not have. Without a reachable service nothing is spoken and nothing complains.
 
 #include "Native/Session/Speech.h"
 #include "Support/TestSupport.h"
@@ -25,12 +25,17 @@ struct Offered
     std::mutex mutex;
     std::optional<std::vector<QLocale>> locales;
 
-    Native::Speech::VoiceChoice recorder()
+    /// Records the offer and picks the first voice of the language.
+    Native::Speech::VoiceChoice recorder(QLocale::Language language = QLocale::English)
     {
-        return [this](const std::vector<QLocale> &available) -> std::optional<QLocale> {
+        return [this, language](const std::vector<QLocale> &available) -> std::optional<QLocale> {
             std::lock_guard lock(mutex);
             locales = available;
-            return QLocale(QLocale::English);
+            for (const QLocale &locale : available) {
+                if (locale.language() == language)
+                    return locale;
+            }
+            return std::nullopt;
         };
     }
     bool received()
@@ -57,8 +62,25 @@ protected:
         ASSERT_FALSE(qEnvironmentVariableIsEmpty("LUMIVOX_IN_SESSION")) << "run inside scripts/run-session.sh";
         const QString config = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/speech-dispatcher");
         ASSERT_TRUE(QDir().mkpath(config));
-        write(config + QStringLiteral("/speechd.conf"), "AudioOutputMethod \"libao\"\nDefaultModule espeak-ng\n");
+        ASSERT_TRUE(QDir().mkpath(config + QStringLiteral("/modules")));
+        write(config + QStringLiteral("/speechd.conf"),
+              "AudioOutputMethod \"libao\"\n"
+              "AddModule \"recorder\" \"sd_generic\" \"recorder.conf\"\n"
+              "DefaultModule recorder\n");
+        write(config + QStringLiteral("/modules/recorder.conf"),
+              "GenericExecuteSynth \"printf '%s|%s\\\\n' \\'$VOICE\\' \\'$DATA\\' >> " + spokenPath().toUtf8()
+                  + "\"\n"
+                    "AddVoice \"en\" \"MALE1\" \"english\"\n"
+                    "AddVoice \"fr\" \"FEMALE1\" \"french\"\n");
         write(QDir::homePath() + QStringLiteral("/.libao"), "default_driver=null\n");
+    }
+
+    static QString spokenPath() { return QDir::homePath() + QStringLiteral("/spoken.txt"); }
+
+    static QString spoken()
+    {
+        QFile file(spokenPath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
     static void write(const QString &path, const QByteArray &bytes)
@@ -71,20 +93,29 @@ protected:
 
 } // namespace
 
-TEST_F(SpeechTest, SpeaksThroughSpeechDispatcherWithItsVoices)
+TEST_F(SpeechTest, SpeaksThroughSpeechDispatcherInTheChosenVoice)
 {
     auto speech = Native::Speech::makeDefault();
     Offered offered;
     speech->stop();
-    speech->say(QStringLiteral("hello"), offered.recorder());
-    // Starting the daemon and loading every espeak-ng voice takes seconds on a loaded machine.
-    ASSERT_TRUE(Testing::spinUntil([&] { return offered.received(); }, 60s)) << "speech-dispatcher was not reached";
-    std::lock_guard lock(offered.mutex);
-    const auto &locales = *offered.locales;
-    EXPECT_TRUE(
-        std::any_of(locales.begin(), locales.end(), [](const QLocale &l) { return l.language() == QLocale::English; }));
-    EXPECT_TRUE(
-        std::any_of(locales.begin(), locales.end(), [](const QLocale &l) { return l.language() == QLocale::French; }));
+    speech->say(QStringLiteral("maison"), offered.recorder(QLocale::French));
+    ASSERT_TRUE(Testing::spinUntil([&] { return offered.received(); }, 30s)) << "speech-dispatcher was not reached";
+    {
+        std::lock_guard lock(offered.mutex);
+        const auto &locales = *offered.locales;
+        EXPECT_TRUE(std::any_of(locales.begin(), locales.end(),
+                                [](const QLocale &l) { return l.language() == QLocale::English; }));
+        EXPECT_TRUE(std::any_of(locales.begin(), locales.end(),
+                                [](const QLocale &l) { return l.language() == QLocale::French; }));
+    }
+    EXPECT_TRUE(Testing::spinUntil([] { return spoken().contains(QStringLiteral("french|maison")); }, 30s))
+        << spoken().toStdString();
+
+    // Without a choice the engine's default voice speaks (the session's C locale names none, so the
+    // module speaks without one).
+    speech->say(QStringLiteral("house"), {});
+    EXPECT_TRUE(Testing::spinUntil([] { return spoken().contains(QStringLiteral("|house")); }, 30s))
+        << spoken().toStdString();
 }
 
 TEST_F(SpeechTest, WithoutAServiceNothingIsSpokenAndNothingComplains)

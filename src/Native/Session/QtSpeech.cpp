@@ -4,6 +4,7 @@
 
 #include "Native/Session/Speech.h"
 
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QTextToSpeech>
 #include <QThread>
@@ -14,38 +15,75 @@ namespace Lumivox::Native {
 
 namespace {
 
+// What the speech thread owns; reached only from that thread, through the lambdas queued to it.
+struct Engine
+{
+    bool tried = false;
+    QTextToSpeech *speech = nullptr;
+    QLocale defaultLocale;
+
+    QTextToSpeech *get()
+    {
+        if (tried)
+            return speech;
+        tried = true;
+        if (!QTextToSpeech::availableEngines().contains(QStringLiteral("speechd"))) {
+            qCInfo(lcSpeech) << "no speech engine: words are not read aloud";
+            return nullptr;
+        }
+        auto *made = new QTextToSpeech(QStringLiteral("speechd"));
+        // Under a locale no voice speaks (LANG=C) the engine reports an error yet speaks in any
+        // voice it is given; only an engine without voices is no engine.
+        if (made->state() == QTextToSpeech::Error && made->availableLocales().isEmpty()) {
+            qCInfo(lcSpeech) << "the speech service is not available:" << made->errorString();
+            delete made;
+            return nullptr;
+        }
+        QObject::connect(made, &QTextToSpeech::errorOccurred, made,
+                         [](QTextToSpeech::ErrorReason, const QString &message) {
+                             qCInfo(lcSpeech) << "speaking failed:" << message;
+                         });
+        defaultLocale = made->locale();
+        speech = made;
+        return speech;
+    }
+};
+
 class QtSpeech final : public Speech
 {
 public:
     QtSpeech()
+        : m_thread(new QThread)
+        , m_context(new QObject)
     {
-        m_thread.setObjectName(QStringLiteral("app.lumivox.speech"));
-        m_context = new QObject;
-        m_context->moveToThread(&m_thread);
-        m_thread.start();
+        m_thread->setObjectName(QStringLiteral("app.lumivox.speech"));
+        m_context->moveToThread(m_thread);
+        m_thread->start();
     }
 
     ~QtSpeech() override
     {
-        // The engine is a QObject of the speech thread and goes with it.
-        QMetaObject::invokeMethod(
-            m_context,
-            [this] {
-                delete m_engine;
-                m_engine = nullptr;
-                delete m_context;
-            },
-            Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
+        // The engine and its context go on their own thread, which then ends. A thread still inside
+        // the engine's start (speech-dispatcher can take seconds to list its voices) is not waited
+        // for long: quitting must not hang on it, and the process's end takes it along.
+        QMetaObject::invokeMethod(m_context, [engine = m_engine, context = m_context] {
+            delete engine->speech;
+            engine->speech = nullptr;
+            delete context;
+            QThread::currentThread()->quit();
+        });
+        if (m_thread->wait(QDeadlineTimer(shutdownWait)))
+            delete m_thread;
+        else
+            qCInfo(lcSpeech) << "the speech service is still starting; it ends with the program";
     }
 
     void say(const QString &text, VoiceChoice chooseVoice) override
     {
         if (text.isEmpty())
             return;
-        QMetaObject::invokeMethod(m_context, [this, text, chooseVoice = std::move(chooseVoice)] {
-            QTextToSpeech *speech = engine();
+        QMetaObject::invokeMethod(m_context, [engine = m_engine, text, chooseVoice = std::move(chooseVoice)] {
+            QTextToSpeech *speech = engine->get();
             if (!speech)
                 return;
             std::optional<QLocale> locale;
@@ -53,50 +91,25 @@ public:
                 const QList<QLocale> available = speech->availableLocales();
                 locale = chooseVoice({available.begin(), available.end()});
             }
-            speech->setLocale(locale.value_or(m_defaultLocale));
+            speech->setLocale(locale.value_or(engine->defaultLocale));
             speech->say(text);
         });
     }
 
     void stop() override
     {
-        QMetaObject::invokeMethod(m_context, [this] {
-            if (m_engine)
-                m_engine->stop(QTextToSpeech::BoundaryHint::Immediate);
+        QMetaObject::invokeMethod(m_context, [engine = m_engine] {
+            if (engine->speech)
+                engine->speech->stop(QTextToSpeech::BoundaryHint::Immediate);
         });
     }
 
 private:
-    // Speech thread only.
-    QTextToSpeech *engine()
-    {
-        if (m_triedEngine)
-            return m_engine;
-        m_triedEngine = true;
-        if (!QTextToSpeech::availableEngines().contains(QStringLiteral("speechd"))) {
-            qCInfo(lcSpeech) << "no speech engine: words are not read aloud";
-            return nullptr;
-        }
-        auto *speech = new QTextToSpeech(QStringLiteral("speechd"));
-        if (speech->state() == QTextToSpeech::Error) {
-            qCInfo(lcSpeech) << "the speech service is not available:" << speech->errorString();
-            delete speech;
-            return nullptr;
-        }
-        QObject::connect(speech, &QTextToSpeech::errorOccurred, speech,
-                         [](QTextToSpeech::ErrorReason, const QString &message) {
-                             qCInfo(lcSpeech) << "speaking failed:" << message;
-                         });
-        m_defaultLocale = speech->locale();
-        m_engine = speech;
-        return speech;
-    }
+    static constexpr std::chrono::seconds shutdownWait {3};
 
-    QThread m_thread;
-    QObject *m_context = nullptr;
-    bool m_triedEngine = false;
-    QTextToSpeech *m_engine = nullptr;
-    QLocale m_defaultLocale;
+    QThread *m_thread;
+    QObject *m_context;
+    std::shared_ptr<Engine> m_engine = std::make_shared<Engine>();
 };
 
 } // namespace
