@@ -1,9 +1,10 @@
 // Running applications from the X window list of real fixture windows in the private session.
 
 #include "Models/AppCatalog.h"
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
-#include <QProcess>
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -23,26 +24,14 @@ public:
         environment.remove(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"));
         if (!desktopFile.isEmpty())
             environment.insert(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"), desktopFile);
-        m_process.setProcessEnvironment(environment);
-        m_process.start(qEnvironmentVariable("LUMIVOX_FIXTURES_DIR") + QStringLiteral("/catalog_fixture"), {});
-        m_shown = m_process.waitForStarted(5000)
-            && Testing::spinUntil([&] { return m_process.readAllStandardOutput().contains("shown"); },
-                                  std::chrono::seconds(10));
+        m_process.start(QStringLiteral("catalog_fixture"), {}, environment, std::chrono::seconds(10));
     }
-    ~Fixture() { stop(); }
 
-    bool shown() const { return m_shown; }
-    void stop()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    bool shown() const { return m_process.isReady(); }
+    void stop() { m_process.stop(); }
 
 private:
-    QProcess m_process;
-    bool m_shown = false;
+    Testing::FixtureProcess m_process;
 };
 
 } // namespace

@@ -43,6 +43,16 @@ const Color &rule();
 /// The tooltip's surface, which its view draws at reduced opacity.
 const Color &tooltip();
 
+/// The desktop's text and control colours in the scheme drawn: primary text, the quieter
+/// secondary and tertiary text (the primary at 50 % and 26 %), hairline separators (10 %), the
+/// face of a small control such as a key cap, and the user's accent (the palette's highlight).
+const Color &primaryText();
+const Color &secondaryText();
+const Color &tertiaryText();
+const Color &separator();
+const Color &controlBackground();
+const Color &accent();
+
 /// The system's monospaced font at 11 points, medium weight. Main thread.
 const QFont &label();
 /// The system's serif design at `size` points, default weight. Main thread.

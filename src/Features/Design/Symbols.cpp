@@ -1,51 +1,15 @@
 #include "Features/Design/Symbols.h"
 
-#include <QFile>
+#include "Features/Overlay/Views/TooltipSymbols.h"
+
 #include <QGuiApplication>
-#include <QHash>
 #include <QIconEngine>
-#include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <QSvgRenderer>
-
-#include <memory>
 
 namespace Lumivox::Symbols {
 
 namespace {
-
-QString resourcePath(const QString &name)
-{
-    return QStringLiteral(":/symbols/") + name + QStringLiteral(".svg");
-}
-
-QSvgRenderer *renderer(const QString &name)
-{
-    static QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
-    if (const auto it = renderers.constFind(name); it != renderers.cend())
-        return it->get();
-    auto made = std::make_shared<QSvgRenderer>(resourcePath(name));
-    QSvgRenderer *raw = made->isValid() ? made.get() : nullptr;
-    renderers.insert(name, raw ? made : nullptr);
-    return raw;
-}
-
-// Drawn black into an image of the target's pixel size, then tinted: the shapes' own colours are
-// only masks.
-QImage tinted(const QString &name, QSize pixelSize, const QColor &color)
-{
-    QImage image(pixelSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    if (QSvgRenderer *svg = renderer(name); svg && !pixelSize.isEmpty()) {
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        svg->render(&p, QRectF(QPointF(0, 0), QSizeF(pixelSize)));
-        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        p.fillRect(image.rect(), color);
-    }
-    return image;
-}
 
 class SymbolEngine final : public QIconEngine
 {
@@ -67,20 +31,17 @@ public:
 
     QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State, qreal scale) override
     {
-        QPixmap pixmap = QPixmap::fromImage(tinted(m_name, size * scale, color(mode)));
+        QPixmap pixmap(size * scale);
         pixmap.setDevicePixelRatio(scale);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        Symbols::paint(painter, QRectF(QPointF(0, 0), QSizeF(size)), m_name, color(mode));
         return pixmap;
-    }
-
-    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
-    {
-        const int side = qMin(size.width(), size.height());
-        return {side, side};
     }
 
     QIconEngine *clone() const override { return new SymbolEngine(m_name, m_role); }
     QString key() const override { return QStringLiteral("lumivox-symbol"); }
-    bool isNull() override { return renderer(m_name) == nullptr; }
+    bool isNull() override { return TooltipSymbols::size(m_name, 1).isEmpty(); }
 
 private:
     QColor color(QIcon::Mode mode) const
@@ -95,21 +56,16 @@ private:
 
 } // namespace
 
-bool exists(const QString &name)
-{
-    return QFile::exists(resourcePath(name));
-}
-
 void paint(QPainter &painter, const QRectF &rect, const QString &name, const QColor &color)
 {
-    const qreal side = qMin(rect.width(), rect.height());
-    if (side <= 0)
+    QSizeF size = TooltipSymbols::size(name, rect.height());
+    if (size.isEmpty())
         return;
-    const QRectF square(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
-    const qreal scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    QImage image = tinted(name, QSizeF(side * scale, side * scale).toSize(), color);
-    image.setDevicePixelRatio(scale);
-    painter.drawImage(square, image);
+    if (size.width() > rect.width())
+        size *= rect.width() / size.width();
+    const QRectF fitted(rect.center().x() - size.width() / 2, rect.center().y() - size.height() / 2, size.width(),
+                        size.height());
+    TooltipSymbols::draw(painter, name, fitted, color);
 }
 
 QIcon icon(const QString &name, QPalette::ColorRole role)

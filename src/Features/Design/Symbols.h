@@ -1,8 +1,8 @@
 #pragma once
 
-// The windows' symbols ("bookmark", "clock", "trash" …), drawn from SVGs of our own at the size and
-// device pixel ratio they are shown at, in one colour: no icon theme can be assumed on every desktop.
-// Main thread.
+// The windows' symbols ("bookmark", "clock", "trash" …) as icons and painted shapes, drawn with the
+// tooltip's symbol renderer from the SVGs under :/symbols: no icon theme can be assumed on every
+// desktop. Main thread.
 
 #include <QColor>
 #include <QIcon>
@@ -14,10 +14,8 @@ class QRectF;
 
 namespace Lumivox::Symbols {
 
-/// True when a symbol of that name exists.
-bool exists(const QString &name);
-
-/// Paints the symbol into the rectangle, keeping its square shape, in the colour.
+/// Paints the symbol as large as fits the rectangle, centred and keeping its proportions, in the
+/// colour. An unknown name paints nothing.
 void paint(QPainter &painter, const QRectF &rect, const QString &name, const QColor &color);
 
 /// An icon that draws the symbol in the application palette's colour of `role` at paint time (the

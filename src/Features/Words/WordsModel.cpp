@@ -8,30 +8,6 @@
 
 namespace Lumivox {
 
-namespace {
-
-// Key labels are drawn as key caps in the tooltip ("⌃S"); a sentence spells them the way the
-// desktop names the keys ("Ctrl+S").
-QString spelledKey(const QString &label)
-{
-    static const std::pair<QChar, const char *> modifiers[] {
-        {QChar(0x2303), "Ctrl"}, {QChar(0x2325), "Alt"}, {QChar(0x21E7), "Shift"}, {QChar(0x2318), "Super"}};
-    QStringList parts;
-    qsizetype i = 0;
-    for (; i < label.size(); ++i) {
-        const auto it = std::find_if(std::begin(modifiers), std::end(modifiers),
-                                     [&](const auto &modifier) { return modifier.first == label.at(i); });
-        if (it == std::end(modifiers))
-            break;
-        parts << QString::fromLatin1(it->second);
-    }
-    if (i < label.size())
-        parts << label.mid(i);
-    return parts.join(QLatin1Char('+'));
-}
-
-} // namespace
-
 WordsModel::WordsModel(WordBook &book, OpenReview openReview, std::shared_ptr<Clock> clock,
                        std::optional<Calendar> calendar, QObject *parent)
     : QObject(parent)
@@ -247,9 +223,9 @@ WordsModel::EmptyMessage WordsModel::emptyMessage() const
         return {QStringLiteral("No words yet"), QStringLiteral("Words you point at appear here.")};
     }
     const TooltipKeyLabels keys = m_keyLabels();
-    const QString save = spelledKey(keys.save);
+    const QString save = keyCapText(keys.save);
     const QString detail = keys.hold
-        ? QStringLiteral("Point at a word and press %1 while holding %2 to save it.").arg(save, spelledKey(*keys.hold))
+        ? QStringLiteral("Point at a word and press %1 while holding %2 to save it.").arg(save, keyCapText(*keys.hold))
         : QStringLiteral("Point at a word and press %1 to save it.").arg(save);
     return {QStringLiteral("No saved words"), detail};
 }

@@ -1,4 +1,5 @@
 #include "Native/Language/ApertiumTagger.h"
+#include "Native/Text/Utf16.h"
 
 #include <QLoggingCategory>
 
@@ -44,23 +45,10 @@ bool isMark(char32_t c)
     return type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK || type == U_COMBINING_SPACING_MARK;
 }
 
-char32_t scalarAt(QStringView text, qsizetype i, qsizetype *width = nullptr)
-{
-    const char16_t c = text[i].unicode();
-    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
-        if (width)
-            *width = 2;
-        return QChar::surrogateToUcs4(c, text[i + 1].unicode());
-    }
-    if (width)
-        *width = 1;
-    return c;
-}
-
 bool hasLetterOrDigit(QStringView text)
 {
     for (qsizetype i = 0, w = 1; i < text.size(); i += w) {
-        if (u_isalnum(static_cast<UChar32>(scalarAt(text, i, &w))))
+        if (u_isalnum(static_cast<UChar32>(Text::scalarAt(text, i, &w))))
             return true;
     }
     return false;
@@ -184,7 +172,7 @@ bool align(QStringView text, QStringView surface, qsizetype from, std::vector<qs
             continue;
         // A combining mark the analyser left outside the word still belongs to its last letter.
         qsizetype w = 1;
-        while (t < text.size() && isMark(scalarAt(text, t, &w)))
+        while (t < text.size() && isMark(Text::scalarAt(text, t, &w)))
             t += w;
         positions.push_back(t);
         return true;
@@ -421,21 +409,8 @@ QString separatedWords(QStringView text)
 // would end the request.
 QString sanitized(QStringView text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            out.append(text[i]);
-            out.append(text[++i]);
-        } else if (QChar::isSurrogate(c)) {
-            out.append(QChar(QChar::ReplacementCharacter));
-        } else if (c == 0) {
-            out.append(QLatin1Char(' '));
-        } else {
-            out.append(text[i]);
-        }
-    }
+    QString out = Text::withValidSurrogates(text);
+    out.replace(QChar(u'\0'), QLatin1Char(' '));
     return out;
 }
 
@@ -446,9 +421,7 @@ bool isBreak(QChar c)
 
 qsizetype safeCut(QStringView text, qsizetype at)
 {
-    if (at > 0 && at < text.size() && text[at - 1].isHighSurrogate() && text[at].isLowSurrogate())
-        return at - 1;
-    return at;
+    return Text::splitsSurrogatePair(text, at) ? at - 1 : at;
 }
 
 // The part of the text read for `range`: a margin of words on each side, ending at white space.

@@ -743,7 +743,7 @@ private:
     static bool everything(const QRect &) { return true; }
     static std::function<bool(const QRect &)> containing(QPointF pixel)
     {
-        return [pixel](const QRect &r) { return contains(QRectF(r), pixel); };
+        return [pixel](const QRect &r) { return containsHalfOpen(QRectF(r), pixel); };
     }
 };
 

@@ -102,12 +102,6 @@ QString trimmedOfPunctuation(QStringView text)
     return text.mid(begin, end - begin).toString();
 }
 
-bool splitsSurrogatePair(const QString &text, qsizetype offset)
-{
-    return offset > 0 && offset < text.size() && text.at(offset - 1).isHighSurrogate()
-        && text.at(offset).isLowSurrogate();
-}
-
 bool overlaps(const EnglishGrammar::Range &a, const TextRange &b)
 {
     return a.length > 0 && b.length > 0 && a.start < b.end() && b.location < a.end();
@@ -377,7 +371,7 @@ std::optional<TextRange> GlanceTranslator::wordRange(const QString &word, const 
     if (utf16Offset && *utf16Offset >= 0) {
         const qsizetype at = *utf16Offset;
         if (sentence.size() >= at + word.size() && QStringView(sentence).mid(at, word.size()) == word
-            && !splitsSurrogatePair(sentence, at) && !splitsSurrogatePair(sentence, at + word.size())) {
+            && !Text::splitsSurrogatePair(sentence, at) && !Text::splitsSurrogatePair(sentence, at + word.size())) {
             return TextRange {at, word.size()};
         }
     }

@@ -94,13 +94,8 @@ QString DiagnosticLog::clipText(const QString &text)
     bool changed = false;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
-        const QChar c = text.at(i);
         qsizetype width = 1;
-        char32_t scalar = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
-            scalar = QChar::surrogateToUcs4(c, text.at(i + 1));
-            width = 2;
-        }
+        const char32_t scalar = Text::scalarAt(text, i, &width);
         const bool drop = isClipped(scalar);
         if (drop && !changed) {
             kept = text.left(i);

@@ -1,5 +1,6 @@
 #include "Shared/Platform/AppIdentity.h"
 
+#include "Native/Geometry/Containment.h"
 #include "Native/Services.h"
 #include "Native/Windows/WindowList.h"
 #include "Shared/Platform/ScreenGeometry.h"
@@ -182,7 +183,7 @@ bool isPointInsideOwnWindow(QPointF cocoaPoint)
         return false;
     const QWidgetList windows = QApplication::topLevelWidgets();
     auto frameContains = [&](const QWidget *w) {
-        return Native::WindowList::contains(ScreenGeometry::cocoaRectFromQt(QRectF(w->frameGeometry())), cocoaPoint);
+        return Native::containsHalfOpen(ScreenGeometry::cocoaRectFromQt(QRectF(w->frameGeometry())), cocoaPoint);
     };
     for (const QWidget *w : windows) {
         if (isTooltipPanel(w) && w->isVisible() && frameContains(w))
