@@ -4,6 +4,7 @@
 //   QT_QPA_PLATFORM=offscreen build/release/bench/words_window_bench
 
 #include "Fakes/WordsFixture.h"
+#include "Features/Design/Appearance.h"
 #include "Features/Words/Views/WordsView.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ struct FullBook
     WordsFixture fixture;
     std::unique_ptr<WordBook> book;
     std::shared_ptr<PreferenceStore> defaults = std::make_shared<PreferenceStore>(QString());
+    Appearance appearance {std::nullopt};
 
     FullBook()
     {
@@ -65,7 +67,7 @@ void BM_OpenToFirstPaint(benchmark::State &state)
 {
     FullBook &full = fullBook();
     for (auto _ : state) {
-        WordsView view(*full.book, {}, full.defaults, full.fixture.clock);
+        WordsView view(*full.book, {}, full.defaults, full.appearance, full.fixture.clock);
         view.show();
         // Grabbing paints every column once, as the first frame on screen does.
         benchmark::DoNotOptimize(view.grab());
@@ -80,7 +82,7 @@ BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(20);
 void BM_ListTheHistory(benchmark::State &state)
 {
     FullBook &full = fullBook();
-    WordsView view(*full.book, {}, full.defaults, full.fixture.clock);
+    WordsView view(*full.book, {}, full.defaults, full.appearance, full.fixture.clock);
     view.show();
     auto *list = view.findChild<QListView *>(QStringLiteral("wordsList"));
     bool history = false;
@@ -97,7 +99,7 @@ BENCHMARK(BM_ListTheHistory)->Unit(benchmark::kMillisecond)->Iterations(20);
 void BM_SearchKeystroke(benchmark::State &state)
 {
     FullBook &full = fullBook();
-    WordsView view(*full.book, {}, full.defaults, full.fixture.clock);
+    WordsView view(*full.book, {}, full.defaults, full.appearance, full.fixture.clock);
     view.show();
     view.model()->setSort(state.range(0) ? WordSort::alphabetical : WordSort::newest);
     auto *list = view.findChild<QListView *>(QStringLiteral("wordsList"));

@@ -1,9 +1,5 @@
 #include "Models/AppCatalog.h"
 
-#include "Native/Services.h"
-#include "Native/Windows/WindowList.h"
-#include "Shared/Platform/WindowLookup.h"
-
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -19,6 +15,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 
 Q_LOGGING_CATEGORY(lcApps, "app.lumivox.Apps")
 
@@ -337,19 +334,6 @@ std::optional<InstalledApp> application(const QString &id)
 QIcon iconNamed(const QString &name)
 {
     return themedIcon(name);
-}
-
-std::set<QString> runningBundleIDs()
-{
-    std::set<QString> ids;
-    std::set<std::int32_t> asked;
-    for (const Native::WindowInfo &window : Native::service<Native::WindowList>()->windows()) {
-        if (!window.pid || *window.pid <= 0 || !asked.insert(*window.pid).second)
-            continue;
-        if (auto id = WindowLookup::bundleIdentifier(*window.pid); id && !id->isEmpty())
-            ids.insert(*id);
-    }
-    return ids;
 }
 
 } // namespace Lumivox::AppCatalog

@@ -1,6 +1,7 @@
 // Click paths through the real Words window, offscreen, finding every control by its object name.
 
 #include "Fakes/WordsFixture.h"
+#include "Features/Design/Appearance.h"
 #include "Features/Words/Views/EmptyMessageView.h"
 #include "Features/Words/Views/WordsView.h"
 #include "Support/TestSupport.h"
@@ -39,7 +40,7 @@ protected:
                                        .sentence = QStringLiteral("A pear <b>here</b>.")})};
         book = fixture.book();
         view = std::make_unique<WordsView>(
-            *book, [this](std::optional<QUuid> id) { reviews.push_back(id); }, defaults, fixture.clock);
+            *book, [this](std::optional<QUuid> id) { reviews.push_back(id); }, defaults, appearance, fixture.clock);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     }
@@ -75,6 +76,7 @@ protected:
 
     WordsFixture fixture;
     std::shared_ptr<PreferenceStore> defaults = std::make_shared<PreferenceStore>(QString());
+    Appearance appearance {std::nullopt};
     std::unique_ptr<WordBook> book;
     std::unique_ptr<WordsView> view;
     std::vector<std::optional<QUuid>> reviews;
@@ -169,6 +171,6 @@ TEST_F(WordsViewTest, TheWindowKeepsItsPlaceAndSize)
     view->resize(1000, 640);
     view->hide();
     ASSERT_TRUE(defaults->data(WordsView::geometryKey));
-    WordsView again(*book, {}, defaults, fixture.clock);
+    WordsView again(*book, {}, defaults, appearance, fixture.clock);
     EXPECT_EQ(again.size(), QSize(1000, 640));
 }

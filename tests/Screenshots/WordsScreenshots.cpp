@@ -2,6 +2,7 @@
 // Arabic and Chinese meanings, the empty messages, light and dark.
 
 #include "Fakes/WordsFixture.h"
+#include "Features/Design/Appearance.h"
 #include "Features/Words/Views/WordDetailView.h"
 #include "Features/Words/Views/WordsView.h"
 
@@ -190,6 +191,8 @@ int main(int argc, char **argv)
     const QString folder = qEnvironmentVariable("LUMIVOX_SCREENSHOTS_DIR", QStringLiteral("."));
     QDir().mkpath(folder);
     Shooter shooter(folder);
+    // Follows the application palette, which each pass sets light or dark.
+    Appearance appearance {std::nullopt};
 
     for (const bool dark : {false, true}) {
         shooter.setDark(dark);
@@ -197,7 +200,7 @@ int main(int argc, char **argv)
         fill(full);
         auto book = full.book();
         auto defaults = std::make_shared<PreferenceStore>(QString());
-        WordsView view(*book, {}, defaults, full.clock);
+        WordsView view(*book, {}, defaults, appearance, full.clock);
         view.resize(1100, 720);
         WordsModel &m = *view.model();
 
@@ -235,7 +238,7 @@ int main(int argc, char **argv)
         WordsFixture empty;
         empty.keepsHistory = false;
         auto emptyBook = empty.book();
-        WordsView emptyView(*emptyBook, {}, defaults, empty.clock);
+        WordsView emptyView(*emptyBook, {}, defaults, appearance, empty.clock);
         emptyView.resize(1100, 720);
         shooter.shoot(&emptyView, QStringLiteral("empty"));
         emptyView.model()->setSection(WordsSection::history());

@@ -9,7 +9,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QPalette>
 
 namespace Lumivox {
 
@@ -19,14 +18,6 @@ QString bold(const QString &label, const QString &value)
 {
     const QString strong = QStringLiteral("<b>") + value.toHtmlEscaped() + QStringLiteral("</b>");
     return label.isEmpty() ? strong : label.toHtmlEscaped() + QLatin1Char(' ') + strong;
-}
-
-// The accent at a fifth of its strength, read when the text is built so it follows the palette.
-QColor markColor()
-{
-    QColor accent = QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight);
-    accent.setAlphaF(0.2f);
-    return accent;
 }
 
 } // namespace
@@ -119,10 +110,9 @@ std::optional<WordDetailModel::Encounter> WordDetailModel::lastEncounter() const
         card.source += QStringLiteral(" · ") + *lookup.title;
     card.date = WordDates::withTime(lookup.date, now, calendar);
     if (lookup.sentence)
-        card.sentenceHtml = WordHighlight::html(
-            WordHighlight::sentence(*lookup.sentence, m_item->word, lookup.wordOffset), markColor());
+        card.sentence = WordHighlight::sentence(*lookup.sentence, m_item->word, lookup.wordOffset);
     if (lookup.translation)
-        card.translationHtml = WordHighlight::html(WordHighlight::translation(*lookup.translation, m_item->meaning()));
+        card.translation = WordHighlight::translation(*lookup.translation, m_item->meaning());
     return card;
 }
 
@@ -136,9 +126,7 @@ std::vector<WordDetailModel::AlsoMet> WordDetailModel::alsoMet() const
         const WordLookup &lookup = m_item->encounters[i];
         if (!lookup.sentence)
             continue;
-        rows.push_back({lookup.appID,
-                        WordHighlight::html(WordHighlight::sentence(*lookup.sentence, m_item->word, lookup.wordOffset),
-                                            markColor()),
+        rows.push_back({lookup.appID, WordHighlight::sentence(*lookup.sentence, m_item->word, lookup.wordOffset),
                         WordDates::shortText(lookup.date, now, calendar)});
     }
     return rows;

@@ -6,6 +6,7 @@
 // when asked for, with the current moment.
 
 #include "Features/Words/WordItem.h"
+#include "Models/StyledText.h"
 #include "Services/Words/Calendar.h"
 
 #include <QObject>
@@ -48,14 +49,15 @@ public:
         /// The application's name, and the window title after " · " when there is one.
         QString source;
         QString date;
-        /// None when no sentence was kept.
-        std::optional<QString> sentenceHtml;
-        std::optional<QString> translationHtml;
+        /// The sentence with the word marked; none when no sentence was kept.
+        std::optional<StyledText> sentence;
+        /// The translation with the meaning marked.
+        std::optional<StyledText> translation;
     };
     struct AlsoMet
     {
         std::optional<QString> appID;
-        QString sentenceHtml;
+        StyledText sentence;
         QString date;
     };
 

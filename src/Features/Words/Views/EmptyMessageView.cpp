@@ -1,5 +1,6 @@
 #include "Features/Words/Views/EmptyMessageView.h"
 
+#include "Features/Design/Brand.h"
 #include "Features/Design/Symbols.h"
 #include "Features/Words/Views/WordsStyle.h"
 
@@ -16,9 +17,10 @@ constexpr int symbolSize = 40;
 
 } // namespace
 
-EmptyMessageView::EmptyMessageView(QString symbol, QWidget *parent)
+EmptyMessageView::EmptyMessageView(QString symbol, const Appearance &appearance, QWidget *parent)
     : QWidget(parent)
     , m_symbol(std::move(symbol))
+    , m_appearance(appearance)
     , m_icon(new QLabel(this))
     , m_title(WordsStyle::plainLabel(QString()))
     , m_detail(WordsStyle::plainLabel(QString()))
@@ -57,6 +59,7 @@ EmptyMessageView::EmptyMessageView(QString symbol, QWidget *parent)
     layout->addStretch(1);
     layout->addLayout(row);
     layout->addStretch(1);
+    connect(&appearance, &Appearance::isDarkChanged, this, &EmptyMessageView::restyle);
     restyle();
 }
 
@@ -89,14 +92,15 @@ void EmptyMessageView::restyle()
 {
     m_title->setFont(WordsStyle::sized(font(), font().pointSizeF() + 4, QFont::DemiBold));
     m_detail->setFont(font());
-    WordsStyle::makeSecondary(m_detail);
+    WordsStyle::makeSecondary(m_detail, m_appearance.scheme());
 
     const qreal ratio = devicePixelRatioF();
     QPixmap pixmap(QSize(symbolSize, symbolSize) * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    Symbols::paint(painter, QRectF(0, 0, symbolSize, symbolSize), m_symbol, WordsStyle::tertiary(palette()));
+    Symbols::paint(painter, QRectF(0, 0, symbolSize, symbolSize), m_symbol,
+                   Brand::tertiaryText().resolved(m_appearance.scheme()));
     painter.end();
     m_icon->setPixmap(pixmap);
 }

@@ -3,6 +3,8 @@
 // What stands in for an empty list or a missing selection: a symbol, a title and a line of detail,
 // centred.
 
+#include "Features/Design/Appearance.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -13,7 +15,7 @@ class EmptyMessageView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit EmptyMessageView(QString symbol, QWidget *parent = nullptr);
+    EmptyMessageView(QString symbol, const Appearance &appearance, QWidget *parent = nullptr);
 
     void setMessage(const QString &title, const QString &detail);
     QString title() const;
@@ -26,6 +28,7 @@ private:
     void restyle();
 
     QString m_symbol;
+    const Appearance &m_appearance;
     QLabel *m_icon;
     QLabel *m_title;
     QLabel *m_detail;

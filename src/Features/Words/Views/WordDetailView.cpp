@@ -7,6 +7,7 @@
 #include "Features/Words/Views/WordTag.h"
 #include "Features/Words/Views/WordsStyle.h"
 #include "Features/Words/WordDetailModel.h"
+#include "Features/Words/WordHighlight.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -127,7 +128,7 @@ private:
     QString m_full;
 };
 
-QLabel *appIcon(const std::optional<QString> &appID, int size, QWidget *parent)
+QLabel *appIcon(const std::optional<QString> &appID, int size, ColorScheme scheme, QWidget *parent)
 {
     auto *label = new QLabel(parent);
     label->setFixedSize(size, size);
@@ -141,13 +142,19 @@ QLabel *appIcon(const std::optional<QString> &appID, int size, QWidget *parent)
         icon.paint(&painter, QRect(0, 0, size, size));
     else
         Symbols::paint(painter, QRectF(0, 0, size, size), QStringLiteral("app"),
-                       WordsStyle::secondary(parent->palette()));
+                       Brand::secondaryText().resolved(scheme));
     painter.end();
     label->setPixmap(pixmap);
     return label;
 }
 
-QLabel *sectionLabel(const QString &text, QWidget *parent)
+// The marked word of a sentence on the hovered word's highlighter colour, as the tooltip marks it.
+QString markedHtml(const StyledText &text, ColorScheme scheme)
+{
+    return WordHighlight::html(text, Brand::highlighter().resolved(scheme));
+}
+
+QLabel *sectionLabel(const QString &text, ColorScheme scheme, QWidget *parent)
 {
     auto *label = WordsStyle::plainLabel(text, parent);
     QFont font = Brand::label();
@@ -155,7 +162,7 @@ QLabel *sectionLabel(const QString &text, QWidget *parent)
     font.setCapitalization(QFont::AllUppercase);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
     label->setFont(font);
-    WordsStyle::makeSecondary(label);
+    WordsStyle::makeSecondary(label, scheme);
     return label;
 }
 
@@ -163,8 +170,9 @@ QLabel *sectionLabel(const QString &text, QWidget *parent)
 class EncounterCard final : public QWidget
 {
 public:
-    EncounterCard(const WordDetailModel::Encounter &encounter, QWidget *parent)
+    EncounterCard(const WordDetailModel::Encounter &encounter, ColorScheme scheme, QWidget *parent)
         : QWidget(parent)
+        , m_scheme(scheme)
     {
         setObjectName(QStringLiteral("wordEncounterCard"));
         auto *layout = new QVBoxLayout(this);
@@ -173,20 +181,20 @@ public:
 
         auto *top = new QHBoxLayout;
         top->setSpacing(8);
-        top->addWidget(appIcon(encounter.appID, 18, this));
+        top->addWidget(appIcon(encounter.appID, 18, scheme, this));
         auto *source = new ElidingLabel(encounter.source, this);
         source->setObjectName(QStringLiteral("wordEncounterSource"));
         source->setFont(WordsStyle::callout(font()));
-        WordsStyle::makeSecondary(source);
+        WordsStyle::makeSecondary(source, scheme);
         top->addWidget(source, 1);
         auto *date = WordsStyle::plainLabel(encounter.date, this);
         date->setFont(WordsStyle::callout(font()));
-        WordsStyle::makeSecondary(date);
+        WordsStyle::makeSecondary(date, scheme);
         top->addWidget(date);
         layout->addLayout(top);
 
-        if (encounter.sentenceHtml) {
-            auto *sentence = selectable(WordsStyle::richLabel(*encounter.sentenceHtml, this));
+        if (encounter.sentence) {
+            auto *sentence = selectable(WordsStyle::richLabel(markedHtml(*encounter.sentence, scheme), this));
             sentence->setObjectName(QStringLiteral("wordEncounterSentence"));
             sentence->setFont(Brand::title(points(17)));
             layout->addWidget(sentence);
@@ -194,14 +202,14 @@ public:
             auto *none = WordsStyle::plainLabel(QStringLiteral("No sentence was kept for this word."), this);
             none->setObjectName(QStringLiteral("wordEncounterSentence"));
             none->setFont(WordsStyle::callout(font()));
-            WordsStyle::makeSecondary(none, true);
+            WordsStyle::makeSecondary(none, scheme, true);
             layout->addWidget(none);
         }
-        if (encounter.translationHtml) {
-            auto *translation = selectable(WordsStyle::richLabel(*encounter.translationHtml, this));
+        if (encounter.translation) {
+            auto *translation = selectable(WordsStyle::richLabel(WordHighlight::html(*encounter.translation), this));
             translation->setObjectName(QStringLiteral("wordEncounterTranslation"));
             translation->setFont(WordsStyle::sized(font(), points(13.5)));
-            WordsStyle::makeSecondary(translation);
+            WordsStyle::makeSecondary(translation, scheme);
             layout->addWidget(translation);
         }
     }
@@ -211,25 +219,29 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(Brand::rule().resolved(), 1));
+        painter.setPen(QPen(Brand::rule().resolved(m_scheme), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
     }
+
+private:
+    ColorScheme m_scheme;
 };
 
 // An earlier place: icon, the sentence (at most two lines) and the day, under a rule.
 class AlsoMetRow final : public QWidget
 {
 public:
-    AlsoMetRow(const WordDetailModel::AlsoMet &row, QWidget *parent)
+    AlsoMetRow(const WordDetailModel::AlsoMet &row, ColorScheme scheme, QWidget *parent)
         : QWidget(parent)
+        , m_scheme(scheme)
     {
         setObjectName(QStringLiteral("wordAlsoMetRow"));
         auto *layout = new QHBoxLayout(this);
         layout->setContentsMargins(0, 7, 0, 7);
         layout->setSpacing(10);
-        layout->addWidget(appIcon(row.appID, 16, this), 0, Qt::AlignTop);
-        auto *sentence = wrapping(WordsStyle::richLabel(row.sentenceHtml, this));
+        layout->addWidget(appIcon(row.appID, 16, scheme, this), 0, Qt::AlignTop);
+        auto *sentence = wrapping(WordsStyle::richLabel(markedHtml(row.sentence, scheme), this));
         sentence->setFont(Brand::title(points(14.5)));
         sentence->setMaximumHeight(QFontMetrics(sentence->font()).lineSpacing() * 2 + 2);
         sentence->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -237,7 +249,7 @@ public:
         layout->addSpacing(8);
         auto *date = WordsStyle::plainLabel(row.date, this);
         date->setFont(WordsStyle::caption(font()));
-        WordsStyle::makeSecondary(date);
+        WordsStyle::makeSecondary(date, scheme);
         layout->addWidget(date, 0, Qt::AlignTop);
     }
 
@@ -245,8 +257,11 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.fillRect(QRectF(0, 0, width(), 1), Brand::rule().resolved());
+        painter.fillRect(QRectF(0, 0, width(), 1), Brand::rule().resolved(m_scheme));
     }
+
+private:
+    ColorScheme m_scheme;
 };
 
 QPushButton *button(const QString &name, const QString &text, const QString &symbol, QWidget *parent)
@@ -260,9 +275,10 @@ QPushButton *button(const QString &name, const QString &text, const QString &sym
 
 } // namespace
 
-WordDetailView::WordDetailView(WordDetailModel *model, QWidget *parent)
+WordDetailView::WordDetailView(WordDetailModel *model, const Appearance &appearance, QWidget *parent)
     : QScrollArea(parent)
     , m_model(model)
+    , m_appearance(appearance)
 {
     setObjectName(QStringLiteral("wordDetail"));
     setWidgetResizable(true);
@@ -270,6 +286,7 @@ WordDetailView::WordDetailView(WordDetailModel *model, QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     windowBackground(this);
     connect(model, &WordDetailModel::changed, this, &WordDetailView::rebuild);
+    connect(&appearance, &Appearance::isDarkChanged, this, &WordDetailView::rebuild);
     connect(model, &WordDetailModel::removeConfirmationRequested, this, &WordDetailView::confirmRemoval);
     rebuild();
 }
@@ -303,6 +320,7 @@ void WordDetailView::rebuild()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
 
+    const ColorScheme scheme = m_appearance.scheme();
     if (!m_model->hasItem()) {
         replaceContent(content);
         return;
@@ -332,7 +350,7 @@ void WordDetailView::rebuild()
     auto *subtitle = selectable(WordsStyle::plainLabel(m_model->subtitle(), column));
     subtitle->setObjectName(QStringLiteral("wordSubtitle"));
     subtitle->setFont(WordsStyle::callout(font()));
-    WordsStyle::makeSecondary(subtitle);
+    WordsStyle::makeSecondary(subtitle, scheme);
     titles->addWidget(subtitle);
     header->addLayout(titles, 1);
     auto *toggle = button(QStringLiteral("wordSaveToggle"), m_model->saveToggleText(),
@@ -357,12 +375,12 @@ void WordDetailView::rebuild()
             if (sense.grammarTag) {
                 auto *tagRow = new QHBoxLayout;
                 tagRow->setSpacing(8);
-                tagRow->addWidget(new WordTag(*sense.grammarTag, column));
+                tagRow->addWidget(new WordTag(*sense.grammarTag, m_appearance, column));
                 if (sense.grammarText) {
                     auto *note = WordsStyle::plainLabel(*sense.grammarText, column);
                     note->setFont(WordsStyle::callout(font()));
                     wrapping(note);
-                    WordsStyle::makeSecondary(note);
+                    WordsStyle::makeSecondary(note, scheme);
                     tagRow->addWidget(note, 1);
                 } else {
                     tagRow->addStretch(1);
@@ -378,17 +396,17 @@ void WordDetailView::rebuild()
     if (const auto encounter = m_model->lastEncounter()) {
         auto *where = new QVBoxLayout;
         where->setSpacing(8);
-        where->addWidget(sectionLabel(QStringLiteral("Where you met it"), column));
-        where->addWidget(new EncounterCard(*encounter, column));
+        where->addWidget(sectionLabel(QStringLiteral("Where you met it"), scheme, column));
+        where->addWidget(new EncounterCard(*encounter, scheme, column));
         layout->addLayout(where);
     }
     if (const auto earlier = m_model->alsoMet(); !earlier.empty()) {
         auto *also = new QVBoxLayout;
         also->setSpacing(0);
-        also->addWidget(sectionLabel(QStringLiteral("Also met in"), column));
+        also->addWidget(sectionLabel(QStringLiteral("Also met in"), scheme, column));
         also->addSpacing(4);
         for (const auto &row : earlier)
-            also->addWidget(new AlsoMetRow(row, column));
+            also->addWidget(new AlsoMetRow(row, scheme, column));
         layout->addLayout(also);
     }
 
@@ -399,7 +417,7 @@ void WordDetailView::rebuild()
         auto *label = WordsStyle::richLabel(piece, column);
         label->setObjectName(QStringLiteral("wordStatistic"));
         label->setFont(WordsStyle::callout(font()));
-        WordsStyle::makeSecondary(label);
+        WordsStyle::makeSecondary(label, scheme);
         statistics->addWidget(label);
     }
     statistics->addStretch(1);

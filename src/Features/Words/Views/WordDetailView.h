@@ -10,13 +10,14 @@ class QMessageBox;
 
 namespace Lumivox {
 
+class Appearance;
 class WordDetailModel;
 
 class WordDetailView : public QScrollArea
 {
     Q_OBJECT
 public:
-    explicit WordDetailView(WordDetailModel *model, QWidget *parent = nullptr);
+    WordDetailView(WordDetailModel *model, const Appearance &appearance, QWidget *parent = nullptr);
 
     /// The removal confirmation while it is open.
     QMessageBox *removeConfirmation() const { return m_confirmation; }
@@ -31,6 +32,7 @@ private:
     void confirmRemoval();
 
     WordDetailModel *m_model;
+    const Appearance &m_appearance;
     QMessageBox *m_confirmation = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "Features/Words/Views/WordTag.h"
 
+#include "Features/Design/Brand.h"
 #include "Features/Words/Views/WordsStyle.h"
 
 #include <QFontMetricsF>
@@ -13,12 +14,14 @@ constexpr qreal padding = 5;
 
 } // namespace
 
-WordTag::WordTag(QString text, QWidget *parent)
+WordTag::WordTag(QString text, const Appearance &appearance, QWidget *parent)
     : QWidget(parent)
     , m_text(std::move(text))
+    , m_appearance(appearance)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAccessibleName(m_text);
+    connect(&appearance, &Appearance::isDarkChanged, this, qOverload<>(&QWidget::update));
 }
 
 QFont WordTag::font(const QFont &base)
@@ -36,18 +39,19 @@ QSize WordTag::sizeHint() const
     return QSizeF(width(m_text, QWidget::font()), tagHeight).toSize() + QSize(1, 0);
 }
 
-void WordTag::paint(QPainter &painter, QPointF topLeft, const QString &text, const QFont &base, const QPalette &palette)
+void WordTag::paint(QPainter &painter, QPointF topLeft, const QString &text, const QFont &base, ColorScheme scheme)
 {
     const QRectF box(topLeft, QSizeF(width(text, base), tagHeight));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    QColor outline = WordsStyle::secondary(palette);
+    const QColor ink = Brand::secondaryText().resolved(scheme);
+    QColor outline = ink;
     outline.setAlphaF(outline.alphaF() * 0.6f);
     painter.setPen(QPen(outline, 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     painter.setFont(font(base));
-    painter.setPen(WordsStyle::secondary(palette));
+    painter.setPen(ink);
     painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, text);
     painter.restore();
 }
@@ -55,7 +59,7 @@ void WordTag::paint(QPainter &painter, QPointF topLeft, const QString &text, con
 void WordTag::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paint(painter, QPointF(0, (height() - tagHeight) / 2), m_text, QWidget::font(), palette());
+    paint(painter, QPointF(0, (height() - tagHeight) / 2), m_text, QWidget::font(), m_appearance.scheme());
 }
 
 } // namespace Lumivox

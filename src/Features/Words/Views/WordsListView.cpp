@@ -1,5 +1,6 @@
 #include "Features/Words/Views/WordsListView.h"
 
+#include "Features/Design/Brand.h"
 #include "Features/Words/Views/EmptyMessageView.h"
 #include "Features/Words/Views/WordTag.h"
 #include "Features/Words/Views/WordsStyle.h"
@@ -19,7 +20,10 @@ constexpr qreal horizontalPadding = 12;
 class WordRowDelegate final : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    WordRowDelegate(const Appearance &appearance, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , m_appearance(appearance)
+    { }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
     {
@@ -30,19 +34,17 @@ public:
     {
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        const QPalette &palette = option.palette;
+        const ColorScheme scheme = m_appearance.scheme();
         const QRectF rect = QRectF(option.rect).adjusted(6, 2, -6, -2);
         if (option.state & QStyle::State_Selected) {
-            QColor fill = palette.color(QPalette::Active, QPalette::Highlight);
+            QColor fill = Brand::accent().resolved(scheme);
             fill.setAlphaF(option.state & QStyle::State_HasFocus ? 0.28f : 0.2f);
             painter->setPen(Qt::NoPen);
             painter->setBrush(fill);
             painter->drawRoundedRect(rect, 6, 6);
         } else {
             // Hairlines between rows, as a plain list draws them.
-            QColor rule = WordsStyle::secondary(palette);
-            rule.setAlphaF(0.12f);
-            painter->setPen(QPen(rule, 1));
+            painter->setPen(QPen(Brand::separator().resolved(scheme), 1));
             painter->drawLine(QPointF(rect.left() + horizontalPadding, option.rect.bottom() + 0.5),
                               QPointF(rect.right() - horizontalPadding, option.rect.bottom() + 0.5));
         }
@@ -63,16 +65,16 @@ public:
             wordMetrics.elidedText(index.data(WordsListModel::WordRole).toString(), Qt::ElideRight, wordRoom);
         const qreal firstLine = content.top() + wordMetrics.ascent();
         painter->setFont(wordFont);
-        painter->setPen(palette.color(QPalette::Active, QPalette::WindowText));
+        painter->setPen(Brand::primaryText().resolved(scheme));
         painter->drawText(QPointF(content.left(), firstLine), word);
         if (!tag.isEmpty()) {
             const qreal tagLeft = content.left() + wordMetrics.horizontalAdvance(word) + 7;
             const qreal tagTop = content.top() + (wordMetrics.height() - WordTag::tagHeight) / 2;
-            WordTag::paint(*painter, QPointF(tagLeft, tagTop), tag, option.font, palette);
+            WordTag::paint(*painter, QPointF(tagLeft, tagTop), tag, option.font, scheme);
         }
 
         painter->setFont(dateFont);
-        painter->setPen(WordsStyle::secondary(palette));
+        painter->setPen(Brand::secondaryText().resolved(scheme));
         painter->drawText(QPointF(content.right() - dateWidth, firstLine), date);
 
         const QFont meaningFont = WordsStyle::callout(option.font);
@@ -84,22 +86,25 @@ public:
                           meanings);
         painter->restore();
     }
+
+private:
+    const Appearance &m_appearance;
 };
 
 } // namespace
 
-WordsListView::WordsListView(WordsModel *model, QWidget *parent)
+WordsListView::WordsListView(WordsModel *model, const Appearance &appearance, QWidget *parent)
     : QStackedWidget(parent)
     , m_model(model)
     , m_list(new QListView(this))
-    , m_empty(new EmptyMessageView(QStringLiteral("bookmark"), this))
+    , m_empty(new EmptyMessageView(QStringLiteral("bookmark"), appearance, this))
 {
     setObjectName(QStringLiteral("wordsListColumn"));
     m_list->setObjectName(QStringLiteral("wordsList"));
     m_list->setAccessibleName(QStringLiteral("Words"));
     m_empty->setObjectName(QStringLiteral("wordsListEmpty"));
     m_list->setModel(model->list());
-    m_list->setItemDelegate(new WordRowDelegate(m_list));
+    m_list->setItemDelegate(new WordRowDelegate(appearance, m_list));
     m_list->setUniformItemSizes(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setFrameShape(QFrame::NoFrame);
@@ -112,6 +117,7 @@ WordsListView::WordsListView(WordsModel *model, QWidget *parent)
         if (!m_showing && current.isValid())
             m_model->setSelection(m_model->list()->key(current.row()));
     });
+    connect(&appearance, &Appearance::isDarkChanged, m_list->viewport(), qOverload<>(&QWidget::update));
     connect(model, &WordsModel::itemsChanged, this, &WordsListView::showItems);
     connect(model, &WordsModel::emptyMessageChanged, this, &WordsListView::showItems);
     connect(model, &WordsModel::selectionChanged, this, &WordsListView::showSelection);

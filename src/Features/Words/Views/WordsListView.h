@@ -10,6 +10,7 @@ class QListView;
 
 namespace Lumivox {
 
+class Appearance;
 class EmptyMessageView;
 class WordsModel;
 
@@ -17,7 +18,7 @@ class WordsListView : public QStackedWidget
 {
     Q_OBJECT
 public:
-    explicit WordsListView(WordsModel *model, QWidget *parent = nullptr);
+    WordsListView(WordsModel *model, const Appearance &appearance, QWidget *parent = nullptr);
 
     QListView *list() const { return m_list; }
     EmptyMessageView *emptyMessage() const { return m_empty; }

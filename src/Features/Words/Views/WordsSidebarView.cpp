@@ -24,7 +24,10 @@ constexpr int sideMargin = 10;
 class SidebarDelegate final : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    SidebarDelegate(const Appearance &appearance, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , m_appearance(appearance)
+    { }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -36,7 +39,8 @@ public:
     {
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        const QPalette &palette = option.palette;
+        const ColorScheme scheme = m_appearance.scheme();
+        const QColor secondary = Brand::secondaryText().resolved(scheme);
         const auto kind = Kind(index.data(WordsSidebarModel::KindRole).toInt());
         const QString title = index.data(Qt::DisplayRole).toString();
         const QRectF rect = QRectF(option.rect).adjusted(6, 1, -6, -1);
@@ -48,7 +52,7 @@ public:
             font.setCapitalization(QFont::AllUppercase);
             font.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
             painter->setFont(font);
-            painter->setPen(WordsStyle::secondary(palette));
+            painter->setPen(secondary);
             painter->drawText(rect.adjusted(sideMargin - 6, 0, 0, -4), Qt::AlignLeft | Qt::AlignBottom, title);
             painter->restore();
             return;
@@ -57,24 +61,22 @@ public:
         const bool selected = option.state & QStyle::State_Selected;
         const bool hovered = (option.state & QStyle::State_MouseOver) && !selected;
         if (selected || hovered) {
-            QColor fill = palette.color(QPalette::Active, QPalette::Highlight);
+            QColor fill = Brand::accent().resolved(scheme);
             fill.setAlphaF(selected ? (option.state & QStyle::State_HasFocus ? 0.28f : 0.2f) : 0.08f);
             painter->setPen(Qt::NoPen);
             painter->setBrush(fill);
             painter->drawRoundedRect(rect, 6, 6);
         }
-        const QColor text = palette.color(QPalette::Active, QPalette::WindowText);
         const QRectF iconRect(rect.left() + sideMargin - 4, rect.center().y() - iconSize / 2.0, iconSize, iconSize);
         const QString symbol = index.data(WordsSidebarModel::SymbolRole).toString();
         if (!symbol.isEmpty()) {
-            QColor tint = palette.color(QPalette::Active, QPalette::Highlight);
-            Symbols::paint(*painter, iconRect, symbol, tint);
+            Symbols::paint(*painter, iconRect, symbol, Brand::accent().resolved(scheme));
         } else {
             const QIcon icon = AppIcons::icon(index.data(WordsSidebarModel::AppIDRole).toString());
             if (!icon.isNull())
                 icon.paint(painter, iconRect.toRect());
             else
-                Symbols::paint(*painter, iconRect, QStringLiteral("app"), WordsStyle::secondary(palette));
+                Symbols::paint(*painter, iconRect, QStringLiteral("app"), secondary);
         }
 
         qreal right = rect.right() - 6;
@@ -85,36 +87,39 @@ public:
             const QString number = QString::number(badge);
             const qreal width = qMax<qreal>(20, QFontMetricsF(font).horizontalAdvance(number) + 12);
             const QRectF pill(right - width, rect.center().y() - 9, width, 18);
-            QColor fill = WordsStyle::secondary(palette);
-            fill.setAlphaF(0.12f);
+            const QColor fill = Brand::separator().resolved(scheme);
             painter->setPen(Qt::NoPen);
             painter->setBrush(fill);
             painter->drawRoundedRect(pill, 9, 9);
-            painter->setPen(WordsStyle::secondary(palette));
+            painter->setPen(secondary);
             painter->drawText(pill, Qt::AlignCenter, number);
             right = pill.left() - 6;
         }
 
         painter->setFont(option.font);
-        painter->setPen(text);
+        painter->setPen(Brand::primaryText().resolved(scheme));
         const QRectF textRect(iconRect.right() + 8, rect.top(), right - iconRect.right() - 8, rect.height());
         const QString elided =
             QFontMetricsF(option.font).elidedText(title, Qt::ElideRight, qMax<qreal>(0, textRect.width()));
         painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, elided);
         painter->restore();
     }
+
+private:
+    const Appearance &m_appearance;
 };
 
 } // namespace
 
-WordsSidebarView::WordsSidebarView(WordsModel *model, QWidget *parent)
+WordsSidebarView::WordsSidebarView(WordsModel *model, const Appearance &appearance, QWidget *parent)
     : QListView(parent)
     , m_model(model)
 {
     setObjectName(QStringLiteral("wordsSidebar"));
     setAccessibleName(QStringLiteral("Sections"));
     setModel(model->sidebar());
-    setItemDelegate(new SidebarDelegate(this));
+    setItemDelegate(new SidebarDelegate(appearance, this));
+    connect(&appearance, &Appearance::isDarkChanged, viewport(), qOverload<>(&QWidget::update));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setFrameShape(QFrame::NoFrame);
     setMouseTracking(true);

@@ -7,13 +7,14 @@
 
 namespace Lumivox {
 
+class Appearance;
 class WordsModel;
 
 class WordsSidebarView : public QListView
 {
     Q_OBJECT
 public:
-    explicit WordsSidebarView(WordsModel *model, QWidget *parent = nullptr);
+    WordsSidebarView(WordsModel *model, const Appearance &appearance, QWidget *parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -1,5 +1,7 @@
 #include "Features/Words/Views/WordsStyle.h"
 
+#include "Features/Design/Brand.h"
+
 #include <QLabel>
 
 namespace Lumivox::WordsStyle {
@@ -31,20 +33,6 @@ QFont caption(const QFont &base)
     return sized(base, basePoints(base) - 1.5);
 }
 
-QColor secondary(const QPalette &palette)
-{
-    QColor color = palette.color(QPalette::Active, QPalette::WindowText);
-    color.setAlphaF(0.62f);
-    return color;
-}
-
-QColor tertiary(const QPalette &palette)
-{
-    QColor color = palette.color(QPalette::Active, QPalette::WindowText);
-    color.setAlphaF(0.42f);
-    return color;
-}
-
 QLabel *plainLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(parent);
@@ -63,12 +51,9 @@ QLabel *richLabel(const QString &html, QWidget *parent)
     return label;
 }
 
-void makeSecondary(QLabel *label, bool tertiaryColour)
+void makeSecondary(QLabel *label, ColorScheme scheme, bool tertiary)
 {
-    // From the parent's palette: the label's own already holds the colour set last time, which a
-    // change of scheme would leave behind.
-    const QPalette base = label->parentWidget() ? label->parentWidget()->palette() : label->palette();
-    const QColor color = tertiaryColour ? tertiary(base) : secondary(base);
+    const QColor color = (tertiary ? Brand::tertiaryText() : Brand::secondaryText()).resolved(scheme);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);

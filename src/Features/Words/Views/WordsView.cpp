@@ -47,52 +47,79 @@ constexpr ColumnWidths listWidths {260, 330, 440};
 class RuleHandle final : public QSplitterHandle
 {
 public:
-    using QSplitterHandle::QSplitterHandle;
+    RuleHandle(Qt::Orientation orientation, QSplitter *parent, const Appearance &appearance)
+        : QSplitterHandle(orientation, parent)
+        , m_appearance(appearance)
+    { }
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), Brand::rule().resolved());
+        painter.fillRect(rect(), Brand::rule().resolved(m_appearance.scheme()));
     }
+
+private:
+    const Appearance &m_appearance;
 };
 
 class ColumnSplitter final : public QSplitter
 {
 public:
-    using QSplitter::QSplitter;
+    ColumnSplitter(const Appearance &appearance, QWidget *parent)
+        : QSplitter(Qt::Horizontal, parent)
+        , m_appearance(appearance)
+    { }
 
 protected:
-    QSplitterHandle *createHandle() override { return new RuleHandle(orientation(), this); }
+    QSplitterHandle *createHandle() override { return new RuleHandle(orientation(), this, m_appearance); }
+
+private:
+    const Appearance &m_appearance;
 };
 
 // "Kept on this computer only", under the sections.
-QWidget *privacyNote(QWidget *parent)
+class PrivacyNote final : public QWidget
 {
-    auto *note = new QWidget(parent);
-    note->setObjectName(QStringLiteral("wordsPrivacyNote"));
-    auto *layout = new QHBoxLayout(note);
-    layout->setContentsMargins(16, 10, 16, 10);
-    layout->setSpacing(6);
-    const QFont caption = WordsStyle::caption(note->font());
-    const int side = QFontMetrics(caption).height() - 2;
-    auto *icon = new QLabel(note);
-    const qreal ratio = note->devicePixelRatioF();
-    QPixmap pixmap(QSize(side, side) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    Symbols::paint(painter, QRectF(0, 0, side, side), QStringLiteral("lock.fill"),
-                   WordsStyle::secondary(note->palette()));
-    painter.end();
-    icon->setPixmap(pixmap);
-    layout->addWidget(icon);
-    auto *text = WordsStyle::plainLabel(QStringLiteral("Kept on this computer only"), note);
-    text->setFont(caption);
-    WordsStyle::makeSecondary(text);
-    layout->addWidget(text, 1);
-    return note;
-}
+public:
+    PrivacyNote(const Appearance &appearance, QWidget *parent)
+        : QWidget(parent)
+        , m_appearance(appearance)
+        , m_icon(new QLabel(this))
+        , m_text(WordsStyle::plainLabel(QStringLiteral("Kept on this computer only"), this))
+    {
+        setObjectName(QStringLiteral("wordsPrivacyNote"));
+        auto *layout = new QHBoxLayout(this);
+        layout->setContentsMargins(16, 10, 16, 10);
+        layout->setSpacing(6);
+        layout->addWidget(m_icon);
+        m_text->setFont(WordsStyle::caption(font()));
+        layout->addWidget(m_text, 1);
+        connect(&appearance, &Appearance::isDarkChanged, this, &PrivacyNote::restyle);
+        restyle();
+    }
+
+private:
+    void restyle()
+    {
+        const ColorScheme scheme = m_appearance.scheme();
+        const int side = QFontMetrics(m_text->font()).height() - 2;
+        const qreal ratio = devicePixelRatioF();
+        QPixmap pixmap(QSize(side, side) * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        Symbols::paint(painter, QRectF(0, 0, side, side), QStringLiteral("lock.fill"),
+                       Brand::secondaryText().resolved(scheme));
+        painter.end();
+        m_icon->setPixmap(pixmap);
+        WordsStyle::makeSecondary(m_text, scheme);
+    }
+
+    const Appearance &m_appearance;
+    QLabel *m_icon;
+    QLabel *m_text;
+};
 
 // A toolbar button with its label beside its symbol that opens its (empty) menu at once; `name`
 // gives the object names "<name>Button" and "<name>Menu".
@@ -121,9 +148,9 @@ void applyWidths(QWidget *column, const ColumnWidths &widths)
 } // namespace
 
 WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::shared_ptr<PreferenceStore> defaults,
-                     std::shared_ptr<Clock> clock, QWidget *parent)
+                     const Appearance &appearance, std::shared_ptr<Clock> clock, QWidget *parent)
     : QMainWindow(parent)
-    , m_defaults(defaults ? std::move(defaults) : PreferenceStore::standard())
+    , m_defaults(std::move(defaults))
     , m_model(new WordsModel(book, std::move(openReview), std::move(clock), std::nullopt, this))
 {
     setObjectName(QStringLiteral("wordsWindow"));
@@ -133,7 +160,7 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
 
     buildToolbar();
 
-    m_splitter = new ColumnSplitter(Qt::Horizontal, this);
+    m_splitter = new ColumnSplitter(appearance, this);
     m_splitter->setObjectName(QStringLiteral("wordsSplitter"));
     m_splitter->setChildrenCollapsible(false);
     m_splitter->setHandleWidth(1);
@@ -143,12 +170,12 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
     auto *sidebarLayout = new QVBoxLayout(sidebarColumn);
     sidebarLayout->setContentsMargins(0, 6, 0, 0);
     sidebarLayout->setSpacing(0);
-    m_sidebar = new WordsSidebarView(m_model, sidebarColumn);
+    m_sidebar = new WordsSidebarView(m_model, appearance, sidebarColumn);
     // The sections sit on the window colour, the words and the detail on the text background.
     m_sidebar->viewport()->setBackgroundRole(QPalette::Window);
     sidebarLayout->addWidget(m_sidebar, 1);
-    sidebarLayout->addWidget(privacyNote(sidebarColumn));
-    m_list = new WordsListView(m_model, m_splitter);
+    sidebarLayout->addWidget(new PrivacyNote(appearance, sidebarColumn));
+    m_list = new WordsListView(m_model, appearance, m_splitter);
     applyWidths(m_list, listWidths);
     m_list->list()->setAutoFillBackground(true);
     m_list->list()->setBackgroundRole(QPalette::Base);
@@ -156,8 +183,8 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
     m_detailStack = new QStackedWidget(m_splitter);
     m_detailStack->setObjectName(QStringLiteral("wordDetailColumn"));
     m_detailStack->setMinimumWidth(320);
-    m_detail = new WordDetailView(m_model->detail(), m_detailStack);
-    m_noSelection = new EmptyMessageView(QStringLiteral("bookmark"), m_detailStack);
+    m_detail = new WordDetailView(m_model->detail(), appearance, m_detailStack);
+    m_noSelection = new EmptyMessageView(QStringLiteral("bookmark"), appearance, m_detailStack);
     m_noSelection->setObjectName(QStringLiteral("wordDetailEmpty"));
     m_noSelection->setMessage(QStringLiteral("No word selected"),
                               QStringLiteral("Choose a word to see its meaning and where you met it."));
@@ -174,6 +201,10 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
         {sidebarWidths.ideal, listWidths.ideal, defaultSize.width() - sidebarWidths.ideal - listWidths.ideal});
     setCentralWidget(m_splitter);
 
+    connect(&appearance, &Appearance::isDarkChanged, m_splitter, [this] {
+        for (int i = 1; i < m_splitter->count(); ++i)
+            m_splitter->handle(i)->update();
+    });
     connect(m_model, &WordsModel::titleChanged, this, [this] { setWindowTitle(m_model->windowTitle()); });
     connect(m_model->detail(), &WordDetailModel::changed, this, &WordsView::showDetail);
     connect(m_model, &WordsModel::exportFailed, this, &WordsView::showExportFailure);

@@ -17,6 +17,7 @@ class QToolButton;
 
 namespace Lumivox {
 
+class Appearance;
 class EmptyMessageView;
 class PreferenceStore;
 class WordDetailView;
@@ -30,8 +31,9 @@ public:
     /// Where the window's size and place are kept in the preference store.
     static inline const QString geometryKey = QStringLiteral("LumivoxWords");
 
-    WordsView(WordBook &book, WordsModel::OpenReview openReview, std::shared_ptr<PreferenceStore> defaults = nullptr,
-              std::shared_ptr<Clock> clock = Clock::system(), QWidget *parent = nullptr);
+    /// `defaults` keeps the window's size and place; the views draw in the scheme of `appearance`.
+    WordsView(WordBook &book, WordsModel::OpenReview openReview, std::shared_ptr<PreferenceStore> defaults,
+              const Appearance &appearance, std::shared_ptr<Clock> clock = Clock::system(), QWidget *parent = nullptr);
     ~WordsView() override;
 
     WordsModel *model() const { return m_model; }
