@@ -11,6 +11,16 @@ namespace Lumivox::Symbols {
 
 namespace {
 
+QPixmap painted(const QString &name, const QSize &size, const QColor &color, qreal ratio)
+{
+    QPixmap image(size * ratio);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    Symbols::paint(painter, QRectF(QPointF(0, 0), QSizeF(size)), name, color);
+    return image;
+}
+
 class SymbolEngine final : public QIconEngine
 {
 public:
@@ -31,12 +41,7 @@ public:
 
     QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State, qreal scale) override
     {
-        QPixmap pixmap(size * scale);
-        pixmap.setDevicePixelRatio(scale);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        Symbols::paint(painter, QRectF(QPointF(0, 0), QSizeF(size)), m_name, color(mode));
-        return pixmap;
+        return painted(m_name, size, color(mode), scale);
     }
 
     QIconEngine *clone() const override { return new SymbolEngine(m_name, m_role); }
@@ -66,6 +71,11 @@ void paint(QPainter &painter, const QRectF &rect, const QString &name, const QCo
     const QRectF fitted(rect.center().x() - size.width() / 2, rect.center().y() - size.height() / 2, size.width(),
                         size.height());
     TooltipSymbols::draw(painter, name, fitted, color);
+}
+
+QPixmap pixmap(const QString &name, int side, const QColor &color, qreal ratio)
+{
+    return painted(name, QSize(side, side), color, ratio);
 }
 
 QIcon icon(const QString &name, QPalette::ColorRole role)

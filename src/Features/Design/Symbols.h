@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QPalette>
+#include <QPixmap>
 #include <QString>
 
 class QPainter;
@@ -17,6 +18,9 @@ namespace Lumivox::Symbols {
 /// Paints the symbol as large as fits the rectangle, centred and keeping its proportions, in the
 /// colour. An unknown name paints nothing.
 void paint(QPainter &painter, const QRectF &rect, const QString &name, const QColor &color);
+
+/// The symbol on a transparent square of `side` points, for a device pixel ratio of `ratio`.
+QPixmap pixmap(const QString &name, int side, const QColor &color, qreal ratio);
 
 /// An icon that draws the symbol in the application palette's colour of `role` at paint time (the
 /// disabled colour for a disabled button), so it follows a change of colour scheme.

@@ -43,7 +43,7 @@ class WordsModel : public QObject
 
 public:
     /// Opens the review of one saved word, or of every due word with none.
-    using OpenReview = std::function<void(std::optional<QUuid>)>;
+    using OpenReview = WordDetailModel::OpenReview;
     /// The tooltip's key labels for the user's hold key, for the empty list's hint.
     using KeyLabels = std::function<TooltipKeyLabels()>;
 

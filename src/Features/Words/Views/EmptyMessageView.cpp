@@ -6,7 +6,6 @@
 
 #include <QEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QVBoxLayout>
 
 namespace Lumivox {
@@ -94,15 +93,8 @@ void EmptyMessageView::restyle()
     m_detail->setFont(font());
     WordsStyle::makeSecondary(m_detail, m_appearance.scheme());
 
-    const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap(QSize(symbolSize, symbolSize) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    Symbols::paint(painter, QRectF(0, 0, symbolSize, symbolSize), m_symbol,
-                   Brand::tertiaryText().resolved(m_appearance.scheme()));
-    painter.end();
-    m_icon->setPixmap(pixmap);
+    m_icon->setPixmap(Symbols::pixmap(m_symbol, symbolSize, Brand::tertiaryText().resolved(m_appearance.scheme()),
+                                      devicePixelRatioF()));
 }
 
 } // namespace Lumivox

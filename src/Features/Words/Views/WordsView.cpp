@@ -104,15 +104,8 @@ private:
     {
         const ColorScheme scheme = m_appearance.scheme();
         const int side = QFontMetrics(m_text->font()).height() - 2;
-        const qreal ratio = devicePixelRatioF();
-        QPixmap pixmap(QSize(side, side) * ratio);
-        pixmap.setDevicePixelRatio(ratio);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        Symbols::paint(painter, QRectF(0, 0, side, side), QStringLiteral("lock.fill"),
-                       Brand::secondaryText().resolved(scheme));
-        painter.end();
-        m_icon->setPixmap(pixmap);
+        m_icon->setPixmap(Symbols::pixmap(QStringLiteral("lock.fill"), side, Brand::secondaryText().resolved(scheme),
+                                          devicePixelRatioF()));
         WordsStyle::makeSecondary(m_text, scheme);
     }
 
