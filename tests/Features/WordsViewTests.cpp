@@ -2,12 +2,14 @@
 
 #include "Fakes/WordsFixture.h"
 #include "Features/Design/Appearance.h"
+#include "Features/Design/Brand.h"
 #include "Features/Words/Views/EmptyMessageView.h"
 #include "Features/Words/Views/WordsView.h"
 #include "Support/TestSupport.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -173,4 +175,23 @@ TEST_F(WordsViewTest, TheWindowKeepsItsPlaceAndSize)
     ASSERT_TRUE(defaults->data(WordsView::geometryKey));
     WordsView again(*book, {}, defaults, appearance, fixture.clock);
     EXPECT_EQ(again.size(), QSize(1000, 640));
+}
+
+TEST_F(WordsViewTest, AChangeOfSchemeRedrawsTheDetailInTheNewColours)
+{
+    const auto subtitleColour = [this] {
+        const auto *subtitle = view->findChild<QLabel *>(QStringLiteral("wordSubtitle"));
+        return subtitle ? subtitle->palette().color(QPalette::WindowText) : QColor();
+    };
+    ASSERT_FALSE(appearance.isDark());
+    EXPECT_EQ(subtitleColour(), Brand::secondaryText().resolved(ColorScheme::light));
+
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x22));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    EXPECT_TRUE(appearance.isDark());
+    EXPECT_EQ(subtitleColour(), Brand::secondaryText().resolved(ColorScheme::dark));
+    QApplication::setPalette(original);
 }
