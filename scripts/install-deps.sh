@@ -13,6 +13,9 @@ PACKAGES=(
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng
   apertium transfuse apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita apertium-rus-ukr
   libcld2-dev libsecret-1-dev
+  # reading a word aloud: Qt TextToSpeech over the desktop's speech-dispatcher
+  # (Debian's Qt6TextToSpeech CMake package needs Qt6QmlIntegration from qt6-declarative-dev)
+  qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher qt6-declarative-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xcompmgr  # a compositing manager, for the system tests of window capture

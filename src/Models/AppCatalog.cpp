@@ -305,4 +305,35 @@ std::vector<InstalledApp> installed()
     return std::move(scan.apps);
 }
 
+std::optional<InstalledApp> application(const QString &id)
+{
+    // Ids come from other programs' window properties: nothing in one may lead out of the folders.
+    if (id.isEmpty() || id.contains(QLatin1Char('/')) || id.startsWith(QLatin1Char('.')) || id.contains(QChar(0)))
+        return std::nullopt;
+    QStringList relativePaths {id + desktopSuffix};
+    // "kde-konsole" may be kde/konsole.desktop; only one level of subfolders is searched.
+    for (qsizetype dash = id.indexOf(QLatin1Char('-')); dash > 0; dash = id.indexOf(QLatin1Char('-'), dash + 1))
+        relativePaths << id.left(dash) + QLatin1Char('/') + id.mid(dash + 1) + desktopSuffix;
+    for (const QString &folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)) {
+        for (const QString &relative : relativePaths) {
+            const QFileInfo info(folder + QLatin1Char('/') + relative);
+            const auto entry = info.exists() ? readDesktopEntry(info) : std::nullopt;
+            if (!entry)
+                continue;
+            Scan scan;
+            InstalledApp app;
+            app.name = entry->name.isEmpty() ? info.completeBaseName() : entry->name;
+            app.bundleID = id;
+            app.icon = scan.icon(entry->icon);
+            return app;
+        }
+    }
+    return std::nullopt;
+}
+
+QIcon iconNamed(const QString &name)
+{
+    return themedIcon(name);
+}
+
 } // namespace Lumivox::AppCatalog

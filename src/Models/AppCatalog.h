@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace Lumivox {
@@ -31,6 +32,15 @@ namespace AppCatalog {
 /// folder first, then the system ones, and one level of subfolders in each), once per id, sorted by
 /// name. Each call reads the folders again. Main thread (icons).
 std::vector<InstalledApp> installed();
+
+/// The application of one desktop-file id, found the way the desktop finds it (the user's folder
+/// first, a "-" in the id standing for a subfolder); hidden entries count, as their windows still
+/// need a name. None for an id that names no entry or could name a path. Main thread (icons).
+std::optional<InstalledApp> application(const QString &id);
+
+/// The icon of that name in the icon theme, then in hicolor and the pixmaps folder; a null icon when
+/// none has it. Main thread.
+QIcon iconNamed(const QString &name);
 
 } // namespace AppCatalog
 

@@ -1,0 +1,197 @@
+// Click paths through the real Words window, offscreen, finding every control by its object name.
+
+#include "Fakes/WordsFixture.h"
+#include "Features/Design/Appearance.h"
+#include "Features/Design/Brand.h"
+#include "Features/Words/Views/EmptyMessageView.h"
+#include "Features/Words/Views/WordsView.h"
+#include "Support/TestSupport.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+
+namespace {
+
+class WordsViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        for (const auto &[word, meaning, minutes] :
+             {std::tuple {"apple", "pomme", 1.0}, std::tuple {"Banana", "banane", 2.0},
+              std::tuple {"cherry", "cerise", 3.0}})
+            fixture.saved.push_back(makeSaved({.word = QString::fromUtf8(word),
+                                               .meaning = QString::fromUtf8(meaning),
+                                               .date = fixture.ago(minutes)}));
+        fixture.history = {makeLookup({.word = QStringLiteral("pear"),
+                                       .meaning = QStringLiteral("poire"),
+                                       .date = fixture.ago(10),
+                                       .sentence = QStringLiteral("A pear <b>here</b>.")})};
+        book = fixture.book();
+        view = std::make_unique<WordsView>(
+            *book, [this](std::optional<QUuid> id) { reviews.push_back(id); }, defaults, appearance, fixture.clock);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    }
+
+    template<class T>
+    T *find(const char *name) const
+    {
+        T *found = view->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    /// The detail's controls are rebuilt with each word, so they are looked up afresh every time.
+    QString detailWord() const
+    {
+        const auto *title = view->findChild<QLabel *>(QStringLiteral("wordTitle"));
+        return title && title->isVisibleTo(view.get()) ? title->accessibleName() : QString();
+    }
+
+    void clickRow(QListView *list, int row)
+    {
+        const QRect rect = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    void clickDetailButton(const char *name)
+    {
+        auto *button = view->findChild<QAbstractButton *>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+
+    WordsFixture fixture;
+    std::shared_ptr<PreferenceStore> defaults = std::make_shared<PreferenceStore>(QString());
+    Appearance appearance {std::nullopt};
+    std::unique_ptr<WordBook> book;
+    std::unique_ptr<WordsView> view;
+    std::vector<std::optional<QUuid>> reviews;
+};
+
+} // namespace
+
+TEST_F(WordsViewTest, BrowsingSectionsSearchingAndSorting)
+{
+    EXPECT_EQ(view->windowTitle(), QStringLiteral("Saved — 3 words"));
+    EXPECT_EQ(detailWord(), QStringLiteral("apple"));
+
+    auto *sidebar = find<QListView>("wordsSidebar");
+    clickRow(sidebar, 1);
+    EXPECT_EQ(view->windowTitle(), QStringLiteral("History — 1 word"));
+    EXPECT_EQ(detailWord(), QStringLiteral("pear"));
+
+    // The Review row opens the review and leaves History listed.
+    clickRow(sidebar, 2);
+    EXPECT_EQ(reviews, (std::vector<std::optional<QUuid>> {std::nullopt}));
+    EXPECT_EQ(view->model()->section(), WordsSection::history());
+    EXPECT_EQ(sidebar->currentIndex().row(), 1);
+
+    auto *search = find<QLineEdit>("wordsSearch");
+    QTest::keyClicks(search, QStringLiteral("zebra"));
+    auto *empty = find<EmptyMessageView>("wordsListEmpty");
+    EXPECT_TRUE(empty->isVisible());
+    EXPECT_EQ(empty->title(), QStringLiteral("No matches"));
+    EXPECT_TRUE(find<EmptyMessageView>("wordDetailEmpty")->isVisible());
+    search->clear();
+    EXPECT_EQ(detailWord(), QStringLiteral("pear")) << "clearing the search shows the selected word again";
+
+    clickRow(sidebar, 0);
+    find<QAction>("wordsSort_alphabetical")->trigger();
+    auto *list = find<QListView>("wordsList");
+    clickRow(list, 1);
+    EXPECT_EQ(detailWord(), QStringLiteral("Banana"));
+    EXPECT_TRUE(find<QAction>("wordsSort_alphabetical")->isChecked());
+}
+
+TEST_F(WordsViewTest, SavingAndRemovingFromTheDetail)
+{
+    clickRow(find<QListView>("wordsSidebar"), 1);
+    clickDetailButton("wordSaveToggle");
+    ASSERT_EQ(book->saved().size(), 4u);
+    EXPECT_EQ(book->saved().front().word, QStringLiteral("pear"));
+
+    // The sentence from another program is shown as text, never as markup.
+    const auto *sentence = view->findChild<QLabel *>(QStringLiteral("wordEncounterSentence"));
+    ASSERT_NE(sentence, nullptr);
+    EXPECT_TRUE(sentence->text().contains(QStringLiteral("&lt;b&gt;here&lt;/b&gt;")));
+
+    // The header toggle of a saved word only asks; Cancel keeps the word.
+    clickDetailButton("wordSaveToggle");
+    auto *box = view->findChild<QMessageBox *>(QStringLiteral("wordRemoveConfirmation"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Remove “pear” from Words?"));
+    QTest::mouseClick(box->findChild<QAbstractButton *>(QStringLiteral("wordRemoveCancel")), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return !view->findChild<QMessageBox *>(QStringLiteral("wordRemoveConfirmation")); }));
+    EXPECT_EQ(book->saved().size(), 4u);
+
+    clickDetailButton("wordRemove");
+    box = view->findChild<QMessageBox *>(QStringLiteral("wordRemoveConfirmation"));
+    ASSERT_NE(box, nullptr);
+    QTest::mouseClick(box->findChild<QAbstractButton *>(QStringLiteral("wordRemoveConfirm")), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return book->saved().size() == 3u; }));
+    EXPECT_EQ(view->findChild<QAbstractButton *>(QStringLiteral("wordPrimaryAction"))->text(), QStringLiteral("Save"));
+}
+
+TEST_F(WordsViewTest, AFailedExportSaysWhereAndWhy)
+{
+    QTemporaryDir folder;
+    view->model()->setFileChooser([&](const QString &name, const QString &) -> std::optional<QString> {
+        return folder.filePath(QStringLiteral("gone/") + name);
+    });
+    auto *exportButton = find<QToolButton>("wordsExportButton");
+    EXPECT_TRUE(exportButton->isEnabled());
+    find<QAction>("wordsExport_anki")->trigger();
+    auto *box = view->findChild<QMessageBox *>(QStringLiteral("wordsExportError"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->informativeText().contains(QStringLiteral("“Lumivox words for Anki.txt” could not be saved")));
+    box->accept();
+
+    // With nothing saved there is nothing to export, whatever the history holds.
+    for (const SavedWord &word : std::vector<SavedWord>(book->saved()))
+        book->remove(word.id);
+    EXPECT_FALSE(exportButton->isEnabled());
+}
+
+TEST_F(WordsViewTest, TheWindowKeepsItsPlaceAndSize)
+{
+    view->resize(1000, 640);
+    view->hide();
+    ASSERT_TRUE(defaults->data(WordsView::geometryKey));
+    WordsView again(*book, {}, defaults, appearance, fixture.clock);
+    EXPECT_EQ(again.size(), QSize(1000, 640));
+}
+
+TEST_F(WordsViewTest, AChangeOfSchemeRedrawsTheDetailInTheNewColours)
+{
+    const auto subtitleColour = [this] {
+        const auto *subtitle = view->findChild<QLabel *>(QStringLiteral("wordSubtitle"));
+        return subtitle ? subtitle->palette().color(QPalette::WindowText) : QColor();
+    };
+    ASSERT_FALSE(appearance.isDark());
+    EXPECT_EQ(subtitleColour(), Brand::secondaryText().resolved(ColorScheme::light));
+
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x22));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    EXPECT_TRUE(appearance.isDark());
+    EXPECT_EQ(subtitleColour(), Brand::secondaryText().resolved(ColorScheme::dark));
+    QApplication::setPalette(original);
+}
