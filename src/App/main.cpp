@@ -1,21 +1,12 @@
-// The program: checks that it runs on an X11 desktop, builds the one hover coordinator over the
-// desktop's services and runs it until the user or the session ends it. SIGTERM and SIGINT end it the
-// same way as quitting: the pending saves are written first, each waited for a bounded time.
+// The program: checks that it runs on an X11 desktop, builds its long-lived objects and the one hover
+// coordinator over the desktop's services and runs them until the user or the session ends it.
+// SIGTERM and SIGINT end it the same way as quitting: the pending saves are written first, each
+// waited for a bounded time.
 
-#include "App/AbsentViews.h"
-#include "Features/Coordinator/HoverTextController.h"
-#include "Native/Accessibility/Accessibility.h"
-#include "Native/Capture/ScreenCapture.h"
-#include "Native/Input/Input.h"
+#include "App/CompositionRoot.h"
 #include "Native/Services.h"
-#include "Native/Session/LoginItem.h"
 #include "Native/Session/TerminationSignals.h"
-#include "Native/Windows/WindowList.h"
 #include "Native/X11/X11Connection.h"
-#include "Services/Translation/AppleTranslateService.h"
-#include "Services/Words/WordBook.h"
-#include "Shared/Diagnostics/DiagnosticLog.h"
-#include "Shared/Platform/AppIdentity.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -34,7 +25,9 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceStart;
     sinceStart.start();
 
-    // Without a display the toolkit would abort with a cryptic message; say it plainly instead.
+    // Without a display the toolkit would abort with a cryptic message; say it plainly instead. Under
+    // Wayland an X display may answer (XWayland), but the pointer and the screen of the other
+    // programs stay out of reach, so that is no place to run either.
     if (Native::X11::isWaylandSession()) {
         std::fprintf(stderr,
                      "lumivox: this is a Wayland session; Lumivox needs an X11 desktop session to follow the"
@@ -56,47 +49,24 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("app.lumivox"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    HoverTextController::Dependencies dependencies;
-    dependencies.defaults = PreferenceStore::standard();
-    dependencies.wordBook = &WordBook::shared();
-    dependencies.clock = Clock::system();
-    dependencies.input = Native::service<Native::Input>();
-    dependencies.windowList = Native::service<Native::WindowList>();
-    dependencies.accessibility = Native::service<Native::Accessibility>();
-    dependencies.capture = Native::service<Native::ScreenCapture>();
-    dependencies.loginItem = Native::LoginItem::autostartEntry(Native::LoginItem::userAutostartFolder(),
-                                                               QCoreApplication::applicationFilePath(),
-                                                               AppIdentity::bundleID().value_or(AppIdentity::appID));
-    dependencies.overlay = std::make_shared<App::AbsentOverlay>();
-    dependencies.picker = std::make_shared<App::AbsentPicker>();
-    dependencies.windows = std::make_shared<App::AbsentWindows>();
-    dependencies.prepareOnDeviceSession = [](const QString &source, const QString &target) {
-        AppleTranslateService::shared().prepareSession(source, target);
-    };
-    dependencies.flushDiagnostics = [](std::chrono::milliseconds limit) {
-        return DiagnosticLog::shared().flushBeforeQuit(limit);
-    };
-    dependencies.hostingTests = AppIdentity::isHostingTests();
-    HoverTextController controller(std::move(dependencies));
+    CompositionRoot root(Native::services());
 
     // A save still hanging (a stale network mount, say) must not keep the process alive: what could
     // be written has been, and the quit hooks of the stores would only wait for the same disk again.
-    const auto endNowIfSavesHang = [&controller] {
-        if (!controller.applicationWillTerminate()) {
+    const auto endNowIfSavesHang = [](bool written) {
+        if (!written) {
             std::fflush(nullptr);
             std::_Exit(EXIT_FAILURE);
         }
     };
     const auto terminationSignals = Native::TerminationSignals::install();
     if (terminationSignals) {
-        QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app, [&endNowIfSavesHang] {
-            endNowIfSavesHang();
-            QCoreApplication::quit();
-        });
+        QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app,
+                         [&] { endNowIfSavesHang(root.quit()); });
     }
 
     QTimer::singleShot(0, &app, [&sinceStart] { qCDebug(lcApp) << "idle after" << sinceStart.elapsed() << "ms"; });
     const int status = app.exec();
-    endNowIfSavesHang();
+    endNowIfSavesHang(root.quit());
     return status;
 }
