@@ -1,12 +1,13 @@
 #include "Features/Settings/AppsSettingsModel.h"
 
+#include "Shared/Platform/WindowLookup.h"
 #include "Shared/Text/TextUtils.h"
 
 namespace Lumivox {
 
 AppsSettingsModel::Sources AppsSettingsModel::Sources::catalogue()
 {
-    return {[] { return AppCatalog::installed(); }, [] { return AppCatalog::runningBundleIDs(); }};
+    return {[] { return AppCatalog::installed(); }, [] { return WindowLookup::runningBundleIDs(); }};
 }
 
 AppsSettingsModel::AppsSettingsModel(HoverTextController &controller, Sources sources, QObject *parent)

@@ -60,8 +60,8 @@ PermissionRowView::PermissionRowView(const Texts &texts, std::function<void()> g
     auto *value = new QWidget;
     auto *stack = new QStackedLayout(value);
     m_button = new QPushButton(texts.buttonTitle, value);
-    m_button->setObjectName(QStringLiteral("permission.") + texts.title.toLower().remove(QLatin1Char(' ')) +
-                            QStringLiteral(".grant"));
+    m_button->setObjectName(QStringLiteral("permission.") + texts.title.toLower().remove(QLatin1Char(' '))
+                            + QStringLiteral(".grant"));
     connect(m_button, &QPushButton::clicked, this, [grantAction] {
         if (grantAction)
             grantAction();
@@ -91,8 +91,8 @@ void PermissionRowView::setGranted(bool granted)
         return;
     m_button->setVisible(!granted);
     m_grantedLabel->setVisible(granted);
-    static_cast<QStackedLayout *>(m_button->parentWidget()->layout())->setCurrentWidget(granted ? m_grantedLabel
-                                                                                                : m_button);
+    static_cast<QStackedLayout *>(m_button->parentWidget()->layout())
+        ->setCurrentWidget(granted ? m_grantedLabel : m_button);
     m_row->setDetail(granted || m_texts.help.isEmpty() ? m_texts.subtitle
                                                        : m_texts.subtitle + QLatin1Char('\n') + m_texts.help);
 }

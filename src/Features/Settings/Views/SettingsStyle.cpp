@@ -124,7 +124,8 @@ private:
 } // namespace
 
 void bindProperty(QObject *source, const char *sourceProperty, QWidget *widget, const char *widgetProperty,
-                  std::function<QVariant(const QVariant &)> toWidget, std::function<QVariant(const QVariant &)> toSource)
+                  std::function<QVariant(const QVariant &)> toWidget,
+                  std::function<QVariant(const QVariant &)> toSource)
 {
     const QMetaObject *sourceMeta = source->metaObject();
     const QMetaProperty from = sourceMeta->property(sourceMeta->indexOfProperty(sourceProperty));

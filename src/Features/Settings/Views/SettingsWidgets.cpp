@@ -115,7 +115,7 @@ void SettingsCard::paintEvent(QPaintEvent *)
     }
 }
 
-QWidget *formSection(const QString &header, SettingsCard *card)
+QWidget *formSection(const QString &header, QWidget *card)
 {
     auto *section = new QWidget;
     auto *layout = new QVBoxLayout(section);

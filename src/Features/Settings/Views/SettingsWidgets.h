@@ -56,8 +56,8 @@ private:
     QVBoxLayout *m_rows;
 };
 
-/// A form section: an optional header above a card.
-QWidget *formSection(const QString &header, SettingsCard *card);
+/// A form section: an optional header above a card (or a stack of cards).
+QWidget *formSection(const QString &header, QWidget *card);
 
 class LanguageChip final : public QLabel
 {
