@@ -98,9 +98,11 @@ void SettingsWindow::showKeyScreen()
         m_generalTab->setCurrentWidget(m_keyView);
     } else {
         m_generalTab->setCurrentWidget(m_general);
-        if (m_keyView) {
-            m_generalTab->removeWidget(m_keyView);
-            m_keyView->deleteLater();
+        // Later: the back button that asked for this is still running.
+        if (GoogleKeyView *old = m_keyView.data()) {
+            m_keyView = nullptr;
+            m_generalTab->removeWidget(old);
+            old->deleteLater();
         }
     }
     showTab();
