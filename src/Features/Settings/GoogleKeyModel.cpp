@@ -45,7 +45,21 @@ const QString GoogleKeyModel::removeFailedMessage = QStringLiteral("Could not re
 GoogleKeyModel::GoogleKeyModel(QObject *parent)
     : QObject(parent)
     , m_savedKey(KeychainStorage::get(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService))
-{ }
+{
+    if (!m_savedKey) [[maybe_unused]]
+        auto loading = loadSavedKey();
+}
+
+QCoro::Task<> GoogleKeyModel::loadSavedKey()
+{
+    const QPointer<GoogleKeyModel> self(this);
+    const auto result =
+        co_await KeychainStorage::load(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService);
+    if (!self || m_userActed || !result.value)
+        co_return;
+    m_savedKey = result.value;
+    emit savedKeyChanged();
+}
 
 std::vector<Language> GoogleKeyModel::googleLanguages()
 {
@@ -162,6 +176,7 @@ QCoro::Task<> GoogleKeyModel::saveKey()
         co_return;
     }
     setBusy(true);
+    m_userActed = true;
     const QPointer<GoogleKeyModel> self(this);
     const auto result =
         co_await KeychainStorage::save(KeychainStorage::googleAPIKeyAccount, key, KeychainStorage::licenseService);
@@ -195,6 +210,7 @@ QCoro::Task<> GoogleKeyModel::removeKey()
     if (m_isBusy || !m_savedKey)
         co_return;
     setBusy(true);
+    m_userActed = true;
     const QPointer<GoogleKeyModel> self(this);
     const auto result =
         co_await KeychainStorage::remove(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService);

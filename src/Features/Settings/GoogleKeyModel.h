@@ -35,7 +35,8 @@ public:
     /// Longer than any key the service hands out by far; anything beyond is not a key.
     static constexpr qsizetype maximumKeyLength = 512;
 
-    /// Reads the stored key (through the keyring cache) once, as the screen opens.
+    /// Reads the stored key (through the keyring cache) once, as the screen opens; when the cache
+    /// has no answer yet, the keyring's answer follows.
     explicit GoogleKeyModel(QObject *parent = nullptr);
 
     /// Languages only the Google key translates, in the table's order.
@@ -90,6 +91,7 @@ signals:
     void isBusyChanged();
 
 private:
+    QCoro::Task<> loadSavedKey();
     QString trimmedKey() const;
     void setErrorMessage(const QString &message);
     void setBusy(bool busy);
@@ -98,6 +100,8 @@ private:
     QString m_errorMessage;
     std::optional<QString> m_savedKey;
     bool m_isBusy = false;
+    // A save or removal made before the keyring's first answer arrived wins over that answer.
+    bool m_userActed = false;
 };
 
 } // namespace Lumivox
