@@ -38,11 +38,11 @@ public:
         const bool running = index.data(AppsSettingsModel::IsRunningRole).toBool();
         const QString name = opt.text;
         opt.text.clear();
-        QStyledItemDelegate::paint(painter, opt, index);
         const QWidget *widget = option.widget;
         const QStyle *style = widget ? widget->style() : nullptr;
         if (!style)
             return;
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
         const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
         painter->save();
         painter->setPen(opt.palette.color(opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,

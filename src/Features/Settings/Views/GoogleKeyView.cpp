@@ -23,7 +23,8 @@ QLabel *centred(QLabel *label, int maxWidth)
 {
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignHCenter);
-    label->setMaximumWidth(maxWidth);
+    // A fixed width, so the layout knows the wrapped height before it places the rest.
+    label->setFixedWidth(maxWidth);
     return label;
 }
 

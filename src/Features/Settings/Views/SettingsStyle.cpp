@@ -52,6 +52,8 @@ void tone(QWidget *widget, const Color &color, const Appearance &appearance)
         palette.setColor(QPalette::Inactive, QPalette::WindowText, c);
         palette.setColor(QPalette::Active, QPalette::Text, c);
         palette.setColor(QPalette::Inactive, QPalette::Text, c);
+        palette.setColor(QPalette::Active, QPalette::ButtonText, c);
+        palette.setColor(QPalette::Inactive, QPalette::ButtonText, c);
         widget->setPalette(palette);
     };
     apply();

@@ -63,6 +63,11 @@ SettingsWindow::SettingsWindow(Dependencies dependencies, QWidget *parent)
 
 SettingsWindow::~SettingsWindow() = default;
 
+GoogleKeyView *SettingsWindow::googleKeyView() const
+{
+    return m_keyView.data();
+}
+
 void SettingsWindow::setWordsPane(QWidget *pane)
 {
     while (m_wordsTab->count() > 0) {

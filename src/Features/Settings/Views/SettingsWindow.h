@@ -51,7 +51,7 @@ public:
     QTabWidget *tabs() const { return m_tabs; }
     GeneralSettingsPane *generalPane() const { return m_general; }
     /// Only while the key screen shows.
-    GoogleKeyView *googleKeyView() const { return m_keyView; }
+    GoogleKeyView *googleKeyView() const;
     AppearanceSettingsPane *appearancePane() const { return m_appearancePane; }
     AppsSettingsPane *appsPane() const { return m_apps; }
     AboutSettingsPane *aboutPane() const { return m_about; }
