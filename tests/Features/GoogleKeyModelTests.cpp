@@ -61,6 +61,8 @@ TEST_F(GoogleKeyModelTest, SaveStoresTheTrimmedKeyAndRefusesWhatCannotBeOne)
          {},
          {},
          QStringLiteral("A Google key cannot")},
+        {"a delete character is refused", QStringLiteral("AIza\x7fkey"), {}, {}, QStringLiteral("A Google key cannot")},
+        {"an inner space is kept as typed", QStringLiteral("AIza key"), {}, QStringLiteral("AIza key"), {}},
         {"a line break inside is refused", QStringLiteral("AIza\nkey"), {}, {}, QStringLiteral("A Google key cannot")},
         {"a locked keyring says so", QStringLiteral("AIzaKey"), Status::locked, {}, error + " The keyring is locked."},
         {"no secret service says so",
