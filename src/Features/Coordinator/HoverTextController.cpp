@@ -465,6 +465,12 @@ void HoverTextController::openSettings()
         m_deps.windows->openSettings();
 }
 
+void HoverTextController::openWordsSettings()
+{
+    setSelectedSettingsTab(SettingsTab::words);
+    openSettings();
+}
+
 void HoverTextController::openOnboarding()
 {
     if (m_deps.hostingTests)

@@ -279,6 +279,8 @@ public:
     /// Opens Settings on the Google key screen.
     void openGoogleKeySettings();
     void openSettings();
+    /// Opens Settings on the Words tab.
+    void openWordsSettings();
     void openOnboarding();
     /// Discards the hover on screen: late results are dropped, running lookup work is cancelled,
     /// the remembered word and its texts are forgotten and the tooltip is hidden.

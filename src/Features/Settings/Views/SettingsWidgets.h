@@ -1,0 +1,121 @@
+#pragma once
+
+// The small building blocks of the settings panes: a rounded card of rows, a row (title, optional
+// detail line, its control at the trailing edge), a section of a form (a header above a card), a
+// language chip, the wide capsule button that confirms a screen, and the Google key screen's icon.
+// Each draws in the scheme of the Appearance it is given. Main thread.
+
+#include "Features/Design/Appearance.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+class QTimer;
+class QVBoxLayout;
+
+namespace Lumivox {
+
+class SettingsRow final : public QWidget
+{
+    Q_OBJECT
+public:
+    SettingsRow(const QString &label, const QString &detail, QWidget *value, bool showsDivider,
+                const Appearance &appearance, QWidget *parent = nullptr);
+
+    QLabel *label() const { return m_label; }
+    QLabel *detail() const { return m_detail; }
+    void setDetail(const QString &detail);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    const Appearance &m_appearance;
+    QLabel *m_label;
+    QLabel *m_detail;
+    bool m_showsDivider;
+};
+
+class SettingsCard final : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit SettingsCard(const Appearance &appearance, QWidget *parent = nullptr);
+
+    /// A row below the others, with a divider above it unless it is the first.
+    SettingsRow *addRow(const QString &label, const QString &detail, QWidget *value);
+    /// Any other content, full width, with a divider above it unless it is the first.
+    void addWidget(QWidget *widget);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    const Appearance &m_appearance;
+    QVBoxLayout *m_rows;
+};
+
+/// A form section: an optional header above a card (or a stack of cards).
+QWidget *formSection(const QString &header, QWidget *card);
+
+class LanguageChip final : public QLabel
+{
+    Q_OBJECT
+public:
+    LanguageChip(const QString &text, bool isMuted, const Appearance &appearance, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    const Appearance &m_appearance;
+};
+
+/// A prominent capsule 280 points wide; while busy a spinner takes the title's place.
+class PrimaryButton final : public QPushButton
+{
+    Q_OBJECT
+public:
+    PrimaryButton(const QString &title, const Appearance &appearance, QWidget *parent = nullptr);
+
+    void setBusy(bool busy);
+    bool isBusy() const { return m_busy; }
+    /// Dimmed and inert, without the style's disabled look.
+    void setDimmed(bool dimmed);
+    bool isDimmed() const { return m_dimmed; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    const Appearance &m_appearance;
+    bool m_busy = false;
+    bool m_dimmed = false;
+    int m_phase = 0;
+    QTimer *m_spinner;
+};
+
+class GoogleKeyIcon final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit GoogleKeyIcon(const Appearance &appearance, QWidget *parent = nullptr);
+    void setSaved(bool saved);
+
+    QSize sizeHint() const override { return {72, 72}; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    const Appearance &m_appearance;
+    bool m_saved = false;
+};
+
+/// A hairline rule across the full width, in the scheme's separator colour.
+void paintDivider(QPainter &painter, const QRectF &line, const Appearance &appearance);
+
+} // namespace Lumivox
