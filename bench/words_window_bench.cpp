@@ -20,7 +20,7 @@ namespace {
 constexpr int historySize = 10'000;
 constexpr int savedWords = 2'000;
 
-LookupSpec spec(int i, Date date)
+LookupFields fields(int i, Date date)
 {
     const QString word = QStringLiteral("word%1").arg(i % 3000);
     return {.word = word,
@@ -44,12 +44,12 @@ struct FullBook
     FullBook()
     {
         for (int i = 0; i < historySize; ++i)
-            fixture.history.push_back(makeLookup(spec(i, fixture.ago(historySize - i))));
+            fixture.history.push_back(makeLookup(fields(i, fixture.ago(historySize - i))));
         for (int i = 0; i < savedWords; ++i) {
             std::vector<WordLookup> encounters;
             for (int e = 0; e < 8; ++e)
-                encounters.push_back(makeLookup(spec(i + e * 7, fixture.ago(i + e * 60.0))));
-            SavedWord word = makeSaved(spec(i, fixture.ago(i)), encounters, 8);
+                encounters.push_back(makeLookup(fields(i + e * 7, fixture.ago(i + e * 60.0))));
+            SavedWord word = makeSaved(fields(i, fixture.ago(i)), encounters, 8);
             word.word = QStringLiteral("saved%1").arg(i);
             fixture.saved.push_back(std::move(word));
         }

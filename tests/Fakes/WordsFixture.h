@@ -16,7 +16,7 @@ inline void PrintTo(const QString &text, std::ostream *out)
 namespace Lumivox::Testing {
 
 /// A look-up with every field a test may want to set.
-struct LookupSpec
+struct LookupFields
 {
     QString word;
     QString meaning;
@@ -32,40 +32,40 @@ struct LookupSpec
     std::optional<QString> title = std::nullopt;
 };
 
-inline WordLookup makeLookup(const LookupSpec &spec)
+inline WordLookup makeLookup(const LookupFields &fields)
 {
     WordLookup l;
     l.id = QUuid::createUuid();
-    l.word = spec.word;
-    l.source = spec.source;
-    l.target = spec.target;
-    l.meaning = spec.meaning;
-    l.grammarTag = spec.grammarTag;
-    l.grammarText = spec.grammarText;
-    l.sentence = spec.sentence;
-    if (spec.sentence && spec.sentence->contains(spec.word))
-        l.wordOffset = spec.sentence->indexOf(spec.word);
-    l.translation = spec.translation;
-    l.appID = spec.appID;
-    l.appName = spec.appName;
-    l.title = spec.title;
-    l.date = spec.date;
+    l.word = fields.word;
+    l.source = fields.source;
+    l.target = fields.target;
+    l.meaning = fields.meaning;
+    l.grammarTag = fields.grammarTag;
+    l.grammarText = fields.grammarText;
+    l.sentence = fields.sentence;
+    if (fields.sentence && fields.sentence->contains(fields.word))
+        l.wordOffset = fields.sentence->indexOf(fields.word);
+    l.translation = fields.translation;
+    l.appID = fields.appID;
+    l.appName = fields.appName;
+    l.title = fields.title;
+    l.date = fields.date;
     return l;
 }
 
 /// A saved word as a file would hold it (the book's own save adds the review schedule).
-inline SavedWord makeSaved(const LookupSpec &spec, std::vector<WordLookup> encounters = {}, qint64 met = 1)
+inline SavedWord makeSaved(const LookupFields &fields, std::vector<WordLookup> encounters = {}, qint64 met = 1)
 {
     SavedWord w;
     w.id = QUuid::createUuid();
-    w.word = spec.word;
-    w.source = spec.source;
-    w.target = spec.target;
-    w.senses = {WordSense {spec.meaning, spec.grammarTag, spec.grammarText}};
-    w.encounters = encounters.empty() ? std::vector<WordLookup> {makeLookup(spec)} : std::move(encounters);
+    w.word = fields.word;
+    w.source = fields.source;
+    w.target = fields.target;
+    w.senses = {WordSense {fields.meaning, fields.grammarTag, fields.grammarText}};
+    w.encounters = encounters.empty() ? std::vector<WordLookup> {makeLookup(fields)} : std::move(encounters);
     w.metCount = met;
-    w.savedAt = spec.date;
-    w.review.due = spec.date;
+    w.savedAt = fields.date;
+    w.review.due = fields.date;
     return w;
 }
 

@@ -31,12 +31,12 @@ protected:
     {
         const auto saved = [&](const char *word, const char *meaning, double minutesAgo, const char *appID,
                                const char *appName) {
-            const LookupSpec spec {.word = QString::fromUtf8(word),
-                                   .meaning = QString::fromUtf8(meaning),
-                                   .date = fixture.ago(minutesAgo),
-                                   .appID = QString::fromUtf8(appID),
-                                   .appName = QString::fromUtf8(appName)};
-            fixture.saved.push_back(makeSaved(spec));
+            const LookupFields fields {.word = QString::fromUtf8(word),
+                                       .meaning = QString::fromUtf8(meaning),
+                                       .date = fixture.ago(minutesAgo),
+                                       .appID = QString::fromUtf8(appID),
+                                       .appName = QString::fromUtf8(appName)};
+            fixture.saved.push_back(makeSaved(fields));
         };
         saved("apple", "pomme", 1, "org.example.Reader", "Reader");
         saved("Banana", "banane", 2, "org.example.Editor", "Editor");
@@ -231,26 +231,28 @@ TEST_F(WordsModelTest, SelectionRules)
 
 TEST_F(WordsModelTest, SidebarRowsAndCounts)
 {
-    const auto spec = [&](const char *word, std::optional<QString> source, const char *target,
-                          std::optional<QString> appID, std::optional<QString> appName) {
-        return LookupSpec {.word = QString::fromUtf8(word),
-                           .meaning = QStringLiteral("m"),
-                           .date = fixture.ago(5),
-                           .source = std::move(source),
-                           .target = QString::fromUtf8(target),
-                           .appID = std::move(appID),
-                           .appName = std::move(appName)};
+    const auto fields = [&](const char *word, std::optional<QString> source, const char *target,
+                            std::optional<QString> appID, std::optional<QString> appName) {
+        return LookupFields {.word = QString::fromUtf8(word),
+                             .meaning = QStringLiteral("m"),
+                             .date = fixture.ago(5),
+                             .source = std::move(source),
+                             .target = QString::fromUtf8(target),
+                             .appID = std::move(appID),
+                             .appName = std::move(appName)};
     };
     // Two English and one French word into Spanish, one with no source; the first word was met three
     // times in one app (under two names) and once in another.
-    const LookupSpec first = spec("uno", QStringLiteral("en"), "es", QStringLiteral("b.app"), QStringLiteral("Bee"));
+    const LookupFields first =
+        fields("uno", QStringLiteral("en"), "es", QStringLiteral("b.app"), QStringLiteral("Bee"));
     fixture.saved.push_back(makeSaved(first,
-                                      {makeLookup(first), makeLookup(spec("uno", "en", "es", "b.app", "Later")),
-                                       makeLookup(spec("uno", "en", "es", "b.app", std::nullopt)),
-                                       makeLookup(spec("uno", "en", "es", "a.app", std::nullopt))}));
-    fixture.saved.push_back(makeSaved(spec("dos", QStringLiteral("en"), "es", QStringLiteral("b.app"), std::nullopt)));
-    fixture.saved.push_back(makeSaved(spec("tres", QStringLiteral("fr"), "es", std::nullopt, std::nullopt)));
-    fixture.saved.push_back(makeSaved(spec("cuatro", std::nullopt, "es", std::nullopt, std::nullopt)));
+                                      {makeLookup(first), makeLookup(fields("uno", "en", "es", "b.app", "Later")),
+                                       makeLookup(fields("uno", "en", "es", "b.app", std::nullopt)),
+                                       makeLookup(fields("uno", "en", "es", "a.app", std::nullopt))}));
+    fixture.saved.push_back(
+        makeSaved(fields("dos", QStringLiteral("en"), "es", QStringLiteral("b.app"), std::nullopt)));
+    fixture.saved.push_back(makeSaved(fields("tres", QStringLiteral("fr"), "es", std::nullopt, std::nullopt)));
+    fixture.saved.push_back(makeSaved(fields("cuatro", std::nullopt, "es", std::nullopt, std::nullopt)));
     // The history counts words, not look-ups.
     for (int i = 0; i < 3; ++i)
         fixture.history.push_back(makeLookup({.word = QStringLiteral("uno"),
@@ -362,11 +364,11 @@ TEST_F(WordsModelTest, ExportWritesEverySavedWordWhateverIsListed)
 
 TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)
 {
-    const LookupSpec older {.word = QStringLiteral("maison"),
-                            .meaning = QStringLiteral("house"),
-                            .date = fixture.ago(90),
-                            .sentence = QStringLiteral("Une maison.")};
-    LookupSpec newer = older;
+    const LookupFields older {.word = QStringLiteral("maison"),
+                              .meaning = QStringLiteral("house"),
+                              .date = fixture.ago(90),
+                              .sentence = QStringLiteral("Une maison.")};
+    LookupFields newer = older;
     newer.date = fixture.ago(5);
     newer.meaning = QStringLiteral("home");
     newer.sentence = QStringLiteral("Ma maison <b>bleue</b>.");
@@ -409,13 +411,13 @@ TEST_F(WordsModelTest, DetailOfASavedWordAsksBeforeRemovingAndReviewsIt)
     std::vector<WordLookup> encounters;
     // The newest encounter, then seven earlier ones of which the second and fourth kept no sentence.
     for (int i = 0; i < 8; ++i) {
-        LookupSpec spec {.word = QStringLiteral("run"),
-                         .meaning = QStringLiteral("courir"),
-                         .date = fixture.ago(i * 1440.0),
-                         .sentence = QStringLiteral("Run number %1.").arg(i)};
+        LookupFields fields {.word = QStringLiteral("run"),
+                             .meaning = QStringLiteral("courir"),
+                             .date = fixture.ago(i * 1440.0),
+                             .sentence = QStringLiteral("Run number %1.").arg(i)};
         if (i == 2 || i == 4)
-            spec.sentence.reset();
-        encounters.push_back(makeLookup(spec));
+            fields.sentence.reset();
+        encounters.push_back(makeLookup(fields));
     }
     SavedWord word =
         makeSaved({.word = QStringLiteral("run"), .meaning = QStringLiteral("courir"), .date = fixture.ago(3 * 1440.0)},

@@ -43,17 +43,17 @@ QPalette darkPalette()
 
 void fill(WordsFixture &f)
 {
-    const auto reader = [&](LookupSpec spec) {
-        spec.appID = QStringLiteral("org.gnome.Evince");
-        spec.appName = QStringLiteral("Document Viewer");
-        spec.title = QStringLiteral("The Count of Monte Cristo — Chapter 12.pdf");
-        return spec;
+    const auto reader = [&](LookupFields fields) {
+        fields.appID = QStringLiteral("org.gnome.Evince");
+        fields.appName = QStringLiteral("Document Viewer");
+        fields.title = QStringLiteral("The Count of Monte Cristo — Chapter 12.pdf");
+        return fields;
     };
-    const auto browser = [&](LookupSpec spec) {
-        spec.appID = QStringLiteral("org.mozilla.firefox");
-        spec.appName = QStringLiteral("Firefox");
-        spec.title = QStringLiteral("Le Monde — Actualités en France et dans le monde");
-        return spec;
+    const auto browser = [&](LookupFields fields) {
+        fields.appID = QStringLiteral("org.mozilla.firefox");
+        fields.appName = QStringLiteral("Firefox");
+        fields.title = QStringLiteral("Le Monde — Actualités en France et dans le monde");
+        return fields;
     };
     // maison: met four times, with the word marked in French sentences and their translations.
     std::vector<WordLookup> maison;
@@ -63,17 +63,17 @@ void fill(WordsFixture &f)
     const char *translations[] = {"We bought an old house by the sea.", "My grandparents' house smelled of warm bread.",
                                   "He came home very late.", "This house has three bedrooms and a garden."};
     for (int i = 0; i < 4; ++i) {
-        LookupSpec spec = i % 2 ? browser({}) : reader({});
-        spec.word = QStringLiteral("maison");
-        spec.meaning = QStringLiteral("house");
-        spec.date = f.ago(i * 1900.0 + 40);
-        spec.source = QStringLiteral("fr");
-        spec.target = QStringLiteral("en");
-        spec.sentence = QString::fromUtf8(sentences[i]);
-        spec.translation = QString::fromUtf8(translations[i]);
-        spec.grammarTag = QStringLiteral("Noun");
-        spec.grammarText = QStringLiteral("feminine noun: la maison, les maisons");
-        maison.push_back(makeLookup(spec));
+        LookupFields fields = i % 2 ? browser({}) : reader({});
+        fields.word = QStringLiteral("maison");
+        fields.meaning = QStringLiteral("house");
+        fields.date = f.ago(i * 1900.0 + 40);
+        fields.source = QStringLiteral("fr");
+        fields.target = QStringLiteral("en");
+        fields.sentence = QString::fromUtf8(sentences[i]);
+        fields.translation = QString::fromUtf8(translations[i]);
+        fields.grammarTag = QStringLiteral("Noun");
+        fields.grammarText = QStringLiteral("feminine noun: la maison, les maisons");
+        maison.push_back(makeLookup(fields));
     }
     SavedWord house = makeSaved({.word = QStringLiteral("maison"),
                                  .meaning = QStringLiteral("house"),
