@@ -17,6 +17,7 @@
 // same verdicts and reasons.
 
 #include "Models/WordRecords.h"
+#include "Shared/Json/JsonScanner.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -44,7 +45,7 @@ struct Decoded
 
 /// Nesting deeper than this is refused before it is built, so a hostile file cannot exhaust memory
 /// or the stack; real records nest four levels.
-inline constexpr std::size_t maxNestingDepth = 512;
+inline constexpr std::size_t maxNestingDepth = maxJsonNesting;
 
 /// Parses JSON text (UTF-8) under the same limits the record readers use; for callers that read an
 /// outer layout first and then hand the records to fromJson / arrayFromJson.
