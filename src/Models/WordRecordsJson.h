@@ -78,6 +78,12 @@ Decoded<T> decode(QByteArrayView utf8);
 template<class T>
 Decoded<std::vector<T>> decodeArray(QByteArrayView utf8);
 
+/// Reads a JSON array of records where the scanner stands, for a file whose outer layout is read
+/// with the same scanner. False when the text is broken (the scanner holds why); a well-formed
+/// array with a bad record leaves `problem` set and `out` unspecified.
+template<class T>
+bool readArray(JsonScanner &scanner, std::vector<T> &out, QString &problem);
+
 /// The stored form of a UUID: upper-case, hyphenated, no braces.
 QString uuidString(const QUuid &uuid);
 /// Accepts exactly the 36-character hyphenated form, in either letter case.

@@ -255,9 +255,27 @@ Decoded<std::vector<T>> decodeArray(QByteArrayView utf8)
     return finishDecoding<std::vector<T>>(scanner, ok, problem, std::move(values));
 }
 
+template<class T>
+bool readArray(JsonScanner &scanner, std::vector<T> &out, QString &problem)
+{
+    Records records(scanner);
+    std::vector<typename Detail::Reading<T>::Stored> stored;
+    problem = QString();
+    if (!records.array(stored, problem, Path {}))
+        return false;
+    out.clear();
+    if (problem.isNull()) {
+        out.reserve(stored.size());
+        for (auto &s : stored)
+            out.push_back(Detail::Reading<T>::finish(std::move(s)));
+    }
+    return true;
+}
+
 #define LUMIVOX_WORD_RECORD(T)                                                                                         \
     template Decoded<T> decode<T>(QByteArrayView);                                                                     \
-    template Decoded<std::vector<T>> decodeArray<T>(QByteArrayView);
+    template Decoded<std::vector<T>> decodeArray<T>(QByteArrayView);                                                   \
+    template bool readArray<T>(JsonScanner &, std::vector<T> &, QString &);
 
 LUMIVOX_WORD_RECORD(WordLookup)
 LUMIVOX_WORD_RECORD(WordSense)

@@ -125,7 +125,10 @@ TEST(WordBookFile, IsReadAsStrictlyAsAnyJsonReaderWouldReadIt)
           QByteArray(R"({"version":1,"saved":[}})"), QByteArray(R"({"version":01,"saved":[]})"),
           QByteArray(R"({"extra":tru,"version":1,"saved":[]})"), QByteArray(R"({"extra":[1,],"version":1,"saved":[]})"),
           QByteArray("{\"ke\ny\":1,\"version\":1,\"saved\":[]}"), QByteArray(R"({version:1,"saved":[]})"),
-          QByteArray(R"({"version":1,"saved":[)" + word + ",]}"), QByteArray(R"({"version":1,"saved":[)")}) {
+          QByteArray(R"({"version":1,"saved":[)" + word + ",]}"), QByteArray(R"({"version":1,"saved":[)"),
+          // The earlier value of a repeated key is still checked, as a full parser checks it.
+          QByteArray(R"({"saved":[{"id":tru}],"saved":[],"version":1})"),
+          QByteArray(R"({"version":[1,],"version":1,"saved":[]})")}) {
         EXPECT_FALSE(accepts(bad)) << bad.toStdString();
     }
 }

@@ -1,6 +1,7 @@
 #include "Services/Words/WordBookStorage.h"
 
 #include "Shared/Async/SerialExecutor.h"
+#include "Shared/Json/JsonScanner.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,152 +111,11 @@ bool saveWhole(const QString &path, const QByteArray &bytes)
     return file.commit();
 }
 
-bool isInteger(const WordRecords::Json &value)
+// "version" is read and not checked, but it must be a whole number: 1 and 1.0 are, 1.5 and "1" are
+// not.
+bool isInteger(const JsonNumber &number)
 {
-    if (value.is_number_integer())
-        return true;
-    if (!value.is_number_float())
-        return false;
-    const double d = value.get<double>();
-    return std::isfinite(d) && std::trunc(d) == d;
-}
-
-// The top level of Words.json, split into its members without building a tree: the saved words are
-// nearly all of the file and go to the record reader's fast path, which checks their text itself;
-// the few other values are checked by the tree reader. Nothing is accepted that a full JSON parse
-// would refuse.
-struct Member
-{
-    std::string key;
-    QByteArrayView value;
-};
-
-class TopLevelScanner
-{
-public:
-    explicit TopLevelScanner(QByteArrayView text)
-        : m_text(text)
-    {
-        if (m_text.startsWith("\xEF\xBB\xBF"))
-            m_pos = 3;
-    }
-
-    std::optional<std::vector<Member>> members()
-    {
-        std::vector<Member> out;
-        skipSpace();
-        if (!take('{'))
-            return std::nullopt;
-        skipSpace();
-        if (!take('}')) {
-            for (;;) {
-                const qsizetype keyStart = m_pos;
-                if (peek() != '"' || !skipString())
-                    return std::nullopt;
-                const auto key = WordRecords::parseJson(m_text.sliced(keyStart, m_pos - keyStart));
-                if (!key || !key.value->is_string())
-                    return std::nullopt;
-                skipSpace();
-                if (!take(':'))
-                    return std::nullopt;
-                skipSpace();
-                const qsizetype valueStart = m_pos;
-                if (!skipValue() || m_pos == valueStart)
-                    return std::nullopt;
-                out.push_back({key.value->get<std::string>(), m_text.sliced(valueStart, m_pos - valueStart)});
-                skipSpace();
-                if (take('}'))
-                    break;
-                if (!take(','))
-                    return std::nullopt;
-                skipSpace();
-            }
-        }
-        skipSpace();
-        if (m_pos != m_text.size())
-            return std::nullopt;
-        return out;
-    }
-
-private:
-    char peek() const { return m_pos < m_text.size() ? m_text[m_pos] : '\0'; }
-
-    bool take(char c)
-    {
-        if (peek() != c)
-            return false;
-        ++m_pos;
-        return true;
-    }
-
-    void skipSpace()
-    {
-        while (m_pos < m_text.size()) {
-            const char c = m_text[m_pos];
-            if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
-                return;
-            ++m_pos;
-        }
-    }
-
-    // At an opening quote; ends after the closing one.
-    bool skipString()
-    {
-        for (++m_pos; m_pos < m_text.size(); ++m_pos) {
-            const char c = m_text[m_pos];
-            if (c == '"') {
-                ++m_pos;
-                return true;
-            }
-            if (c == '\\')
-                ++m_pos;
-            else if (static_cast<unsigned char>(c) < 0x20)
-                return false;
-        }
-        return false;
-    }
-
-    // Finds where the value ends; its inside is checked by whoever reads it.
-    bool skipValue()
-    {
-        const char first = peek();
-        if (first == '"')
-            return skipString();
-        if (first == '{' || first == '[') {
-            qsizetype depth = 0;
-            while (m_pos < m_text.size()) {
-                const char c = m_text[m_pos];
-                if (c == '"') {
-                    if (!skipString())
-                        return false;
-                    continue;
-                }
-                if (c == '{' || c == '[')
-                    ++depth;
-                else if (c == '}' || c == ']')
-                    --depth;
-                ++m_pos;
-                if (depth == 0)
-                    return true;
-            }
-            return false;
-        }
-        while (m_pos < m_text.size()) {
-            const char c = m_text[m_pos];
-            if (c == ',' || c == '}' || c == ']' || c == ' ' || c == '\t' || c == '\n' || c == '\r')
-                break;
-            ++m_pos;
-        }
-        return true;
-    }
-
-    QByteArrayView m_text;
-    qsizetype m_pos = 0;
-};
-
-std::optional<std::vector<Member>> topLevelMembers(QByteArrayView text)
-{
-    return TopLevelScanner(text).members();
+    return number.kind != JsonNumber::floating || (std::isfinite(number.d) && std::trunc(number.d) == number.d);
 }
 
 } // namespace
@@ -276,39 +136,47 @@ QByteArray encodeWordBookFile(const std::vector<SavedWord> &saved)
 
 WordRecords::Decoded<std::vector<SavedWord>> decodeWordBookFile(QByteArrayView bytes)
 {
+    // One pass of the scanner over the whole file: the saved words are nearly all of it and are read
+    // in place, and every other value is checked as strictly as a full JSON parser would, including
+    // the earlier value of a key given twice.
     WordRecords::Decoded<std::vector<SavedWord>> result;
-    const auto members = topLevelMembers(bytes);
-    if (!members) {
+    JsonScanner scanner(bytes);
+    if (scanner.next() != '{') {
         result.error = QStringLiteral("not a JSON object");
         return result;
     }
-    std::optional<QByteArrayView> version;
-    std::optional<QByteArrayView> saved;
-    for (const Member &member : *members) {
-        // A key given twice counts with its last value, as in any JSON reader.
-        if (member.key == "version") {
-            version = member.value;
-        } else if (member.key == "saved") {
-            saved = member.value;
-        } else if (!WordRecords::parseJson(member.value)) {
-            result.error = QStringLiteral("not valid JSON");
-            return result;
+    // A key given twice counts with its last value, as in any JSON reader.
+    std::optional<bool> versionIsInteger;
+    std::optional<std::vector<SavedWord>> saved;
+    QString savedProblem;
+    const bool ok = scanner.object([&](std::string_view key) {
+        if (key == "version") {
+            const char c = scanner.next();
+            versionIsInteger = false;
+            if (c != '-' && !(c >= '0' && c <= '9'))
+                return scanner.skip();
+            JsonNumber number;
+            if (!scanner.number(number))
+                return false;
+            versionIsInteger = isInteger(number);
+            return true;
         }
-    }
-    const auto versionValue = version ? WordRecords::parseJson(*version) : WordRecords::Decoded<WordRecords::Json> {};
-    if (!versionValue || !isInteger(*versionValue.value)) {
+        if (key == "saved")
+            return WordRecords::readArray(scanner, saved.emplace(), savedProblem);
+        return scanner.skip();
+    });
+    if (ok && !scanner.atEnd())
+        scanner.broken();
+    if (scanner.failed())
+        result.error = scanner.failure();
+    else if (!versionIsInteger.value_or(false))
         result.error = QStringLiteral("version: missing or not an integer");
-        return result;
-    }
-    if (!saved) {
+    else if (!saved)
         result.error = QStringLiteral("saved: missing");
-        return result;
-    }
-    auto words = WordRecords::decodeArray<SavedWord>(*saved);
-    if (!words)
-        result.error = QStringLiteral("saved: ") + words.error;
+    else if (!savedProblem.isNull())
+        result.error = QStringLiteral("saved: ") + savedProblem;
     else
-        result.value = std::move(words.value);
+        result.value = std::move(saved);
     return result;
 }
 
