@@ -186,16 +186,16 @@ TEST_F(WordBookStorageTest, AFileThatCannotBeSetAsideIsLeftAloneForTheSession)
 TEST_F(WordBookStorageTest, TwoSetAsidesInOneSecondKeepBothFiles)
 {
     put(savedPath(), "first");
-    ASSERT_EQ(WordBookStorage::setAside(savedPath(), clock->wallNow()), path(asideName));
+    ASSERT_EQ(PrivateFile::setAside(savedPath(), clock->wallNow()), path(asideName));
     put(savedPath(), "second");
-    ASSERT_EQ(WordBookStorage::setAside(savedPath(), clock->wallNow()),
+    ASSERT_EQ(PrivateFile::setAside(savedPath(), clock->wallNow()),
               path(QStringLiteral("Words-unreadable-1800000000-2.json")));
     EXPECT_EQ(contents(path(asideName)), "first");
     EXPECT_EQ(contents(path(QStringLiteral("Words-unreadable-1800000000-2.json"))), "second");
 
     put(historyPath(), "x");
-    EXPECT_EQ(WordBookStorage::setAside(historyPath(), clock->wallNow()), path(historyAsideName));
-    EXPECT_EQ(WordBookStorage::setAside(path(QStringLiteral("missing.json")), clock->wallNow()), std::nullopt);
+    EXPECT_EQ(PrivateFile::setAside(historyPath(), clock->wallNow()), path(historyAsideName));
+    EXPECT_EQ(PrivateFile::setAside(path(QStringLiteral("missing.json")), clock->wallNow()), std::nullopt);
 }
 
 TEST_F(WordBookStorageTest, HistoryLoadSkipsEmptyAndBrokenLinesAndRewritesAtStart)
@@ -214,6 +214,7 @@ TEST_F(WordBookStorageTest, HistoryLoadSkipsEmptyAndBrokenLinesAndRewritesAtStar
     EXPECT_EQ(book->history(), (std::deque<WordLookup> {a, b}));
     EXPECT_EQ(historyLines(), (QList<QByteArray> {lineA, lineB}));
     EXPECT_EQ(book->lookupCount(a.key()), 1);
+    EXPECT_EQ(contents(path(historyAsideName)), "{garbage\n") << "what the rewrite dropped is kept beside it";
 }
 
 TEST_F(WordBookStorageTest, AHistoryOfWhichNothingDecodesIsSetAsideNotEmptied)
