@@ -50,8 +50,9 @@ public:
     bool isRunning();
 
     /// Sends one request (raw: the caller escapes) and returns the reply without its NUL. Restarts a
-    /// pipeline that has died and retries once. Absent on time-out or failure (the pipeline is then
-    /// stopped, so the next request starts it afresh).
+    /// pipeline that has died and retries once. A request that timed out is not retried: the same
+    /// text would hold the pipeline as long again. Absent on time-out or failure (the pipeline is
+    /// then stopped, so the next request starts it afresh).
     std::optional<QString> request(const QString &text);
 
     /// Stops the processes (the next request starts them again).
@@ -63,7 +64,8 @@ public:
 private:
     bool startLocked();
     void stopLocked();
-    std::optional<QString> exchangeLocked(const QByteArray &payload);
+    enum class Failure { none, timedOut, ended };
+    std::optional<QString> exchangeLocked(const QByteArray &payload, Failure &failure);
 
     QString m_name;
     QString m_script;
