@@ -2,9 +2,7 @@
 #include "Support/TestSupport.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -43,30 +41,6 @@ protected:
         return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : 0;
     }
 };
-
-// The same words, ids included, in every process that asks.
-std::vector<SavedWord> wordsNamed(const QString &stem, int count)
-{
-    const QUuid space = QUuid::fromString(QStringLiteral("6F1C2A3E-95D4-4B0A-8C55-0D3E6A2F7B19"));
-    std::vector<SavedWord> words;
-    for (int i = 0; i < count; ++i) {
-        SavedWord w;
-        w.id = QUuid::createUuidV5(space, stem + QString::number(i));
-        w.word = stem + QString::number(i);
-        w.target = QStringLiteral("es");
-        w.senses = {WordSense {QStringLiteral("meaning of ") + w.word, QStringLiteral("Noun"), std::nullopt}};
-        for (int e = 0; e < 8; ++e) {
-            const QString sentence =
-                QStringLiteral("A sentence with %1 in it, long enough to make the file take a while.");
-            w.encounters.push_back(lookup(w.word, Date {double(e)}, sentence.arg(w.word)));
-            w.encounters.back().id = QUuid::createUuidV5(w.id, QString::number(e));
-        }
-        w.metCount = 8;
-        w.review.due = Date {1000};
-        words.push_back(std::move(w));
-    }
-    return words;
-}
 
 } // namespace
 
@@ -335,54 +309,4 @@ TEST_F(WordBookStorageTest, DamagedAndOversizedFilesNeverStopTheBook)
     EXPECT_EQ(book->reviewQueue(Date {8.0e12}).size(), 1u);
     book->flush();
     EXPECT_EQ(historyLines().size(), 2);
-}
-
-// The child half of the next test: rewrites the file with two alternating versions until killed.
-TEST(WordBookStorageChild, DISABLED_WritesUntilKilled)
-{
-    const QString file = qEnvironmentVariable("LUMIVOX_WORDS_WRITER_FILE");
-    ASSERT_FALSE(file.isEmpty());
-    const auto alpha = wordsNamed(QStringLiteral("alpha"), 300);
-    const auto beta = wordsNamed(QStringLiteral("beta"), 300);
-    for (int i = 0;; ++i)
-        WordBookStorage::write(i % 2 ? alpha : beta, file);
-}
-
-TEST(WordBookStorageKill, AWriteKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole)
-{
-    QTemporaryDir folder;
-    const QString file = QDir(folder.path()).filePath(WordBookStorage::savedFileName);
-    const auto alpha = wordsNamed(QStringLiteral("alpha"), 300);
-    const auto beta = wordsNamed(QStringLiteral("beta"), 300);
-    ASSERT_TRUE(WordBookStorage::write(alpha, file));
-    QRandomGenerator random(11);
-
-    for (int round = 0; round < 12; ++round) {
-        FileStatus before {};
-        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &before), 0);
-
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LUMIVOX_WORDS_WRITER_FILE"), file);
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=WordBookStorageChild.DISABLED_WritesUntilKilled"),
-                     QStringLiteral("--gtest_also_run_disabled_tests")});
-        ASSERT_TRUE(child.waitForStarted());
-        // Kill only once the child has replaced the file at least once, at a random moment after.
-        const bool wrote = spinUntil(
-            [&] {
-                FileStatus now {};
-                return ::stat(QFile::encodeName(file).constData(), &now) == 0 && now.st_ino != before.st_ino;
-            },
-            30s);
-        QThread::usleep(random.bounded(20'000));
-        child.kill();
-        child.waitForFinished();
-        ASSERT_TRUE(wrote) << child.readAllStandardError().toStdString();
-
-        const auto decoded = WordBookStorage::decodeWordBookFile(WordBookEnvironment::contents(file));
-        ASSERT_TRUE(decoded) << "round " << round << ": " << decoded.error.toStdString();
-        EXPECT_TRUE(*decoded.value == alpha || *decoded.value == beta);
-    }
 }
