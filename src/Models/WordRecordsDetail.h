@@ -14,6 +14,9 @@
 #include <utility>
 #include <vector>
 
+/// Runs X(T) for each coded record type: the codec's templates are made for these and no others.
+#define LUMIVOX_FOR_EACH_WORD_RECORD(X) X(WordLookup) X(WordSense) X(ReviewState) X(SavedWord) X(WordKey)
+
 namespace Lumivox::WordRecords::Detail {
 
 // Where in a record a reader is; the text is only built when something is wrong.

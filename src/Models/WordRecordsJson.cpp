@@ -325,11 +325,7 @@ bool isWholeDate(double seconds)
     template Decoded<T> fromJson<T>(const Json &);                                                                     \
     template Decoded<std::vector<T>> arrayFromJson<T>(const Json &);
 
-LUMIVOX_WORD_RECORD(WordLookup)
-LUMIVOX_WORD_RECORD(WordSense)
-LUMIVOX_WORD_RECORD(ReviewState)
-LUMIVOX_WORD_RECORD(SavedWord)
-LUMIVOX_WORD_RECORD(WordKey)
+LUMIVOX_FOR_EACH_WORD_RECORD(LUMIVOX_WORD_RECORD)
 
 #undef LUMIVOX_WORD_RECORD
 

@@ -277,11 +277,7 @@ bool readArray(JsonScanner &scanner, std::vector<T> &out, QString &problem)
     template Decoded<std::vector<T>> decodeArray<T>(QByteArrayView);                                                   \
     template bool readArray<T>(JsonScanner &, std::vector<T> &, QString &);
 
-LUMIVOX_WORD_RECORD(WordLookup)
-LUMIVOX_WORD_RECORD(WordSense)
-LUMIVOX_WORD_RECORD(ReviewState)
-LUMIVOX_WORD_RECORD(SavedWord)
-LUMIVOX_WORD_RECORD(WordKey)
+LUMIVOX_FOR_EACH_WORD_RECORD(LUMIVOX_WORD_RECORD)
 
 #undef LUMIVOX_WORD_RECORD
 

@@ -198,11 +198,7 @@ QByteArray encodeArray(const std::vector<T> &records)
     template QByteArray encode<T>(const T &);                                                                          \
     template QByteArray encodeArray<T>(const std::vector<T> &);
 
-LUMIVOX_WORD_RECORD(WordLookup)
-LUMIVOX_WORD_RECORD(WordSense)
-LUMIVOX_WORD_RECORD(ReviewState)
-LUMIVOX_WORD_RECORD(SavedWord)
-LUMIVOX_WORD_RECORD(WordKey)
+LUMIVOX_FOR_EACH_WORD_RECORD(LUMIVOX_WORD_RECORD)
 
 #undef LUMIVOX_WORD_RECORD
 

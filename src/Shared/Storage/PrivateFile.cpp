@@ -94,6 +94,23 @@ QString writeAll(int fd, const char *data, qsizetype size)
     return QString();
 }
 
+// Fills a file just made and closes it; why that failed, or null. Its data is on the disk before
+// anyone renames it into place.
+QString fill(Descriptor &fd, QByteArrayView bytes)
+{
+    // The creation mode went through the umask; the file must be exactly the user's.
+    QString error;
+    if (::fchmod(fd.get(), fileMode) != 0)
+        error = systemReason(errno);
+    if (error.isNull())
+        error = writeAll(fd.get(), bytes.data(), bytes.size());
+    if (error.isNull() && ::fsync(fd.get()) != 0)
+        error = systemReason(errno);
+    if (const QString closing = fd.close(); error.isNull())
+        error = closing;
+    return error;
+}
+
 bool isStrayName(const QByteArray &entry, const QByteArray &name)
 {
     if (entry.size() != name.size() + 1 + strayLength || !entry.startsWith(name) || entry[name.size()] != '.')
@@ -263,16 +280,7 @@ Outcome replace(const QString &path, QByteArrayView bytes)
     if (!fd.valid())
         return Outcome::failed(systemReason(EEXIST));
 
-    // The creation mode went through the umask; the file must be exactly the user's.
-    QString error;
-    if (::fchmod(fd.get(), fileMode) != 0)
-        error = systemReason(errno);
-    if (error.isNull())
-        error = writeAll(fd.get(), bytes.data(), bytes.size());
-    if (error.isNull() && ::fsync(fd.get()) != 0)
-        error = systemReason(errno);
-    if (const QString closing = fd.close(); error.isNull())
-        error = closing;
+    QString error = fill(fd, bytes);
     if (error.isNull() && ::renameat(dir.get(), temporary.constData(), dir.get(), name.constData()) != 0)
         error = systemReason(errno);
     if (!error.isNull()) {
@@ -360,16 +368,7 @@ std::optional<QString> keepBeside(const QString &path, QByteArrayView bytes, Clo
             qCWarning(lcFiles).noquote() << "could not keep part of" << path << ":" << systemReason(errno);
             return std::nullopt;
         }
-        QString error;
-        if (::fchmod(fd.get(), fileMode) != 0)
-            error = systemReason(errno);
-        if (error.isNull())
-            error = writeAll(fd.get(), bytes.data(), bytes.size());
-        if (error.isNull() && ::fsync(fd.get()) != 0)
-            error = systemReason(errno);
-        if (const QString closing = fd.close(); error.isNull())
-            error = closing;
-        if (!error.isNull()) {
+        if (const QString error = fill(fd, bytes); !error.isNull()) {
             ::unlink(QFile::encodeName(target).constData());
             qCWarning(lcFiles).noquote() << "could not keep part of" << path << ":" << error;
             return std::nullopt;
