@@ -283,7 +283,8 @@ TEST(StoreFilesKill, AWriteKilledAtAnyMomentLeavesEveryFileWholeAndNoLeftoversAf
     const auto historyAlpha = historyNamed(QStringLiteral("alpha"), historyDate);
     const auto historyBeta = historyNamed(QStringLiteral("beta"), historyDate);
     const QStringList ours {WordBookStorage::savedFileName, WordBookStorage::historyFileName,
-                            QStringLiteral("app.lumivox.json"), QStringLiteral("diagnostics.json")};
+                            QStringLiteral("app.lumivox.json"), QStringLiteral("diagnostics.json"),
+                            QStringLiteral("History.jsonl.backup")};
     QRandomGenerator random(11);
 
     for (int round = 0; round < 12; ++round) {
@@ -313,9 +314,11 @@ TEST(StoreFilesKill, AWriteKilledAtAnyMomentLeavesEveryFileWholeAndNoLeftoversAf
         ASSERT_TRUE(wrote) << child.readAllStandardError().toStdString();
 
         if (round == 0) {
-            // Leftovers of Qt's atomic writer, from versions that used it, go the same way.
+            // Leftovers of Qt's atomic writer, from versions that used it, go the same way; a copy
+            // the user made is no leftover.
             put(files.saved() + QStringLiteral(".Qx7Kp2"), "stray");
             put(files.preferences() + QStringLiteral(".aB3dE9"), "stray");
+            put(files.history() + QStringLiteral(".backup"), "the user's copy");
         }
 
         // The next start.
@@ -333,5 +336,6 @@ TEST(StoreFilesKill, AWriteKilledAtAnyMomentLeavesEveryFileWholeAndNoLeftoversAf
             const QFileInfo info(entry);
             EXPECT_TRUE(info.isDir() || ours.contains(info.fileName())) << entry.toStdString();
         }
+        EXPECT_EQ(contents(files.history() + QStringLiteral(".backup")), "the user's copy");
     }
 }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,9 +25,10 @@ using FileStatus = struct stat;
 
 constexpr mode_t fileMode = 0600;
 constexpr mode_t folderMode = 0700;
+constexpr mode_t othersBits = 077;
 // Letters Qt's atomic writer also draws its temporary names from, so one clean-up finds both.
-constexpr char strayLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr int strayLength = 6;
+constexpr std::string_view strayLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr qsizetype strayLength = 6;
 
 QString systemReason(int error)
 {
@@ -111,24 +113,44 @@ QString fill(Descriptor &fd, QByteArrayView bytes)
     return error;
 }
 
+// Six letters or digits, not all of them small letters: "Words.json.Qx7Kp2" is a temporary, while
+// "Words.json.backup" may be the user's own copy and is never touched. (A temporary of Qt's writer
+// is all small letters about once in 180 and then stays; ours never are.)
+bool isStraySuffix(QByteArrayView suffix)
+{
+    if (suffix.size() != strayLength)
+        return false;
+    bool onlySmall = true;
+    for (const char c : suffix) {
+        if (strayLetters.find(c) == std::string_view::npos)
+            return false;
+        onlySmall = onlySmall && c >= 'a' && c <= 'z';
+    }
+    return !onlySmall;
+}
+
 bool isStrayName(const QByteArray &entry, const QByteArray &name)
 {
-    if (entry.size() != name.size() + 1 + strayLength || !entry.startsWith(name) || entry[name.size()] != '.')
-        return false;
-    for (qsizetype i = name.size() + 1; i < entry.size(); ++i) {
-        const char c = entry[i];
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
-            return false;
-    }
-    return true;
+    return entry.startsWith(name + '.') && isStraySuffix(QByteArrayView(entry).sliced(name.size() + 1));
 }
 
 QByteArray strayName(const QByteArray &name)
 {
-    QByteArray out = name + '.';
-    for (int i = 0; i < strayLength; ++i)
-        out += strayLetters[QRandomGenerator::global()->bounded(int(sizeof strayLetters - 1))];
-    return out;
+    QByteArray suffix;
+    while (!isStraySuffix(suffix)) {
+        suffix.clear();
+        for (qsizetype i = 0; i < strayLength; ++i)
+            suffix += strayLetters[std::size_t(QRandomGenerator::global()->bounded(qint64(strayLetters.size())))];
+    }
+    return name + '.' + suffix;
+}
+
+// Takes group and others' access away from a file or folder of the user's that has it: earlier
+// versions made them readable by everyone.
+void narrow(int fd, const FileStatus &info)
+{
+    if (info.st_uid == ::geteuid() && (info.st_mode & othersBits) != 0)
+        ::fchmod(fd, info.st_mode & 07700);
 }
 
 QString asideName(const QFileInfo &info, qint64 seconds, int attempt)
@@ -200,6 +222,7 @@ Contents read(const QString &path, qint64 maxBytes)
         return {Presence::unreadable, {}, systemReason(errno)};
     if (!S_ISREG(info.st_mode))
         return {Presence::foreign, {}, foreignReason(info)};
+    narrow(fd.get(), info);
 
     // The file may grow while it is read: never past the cap.
     QByteArray bytes;
@@ -233,16 +256,11 @@ Outcome makeFolder(const QString &folder)
         if (::mkdir(native.constData(), folderMode) != 0 && errno != EEXIST)
             return Outcome::failed(systemReason(errno));
     }
-    const QByteArray native = QFile::encodeName(absolute);
+    Descriptor dir(::open(QFile::encodeName(absolute).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     FileStatus info {};
-    if (::stat(native.constData(), &info) != 0)
+    if (!dir.valid() || ::fstat(dir.get(), &info) != 0)
         return Outcome::failed(systemReason(errno));
-    if (!S_ISDIR(info.st_mode))
-        return Outcome::failed(systemReason(ENOTDIR));
-    // A folder of an earlier version, made open to others: narrowed, when it is the user's.
-    if (info.st_uid == ::geteuid() && (info.st_mode & 07777) != folderMode
-        && ::chmod(native.constData(), folderMode) != 0)
-        return Outcome::failed(systemReason(errno));
+    narrow(dir.get(), info);
     return Outcome::done();
 }
 
@@ -313,8 +331,7 @@ Outcome appendLine(const QString &path, QByteArrayView bytes)
         return Outcome::failed(systemReason(errno));
     if (!S_ISREG(info.st_mode))
         return Outcome::failed(foreignReason(info));
-    if ((info.st_mode & 07777) != fileMode && ::fchmod(fd.get(), fileMode) != 0)
-        return Outcome::failed(systemReason(errno));
+    narrow(fd.get(), info);
 
     QByteArray line;
     char last = '\n';
@@ -342,7 +359,8 @@ std::optional<QString> setAside(const QString &path, Clock::WallTime now)
             return target;
         }
         if (!taken) {
-            qCWarning(lcFiles).noquote() << "could not set aside" << path << ":" << systemReason(errno);
+            const QString why = systemReason(errno);
+            qCWarning(lcFiles).noquote() << "could not set aside" << path << ":" << why;
             return std::nullopt;
         }
     }
@@ -365,7 +383,8 @@ std::optional<QString> keepBeside(const QString &path, QByteArrayView bytes, Clo
         if (!fd.valid()) {
             if (errno == EEXIST)
                 continue;
-            qCWarning(lcFiles).noquote() << "could not keep part of" << path << ":" << systemReason(errno);
+            const QString why = systemReason(errno);
+            qCWarning(lcFiles).noquote() << "could not keep part of" << path << ":" << why;
             return std::nullopt;
         }
         if (const QString error = fill(fd, bytes); !error.isNull()) {

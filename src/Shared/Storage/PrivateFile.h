@@ -46,7 +46,8 @@ struct Contents
     QString reason;
 };
 
-/// Reads the file at `path` under the rules above.
+/// Reads the file at `path` under the rules above. A file of the user's that others may read (as
+/// earlier versions made them) loses group and others' access on the way.
 Contents read(const QString &path, qint64 maxBytes);
 
 /// Whether a write happened, and if not, why.
@@ -70,8 +71,8 @@ Outcome replace(const QString &path, QByteArrayView bytes);
 /// so the new text starts a line of its own.
 Outcome appendLine(const QString &path, QByteArrayView bytes);
 
-/// Makes the folder and any missing parents (0700), and narrows an existing folder of the user's to
-/// 0700.
+/// Makes the folder and any missing parents (0700), and takes group and others' access away from an
+/// existing folder of the user's.
 Outcome makeFolder(const QString &folder);
 
 /// The name a file set aside takes: its name without extension, "-unreadable-", the Unix time in
@@ -84,9 +85,10 @@ std::optional<QString> setAside(const QString &path, Clock::WallTime now);
 /// part of a file that a rewrite is about to drop.
 std::optional<QString> keepBeside(const QString &path, QByteArrayView bytes, Clock::WallTime now);
 
-/// Removes the temporaries that an interrupted replace leaves beside `path` ("<name>.XXXXXX", also
-/// those of Qt's atomic writer): regular files of the user's only. Call it before the file is read at
-/// start, when no write of it can be under way. Gives how many were removed.
+/// Removes the temporaries that an interrupted replace leaves beside `path` ("<name>.Qx7Kp2", also
+/// those of Qt's atomic writer): regular files of the user's only, never a name of only small letters
+/// ("Words.json.backup" may be the user's own copy). Call it before the file is read at start, when
+/// no write of it can be under way. Gives how many were removed.
 int clearStrays(const QString &path);
 
 } // namespace Lumivox::PrivateFile
