@@ -38,8 +38,9 @@ struct Store
 {
     const char *name;
     QString file; // inside the folder
-    /// Starts the store over the folder as the program does, changes something and writes it out.
-    std::function<void(const QString &folder, const std::shared_ptr<FakeClock> &clock)> startAndWrite;
+    /// Starts the store over the folder as the program does, changes something and writes it out;
+    /// whether the store says the file holds the change (the diagnostics log does not say).
+    std::function<bool(const QString &folder, const std::shared_ptr<FakeClock> &clock)> startAndWrite;
     /// Whether a file it cannot read is kept (set aside); the diagnostics log only ignores it and
     /// writes over it, links excepted.
     bool keepsWhatItCannotRead = true;
@@ -60,33 +61,34 @@ const std::vector<Store> &stores()
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              PreferenceStore store(QDir(folder).filePath(preferencesFile), clock);
              store.set(QStringLiteral("holdKey"), QStringLiteral("alt"));
-             store.synchronize();
+             return store.synchronize();
          }},
         {"translation cache", preferencesFile,
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              auto defaults = std::make_shared<PreferenceStore>(QDir(folder).filePath(preferencesFile), clock);
              TranslationStore cache(defaults, 3000, 0, clock);
              cache.set(QStringLiteral("casa"), QStringLiteral("es:en:house"));
-             defaults->synchronize();
+             return defaults->synchronize();
          }},
         {"Words.json", bookFolder + QStringLiteral("/Words.json"),
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              auto words = book(folder, clock, false);
              const Date now = Date::fromWallTime(clock->wallNow());
              words.save(lookup(QStringLiteral("house"), now), now);
-             words.flush();
+             return words.flush();
          }},
         {"History.jsonl", bookFolder + QStringLiteral("/History.jsonl"),
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              auto words = book(folder, clock, true);
              words.record(lookup(QStringLiteral("house"), Date::fromWallTime(clock->wallNow())));
-             words.flush();
+             return words.flush();
          }},
         {"diagnostics.json", diagnosticsFile,
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              DiagnosticLog log(QDir(folder).filePath(diagnosticsFile), true, 1500ms, clock);
              await(log.record(DiagnosticReason::ocrMiss, {}, QDateTime::currentDateTimeUtc()));
              await(log.flushNow());
+             return true;
          },
          false},
     };
@@ -172,7 +174,7 @@ TEST(StoreFiles, WhateverIsInAFilesPlaceTheStartEndsAndLosesNothingReadable)
 
             // A start that blocked on the pipe or read the device would never come back: the test
             // program's time-out fails it.
-            store.startAndWrite(folder.path(), std::make_shared<FakeClock>());
+            const bool written = store.startAndWrite(folder.path(), std::make_shared<FakeClock>());
 
             // Parsing is refused past the nesting limit before a tree is built: tens of megabytes
             // at most, where the whole tree would take gigabytes.
@@ -199,6 +201,7 @@ TEST(StoreFiles, WhateverIsInAFilesPlaceTheStartEndsAndLosesNothingReadable)
             }
             // Written afresh, as a file of ours, unless a folder still stands in its place.
             if (store.keepsWhatItCannotRead || hostile.readable != "keep me") {
+                EXPECT_TRUE(written);
                 EXPECT_TRUE(S_ISREG(modeOf(path)));
             }
         }
@@ -216,8 +219,7 @@ TEST(StoreFiles, AreTheUsersAloneWhateverTheUmaskAndAnOpenFolderIsNarrowed)
         ASSERT_TRUE(QDir().mkpath(storeFolder));
         ::chmod(QFile::encodeName(storeFolder).constData(), 0755);
 
-        store.startAndWrite(folder.path(), std::make_shared<FakeClock>());
-
+        EXPECT_TRUE(store.startAndWrite(folder.path(), std::make_shared<FakeClock>()));
         EXPECT_EQ(modeOf(path) & 07777, 0600u);
         EXPECT_EQ(modeOf(storeFolder) & 07777, 0700u);
     }

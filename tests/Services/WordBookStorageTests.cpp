@@ -142,6 +142,35 @@ TEST_F(WordBookStorageTest, AWordsFileThatCannotBeReadIsSetAsideNotWrittenOver)
     EXPECT_FALSE(QFileInfo::exists(savedPath()));
 }
 
+TEST_F(WordBookStorageTest, ALinkPutInAFilesPlaceLaterIsSetAsideNotWrittenThrough)
+{
+    QTemporaryDir elsewhere;
+    const QString notes = QDir(elsewhere.path()).filePath(QStringLiteral("notes.txt"));
+    put(notes, "the user's own notes");
+    auto book = bookWithSavedWords(1);
+    ASSERT_TRUE(book->record(lookup(QStringLiteral("first"), now())));
+    ASSERT_TRUE(book->flush());
+
+    // Both files are there; links take their places while the book runs.
+    for (const QString &file : {savedPath(), historyPath()}) {
+        ASSERT_TRUE(QFile::remove(file));
+        ASSERT_TRUE(QFile::link(notes, file));
+    }
+    book->save(lookup(QStringLiteral("later"), now()), now());
+    ASSERT_TRUE(book->record(lookup(QStringLiteral("later"), now())));
+    EXPECT_TRUE(book->flush());
+
+    EXPECT_EQ(contents(notes), "the user's own notes");
+    // Set aside when the write found them, so at the time of the system's clock.
+    for (const QString &pattern :
+         {QStringLiteral("Words-unreadable-*.json"), QStringLiteral("History-unreadable-*.jsonl")}) {
+        const QStringList aside = QDir(folder.path()).entryList({pattern}, QDir::System | QDir::Files);
+        ASSERT_EQ(aside.size(), 1) << pattern.toStdString();
+        EXPECT_EQ(QFileInfo(path(aside.front())).symLinkTarget(), notes);
+    }
+    EXPECT_EQ(makeBook()->saved(), book->saved());
+}
+
 TEST_F(WordBookStorageTest, AFileThatCannotBeSetAsideIsLeftAloneForTheSession)
 {
     // Every name the file could be moved to is taken.
