@@ -223,6 +223,11 @@ Contents read(const QString &path, qint64 maxBytes)
     if (!S_ISREG(info.st_mode))
         return {Presence::foreign, {}, foreignReason(info)};
     narrow(fd.get(), info);
+    FileStatus folderInfo {};
+    if (Descriptor folder(
+            ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        folder.valid() && ::fstat(folder.get(), &folderInfo) == 0)
+        narrow(folder.get(), folderInfo);
 
     // The file may grow while it is read: never past the cap.
     QByteArray bytes;
@@ -247,16 +252,19 @@ Contents read(const QString &path, qint64 maxBytes)
 Outcome makeFolder(const QString &folder)
 {
     const QString absolute = QDir::cleanPath(QDir(folder).absolutePath());
-    // Every missing folder on the way is made private too: they are ours alone.
-    const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString prefix;
-    for (const QString &part : parts) {
-        prefix += QLatin1Char('/') + part;
-        const QByteArray native = QFile::encodeName(prefix);
-        if (::mkdir(native.constData(), folderMode) != 0 && errno != EEXIST)
-            return Outcome::failed(systemReason(errno));
+    const QByteArray native = QFile::encodeName(absolute);
+    Descriptor dir(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid() && errno == ENOENT) {
+        // Every missing folder on the way is made private too: they are ours alone.
+        const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        QString prefix;
+        for (const QString &part : parts) {
+            prefix += QLatin1Char('/') + part;
+            if (::mkdir(QFile::encodeName(prefix).constData(), folderMode) != 0 && errno != EEXIST)
+                return Outcome::failed(systemReason(errno));
+        }
+        dir.reset(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
-    Descriptor dir(::open(QFile::encodeName(absolute).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     FileStatus info {};
     if (!dir.valid() || ::fstat(dir.get(), &info) != 0)
         return Outcome::failed(systemReason(errno));
@@ -313,16 +321,20 @@ Outcome replace(const QString &path, QByteArrayView bytes)
 Outcome appendLine(const QString &path, QByteArrayView bytes)
 {
     const QByteArray native = QFile::encodeName(path);
-    if (Outcome made = makeFolder(QFileInfo(path).absolutePath()); !made.ok())
-        return made;
     // O_APPEND: every write lands at the end whatever else happened to the file, so earlier lines
     // are never written over. O_NONBLOCK: a pipe in the file's place cannot hold the writer.
-    const int flags = O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    Descriptor fd(::open(native.constData(), flags, fileMode));
+    const int flags = O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    Descriptor fd(::open(native.constData(), flags));
+    if (!fd.valid() && errno == ENOENT) {
+        // A new file: its folder is made, or made private, first.
+        if (Outcome made = makeFolder(QFileInfo(path).absolutePath()); !made.ok())
+            return made;
+        fd.reset(::open(native.constData(), flags | O_CREAT, fileMode));
+    }
     if (!fd.valid() && errno == ELOOP) {
         if (!setAside(path, std::chrono::system_clock::now()))
             return Outcome::failed(QStringLiteral("a symbolic link is in its place and could not be set aside"));
-        fd.reset(::open(native.constData(), flags, fileMode));
+        fd.reset(::open(native.constData(), flags | O_CREAT, fileMode));
     }
     if (!fd.valid())
         return Outcome::failed(systemReason(errno));

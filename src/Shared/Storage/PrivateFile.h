@@ -46,8 +46,8 @@ struct Contents
     QString reason;
 };
 
-/// Reads the file at `path` under the rules above. A file of the user's that others may read (as
-/// earlier versions made them) loses group and others' access on the way.
+/// Reads the file at `path` under the rules above. A file of the user's that others may read, and
+/// its folder (as earlier versions made them), lose group and others' access on the way.
 Contents read(const QString &path, qint64 maxBytes);
 
 /// Whether a write happened, and if not, why.
