@@ -7,11 +7,10 @@
 #include "Native/Windows/WindowList.h"
 #include "Services/Detection/AccessibilityTextService.h"
 #include "Shared/Platform/WindowLookup.h"
+#include "Support/FixtureProcess.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
 #include <QThread>
@@ -32,34 +31,22 @@ constexpr int samples = 200;
 
 struct Fixture
 {
-    QProcess process;
+    Testing::FixtureProcess process;
     std::map<QString, QRect> words;
 
-    bool start(const QString &path, QPoint at, bool qt)
+    bool start(const QString &name, QPoint at, bool qt)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (qt)
             env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        process.setProcessEnvironment(env);
-        process.start(path, {QStringLiteral("--at"), QString::number(at.x()), QString::number(at.y())});
-        QByteArray output;
-        QElapsedTimer timer;
-        timer.start();
-        while (!output.contains("ready\n") && timer.elapsed() < 15000) {
-            process.waitForReadyRead(100);
-            output += process.readAllStandardOutput();
-        }
-        for (const QByteArray &line : output.split('\n')) {
+        if (!process.start(name, {QStringLiteral("--at"), QString::number(at.x()), QString::number(at.y())}, env))
+            return false;
+        for (const QByteArray &line : process.lines()) {
             const QList<QByteArray> f = line.split(' ');
             if (f.size() == 6 && f[0] == "word")
                 words[QString::fromUtf8(f[1])] = QRect(f[2].toInt(), f[3].toInt(), f[4].toInt(), f[5].toInt());
         }
-        return output.contains("ready\n");
-    }
-    ~Fixture()
-    {
-        process.kill();
-        process.waitForFinished(3000);
+        return true;
     }
 };
 
@@ -135,13 +122,12 @@ QPointF centre(const QRect &r)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString dir = qEnvironmentVariable("LUMIVOX_FIXTURES_DIR",
-                                             QCoreApplication::applicationDirPath() + QStringLiteral("/../fixtures"));
     Fixture gtk;
     Fixture qt;
-    if (!gtk.start(QDir(dir).filePath(QStringLiteral("gtk_text_fixture")), QPoint(0, 0), false)
-        || !qt.start(QDir(dir).filePath(QStringLiteral("qt_text_fixture")), QPoint(600, 0), true)) {
-        std::fprintf(stderr, "the fixture applications did not start (looked in %s)\n", qPrintable(dir));
+    if (!gtk.start(QStringLiteral("gtk_text_fixture"), QPoint(0, 0), false)
+        || !qt.start(QStringLiteral("qt_text_fixture"), QPoint(600, 0), true)) {
+        std::fprintf(stderr, "the fixture applications did not start (looked in %s)\n",
+                     qPrintable(Testing::FixtureProcess::fixturesDirectory()));
         return 1;
     }
     if (!onWorker([] { return ATS::isTrusted(); })) {

@@ -7,11 +7,11 @@
 #include "Native/Services.h"
 #include "Services/Detection/ScreenCaptureService.h"
 
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
@@ -50,10 +50,9 @@ int main(int argc, char **argv)
     }
 
     // Something to read, and our own tooltip inside the strip, which every capture paints out.
-    QProcess fixture;
-    fixture.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../fixtures/ocr_fixture"),
+    Testing::FixtureProcess fixture;
+    fixture.start(QStringLiteral("ocr_fixture"),
                   {QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("700"), QStringLiteral("160")});
-    Testing::spinUntil([&] { return fixture.readAll().contains("ready"); }, std::chrono::seconds(10));
     OverlayPanel panel;
     panel.setGeometry(300, 110, 120, 30);
     panel.show();
@@ -75,7 +74,6 @@ int main(int argc, char **argv)
            [&] { (void)Testing::await(service.captureRegion(QPointF(320, 140), std::nullopt, QSizeF(640, 80))); });
     report("shareableContent fetch", 50, [&] { (void)backend->shareableContent(false, true); });
 
-    fixture.kill();
-    fixture.waitForFinished();
+    fixture.stop();
     return 0;
 }

@@ -7,11 +7,11 @@
 #include "Services/Detection/ScreenCaptureService.h"
 #include "Services/Detection/TextRecognizer.h"
 
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
@@ -42,23 +42,16 @@ void report(const char *name, int runs, const std::function<void()> &body)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QProcess fixture;
-    fixture.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../fixtures/ocr_fixture"),
-                  {QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("700"), QStringLiteral("160")});
-    QByteArray output;
-    if (!Testing::spinUntil(
-            [&] {
-                output += fixture.readAll();
-                return output.contains("ready");
-            },
-            std::chrono::seconds(10))) {
+    Testing::FixtureProcess fixture;
+    if (!fixture.start(QStringLiteral("ocr_fixture"),
+                       {QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("700"), QStringLiteral("160")})) {
         std::fprintf(stderr, "text_recognition_bench: the fixture did not start (run it inside run-session.sh)\n");
         return 1;
     }
 
     // The pointer on the first line's "fox".
     QPointF pointer(200, 140);
-    for (const QByteArray &line : output.split('\n')) {
+    for (const QByteArray &line : fixture.lines()) {
         const QList<QByteArray> parts = line.split(' ');
         if (parts.size() == 5 && parts[0] == "word" && parts[1] == "fox")
             pointer = QPointF(parts[2].toDouble(), parts[3].toDouble());
@@ -85,7 +78,6 @@ int main(int argc, char **argv)
            [&] { hit = Testing::await(TextRecognizer::recognizeWord(strip.image, strip.cropRect, strip.mouse)); });
     std::printf("word read: %s\n", hit ? qPrintable(hit->text) : "(none)");
 
-    fixture.kill();
-    fixture.waitForFinished();
+    fixture.stop();
     return 0;
 }

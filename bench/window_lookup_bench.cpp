@@ -6,12 +6,12 @@
 #include "Native/Services.h"
 #include "Native/Windows/WindowList.h"
 #include "Shared/Platform/WindowLookup.h"
+#include "Support/FixtureProcess.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
@@ -102,11 +102,6 @@ void runAll(const char *title, QPointF overFixture, std::int32_t fixturePid)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QString fixtures = qEnvironmentVariable("LUMIVOX_FIXTURES_DIR");
-    if (fixtures.isEmpty())
-        fixtures =
-            QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../fixtures")).absoluteFilePath();
-
     // Thirty plain windows of another client, scattered, and three fixture applications on top.
     int screenNumber = 0;
     xcb_connection_t *c = xcb_connect(nullptr, &screenNumber);
@@ -125,17 +120,18 @@ int main(int argc, char **argv)
     }
     xcb_flush(c);
 
-    std::vector<std::unique_ptr<QProcess>> apps;
+    std::vector<std::unique_ptr<Testing::FixtureProcess>> apps;
     std::int32_t fixturePid = 0;
     for (int i = 0; i < 3; ++i) {
-        auto p = std::make_unique<QProcess>();
-        p->start(fixtures + QStringLiteral("/plain_window"),
-                 {QStringLiteral("--at"), QStringLiteral("%1,%2,400,300").arg(200 + 50 * i).arg(150 + 40 * i)});
-        if (!p->waitForStarted(5000) || !waitFor([&] { return p->canReadLine(); }, 10000)) {
-            std::printf("the fixture window did not start (%s)\n", qPrintable(fixtures));
+        auto p = std::make_unique<Testing::FixtureProcess>();
+        if (!p->start(QStringLiteral("plain_window"),
+                      {QStringLiteral("--at"), QStringLiteral("%1,%2,400,300").arg(200 + 50 * i).arg(150 + 40 * i)})) {
+            std::printf("the fixture window did not start (%s)\n",
+                        qPrintable(Testing::FixtureProcess::fixturesDirectory()));
             return 1;
         }
-        fixturePid = p->readLine().trimmed().split(' ').value(2).toInt();
+        // "ready <window id> <pid>"
+        fixturePid = p->readyLine().value(2).toInt();
         apps.push_back(std::move(p));
     }
     const QPointF overFixture(400, 330);
@@ -152,10 +148,7 @@ int main(int argc, char **argv)
         std::printf("openbox did not manage the windows; no figures with a window manager\n");
     }
 
-    for (auto &p : apps) {
-        p->terminate();
-        p->waitForFinished(3000);
-    }
+    apps.clear();
     openbox.terminate();
     openbox.waitForFinished(3000);
     xcb_disconnect(c);

@@ -1,5 +1,7 @@
 #include "Models/StyledText.h"
 
+#include "Native/Text/Utf16.h"
+
 namespace Lumivox {
 
 StyledText::StyledText(QString text, TextAttributes attributes)
@@ -33,9 +35,7 @@ bool StyledText::isValidIndex(qsizetype offset) const
 {
     if (offset < 0 || offset > m_text.size())
         return false;
-    if (offset == 0 || offset == m_text.size())
-        return true;
-    return !(m_text.at(offset - 1).isHighSurrogate() && m_text.at(offset).isLowSurrogate());
+    return !Text::splitsSurrogatePair(m_text, offset);
 }
 
 bool StyledText::setInlinePresentationIntent(TextRange range, std::optional<InlinePresentationIntent> intent)

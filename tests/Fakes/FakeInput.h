@@ -3,10 +3,12 @@
 // Desktop input that a test drives by hand: it sets where the pointer is and which modifiers are
 // held, and sends events to whatever monitors are installed.
 
+#include "Fakes/Guarded.h"
 #include "Native/Input/Input.h"
 
 #include <QPointF>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -17,20 +19,11 @@ class FakeInput final : public Native::Input
 public:
     QPointF mouseLocation() override
     {
-        std::lock_guard lock(m_mutex);
         ++m_locationReads;
-        return m_location;
+        return m_location.get();
     }
-    Native::ModifierFlags currentEventFlags() override
-    {
-        std::lock_guard lock(m_mutex);
-        return m_flags;
-    }
-    double secondsSinceLastKeyPress() override
-    {
-        std::lock_guard lock(m_mutex);
-        return m_secondsSinceKeyPress;
-    }
+    Native::ModifierFlags currentEventFlags() override { return m_flags.get(); }
+    double secondsSinceLastKeyPress() override { return m_secondsSinceKeyPress.get(); }
 
     std::unique_ptr<Native::InputMonitor> addMonitor(std::function<void(const Native::InputEvent &)> handler) override
     {
@@ -43,21 +36,9 @@ public:
         return std::make_unique<Monitor>(this, id);
     }
 
-    void setLocation(QPointF location)
-    {
-        std::lock_guard lock(m_mutex);
-        m_location = location;
-    }
-    void setFlags(Native::ModifierFlags flags)
-    {
-        std::lock_guard lock(m_mutex);
-        m_flags = flags;
-    }
-    void setSecondsSinceLastKeyPress(double seconds)
-    {
-        std::lock_guard lock(m_mutex);
-        m_secondsSinceKeyPress = seconds;
-    }
+    void setLocation(QPointF location) { m_location.set(location); }
+    void setFlags(Native::ModifierFlags flags) { m_flags.set(flags); }
+    void setSecondsSinceLastKeyPress(double seconds) { m_secondsSinceKeyPress.set(seconds); }
     /// As if no monitor could be installed (no display, Wayland).
     void setMonitorsAvailable(bool available)
     {
@@ -69,7 +50,7 @@ public:
     void moveTo(QPointF location)
     {
         setLocation(location);
-        send(Native::InputEvent {Native::InputEvent::Type::mouseMoved, flags()});
+        send(Native::InputEvent {Native::InputEvent::Type::mouseMoved, m_flags.get()});
     }
     /// Changes the held modifiers and tells the monitors.
     void changeFlags(Native::ModifierFlags flags)
@@ -98,11 +79,7 @@ public:
         std::lock_guard lock(m_mutex);
         return static_cast<int>(m_handlers.size());
     }
-    int locationReads() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_locationReads;
-    }
+    int locationReads() const { return m_locationReads; }
 
 private:
     class Monitor final : public Native::InputMonitor
@@ -123,21 +100,16 @@ private:
         int m_id;
     };
 
-    Native::ModifierFlags flags() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_flags;
-    }
-
+    Guarded<QPointF> m_location;
+    Guarded<Native::ModifierFlags> m_flags;
+    Guarded<double> m_secondsSinceKeyPress {1.0e9};
+    std::atomic<int> m_locationReads {0};
+    // The monitors and what governs their installation.
     mutable std::mutex m_mutex;
-    QPointF m_location;
-    Native::ModifierFlags m_flags = 0;
-    double m_secondsSinceKeyPress = 1.0e9;
     bool m_monitorsAvailable = true;
     std::map<int, std::function<void(const Native::InputEvent &)>> m_handlers;
     int m_nextID = 1;
     int m_monitorsAdded = 0;
-    int m_locationReads = 0;
 };
 
 } // namespace Lumivox::Testing

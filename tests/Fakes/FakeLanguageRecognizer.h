@@ -3,10 +3,10 @@
 // Language recognition by a table: a text the test has named gets its code, any other the default
 // (none unless set).
 
+#include "Fakes/Guarded.h"
 #include "Native/Language/LanguageRecognizer.h"
 
 #include <map>
-#include <mutex>
 
 namespace Lumivox::Testing {
 
@@ -15,35 +15,27 @@ class FakeLanguageRecognizer final : public Native::LanguageRecognizer
 public:
     void recognize(const QString &text, const QString &code)
     {
-        std::lock_guard lock(m_mutex);
-        m_answers[text] = code;
+        m_answers.with([&](std::map<QString, QString> &answers) { answers[text] = code; });
     }
-    void setDefault(std::optional<QString> code)
-    {
-        std::lock_guard lock(m_mutex);
-        m_default = std::move(code);
-    }
+    void setDefault(std::optional<QString> code) { m_default.set(std::move(code)); }
 
     std::optional<QString> dominantLanguage(const QString &text) override
     {
-        std::lock_guard lock(m_mutex);
-        m_lastText = text;
-        if (auto it = m_answers.find(text); it != m_answers.end())
-            return it->second;
-        return m_default;
+        m_lastText.set(text);
+        const auto answer = m_answers.with([&](const std::map<QString, QString> &answers) -> std::optional<QString> {
+            if (auto it = answers.find(text); it != answers.end())
+                return it->second;
+            return std::nullopt;
+        });
+        return answer ? answer : m_default.get();
     }
 
-    QString lastText() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_lastText;
-    }
+    QString lastText() const { return m_lastText.get(); }
 
 private:
-    mutable std::mutex m_mutex;
-    std::map<QString, QString> m_answers;
-    std::optional<QString> m_default;
-    QString m_lastText;
+    Guarded<std::map<QString, QString>> m_answers;
+    Guarded<std::optional<QString>> m_default;
+    Guarded<QString> m_lastText;
 };
 
 } // namespace Lumivox::Testing

@@ -2,6 +2,7 @@
 
 // An in-memory secret store that counts its calls and can be told to fail or to hold its callers.
 
+#include "Fakes/Guarded.h"
 #include "Native/Secrets/Secrets.h"
 
 #include <QHash>
@@ -22,15 +23,15 @@ public:
 
     void put(const QString &service, const QString &account, const QByteArray &data)
     {
-        std::lock_guard lock(m_mutex);
-        m_items.insert({service, account}, data);
+        m_items.with([&](Items &items) { items.insert({service, account}, data); });
     }
     std::optional<QByteArray> item(const QString &service, const QString &account) const
     {
-        std::lock_guard lock(m_mutex);
-        if (auto it = m_items.constFind({service, account}); it != m_items.cend())
-            return *it;
-        return std::nullopt;
+        return m_items.with([&](const Items &items) -> std::optional<QByteArray> {
+            if (auto it = items.constFind({service, account}); it != items.cend())
+                return *it;
+            return std::nullopt;
+        });
     }
     /// Every call answers with this status (and changes nothing) until reset with none.
     void failWith(std::optional<Status> status)
@@ -57,17 +58,12 @@ public:
     Outcome read(const QString &service, const QString &account, std::chrono::milliseconds) override
     {
         ++reads;
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_readsByService[service];
-        }
+        m_readsByService.with([&](QHash<QString, int> &counts) { ++counts[service]; });
         if (auto failure = begin())
             return *failure;
-        std::lock_guard lock(m_mutex);
-        auto it = m_items.constFind({service, account});
-        if (it == m_items.cend())
-            return Outcome {Status::notFound, 0, QStringLiteral("no such item"), {}};
-        return Outcome {Status::success, 0, {}, *it};
+        if (auto data = item(service, account))
+            return Outcome {Status::success, 0, {}, *data};
+        return Outcome {Status::notFound, 0, QStringLiteral("no such item"), {}};
     }
 
     Outcome write(const QString &service, const QString &account, const QString &, const QByteArray &data,
@@ -85,8 +81,7 @@ public:
         ++removes;
         if (auto failure = begin())
             return *failure;
-        std::lock_guard lock(m_mutex);
-        m_items.remove({service, account});
+        m_items.with([&](Items &items) { items.remove({service, account}); });
         return {};
     }
 
@@ -94,8 +89,7 @@ public:
     /// the fake that replaced its own.
     int readsOf(const QString &service) const
     {
-        std::lock_guard lock(m_mutex);
-        return m_readsByService.value(service);
+        return m_readsByService.with([&](const QHash<QString, int> &counts) { return counts.value(service); });
     }
 
 private:
@@ -112,10 +106,12 @@ private:
         return std::nullopt;
     }
 
+    using Items = QHash<std::pair<QString, QString>, QByteArray>;
+    Guarded<Items> m_items;
+    Guarded<QHash<QString, int>> m_readsByService;
+    // The failure and the hold, which every call checks at its start.
     mutable std::mutex m_mutex;
-    QHash<std::pair<QString, QString>, QByteArray> m_items;
     std::optional<Status> m_failure;
-    QHash<QString, int> m_readsByService;
     bool m_held = false;
     std::condition_variable m_release;
 };

@@ -4,12 +4,11 @@
 // (punctuation and spaces left out); an undefined word comes back without tags. With joinNames,
 // neighbouring personal names separated by spaces come back as one word.
 
+#include "Fakes/Guarded.h"
 #include "Native/Language/Tagger.h"
 #include "Shared/Text/TextUtils.h"
 
 #include <QHash>
-
-#include <mutex>
 
 namespace Lumivox::Testing {
 
@@ -25,22 +24,21 @@ public:
 
     void define(const QString &word, Entry entry)
     {
-        std::lock_guard lock(m_mutex);
-        m_lexicon.insert(word, std::move(entry));
+        m_lexicon.with([&](QHash<QString, Entry> &lexicon) { lexicon.insert(word, std::move(entry)); });
     }
 
     std::vector<Native::TaggedWord> words(QStringView text, Native::TextRange range,
                                           Native::TaggerOptions options = {}) override
     {
-        std::lock_guard lock(m_mutex);
-        ++m_calls;
-        m_lastText = text.toString();
-        m_lastOptions = options;
+        m_calls.with([](int &calls) { ++calls; });
+        m_lastText.set(text.toString());
+        m_lastOptions.set(options);
+        const QHash<QString, Entry> lexicon = m_lexicon.get();
         std::vector<Native::TaggedWord> all;
         for (const Text::Segment &s : Text::words(text)) {
             Native::TaggedWord word;
             word.range = {s.start, s.length};
-            if (auto it = m_lexicon.constFind(text.mid(s.start, s.length).toString()); it != m_lexicon.cend()) {
+            if (auto it = lexicon.constFind(text.mid(s.start, s.length).toString()); it != lexicon.cend()) {
                 word.lexicalClass = it->lexicalClass;
                 word.lemma = it->lemma;
                 word.nameType = it->nameType;
@@ -61,30 +59,15 @@ public:
         return out;
     }
 
-    int calls() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-
-    QString lastText() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_lastText;
-    }
-
-    Native::TaggerOptions lastOptions() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_lastOptions;
-    }
+    int calls() const { return m_calls.get(); }
+    QString lastText() const { return m_lastText.get(); }
+    Native::TaggerOptions lastOptions() const { return m_lastOptions.get(); }
 
 private:
-    mutable std::mutex m_mutex;
-    QHash<QString, Entry> m_lexicon;
-    int m_calls = 0;
-    QString m_lastText;
-    Native::TaggerOptions m_lastOptions;
+    Guarded<QHash<QString, Entry>> m_lexicon;
+    Guarded<int> m_calls;
+    Guarded<QString> m_lastText;
+    Guarded<Native::TaggerOptions> m_lastOptions;
 };
 
 } // namespace Lumivox::Testing

@@ -3,32 +3,22 @@
 // A recognition engine that answers with scripted lines (boxes as the real one gives them:
 // normalised to the requested region, origin bottom-left) and records the regions it was asked for.
 
+#include "Fakes/Guarded.h"
 #include "Native/TextRecognition/TextRecognition.h"
-
-#include <mutex>
 
 namespace Lumivox::Testing {
 
 class FakeTextRecognition final : public Native::TextRecognition
 {
 public:
-    void setReply(Native::RecognitionReply reply)
-    {
-        std::lock_guard lock(m_mutex);
-        m_reply = std::move(reply);
-    }
+    void setReply(Native::RecognitionReply reply) { m_reply.set(std::move(reply)); }
 
-    std::vector<QRectF> regions() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_regions;
-    }
+    std::vector<QRectF> regions() const { return m_regions.get(); }
 
     Native::RecognitionReply recognize(const QImage &, const QRectF &regionOfInterest) override
     {
-        std::lock_guard lock(m_mutex);
-        m_regions.push_back(regionOfInterest);
-        return m_reply;
+        m_regions.with([&](std::vector<QRectF> &regions) { regions.push_back(regionOfInterest); });
+        return m_reply.get();
     }
 
     /// A line whose words are the space-separated tokens of `text`, each given its own box.
@@ -46,9 +36,8 @@ public:
     }
 
 private:
-    mutable std::mutex m_mutex;
-    Native::RecognitionReply m_reply = std::vector<Native::RecognizedLine>();
-    std::vector<QRectF> m_regions;
+    Guarded<Native::RecognitionReply> m_reply {std::vector<Native::RecognizedLine>()};
+    Guarded<std::vector<QRectF>> m_regions;
 };
 
 } // namespace Lumivox::Testing

@@ -3,6 +3,7 @@
 // On-device translation without an engine: pairs are installed, offered or unknown as a test says, and
 // sessions answer through functions the test sets. Sessions are called from worker threads.
 
+#include "Fakes/Guarded.h"
 #include "Native/Translation/Translator.h"
 
 #include <atomic>
@@ -36,13 +37,9 @@ public:
 
     Native::TranslationResult<QString> translate(const QString &text) override
     {
-        PlainAnswer answer;
-        {
-            std::lock_guard lock(m_mutex);
-            m_requests.push_back(text);
-            m_threads.push_back(std::this_thread::get_id());
-            answer = m_plain;
-        }
+        m_requests.with([&](std::vector<QString> &requests) { requests.push_back(text); });
+        noteThread();
+        const PlainAnswer answer = m_plain.get();
         if (answer)
             return answer(text);
         return Native::TranslationResult<QString>::success(m_target + QLatin1Char(':') + text);
@@ -50,28 +47,16 @@ public:
 
     Native::TranslationResult<Native::MarkedPassage> translate(const Native::MarkedPassage &passage) override
     {
-        MarkedAnswer answer;
-        {
-            std::lock_guard lock(m_mutex);
-            m_markedRequests.push_back(passage);
-            m_threads.push_back(std::this_thread::get_id());
-            answer = m_marked;
-        }
+        m_markedRequests.with([&](std::vector<Native::MarkedPassage> &requests) { requests.push_back(passage); });
+        noteThread();
+        const MarkedAnswer answer = m_marked.get();
         if (answer)
             return answer(passage);
         return Native::TranslationResult<Native::MarkedPassage>::success(passage);
     }
 
-    void answerPlain(PlainAnswer answer)
-    {
-        std::lock_guard lock(m_mutex);
-        m_plain = std::move(answer);
-    }
-    void answerMarked(MarkedAnswer answer)
-    {
-        std::lock_guard lock(m_mutex);
-        m_marked = std::move(answer);
-    }
+    void answerPlain(PlainAnswer answer) { m_plain.set(std::move(answer)); }
+    void answerMarked(MarkedAnswer answer) { m_marked.set(std::move(answer)); }
     /// Every later plain request fails with this error.
     void fail(Native::TranslationError error)
     {
@@ -81,34 +66,26 @@ public:
         });
     }
 
-    std::vector<QString> requests() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-    std::vector<Native::MarkedPassage> markedRequests() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_markedRequests;
-    }
+    std::vector<QString> requests() const { return m_requests.get(); }
+    std::vector<Native::MarkedPassage> markedRequests() const { return m_markedRequests.get(); }
     /// The threads the requests ran on, in order.
-    std::vector<std::thread::id> threads() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_threads;
-    }
+    std::vector<std::thread::id> threads() const { return m_threads.get(); }
 
     std::atomic<int> prepareCount {0};
 
 private:
+    void noteThread()
+    {
+        m_threads.with([](std::vector<std::thread::id> &threads) { threads.push_back(std::this_thread::get_id()); });
+    }
+
     QString m_source;
     QString m_target;
-    mutable std::mutex m_mutex;
-    PlainAnswer m_plain;
-    MarkedAnswer m_marked;
-    std::vector<QString> m_requests;
-    std::vector<Native::MarkedPassage> m_markedRequests;
-    std::vector<std::thread::id> m_threads;
+    Guarded<PlainAnswer> m_plain;
+    Guarded<MarkedAnswer> m_marked;
+    Guarded<std::vector<QString>> m_requests;
+    Guarded<std::vector<Native::MarkedPassage>> m_markedRequests;
+    Guarded<std::vector<std::thread::id>> m_threads;
 };
 
 class FakeTranslator final : public Native::Translator

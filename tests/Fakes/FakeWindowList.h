@@ -3,10 +3,11 @@
 // A window list a test sets up by hand: windows front to back, and the application id of each
 // process. Counts the questions it is asked so that caching and short cuts can be checked. Any thread.
 
+#include "Fakes/Guarded.h"
 #include "Native/Windows/WindowList.h"
 
+#include <atomic>
 #include <map>
-#include <mutex>
 
 namespace Lumivox::Testing {
 
@@ -27,26 +28,23 @@ public:
 
     std::vector<Native::WindowInfo> windows() override
     {
-        std::lock_guard lock(m_mutex);
         ++m_listReads;
-        return m_windows;
+        return m_windows.get();
     }
 
     std::optional<QString> applicationID(std::int32_t pid) override
     {
-        std::lock_guard lock(m_mutex);
         ++m_applicationIDQuestions;
-        if (auto it = m_applicationIDs.find(pid); it != m_applicationIDs.end())
-            return it->second;
-        return std::nullopt;
+        return m_applicationIDs.with([&](const std::map<std::int32_t, QString> &ids) -> std::optional<QString> {
+            if (auto it = ids.find(pid); it != ids.end())
+                return it->second;
+            return std::nullopt;
+        });
     }
 
     std::uint32_t topmostWindowNumber(QPointF quartzPoint) override
     {
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_topmostQuestions;
-        }
+        ++m_topmostQuestions;
         for (const Native::WindowInfo &w : windowsAt(quartzPoint)) {
             if (w.windowID)
                 return *w.windowID;
@@ -55,43 +53,27 @@ public:
     }
 
     /// Front to back.
-    void setWindows(std::vector<Native::WindowInfo> windows)
-    {
-        std::lock_guard lock(m_mutex);
-        m_windows = std::move(windows);
-    }
+    void setWindows(std::vector<Native::WindowInfo> windows) { m_windows.set(std::move(windows)); }
     void setApplicationID(std::int32_t pid, std::optional<QString> id)
     {
-        std::lock_guard lock(m_mutex);
-        if (id)
-            m_applicationIDs[pid] = *id;
-        else
-            m_applicationIDs.erase(pid);
+        m_applicationIDs.with([&](std::map<std::int32_t, QString> &ids) {
+            if (id)
+                ids[pid] = *id;
+            else
+                ids.erase(pid);
+        });
     }
 
-    int applicationIDQuestions() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_applicationIDQuestions;
-    }
-    int listReads() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_listReads;
-    }
-    int topmostQuestions() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_topmostQuestions;
-    }
+    int applicationIDQuestions() const { return m_applicationIDQuestions; }
+    int listReads() const { return m_listReads; }
+    int topmostQuestions() const { return m_topmostQuestions; }
 
 private:
-    mutable std::mutex m_mutex;
-    std::vector<Native::WindowInfo> m_windows;
-    std::map<std::int32_t, QString> m_applicationIDs;
-    int m_applicationIDQuestions = 0;
-    int m_listReads = 0;
-    int m_topmostQuestions = 0;
+    Guarded<std::vector<Native::WindowInfo>> m_windows;
+    Guarded<std::map<std::int32_t, QString>> m_applicationIDs;
+    std::atomic<int> m_applicationIDQuestions {0};
+    std::atomic<int> m_listReads {0};
+    std::atomic<int> m_topmostQuestions {0};
 };
 
 } // namespace Lumivox::Testing

@@ -6,11 +6,11 @@
 #include "Native/Services.h"
 #include "Services/Detection/AccessibilityTextService.h"
 #include "Shared/Platform/WindowLookup.h"
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
 #include <QWindow>
@@ -116,25 +116,13 @@ class FixtureApp
 public:
     bool start(const QString &name, QPoint at, bool qt, QStringList extra = {})
     {
-        const QString dir = qEnvironmentVariable("LUMIVOX_FIXTURES_DIR");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (qt)
             env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        m_process.setProcessEnvironment(env);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(dir + QLatin1Char('/') + name,
-                        QStringList {QStringLiteral("--at"), QString::number(at.x()), QString::number(at.y())} + extra);
-        if (!m_process.waitForStarted(5000))
-            return false;
-        QByteArray output;
-        const bool ready = Testing::spinUntil(
-            [&] {
-                output += m_process.readAllStandardOutput();
-                return output.contains("ready\n");
-            },
-            std::chrono::seconds(15));
-        for (const QByteArray &line : output.split('\n')) {
+        const bool ready = m_process.start(
+            name, QStringList {QStringLiteral("--at"), QString::number(at.x()), QString::number(at.y())} + extra, env);
+        for (const QByteArray &line : m_process.lines()) {
             const QList<QByteArray> f = line.split(' ');
             if (f.size() == 6 && f[0] == "word")
                 words[QString::fromUtf8(f[1])] = QRect(f[2].toInt(), f[3].toInt(), f[4].toInt(), f[5].toInt());
@@ -142,17 +130,6 @@ public:
                 pid = f[1].toInt();
         }
         return ready && pid > 0;
-    }
-
-    ~FixtureApp() { stop(); }
-
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(m_process.processId()), SIGCONT);
-        m_process.kill();
-        m_process.waitForFinished(5000);
     }
 
     // The centre of a character of a word box: `index` of `length` characters.
@@ -165,7 +142,9 @@ public:
 
     std::map<QString, QRect> words;
     int pid = 0;
-    QProcess m_process;
+
+private:
+    Testing::FixtureProcess m_process;
 };
 
 QRectF quartz(const QRectF &cocoa)

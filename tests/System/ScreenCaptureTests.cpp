@@ -7,6 +7,7 @@
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Platform/WindowLookup.h"
 
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
 #include <QProcess>
@@ -27,33 +28,12 @@ const QRgb red = qRgb(0xcc, 0x33, 0x00);
 class FixtureWindow
 {
 public:
-    explicit FixtureWindow(const QStringList &arguments)
-    {
-        m_process.setProgram(qEnvironmentVariable("LUMIVOX_FIXTURES_DIR") + QStringLiteral("/ocr_fixture"));
-        m_process.setArguments(arguments);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        m_ready = Testing::spinUntil(
-            [&] {
-                while (m_process.canReadLine()) {
-                    if (m_process.readLine().startsWith("ready"))
-                        return true;
-                }
-                return false;
-            },
-            std::chrono::seconds(15));
-    }
-    ~FixtureWindow()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    bool isReady() const { return m_ready; }
-    qint64 pid() const { return m_process.processId(); }
+    explicit FixtureWindow(const QStringList &arguments) { m_process.start(QStringLiteral("ocr_fixture"), arguments); }
+    bool isReady() const { return m_process.isReady(); }
+    qint64 pid() const { return m_process.pid(); }
 
 private:
-    QProcess m_process;
-    bool m_ready = false;
+    Testing::FixtureProcess m_process;
 };
 
 int countPixels(const QImage &image, QRgb colour, QRect within = QRect())

@@ -5,9 +5,9 @@
 #include "Services/Detection/ScreenCaptureService.h"
 #include "Services/Detection/TextRecognizer.h"
 
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,35 +24,20 @@ class FixtureText
 public:
     explicit FixtureText(QStringList arguments)
     {
-        m_process.setProgram(qEnvironmentVariable("LUMIVOX_FIXTURES_DIR") + QStringLiteral("/ocr_fixture"));
-        m_process.setArguments(arguments << QStringLiteral("0") << QStringLiteral("100") << QStringLiteral("700")
-                                         << QStringLiteral("160"));
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        m_ready = Testing::spinUntil(
-            [&] {
-                while (m_process.canReadLine()) {
-                    const QList<QByteArray> parts = m_process.readLine().trimmed().split(' ');
-                    if (parts.value(0) == "word" && parts.size() == 5)
-                        m_words.try_emplace(QString::fromUtf8(parts[1]), parts[2].toDouble(), parts[3].toDouble());
-                    else if (parts.value(0) == "ready")
-                        return true;
-                }
-                return false;
-            },
-            std::chrono::seconds(15));
+        m_process.start(QStringLiteral("ocr_fixture"),
+                        arguments << QStringLiteral("0") << QStringLiteral("100") << QStringLiteral("700")
+                                  << QStringLiteral("160"));
+        for (const QByteArray &line : m_process.lines()) {
+            const QList<QByteArray> parts = line.trimmed().split(' ');
+            if (parts.value(0) == "word" && parts.size() == 5)
+                m_words.try_emplace(QString::fromUtf8(parts[1]), parts[2].toDouble(), parts[3].toDouble());
+        }
     }
-    ~FixtureText()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    bool isReady() const { return m_ready; }
+    bool isReady() const { return m_process.isReady(); }
     QPointF word(const QString &text) const { return m_words.at(text); }
 
 private:
-    QProcess m_process;
-    bool m_ready = false;
+    Testing::FixtureProcess m_process;
     std::map<QString, QPointF> m_words;
 };
 

@@ -8,6 +8,7 @@
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Platform/ScreenGeometry.h"
 #include "Shared/Platform/WindowLookup.h"
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
 #include <QDir>
@@ -32,19 +33,9 @@ namespace {
 
 struct FixtureWindow
 {
-    std::unique_ptr<QProcess> process;
+    Testing::FixtureProcess process;
     std::uint32_t windowID = 0;
     std::int32_t pid = 0;
-
-    ~FixtureWindow()
-    {
-        if (process && process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(3000))
-                process->kill();
-            process->waitForFinished(3000);
-        }
-    }
 };
 
 // Starts the fixture window and waits until it is on screen. Fails the test when it does not come up.
@@ -52,23 +43,7 @@ std::unique_ptr<FixtureWindow> launch(const QStringList &args,
                                       const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     auto fixture = std::make_unique<FixtureWindow>();
-    fixture->process = std::make_unique<QProcess>();
-    fixture->process->setProcessEnvironment(env);
-    fixture->process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    fixture->process->start(qEnvironmentVariable("LUMIVOX_FIXTURES_DIR") + QStringLiteral("/plain_window"), args);
-    if (!fixture->process->waitForStarted(5000)) {
-        ADD_FAILURE() << "the fixture window did not start";
-        return nullptr;
-    }
-    QByteArray line;
-    const bool ready = Testing::spinUntil(
-        [&] {
-            if (fixture->process->canReadLine())
-                line = fixture->process->readLine();
-            return line.startsWith("ready ");
-        },
-        std::chrono::seconds(10));
-    if (!ready) {
+    if (!fixture->process.start(QStringLiteral("plain_window"), args, env)) {
         QProcess tree;
         tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
         tree.waitForFinished(5000);
@@ -76,7 +51,8 @@ std::unique_ptr<FixtureWindow> launch(const QStringList &args,
                       << tree.readAllStandardOutput().toStdString();
         return nullptr;
     }
-    const QList<QByteArray> parts = line.trimmed().split(' ');
+    // "ready <window id> <pid>"
+    const QList<QByteArray> &parts = fixture->process.readyLine();
     fixture->windowID = parts.value(1).toUInt();
     fixture->pid = parts.value(2).toInt();
     return fixture;

@@ -6,6 +6,8 @@
 // user sees of it: a window manager's frame (title bar, borders) counts as part of the window it
 // decorates, so a point on a title bar never falls through to the window behind.
 
+#include "Native/Geometry/Containment.h"
+
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -38,14 +40,14 @@ public:
     /// On-screen windows front to back, desktop elements excluded.
     virtual std::vector<WindowInfo> windows() = 0;
 
-    /// The windows of windows() whose bounds contain the point (see contains()), front to back.
+    /// The windows of windows() whose bounds contain the point (containsHalfOpen), front to back.
     /// A backend may answer this far more cheaply than the whole list, which matters on every
     /// hover, and may leave `title` and `ownerName` empty: no hover reads them.
     virtual std::vector<WindowInfo> windowsAt(QPointF quartzPoint)
     {
         std::vector<WindowInfo> out;
         for (WindowInfo &w : windows()) {
-            if (w.bounds && contains(*w.bounds, quartzPoint))
+            if (w.bounds && containsHalfOpen(*w.bounds, quartzPoint))
                 out.push_back(std::move(w));
         }
         return out;
@@ -71,12 +73,8 @@ public:
     virtual std::uint32_t topmostWindowNumber(QPointF quartzPoint) = 0;
 
     static std::shared_ptr<WindowList> makeDefault();
-
-    /// The window server's containment test: left and top edges inside, right and bottom outside.
-    static bool contains(const QRectF &r, QPointF p)
-    {
-        return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
-    }
+    /// Without a display: no windows; application ids from the process alone.
+    static std::shared_ptr<WindowList> makeUnavailable();
 };
 
 } // namespace Lumivox::Native

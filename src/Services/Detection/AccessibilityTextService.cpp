@@ -1,6 +1,7 @@
 #include "Services/Detection/AccessibilityTextService.h"
 
 #include "Native/Accessibility/Accessibility.h"
+#include "Native/Geometry/Containment.h"
 #include "Native/Services.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Platform/WindowLookup.h"
@@ -88,13 +89,6 @@ std::optional<T> as(const std::optional<AXValue> &value)
 std::optional<QString> stringAttribute(AccessibilityElement &element, std::string_view name)
 {
     return as<QString>(element.attribute(name));
-}
-
-// Half-open like the platform's rectangle test: a point on the right or bottom edge is outside.
-bool contains(const QRectF &r, QPointF p)
-{
-    return r.width() > 0 && r.height() > 0 && p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top()
-        && p.y() < r.bottom();
 }
 
 QRectF grown(const QRectF &r, double by)
@@ -280,7 +274,7 @@ std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &elem
     const auto answered =
         as<QRectF>(element.parameterizedAttribute("AXBoundsForRange", AXRange {wordLocation, found->length}));
     if (answered && answered->width() > 0 && answered->height() > 0) {
-        if (!contains(grown(*answered, 8), at))
+        if (!Native::containsHalfOpen(grown(*answered, 8), at))
             return std::nullopt; // the index pointed at the word, but the pointer is not on it
         wordBounds = *answered;
     } else if (bounds && bounds->width() <= 120 && bounds->height() <= 40) {
@@ -304,7 +298,7 @@ std::optional<HitResult> extractFromStandardAttribute(AccessibilityElement &elem
     if (const auto role = stringAttribute(element, "AXRole"); role && nonTextRoles().contains(*role))
         return std::nullopt;
     const auto bounds = elementBounds(element);
-    if (!bounds || !contains(*bounds, at) || bounds->width() > 1000 || bounds->height() > 200)
+    if (!bounds || !Native::containsHalfOpen(*bounds, at) || bounds->width() > 1000 || bounds->height() > 200)
         return std::nullopt;
 
     QString text;
@@ -356,7 +350,8 @@ std::optional<HitResult> wordInChildren(AccessibilityElement &element, QPointF a
         if (!child)
             continue;
         const auto bounds = elementBounds(*child);
-        if (!bounds || bounds->width() <= 0 || bounds->height() <= 0 || !contains(grown(*bounds, 2), at))
+        if (!bounds || bounds->width() <= 0 || bounds->height() <= 0
+            || !Native::containsHalfOpen(grown(*bounds, 2), at))
             continue;
         ++taken;
         if (--remaining < 0 || stop.stop_requested())
@@ -394,7 +389,8 @@ std::optional<HitResult> extractFromTextMarkers(AccessibilityElement &element, Q
         if (!single || *single != *text)
             continue;
         const auto bounds = as<QRectF>(element.parameterizedAttribute("AXBoundsForTextMarkerRange", *range));
-        if (!bounds || bounds->width() <= 0 || bounds->height() <= 0 || !contains(grown(*bounds, 8), at))
+        if (!bounds || bounds->width() <= 0 || bounds->height() <= 0
+            || !Native::containsHalfOpen(grown(*bounds, 8), at))
             continue;
         wordRange = range;
         word = *text;

@@ -1,5 +1,6 @@
 #include "Services/Detection/ScreenCaptureService.h"
 
+#include "Native/Geometry/Containment.h"
 #include "Native/Services.h"
 #include "Shared/Platform/AppIdentity.h"
 
@@ -17,11 +18,6 @@ namespace {
 Q_LOGGING_CATEGORY(lcScreenCapture, "app.lumivox.Capture")
 
 constexpr double minimumSide = 20;
-
-bool contains(const QRectF &r, QPointF p)
-{
-    return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
-}
 
 bool capturesWindowDirectly(const std::optional<QString> &bundleIdentifier)
 {
@@ -168,8 +164,9 @@ ScreenCaptureService::Outcome ScreenCaptureService::captureWithContent(const Nat
                                                                        const std::optional<WindowLookup::Hit> &window,
                                                                        QSizeF size)
 {
-    const auto display = std::find_if(content.displays.begin(), content.displays.end(),
-                                      [&](const Native::CaptureDisplay &d) { return contains(d.frame, point); });
+    const auto display =
+        std::find_if(content.displays.begin(), content.displays.end(),
+                     [&](const Native::CaptureDisplay &d) { return Native::containsHalfOpen(d.frame, point); });
     if (display == content.displays.end()) {
         // The content may be stale (a display was added or moved).
         invalidateOnExecutor();

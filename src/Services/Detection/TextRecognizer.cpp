@@ -1,5 +1,6 @@
 #include "Services/Detection/TextRecognizer.h"
 
+#include "Native/Geometry/Containment.h"
 #include "Native/Services.h"
 #include "Native/TextRecognition/TextRecognition.h"
 #include "Services/Detection/SentenceSlice.h"
@@ -53,12 +54,6 @@ struct Best
     qsizetype start = 0;
     qsizetype length = 0;
 };
-
-// Boxes here have their origin at the bottom left: top() is the lower edge, bottom() the upper one.
-bool contains(const QRectF &r, QPointF p)
-{
-    return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
-}
 
 bool isWordCharacter(char32_t c)
 {
@@ -119,12 +114,14 @@ std::optional<CandidateHit> candidateHit(const QString &word, const QRectF &box,
     // A pointer just beside a word still means that word: 4 points either side, 6 above and below.
     const double dx = width > 1 ? 4 / width : 4;
     const double dy = 6 / std::max(height, 1.0);
-    if (!contains(box.adjusted(-dx, -dy, dx, dy), pointer))
+    // Boxes have their origin at the bottom left, so a word's lower edge is inside and its upper edge
+    // outside: a pointer on the line between two lines of text belongs to the upper one.
+    if (!Native::containsHalfOpen(box.adjusted(-dx, -dy, dx, dy), pointer))
         return std::nullopt;
     const double ex = std::max({box.left() - pointer.x(), pointer.x() - box.right(), 0.0});
     const double ey = std::max({box.top() - pointer.y(), pointer.y() - box.bottom(), 0.0});
     const QPointF centre = box.center();
-    return CandidateHit {word, box, contains(box, pointer), std::hypot(width * ex, height * ey),
+    return CandidateHit {word, box, Native::containsHalfOpen(box, pointer), std::hypot(width * ex, height * ey),
                          std::hypot(width * (pointer.x() - centre.x()), height * (pointer.y() - centre.y()))};
 }
 

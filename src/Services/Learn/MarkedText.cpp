@@ -71,16 +71,10 @@ QString trimmedOfPunctuation(const QString &text)
     return out;
 }
 
-bool splitsSurrogatePair(const QString &text, qsizetype offset)
-{
-    return offset > 0 && offset < text.size() && text.at(offset - 1).isHighSurrogate()
-        && text.at(offset).isLowSurrogate();
-}
-
 bool isRangeOf(const QString &text, const TextRange &range)
 {
     return range.location >= 0 && range.length >= 0 && range.end() <= text.size()
-        && !splitsSurrogatePair(text, range.location) && !splitsSurrogatePair(text, range.end());
+        && !Text::splitsSurrogatePair(text, range.location) && !Text::splitsSurrogatePair(text, range.end());
 }
 
 } // namespace

@@ -91,13 +91,8 @@ QString DiagnosticLog::clipText(const QString &text)
     bool changed = false;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
-        const QChar c = text.at(i);
         qsizetype width = 1;
-        char32_t scalar = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
-            scalar = QChar::surrogateToUcs4(c, text.at(i + 1));
-            width = 2;
-        }
+        const char32_t scalar = Text::scalarAt(text, i, &width);
         const bool drop = isClipped(scalar);
         if (drop && !changed) {
             kept = text.left(i);
@@ -168,13 +163,12 @@ void DiagnosticLog::note(DiagnosticReason reason, Note note)
 {
     if (AppIdentity::isHostingTests())
         return;
-    shared().post(reason, std::move(note));
+    post(reason, std::move(note));
 }
 
 void DiagnosticLog::flush()
 {
-    DiagnosticLog &log = shared();
-    log.m_executor.post([&log] { log.persist(); });
+    m_executor.post([this] { persist(); });
 }
 
 void DiagnosticLog::post(DiagnosticReason reason, Note note)

@@ -1,5 +1,7 @@
 #include "Shared/Platform/ScreenGeometry.h"
 
+#include "Native/Geometry/Containment.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -26,12 +28,6 @@ QRectF flipQt(const QRectF &r, double line)
 ScreenInfo info(QScreen *s, double line)
 {
     return ScreenInfo {flipQt(QRectF(s->geometry()), line), flipQt(QRectF(s->availableGeometry()), line)};
-}
-
-bool contains(const QRectF &r, QPointF p)
-{
-    // Half-open on both axes, as the platform's rectangle test counts edges.
-    return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
 }
 
 } // namespace
@@ -73,7 +69,7 @@ std::optional<double> primaryScreenMaxY()
 std::optional<ScreenInfo> screen(QPointF p, const std::vector<ScreenInfo> &list, const std::optional<ScreenInfo> &main)
 {
     for (const ScreenInfo &s : list) {
-        if (contains(s.frame, p))
+        if (Native::containsHalfOpen(s.frame, p))
             return s;
     }
     if (main)
@@ -129,6 +125,22 @@ QRectF cocoaRectFromQt(const QRectF &qtRect)
 QPointF qtPointFromCocoa(QPointF p)
 {
     return QPointF(p.x(), qtFlipLine() - p.y());
+}
+
+QRectF qtRectFromCocoa(const QRectF &cocoaRect)
+{
+    return flipQt(cocoaRect, qtFlipLine());
+}
+
+QRectF cocoaRectFromQt(const QRectF &qtRect, double line)
+{
+    return flipQt(qtRect, line);
+}
+
+QRectF qtRectFromCocoa(const QRectF &cocoaRect, double line)
+{
+    // The flip is its own inverse: the rectangle's far edge becomes its near one.
+    return flipQt(cocoaRect, line);
 }
 
 } // namespace Lumivox::ScreenGeometry

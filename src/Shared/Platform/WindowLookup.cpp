@@ -1,5 +1,6 @@
 #include "Shared/Platform/WindowLookup.h"
 
+#include "Native/Geometry/Containment.h"
 #include "Native/Services.h"
 #include "Native/Windows/WindowList.h"
 #include "Shared/Platform/AppIdentity.h"
@@ -43,7 +44,7 @@ std::optional<Hit> window(QPointF point)
     // The first window under the point that is seen and complete; the backend can stop reading the
     // desktop once it has it.
     const auto w = Native::service<Native::WindowList>()->frontmostWindowAt(point, [&](const Native::WindowInfo &w) {
-        if (!w.bounds || !Native::WindowList::contains(*w.bounds, point))
+        if (!w.bounds || !Native::containsHalfOpen(*w.bounds, point))
             return false;
         // Written so that a NaN alpha counts as not visible, like any other alpha that is not above 0.
         if (w.alpha && !(*w.alpha > 0))
@@ -77,6 +78,19 @@ std::optional<QString> bundleIdentifier(std::int32_t pid)
         std::erase_if(entries, [&](const auto &entry) { return !(entry.second.expires > now); });
     entries[pid] = CachedBundleID {*identifier, now + lifetime};
     return identifier;
+}
+
+std::set<QString> runningBundleIDs()
+{
+    std::set<QString> ids;
+    std::set<std::int32_t> asked;
+    for (const Native::WindowInfo &window : Native::service<Native::WindowList>()->windows()) {
+        if (!window.pid || *window.pid <= 0 || !asked.insert(*window.pid).second)
+            continue;
+        if (auto id = bundleIdentifier(*window.pid); id && !id->isEmpty())
+            ids.insert(*id);
+    }
+    return ids;
 }
 
 void resetBundleIDCache(std::shared_ptr<Clock> clock)

@@ -1,6 +1,7 @@
 #include "Shared/Text/TextUtils.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utext.h>
@@ -92,18 +93,6 @@ void enumerate(Kind kind, QStringView text, const SegmentVisitor &visit)
     utext_close(empty);
 }
 
-char32_t scalarAt(QStringView text, qsizetype &i)
-{
-    const char16_t c = text[i].unicode();
-    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
-        const char32_t s = QChar::surrogateToUcs4(c, text[i + 1].unicode());
-        i += 2;
-        return s;
-    }
-    ++i;
-    return c;
-}
-
 QString mapCase(QStringView text, bool lower)
 {
     if (text.isEmpty())
@@ -137,26 +126,21 @@ bool isWhitespaceOrNewline(char32_t c)
 QString trimmed(QStringView text)
 {
     qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end) {
+    while (begin < text.size()) {
         qsizetype i = begin;
-        const char32_t c = scalarAt(text, i);
-        if (!isWhitespaceOrNewline(c))
+        if (!isWhitespaceOrNewline(nextScalar(text, i)))
             break;
         begin = i;
     }
-    while (end > begin) {
-        qsizetype start = end - 1;
-        if (start > begin && QChar::isLowSurrogate(text[start].unicode())
-            && QChar::isHighSurrogate(text[start - 1].unicode()))
-            --start;
-        qsizetype i = start;
-        const char32_t c = scalarAt(text, i);
-        if (!isWhitespaceOrNewline(c))
+    const QStringView rest = text.sliced(begin);
+    qsizetype end = rest.size();
+    while (end > 0) {
+        qsizetype start = end;
+        if (!isWhitespaceOrNewline(previousScalar(rest, start)))
             break;
         end = start;
     }
-    return text.mid(begin, end - begin).toString();
+    return rest.first(end).toString();
 }
 
 QString lowercased(QStringView text)
@@ -166,6 +150,30 @@ QString lowercased(QStringView text)
 QString uppercased(QStringView text)
 {
     return mapCase(text, false);
+}
+
+QString folded(QStringView text)
+{
+    if (text.isEmpty())
+        return {};
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2 *nfd = icu::Normalizer2::getNFDInstance(status);
+    if (U_FAILURE(status))
+        return mapCase(text, true);
+    const QString valid = withValidSurrogates(text);
+    const icu::UnicodeString source(false, reinterpret_cast<const UChar *>(valid.utf16()), int32_t(valid.size()));
+    const icu::UnicodeString decomposed = nfd->normalize(source, status);
+    if (U_FAILURE(status))
+        return mapCase(text, true);
+    icu::UnicodeString bare;
+    for (int32_t i = 0; i < decomposed.length();) {
+        const UChar32 c = decomposed.char32At(i);
+        if (u_charType(c) != U_NON_SPACING_MARK)
+            bare.append(c);
+        i += U16_LENGTH(c);
+    }
+    bare.foldCase(U_FOLD_CASE_DEFAULT);
+    return QString(reinterpret_cast<const QChar *>(bare.getBuffer()), bare.length());
 }
 
 bool isWordLike(const Segment &segment)
@@ -230,45 +238,6 @@ QString graphemePrefix(QStringView text, qsizetype count)
     return text.left(end).toString();
 }
 
-qsizetype utf16Offset(QStringView text, qsizetype codePointOffset)
-{
-    qsizetype i = 0;
-    for (qsizetype cp = 0; cp < codePointOffset && i < text.size(); ++cp)
-        scalarAt(text, i);
-    return i;
-}
-
-qsizetype codePointOffset(QStringView text, qsizetype utf16Offset)
-{
-    qsizetype i = 0;
-    qsizetype cp = 0;
-    const qsizetype limit = std::min(utf16Offset, text.size());
-    while (i < limit) {
-        scalarAt(text, i);
-        ++cp;
-    }
-    return cp;
-}
-
-QString withValidSurrogates(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            out.append(text[i]);
-            out.append(text[i + 1]);
-            ++i;
-        } else if (QChar::isSurrogate(c)) {
-            out.append(QChar(QChar::ReplacementCharacter));
-        } else {
-            out.append(text[i]);
-        }
-    }
-    return out;
-}
-
 QString htmlUnescaped(QStringView text)
 {
     QString out = text.toString();
@@ -279,12 +248,6 @@ QString htmlUnescaped(QStringView text)
     out.replace(QLatin1String("&gt;"), QLatin1String(">"));
     out.replace(QLatin1String("&amp;"), QLatin1String("&"));
     return out;
-}
-
-void forEachScalar(QStringView text, const std::function<void(char32_t)> &visit)
-{
-    for (qsizetype i = 0; i < text.size();)
-        visit(scalarAt(text, i));
 }
 
 } // namespace Lumivox::Text

@@ -1,7 +1,11 @@
 #pragma once
 
 // UTF-16 text helpers over ICU. Every offset here is a UTF-16 code-unit offset into the QString,
-// which is the unit the rest of the program exchanges text positions in.
+// which is the unit the rest of the program exchanges text positions in. The code-point and
+// surrogate helpers (utf16Offset, withValidSurrogates, forEachScalar …) come from Native/Text/Utf16.h
+// in the same namespace, so that the platform backends below this layer share them.
+
+#include "Native/Text/Utf16.h"
 
 #include <QString>
 #include <QStringView>
@@ -20,6 +24,10 @@ QString trimmed(QStringView text);
 /// Locale-free (root) full case mapping, so "I" never becomes a dotless "ı".
 QString lowercased(QStringView text);
 QString uppercased(QStringView text);
+
+/// The text as a search compares it: canonically decomposed, its non-spacing marks dropped and its
+/// case folded (locale-free), so "É", "é" and "e" are one and "Straße" matches "strasse".
+QString folded(QStringView text);
 
 /// One segment found by a break iterator. `ruleStatus` is ICU's rule status of the boundary at
 /// the segment's end (for words: none, number, letter, kana or ideograph).
@@ -50,19 +58,8 @@ qsizetype graphemeCount(QStringView text);
 /// The first `count` user-perceived characters of the text.
 QString graphemePrefix(QStringView text, qsizetype count);
 
-/// Converts between code-point offsets (as the accessibility bus counts) and UTF-16 offsets.
-/// Out-of-range inputs clamp to the text's end; an unpaired surrogate counts as one code point.
-qsizetype utf16Offset(QStringView text, qsizetype codePointOffset);
-qsizetype codePointOffset(QStringView text, qsizetype utf16Offset);
-
-/// Replaces unpaired surrogates with U+FFFD so that ICU and other libraries see valid UTF-16.
-QString withValidSurrogates(QStringView text);
-
 /// Decodes one level of the six HTML entities translation services put into plain text, in a fixed
 /// order with "&amp;" last, so "&amp;lt;" becomes "&lt;" and is not decoded further.
 QString htmlUnescaped(QStringView text);
-
-/// Calls the visitor with each Unicode scalar (unpaired surrogates are passed as they are).
-void forEachScalar(QStringView text, const std::function<void(char32_t)> &visit);
 
 } // namespace Lumivox::Text

@@ -1,5 +1,5 @@
 // A plain window that stays open until it is terminated; the catalogue tests find its process
-// through the window list. Prints "shown" once the window is mapped.
+// through the window list. Prints "ready" once the window is mapped.
 
 #include <QApplication>
 #include <QLabel>
@@ -14,7 +14,7 @@ int main(int argc, char **argv)
     window.resize(240, 80);
     window.show();
     QTimer::singleShot(0, &window, [] {
-        std::printf("shown\n");
+        std::printf("ready\n");
         std::fflush(stdout);
     });
     return app.exec();

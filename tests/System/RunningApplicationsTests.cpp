@@ -1,9 +1,10 @@
 // Running applications from the X window list of real fixture windows in the private session.
 
-#include "Models/AppCatalog.h"
+#include "Shared/Platform/WindowLookup.h"
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
-#include <QProcess>
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -23,38 +24,26 @@ public:
         environment.remove(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"));
         if (!desktopFile.isEmpty())
             environment.insert(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"), desktopFile);
-        m_process.setProcessEnvironment(environment);
-        m_process.start(qEnvironmentVariable("LUMIVOX_FIXTURES_DIR") + QStringLiteral("/catalog_fixture"), {});
-        m_shown = m_process.waitForStarted(5000)
-            && Testing::spinUntil([&] { return m_process.readAllStandardOutput().contains("shown"); },
-                                  std::chrono::seconds(10));
+        m_process.start(QStringLiteral("catalog_fixture"), {}, environment, std::chrono::seconds(10));
     }
-    ~Fixture() { stop(); }
 
-    bool shown() const { return m_shown; }
-    void stop()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    bool shown() const { return m_process.isReady(); }
+    void stop() { m_process.stop(); }
 
 private:
-    QProcess m_process;
-    bool m_shown = false;
+    Testing::FixtureProcess m_process;
 };
 
 } // namespace
 
-TEST(AppCatalogSession, RunningApplicationsComeFromTheWindowsOnScreen)
+TEST(RunningApplicationsSession, RunningApplicationsComeFromTheWindowsOnScreen)
 {
     Fixture launched(QStringLiteral("/usr/share/applications/") + fixtureID + QStringLiteral(".desktop"));
     ASSERT_TRUE(launched.shown());
     Fixture plain {QString()};
     ASSERT_TRUE(plain.shown());
 
-    const auto running = [] { return AppCatalog::runningBundleIDs(); };
+    const auto running = [] { return WindowLookup::runningBundleIDs(); };
     EXPECT_TRUE(Testing::spinUntil([&] {
         const auto ids = running();
         return ids.count(fixtureID) && ids.count(QStringLiteral("catalog_fixture"));

@@ -1,0 +1,644 @@
+#include "Native/Accessibility/AtspiElement.h"
+
+#include "Native/Accessibility/AtspiRoles.h"
+#include "Native/Text/Utf16.h"
+#include "Native/X11/X11Connection.h"
+#include "Native/X11/X11Screen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <unistd.h>
+
+#include <X11/Xlib.h>
+
+namespace Lumivox::Native::Atspi {
+
+namespace {
+
+// Texts up to this many code points are read whole and converted exactly.
+constexpr int wholeTextLimit = 32768;
+// Longer texts are read this far either side of the pointer.
+constexpr int frameRadius = 2048;
+// The longest text handed out whole as "AXValue".
+constexpr int valueLimit = 1 << 20;
+
+// X11 pixels are points times Qt's device pixel ratio, the same rule as the window list's.
+double devicePixelRatio()
+{
+    return X11::screenScale().devicePixelRatio;
+}
+
+// Text ends that AT-SPI word runs carry ("brown ", "pointer. ") but a word does not.
+bool isWordPadding(char32_t c)
+{
+    return QChar::isSpace(c) || QChar::isPunct(c);
+}
+
+std::optional<QRect> windowGeometry(std::uint32_t windowID)
+{
+    Display *display = X11::display();
+    if (!display || !windowID)
+        return std::nullopt;
+    XWindowAttributes attributes {};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    X11::ErrorTrap trap(display);
+    if (!XGetWindowAttributes(display, windowID, &attributes)
+        || !XTranslateCoordinates(display, windowID, DefaultRootWindow(display), 0, 0, &x, &y, &child) || trap.failed())
+        return std::nullopt;
+    return QRect(x, y, attributes.width, attributes.height);
+}
+
+} // namespace
+
+std::shared_ptr<AtspiElement> AtspiElement::wrap(AtspiAccessible *object, std::optional<std::int32_t> pid)
+{
+    auto element = std::make_shared<AtspiElement>(Kind::object);
+    element->m_object = object;
+    element->m_pid = pid;
+    return element;
+}
+
+std::shared_ptr<AtspiElement> AtspiElement::child(std::shared_ptr<AtspiElement> parent, int index)
+{
+    auto element = std::make_shared<AtspiElement>(Kind::object);
+    element->m_parent = std::move(parent);
+    element->m_index = index;
+    return element;
+}
+
+std::shared_ptr<AtspiElement> AtspiElement::processOnly(std::int32_t pid)
+{
+    auto element = std::make_shared<AtspiElement>(Kind::processOnly);
+    element->m_pid = pid;
+    return element;
+}
+
+std::shared_ptr<AtspiElement> AtspiElement::systemWide(AXWindowLocator locator)
+{
+    auto element = std::make_shared<AtspiElement>(Kind::systemWide);
+    element->m_locator = std::move(locator);
+    return element;
+}
+
+AtspiElement::~AtspiElement()
+{
+    if (m_object) {
+        std::lock_guard lock(Session::instance().mutex);
+        g_object_unref(m_object);
+    }
+}
+
+std::optional<std::int32_t> AtspiElement::pid()
+{
+    if (m_kind == Kind::processOnly)
+        return m_pid;
+    std::lock_guard lock(Session::instance().mutex);
+    AtspiAccessible *object = resolve();
+    if (!object)
+        return m_pid;
+    if (auto pid = Session::instance().pidOf(object))
+        return pid;
+    return m_pid;
+}
+
+void AtspiElement::setMessagingTimeout(double seconds)
+{
+    if (!(seconds > 0))
+        return;
+    std::lock_guard lock(Session::instance().mutex);
+    Session::instance().setTimeout(int(std::clamp(seconds * 1000.0, 1.0, 60000.0)));
+}
+
+AXElement AtspiElement::elementAtPosition(QPointF quartzPoint)
+{
+    if (m_kind == Kind::systemWide)
+        return hitTestScreen(quartzPoint);
+    if (m_kind != Kind::object)
+        return nullptr;
+    std::lock_guard lock(Session::instance().mutex);
+    AtspiAccessible *object = resolve();
+    if (!object)
+        return nullptr;
+    const QPoint px = pixels(quartzPoint);
+    AtspiAccessible *start = nullptr;
+    if (roleOf(object) == ATSPI_ROLE_APPLICATION)
+        start = windowAt(object, px, std::nullopt);
+    else
+        start = static_cast<AtspiAccessible *>(g_object_ref(object));
+    if (!start)
+        return nullptr;
+    return wrap(descend(start, px), m_pid);
+}
+
+std::optional<AXValue> AtspiElement::attribute(std::string_view name)
+{
+    if (m_kind != Kind::object)
+        return std::nullopt;
+    std::lock_guard lock(Session::instance().mutex);
+    AtspiAccessible *object = resolve();
+    if (!object)
+        return std::nullopt;
+    if (name == "AXRole") {
+        if (auto role = axRole())
+            return *role;
+    } else if (name == "AXPosition") {
+        if (auto r = bounds())
+            return r->topLeft();
+    } else if (name == "AXSize") {
+        if (auto r = bounds())
+            return r->size();
+    } else if (name == "AXTitle") {
+        if (auto title = nameOf(object); title && !title->isEmpty())
+            return *title;
+    } else if (name == "AXValue") {
+        if (auto value = valueText())
+            return *value;
+    } else if (name == "AXNumberOfCharacters") {
+        if (hasText() && frame(std::nullopt))
+            return m_frame.utf16Count();
+    } else if (name == "AXChildren") {
+        return children();
+    } else if (name == "AXWindow") {
+        if (auto window = topLevelWindow())
+            return window;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::optional<AXValue>> AtspiElement::attributes(const std::vector<std::string_view> &names)
+{
+    std::vector<std::optional<AXValue>> out;
+    out.reserve(names.size());
+    for (std::string_view name : names)
+        out.push_back(attribute(name));
+    return out;
+}
+
+std::optional<AXValue> AtspiElement::parameterizedAttribute(std::string_view name, const AXValue &parameter)
+{
+    if (m_kind != Kind::object)
+        return std::nullopt;
+    std::lock_guard lock(Session::instance().mutex);
+    AtspiAccessible *object = resolve();
+    if (!object)
+        return std::nullopt;
+    if (const QPointF *point = std::get_if<QPointF>(&parameter)) {
+        if (name == "AXRangeForPosition")
+            return rangeForPosition(*point);
+        if (name == "AXTextMarkerForPosition")
+            return markerForPosition(*point);
+    } else if (const AXRange *range = std::get_if<AXRange>(&parameter)) {
+        if (name == "AXStringForRange")
+            return stringForRange(*range);
+        if (name == "AXBoundsForRange")
+            return boundsForRange(*range);
+    } else if (const AXTextMarker *marker = std::get_if<AXTextMarker>(&parameter)) {
+        const auto anchor = anchorOf(*marker);
+        if (!anchor)
+            return std::nullopt;
+        if (name == "AXRightWordTextMarkerRangeForTextMarker")
+            return anchor->wordRange(marker->position);
+        if (name == "AXLeftWordTextMarkerRangeForTextMarker")
+            return marker->position > 0 ? anchor->wordRange(marker->position - 1) : std::nullopt;
+        if (name == "AXSentenceTextMarkerRangeForTextMarker")
+            return anchor->sentenceRange(marker->position);
+    } else if (const AXTextMarkerRange *range = std::get_if<AXTextMarkerRange>(&parameter)) {
+        const auto anchor = anchorOf(range->start);
+        if (!anchor || anchorOf(range->end) != anchor)
+            return std::nullopt;
+        if (name == "AXStringForTextMarkerRange") {
+            if (auto text = anchor->markedText(range->start.position, range->end.position))
+                return *text;
+        } else if (name == "AXLengthForTextMarkerRange") {
+            if (auto text = anchor->markedText(range->start.position, range->end.position))
+                return qint64(text->size());
+        } else if (name == "AXBoundsForTextMarkerRange") {
+            return anchor->markedBounds(range->start.position, range->end.position);
+        }
+    } else if (const auto *markers = std::get_if<std::vector<AXTextMarker>>(&parameter)) {
+        if (name == "AXTextMarkerRangeForUnorderedTextMarkers" && markers->size() == 2) {
+            const auto anchor = anchorOf((*markers)[0]);
+            if (!anchor || anchorOf((*markers)[1]) != anchor)
+                return std::nullopt;
+            const auto [from, to] = std::minmax((*markers)[0].position, (*markers)[1].position);
+            return AXTextMarkerRange {anchor->marker(from), anchor->marker(to)};
+        }
+    }
+    return std::nullopt;
+}
+
+double AtspiElement::scale()
+{
+    static const double value = devicePixelRatio();
+    return value;
+}
+
+QPoint AtspiElement::pixels(QPointF point)
+{
+    return QPoint(int(std::lround(point.x() * scale())), int(std::lround(point.y() * scale())));
+}
+
+QRectF AtspiElement::points(const QRect &r)
+{
+    return QRectF(r.x() / scale(), r.y() / scale(), r.width() / scale(), r.height() / scale());
+}
+
+AtspiAccessible *AtspiElement::resolve()
+{
+    if (m_object || !m_parent || m_index < 0)
+        return m_object;
+    if (AtspiAccessible *parent = m_parent->resolve())
+        m_object = childOf(parent, m_index);
+    m_parent.reset(); // resolved once, found or not
+    return m_object;
+}
+
+AXElement AtspiElement::hitTestScreen(QPointF point)
+{
+    // The window list and the X server answer without the accessibility lock.
+    const auto window = m_locator ? m_locator(point) : std::nullopt;
+    if (!window)
+        return nullptr;
+    // Asking ourselves over the bus would wait on our own main thread.
+    if (window->pid == getpid())
+        return processOnly(window->pid);
+    const QPoint px = pixels(point);
+
+    std::lock_guard lock(Session::instance().mutex);
+    Session &session = Session::instance();
+    if (!session.ready())
+        return processOnly(window->pid);
+    session.drain();
+    AtspiAccessible *app = session.application(window->pid);
+    if (!app)
+        return processOnly(window->pid);
+    AtspiAccessible *top = session.window(window->windowID, app);
+    const bool remembered = top != nullptr;
+    if (!top) {
+        top = windowAt(app, px, windowGeometry(window->windowID));
+        if (!top) {
+            if (!childCountOf(app) && !session.isUnresponsive(app))
+                session.forgetApplication(window->pid);
+            return wrap(app, window->pid);
+        }
+        session.rememberWindow(window->windowID, top);
+    }
+    g_object_unref(app);
+    bool moved = false;
+    AtspiAccessible *leaf = descend(top, px, &moved);
+    if (remembered && !moved)
+        session.forgetWindow(window->windowID); // perhaps no longer that window's element
+    return wrap(leaf, window->pid);
+}
+
+// The application's top-level window at a point: the one whose extents come closest to the
+// window the window list found, else the smallest (dialogs and popups sit above their owners).
+AtspiAccessible *AtspiElement::windowAt(AtspiAccessible *app, QPoint px, std::optional<QRect> geometry)
+{
+    const auto count = childCountOf(app);
+    if (!count)
+        return nullptr;
+    AtspiAccessible *best = nullptr;
+    qint64 bestScore = std::numeric_limits<qint64>::max();
+    for (int i = 0; i < std::min(*count, 64); ++i) {
+        AtspiAccessible *window = childOf(app, i);
+        if (!window)
+            continue;
+        const auto r = extentsOf(window);
+        if (!r || !r->contains(px)) {
+            g_object_unref(window);
+            continue;
+        }
+        const qint64 score = geometry ? qint64(std::abs(r->x() - geometry->x())) + std::abs(r->y() - geometry->y())
+                + std::abs(r->width() - geometry->width()) + std::abs(r->height() - geometry->height())
+                                      : qint64(r->width()) * r->height();
+        if (score < bestScore) {
+            if (best)
+                g_object_unref(best);
+            best = window;
+            bestScore = score;
+        } else {
+            g_object_unref(window);
+        }
+    }
+    return best;
+}
+
+// Takes `current`; returns the deepest element at the point (a new reference).
+AtspiAccessible *AtspiElement::descend(AtspiAccessible *current, QPoint px, bool *moved)
+{
+    for (int depth = 0; depth < 32; ++depth) {
+        AtspiAccessible *next = accessibleAtPoint(current, px);
+        if (!next)
+            break;
+        if (next == current) {
+            g_object_unref(next);
+            break;
+        }
+        g_object_unref(current);
+        current = next;
+        if (moved)
+            *moved = true;
+    }
+    // Qt's editors answer with their viewport; the text belongs to its parent.
+    if (const auto own = interfacesOf(current); own && !own->text) {
+        if (AtspiAccessible *parent = parentOf(current)) {
+            if (const auto theirs = interfacesOf(parent); theirs && theirs->text) {
+                g_object_unref(current);
+                return parent;
+            }
+            g_object_unref(parent);
+        }
+    }
+    return current;
+}
+
+bool AtspiElement::hasText()
+{
+    if (!m_interfaces)
+        m_interfaces = interfacesOf(m_object);
+    return *m_interfaces && (*m_interfaces)->text;
+}
+
+std::optional<QRectF> AtspiElement::bounds()
+{
+    if (!m_bounds) {
+        const auto r = extentsOf(m_object);
+        m_bounds = r ? std::optional<QRectF>(points(*r)) : std::nullopt;
+    }
+    return *m_bounds;
+}
+
+std::optional<QString> AtspiElement::axRole()
+{
+    if (m_role)
+        return *m_role;
+    const auto role = roleOf(m_object);
+    if (!role || *role == ATSPI_ROLE_INVALID) {
+        m_role = std::optional<QString>();
+        return std::nullopt;
+    }
+    QString name = roleName(*role);
+    if (*role == ATSPI_ROLE_MENU) {
+        if (AtspiAccessible *parent = parentOf(m_object)) {
+            if (roleOf(parent) == ATSPI_ROLE_MENU_BAR)
+                name = QStringLiteral("AXMenuBarItem");
+            g_object_unref(parent);
+        }
+    }
+    m_role = name;
+    return name;
+}
+
+// Reads the element's text once: all of it when short, else a stretch around `anchor` (an
+// offset in the application's units). Later requests convert through what was read.
+bool AtspiElement::frame(std::optional<qint64> anchor)
+{
+    if (m_frame.ready)
+        return true;
+    const auto count = characterCountOf(m_object);
+    if (!count)
+        return false;
+    TextFrame f;
+    f.count = *count;
+    if (*count <= wholeTextLimit) {
+        const auto text = textOf(m_object, 0, *count);
+        if (!text)
+            return false;
+        const qint64 codePoints = Text::codePointCount(*text);
+        if (codePoints == *count)
+            f.utf16 = false;
+        else if (text->size() == *count)
+            f.utf16 = true;
+        else
+            f.utf16 = isQt();
+        f.text = *text;
+        f.length = f.utf16 ? text->size() : codePoints;
+        f.count = f.length; // what was read is what the offsets refer to
+    } else {
+        f.utf16 = isQt();
+        if (anchor) {
+            const qint64 from = std::clamp<qint64>(*anchor - frameRadius, 0, *count);
+            const qint64 to = std::clamp<qint64>(*anchor + frameRadius, 0, *count);
+            if (const auto text = textOf(m_object, from, to)) {
+                f.start = from;
+                f.text = *text;
+                f.length = f.units(*text);
+            }
+        }
+    }
+    f.ready = true;
+    m_frame = std::move(f);
+    return true;
+}
+
+std::optional<QString> AtspiElement::valueText()
+{
+    if (!hasText() || !frame(std::nullopt))
+        return std::nullopt;
+    if (m_frame.whole())
+        return m_frame.text;
+    if (m_frame.count > valueLimit)
+        return std::nullopt;
+    return textOf(m_object, 0, m_frame.count);
+}
+
+// The character under a point, where toolkits answer otherwise: Qt gives the nearest caret
+// position (the character after the point when it lies in the right half of one), and GTK 3
+// entries give -1 for screen points past their first character while their character boxes
+// are right.
+std::optional<qint64> AtspiElement::offsetUnder(QPoint px)
+{
+    const auto offset = offsetAtPoint(m_object, px);
+    if (!offset)
+        return offset;
+    if (*offset > 0 && isQt()) {
+        if (const auto box = characterExtentsOf(m_object, *offset); box && box->contains(px))
+            return offset;
+        if (const auto before = characterExtentsOf(m_object, *offset - 1); before && before->contains(px))
+            return *offset - 1;
+        return offset;
+    }
+    if (*offset >= 0)
+        return offset;
+    const auto box = extentsOf(m_object);
+    if (!box || !box->contains(px) || !isSingleLine(m_object).value_or(false) || !frame(std::nullopt))
+        return offset;
+    qint64 low = 0;
+    qint64 high = std::min<qint64>(m_frame.count, wholeTextLimit) - 1;
+    while (low <= high) {
+        const qint64 middle = low + (high - low) / 2;
+        const auto r = characterExtentsOf(m_object, middle);
+        if (!r)
+            break;
+        if (px.x() < r->left())
+            high = middle - 1;
+        else if (px.x() > r->right())
+            low = middle + 1;
+        else
+            return middle;
+    }
+    return offset;
+}
+
+bool AtspiElement::isQt()
+{
+    if (!m_qt)
+        m_qt = countsUtf16(m_object);
+    return *m_qt;
+}
+
+std::optional<AXValue> AtspiElement::rangeForPosition(QPointF point)
+{
+    if (!hasText())
+        return std::nullopt;
+    const auto offset = offsetUnder(pixels(point));
+    if (!offset)
+        return std::nullopt;
+    if (*offset < 0)
+        return AXRange {-1, 0};
+    if (!frame(*offset))
+        return std::nullopt;
+    const qint64 location = m_frame.toUtf16(*offset);
+    const qint64 next = *offset < m_frame.count ? m_frame.toUtf16(*offset + 1) : location + 1;
+    return AXRange {location, std::max<qint64>(next - location, 1)};
+}
+
+std::optional<AXValue> AtspiElement::stringForRange(const AXRange &range)
+{
+    if (!hasText() || range.location < 0 || range.length < 0 || !frame(std::nullopt))
+        return std::nullopt;
+    qint64 to = range.location + range.length;
+    if (m_frame.whole())
+        to = std::min(to, qint64(m_frame.text.size()));
+    if (auto text = m_frame.utf16Slice(range.location, to))
+        return *text;
+    if (auto text = textOf(m_object, m_frame.fromUtf16(range.location), m_frame.fromUtf16(to)))
+        return *text;
+    return std::nullopt;
+}
+
+std::optional<AXValue> AtspiElement::boundsForRange(const AXRange &range)
+{
+    if (!hasText() || range.location < 0 || range.length < 1 || !frame(std::nullopt))
+        return std::nullopt;
+    const auto r =
+        rangeExtentsOf(m_object, m_frame.fromUtf16(range.location), m_frame.fromUtf16(range.location + range.length));
+    if (!r)
+        return std::nullopt;
+    return points(*r);
+}
+
+std::shared_ptr<AtspiElement> AtspiElement::anchorOf(const AXTextMarker &marker)
+{
+    return std::const_pointer_cast<AtspiElement>(std::static_pointer_cast<const AtspiElement>(marker.anchor));
+}
+
+std::optional<AXValue> AtspiElement::markerForPosition(QPointF point)
+{
+    if (!hasText())
+        return std::nullopt;
+    const auto offset = offsetUnder(pixels(point));
+    if (!offset || *offset < 0)
+        return std::nullopt;
+    return marker(*offset);
+}
+
+std::optional<AXValue> AtspiElement::wordRange(qint64 position)
+{
+    if (!resolve() || !hasText() || !frame(std::nullopt))
+        return std::nullopt;
+    auto run = runAt(m_object, position, false);
+    if (!run)
+        return std::nullopt;
+    // Trim the blanks and punctuation AT-SPI word runs carry at their ends.
+    QStringView text(run->text);
+    qint64 start = run->start;
+    qint64 end = run->end;
+    // A pair is one character to the application unless it counts UTF-16 units.
+    while (!text.isEmpty()) {
+        qsizetype width = 1;
+        if (!isWordPadding(Text::scalarAt(text, 0, &width)))
+            break;
+        text = text.sliced(width);
+        start += m_frame.utf16 ? width : 1;
+    }
+    while (!text.isEmpty()) {
+        qsizetype from = text.size();
+        if (!isWordPadding(Text::previousScalar(text, from)))
+            break;
+        end -= m_frame.utf16 ? text.size() - from : 1;
+        text.truncate(from);
+    }
+    if (end < start)
+        return std::nullopt;
+    return AXTextMarkerRange {marker(start), marker(end)};
+}
+
+std::optional<AXValue> AtspiElement::sentenceRange(qint64 position)
+{
+    if (!resolve() || !hasText())
+        return std::nullopt;
+    const auto run = runAt(m_object, position, true);
+    if (!run)
+        return std::nullopt;
+    return AXTextMarkerRange {marker(run->start), marker(run->end)};
+}
+
+std::optional<QString> AtspiElement::markedText(qint64 from, qint64 to)
+{
+    if (!resolve() || !hasText() || from < 0 || to < from || !frame(std::nullopt))
+        return std::nullopt;
+    if (auto text = m_frame.slice(from, to))
+        return text;
+    return textOf(m_object, from, to);
+}
+
+std::optional<AXValue> AtspiElement::markedBounds(qint64 from, qint64 to)
+{
+    if (!resolve() || !hasText() || to <= from)
+        return std::nullopt;
+    const auto r = rangeExtentsOf(m_object, from, to);
+    if (!r)
+        return std::nullopt;
+    return points(*r);
+}
+
+std::optional<AXValue> AtspiElement::children()
+{
+    const auto count = childCountOf(m_object);
+    if (!count)
+        return std::nullopt;
+    // Handles are resolved only when used; the lookup never walks further than this.
+    const int n = std::min(*count, 4096);
+    std::vector<AXElement> out;
+    out.reserve(std::size_t(n));
+    for (int i = 0; i < n; ++i)
+        out.push_back(child(shared_from_this(), i));
+    return out;
+}
+
+AXElement AtspiElement::topLevelWindow()
+{
+    AtspiAccessible *current = static_cast<AtspiAccessible *>(g_object_ref(m_object));
+    for (int depth = 0; depth < 64; ++depth) {
+        AtspiAccessible *parent = parentOf(current);
+        if (!parent)
+            break;
+        if (roleOf(parent) == ATSPI_ROLE_APPLICATION) {
+            g_object_unref(parent);
+            if (roleOf(current) == ATSPI_ROLE_APPLICATION)
+                break;
+            return wrap(current, m_pid);
+        }
+        g_object_unref(current);
+        current = parent;
+    }
+    g_object_unref(current);
+    return nullptr;
+}
+} // namespace Lumivox::Native::Atspi

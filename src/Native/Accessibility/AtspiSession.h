@@ -1,0 +1,100 @@
+#pragma once
+
+// The process-wide libatspi state, shared by every element of the AT-SPI backend.
+//
+// Threads: libatspi is not thread-safe and ties its D-Bus connections to GLib's process-wide main
+// context, which Qt's event loop on the main thread iterates. Left there, the main thread would run
+// libatspi's callbacks while a lookup runs elsewhere (and did: it crashed). So every libatspi call
+// happens under one lock, and its connections live on a private context that only the lock's holder
+// iterates (see atspi_dbus_connection_setup_with_g_main in AtspiSession.cpp). libatspi's event
+// subscriptions are dropped: we never listen to events, and without them no application turns up
+// behind our back.
+
+#include <QLoggingCategory>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+
+#include <dbus/dbus.h>
+
+#include <atspi/atspi.h>
+
+Q_DECLARE_LOGGING_CATEGORY(lcAccessibility)
+
+namespace Lumivox::Native::Atspi {
+
+using Clock = std::chrono::steady_clock;
+
+class Session
+{
+public:
+    static Session &instance();
+
+    /// Held around every libatspi call.
+    std::recursive_mutex mutex;
+
+    /// Starts libatspi on first use; after a failure, tries again at most every 2 s.
+    bool ready();
+
+    void setTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    int timeoutMs() const { return m_timeoutMs; }
+    bool ranOutOfTime(std::chrono::milliseconds elapsed) const
+    {
+        return elapsed.count() >= m_appliedTimeoutMs * 9 / 10;
+    }
+
+    /// Sets libatspi's timeout for a request to `object` (nullptr: the registry).
+    void applyTimeout(AtspiAccessible *object);
+
+    /// Handles what arrived while no lookup ran (applications that went away, late replies).
+    void drain();
+
+    /// Remembers the application an object belongs to, so that its direct connection is moved to
+    /// our context when libatspi opens it.
+    void track(AtspiAccessible *object);
+    void adoptConnections();
+
+    bool isUnresponsive(AtspiAccessible *object);
+    void noteUnresponsive(AtspiAccessible *object);
+
+    std::optional<std::int32_t> pidOf(AtspiAccessible *object);
+
+    /// The AT-SPI application of a process (a new reference), or nullptr.
+    AtspiAccessible *application(std::int32_t pid);
+    void forgetApplication(std::int32_t pid);
+
+    /// The accessible window of an X window, as found before; a new reference, or nullptr.
+    AtspiAccessible *window(std::uint32_t windowID, AtspiAccessible *app);
+    void rememberWindow(std::uint32_t windowID, AtspiAccessible *window);
+    void forgetWindow(std::uint32_t windowID);
+
+    /// Qt answers GetStringAtOffset with an error; remembered per application to save a request.
+    bool lacksStringAtOffset(AtspiAccessible *object) const;
+    void noteLacksStringAtOffset(AtspiAccessible *object);
+
+private:
+    bool start();
+    static void removeMatch(DBusConnection *bus, const char *interface, const char *member);
+    void scanApplications();
+
+    bool m_ready = false;
+    Clock::time_point m_nextAttempt {};
+    int m_timeoutMs = 150;
+    int m_appliedTimeoutMs = 0;
+    GMainContext *m_context = nullptr;
+    DBusConnection *m_bus = nullptr;
+    std::map<AtspiApplication *, DBusConnection *> m_connections;
+    std::set<AtspiApplication *> m_noStringAtOffset;
+    std::map<std::string, Clock::time_point> m_unresponsive;
+    std::map<std::string, std::int32_t> m_pidByBus;
+    std::map<std::int32_t, AtspiAccessible *> m_appByPid;
+    std::map<std::int32_t, Clock::time_point> m_absent;
+    std::map<std::uint32_t, AtspiAccessible *> m_windows;
+};
+
+} // namespace Lumivox::Native::Atspi
