@@ -69,7 +69,8 @@ NullFlushPipeline::NullFlushPipeline(QString name, QString script, QStringList a
     , m_script(std::move(script))
     , m_arguments(std::move(arguments))
     , m_timeout(timeout)
-{ }
+{
+}
 
 NullFlushPipeline::~NullFlushPipeline()
 {
@@ -164,7 +165,7 @@ bool NullFlushPipeline::startLocked()
 
     const QByteArray script = m_script.toUtf8();
     const QByteArray label = QStringLiteral("lumivox-%1").arg(m_name).toUtf8();
-    std::vector<QByteArray> args {QByteArrayLiteral("bash"), QByteArrayLiteral("-c"), script, label};
+    std::vector<QByteArray> args{QByteArrayLiteral("bash"), QByteArrayLiteral("-c"), script, label};
     for (const QString &a : m_arguments)
         args.push_back(a.toUtf8());
     std::vector<char *> argv;
@@ -232,14 +233,13 @@ std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &paylo
     failure = Failure::ended;
     const auto deadline = std::chrono::steady_clock::now() + m_timeout;
     auto remainingMs = [&] {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         return static_cast<int>(std::max<long long>(0, left.count()));
     };
 
     qsizetype sent = 0;
     while (sent < payload.size()) {
-        pollfd p {m_fd, POLLOUT, 0};
+        pollfd p{m_fd, POLLOUT, 0};
         if (poll(&p, 1, remainingMs()) <= 0) {
             failure = Failure::timedOut;
             return std::nullopt;
@@ -267,7 +267,7 @@ std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &paylo
                 reply.chop(1);
             return QString::fromUtf8(reply);
         }
-        pollfd p {m_fd, POLLIN, 0};
+        pollfd p{m_fd, POLLIN, 0};
         const int ready = poll(&p, 1, remainingMs());
         if (ready <= 0) {
             qCWarning(lcApertium) << m_name << "did not answer in time";
