@@ -186,6 +186,7 @@ bool NullFlushPipeline::startLocked()
     m_pid = pid;
     m_fd = fds[0];
     m_pending.clear();
+    m_loaded = false;
     return true;
 }
 
@@ -231,7 +232,9 @@ std::optional<QString> NullFlushPipeline::request(const QString &text)
 std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &payload, Failure &failure)
 {
     failure = Failure::ended;
-    const auto deadline = std::chrono::steady_clock::now() + m_timeout;
+    // A fresh pipeline loads its data while it takes the first request; on a busy computer that alone
+    // can outlast the time-out, and with no second try it needs the room in this one.
+    const auto deadline = std::chrono::steady_clock::now() + (m_loaded ? m_timeout : 2 * m_timeout);
     auto remainingMs = [&] {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         return static_cast<int>(std::max<long long>(0, left.count()));
@@ -265,6 +268,7 @@ std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &paylo
                 continue;
             if (reply.endsWith('\n'))
                 reply.chop(1);
+            m_loaded = true;
             return QString::fromUtf8(reply);
         }
         pollfd p{m_fd, POLLIN, 0};
