@@ -1,11 +1,21 @@
 #pragma once
 
-// Shared by the two record readers (over a parsed JSON tree, and straight over the text), which
-// must agree on every verdict and every message. Not for use outside the record codec.
+// Shared by the record readers and writers (over a parsed JSON tree, and straight over the text),
+// which must agree on every field, every verdict and every message. Not for use outside the record
+// codec.
+
+#include "Models/WordRecords.h"
 
 #include <QString>
 
 #include <cstddef>
+#include <optional>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+/// Runs X(T) for each coded record type: the codec's templates are made for these and no others.
+#define LUMIVOX_FOR_EACH_WORD_RECORD(X) X(WordLookup) X(WordSense) X(ReviewState) X(SavedWord) X(WordKey)
 
 namespace Lumivox::WordRecords::Detail {
 
@@ -52,8 +62,139 @@ inline constexpr const char *notObject = "not an object";
 inline constexpr const char *notArray = "not an array";
 } // namespace Message
 
-QString syntaxError(std::size_t byte);
-QString nestingError();
+// ---- the stored fields ----------------------------------------------------------------------
+
+/// A word key as stored: its three texts, taken as they stand (WordKey::fromStored).
+struct StoredKey
+{
+    QString word;
+    QString source;
+    QString target;
+};
+
+template<class Record, class Member>
+struct Field
+{
+    const char *name; // a string literal
+    Member Record::*member;
+    /// Required exactly when the member is not optional: a missing or null key rejects the record.
+    static constexpr bool required = true;
+};
+
+template<class Record, class Member>
+struct Field<Record, std::optional<Member>>
+{
+    const char *name;
+    std::optional<Member> Record::*member;
+    static constexpr bool required = false;
+};
+
+template<class Record, class Member>
+constexpr Field<Record, Member> field(const char *name, Member Record::*member)
+{
+    return {name, member};
+}
+
+/// Each record's keys and members in field order: the order in which they are written and in which
+/// a reader reports the first bad field.
+template<class Record>
+struct Fields;
+
+template<>
+struct Fields<WordLookup>
+{
+    static constexpr std::tuple list {field("id", &WordLookup::id),
+                                      field("word", &WordLookup::word),
+                                      field("base", &WordLookup::base),
+                                      field("source", &WordLookup::source),
+                                      field("target", &WordLookup::target),
+                                      field("meaning", &WordLookup::meaning),
+                                      field("grammarTag", &WordLookup::grammarTag),
+                                      field("grammarText", &WordLookup::grammarText),
+                                      field("sentence", &WordLookup::sentence),
+                                      field("wordOffset", &WordLookup::wordOffset),
+                                      field("translation", &WordLookup::translation),
+                                      field("appID", &WordLookup::appID),
+                                      field("appName", &WordLookup::appName),
+                                      field("title", &WordLookup::title),
+                                      field("date", &WordLookup::date)};
+};
+
+template<>
+struct Fields<WordSense>
+{
+    static constexpr std::tuple list {field("meaning", &WordSense::meaning),
+                                      field("grammarTag", &WordSense::grammarTag),
+                                      field("grammarText", &WordSense::grammarText)};
+};
+
+template<>
+struct Fields<ReviewState>
+{
+    static constexpr std::tuple list {field("streak", &ReviewState::streak), field("due", &ReviewState::due),
+                                      field("lastReviewed", &ReviewState::lastReviewed),
+                                      field("learned", &ReviewState::learned)};
+};
+
+template<>
+struct Fields<SavedWord>
+{
+    static constexpr std::tuple list {field("id", &SavedWord::id),
+                                      field("word", &SavedWord::word),
+                                      field("base", &SavedWord::base),
+                                      field("source", &SavedWord::source),
+                                      field("target", &SavedWord::target),
+                                      field("senses", &SavedWord::senses),
+                                      field("encounters", &SavedWord::encounters),
+                                      field("metCount", &SavedWord::metCount),
+                                      field("savedAt", &SavedWord::savedAt),
+                                      field("review", &SavedWord::review)};
+};
+
+template<>
+struct Fields<StoredKey>
+{
+    static constexpr std::tuple list {field("word", &StoredKey::word), field("source", &StoredKey::source),
+                                      field("target", &StoredKey::target)};
+};
+
+template<class Record>
+inline constexpr std::size_t fieldCount = std::tuple_size_v<decltype(Fields<Record>::list)>;
+
+/// Calls `visit(field, index)` for each field in order while it returns true; false when one did not.
+template<class Record, class Visit>
+bool everyField(Visit &&visit)
+{
+    return [&]<std::size_t... I>(std::index_sequence<I...>)
+    {
+        return (visit(std::get<I>(Fields<Record>::list), I) && ...);
+    }
+    (std::make_index_sequence<fieldCount<Record>>());
+}
+
+/// How each record is held while it is read: a WordKey has no empty state, so its texts are read
+/// first and the key made from them at the end.
+template<class T>
+struct Reading
+{
+    using Stored = T;
+    static T finish(T &&value) { return std::move(value); }
+};
+
+template<>
+struct Reading<WordKey>
+{
+    using Stored = StoredKey;
+    static WordKey finish(StoredKey &&k)
+    {
+        return WordKey::fromStored(std::move(k.word), std::move(k.source), std::move(k.target));
+    }
+};
+
+inline StoredKey stored(const WordKey &key)
+{
+    return StoredKey {key.word(), key.source(), key.target()};
+}
 
 /// A stored date without a fraction is written as a JSON integer when it is one exactly; the
 /// writers agree on this through here.

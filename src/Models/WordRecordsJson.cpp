@@ -1,6 +1,7 @@
 #include "Models/WordRecordsJson.h"
 
 #include "Models/WordRecordsDetail.h"
+#include "Shared/Json/LimitedJson.h"
 
 #include <cmath>
 #include <limits>
@@ -26,189 +27,27 @@ public:
         return false;
     }
 
-    // A required key: missing and null both fail.
-    const Json *required(const Json &object, const char *key, const Path &path)
+    template<class Record>
+    bool read(const Json &j, const Path &p, Record &out)
     {
-        const auto it = object.find(key);
-        if (it == object.end() || it->is_null()) {
-            fail(path.child(key), it == object.end() ? Message::missing : Message::null);
-            return nullptr;
-        }
-        return &*it;
-    }
-
-    // An optional key: missing and null both mean "no value".
-    static const Json *optional(const Json &object, const char *key)
-    {
-        const auto it = object.find(key);
-        return it == object.end() || it->is_null() ? nullptr : &*it;
-    }
-
-    bool text(const Json &value, const Path &path, QString &out)
-    {
-        if (!value.is_string())
-            return fail(path, Message::notString);
-        // The parser has already refused malformed UTF-8 and unpaired surrogate escapes.
-        const auto &s = value.get_ref<const std::string &>();
-        out = QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-        return true;
-    }
-
-    bool integer(const Json &value, const Path &path, std::int64_t &out)
-    {
-        // Only JSON integers: a fraction, an exponent or a value beyond 64 bits is not one.
-        if (value.is_number_integer() && !value.is_number_unsigned()) {
-            out = value.get<std::int64_t>();
-            return true;
-        }
-        if (value.is_number_unsigned()) {
-            const auto u = value.get<std::uint64_t>();
-            if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-                return fail(path, Message::outOfRange);
-            out = static_cast<std::int64_t>(u);
-            return true;
-        }
-        return fail(path, Message::notInteger);
-    }
-
-    bool date(const Json &value, const Path &path, Date &out)
-    {
-        if (value.is_number_float())
-            out.secondsSinceReferenceDate = value.get<double>();
-        else if (value.is_number_unsigned())
-            out.secondsSinceReferenceDate = static_cast<double>(value.get<std::uint64_t>());
-        else if (value.is_number_integer())
-            out.secondsSinceReferenceDate = static_cast<double>(value.get<std::int64_t>());
-        else
-            return fail(path, Message::notDate);
-        return true;
-    }
-
-    bool boolean(const Json &value, const Path &path, bool &out)
-    {
-        if (!value.is_boolean())
-            return fail(path, Message::notBoolean);
-        out = value.get<bool>();
-        return true;
-    }
-
-    bool uuid(const Json &value, const Path &path, QUuid &out)
-    {
-        if (!value.is_string())
-            return fail(path, Message::notString);
-        const auto &s = value.get_ref<const std::string &>();
-        const auto parsed = uuidFromString(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
-        if (!parsed)
-            return fail(path, Message::notUUID);
-        out = *parsed;
-        return true;
-    }
-
-    // Required fields of each kind.
-    bool requiredText(const Json &o, const char *key, const Path &p, QString &out)
-    {
-        const Json *v = required(o, key, p);
-        return v && text(*v, p.child(key), out);
-    }
-    bool requiredInteger(const Json &o, const char *key, const Path &p, std::int64_t &out)
-    {
-        const Json *v = required(o, key, p);
-        return v && integer(*v, p.child(key), out);
-    }
-    bool requiredDate(const Json &o, const char *key, const Path &p, Date &out)
-    {
-        const Json *v = required(o, key, p);
-        return v && date(*v, p.child(key), out);
-    }
-    bool requiredBoolean(const Json &o, const char *key, const Path &p, bool &out)
-    {
-        const Json *v = required(o, key, p);
-        return v && boolean(*v, p.child(key), out);
-    }
-    bool requiredUuid(const Json &o, const char *key, const Path &p, QUuid &out)
-    {
-        const Json *v = required(o, key, p);
-        return v && uuid(*v, p.child(key), out);
-    }
-
-    // Optional fields: absent stays absent; a present value must still have the right type.
-    bool optionalText(const Json &o, const char *key, const Path &p, std::optional<QString> &out)
-    {
-        out.reset();
-        const Json *v = optional(o, key);
-        if (!v)
-            return true;
-        return text(*v, p.child(key), out.emplace());
-    }
-    bool optionalInteger(const Json &o, const char *key, const Path &p, std::optional<std::int64_t> &out)
-    {
-        out.reset();
-        const Json *v = optional(o, key);
-        if (!v)
-            return true;
-        return integer(*v, p.child(key), out.emplace());
-    }
-    bool optionalDate(const Json &o, const char *key, const Path &p, std::optional<Date> &out)
-    {
-        out.reset();
-        const Json *v = optional(o, key);
-        if (!v)
-            return true;
-        return date(*v, p.child(key), out.emplace());
-    }
-
-    bool object(const Json &value, const Path &path) { return value.is_object() || fail(path, Message::notObject); }
-
-    bool read(const Json &j, const Path &p, WordLookup &out)
-    {
-        return object(j, p) && requiredUuid(j, "id", p, out.id) && requiredText(j, "word", p, out.word)
-            && optionalText(j, "base", p, out.base) && optionalText(j, "source", p, out.source)
-            && requiredText(j, "target", p, out.target) && requiredText(j, "meaning", p, out.meaning)
-            && optionalText(j, "grammarTag", p, out.grammarTag) && optionalText(j, "grammarText", p, out.grammarText)
-            && optionalText(j, "sentence", p, out.sentence) && optionalInteger(j, "wordOffset", p, out.wordOffset)
-            && optionalText(j, "translation", p, out.translation) && optionalText(j, "appID", p, out.appID)
-            && optionalText(j, "appName", p, out.appName) && optionalText(j, "title", p, out.title)
-            && requiredDate(j, "date", p, out.date);
-    }
-
-    bool read(const Json &j, const Path &p, WordSense &out)
-    {
-        return object(j, p) && requiredText(j, "meaning", p, out.meaning)
-            && optionalText(j, "grammarTag", p, out.grammarTag) && optionalText(j, "grammarText", p, out.grammarText);
-    }
-
-    bool read(const Json &j, const Path &p, ReviewState &out)
-    {
-        return object(j, p) && requiredInteger(j, "streak", p, out.streak) && requiredDate(j, "due", p, out.due)
-            && optionalDate(j, "lastReviewed", p, out.lastReviewed) && requiredBoolean(j, "learned", p, out.learned);
-    }
-
-    bool read(const Json &j, const Path &p, SavedWord &out)
-    {
-        if (!(object(j, p) && requiredUuid(j, "id", p, out.id) && requiredText(j, "word", p, out.word)
-              && optionalText(j, "base", p, out.base) && optionalText(j, "source", p, out.source)
-              && requiredText(j, "target", p, out.target)))
-            return false;
-        const Json *senses = required(j, "senses", p);
-        if (!senses || !readArray(*senses, p.child("senses"), out.senses))
-            return false;
-        const Json *encounters = required(j, "encounters", p);
-        if (!encounters || !readArray(*encounters, p.child("encounters"), out.encounters))
-            return false;
-        if (!(requiredInteger(j, "metCount", p, out.metCount) && requiredDate(j, "savedAt", p, out.savedAt)))
-            return false;
-        const Json *review = required(j, "review", p);
-        return review && read(*review, p.child("review"), out.review);
-    }
-
-    bool read(const Json &j, const Path &p, std::optional<WordKey> &out)
-    {
-        QString word, source, target;
-        if (!(object(j, p) && requiredText(j, "word", p, word) && requiredText(j, "source", p, source)
-              && requiredText(j, "target", p, target)))
-            return false;
-        out = WordKey::fromStored(std::move(word), std::move(source), std::move(target));
-        return true;
+        if (!j.is_object())
+            return fail(p, Message::notObject);
+        return Detail::everyField<Record>([&](const auto &field, std::size_t) {
+            const auto it = j.find(field.name);
+            const bool absent = it == j.end() || it->is_null();
+            auto &member = out.*field.member;
+            if constexpr (std::decay_t<decltype(field)>::required) {
+                // A required key: missing and null both fail.
+                if (absent)
+                    return fail(p.child(field.name), it == j.end() ? Message::missing : Message::null);
+                return value(*it, p.child(field.name), member);
+            } else {
+                // An optional key: missing and null both mean "no value"; a present value must still
+                // have the right type.
+                member.reset();
+                return absent || value(*it, p.child(field.name), member.emplace());
+            }
+        });
     }
 
     template<class T>
@@ -225,21 +64,74 @@ public:
         return true;
     }
 
-    // WordKey has no empty state, so it is read through an optional.
-    bool readArray(const Json &j, const Path &p, std::vector<WordKey> &out)
+private:
+    bool value(const Json &value, const Path &path, QString &out)
     {
-        if (!j.is_array())
-            return fail(p, Message::notArray);
-        out.clear();
-        out.reserve(j.size());
-        for (std::size_t i = 0; i < j.size(); ++i) {
-            std::optional<WordKey> key;
-            if (!read(j[i], p.element(i), key))
-                return false;
-            out.push_back(std::move(*key));
-        }
+        if (!value.is_string())
+            return fail(path, Message::notString);
+        // The parser has already refused malformed UTF-8 and unpaired surrogate escapes.
+        const auto &s = value.get_ref<const std::string &>();
+        out = QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
         return true;
     }
+
+    bool value(const Json &value, const Path &path, std::int64_t &out)
+    {
+        // Only JSON integers: a fraction, an exponent or a value beyond 64 bits is not one.
+        if (value.is_number_integer() && !value.is_number_unsigned()) {
+            out = value.get<std::int64_t>();
+            return true;
+        }
+        if (value.is_number_unsigned()) {
+            const auto u = value.get<std::uint64_t>();
+            if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+                return fail(path, Message::outOfRange);
+            out = static_cast<std::int64_t>(u);
+            return true;
+        }
+        return fail(path, Message::notInteger);
+    }
+
+    bool value(const Json &value, const Path &path, Date &out)
+    {
+        if (value.is_number_float())
+            out.secondsSinceReferenceDate = value.get<double>();
+        else if (value.is_number_unsigned())
+            out.secondsSinceReferenceDate = static_cast<double>(value.get<std::uint64_t>());
+        else if (value.is_number_integer())
+            out.secondsSinceReferenceDate = static_cast<double>(value.get<std::int64_t>());
+        else
+            return fail(path, Message::notDate);
+        return true;
+    }
+
+    bool value(const Json &value, const Path &path, bool &out)
+    {
+        if (!value.is_boolean())
+            return fail(path, Message::notBoolean);
+        out = value.get<bool>();
+        return true;
+    }
+
+    bool value(const Json &value, const Path &path, QUuid &out)
+    {
+        if (!value.is_string())
+            return fail(path, Message::notString);
+        const auto &s = value.get_ref<const std::string &>();
+        const auto parsed = uuidFromString(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
+        if (!parsed)
+            return fail(path, Message::notUUID);
+        out = *parsed;
+        return true;
+    }
+
+    template<class T>
+    bool value(const Json &value, const Path &path, std::vector<T> &out)
+    {
+        return readArray(value, path, out);
+    }
+
+    bool value(const Json &value, const Path &path, ReviewState &out) { return read(value, path, out); }
 };
 
 template<class T>
@@ -247,78 +139,13 @@ Decoded<T> readRecord(const Json &json)
 {
     Reader reader;
     Decoded<T> result;
-    if constexpr (std::is_same_v<T, WordKey>) {
-        std::optional<WordKey> key;
-        if (reader.read(json, Path {}, key))
-            result.value = std::move(key);
-    } else {
-        T record;
-        if (reader.read(json, Path {}, record))
-            result.value = std::move(record);
-    }
-    if (!result.value)
+    typename Detail::Reading<T>::Stored stored;
+    if (reader.read(json, Path {}, stored))
+        result.value = Detail::Reading<T>::finish(std::move(stored));
+    else
         result.error = reader.error;
     return result;
 }
-
-// Wraps the library's tree builder to refuse nesting beyond the limit before building it, and to
-// keep the position of a syntax error without letting an exception escape.
-class LimitedSax
-{
-public:
-    explicit LimitedSax(Json &result)
-        : m_dom(result, false)
-    { }
-
-    bool null() { return m_dom.null(); }
-    bool boolean(bool v) { return m_dom.boolean(v); }
-    bool number_integer(Json::number_integer_t v) { return m_dom.number_integer(v); }
-    bool number_unsigned(Json::number_unsigned_t v) { return m_dom.number_unsigned(v); }
-    bool number_float(Json::number_float_t v, const Json::string_t &s) { return m_dom.number_float(v, s); }
-    bool string(Json::string_t &v) { return m_dom.string(v); }
-    bool binary(Json::binary_t &v) { return m_dom.binary(v); }
-    bool key(Json::string_t &v) { return m_dom.key(v); }
-
-    bool start_object(std::size_t n) { return enter() && m_dom.start_object(n); }
-    bool end_object()
-    {
-        --m_depth;
-        return m_dom.end_object();
-    }
-    bool start_array(std::size_t n) { return enter() && m_dom.start_array(n); }
-    bool end_array()
-    {
-        --m_depth;
-        return m_dom.end_array();
-    }
-
-    template<class Exception>
-    bool parse_error(std::size_t position, const std::string &, const Exception &)
-    {
-        // The library's message quotes the offending text, which may be the user's words; only the
-        // position is kept.
-        m_errorByte = position;
-        return false;
-    }
-
-    bool tooDeep() const { return m_tooDeep; }
-    std::size_t errorByte() const { return m_errorByte; }
-
-private:
-    bool enter()
-    {
-        if (++m_depth > maxNestingDepth) {
-            m_tooDeep = true;
-            return false;
-        }
-        return true;
-    }
-
-    nlohmann::detail::json_sax_dom_parser<Json> m_dom;
-    std::size_t m_depth = 0;
-    std::size_t m_errorByte = 0;
-    bool m_tooDeep = false;
-};
 
 // ---- writing -------------------------------------------------------------------------------
 
@@ -327,7 +154,27 @@ std::string utf8(const QString &text)
     return text.toStdString();
 }
 
-Json dateJson(const Date &date)
+Json valueJson(const QString &text)
+{
+    return utf8(text);
+}
+
+Json valueJson(const QUuid &uuid)
+{
+    return utf8(uuidString(uuid));
+}
+
+Json valueJson(std::int64_t value)
+{
+    return value;
+}
+
+Json valueJson(bool value)
+{
+    return value;
+}
+
+Json valueJson(const Date &date)
 {
     const double s = date.secondsSinceReferenceDate;
     // Nothing valid makes a non-finite date, and the library would write null, which no reader
@@ -339,10 +186,40 @@ Json dateJson(const Date &date)
     return Json(s);
 }
 
-void putOptional(Json &j, const char *key, const std::optional<QString> &value)
+template<class T>
+Json valueJson(const std::vector<T> &records);
+Json valueJson(const ReviewState &state);
+
+template<class Record>
+Json recordJson(const Record &record)
 {
-    if (value)
-        j[key] = utf8(*value);
+    Json j = Json::object();
+    Detail::everyField<Record>([&](const auto &field, std::size_t) {
+        const auto &member = record.*field.member;
+        if constexpr (std::decay_t<decltype(field)>::required) {
+            j[field.name] = valueJson(member);
+        } else if (member) {
+            // An optional field without a value is left out, never null.
+            j[field.name] = valueJson(*member);
+        }
+        return true;
+    });
+    return j;
+}
+
+template<class T>
+Json valueJson(const std::vector<T> &records)
+{
+    Json j = Json::array();
+    j.get_ref<Json::array_t &>().reserve(records.size());
+    for (const T &record : records)
+        j.push_back(toJson(record));
+    return j;
+}
+
+Json valueJson(const ReviewState &state)
+{
+    return recordJson(state);
 }
 
 } // namespace
@@ -370,98 +247,42 @@ std::optional<QUuid> uuidFromString(QStringView text)
     return QUuid::fromString(text);
 }
 
-Decoded<Json> parseJson(QByteArrayView utf8Text)
+Decoded<Json> parseJson(QByteArrayView utf8)
 {
     Decoded<Json> result;
-    Json json;
-    LimitedSax sax(json);
-    const char *begin = utf8Text.data();
-    const char *end = begin + utf8Text.size();
-    if (Json::sax_parse(begin, end, &sax, nlohmann::detail::input_format_t::json, true, false)) {
-        result.value = std::move(json);
-    } else if (sax.tooDeep()) {
-        result.error = Detail::nestingError();
-    } else {
-        result.error = Detail::syntaxError(sax.errorByte());
-    }
+    result.value = parseJsonLimited<Json>(utf8, &result.error);
     return result;
 }
 
-Json toJson(const WordLookup &l)
+Json toJson(const WordLookup &lookup)
 {
-    Json j = Json::object();
-    j["id"] = utf8(uuidString(l.id));
-    j["word"] = utf8(l.word);
-    putOptional(j, "base", l.base);
-    putOptional(j, "source", l.source);
-    j["target"] = utf8(l.target);
-    j["meaning"] = utf8(l.meaning);
-    putOptional(j, "grammarTag", l.grammarTag);
-    putOptional(j, "grammarText", l.grammarText);
-    putOptional(j, "sentence", l.sentence);
-    if (l.wordOffset)
-        j["wordOffset"] = *l.wordOffset;
-    putOptional(j, "translation", l.translation);
-    putOptional(j, "appID", l.appID);
-    putOptional(j, "appName", l.appName);
-    putOptional(j, "title", l.title);
-    j["date"] = dateJson(l.date);
-    return j;
+    return recordJson(lookup);
 }
 
 Json toJson(const WordSense &sense)
 {
-    Json j = Json::object();
-    j["meaning"] = utf8(sense.meaning);
-    putOptional(j, "grammarTag", sense.grammarTag);
-    putOptional(j, "grammarText", sense.grammarText);
-    return j;
+    return recordJson(sense);
 }
 
 Json toJson(const ReviewState &state)
 {
-    Json j = Json::object();
-    j["streak"] = state.streak;
-    j["due"] = dateJson(state.due);
-    if (state.lastReviewed)
-        j["lastReviewed"] = dateJson(*state.lastReviewed);
-    j["learned"] = state.learned;
-    return j;
+    return recordJson(state);
 }
 
-Json toJson(const SavedWord &w)
+Json toJson(const SavedWord &word)
 {
-    Json j = Json::object();
-    j["id"] = utf8(uuidString(w.id));
-    j["word"] = utf8(w.word);
-    putOptional(j, "base", w.base);
-    putOptional(j, "source", w.source);
-    j["target"] = utf8(w.target);
-    j["senses"] = toJson(w.senses);
-    j["encounters"] = toJson(w.encounters);
-    j["metCount"] = w.metCount;
-    j["savedAt"] = dateJson(w.savedAt);
-    j["review"] = toJson(w.review);
-    return j;
+    return recordJson(word);
 }
 
 Json toJson(const WordKey &key)
 {
-    Json j = Json::object();
-    j["word"] = utf8(key.word());
-    j["source"] = utf8(key.source());
-    j["target"] = utf8(key.target());
-    return j;
+    return recordJson(Detail::stored(key));
 }
 
 template<class T>
 Json toJson(const std::vector<T> &records)
 {
-    Json j = Json::array();
-    j.get_ref<Json::array_t &>().reserve(records.size());
-    for (const T &record : records)
-        j.push_back(toJson(record));
-    return j;
+    return valueJson(records);
 }
 
 template<class T>
@@ -475,25 +296,20 @@ Decoded<std::vector<T>> arrayFromJson(const Json &json)
 {
     Reader reader;
     Decoded<std::vector<T>> result;
-    std::vector<T> records;
-    if (reader.readArray(json, Path {}, records))
-        result.value = std::move(records);
-    else
+    std::vector<typename Detail::Reading<T>::Stored> stored;
+    if (!reader.readArray(json, Path {}, stored)) {
         result.error = reader.error;
+        return result;
+    }
+    std::vector<T> records;
+    records.reserve(stored.size());
+    for (auto &s : stored)
+        records.push_back(Detail::Reading<T>::finish(std::move(s)));
+    result.value = std::move(records);
     return result;
 }
 
 namespace Detail {
-
-QString syntaxError(std::size_t byte)
-{
-    return QStringLiteral("not valid JSON (at byte %1)").arg(byte);
-}
-
-QString nestingError()
-{
-    return QStringLiteral("nested more than %1 levels deep").arg(maxNestingDepth);
-}
 
 bool isWholeDate(double seconds)
 {
@@ -509,11 +325,7 @@ bool isWholeDate(double seconds)
     template Decoded<T> fromJson<T>(const Json &);                                                                     \
     template Decoded<std::vector<T>> arrayFromJson<T>(const Json &);
 
-LUMIVOX_WORD_RECORD(WordLookup)
-LUMIVOX_WORD_RECORD(WordSense)
-LUMIVOX_WORD_RECORD(ReviewState)
-LUMIVOX_WORD_RECORD(SavedWord)
-LUMIVOX_WORD_RECORD(WordKey)
+LUMIVOX_FOR_EACH_WORD_RECORD(LUMIVOX_WORD_RECORD)
 
 #undef LUMIVOX_WORD_RECORD
 

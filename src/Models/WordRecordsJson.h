@@ -17,6 +17,7 @@
 // same verdicts and reasons.
 
 #include "Models/WordRecords.h"
+#include "Shared/Json/JsonScanner.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -44,7 +45,7 @@ struct Decoded
 
 /// Nesting deeper than this is refused before it is built, so a hostile file cannot exhaust memory
 /// or the stack; real records nest four levels.
-inline constexpr std::size_t maxNestingDepth = 512;
+inline constexpr std::size_t maxNestingDepth = maxJsonNesting;
 
 /// Parses JSON text (UTF-8) under the same limits the record readers use; for callers that read an
 /// outer layout first and then hand the records to fromJson / arrayFromJson.
@@ -76,6 +77,12 @@ template<class T>
 Decoded<T> decode(QByteArrayView utf8);
 template<class T>
 Decoded<std::vector<T>> decodeArray(QByteArrayView utf8);
+
+/// Reads a JSON array of records where the scanner stands, for a file whose outer layout is read
+/// with the same scanner. False when the text is broken (the scanner holds why); a well-formed
+/// array with a bad record leaves `problem` set and `out` unspecified.
+template<class T>
+bool readArray(JsonScanner &scanner, std::vector<T> &out, QString &problem);
 
 /// The stored form of a UUID: upper-case, hyphenated, no braces.
 QString uuidString(const QUuid &uuid);

@@ -53,6 +53,30 @@ inline WordLookup lookup(const QString &word, Date date, std::optional<QString> 
     return l;
 }
 
+// The same words, ids included, in every process that asks.
+inline std::vector<SavedWord> wordsNamed(const QString &stem, int count)
+{
+    const QUuid space = QUuid::fromString(QStringLiteral("6F1C2A3E-95D4-4B0A-8C55-0D3E6A2F7B19"));
+    std::vector<SavedWord> words;
+    for (int i = 0; i < count; ++i) {
+        SavedWord w;
+        w.id = QUuid::createUuidV5(space, stem + QString::number(i));
+        w.word = stem + QString::number(i);
+        w.target = QStringLiteral("es");
+        w.senses = {WordSense {QStringLiteral("meaning of ") + w.word, QStringLiteral("Noun"), std::nullopt}};
+        for (int e = 0; e < 8; ++e) {
+            const QString sentence =
+                QStringLiteral("A sentence with %1 in it, long enough to make the file take a while.");
+            w.encounters.push_back(lookup(w.word, Date {double(e)}, sentence.arg(w.word)));
+            w.encounters.back().id = QUuid::createUuidV5(w.id, QString::number(e));
+        }
+        w.metCount = 8;
+        w.review.due = Date {1000};
+        words.push_back(std::move(w));
+    }
+    return words;
+}
+
 class WordBookEnvironment
 {
 public:

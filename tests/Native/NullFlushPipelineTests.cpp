@@ -1,5 +1,8 @@
 #include "Native/Apertium/NullFlushPipeline.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -74,4 +77,46 @@ TEST(NullFlushPipeline, SilentOrBrokenPipelinesFailWithinTheTimeout)
     // A NUL inside the text does not split the reply.
     NullFlushPipeline echo(QStringLiteral("echo"), QStringLiteral("cat"), {}, patient);
     EXPECT_EQ(echo.request(QStringLiteral("a") + QChar(0) + QStringLiteral("b")), QStringLiteral("a b"));
+}
+
+TEST(NullFlushPipeline, OnlyAPipelineThatDiedIsTriedAgain)
+{
+    // Each script notes every start in the file given as $1.
+    struct Case
+    {
+        const char *what;
+        QString script;
+        bool warm; // a first request is answered before the one that counts
+        std::optional<QString> reply;
+        int starts;
+    };
+    const QString echo = QStringLiteral("while IFS= read -r -d '' x; do printf '%s\\0' \"$x\"; done");
+    const std::chrono::milliseconds timeout(1000);
+    const Case cases[] = {
+        {"dies at its first request, answers after a restart",
+         QStringLiteral("echo >> \"$1\"; [ \"$(wc -l < \"$1\")\" -gt 1 ] || exit 0; ") + echo, false,
+         QStringLiteral("hello"), 2},
+        // Still busy at the time-out: the same text would keep it busy as long again.
+        {"never answers", QStringLiteral("echo >> \"$1\"; cat > /dev/null"), false, std::nullopt, 1},
+        // Loading its data takes longer than the time-out, but less than twice that.
+        {"slow to load", QStringLiteral("echo >> \"$1\"; sleep 1.2; ") + echo, false, QStringLiteral("hello"), 1},
+        // Once loaded, the time-out alone holds.
+        {"slow once loaded",
+         QStringLiteral("echo >> \"$1\"; n=0; while IFS= read -r -d '' x; do n=$((n+1)); "
+                        "[ $n -gt 1 ] && sleep 1.5; printf '%s\\0' \"$x\"; done"),
+         true, std::nullopt, 1},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir folder;
+        const QString starts = folder.filePath(QStringLiteral("starts"));
+        NullFlushPipeline pipeline(QStringLiteral("probe"), c.script, {starts}, timeout);
+        if (c.warm) {
+            EXPECT_EQ(pipeline.request(QStringLiteral("first")), QStringLiteral("first")) << c.what;
+        }
+        EXPECT_EQ(pipeline.request(QStringLiteral("hello")), c.reply) << c.what;
+        pipeline.stop();
+        QFile file(starts);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.what;
+        EXPECT_EQ(file.readAll().count('\n'), c.starts) << c.what;
+    }
 }

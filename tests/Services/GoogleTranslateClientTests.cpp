@@ -10,6 +10,7 @@
 #include <QNetworkAccessManager>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ public:
         QByteArray body;
         QByteArray raw;
     };
-    enum class Behaviour { respond, hang, truncate, redirect };
+    enum class Behaviour { respond, hang, truncate, redirect, trickle };
     struct Reply
     {
         int status = 200;
@@ -110,6 +111,19 @@ private:
                 "HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
             socket->disconnectFromHost();
             return;
+        case Behaviour::trickle: {
+            // Headers at once, then one byte of the body every 50 ms: never silent for long.
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
+                          + QByteArray::number(reply.body.size()) + "\r\n\r\n");
+            auto *timer = new QTimer(socket);
+            QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, body = reply.body, sent = 0]() mutable {
+                socket->write(body.mid(sent++, 1));
+                if (sent == body.size())
+                    timer->stop();
+            });
+            timer->start(50);
+            return;
+        }
         case Behaviour::respond:
             break;
         }
@@ -132,9 +146,10 @@ protected:
     QNetworkAccessManager session;
 
     GoogleTranslateClient client(std::optional<QString> key = QStringLiteral("secret-key"),
-                                 std::chrono::milliseconds timeout = 6000ms)
+                                 std::chrono::milliseconds timeout = 6000ms,
+                                 std::chrono::milliseconds deadline = 15000ms)
     {
-        return GoogleTranslateClient(QStringLiteral("fr"), key, {&session, server.root(), timeout});
+        return GoogleTranslateClient(QStringLiteral("fr"), key, {&session, server.root(), timeout, deadline});
     }
 
     void answer(int status, QByteArray body)
@@ -274,6 +289,17 @@ TEST_F(GoogleClientTest, TransferFailuresCarryTheTargetAndTheErrorDetail)
     const GoogleTranslateClient closed(QStringLiteral("fr"), QStringLiteral("k"), {&session, root, 6000ms});
     EXPECT_EQ(explained(closed, QStringLiteral("house")),
               failure(DiagnosticReason::googleFailed, QStringLiteral("fr QNetworkReply 1")));
+}
+
+TEST_F(GoogleClientTest, AReplyThatTricklesInEndsAtTheDeadlineAsATimeOut)
+{
+    // 60 bytes at one per 50 ms take three seconds, each gap far inside the transfer time-out.
+    server.handler = [](const LoopbackServer::Request &) {
+        return LoopbackServer::Reply {200, LoopbackServer::translations({QStringLiteral("maison").repeated(5)}),
+                                      LoopbackServer::Behaviour::trickle};
+    };
+    EXPECT_EQ(explained(client(QStringLiteral("k"), 1000ms, 400ms), QStringLiteral("house")),
+              failure(DiagnosticReason::googleFailed, QStringLiteral("fr QNetworkReply 4")));
 }
 
 TEST_F(GoogleClientTest, StoppingTheCallerCancelsTheTransfer)

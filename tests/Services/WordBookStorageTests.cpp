@@ -2,9 +2,7 @@
 #include "Support/TestSupport.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -43,30 +41,6 @@ protected:
         return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : 0;
     }
 };
-
-// The same words, ids included, in every process that asks.
-std::vector<SavedWord> wordsNamed(const QString &stem, int count)
-{
-    const QUuid space = QUuid::fromString(QStringLiteral("6F1C2A3E-95D4-4B0A-8C55-0D3E6A2F7B19"));
-    std::vector<SavedWord> words;
-    for (int i = 0; i < count; ++i) {
-        SavedWord w;
-        w.id = QUuid::createUuidV5(space, stem + QString::number(i));
-        w.word = stem + QString::number(i);
-        w.target = QStringLiteral("es");
-        w.senses = {WordSense {QStringLiteral("meaning of ") + w.word, QStringLiteral("Noun"), std::nullopt}};
-        for (int e = 0; e < 8; ++e) {
-            const QString sentence =
-                QStringLiteral("A sentence with %1 in it, long enough to make the file take a while.");
-            w.encounters.push_back(lookup(w.word, Date {double(e)}, sentence.arg(w.word)));
-            w.encounters.back().id = QUuid::createUuidV5(w.id, QString::number(e));
-        }
-        w.metCount = 8;
-        w.review.due = Date {1000};
-        words.push_back(std::move(w));
-    }
-    return words;
-}
 
 } // namespace
 
@@ -125,7 +99,10 @@ TEST(WordBookFile, IsReadAsStrictlyAsAnyJsonReaderWouldReadIt)
           QByteArray(R"({"version":1,"saved":[}})"), QByteArray(R"({"version":01,"saved":[]})"),
           QByteArray(R"({"extra":tru,"version":1,"saved":[]})"), QByteArray(R"({"extra":[1,],"version":1,"saved":[]})"),
           QByteArray("{\"ke\ny\":1,\"version\":1,\"saved\":[]}"), QByteArray(R"({version:1,"saved":[]})"),
-          QByteArray(R"({"version":1,"saved":[)" + word + ",]}"), QByteArray(R"({"version":1,"saved":[)")}) {
+          QByteArray(R"({"version":1,"saved":[)" + word + ",]}"), QByteArray(R"({"version":1,"saved":[)"),
+          // The earlier value of a repeated key is still checked, as a full parser checks it.
+          QByteArray(R"({"saved":[{"id":tru}],"saved":[],"version":1})"),
+          QByteArray(R"({"version":[1,],"version":1,"saved":[]})")}) {
         EXPECT_FALSE(accepts(bad)) << bad.toStdString();
     }
 }
@@ -165,6 +142,35 @@ TEST_F(WordBookStorageTest, AWordsFileThatCannotBeReadIsSetAsideNotWrittenOver)
     EXPECT_FALSE(QFileInfo::exists(savedPath()));
 }
 
+TEST_F(WordBookStorageTest, ALinkPutInAFilesPlaceLaterIsSetAsideNotWrittenThrough)
+{
+    QTemporaryDir elsewhere;
+    const QString notes = QDir(elsewhere.path()).filePath(QStringLiteral("notes.txt"));
+    put(notes, "the user's own notes");
+    auto book = bookWithSavedWords(1);
+    ASSERT_TRUE(book->record(lookup(QStringLiteral("first"), now())));
+    ASSERT_TRUE(book->flush());
+
+    // Both files are there; links take their places while the book runs.
+    for (const QString &file : {savedPath(), historyPath()}) {
+        ASSERT_TRUE(QFile::remove(file));
+        ASSERT_TRUE(QFile::link(notes, file));
+    }
+    book->save(lookup(QStringLiteral("later"), now()), now());
+    ASSERT_TRUE(book->record(lookup(QStringLiteral("later"), now())));
+    EXPECT_TRUE(book->flush());
+
+    EXPECT_EQ(contents(notes), "the user's own notes");
+    // Set aside when the write found them, so at the time of the system's clock.
+    for (const QString &pattern :
+         {QStringLiteral("Words-unreadable-*.json"), QStringLiteral("History-unreadable-*.jsonl")}) {
+        const QStringList aside = QDir(folder.path()).entryList({pattern}, QDir::System | QDir::Files);
+        ASSERT_EQ(aside.size(), 1) << pattern.toStdString();
+        EXPECT_EQ(QFileInfo(path(aside.front())).symLinkTarget(), notes);
+    }
+    EXPECT_EQ(makeBook()->saved(), book->saved());
+}
+
 TEST_F(WordBookStorageTest, AFileThatCannotBeSetAsideIsLeftAloneForTheSession)
 {
     // Every name the file could be moved to is taken.
@@ -183,16 +189,16 @@ TEST_F(WordBookStorageTest, AFileThatCannotBeSetAsideIsLeftAloneForTheSession)
 TEST_F(WordBookStorageTest, TwoSetAsidesInOneSecondKeepBothFiles)
 {
     put(savedPath(), "first");
-    ASSERT_EQ(WordBookStorage::setAside(savedPath(), clock->wallNow()), path(asideName));
+    ASSERT_EQ(PrivateFile::setAside(savedPath(), clock->wallNow()), path(asideName));
     put(savedPath(), "second");
-    ASSERT_EQ(WordBookStorage::setAside(savedPath(), clock->wallNow()),
+    ASSERT_EQ(PrivateFile::setAside(savedPath(), clock->wallNow()),
               path(QStringLiteral("Words-unreadable-1800000000-2.json")));
     EXPECT_EQ(contents(path(asideName)), "first");
     EXPECT_EQ(contents(path(QStringLiteral("Words-unreadable-1800000000-2.json"))), "second");
 
     put(historyPath(), "x");
-    EXPECT_EQ(WordBookStorage::setAside(historyPath(), clock->wallNow()), path(historyAsideName));
-    EXPECT_EQ(WordBookStorage::setAside(path(QStringLiteral("missing.json")), clock->wallNow()), std::nullopt);
+    EXPECT_EQ(PrivateFile::setAside(historyPath(), clock->wallNow()), path(historyAsideName));
+    EXPECT_EQ(PrivateFile::setAside(path(QStringLiteral("missing.json")), clock->wallNow()), std::nullopt);
 }
 
 TEST_F(WordBookStorageTest, HistoryLoadSkipsEmptyAndBrokenLinesAndRewritesAtStart)
@@ -211,6 +217,7 @@ TEST_F(WordBookStorageTest, HistoryLoadSkipsEmptyAndBrokenLinesAndRewritesAtStar
     EXPECT_EQ(book->history(), (std::deque<WordLookup> {a, b}));
     EXPECT_EQ(historyLines(), (QList<QByteArray> {lineA, lineB}));
     EXPECT_EQ(book->lookupCount(a.key()), 1);
+    EXPECT_EQ(contents(path(historyAsideName)), "{garbage\n") << "what the rewrite dropped is kept beside it";
 }
 
 TEST_F(WordBookStorageTest, AHistoryOfWhichNothingDecodesIsSetAsideNotEmptied)
@@ -331,54 +338,4 @@ TEST_F(WordBookStorageTest, DamagedAndOversizedFilesNeverStopTheBook)
     EXPECT_EQ(book->reviewQueue(Date {8.0e12}).size(), 1u);
     book->flush();
     EXPECT_EQ(historyLines().size(), 2);
-}
-
-// The child half of the next test: rewrites the file with two alternating versions until killed.
-TEST(WordBookStorageChild, DISABLED_WritesUntilKilled)
-{
-    const QString file = qEnvironmentVariable("LUMIVOX_WORDS_WRITER_FILE");
-    ASSERT_FALSE(file.isEmpty());
-    const auto alpha = wordsNamed(QStringLiteral("alpha"), 300);
-    const auto beta = wordsNamed(QStringLiteral("beta"), 300);
-    for (int i = 0;; ++i)
-        WordBookStorage::write(i % 2 ? alpha : beta, file);
-}
-
-TEST(WordBookStorageKill, AWriteKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole)
-{
-    QTemporaryDir folder;
-    const QString file = QDir(folder.path()).filePath(WordBookStorage::savedFileName);
-    const auto alpha = wordsNamed(QStringLiteral("alpha"), 300);
-    const auto beta = wordsNamed(QStringLiteral("beta"), 300);
-    ASSERT_TRUE(WordBookStorage::write(alpha, file));
-    QRandomGenerator random(11);
-
-    for (int round = 0; round < 12; ++round) {
-        FileStatus before {};
-        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &before), 0);
-
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LUMIVOX_WORDS_WRITER_FILE"), file);
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=WordBookStorageChild.DISABLED_WritesUntilKilled"),
-                     QStringLiteral("--gtest_also_run_disabled_tests")});
-        ASSERT_TRUE(child.waitForStarted());
-        // Kill only once the child has replaced the file at least once, at a random moment after.
-        const bool wrote = spinUntil(
-            [&] {
-                FileStatus now {};
-                return ::stat(QFile::encodeName(file).constData(), &now) == 0 && now.st_ino != before.st_ino;
-            },
-            30s);
-        QThread::usleep(random.bounded(20'000));
-        child.kill();
-        child.waitForFinished();
-        ASSERT_TRUE(wrote) << child.readAllStandardError().toStdString();
-
-        const auto decoded = WordBookStorage::decodeWordBookFile(WordBookEnvironment::contents(file));
-        ASSERT_TRUE(decoded) << "round " << round << ": " << decoded.error.toStdString();
-        EXPECT_TRUE(*decoded.value == alpha || *decoded.value == beta);
-    }
 }

@@ -186,6 +186,7 @@ bool NullFlushPipeline::startLocked()
     m_pid = pid;
     m_fd = fds[0];
     m_pending.clear();
+    m_loaded = false;
     return true;
 }
 
@@ -216,16 +217,24 @@ std::optional<QString> NullFlushPipeline::request(const QString &text)
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!startLocked())
             return std::nullopt;
-        if (auto reply = exchangeLocked(payload))
+        Failure failure = Failure::none;
+        if (auto reply = exchangeLocked(payload, failure))
             return reply;
         stopLocked();
+        // Only a pipeline that died is worth a second try; one that was still busy at the time-out
+        // would be busy as long again with the same text.
+        if (failure == Failure::timedOut)
+            break;
     }
     return std::nullopt;
 }
 
-std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &payload)
+std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &payload, Failure &failure)
 {
-    const auto deadline = std::chrono::steady_clock::now() + m_timeout;
+    failure = Failure::ended;
+    // A fresh pipeline loads its data while it takes the first request; on a busy computer that alone
+    // can outlast the time-out, and with no second try it needs the room in this one.
+    const auto deadline = std::chrono::steady_clock::now() + (m_loaded ? m_timeout : 2 * m_timeout);
     auto remainingMs = [&] {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         return static_cast<int>(std::max<long long>(0, left.count()));
@@ -234,8 +243,10 @@ std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &paylo
     qsizetype sent = 0;
     while (sent < payload.size()) {
         pollfd p{m_fd, POLLOUT, 0};
-        if (poll(&p, 1, remainingMs()) <= 0)
+        if (poll(&p, 1, remainingMs()) <= 0) {
+            failure = Failure::timedOut;
             return std::nullopt;
+        }
         const ssize_t n = send(m_fd, payload.constData() + sent, payload.size() - sent, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
@@ -257,12 +268,14 @@ std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &paylo
                 continue;
             if (reply.endsWith('\n'))
                 reply.chop(1);
+            m_loaded = true;
             return QString::fromUtf8(reply);
         }
         pollfd p{m_fd, POLLIN, 0};
         const int ready = poll(&p, 1, remainingMs());
         if (ready <= 0) {
             qCWarning(lcApertium) << m_name << "did not answer in time";
+            failure = Failure::timedOut;
             return std::nullopt;
         }
         char buffer[8192];

@@ -50,8 +50,10 @@ public:
     bool isRunning();
 
     /// Sends one request (raw: the caller escapes) and returns the reply without its NUL. Restarts a
-    /// pipeline that has died and retries once. Absent on time-out or failure (the pipeline is then
-    /// stopped, so the next request starts it afresh).
+    /// pipeline that has died and retries once. A request that timed out is not retried: the same
+    /// text would hold the pipeline as long again. The first request after a start may take twice
+    /// the time-out, since every stage loads its data then. Absent on time-out or failure (the
+    /// pipeline is then stopped, so the next request starts it afresh).
     std::optional<QString> request(const QString &text);
 
     /// Stops the processes (the next request starts them again).
@@ -63,7 +65,8 @@ public:
 private:
     bool startLocked();
     void stopLocked();
-    std::optional<QString> exchangeLocked(const QByteArray &payload);
+    enum class Failure { none, timedOut, ended };
+    std::optional<QString> exchangeLocked(const QByteArray &payload, Failure &failure);
 
     QString m_name;
     QString m_script;
@@ -73,6 +76,7 @@ private:
     pid_t m_pid = 0;
     int m_fd = -1; // our end of the socket pair (the child's stdin and stdout)
     QByteArray m_pending; // bytes read past the last reply's NUL
+    bool m_loaded = false; // the running pipeline has answered once, so its stages have their data
 };
 
 } // namespace Lumivox::Native::Apertium

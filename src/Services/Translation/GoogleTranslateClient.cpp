@@ -12,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
@@ -86,10 +87,14 @@ void applyCommonSettings(QNetworkRequest &request, std::chrono::milliseconds tim
 }
 
 QCoro::Task<Transfer> send(QNetworkAccessManager *session, QNetworkRequest request, QByteArray body, bool head,
-                           std::stop_token stop)
+                           std::chrono::milliseconds deadline, std::stop_token stop)
 {
     ReplyPtr reply(head ? session->head(request) : session->post(request, body));
     QNetworkReply *raw = reply.get();
+
+    // The transfer time-out only measures silence: a reply that trickles a byte a second would
+    // otherwise hold the request for as long as the size cap allows. Ends as a time-out does.
+    QTimer::singleShot(deadline, raw, [raw] { raw->abort(); });
 
     auto tooLarge = std::make_shared<bool>(false);
     QObject::connect(raw, &QNetworkReply::readyRead, raw, [raw, tooLarge] {
@@ -121,7 +126,8 @@ QCoro::Task<Transfer> send(QNetworkAccessManager *session, QNetworkRequest reque
         co_return transfer;
     }
     if (error != QNetworkReply::NoError && !(transfer.httpStatus && isStatusError(error))) {
-        // Qt reports its own inactivity time-out as a cancellation; only a stop is one.
+        // Qt reports its own inactivity time-out, like our deadline, as a cancellation; only a stop
+        // is one.
         const bool timedOut = error == QNetworkReply::OperationCanceledError && !stop.stop_requested();
         transfer.error = networkError(timedOut ? QNetworkReply::TimeoutError : error);
         transfer.httpStatus.reset();
@@ -183,7 +189,7 @@ QCoro::Task<TranslationAttempt> translateViaGoogle(QString text, std::optional<Q
     if (!request)
         co_return TranslationAttempt::failed(DiagnosticReason::googleFailed, QStringLiteral("request ") + target);
     QNetworkAccessManager *session = connection.session ? connection.session : GoogleTranslateClient::sharedSession();
-    auto sending = send(session, request->request, request->body, false, stop);
+    auto sending = send(session, request->request, request->body, false, connection.deadline, stop);
     const Transfer transfer = co_await sending;
     if (transfer.error)
         co_return TranslationAttempt::failed(DiagnosticReason::googleFailed,
@@ -204,7 +210,7 @@ QCoro::Task<std::optional<QString>> translateText(QString text, std::optional<QS
     if (!request)
         co_return std::nullopt;
     QNetworkAccessManager *session = connection.session ? connection.session : GoogleTranslateClient::sharedSession();
-    auto sending = send(session, request->request, request->body, false, stop);
+    auto sending = send(session, request->request, request->body, false, connection.deadline, stop);
     const Transfer transfer = co_await sending;
     if (transfer.error || transfer.httpStatus != 200)
         co_return std::nullopt;
@@ -226,7 +232,7 @@ QCoro::Task<> warmUpConnection(GoogleTranslateConnection connection)
     QNetworkRequest request(url);
     applyCommonSettings(request, connection.timeout);
     QNetworkAccessManager *session = connection.session ? connection.session : GoogleTranslateClient::sharedSession();
-    auto sending = send(session, request, QByteArray(), true, std::stop_token());
+    auto sending = send(session, request, QByteArray(), true, connection.deadline, std::stop_token());
     co_await sending;
 }
 

@@ -35,6 +35,8 @@ struct GoogleTranslateConnection
     QUrl serviceRoot = QUrl(QStringLiteral("https://translation.googleapis.com"));
     /// How long a transfer may go without any data before it fails.
     std::chrono::milliseconds timeout {6000};
+    /// How long a request may take in all, however steadily its reply trickles in.
+    std::chrono::milliseconds deadline {15000};
 };
 
 class GoogleTranslateClient

@@ -7,13 +7,26 @@
 #include "Shared/Text/TextUtils.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
+Q_DECLARE_LOGGING_CATEGORY(lcWordStorage)
+
 namespace Lumivox {
+
+// What the write queue last found; set there, read on the main thread.
+struct WordBook::DiskState
+{
+    // The last write of Words.json failed: the saved words are only in memory.
+    std::atomic<bool> savedBehind {false};
+    // A look-up missed History.jsonl since the last whole rewrite that worked.
+    std::atomic<bool> historyBehind {false};
+};
 
 namespace {
 
@@ -48,6 +61,43 @@ bool assign(T &field, const T &value)
     return true;
 }
 
+bool writeSaved(WordBook::DiskState &disk, const std::vector<SavedWord> &saved, const QString &path)
+{
+    const auto outcome = WordBookStorage::write(saved, path);
+    if (!outcome) {
+        qCWarning(lcWordStorage).noquote() << "saved words not written to" << path << ":" << outcome.error
+                                           << "- they are written again at the next change and at quit";
+        disk.savedBehind = true;
+        return false;
+    }
+    if (disk.savedBehind.exchange(false))
+        qCInfo(lcWordStorage).noquote() << "saved words written to" << path << "again";
+    return true;
+}
+
+void appendLookup(WordBook::DiskState &disk, const WordLookup &lookup, const QString &path)
+{
+    const auto outcome = WordBookStorage::append(lookup, path);
+    // Logged once per failing spell: every look-up would otherwise repeat it.
+    if (!outcome && !disk.historyBehind.exchange(true))
+        qCWarning(lcWordStorage).noquote() << "look-up not added to" << path << ":" << outcome.error
+                                           << "- the whole history is written again at the next look-up";
+}
+
+bool rewriteHistory(WordBook::DiskState &disk, const std::deque<WordLookup> &history, const QString &path)
+{
+    const auto outcome = WordBookStorage::rewrite(history, path);
+    if (!outcome) {
+        if (!disk.historyBehind.exchange(true))
+            qCWarning(lcWordStorage).noquote() << "history not written to" << path << ":" << outcome.error
+                                               << "- it is written again at the next look-up";
+        return false;
+    }
+    if (disk.historyBehind.exchange(false))
+        qCInfo(lcWordStorage).noquote() << "history written to" << path << "again";
+    return true;
+}
+
 } // namespace
 
 // A password manager and a messenger: their text is nobody's vocabulary list. Ids as the desktop
@@ -62,6 +112,7 @@ WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceS
     , m_defaults(std::move(defaults))
     , m_clock(std::move(clock))
     , m_calendar(std::move(calendar))
+    , m_disk(std::make_shared<DiskState>())
 {
     if (directory && !directory->isEmpty()) {
         const QDir folder(*directory);
@@ -140,19 +191,28 @@ bool WordBook::sameMeaning(const QString &a, const QString &b)
     return charactersA.size() == 3 && charactersA == charactersB;
 }
 
-void WordBook::flush()
+bool WordBook::flush()
 {
+    const bool pending = m_saveTask.has_value();
     if (m_saveTask) {
         m_saveTask->cancel();
         m_saveTask.reset();
-        if (m_savedPath) {
-            const std::vector<SavedWord> saved = m_saved;
-            const QString path = *m_savedPath;
-            WordBookStorage::writeQueue().runBlocking([&saved, &path] { WordBookStorage::write(saved, path); });
-            return;
-        }
     }
+    // Earlier writes first: only then do the flags say what the files hold.
     WordBookStorage::writeQueue().drain();
+    bool onDisk = true;
+    if (m_savedPath && (pending || m_disk->savedBehind)) {
+        const std::vector<SavedWord> saved = m_saved;
+        const QString path = *m_savedPath;
+        onDisk = WordBookStorage::writeQueue().runBlocking([&] { return writeSaved(*m_disk, saved, path); });
+    }
+    if (m_historyPath && m_disk->historyBehind) {
+        m_historyLinesOnDisk = qint64(m_history.size());
+        const QString path = *m_historyPath;
+        onDisk = WordBookStorage::writeQueue().runBlocking([&] { return rewriteHistory(*m_disk, m_history, path); })
+            && onDisk;
+    }
+    return onDisk;
 }
 
 // Settings
@@ -341,9 +401,13 @@ bool WordBook::record(const WordLookup &lookup)
     const WordKey key = lookup.key();
     m_history.push_back(lookup);
     ++m_historyCounts[key];
-    if (m_historyPath) {
+    // A file that missed a write gets the whole history again, this look-up with it, rather than a
+    // line that would leave the gap in place.
+    const bool rewriteWhole = m_historyPath && m_disk->historyBehind;
+    if (m_historyPath && !rewriteWhole) {
         ++m_historyLinesOnDisk;
-        WordBookStorage::writeQueue().post([lookup, path = *m_historyPath] { WordBookStorage::append(lookup, path); });
+        WordBookStorage::writeQueue().post(
+            [disk = m_disk, lookup, path = *m_historyPath] { appendLookup(*disk, lookup, path); });
     }
 
     bool savedWordChanged = false;
@@ -354,7 +418,9 @@ bool WordBook::record(const WordLookup &lookup)
     }
 
     trimHistory(lookup.date, recordingBatch);
-    compactHistory(recordingBatch);
+    if (rewriteWhole)
+        m_historyLinesOnDisk = -1;
+    compactHistory(rewriteWhole ? 0 : recordingBatch);
 
     emit historyChanged();
     if (savedWordChanged)
@@ -427,7 +493,7 @@ void WordBook::compactHistory(qsizetype slack)
         return;
     m_historyLinesOnDisk = inMemory;
     WordBookStorage::writeQueue().post(
-        [history = m_history, path = *m_historyPath] { WordBookStorage::rewrite(history, path); });
+        [disk = m_disk, history = m_history, path = *m_historyPath] { rewriteHistory(*disk, history, path); });
 }
 
 void WordBook::setTitle(const QString &title, const WordLookup &lookup)
@@ -577,7 +643,8 @@ void WordBook::submitSave()
 {
     if (!m_savedPath)
         return;
-    WordBookStorage::writeQueue().post([saved = m_saved, path = *m_savedPath] { WordBookStorage::write(saved, path); });
+    WordBookStorage::writeQueue().post(
+        [disk = m_disk, saved = m_saved, path = *m_savedPath] { writeSaved(*disk, saved, path); });
 }
 
 } // namespace Lumivox

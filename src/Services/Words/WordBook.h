@@ -11,7 +11,9 @@
 // last write, later changes riding along; every look-up is appended as one line; the history file is
 // rewritten when it runs more than 500 lines ahead of memory, and exactly in line with memory at
 // start. All writes go to one serial queue off the main thread; `flush()` at quit writes what is
-// pending and waits for the queue. A book without a folder keeps everything in memory.
+// pending and waits for the queue. A write that fails is logged with its reason and made again: the
+// saved words at the next change, the whole history at the next look-up, both at quit. A book
+// without a folder keeps everything in memory.
 
 #include "Models/ReviewAnswer.h"
 #include "Models/WordRecords.h"
@@ -104,8 +106,12 @@ public:
     /// (as the user sees characters) are equal ignoring case: "run" and "running", not "go" and "gone".
     static bool sameMeaning(const QString &a, const QString &b);
 
-    /// Writes a pending save now, or waits for the writes already queued. Blocks; call it at quit.
-    void flush();
+    /// Writes a pending save now, and writes again what an earlier write failed to put on disk; waits
+    /// for every queued write. Blocks; call it at quit. True when both files hold the book (always for
+    /// a book without a folder).
+    bool flush();
+
+    struct DiskState;
 
     // Observed state.
     /// Newest saved first.
@@ -220,6 +226,7 @@ private:
     std::unordered_map<WordKey, std::size_t> m_savedIndex;
     std::unordered_map<WordKey, qint64> m_historyCounts;
     std::optional<TimerHandle> m_saveTask;
+    std::shared_ptr<DiskState> m_disk;
 };
 
 } // namespace Lumivox

@@ -1,22 +1,12 @@
 #include "Services/Words/WordBookStorage.h"
 
 #include "Shared/Async/SerialExecutor.h"
+#include "Shared/Json/JsonScanner.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <string>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcWordStorage, "app.lumivox.Words")
 
@@ -24,238 +14,21 @@ namespace Lumivox::WordBookStorage {
 
 namespace {
 
-using FileStatus = struct stat;
-
-enum class Presence { missing, unreadable, read };
-
-struct FileBytes
+// "version" is read and not checked, but it must be a whole number: 1 and 1.0 are, 1.5 and "1" are
+// not.
+bool isInteger(const JsonNumber &number)
 {
-    Presence presence = Presence::missing;
-    QByteArray bytes;
-};
-
-// Only a path that is not there at all means "nothing saved yet"; anything else that stops the read
-// (permissions, an I/O error, a folder or a pipe in the file's place) must keep the file from being
-// written over.
-FileBytes readWhole(const QString &path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    FileStatus info {};
-    if (::stat(native.constData(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return {Presence::missing, {}};
-        return {Presence::unreadable, {}};
-    }
-    if (!S_ISREG(info.st_mode))
-        return {Presence::unreadable, {}};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {Presence::unreadable, {}};
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {Presence::unreadable, {}};
-    return {Presence::read, std::move(bytes)};
+    return number.kind != JsonNumber::floating || (std::isfinite(number.d) && std::trunc(number.d) == number.d);
 }
 
-bool renameWithoutReplacing(const QByteArray &from, const QByteArray &to, bool &taken)
+// A file the book cannot read is moved out of the way; when even that fails it is left alone, and
+// the book must not write it this session.
+bool setAsideOrKeepOut(const QString &path, Clock::WallTime now)
 {
-    taken = false;
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    if (PrivateFile::setAside(path, now))
         return true;
-    if (errno == EEXIST) {
-        taken = true;
-        return false;
-    }
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // A file system without no-replace renames: check first, which is good enough at start-up.
-    FileStatus info {};
-    if (::lstat(to.constData(), &info) == 0) {
-        taken = true;
-        return false;
-    }
-    return ::rename(from.constData(), to.constData()) == 0;
-}
-
-bool writeAll(int fd, const char *data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, std::size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-bool makeParent(const QString &path)
-{
-    return QDir().mkpath(QFileInfo(path).absolutePath());
-}
-
-bool saveWhole(const QString &path, const QByteArray &bytes)
-{
-    makeParent(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-bool isInteger(const WordRecords::Json &value)
-{
-    if (value.is_number_integer())
-        return true;
-    if (!value.is_number_float())
-        return false;
-    const double d = value.get<double>();
-    return std::isfinite(d) && std::trunc(d) == d;
-}
-
-// The top level of Words.json, split into its members without building a tree: the saved words are
-// nearly all of the file and go to the record reader's fast path, which checks their text itself;
-// the few other values are checked by the tree reader. Nothing is accepted that a full JSON parse
-// would refuse.
-struct Member
-{
-    std::string key;
-    QByteArrayView value;
-};
-
-class TopLevelScanner
-{
-public:
-    explicit TopLevelScanner(QByteArrayView text)
-        : m_text(text)
-    {
-        if (m_text.startsWith("\xEF\xBB\xBF"))
-            m_pos = 3;
-    }
-
-    std::optional<std::vector<Member>> members()
-    {
-        std::vector<Member> out;
-        skipSpace();
-        if (!take('{'))
-            return std::nullopt;
-        skipSpace();
-        if (!take('}')) {
-            for (;;) {
-                const qsizetype keyStart = m_pos;
-                if (peek() != '"' || !skipString())
-                    return std::nullopt;
-                const auto key = WordRecords::parseJson(m_text.sliced(keyStart, m_pos - keyStart));
-                if (!key || !key.value->is_string())
-                    return std::nullopt;
-                skipSpace();
-                if (!take(':'))
-                    return std::nullopt;
-                skipSpace();
-                const qsizetype valueStart = m_pos;
-                if (!skipValue() || m_pos == valueStart)
-                    return std::nullopt;
-                out.push_back({key.value->get<std::string>(), m_text.sliced(valueStart, m_pos - valueStart)});
-                skipSpace();
-                if (take('}'))
-                    break;
-                if (!take(','))
-                    return std::nullopt;
-                skipSpace();
-            }
-        }
-        skipSpace();
-        if (m_pos != m_text.size())
-            return std::nullopt;
-        return out;
-    }
-
-private:
-    char peek() const { return m_pos < m_text.size() ? m_text[m_pos] : '\0'; }
-
-    bool take(char c)
-    {
-        if (peek() != c)
-            return false;
-        ++m_pos;
-        return true;
-    }
-
-    void skipSpace()
-    {
-        while (m_pos < m_text.size()) {
-            const char c = m_text[m_pos];
-            if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
-                return;
-            ++m_pos;
-        }
-    }
-
-    // At an opening quote; ends after the closing one.
-    bool skipString()
-    {
-        for (++m_pos; m_pos < m_text.size(); ++m_pos) {
-            const char c = m_text[m_pos];
-            if (c == '"') {
-                ++m_pos;
-                return true;
-            }
-            if (c == '\\')
-                ++m_pos;
-            else if (static_cast<unsigned char>(c) < 0x20)
-                return false;
-        }
-        return false;
-    }
-
-    // Finds where the value ends; its inside is checked by whoever reads it.
-    bool skipValue()
-    {
-        const char first = peek();
-        if (first == '"')
-            return skipString();
-        if (first == '{' || first == '[') {
-            qsizetype depth = 0;
-            while (m_pos < m_text.size()) {
-                const char c = m_text[m_pos];
-                if (c == '"') {
-                    if (!skipString())
-                        return false;
-                    continue;
-                }
-                if (c == '{' || c == '[')
-                    ++depth;
-                else if (c == '}' || c == ']')
-                    --depth;
-                ++m_pos;
-                if (depth == 0)
-                    return true;
-            }
-            return false;
-        }
-        while (m_pos < m_text.size()) {
-            const char c = m_text[m_pos];
-            if (c == ',' || c == '}' || c == ']' || c == ' ' || c == '\t' || c == '\n' || c == '\r')
-                break;
-            ++m_pos;
-        }
-        return true;
-    }
-
-    QByteArrayView m_text;
-    qsizetype m_pos = 0;
-};
-
-std::optional<std::vector<Member>> topLevelMembers(QByteArrayView text)
-{
-    return TopLevelScanner(text).members();
+    qCWarning(lcWordStorage).noquote() << path << "is left alone and not written this session";
+    return false;
 }
 
 } // namespace
@@ -276,153 +49,148 @@ QByteArray encodeWordBookFile(const std::vector<SavedWord> &saved)
 
 WordRecords::Decoded<std::vector<SavedWord>> decodeWordBookFile(QByteArrayView bytes)
 {
+    // One pass of the scanner over the whole file: the saved words are nearly all of it and are read
+    // in place, and every other value is checked as strictly as a full JSON parser would, including
+    // the earlier value of a key given twice.
     WordRecords::Decoded<std::vector<SavedWord>> result;
-    const auto members = topLevelMembers(bytes);
-    if (!members) {
+    JsonScanner scanner(bytes);
+    if (scanner.next() != '{') {
         result.error = QStringLiteral("not a JSON object");
         return result;
     }
-    std::optional<QByteArrayView> version;
-    std::optional<QByteArrayView> saved;
-    for (const Member &member : *members) {
-        // A key given twice counts with its last value, as in any JSON reader.
-        if (member.key == "version") {
-            version = member.value;
-        } else if (member.key == "saved") {
-            saved = member.value;
-        } else if (!WordRecords::parseJson(member.value)) {
-            result.error = QStringLiteral("not valid JSON");
-            return result;
+    // A key given twice counts with its last value, as in any JSON reader.
+    std::optional<bool> versionIsInteger;
+    std::optional<std::vector<SavedWord>> saved;
+    QString savedProblem;
+    const bool ok = scanner.object([&](std::string_view key) {
+        if (key == "version") {
+            const char c = scanner.next();
+            versionIsInteger = false;
+            if (c != '-' && !(c >= '0' && c <= '9'))
+                return scanner.skip();
+            JsonNumber number;
+            if (!scanner.number(number))
+                return false;
+            versionIsInteger = isInteger(number);
+            return true;
         }
-    }
-    const auto versionValue = version ? WordRecords::parseJson(*version) : WordRecords::Decoded<WordRecords::Json> {};
-    if (!versionValue || !isInteger(*versionValue.value)) {
+        if (key == "saved")
+            return WordRecords::readArray(scanner, saved.emplace(), savedProblem);
+        return scanner.skip();
+    });
+    if (ok && !scanner.atEnd())
+        scanner.broken();
+    if (scanner.failed())
+        result.error = scanner.failure();
+    else if (!versionIsInteger.value_or(false))
         result.error = QStringLiteral("version: missing or not an integer");
-        return result;
-    }
-    if (!saved) {
+    else if (!saved)
         result.error = QStringLiteral("saved: missing");
-        return result;
-    }
-    auto words = WordRecords::decodeArray<SavedWord>(*saved);
-    if (!words)
-        result.error = QStringLiteral("saved: ") + words.error;
+    else if (!savedProblem.isNull())
+        result.error = QStringLiteral("saved: ") + savedProblem;
     else
-        result.value = std::move(words.value);
+        result.value = std::move(saved);
     return result;
-}
-
-std::optional<QString> setAside(const QString &path, Clock::WallTime now)
-{
-    const QFileInfo info(path);
-    const qint64 seconds = std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
-    const QString stem = info.completeBaseName() + QStringLiteral("-unreadable-") + QString::number(seconds);
-    const QString extension = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    const QByteArray from = QFile::encodeName(path);
-    // Two files set aside within one second must not land on one name: the second would replace the
-    // first, and with it the only copy of what the user had.
-    for (int attempt = 1; attempt <= 1000; ++attempt) {
-        const QString name =
-            stem + (attempt == 1 ? QString() : QLatin1Char('-') + QString::number(attempt)) + extension;
-        const QString target = info.dir().filePath(name);
-        bool taken = false;
-        if (renameWithoutReplacing(from, QFile::encodeName(target), taken)) {
-            qCWarning(lcWordStorage).noquote() << "set aside an unreadable word-book file as" << target;
-            return target;
-        }
-        if (!taken)
-            break;
-    }
-    qCWarning(lcWordStorage).noquote() << "could not set aside the unreadable word-book file" << path
-                                       << "- it is left alone and not written this session";
-    return std::nullopt;
 }
 
 SavedRead readSaved(const QString &path, Clock::WallTime now)
 {
     SavedRead result;
-    const FileBytes file = readWhole(path);
-    if (file.presence == Presence::missing)
+    PrivateFile::clearStrays(path);
+    const PrivateFile::Contents file = PrivateFile::read(path, maxFileBytes);
+    if (file.presence == PrivateFile::Presence::missing)
         return result;
-    if (file.presence == Presence::read) {
+    if (file.presence == PrivateFile::Presence::read) {
         auto decoded = decodeWordBookFile(file.bytes);
         if (decoded) {
             result.saved = std::move(*decoded.value);
             return result;
         }
         qCWarning(lcWordStorage).noquote() << "saved words do not decode:" << decoded.error;
+    } else {
+        qCWarning(lcWordStorage).noquote() << "saved words cannot be read:" << path << "is" << file.reason;
     }
-    result.writable = setAside(path, now).has_value();
+    result.writable = setAsideOrKeepOut(path, now);
     return result;
 }
 
 HistoryRead readHistory(const QString &path, Clock::WallTime now)
 {
     HistoryRead result;
-    const FileBytes file = readWhole(path);
-    if (file.presence == Presence::missing)
+    PrivateFile::clearStrays(path);
+    const PrivateFile::Contents file = PrivateFile::read(path, maxFileBytes);
+    if (file.presence == PrivateFile::Presence::missing)
         return result;
-    if (file.presence == Presence::read) {
-        const char *data = file.bytes.constData();
-        const qsizetype size = file.bytes.size();
-        qsizetype start = 0;
-        while (start < size) {
-            const char *newline = static_cast<const char *>(std::memchr(data + start, '\n', std::size_t(size - start)));
-            const qsizetype end = newline ? qsizetype(newline - data) : size;
-            if (end > start) {
-                ++result.lines;
-                if (auto lookup = WordRecords::decode<WordLookup>(QByteArrayView(data + start, end - start)))
-                    result.lookups.push_back(std::move(*lookup.value));
-            }
-            start = end + 1;
-        }
-        if (result.lines == 0 || !result.lookups.empty())
-            return result;
-        result.lines = 0;
+    if (file.presence != PrivateFile::Presence::read) {
+        qCWarning(lcWordStorage).noquote() << "the history cannot be read:" << path << "is" << file.reason;
+        result.writable = setAsideOrKeepOut(path, now);
+        return result;
     }
-    result.writable = setAside(path, now).has_value();
+    QByteArray undecodable;
+    qint64 undecodableLines = 0;
+    const char *data = file.bytes.constData();
+    const qsizetype size = file.bytes.size();
+    qsizetype start = 0;
+    while (start < size) {
+        const char *newline = static_cast<const char *>(std::memchr(data + start, '\n', std::size_t(size - start)));
+        const qsizetype end = newline ? qsizetype(newline - data) : size;
+        if (end > start) {
+            ++result.lines;
+            const QByteArrayView line(data + start, end - start);
+            if (auto lookup = WordRecords::decode<WordLookup>(line)) {
+                result.lookups.push_back(std::move(*lookup.value));
+            } else {
+                undecodable += line;
+                undecodable += '\n';
+                ++undecodableLines;
+            }
+        }
+        start = end + 1;
+    }
+    if (result.lines == 0)
+        return result;
+    if (result.lookups.empty()) {
+        // Not one line of ours: the whole file is kept as it is rather than rewritten empty.
+        result.lines = 0;
+        result.writable = setAsideOrKeepOut(path, now);
+        return result;
+    }
+    if (undecodableLines > 0) {
+        // The rewrite at start drops what does not decode; a copy is kept first, or nothing is
+        // rewritten at all.
+        if (const auto kept = PrivateFile::keepBeside(path, undecodable, now)) {
+            qCWarning(lcWordStorage).noquote()
+                << undecodableLines << "history lines do not decode; they are kept in" << *kept;
+        } else {
+            qCWarning(lcWordStorage).noquote()
+                << undecodableLines << "history lines do not decode and cannot be kept aside;" << path
+                << "is left alone and not written this session";
+            result.writable = false;
+        }
+    }
     return result;
 }
 
-bool write(const std::vector<SavedWord> &saved, const QString &path)
+PrivateFile::Outcome write(const std::vector<SavedWord> &saved, const QString &path)
 {
-    return saveWhole(path, encodeWordBookFile(saved));
+    return PrivateFile::replace(path, encodeWordBookFile(saved));
 }
 
-bool append(const WordLookup &lookup, const QString &path)
+PrivateFile::Outcome append(const WordLookup &lookup, const QString &path)
 {
     QByteArray line = WordRecords::encode(lookup);
     line += '\n';
-
-    const QByteArray native = QFile::encodeName(path);
-    FileStatus info {};
-    if (::stat(native.constData(), &info) != 0)
-        makeParent(path);
-    // O_APPEND: every write lands at the end whatever else happened to the file, so earlier lines
-    // are never written over.
-    const int fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = false;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        char last = '\n';
-        if (info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n')
-            line.prepend('\n');
-        ok = writeAll(fd, line.constData(), line.size());
-    }
-    if (::close(fd) != 0)
-        ok = false;
-    return ok;
+    return PrivateFile::appendLine(path, line);
 }
 
-bool rewrite(const std::deque<WordLookup> &history, const QString &path)
+PrivateFile::Outcome rewrite(const std::deque<WordLookup> &history, const QString &path)
 {
     QByteArray bytes;
     for (const WordLookup &lookup : history) {
         bytes += WordRecords::encode(lookup);
         bytes += '\n';
     }
-    return saveWhole(path, bytes);
+    return PrivateFile::replace(path, bytes);
 }
 
 } // namespace Lumivox::WordBookStorage

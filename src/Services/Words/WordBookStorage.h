@@ -10,15 +10,16 @@
 // append submitted before a rewrite is in the file the rewrite replaces. Reading happens once, at
 // start, on the caller's thread.
 //
-// A file the book cannot read is never written over: it is set aside (renamed beside itself with
-// "-unreadable-" and the Unix time in seconds before its extension, plus "-2", "-3", … when that
-// name is taken), and the book starts without it. When even that fails, `writable` comes back
-// false and the book must leave the file alone for the rest of the session. Only a file that does
-// not exist means "start empty".
+// A file the book cannot read (a link, a folder, a pipe, a file too large, one that does not decode)
+// is never written over: it is set aside (PrivateFile::setAside), and the book starts without it.
+// When even that fails, `writable` comes back false and the book must leave the file alone for the
+// rest of the session. Only a file that does not exist means "start empty". Temporaries left by a
+// write that was killed are removed before the file is read.
 
 #include "Models/WordRecords.h"
 #include "Models/WordRecordsJson.h"
 #include "Shared/Async/Clock.h"
+#include "Shared/Storage/PrivateFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,6 +36,9 @@ namespace WordBookStorage {
 
 inline const QString savedFileName = QStringLiteral("Words.json");
 inline const QString historyFileName = QStringLiteral("History.jsonl");
+/// Far beyond a full book (10,000 look-ups, thousands of saved words); a larger file is not ours and
+/// is set aside unread.
+inline constexpr qint64 maxFileBytes = qint64(128) << 20;
 
 /// The serial queue "app.lumivox.words" on which every write of the word book runs.
 SerialExecutor &writeQueue();
@@ -59,24 +63,23 @@ struct HistoryRead
     qint64 lines = 0;
     bool writable = true;
 };
-/// Lines that do not decode are skipped but counted. A file of which not one line decodes counts
-/// as unreadable and is set aside rather than later rewritten empty.
+/// Lines that do not decode are skipped but counted, and kept in a file beside the history (named as
+/// a file set aside is) before the rewrite at start can drop them; when they cannot be kept, the
+/// history is not writable this session. A file of which not one line decodes counts as unreadable
+/// and is set aside rather than later rewritten empty.
 HistoryRead readHistory(const QString &path, Clock::WallTime now);
 
-/// Moves the file aside within its folder; the new path, or none when it could not be moved.
-std::optional<QString> setAside(const QString &path, Clock::WallTime now);
-
-// The writes report success for tests; the book ignores failures, since its next write carries the
-// whole state again.
+// The writes (PrivateFile's rules: 0600 in a 0700 folder, never through a link) say why they failed;
+// the book logs it and writes the whole state again at its next change or at quit.
 
 /// Creates the folder when needed and replaces the file atomically, so a reader (or a crash) sees
 /// the old file or the new one, whole.
-bool write(const std::vector<SavedWord> &saved, const QString &path);
+PrivateFile::Outcome write(const std::vector<SavedWord> &saved, const QString &path);
 /// Adds one line at the end; never writes over earlier lines. When the file's last line was cut
 /// short (a crash during an earlier append), the new line starts on a line of its own.
-bool append(const WordLookup &lookup, const QString &path);
+PrivateFile::Outcome append(const WordLookup &lookup, const QString &path);
 /// Replaces the history file atomically with these look-ups (an empty list gives an empty file).
-bool rewrite(const std::deque<WordLookup> &history, const QString &path);
+PrivateFile::Outcome rewrite(const std::deque<WordLookup> &history, const QString &path);
 
 } // namespace WordBookStorage
 

@@ -2,14 +2,11 @@
 
 #include "Shared/Diagnostics/DiagnosticLogFile.h"
 #include "Shared/Platform/AppIdentity.h"
+#include "Shared/Storage/PrivateFile.h"
 #include "Shared/Text/TextUtils.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -257,22 +254,19 @@ bool DiagnosticLog::flushBeforeQuit(std::chrono::milliseconds timeout)
 
 void DiagnosticLog::load()
 {
-    const QFileInfo info(*m_filePath);
-    if (!info.exists())
+    PrivateFile::clearStrays(*m_filePath);
+    const PrivateFile::Contents file = PrivateFile::read(*m_filePath, maxFileSize);
+    if (file.presence == PrivateFile::Presence::missing)
         return;
-    // Only a regular file of a size we could have written: a pipe left at the path would block the
-    // log for good, and a huge file is not ours.
-    if (!info.isFile() || info.size() > maxFileSize) {
-        qCWarning(lcDiagnostics, "diagnostics file ignored: not a regular file of a usable size");
+    if (file.presence != PrivateFile::Presence::read) {
+        qCWarning(lcDiagnostics).noquote() << "diagnostics file ignored: it is" << file.reason;
+        // The next write would replace the link with our file; what it leads to was never ours, and
+        // the link is kept as it was, beside.
+        if (file.presence == PrivateFile::Presence::link)
+            PrivateFile::setAside(*m_filePath, m_clock->wallNow());
         return;
     }
-    QFile file(*m_filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray data = file.read(maxFileSize + 1);
-    if (data.size() > maxFileSize)
-        return;
-    auto contents = DiagnosticLogFile::decode(data);
+    auto contents = DiagnosticLogFile::decode(file.bytes);
     if (!contents) {
         qCWarning(lcDiagnostics, "diagnostics file unreadable; starting empty");
         return;
@@ -369,20 +363,11 @@ void DiagnosticLog::persist()
     if (!m_filePath)
         return;
 
-    const QFileInfo info(*m_filePath);
-    QDir().mkpath(info.absolutePath());
+    // The events hold words the user pointed at: a private file, never written through a link.
     const QByteArray bytes = DiagnosticLogFile::encode({m_entries, m_apps, m_events});
-
-    QSaveFile file(*m_filePath);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) {
-        // The events hold words the user pointed at: readable by the user only.
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        ok = file.write(bytes) == bytes.size();
-        ok = ok && file.commit();
-    }
-    if (!ok) {
-        qCWarning(lcDiagnostics, "diagnostics file not written: %s", qUtf8Printable(file.errorString()));
+    const PrivateFile::Outcome outcome = PrivateFile::replace(*m_filePath, bytes);
+    if (!outcome) {
+        qCWarning(lcDiagnostics).noquote() << "diagnostics file not written:" << outcome.error;
         return;
     }
     m_changed = false;

@@ -13,8 +13,9 @@
 //
 // The file is written once activity has paused for the persist delay (every change that schedules
 // a write pushes it back), atomically, and at quit with a bounded wait so that the last outcomes are
-// not lost. A file that cannot be read or decoded gives an empty log and is replaced by the next
-// write.
+// not lost, under PrivateFile's rules (0600 in a 0700 folder, never through a link). A file that
+// cannot be read or decoded gives an empty log and is replaced by the next write; a symbolic link in
+// its place is set aside first, so what it leads to is never written.
 
 #include "Shared/Async/Clock.h"
 #include "Shared/Async/SerialExecutor.h"

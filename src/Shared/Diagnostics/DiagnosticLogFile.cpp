@@ -1,5 +1,7 @@
 #include "Shared/Diagnostics/DiagnosticLogFile.h"
 
+#include "Shared/Json/LimitedJson.h"
+
 #include <nlohmann/json.hpp>
 
 #include <limits>
@@ -297,18 +299,13 @@ QByteArray encode(const Contents &contents)
 
 std::optional<Contents> decode(const QByteArray &data)
 {
-    try {
-        const Json root = Json::parse(data.cbegin(), data.cend(), nullptr, false);
-        if (root.is_discarded())
-            return std::nullopt;
-        if (auto store = decodeStore(root))
-            return store;
-        if (auto entries = decodeEntries(root))
-            return Contents {std::move(*entries), {}, {}};
-    } catch (const std::exception &) {
-        // Whatever the parser could still throw (an allocation failure on a hostile file) is an
-        // unreadable file, not a crash.
-    }
+    const auto root = parseJsonLimited<Json>(data);
+    if (!root)
+        return std::nullopt;
+    if (auto store = decodeStore(*root))
+        return store;
+    if (auto entries = decodeEntries(*root))
+        return Contents {std::move(*entries), {}, {}};
     return std::nullopt;
 }
 

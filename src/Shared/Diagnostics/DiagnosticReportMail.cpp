@@ -4,12 +4,12 @@
 
 #include "Shared/Diagnostics/DiagnosticReport.h"
 
+#include "Shared/Storage/PrivateFile.h"
 #include "Shared/Text/TextUtils.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -107,21 +107,18 @@ std::optional<QString> writeAttachment(const QString &text, const QString &folde
         return std::nullopt;
     const QString path = QDir(folder).absoluteFilePath(attachmentName);
 
-    // The atomic writer resolves a link at the target and would write wherever it leads.
+    // Nothing but a file of ours is replaced here: a link or anything else in its place was put
+    // there by someone else, and the report does not go out.
     struct stat info
     {
     };
     if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
         return std::nullopt;
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (const PrivateFile::Outcome written = PrivateFile::replace(path, text.toUtf8()); !written) {
+        qCWarning(lcDiagnostics).noquote() << "report attachment not written:" << written.error;
         return std::nullopt;
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        return std::nullopt;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return std::nullopt;
+    }
     return path;
 }
 

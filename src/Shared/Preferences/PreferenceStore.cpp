@@ -1,14 +1,12 @@
 #include "Shared/Preferences/PreferenceStore.h"
 
 #include "Shared/Async/SerialExecutor.h"
+#include "Shared/Json/LimitedJson.h"
 #include "Shared/Platform/AppIdentity.h"
+#include "Shared/Storage/PrivateFile.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <nlohmann/json.hpp>
@@ -25,8 +23,11 @@ namespace {
 // Sorted objects: dictionaries are sorted maps anyway, and ordered_json looks keys up linearly.
 using Json = nlohmann::json;
 
-// Deeper nesting than any setting needs; the limit keeps a crafted file from exhausting the stack.
+// Deeper nesting than any setting needs: such a value is dropped (the file as a whole is refused
+// only past the parser's own limit).
 constexpr int maxDepth = 64;
+// Settings and a full translation cache take a few hundred kilobytes; a larger file is not ours.
+constexpr qint64 maxFileBytes = qint64(32) << 20;
 
 constexpr const char *dateTag = "$date";
 constexpr const char *dataTag = "$data";
@@ -188,9 +189,10 @@ QByteArray PreferenceStore::encode(const std::map<QString, PreferenceValue> &val
 
 std::optional<std::map<QString, PreferenceValue>> PreferenceStore::decode(const QByteArray &json)
 {
-    const Json root = Json::parse(json.constBegin(), json.constEnd(), nullptr, /*allow_exceptions=*/false);
-    if (root.is_discarded() || !root.is_object())
+    const auto parsed = parseJsonLimited<Json>(json);
+    if (!parsed || !parsed->is_object())
         return std::nullopt;
+    const Json &root = *parsed;
     std::map<QString, PreferenceValue> values;
     for (auto it = root.begin(); it != root.end(); ++it) {
         auto value = fromJson(it.value(), 1);
@@ -252,43 +254,37 @@ void PreferenceStore::load()
 {
     if (m_filePath.isEmpty())
         return;
-    QFile file(m_filePath);
-    if (!file.exists()) {
+    PrivateFile::clearStrays(m_filePath);
+    const PrivateFile::Contents file = PrivateFile::read(m_filePath, maxFileBytes);
+    switch (file.presence) {
+    case PrivateFile::Presence::missing:
         m_persistent = true;
         return;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
+    case PrivateFile::Presence::unreadable:
         // Maybe only for now (permissions, a network home): leave the file alone and never write over it.
         qCCritical(lcPreferences).noquote()
-            << "cannot open" << m_filePath << ":" << file.errorString() << "- settings are kept in memory only";
+            << "cannot read" << m_filePath << ":" << file.reason << "- settings are kept in memory only";
         return;
-    }
-    const QByteArray bytes = file.readAll();
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    file.close();
-    if (readFailed) {
-        qCCritical(lcPreferences).noquote() << "cannot read" << m_filePath << "- settings are kept in memory only";
-        return;
-    }
-    if (auto decoded = decode(bytes)) {
-        m_values = std::move(*decoded);
-        m_persistent = true;
-        return;
+    case PrivateFile::Presence::link:
+    case PrivateFile::Presence::foreign:
+        qCWarning(lcPreferences).noquote() << "the preference file is" << file.reason;
+        break;
+    case PrivateFile::Presence::read:
+        if (auto decoded = decode(file.bytes)) {
+            m_values = std::move(*decoded);
+            m_persistent = true;
+            return;
+        }
+        qCWarning(lcPreferences).noquote() << "the preference file does not decode";
+        break;
     }
 
-    const QFileInfo info(m_filePath);
-    const auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(m_clock->wallNow().time_since_epoch()).count();
-    QString name = info.completeBaseName() + QStringLiteral("-unreadable-") + QString::number(seconds);
-    if (!info.suffix().isEmpty())
-        name += QLatin1Char('.') + info.suffix();
-    const QString aside = info.dir().filePath(name);
-    if (QFile::rename(m_filePath, aside)) {
-        qCWarning(lcPreferences).noquote() << "the preference file was unreadable; set aside as" << aside;
+    // Never written over, never written through: moved out of the way, and the store starts empty.
+    if (PrivateFile::setAside(m_filePath, m_clock->wallNow())) {
         m_persistent = true;
     } else {
-        qCCritical(lcPreferences).noquote() << "the preference file is unreadable and could not be set aside as"
-                                            << aside << "- settings are kept in memory only";
+        qCCritical(lcPreferences).noquote()
+            << "the preference file" << m_filePath << "could not be set aside - settings are kept in memory only";
     }
 }
 
@@ -441,18 +437,15 @@ bool PreferenceStore::synchronize()
 
 bool PreferenceStore::writeFile(const QByteArray &bytes)
 {
-    const QFileInfo info(m_filePath);
-    QDir().mkpath(info.absolutePath());
-    QSaveFile file(m_filePath);
-    bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    ok = ok && file.commit();
-    if (!ok) {
-        qCCritical(lcPreferences).noquote() << "cannot write" << m_filePath << ":" << file.errorString();
+    const PrivateFile::Outcome outcome = PrivateFile::replace(m_filePath, bytes);
+    if (!outcome) {
+        qCCritical(lcPreferences).noquote()
+            << "cannot write" << m_filePath << ":" << outcome.error << "- written again at the next change and at quit";
         // Keep the changes pending so the next write carries them.
         std::lock_guard lock(m_mutex);
         m_dirty = true;
     }
-    return ok;
+    return outcome.ok();
 }
 
 } // namespace Lumivox

@@ -18,10 +18,14 @@
 // "$data" (Base64). A key of a stored dictionary that starts with "$" is written with one more "$" in
 // front, so no dictionary is ever mistaken for a date or data value.
 //
-// A preference file that cannot be parsed is never overwritten: it is renamed beside itself, with
-// "-unreadable-" and the Unix time in seconds before its extension, and the store starts empty. A file
-// that exists but cannot be opened is left alone and the store keeps its values in memory only.
-// A key whose stored value has no valid form is dropped on load; the other keys load.
+// The file is read and written under PrivateFile's rules (a regular file only, never through a link,
+// 0600 in a 0700 folder, leftovers of a killed write removed at start). A preference file that cannot
+// be parsed, or that is not a file of ours at all (a link, a folder, a pipe, a file too large), is
+// never overwritten: it is renamed beside itself, with "-unreadable-" and the Unix time in seconds
+// before its extension, and the store starts empty. A file that exists but cannot be opened is left
+// alone and the store keeps its values in memory only. A key whose stored value has no valid form is
+// dropped on load; the other keys load. A write that fails is logged and made again at the next
+// change and at quit.
 
 #include "Shared/Async/Clock.h"
 #include "Shared/Preferences/PreferenceValue.h"

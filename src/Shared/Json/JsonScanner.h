@@ -1,0 +1,213 @@
+#pragma once
+
+// JSON text read in place, one value at a time, without building a tree: the stored files that are
+// read at every start (a long history line by line, the saved words) would otherwise cost several
+// times their own size in a general-purpose tree. The scanner is as strict as a full parser:
+//   - RFC 8259 syntax, UTF-8 checked (no overlong forms, no surrogates, nothing past U+10FFFF), a
+//     lone surrogate escape refused, a number too large for a double refused;
+//   - nesting deeper than maxJsonNesting is refused as it is met, so a hostile file can exhaust
+//     neither memory nor the stack;
+//   - the first failure is kept (with its byte position) and every later call fails too.
+// A caller reads a value by looking at next() and calling the matching reader; skip() checks and
+// throws away any value.
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Lumivox {
+
+/// No file of ours nests more than a few levels; this is far beyond them and far below what would
+/// hurt.
+inline constexpr std::size_t maxJsonNesting = 512;
+
+/// "not valid JSON (at byte N)", counting from 1.
+QString jsonSyntaxError(std::size_t byte);
+/// "nested more than 512 levels deep"
+QString jsonNestingError();
+
+struct JsonNumber
+{
+    enum Kind { integer, unsignedInteger, floating } kind = integer;
+    std::int64_t i = 0;
+    std::uint64_t u = 0;
+    double d = 0;
+};
+
+class JsonScanner
+{
+public:
+    explicit JsonScanner(QByteArrayView bytes)
+        : m_begin(bytes.data())
+        , m_p(bytes.data())
+        , m_end(bytes.data() + bytes.size())
+    {
+        // A leading byte-order mark is tolerated, as the tree parser does.
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            m_p += 3;
+    }
+
+    bool failed() const { return !m_failure.isNull(); }
+    const QString &failure() const { return m_failure; }
+
+    /// Notes a syntax error at the cursor (unless one is noted already); always false.
+    bool broken()
+    {
+        if (m_failure.isNull())
+            m_failure = jsonSyntaxError(std::size_t(m_p - m_begin) + 1);
+        return false;
+    }
+
+    /// The first byte of the next value after white space, or 0 at the end.
+    char next()
+    {
+        while (m_p < m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\n' || *m_p == '\r'))
+            ++m_p;
+        return m_p < m_end ? *m_p : '\0';
+    }
+
+    bool take(char c)
+    {
+        if (next() == c && m_p < m_end) {
+            ++m_p;
+            return true;
+        }
+        return false;
+    }
+
+    bool atEnd() { return next() == '\0' && m_p == m_end; }
+
+    bool literal(std::string_view word)
+    {
+        if (std::size_t(m_end - m_p) < word.size() || std::string_view(m_p, word.size()) != word)
+            return broken();
+        m_p += word.size();
+        return true;
+    }
+
+    /// A string at the cursor, its escapes decoded into `scratch` when it has any; `out` views
+    /// either the input or `scratch`.
+    bool string(std::string_view &out, std::string &scratch)
+    {
+        ++m_p; // the opening quote
+        const char *start = m_p;
+        bool ascii = true;
+        while (m_p < m_end) {
+            const auto c = static_cast<unsigned char>(*m_p);
+            if (c == '"') {
+                out = std::string_view(start, std::size_t(m_p - start));
+                if (!ascii && !isValidUtf8(out))
+                    return broken();
+                ++m_p;
+                return true;
+            }
+            if (c == '\\') {
+                scratch.assign(start, m_p);
+                return escapedString(out, scratch);
+            }
+            if (c < 0x20)
+                return broken();
+            ascii = ascii && c < 0x80;
+            ++m_p;
+        }
+        return broken();
+    }
+
+    bool text(QString &out)
+    {
+        std::string_view utf8;
+        if (!string(utf8, m_scratch))
+            return false;
+        out = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        return true;
+    }
+
+    /// A number at the cursor. Integers stay integers while they fit in 64 bits.
+    bool number(JsonNumber &out);
+
+    /// Any value, checked and thrown away (unknown keys, values of the wrong type).
+    bool skip();
+
+    /// An object at the cursor; `member(key)` reads each value.
+    template<class Member>
+    bool object(Member &&member)
+    {
+        if (!enter())
+            return false;
+        ++m_p;
+        if (take('}'))
+            return leave();
+        std::string keyScratch;
+        for (;;) {
+            if (next() != '"')
+                return broken();
+            std::string_view key;
+            if (!string(key, keyScratch))
+                return false;
+            if (!take(':'))
+                return broken();
+            if (!member(key))
+                return false;
+            if (take(','))
+                continue;
+            if (take('}'))
+                return leave();
+            return broken();
+        }
+    }
+
+    /// An array at the cursor; `element(index)` reads each value.
+    template<class Element>
+    bool array(Element &&element)
+    {
+        if (!enter())
+            return false;
+        ++m_p;
+        if (take(']'))
+            return leave();
+        for (std::size_t i = 0;; ++i) {
+            if (!element(i))
+                return false;
+            if (take(','))
+                continue;
+            if (take(']'))
+                return leave();
+            return broken();
+        }
+    }
+
+private:
+    static bool isValidUtf8(std::string_view text);
+
+    bool enter()
+    {
+        if (++m_depth > maxJsonNesting) {
+            if (m_failure.isNull())
+                m_failure = jsonNestingError();
+            return false;
+        }
+        return true;
+    }
+
+    bool leave()
+    {
+        --m_depth;
+        return true;
+    }
+
+    bool escapedString(std::string_view &out, std::string &scratch);
+    bool hex4(char32_t &out);
+
+    const char *m_begin;
+    const char *m_p;
+    const char *m_end;
+    std::size_t m_depth = 0;
+    QString m_failure;
+    std::string m_scratch;
+};
+
+} // namespace Lumivox
