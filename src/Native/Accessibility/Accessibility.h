@@ -80,6 +80,10 @@ public:
 
     /// False when the element does not take the attribute or the request failed.
     virtual bool setAttribute(std::string_view name, const AXValue &value) = 0;
+
+    /// Why the element answers none of its text attributes, when it withholds them on purpose
+    /// (offsets it cannot convert with certainty); for the diagnostics of a miss.
+    virtual std::optional<QString> textWithheldReason() { return std::nullopt; }
 };
 
 /// The window under a point as the window list sees it, for backends whose accessibility layer

@@ -6,6 +6,7 @@
 #include "Native/X11/X11Screen.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -328,33 +329,167 @@ AtspiAccessible *AtspiElement::windowAt(AtspiAccessible *app, QPoint px, std::op
     return best;
 }
 
-// Takes `current`; returns the deepest element at the point (a new reference).
-AtspiAccessible *AtspiElement::descend(AtspiAccessible *current, QPoint px, bool *moved)
+namespace {
+
+// The search around a dead end of a toolkit's hit test stops after this long: deep trees are
+// searched as far as time allows rather than to a fixed depth. A few milliseconds are the rule;
+// the budget leaves room for a loaded machine.
+constexpr auto searchBudget = std::chrono::milliseconds(250);
+// Children of one element looked at in that search: every one costs a request.
+constexpr int childrenSearched = 128;
+// A guard for the stack, far below any real tree's depth.
+constexpr int searchDepthGuard = 64;
+
+AtspiAccessible *ref(AtspiAccessible *object)
 {
-    for (int depth = 0; depth < 32; ++depth) {
-        AtspiAccessible *next = accessibleAtPoint(current, px);
+    return static_cast<AtspiAccessible *>(g_object_ref(object));
+}
+
+void unrefAll(std::vector<AtspiAccessible *> &objects)
+{
+    for (AtspiAccessible *object : objects)
+        g_object_unref(object);
+    objects.clear();
+}
+
+// The toolkit's own hit test from `from` as far as it goes: the elements passed, `from` first
+// (new references).
+std::vector<AtspiAccessible *> hitTestPath(AtspiAccessible *from, QPoint px)
+{
+    std::vector<AtspiAccessible *> path {ref(from)};
+    while (path.size() < std::size_t(searchDepthGuard)) {
+        AtspiAccessible *next = accessibleAtPoint(path.back(), px);
         if (!next)
             break;
-        if (next == current) {
+        if (std::find(path.begin(), path.end(), next) != path.end()) {
             g_object_unref(next);
             break;
         }
-        g_object_unref(current);
-        current = next;
-        if (moved)
-            *moved = true;
+        path.push_back(next);
     }
-    // Qt's editors answer with their viewport; the text belongs to its parent.
-    if (const auto own = interfacesOf(current); own && !own->text) {
-        if (AtspiAccessible *parent = parentOf(current)) {
+    return path;
+}
+
+// Takes `leaf`. Qt's editors answer with their viewport; the text belongs to its parent.
+AtspiAccessible *textOwner(AtspiAccessible *leaf)
+{
+    if (const auto own = interfacesOf(leaf); own && !own->text) {
+        if (AtspiAccessible *parent = parentOf(leaf)) {
             if (const auto theirs = interfacesOf(parent); theirs && theirs->text) {
-                g_object_unref(current);
+                g_object_unref(leaf);
                 return parent;
             }
             g_object_unref(parent);
         }
     }
-    return current;
+    return leaf;
+}
+
+// An element without text that only holds others: the toolkit's hit test should not end there.
+bool isDeadEnd(AtspiAccessible *element)
+{
+    const auto own = interfacesOf(element);
+    if (!own || own->text)
+        return false;
+    const auto role = roleOf(element);
+    return role && onlyHoldsOthers(*role);
+}
+
+} // namespace
+
+class AtspiElement::Search
+{
+public:
+    explicit Search(QPoint px)
+        : m_px(px)
+        , m_deadline(Clock::now() + searchBudget)
+    { }
+
+    // The element to read at the point under `start` (a new reference), or nullptr.
+    AtspiAccessible *from(AtspiAccessible *start, int depth)
+    {
+        std::vector<AtspiAccessible *> path = hitTestPath(start, m_px);
+        AtspiAccessible *leaf = textOwner(ref(path.back()));
+        if (!isDeadEnd(leaf)) {
+            unrefAll(path);
+            return leaf;
+        }
+        g_object_unref(leaf);
+        // Around the dead end: the elements under the point beside each element of the path,
+        // the deepest first.
+        AtspiAccessible *found = nullptr;
+        for (std::size_t i = path.size(); i-- > 0 && !found;) {
+            AtspiAccessible *passed = i + 1 < path.size() ? path[i + 1] : nullptr;
+            found = amongChildren(path[i], passed, depth + int(i));
+        }
+        unrefAll(path);
+        return found;
+    }
+
+private:
+    bool inTime(int depth) const { return depth < searchDepthGuard && Clock::now() < m_deadline; }
+
+    // The children of `parent` under the point, except `passed` (already searched): those whose box
+    // holds the point, the later (drawn above) first; then, through those that report no area,
+    // their own children.
+    AtspiAccessible *amongChildren(AtspiAccessible *parent, AtspiAccessible *passed, int depth)
+    {
+        if (!inTime(depth))
+            return nullptr;
+        const int count = std::min(childCountOf(parent).value_or(0), childrenSearched);
+        std::vector<AtspiAccessible *> under;
+        std::vector<AtspiAccessible *> unplaced;
+        for (int i = count - 1; i >= 0 && inTime(depth); --i) {
+            AtspiAccessible *child = childOf(parent, i);
+            if (!child)
+                continue;
+            const auto box = child == passed ? std::nullopt : reportedExtentsOf(child);
+            if (box && (box->width() < 1 || box->height() < 1))
+                unplaced.push_back(child);
+            else if (box && box->contains(m_px))
+                under.push_back(child);
+            else
+                g_object_unref(child);
+        }
+        AtspiAccessible *found = nullptr;
+        for (AtspiAccessible *child : under) {
+            if (!found && inTime(depth + 1))
+                found = from(child, depth + 1);
+        }
+        for (AtspiAccessible *child : unplaced) {
+            if (!found && inTime(depth + 1)) {
+                if (const auto role = roleOf(child); role && onlyHoldsOthers(*role))
+                    found = amongChildren(child, nullptr, depth + 1);
+            }
+        }
+        unrefAll(under);
+        unrefAll(unplaced);
+        return found;
+    }
+
+    QPoint m_px;
+    Clock::time_point m_deadline;
+};
+
+// Takes `current`; returns the deepest element at the point (a new reference). Where nothing
+// better is found, the element the toolkit's hit test ended at, so that a miss names its role.
+AtspiAccessible *AtspiElement::descend(AtspiAccessible *current, QPoint px, bool *moved)
+{
+    std::vector<AtspiAccessible *> path = hitTestPath(current, px);
+    g_object_unref(current);
+    AtspiAccessible *leaf = textOwner(ref(path.back()));
+    if (moved)
+        *moved = path.size() > 1;
+    if (isDeadEnd(leaf)) {
+        if (AtspiAccessible *found = Search(px).from(path.front(), 0)) {
+            g_object_unref(leaf);
+            leaf = found;
+            if (moved)
+                *moved = true;
+        }
+    }
+    unrefAll(path);
+    return leaf;
 }
 
 bool AtspiElement::hasText()
@@ -367,7 +502,8 @@ bool AtspiElement::hasText()
 std::optional<QRectF> AtspiElement::bounds()
 {
     if (!m_bounds) {
-        const auto r = extentsOf(m_object);
+        // Empty and negative sizes are handed on: the lookup passes through such elements.
+        const auto r = reportedExtentsOf(m_object);
         m_bounds = r ? std::optional<QRectF>(points(*r)) : std::nullopt;
     }
     return *m_bounds;
@@ -395,11 +531,14 @@ std::optional<QString> AtspiElement::axRole()
 }
 
 // Reads the element's text once: all of it when short, else a stretch around `anchor` (an
-// offset in the application's units). Later requests convert through what was read.
+// offset in the application's units). Later requests convert through what was read. An element
+// whose offset unit cannot be told withholds its text (see TextFrame::countsUtf16).
 bool AtspiElement::frame(std::optional<qint64> anchor)
 {
     if (m_frame.ready)
         return true;
+    if (m_withheld)
+        return false;
     const auto count = characterCountOf(m_object);
     if (!count)
         return false;
@@ -409,18 +548,23 @@ bool AtspiElement::frame(std::optional<qint64> anchor)
         const auto text = textOf(m_object, 0, *count);
         if (!text)
             return false;
-        const qint64 codePoints = Text::codePointCount(*text);
-        if (codePoints == *count)
-            f.utf16 = false;
-        else if (text->size() == *count)
-            f.utf16 = true;
-        else
-            f.utf16 = isQt();
+        const auto utf16 =
+            TextFrame::countsUtf16(*count, QStringView(*text), Session::instance().countsUtf16(m_object));
+        if (!utf16) {
+            m_withheld = QStringLiteral("character count fits neither unit");
+            return false;
+        }
+        f.utf16 = *utf16;
         f.text = *text;
-        f.length = f.utf16 ? text->size() : codePoints;
+        f.length = f.units(*text);
         f.count = f.length; // what was read is what the offsets refer to
     } else {
-        f.utf16 = isQt();
+        const auto utf16 = TextFrame::countsUtf16(*count, std::nullopt, Session::instance().countsUtf16(m_object));
+        if (!utf16) {
+            m_withheld = QStringLiteral("offset unit of a long text unknown");
+            return false;
+        }
+        f.utf16 = *utf16;
         if (anchor) {
             const qint64 from = std::clamp<qint64>(*anchor - frameRadius, 0, *count);
             const qint64 to = std::clamp<qint64>(*anchor + frameRadius, 0, *count);
@@ -434,6 +578,12 @@ bool AtspiElement::frame(std::optional<qint64> anchor)
     f.ready = true;
     m_frame = std::move(f);
     return true;
+}
+
+std::optional<QString> AtspiElement::textWithheldReason()
+{
+    std::lock_guard lock(Session::instance().mutex);
+    return m_withheld;
 }
 
 std::optional<QString> AtspiElement::valueText()
@@ -456,7 +606,8 @@ std::optional<qint64> AtspiElement::offsetUnder(QPoint px)
     const auto offset = offsetAtPoint(m_object, px);
     if (!offset)
         return offset;
-    if (*offset > 0 && isQt()) {
+    // Checked against the character boxes, so harmless where the toolkit cannot be told.
+    if (*offset > 0 && Session::instance().countsUtf16(m_object).value_or(true)) {
         if (const auto box = characterExtentsOf(m_object, *offset); box && box->contains(px))
             return offset;
         if (const auto before = characterExtentsOf(m_object, *offset - 1); before && before->contains(px))
@@ -483,13 +634,6 @@ std::optional<qint64> AtspiElement::offsetUnder(QPoint px)
             return middle;
     }
     return offset;
-}
-
-bool AtspiElement::isQt()
-{
-    if (!m_qt)
-        m_qt = countsUtf16(m_object);
-    return *m_qt;
 }
 
 std::optional<AXValue> AtspiElement::rangeForPosition(QPointF point)

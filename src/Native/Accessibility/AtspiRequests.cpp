@@ -11,16 +11,15 @@ QString fromUtf8(const char *text)
     return text ? QString::fromUtf8(text) : QString();
 }
 
-// Takes the rectangle libatspi returned. Hidden GTK menu items report INT_MIN corners; a character
-// box may be empty, an element's or a range's may not.
-std::optional<QRect> screenRect(AtspiRect *rect, bool emptyAllowed)
+// Takes the rectangle libatspi returned. Hidden GTK widgets report INT_MIN corners; `least` is the
+// smallest width and height taken (a character box may be empty, an element's or a range's may not).
+std::optional<QRect> screenRect(AtspiRect *rect, std::optional<int> least)
 {
     if (!rect)
         return std::nullopt;
     const AtspiRect r = *rect;
     g_free(rect);
-    const int least = emptyAllowed ? 0 : 1;
-    if (r.x == INT_MIN || r.y == INT_MIN || r.width < least || r.height < least)
+    if (r.x == INT_MIN || r.y == INT_MIN || (least && (r.width < *least || r.height < *least)))
         return std::nullopt;
     return QRect(r.x, r.y, r.width, r.height);
 }
@@ -63,14 +62,22 @@ std::optional<Interfaces> interfacesOf(AtspiAccessible *object)
     return out;
 }
 
-std::optional<QRect> extentsOf(AtspiAccessible *object)
+std::optional<QRect> reportedExtentsOf(AtspiAccessible *object)
 {
     AtspiRect *rect = nullptr;
     request(object, [&](GError **e) {
         rect = atspi_component_get_extents(ATSPI_COMPONENT(object), ATSPI_COORD_TYPE_SCREEN, e);
         return rect != nullptr;
     });
-    return screenRect(rect, false);
+    return screenRect(rect, std::nullopt);
+}
+
+std::optional<QRect> extentsOf(AtspiAccessible *object)
+{
+    const auto r = reportedExtentsOf(object);
+    if (!r || r->width() < 1 || r->height() < 1)
+        return std::nullopt;
+    return r;
 }
 
 std::optional<QRect> rangeExtentsOf(AtspiAccessible *object, qint64 start, qint64 end)
@@ -80,7 +87,7 @@ std::optional<QRect> rangeExtentsOf(AtspiAccessible *object, qint64 start, qint6
         rect = atspi_text_get_range_extents(ATSPI_TEXT(object), gint(start), gint(end), ATSPI_COORD_TYPE_SCREEN, e);
         return rect != nullptr;
     });
-    return screenRect(rect, false);
+    return screenRect(rect, 1);
 }
 
 std::optional<QRect> characterExtentsOf(AtspiAccessible *object, qint64 offset)
@@ -90,7 +97,7 @@ std::optional<QRect> characterExtentsOf(AtspiAccessible *object, qint64 offset)
         rect = atspi_text_get_character_extents(ATSPI_TEXT(object), gint(offset), ATSPI_COORD_TYPE_SCREEN, e);
         return rect != nullptr;
     });
-    return screenRect(rect, true);
+    return screenRect(rect, 0);
 }
 
 AtspiAccessible *accessibleAtPoint(AtspiAccessible *object, QPoint px)
@@ -208,16 +215,19 @@ std::optional<bool> isSingleLine(AtspiAccessible *object)
     return single;
 }
 
-bool countsUtf16(AtspiAccessible *object)
+std::optional<QString> toolkitNameOf(AtspiAccessible *application)
 {
     gchar *toolkit = nullptr;
-    request(object, [&](GError **e) {
-        toolkit = atspi_accessible_get_toolkit_name(object, e);
-        return toolkit != nullptr;
-    });
-    const bool qt = toolkit && g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
+    if (!request(application, [&](GError **e) {
+            toolkit = atspi_accessible_get_toolkit_name(application, e);
+            return toolkit != nullptr && *toolkit != '\0';
+        })) {
+        g_free(toolkit);
+        return std::nullopt;
+    }
+    QString out = fromUtf8(toolkit);
     g_free(toolkit);
-    return qt;
+    return out;
 }
 
 std::optional<TextRun> runAt(AtspiAccessible *object, qint64 offset, bool sentence)

@@ -1,5 +1,7 @@
 #include "Native/Accessibility/AtspiSession.h"
 
+#include "Native/Accessibility/AtspiRequests.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -92,6 +94,7 @@ void Session::adoptConnections()
             if (it->second)
                 dbus_connection_unref(it->second);
             m_noStringAtOffset.erase(app);
+            m_countsUtf16.erase(app);
             g_object_unref(app);
             it = m_connections.erase(it);
             continue;
@@ -210,6 +213,25 @@ void Session::forgetWindow(std::uint32_t windowID)
         g_object_unref(it->second);
         m_windows.erase(it);
     }
+}
+
+std::optional<bool> Session::countsUtf16(AtspiAccessible *object)
+{
+    AtspiApplication *app = object ? object->parent.app : nullptr;
+    if (!app)
+        return std::nullopt;
+    if (const auto it = m_countsUtf16.find(app); it != m_countsUtf16.end())
+        return it->second;
+    if (!app->root)
+        return std::nullopt;
+    const auto toolkit = toolkitNameOf(app->root);
+    if (!toolkit)
+        return std::nullopt;
+    const bool qt = toolkit->startsWith(QLatin1String("qt"), Qt::CaseInsensitive);
+    // Kept only while the application is tracked, which is what drops it when the application goes.
+    if (m_connections.contains(app))
+        m_countsUtf16.emplace(app, qt);
+    return qt;
 }
 
 bool Session::lacksStringAtOffset(AtspiAccessible *object) const

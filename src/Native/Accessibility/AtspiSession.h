@@ -73,6 +73,12 @@ public:
     void rememberWindow(std::uint32_t windowID, AtspiAccessible *window);
     void forgetWindow(std::uint32_t windowID);
 
+    /// Whether the application of `object` counts text offsets in UTF-16 units (Qt) rather than in
+    /// code points (what AT-SPI asks for, and what GTK and the browsers count). Told by the toolkit
+    /// name of the application object (other elements of a Qt application name none), asked once
+    /// per application and kept with it; absent while it cannot be told.
+    std::optional<bool> countsUtf16(AtspiAccessible *object);
+
     /// Qt answers GetStringAtOffset with an error; remembered per application to save a request.
     bool lacksStringAtOffset(AtspiAccessible *object) const;
     void noteLacksStringAtOffset(AtspiAccessible *object);
@@ -90,6 +96,7 @@ private:
     DBusConnection *m_bus = nullptr;
     std::map<AtspiApplication *, DBusConnection *> m_connections;
     std::set<AtspiApplication *> m_noStringAtOffset;
+    std::map<AtspiApplication *, bool> m_countsUtf16;
     std::map<std::string, Clock::time_point> m_unresponsive;
     std::map<std::string, std::int32_t> m_pidByBus;
     std::map<std::int32_t, AtspiAccessible *> m_appByPid;
