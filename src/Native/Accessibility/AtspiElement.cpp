@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include <unistd.h>
 
@@ -289,10 +290,28 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
         session.rememberWindow(window->windowID, top);
     }
     g_object_unref(app);
+    // Where a search found text in this window before, the hit test starts there, as long as the
+    // point lies inside it and the hit test from it reaches text.
+    if (AtspiAccessible *entry = remembered ? session.entry(window->windowID) : nullptr) {
+        const auto box = extentsOf(entry);
+        AtspiAccessible *leaf = box && box->contains(px) ? hitTestLeaf(entry, px) : nullptr;
+        g_object_unref(entry);
+        if (leaf && !isDeadEnd(leaf)) {
+            g_object_unref(top);
+            return wrap(leaf, window->pid);
+        }
+        if (leaf)
+            g_object_unref(leaf);
+    }
     bool moved = false;
-    AtspiAccessible *leaf = descend(top, px, &moved);
+    AtspiAccessible *entry = nullptr;
+    AtspiAccessible *leaf = descend(top, px, &moved, &entry);
     if (remembered && !moved)
         session.forgetWindow(window->windowID); // perhaps no longer that window's element
+    else if (entry)
+        session.rememberEntry(window->windowID, entry);
+    if (entry)
+        g_object_unref(entry);
     return wrap(leaf, window->pid);
 }
 
@@ -385,16 +404,6 @@ AtspiAccessible *textOwner(AtspiAccessible *leaf)
     return leaf;
 }
 
-// An element without text that only holds others: the toolkit's hit test should not end there.
-bool isDeadEnd(AtspiAccessible *element)
-{
-    const auto own = interfacesOf(element);
-    if (!own || own->text)
-        return false;
-    const auto role = roleOf(element);
-    return role && onlyHoldsOthers(*role);
-}
-
 } // namespace
 
 class AtspiElement::Search
@@ -404,30 +413,45 @@ public:
         : m_px(px)
         , m_deadline(Clock::now() + searchBudget)
     { }
+    ~Search()
+    {
+        if (m_entry)
+            g_object_unref(m_entry);
+    }
+
+    // The element to read at the point around a hit test that ended at a dead end (`path` from its
+    // start to that end; a new reference, or nullptr): the elements under the point beside each
+    // element of the path, the deepest first.
+    AtspiAccessible *around(const std::vector<AtspiAccessible *> &path, int depth)
+    {
+        AtspiAccessible *found = nullptr;
+        for (std::size_t i = path.size(); i-- > 0 && !found;) {
+            AtspiAccessible *passed = i + 1 < path.size() ? path[i + 1] : nullptr;
+            found = amongChildren(path[i], passed, depth + int(i));
+        }
+        return found;
+    }
+
+    /// The element from which the toolkit's hit test reached the text; a new reference, or nullptr.
+    AtspiAccessible *takeEntry() { return std::exchange(m_entry, nullptr); }
+
+private:
+    bool inTime(int depth) const { return depth < searchDepthGuard && Clock::now() < m_deadline; }
 
     // The element to read at the point under `start` (a new reference), or nullptr.
     AtspiAccessible *from(AtspiAccessible *start, int depth)
     {
         std::vector<AtspiAccessible *> path = hitTestPath(start, m_px);
         AtspiAccessible *leaf = textOwner(ref(path.back()));
-        if (!isDeadEnd(leaf)) {
-            unrefAll(path);
-            return leaf;
-        }
-        g_object_unref(leaf);
-        // Around the dead end: the elements under the point beside each element of the path,
-        // the deepest first.
         AtspiAccessible *found = nullptr;
-        for (std::size_t i = path.size(); i-- > 0 && !found;) {
-            AtspiAccessible *passed = i + 1 < path.size() ? path[i + 1] : nullptr;
-            found = amongChildren(path[i], passed, depth + int(i));
-        }
+        if (!isDeadEnd(leaf))
+            found = ref(leaf);
+        else
+            found = around(path, depth);
+        g_object_unref(leaf);
         unrefAll(path);
         return found;
     }
-
-private:
-    bool inTime(int depth) const { return depth < searchDepthGuard && Clock::now() < m_deadline; }
 
     // The children of `parent` under the point, except `passed` (already searched): those whose box
     // holds the point, the later (drawn above) first; then, through those that report no area,
@@ -453,8 +477,11 @@ private:
         }
         AtspiAccessible *found = nullptr;
         for (AtspiAccessible *child : under) {
-            if (!found && inTime(depth + 1))
+            if (!found && inTime(depth + 1)) {
                 found = from(child, depth + 1);
+                if (found)
+                    keepEntry(child);
+            }
         }
         for (AtspiAccessible *child : unplaced) {
             if (!found && inTime(depth + 1)) {
@@ -467,25 +494,57 @@ private:
         return found;
     }
 
+    // Called from the innermost level outwards: the first is the element whose own hit test
+    // reached the text, where a later lookup can start.
+    void keepEntry(AtspiAccessible *element)
+    {
+        if (!m_entry)
+            m_entry = ref(element);
+    }
+
     QPoint m_px;
     Clock::time_point m_deadline;
+    AtspiAccessible *m_entry = nullptr;
 };
+
+AtspiAccessible *AtspiElement::hitTestLeaf(AtspiAccessible *from, QPoint px)
+{
+    std::vector<AtspiAccessible *> path = hitTestPath(from, px);
+    AtspiAccessible *leaf = textOwner(ref(path.back()));
+    unrefAll(path);
+    return leaf;
+}
+
+bool AtspiElement::isDeadEnd(AtspiAccessible *element)
+{
+    const auto own = interfacesOf(element);
+    if (!own || own->text)
+        return false;
+    const auto role = roleOf(element);
+    return role && onlyHoldsOthers(*role);
+}
 
 // Takes `current`; returns the deepest element at the point (a new reference). Where nothing
 // better is found, the element the toolkit's hit test ended at, so that a miss names its role.
-AtspiAccessible *AtspiElement::descend(AtspiAccessible *current, QPoint px, bool *moved)
+// `entry`, when given, receives where a search found the text (a new reference, or nullptr).
+AtspiAccessible *AtspiElement::descend(AtspiAccessible *current, QPoint px, bool *moved, AtspiAccessible **entry)
 {
     std::vector<AtspiAccessible *> path = hitTestPath(current, px);
     g_object_unref(current);
     AtspiAccessible *leaf = textOwner(ref(path.back()));
     if (moved)
         *moved = path.size() > 1;
+    if (entry)
+        *entry = nullptr;
     if (isDeadEnd(leaf)) {
-        if (AtspiAccessible *found = Search(px).from(path.front(), 0)) {
+        Search search(px);
+        if (AtspiAccessible *found = search.around(path, 0)) {
             g_object_unref(leaf);
             leaf = found;
             if (moved)
                 *moved = true;
+            if (entry)
+                *entry = search.takeEntry();
         }
     }
     unrefAll(path);

@@ -62,7 +62,11 @@ private:
     AtspiAccessible *resolve();
     AXElement hitTestScreen(QPointF point);
     static AtspiAccessible *windowAt(AtspiAccessible *app, QPoint px, std::optional<QRect> geometry);
-    static AtspiAccessible *descend(AtspiAccessible *current, QPoint px, bool *moved = nullptr);
+    static AtspiAccessible *descend(AtspiAccessible *current, QPoint px, bool *moved = nullptr,
+                                    AtspiAccessible **entry = nullptr);
+    static AtspiAccessible *hitTestLeaf(AtspiAccessible *from, QPoint px);
+    // An element without text that only holds others: a toolkit's hit test should not end there.
+    static bool isDeadEnd(AtspiAccessible *element);
     class Search;
 
     bool hasText();

@@ -176,30 +176,21 @@ bool isUnshown(char16_t c)
     }
 }
 
-// The text as shown: without the characters above. `range` (a UTF-16 range in `text`, may be
-// null) moves with what is removed before and inside it.
-QString shown(QStringView text, qsizetype *location = nullptr, qsizetype *length = nullptr)
+// The text as shown: without the characters above. `location` (a UTF-16 offset in `text`, may be
+// null) moves back by what is removed before it.
+QString shown(QStringView text, qsizetype *location = nullptr)
 {
     QString out;
     out.reserve(text.size());
-    const qsizetype from = location ? *location : 0;
-    const qsizetype to = location && length ? *location + *length : 0;
     qsizetype removedBefore = 0;
-    qsizetype removedInside = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!isUnshown(text[i].unicode())) {
+        if (!isUnshown(text[i].unicode()))
             out.append(text[i]);
-            continue;
-        }
-        if (i < from)
+        else if (location && i < *location)
             ++removedBefore;
-        else if (i < to)
-            ++removedInside;
     }
     if (location)
         *location -= removedBefore;
-    if (length)
-        *length -= removedInside;
     return out;
 }
 
@@ -252,8 +243,7 @@ void chooseContext(HitResult &hit, const TextWindow &source, qint64 location, qi
     hit.word = shown(hit.word);
     if (const auto slice = sentenceSlice(source.text, location, length, source.start == 0, source.endsText)) {
         qsizetype offset = slice->wordOffset;
-        qsizetype wordLength = length;
-        hit.fullText = shown(slice->text, &offset, &wordLength);
+        hit.fullText = shown(slice->text, &offset);
         hit.wordOffset = offset;
         return;
     }
