@@ -476,3 +476,24 @@ TEST_F(AccessibilityTextServiceTest, AMissSaysWhyTextWasWithheld)
               ATS::LookupResult::miss(otherPid, QStringLiteral("AXTextArea"), std::nullopt,
                                       QStringLiteral("offset unit unknown")));
 }
+
+TEST_F(AccessibilityTextServiceTest, AWordInAnInlineElementTakesItsSentenceFromTheParagraph)
+{
+    // The paragraph keeps an object replacement character where the bold run stands, and another
+    // for a link further on whose text is not read.
+    const QString paragraph = QStringLiteral("Boats rest. The quiet \uFFFC lay calm \uFFFC today. More.");
+    auto block = FakeElement::make();
+    block->role(QStringLiteral("AXStaticText")).text(paragraph, QPointF(0, 300));
+    auto bold = textElement(QStringLiteral("old harbour"));
+    bold->values["AXParent"] = Native::AXElement(block);
+    bold->values["AXRangeInParent"] = Native::AXRange {paragraph.indexOf(QChar(0xFFFC)), 1};
+    const auto result = lookupAt(charCentre(6));
+    ASSERT_TRUE(result.hitResult());
+    EXPECT_EQ(result.hitResult()->word, QStringLiteral("harbour"));
+    EXPECT_EQ(result.hitResult()->fullText, QStringLiteral("The quiet old harbour lay calm  today."));
+    EXPECT_EQ(result.hitResult()->wordOffset, 14);
+
+    // Without a place in a parent's text, the element's own text is the context.
+    bold->values.erase("AXRangeInParent");
+    EXPECT_EQ(lookupAt(charCentre(6)).hitResult()->fullText, QStringLiteral("old harbour"));
+}

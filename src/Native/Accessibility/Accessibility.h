@@ -3,7 +3,9 @@
 // The accessibility interface of other applications, in the shape the word lookup reads it:
 // elements with named attributes ("AXRole", "AXValue", "AXChildren" …) and named parameterized
 // attributes ("AXRangeForPosition", "AXBoundsForRange", text-marker ranges …), the element under a
-// screen point, the owning process, and whether we may read it at all.
+// screen point, the owning process, and whether we may read it at all. An element embedded in its
+// parent's text (a link, an inline run) answers "AXParent" and "AXRangeInParent": the UTF-16 range
+// of the parent's text that stands for it.
 //
 // Geometry is in Quartz points (origin at the top-left of the primary screen, y downwards). Text
 // positions and lengths are UTF-16 code units of the element's text; a backend whose platform counts

@@ -164,6 +164,11 @@ std::optional<AXValue> AtspiElement::attribute(std::string_view name)
             return m_frame.utf16Count();
     } else if (name == "AXChildren") {
         return children();
+    } else if (name == "AXParent") {
+        if (auto parent = parentElement())
+            return AXElement(parent);
+    } else if (name == "AXRangeInParent") {
+        return rangeInParent();
     } else if (name == "AXWindow") {
         if (auto window = topLevelWindow())
             return window;
@@ -823,6 +828,32 @@ std::optional<AXValue> AtspiElement::children()
     for (int i = 0; i < n; ++i)
         out.push_back(child(shared_from_this(), i));
     return out;
+}
+
+std::shared_ptr<AtspiElement> AtspiElement::parentElement()
+{
+    if (!m_parentElement) {
+        AtspiAccessible *parent = parentOf(m_object);
+        m_parentElement = parent ? wrap(parent, m_pid) : nullptr;
+    }
+    return *m_parentElement;
+}
+
+// The UTF-16 range of the parent's text that this element's text stands for, when it is embedded
+// there (the parent keeps an object replacement character in its place).
+std::optional<AXValue> AtspiElement::rangeInParent()
+{
+    if (!hasText())
+        return std::nullopt;
+    const auto range = rangeInParentOf(m_object);
+    if (!range)
+        return std::nullopt;
+    const auto parent = parentElement();
+    if (!parent || !parent->hasText() || !parent->frame(range->first))
+        return std::nullopt;
+    const qint64 from = parent->m_frame.toUtf16(range->first);
+    const qint64 to = parent->m_frame.toUtf16(range->second);
+    return AXRange {from, to - from};
 }
 
 AXElement AtspiElement::topLevelWindow()

@@ -90,11 +90,16 @@ private:
     std::optional<AXValue> markedBounds(qint64 from, qint64 to);
 
     std::optional<AXValue> children();
+    std::shared_ptr<AtspiElement> parentElement();
+    std::optional<AXValue> rangeInParent();
     AXElement topLevelWindow();
 
     Kind m_kind;
     AtspiAccessible *m_object = nullptr;
     std::shared_ptr<AtspiElement> m_parent;
+    // The parent as read for "AXParent" and "AXRangeInParent", one object so that both convert the
+    // parent's offsets through the same text.
+    std::optional<std::shared_ptr<AtspiElement>> m_parentElement;
     int m_index = -1;
     std::optional<std::int32_t> m_pid;
     AXWindowLocator m_locator;

@@ -215,6 +215,27 @@ std::optional<bool> isSingleLine(AtspiAccessible *object)
     return single;
 }
 
+std::optional<std::pair<qint64, qint64>> rangeInParentOf(AtspiAccessible *object)
+{
+    // Known from the interfaces already read; no request for an element that is no link.
+    AtspiHyperlink *link = object ? atspi_accessible_get_hyperlink(object) : nullptr;
+    if (!link)
+        return std::nullopt;
+    AtspiRange *range = nullptr;
+    request(object, [&](GError **e) {
+        range = atspi_hyperlink_get_index_range(link, e);
+        return range != nullptr;
+    });
+    g_object_unref(link);
+    if (!range)
+        return std::nullopt;
+    const std::pair<qint64, qint64> out {range->start_offset, range->end_offset};
+    g_free(range);
+    if (out.first < 0 || out.second < out.first)
+        return std::nullopt;
+    return out;
+}
+
 std::optional<QString> toolkitNameOf(AtspiAccessible *application)
 {
     gchar *toolkit = nullptr;

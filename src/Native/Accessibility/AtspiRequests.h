@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 namespace Lumivox::Native::Atspi {
 
@@ -78,6 +79,10 @@ std::optional<AtspiRole> roleOf(AtspiAccessible *object);
 std::optional<QString> nameOf(AtspiAccessible *object);
 std::optional<int> childCountOf(AtspiAccessible *object);
 std::optional<bool> isSingleLine(AtspiAccessible *object);
+
+/// Where an element embedded in its parent's text (a link, or an inline run a browser exposes on
+/// its own) stands in that text, in the parent's units: its hyperlink's index range.
+std::optional<std::pair<qint64, qint64>> rangeInParentOf(AtspiAccessible *object);
 
 /// The toolkit an application names on its application object ("Qt", "GTK" …); other elements
 /// answer nothing in some toolkits.

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <set>
+#include <utility>
 
 namespace Lumivox::AccessibilityTextService {
 
@@ -252,6 +253,31 @@ void chooseContext(HitResult &hit, const TextWindow &source, qint64 location, qi
     hit.wordOffset = std::nullopt;
 }
 
+// An inline element (a bold run or a link inside a paragraph) holds only part of its sentence: the
+// sentence comes from the text block around it, with the element's whole text (`own`) in the place
+// the block keeps for it. Gives that joined window and the word's location in it.
+std::optional<std::pair<TextWindow, qint64>> inEnclosingText(AccessibilityElement &element, const TextWindow &own,
+                                                             qint64 location)
+{
+    if (own.start != 0 || !own.endsText)
+        return std::nullopt;
+    const auto range = as<AXRange>(element.attribute("AXRangeInParent"));
+    if (!range || range->location < 0 || range->length < 0)
+        return std::nullopt;
+    const auto parent = as<AXElement>(element.attribute("AXParent"));
+    if (!parent || !*parent)
+        return std::nullopt;
+    const auto around = textWindow(**parent, range->location, 240);
+    if (!around)
+        return std::nullopt;
+    const qint64 at = range->location - around->start;
+    if (at < 0 || at + range->length > around->text.size())
+        return std::nullopt;
+    TextWindow joined {around->text.left(at) + own.text + around->text.mid(at + range->length), around->start,
+                       around->endsText};
+    return std::pair {std::move(joined), at + location};
+}
+
 std::optional<LocatedWord> wordAtFraction(QStringView text, double fraction)
 {
     const QString trimmedText = Text::trimmed(text);
@@ -354,7 +380,10 @@ std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &elem
         source = window;
 
     HitResult hit {word, {}, converted(wordBounds, primaryMaxY), std::nullopt};
-    chooseContext(hit, *source, wordLocation - source->start, found->length);
+    if (const auto enclosing = inEnclosingText(element, *source, wordLocation - source->start))
+        chooseContext(hit, enclosing->first, enclosing->second, found->length);
+    else
+        chooseContext(hit, *source, wordLocation - source->start, found->length);
     return hit;
 }
 
