@@ -7,7 +7,7 @@ PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format
   # Qt and the libraries the code links
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 qcoro-qt6-dev libicu-dev nlohmann-json3-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 qt6-svg-dev qcoro-qt6-dev libicu-dev nlohmann-json3-dev
   libx11-dev libxi-dev libxtst-dev libxres-dev libxext-dev libxrandr-dev libxcomposite-dev libxcb1-dev libxcb-res0-dev
   libatspi2.0-dev libglib2.0-dev libgtk-3-dev
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng

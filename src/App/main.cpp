@@ -1,3 +1,5 @@
+#include "App/CompositionRoot.h"
+#include "Native/Services.h"
 #include "Native/X11/X11Connection.h"
 
 #include <QApplication>
@@ -22,5 +24,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Lumivox"));
     QApplication::setDesktopFileName(QStringLiteral("app.lumivox"));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    Lumivox::CompositionRoot root(Lumivox::Native::services());
     return app.exec();
 }

@@ -34,6 +34,13 @@ QColor primaryLabel(ColorScheme scheme)
     return scheme == ColorScheme::dark ? QColor(Qt::white) : QColor(Qt::black);
 }
 
+QColor primaryLabel(ColorScheme scheme, float opacity)
+{
+    QColor label = primaryLabel(scheme);
+    label.setAlphaF(label.alphaF() * opacity);
+    return label;
+}
+
 } // namespace
 
 Color::Color(std::uint32_t light, std::uint32_t dark)
@@ -47,11 +54,6 @@ Color::Color(std::function<QColor(ColorScheme)> resolve)
 QColor Color::resolved(ColorScheme scheme) const
 {
     return m_resolve(scheme);
-}
-
-QColor Color::resolved() const
-{
-    return m_resolve(Appearance::shared().scheme());
 }
 
 namespace Brand {
@@ -68,11 +70,7 @@ const Color &highlighter()
 
 const Color &ignored()
 {
-    static const Color color([](ColorScheme scheme) {
-        QColor label = primaryLabel(scheme);
-        label.setAlphaF(label.alphaF() * 0.08f);
-        return label;
-    });
+    static const Color color([](ColorScheme scheme) { return primaryLabel(scheme, 0.08f); });
     return color;
 }
 
@@ -85,6 +83,43 @@ const Color &rule()
 const Color &tooltip()
 {
     static const Color color(0xFFFFFF, 0x2C2C2E);
+    return color;
+}
+
+const Color &primaryText()
+{
+    static const Color color([](ColorScheme scheme) { return primaryLabel(scheme); });
+    return color;
+}
+
+const Color &secondaryText()
+{
+    static const Color color([](ColorScheme scheme) { return primaryLabel(scheme, 0.5f); });
+    return color;
+}
+
+const Color &tertiaryText()
+{
+    static const Color color([](ColorScheme scheme) { return primaryLabel(scheme, 0.26f); });
+    return color;
+}
+
+const Color &separator()
+{
+    static const Color color([](ColorScheme scheme) { return primaryLabel(scheme, 0.1f); });
+    return color;
+}
+
+const Color &controlBackground()
+{
+    static const Color color(0xFFFFFF, 0x1E1E1E);
+    return color;
+}
+
+const Color &accent()
+{
+    static const Color color(
+        [](ColorScheme) { return applicationPalette().color(QPalette::Active, QPalette::Highlight); });
     return color;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 // The few colours and fonts that give the windows and the tooltip their look. Colours that differ
-// between the light and the dark scheme are Color values, resolved each time they are drawn, so a
-// view only has to repaint to follow a change of scheme, and Appearance::shared() repaints open
-// windows itself.
+// between the light and the dark scheme are Color values, resolved each time they are drawn in the
+// scheme of the Appearance a view is given, so a view only has to repaint to follow a change of
+// scheme, and the program's Appearance (Appearance::shared()) repaints open windows itself.
 
 #include "Features/Design/Appearance.h"
 
@@ -24,8 +24,6 @@ public:
     explicit Color(std::function<QColor(ColorScheme)> resolve);
 
     QColor resolved(ColorScheme scheme) const;
-    /// In the scheme the program draws in now. Main thread.
-    QColor resolved() const;
 
 private:
     std::function<QColor(ColorScheme)> m_resolve;
@@ -42,6 +40,16 @@ const Color &ignored();
 const Color &rule();
 /// The tooltip's surface, which its view draws at reduced opacity.
 const Color &tooltip();
+
+/// The desktop's text and control colours in the scheme drawn: primary text, the quieter
+/// secondary and tertiary text (the primary at 50 % and 26 %), hairline separators (10 %), the
+/// face of a small control such as a key cap, and the user's accent (the palette's highlight).
+const Color &primaryText();
+const Color &secondaryText();
+const Color &tertiaryText();
+const Color &separator();
+const Color &controlBackground();
+const Color &accent();
 
 /// The system's monospaced font at 11 points, medium weight. Main thread.
 const QFont &label();

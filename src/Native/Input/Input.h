@@ -63,6 +63,8 @@ public:
     virtual std::unique_ptr<InputMonitor> addMonitor(std::function<void(const InputEvent &)> handler) = 0;
 
     static std::shared_ptr<Input> makeDefault();
+    /// Without a display: the pointer at (0, 0), no keys held, no key press ever, no monitor.
+    static std::shared_ptr<Input> makeUnavailable();
 };
 
 } // namespace Lumivox::Native

@@ -2,10 +2,14 @@
 // pointer. Prints "ready <window id> <pid>" once the window is on screen, then runs until its
 // standard input closes or it is terminated.
 //
-//   plain_window [--at X,Y,W,H] [--title TEXT] [--opacity A] [--popup]
+//   plain_window [--at X,Y,W,H] [--title TEXT] [--opacity A] [--popup] [--report]
+//
+// With --report the window takes the focus before it says "ready", and then prints
+// "press X Y" (global position) for every mouse press and "inactive" when it loses the focus.
 
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
@@ -20,6 +24,7 @@ int main(int argc, char **argv)
     QString title = QStringLiteral("Plain window");
     double opacity = 1.0;
     bool popup = false;
+    bool report = false;
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--at") && i + 1 < args.size()) {
@@ -32,6 +37,8 @@ int main(int argc, char **argv)
             opacity = args[++i].toDouble();
         } else if (args[i] == QLatin1String("--popup")) {
             popup = true;
+        } else if (args[i] == QLatin1String("--report")) {
+            report = true;
         }
     }
 
@@ -43,10 +50,32 @@ int main(int argc, char **argv)
     window.setWindowOpacity(opacity);
     window.show();
 
+    struct Reporter : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::MouseButtonPress) {
+                const QPointF at = static_cast<QMouseEvent *>(event)->globalPosition();
+                std::printf("press %d %d\n", qRound(at.x()), qRound(at.y()));
+                std::fflush(stdout);
+            } else if (event->type() == QEvent::WindowDeactivate) {
+                std::printf("inactive\n");
+                std::fflush(stdout);
+            }
+            return false;
+        }
+    } reporter;
+    if (report)
+        window.installEventFilter(&reporter);
+
     // Ready once the server has mapped the window and Qt has painted it.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (window.windowHandle() && window.windowHandle()->isExposed()) {
+            if (report && !window.isActiveWindow()) {
+                window.activateWindow();
+                return;
+            }
             poll.stop();
             // The platform window's own id: QWidget::winId() can name a native window Qt has since replaced.
             std::printf("ready %llu %lld\n", static_cast<unsigned long long>(window.windowHandle()->winId()),
