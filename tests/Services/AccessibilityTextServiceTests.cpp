@@ -438,6 +438,8 @@ TEST_F(AccessibilityTextServiceTest, SentencesReadAsShown)
 {
     // Characters an application keeps but does not draw leave the word, the sentence and the
     // offset between them as the user sees them.
+    // An object replacement character gives way to the embedded link's text where it can be read
+    // (here: the one at index 4), and is dropped where it cannot.
     const struct
     {
         QString text, pointed, word, sentence;
@@ -448,11 +450,20 @@ TEST_F(AccessibilityTextServiceTest, SentencesReadAsShown)
         {QStringLiteral("A long hy\u00ADphen\u200B word here."), QStringLiteral("hy"), QStringLiteral("hyphen"),
          QStringLiteral("A long hyphen word here."), 7},
         {QStringLiteral("See \uFFFC the harbour now."), QStringLiteral("harbour"), QStringLiteral("harbour"),
-         QStringLiteral("See  the harbour now."), 9},
+         QStringLiteral("See the map of the harbour now."), 19},
+        {QStringLiteral("Go to \uFFFC the harbour \uFFFC now."), QStringLiteral("harbour"), QStringLiteral("harbour"),
+         QStringLiteral("Go to  the harbour  now."), 11},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
-        textElement(c.text)->bounds(QRectF(100, 100, 400, 400));
+        auto element = textElement(c.text);
+        element->bounds(QRectF(100, 100, 400, 400));
+        element->parameterized["AXEmbeddedTextForIndex"] =
+            [](const Native::AXValue &p) -> std::optional<Native::AXValue> {
+            if (std::get<qint64>(p) == 4)
+                return QStringLiteral(" the map of\u200B ");
+            return std::nullopt;
+        };
         const auto result = lookupAt(charCentre(c.text.indexOf(c.pointed) + 1));
         ASSERT_TRUE(result.hitResult());
         const ATS::HitResult &hit = *result.hitResult();
@@ -479,19 +490,28 @@ TEST_F(AccessibilityTextServiceTest, AMissSaysWhyTextWasWithheld)
 
 TEST_F(AccessibilityTextServiceTest, AWordInAnInlineElementTakesItsSentenceFromTheParagraph)
 {
-    // The paragraph keeps an object replacement character where the bold run stands, and another
-    // for a link further on whose text is not read.
-    const QString paragraph = QStringLiteral("Boats rest. The quiet \uFFFC lay calm \uFFFC today. More.");
+    // The paragraph keeps an object replacement character where the bold run stands, one before
+    // it for a link and one after it for another link, read from the paragraph.
+    const QString paragraph = QStringLiteral("Boats rest. The \uFFFC quiet \uFFFC lay by \uFFFC today. More.");
+    const qsizetype boldAt = paragraph.indexOf(QStringLiteral("\uFFFC lay"));
     auto block = FakeElement::make();
     block->role(QStringLiteral("AXStaticText")).text(paragraph, QPointF(0, 300));
+    block->parameterized["AXEmbeddedTextForIndex"] = [&](const Native::AXValue &p) -> std::optional<Native::AXValue> {
+        const qint64 at = std::get<qint64>(p);
+        if (at == paragraph.indexOf(QChar(0xFFFC)))
+            return QStringLiteral("very");
+        if (at == paragraph.lastIndexOf(QChar(0xFFFC)))
+            return QStringLiteral("the pier");
+        return std::nullopt;
+    };
     auto bold = textElement(QStringLiteral("old harbour"));
     bold->values["AXParent"] = Native::AXElement(block);
-    bold->values["AXRangeInParent"] = Native::AXRange {paragraph.indexOf(QChar(0xFFFC)), 1};
+    bold->values["AXRangeInParent"] = Native::AXRange {boldAt, 1};
     const auto result = lookupAt(charCentre(6));
     ASSERT_TRUE(result.hitResult());
     EXPECT_EQ(result.hitResult()->word, QStringLiteral("harbour"));
-    EXPECT_EQ(result.hitResult()->fullText, QStringLiteral("The quiet old harbour lay calm  today."));
-    EXPECT_EQ(result.hitResult()->wordOffset, 14);
+    EXPECT_EQ(result.hitResult()->fullText, QStringLiteral("The very quiet old harbour lay by the pier today."));
+    EXPECT_EQ(result.hitResult()->wordOffset, 19);
 
     // Without a place in a parent's text, the element's own text is the context.
     bold->values.erase("AXRangeInParent");

@@ -5,7 +5,9 @@
 // attributes ("AXRangeForPosition", "AXBoundsForRange", text-marker ranges …), the element under a
 // screen point, the owning process, and whether we may read it at all. An element embedded in its
 // parent's text (a link, an inline run) answers "AXParent" and "AXRangeInParent": the UTF-16 range
-// of the parent's text that stands for it.
+// of the parent's text that stands for it. Where an element's text keeps an object replacement
+// character for an embedded object (a browser's link), "AXEmbeddedTextForIndex" with that
+// character's UTF-16 index answers the object's text.
 //
 // Geometry is in Quartz points (origin at the top-left of the primary screen, y downwards). Text
 // positions and lengths are UTF-16 code units of the element's text; a backend whose platform counts

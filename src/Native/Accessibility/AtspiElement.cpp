@@ -203,6 +203,9 @@ std::optional<AXValue> AtspiElement::parameterizedAttribute(std::string_view nam
             return stringForRange(*range);
         if (name == "AXBoundsForRange")
             return boundsForRange(*range);
+    } else if (const qint64 *location = std::get_if<qint64>(&parameter)) {
+        if (name == "AXEmbeddedTextForIndex")
+            return embeddedText(*location);
     } else if (const AXTextMarker *marker = std::get_if<AXTextMarker>(&parameter)) {
         const auto anchor = anchorOf(*marker);
         if (!anchor)
@@ -739,6 +742,15 @@ std::optional<AXValue> AtspiElement::boundsForRange(const AXRange &range)
     if (!r)
         return std::nullopt;
     return points(*r);
+}
+
+std::optional<AXValue> AtspiElement::embeddedText(qint64 location)
+{
+    if (!hasText() || location < 0 || !frame(std::nullopt))
+        return std::nullopt;
+    if (auto text = embeddedTextOf(m_object, m_frame.fromUtf16(location)))
+        return *text;
+    return std::nullopt;
 }
 
 std::shared_ptr<AtspiElement> AtspiElement::anchorOf(const AXTextMarker &marker)

@@ -79,6 +79,7 @@ private:
     std::optional<AXValue> rangeForPosition(QPointF point);
     std::optional<AXValue> stringForRange(const AXRange &range);
     std::optional<AXValue> boundsForRange(const AXRange &range);
+    std::optional<AXValue> embeddedText(qint64 location);
 
     // Text markers hold offsets in the application's own units and the element they belong to.
     AXTextMarker marker(qint64 position) { return AXTextMarker {shared_from_this(), position}; }

@@ -236,6 +236,49 @@ std::optional<std::pair<qint64, qint64>> rangeInParentOf(AtspiAccessible *object
     return out;
 }
 
+std::optional<QString> embeddedTextOf(AtspiAccessible *object, qint64 offset)
+{
+    // Known from the interfaces already read; no request for an element that is no hypertext.
+    AtspiHypertext *hypertext = object ? atspi_accessible_get_hypertext_iface(object) : nullptr;
+    if (!hypertext)
+        return std::nullopt;
+    gint index = -1;
+    AtspiHyperlink *link = nullptr;
+    if (request(object, [&](GError **e) {
+            index = atspi_hypertext_get_link_index(hypertext, gint(offset), e);
+            return index >= 0;
+        }))
+        request(object, [&](GError **e) {
+            link = atspi_hypertext_get_link(hypertext, index, e);
+            return link != nullptr;
+        });
+    g_object_unref(hypertext);
+    if (!link)
+        return std::nullopt;
+    AtspiAccessible *embedded = nullptr;
+    request(object, [&](GError **e) {
+        embedded = atspi_hyperlink_get_object(link, 0, e);
+        return embedded != nullptr;
+    });
+    g_object_unref(link);
+    if (!embedded)
+        return std::nullopt;
+    tracked(embedded);
+    // A link's text is a few words; anything longer is no inline object worth putting in a sentence.
+    constexpr qint64 longest = 1000;
+    std::optional<QString> out;
+    if (const auto own = interfacesOf(embedded); own && own->text) {
+        if (const auto count = characterCountOf(embedded); count && *count <= longest)
+            out = textOf(embedded, 0, *count);
+    }
+    if (!out || out->isEmpty())
+        out = nameOf(embedded);
+    g_object_unref(embedded);
+    if (out && (out->isEmpty() || out->size() > longest))
+        return std::nullopt;
+    return out;
+}
+
 std::optional<QString> toolkitNameOf(AtspiAccessible *application)
 {
     gchar *toolkit = nullptr;

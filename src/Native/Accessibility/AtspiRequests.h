@@ -84,6 +84,10 @@ std::optional<bool> isSingleLine(AtspiAccessible *object);
 /// its own) stands in that text, in the parent's units: its hyperlink's index range.
 std::optional<std::pair<qint64, qint64>> rangeInParentOf(AtspiAccessible *object);
 
+/// The text of the object embedded at `offset` of a hypertext element's text (where the text keeps
+/// an object replacement character, as browsers do for links): the object's own text, else its name.
+std::optional<QString> embeddedTextOf(AtspiAccessible *object, qint64 offset);
+
 /// The toolkit an application names on its application object ("Qt", "GTK" …); other elements
 /// answer nothing in some toolkits.
 std::optional<QString> toolkitNameOf(AtspiAccessible *application);

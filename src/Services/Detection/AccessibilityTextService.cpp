@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <set>
 #include <utility>
 
@@ -177,22 +178,43 @@ bool isUnshown(char16_t c)
     }
 }
 
-// The text as shown: without the characters above. `location` (a UTF-16 offset in `text`, may be
-// null) moves back by what is removed before it.
-QString shown(QStringView text, qsizetype *location = nullptr)
+// The text of the object embedded at an index of some text (where the text keeps an object
+// replacement character), when it can be read.
+using EmbeddedText = std::function<std::optional<QString>(qint64 index)>;
+
+// The text as shown: without the characters above, except that an object replacement character
+// gives way to the embedded object's text where `embedded` reads it (a paragraph's link). `location`
+// (a UTF-16 offset in `text`, may be null) follows what is removed or put in before it.
+QString shown(QStringView text, qsizetype *location = nullptr, const EmbeddedText &embedded = {})
 {
     QString out;
     out.reserve(text.size());
-    qsizetype removedBefore = 0;
+    qsizetype shift = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool before = location && i < *location;
+        if (text[i].unicode() == 0xFFFC && embedded) {
+            if (const auto inner = embedded(i)) {
+                const QString piece = Text::trimmed(shown(*inner));
+                out += piece;
+                if (before)
+                    shift += piece.size() - 1;
+                continue;
+            }
+        }
         if (!isUnshown(text[i].unicode()))
             out.append(text[i]);
-        else if (location && i < *location)
-            ++removedBefore;
+        else if (before)
+            --shift;
     }
     if (location)
-        *location -= removedBefore;
+        *location += shift;
     return out;
+}
+
+// What `element` embeds at a UTF-16 index of its text.
+std::optional<QString> embeddedText(AccessibilityElement &element, qint64 index)
+{
+    return as<QString>(element.parameterizedAttribute("AXEmbeddedTextForIndex", index));
 }
 
 std::optional<QString> snippet(AccessibilityElement &element)
@@ -238,26 +260,40 @@ std::optional<TextWindow> sentenceWindow(qint64 location, qint64 radius, const T
 
 // Context for a word found in `source` at `location` (relative to the source): the cut sentence
 // with the word's offset, else the source itself when the word does not fit it, else nothing. Word
-// and sentence are made to read as shown, the offset following them.
-void chooseContext(HitResult &hit, const TextWindow &source, qint64 location, qint64 length)
+// and sentence are made to read as shown, the offset following them; `embedded` reads the objects
+// embedded in the source (indexes relative to the source).
+void chooseContext(HitResult &hit, const TextWindow &source, qint64 location, qint64 length,
+                   const EmbeddedText &embedded = {})
 {
     hit.word = shown(hit.word);
     if (const auto slice = sentenceSlice(source.text, location, length, source.start == 0, source.endsText)) {
+        // Only the sentence's own embedded objects are read: each costs requests.
+        const qint64 sliceStart = location - slice->wordOffset;
+        EmbeddedText inSlice;
+        if (embedded)
+            inSlice = [&](qint64 i) { return embedded(sliceStart + i); };
         qsizetype offset = slice->wordOffset;
-        hit.fullText = shown(slice->text, &offset);
+        hit.fullText = shown(slice->text, &offset, inSlice);
         hit.wordOffset = offset;
         return;
     }
     const bool fits = location >= 0 && location + length <= source.text.size();
-    hit.fullText = fits ? QString() : shown(source.text);
+    hit.fullText = fits ? QString() : shown(source.text, nullptr, embedded);
     hit.wordOffset = std::nullopt;
 }
+
+// A word's context read from an element's text (`source` is a window of it).
+struct Context
+{
+    TextWindow source;
+    qint64 location = 0;
+    EmbeddedText embedded;
+};
 
 // An inline element (a bold run or a link inside a paragraph) holds only part of its sentence: the
 // sentence comes from the text block around it, with the element's whole text (`own`) in the place
 // the block keeps for it. Gives that joined window and the word's location in it.
-std::optional<std::pair<TextWindow, qint64>> inEnclosingText(AccessibilityElement &element, const TextWindow &own,
-                                                             qint64 location)
+std::optional<Context> inEnclosingText(AccessibilityElement &element, const TextWindow &own, qint64 location)
 {
     if (own.start != 0 || !own.endsText)
         return std::nullopt;
@@ -275,7 +311,17 @@ std::optional<std::pair<TextWindow, qint64>> inEnclosingText(AccessibilityElemen
         return std::nullopt;
     TextWindow joined {around->text.left(at) + own.text + around->text.mid(at + range->length), around->start,
                        around->endsText};
-    return std::pair {std::move(joined), at + location};
+    // Indexes of the joined text back to the element that holds them.
+    const qint64 ownEnd = at + own.text.size();
+    const qint64 shift = range->length - own.text.size();
+    EmbeddedText embedded = [block = *parent, &element, at, ownEnd, shift, start = around->start](qint64 i) {
+        if (i < at)
+            return embeddedText(*block, start + i);
+        if (i < ownEnd)
+            return embeddedText(element, i - at);
+        return embeddedText(*block, start + i + shift);
+    };
+    return Context {std::move(joined), at + location, std::move(embedded)};
 }
 
 std::optional<LocatedWord> wordAtFraction(QStringView text, double fraction)
@@ -380,10 +426,12 @@ std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &elem
         source = window;
 
     HitResult hit {word, {}, converted(wordBounds, primaryMaxY), std::nullopt};
-    if (const auto enclosing = inEnclosingText(element, *source, wordLocation - source->start))
-        chooseContext(hit, enclosing->first, enclosing->second, found->length);
-    else
-        chooseContext(hit, *source, wordLocation - source->start, found->length);
+    auto context = inEnclosingText(element, *source, wordLocation - source->start);
+    if (!context) {
+        context = Context {*source, wordLocation - source->start,
+                           [&element, start = source->start](qint64 i) { return embeddedText(element, start + i); }};
+    }
+    chooseContext(hit, context->source, context->location, found->length, context->embedded);
     return hit;
 }
 
