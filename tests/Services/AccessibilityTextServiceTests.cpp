@@ -513,6 +513,13 @@ TEST_F(AccessibilityTextServiceTest, AWordInAnInlineElementTakesItsSentenceFromT
     EXPECT_EQ(result.hitResult()->fullText, QStringLiteral("The very quiet old harbour lay by the pier today."));
     EXPECT_EQ(result.hitResult()->wordOffset, 19);
 
+    // An inline element that opens its paragraph.
+    auto opening = FakeElement::make();
+    opening->role(QStringLiteral("AXStaticText")).text(QStringLiteral("\uFFFC rows past. Then more."), QPointF(0, 300));
+    bold->values["AXParent"] = Native::AXElement(opening);
+    bold->values["AXRangeInParent"] = Native::AXRange {0, 1};
+    EXPECT_EQ(lookupAt(charCentre(6)).hitResult()->fullText, QStringLiteral("old harbour rows past."));
+
     // Without a place in a parent's text, the element's own text is the context.
     bold->values.erase("AXRangeInParent");
     EXPECT_EQ(lookupAt(charCentre(6)).hitResult()->fullText, QStringLiteral("old harbour"));
