@@ -2,13 +2,12 @@
 
 #include "Native/Accessibility/AtspiRequests.h"
 #include "Native/Text/Utf16.h"
+#include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
-
-#include <csignal>
 
 namespace Lumivox::Testing {
 
@@ -162,13 +161,7 @@ bool RealApplication::start(const QString &program, const QStringList &arguments
 
 void RealApplication::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    ::kill(pid_t(m_process.processId()), SIGCONT);
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000))
-        m_process.kill();
-    m_process.waitForFinished(5000);
+    endProcess(m_process);
 }
 
 } // namespace Lumivox::Testing

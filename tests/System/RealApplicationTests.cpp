@@ -16,13 +16,6 @@
 using namespace Lumivox;
 namespace ATS = Lumivox::AccessibilityTextService;
 
-// libxkbcommon, under Qt's xcb platform, hands strndup a buffer that is not NUL-terminated within
-// the length it passes: legitimate, but it trips the strict string checks the sanitizer build turns on.
-extern "C" const char *__asan_default_suppressions()
-{
-    return "interceptor_via_lib:libxkbcommon-x11.so\n";
-}
-
 namespace {
 
 constexpr double screenHeight = 800;
