@@ -194,10 +194,10 @@ QString shown(QStringView text, qsizetype *location = nullptr, const EmbeddedTex
         const bool before = location && i < *location;
         if (text[i].unicode() == 0xFFFC && embedded) {
             if (const auto inner = embedded(i)) {
-                const QString piece = Text::trimmed(shown(*inner));
-                out += piece;
+                const QString inserted = Text::trimmed(shown(*inner));
+                out += inserted;
                 if (before)
-                    shift += piece.size() - 1;
+                    shift += inserted.size() - 1;
                 continue;
             }
         }
