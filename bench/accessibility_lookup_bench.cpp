@@ -1,13 +1,16 @@
-// Word lookup latency over AT-SPI against the GTK and the Qt fixture windows. Run it inside the
-// private session:  scripts/run-session.sh build/<preset>/bench/accessibility_lookup_bench
+// Word lookup latency over AT-SPI against the GTK and the Qt fixture windows, the fixtures that
+// reproduce the structures of real editors, and two real editors (gedit, FocusWriter). Run it
+// inside the private session:  scripts/run-session.sh build/<preset>/bench/accessibility_lookup_bench
 // Prints p50 / p95 / max over 200 lookups per target: once end to end, once with the window list
-// read a single time up front, which leaves the accessibility requests alone.
+// read a single time up front, which leaves the accessibility requests alone; the structures and
+// the real editors are measured end to end, each alone on the screen.
 
 #include "Native/Services.h"
 #include "Native/Windows/WindowList.h"
 #include "Services/Detection/AccessibilityTextService.h"
 #include "Shared/Platform/WindowLookup.h"
 #include "Support/FixtureProcess.h"
+#include "Support/RealApplication.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -34,12 +37,14 @@ struct Fixture
     Testing::FixtureProcess process;
     std::map<QString, QRect> words;
 
-    bool start(const QString &name, QPoint at, bool qt)
+    bool start(const QString &name, QPoint at, bool qt, const QStringList &options = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (qt)
             env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        if (!process.start(name, {QStringLiteral("--at"), QString::number(at.x()), QString::number(at.y())}, env))
+        if (!process.start(
+                name, QStringList {QStringLiteral("--at"), QString::number(at.x()), QString::number(at.y())} + options,
+                env))
             return false;
         for (const QByteArray &line : process.lines()) {
             const QList<QByteArray> f = line.split(' ');
@@ -117,6 +122,36 @@ QPointF centre(const QRect &r)
     return QPointF(r.x() + r.width() / 2.0, r.y() + r.height() / 2.0);
 }
 
+// A fixture started alone on the screen for one target.
+void measureAlone(const char *name, const QString &fixture, bool qt, const QString &option, const QString &key,
+                  const QString &expected)
+{
+    Fixture f;
+    if (!f.start(fixture, QPoint(0, 0), qt, {option}) || !f.words.contains(key)) {
+        std::printf("%-26s did not start\n", name);
+        return;
+    }
+    measure(name, centre(f.words.at(key)), expected);
+}
+
+void measureRealApplication(const char *name, const QString &program, const QStringList &arguments, bool countsUtf16)
+{
+    Testing::RealApplication app;
+    const bool started = app.start(program, arguments, countsUtf16, [](const std::function<void()> &job) {
+        onWorker([&] {
+            job();
+            return true;
+        });
+    });
+    if (!started) {
+        std::printf("%-26s %s\n", name, qPrintable(app.error()));
+        return;
+    }
+    // A word in the middle of the opening sentences.
+    const auto &word = app.words().at(app.words().size() / 2);
+    measure(name, centre(word.box), word.text);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -150,5 +185,17 @@ int main(int argc, char **argv)
             std::make_shared<SteadyWindowList>(onWorker([] { return Native::service<Native::WindowList>(); })));
         targets();
     }
+    gtk.process.stop();
+    qt.process.stop();
+    std::printf("\nthe structures of real editors, each alone on the screen, end to end\n");
+    measureAlone("GTK tab-less notebook", QStringLiteral("gtk_text_fixture"), false, QStringLiteral("--notebook"),
+                 QStringLiteral("view:seventeen"), QStringLiteral("seventeen"));
+    measureAlone("Qt full-window filler", QStringLiteral("qt_text_fixture"), true, QStringLiteral("--filler"),
+                 QStringLiteral("edit:harbour"), QStringLiteral("harbour"));
+    measureAlone("Qt 40,000-unit text", QStringLiteral("qt_text_fixture"), true, QStringLiteral("--long"),
+                 QStringLiteral("edit:harbour"), QStringLiteral("harbour"));
+    measureRealApplication("gedit", QStringLiteral("gedit"),
+                           {QStringLiteral("--standalone"), QStringLiteral("--new-window")}, false);
+    measureRealApplication("FocusWriter", QStringLiteral("focuswriter"), {}, true);
     return 0;
 }

@@ -19,6 +19,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xcompmgr  # a compositing manager, for the system tests of window capture
+  gedit focuswriter  # a GTK 3 and a Qt 6 editor the word lookup is tested against
   # the private desktop session of the system tests
   xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin at-spi2-core
   gnome-keyring libsecret-tools dunst libnotify-bin trayer xdg-utils

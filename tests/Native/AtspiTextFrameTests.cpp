@@ -67,3 +67,29 @@ TEST(AtspiTextFrame, SlicesComeOnlyFromTheHeldStretch)
     EXPECT_EQ(units.slice(11, 14), face + QStringLiteral("b"));
     EXPECT_EQ(units.slice(14, 17), std::nullopt);
 }
+
+TEST(AtspiTextFrame, TheOffsetUnitIsToldOrNotGuessed)
+{
+    const QString pairs = QStringLiteral("ab") + face; // 3 code points, 4 units
+    const QString plain = QStringLiteral("abc");
+    const struct
+    {
+        const char *name;
+        qint64 count;
+        std::optional<QString> whole;
+        std::optional<bool> toolkit, expected;
+    } rows[] = {
+        {"count in code points", 3, pairs, true, false},
+        {"count in units", 4, pairs, false, true},
+        {"count fits neither", 7, pairs, true, std::nullopt},
+        {"no pairs: the toolkit's unit", 3, plain, true, true},
+        {"no pairs, toolkit unknown", 3, plain, std::nullopt, false},
+        {"long text: the toolkit says units", 40000, std::nullopt, true, true},
+        {"long text: the toolkit says code points", 40000, std::nullopt, false, false},
+        {"long text, toolkit unknown", 40000, std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const auto &r : rows) {
+        const auto whole = r.whole ? std::optional<QStringView>(*r.whole) : std::nullopt;
+        EXPECT_EQ(TextFrame::countsUtf16(r.count, whole, r.toolkit), r.expected) << r.name;
+    }
+}

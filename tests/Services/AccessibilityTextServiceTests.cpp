@@ -192,16 +192,17 @@ TEST_F(AccessibilityTextServiceTest, ContainersAreSearchedThroughTheirChildren)
     ASSERT_TRUE(lookupAt(QPointF(102, 110)).hitResult());
     EXPECT_EQ(lookupAt(QPointF(102, 110)).hitResult()->word, QStringLiteral("Harbor"));
 
-    // Five levels of groups are searched, six are not.
+    // Depth is bounded by the walk's budget of visits, not by a fixed depth: the fourteen levels of
+    // a tabbed editor are walked, a chain longer than the budget is not.
     auto nested = [&](int levels) {
         auto e = group({leaf(QStringLiteral("Deep"), QRectF(100, 100, 80, 20))});
         for (int i = 1; i < levels; ++i)
             e = group({e});
         return e;
     };
-    ax->elementEverywhere(nested(5));
+    ax->elementEverywhere(nested(14));
     EXPECT_TRUE(lookupAt(QPointF(110, 110)).hitResult());
-    ax->elementEverywhere(nested(6));
+    ax->elementEverywhere(nested(17));
     EXPECT_TRUE(lookupAt(QPointF(110, 110)).missResult());
 
     // Only the first eight children under the point are tried.
@@ -379,4 +380,147 @@ TEST_F(AccessibilityTextServiceTest, WebAccessibilityIsRequestedOfTheApplication
 
     ATS::requestAccess();
     EXPECT_EQ(ax->trustRequests, 1);
+}
+
+TEST_F(AccessibilityTextServiceTest, WalksPassThroughElementsWithoutAnArea)
+{
+    // A tab group whose page reports no area of its own (GTK says -1 x -1 when the tabs are hidden)
+    // over the text of the page, several holders down.
+    const QString text = QStringLiteral("Hidden tabs keep the harbour text.");
+    auto page = [&](std::optional<QRectF> pageBounds) {
+        auto words = FakeElement::make();
+        words->role(QStringLiteral("AXTextArea")).text(text, QPointF(100, 100));
+        auto holder = FakeElement::make();
+        holder->role(QStringLiteral("AXGroup")).bounds(QRectF(90, 90, 400, 100)).children({words});
+        auto p = FakeElement::make();
+        p->role(QStringLiteral("AXRadioButton")).children({holder});
+        if (pageBounds)
+            p->bounds(*pageBounds);
+        auto tabs = FakeElement::make();
+        tabs->pid(otherPid).role(QStringLiteral("AXTabGroup")).bounds(QRectF(90, 90, 400, 100)).children({p});
+        return tabs;
+    };
+    const struct
+    {
+        const char *name;
+        std::optional<QRectF> pageBounds;
+        bool read;
+    } cases[] = {
+        {"negative size", QRectF(-1, -1, -1, -1), true},
+        {"empty size", QRectF(0, 0, 0, 0), true},
+        {"a box elsewhere", QRectF(600, 600, 50, 50), false},
+        {"no box at all", std::nullopt, false},
+    };
+    const QPointF at = charCentre(text.indexOf(QStringLiteral("harbour")) + 2);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto tabs = page(c.pageBounds);
+        ax->elementEverywhere(tabs);
+        const auto hit = lookupAt(at);
+        EXPECT_EQ(hit.hitResult() && hit.hitResult()->word == QStringLiteral("harbour"), c.read);
+
+        // The same through the application's tree, fourteen levels down as in a tabbed editor.
+        auto chain = tabs;
+        for (int i = 0; i < 10; ++i) {
+            auto outer = FakeElement::make();
+            outer->role(QStringLiteral("AXGroup")).bounds(QRectF(0, 0, 1000, 1000)).children({chain});
+            chain = outer;
+        }
+        auto app = FakeElement::make();
+        app->pid(otherPid).role(QStringLiteral("AXApplication")).children({chain});
+        ax->applications[otherPid] = app;
+        const auto walked = ATS::lookupWordInProcess(otherPid, at, maxY, false);
+        EXPECT_EQ(walked.hitResult() && walked.hitResult()->word == QStringLiteral("harbour"), c.read);
+    }
+}
+
+TEST_F(AccessibilityTextServiceTest, SentencesReadAsShown)
+{
+    // Characters an application keeps but does not draw leave the word, the sentence and the
+    // offset between them as the user sees them.
+    // An object replacement character gives way to the embedded link's text where it can be read
+    // (here: the one at index 4), and is dropped where it cannot.
+    const struct
+    {
+        QString text, pointed, word, sentence;
+        qsizetype offset;
+    } cases[] = {
+        {QStringLiteral("The fox \U0001F98A\uFEFF keeps quiet. Next one."), QStringLiteral("keeps"),
+         QStringLiteral("keeps"), QStringLiteral("The fox \U0001F98A keeps quiet."), 11},
+        {QStringLiteral("A long hy\u00ADphen\u200B word here."), QStringLiteral("hy"), QStringLiteral("hyphen"),
+         QStringLiteral("A long hyphen word here."), 7},
+        {QStringLiteral("See \uFFFC the harbour now."), QStringLiteral("harbour"), QStringLiteral("harbour"),
+         QStringLiteral("See the map of the harbour now."), 19},
+        {QStringLiteral("Go to \uFFFC the harbour \uFFFC now."), QStringLiteral("harbour"), QStringLiteral("harbour"),
+         QStringLiteral("Go to  the harbour  now."), 11},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        auto element = textElement(c.text);
+        element->bounds(QRectF(100, 100, 400, 400));
+        element->parameterized["AXEmbeddedTextForIndex"] =
+            [](const Native::AXValue &p) -> std::optional<Native::AXValue> {
+            if (std::get<qint64>(p) == 4)
+                return QStringLiteral(" the map of\u200B ");
+            return std::nullopt;
+        };
+        const auto result = lookupAt(charCentre(c.text.indexOf(c.pointed) + 1));
+        ASSERT_TRUE(result.hitResult());
+        const ATS::HitResult &hit = *result.hitResult();
+        EXPECT_EQ(hit.word, c.word);
+        EXPECT_EQ(hit.fullText, c.sentence);
+        EXPECT_EQ(hit.wordOffset, c.offset);
+    }
+}
+
+TEST_F(AccessibilityTextServiceTest, AMissSaysWhyTextWasWithheld)
+{
+    // An element that cannot tell its offset unit answers no text; the miss says why.
+    struct Withholding : FakeElement
+    {
+        std::optional<QString> textWithheldReason() override { return QStringLiteral("offset unit unknown"); }
+    };
+    auto element = std::make_shared<Withholding>();
+    element->pid(otherPid).role(QStringLiteral("AXTextArea")).bounds(QRectF(0, 0, 600, 400));
+    ax->elementEverywhere(element);
+    EXPECT_EQ(lookupAt(QPointF(50, 50)),
+              ATS::LookupResult::miss(otherPid, QStringLiteral("AXTextArea"), std::nullopt,
+                                      QStringLiteral("offset unit unknown")));
+}
+
+TEST_F(AccessibilityTextServiceTest, AWordInAnInlineElementTakesItsSentenceFromTheParagraph)
+{
+    // The paragraph keeps an object replacement character where the bold run stands, one before
+    // it for a link and one after it for another link, read from the paragraph.
+    const QString paragraph = QStringLiteral("Boats rest. The \uFFFC quiet \uFFFC lay by \uFFFC today. More.");
+    const qsizetype boldAt = paragraph.indexOf(QStringLiteral("\uFFFC lay"));
+    auto block = FakeElement::make();
+    block->role(QStringLiteral("AXStaticText")).text(paragraph, QPointF(0, 300));
+    block->parameterized["AXEmbeddedTextForIndex"] = [&](const Native::AXValue &p) -> std::optional<Native::AXValue> {
+        const qint64 at = std::get<qint64>(p);
+        if (at == paragraph.indexOf(QChar(0xFFFC)))
+            return QStringLiteral("very");
+        if (at == paragraph.lastIndexOf(QChar(0xFFFC)))
+            return QStringLiteral("the pier");
+        return std::nullopt;
+    };
+    auto bold = textElement(QStringLiteral("old harbour"));
+    bold->values["AXParent"] = Native::AXElement(block);
+    bold->values["AXRangeInParent"] = Native::AXRange {boldAt, 1};
+    const auto result = lookupAt(charCentre(6));
+    ASSERT_TRUE(result.hitResult());
+    EXPECT_EQ(result.hitResult()->word, QStringLiteral("harbour"));
+    EXPECT_EQ(result.hitResult()->fullText, QStringLiteral("The very quiet old harbour lay by the pier today."));
+    EXPECT_EQ(result.hitResult()->wordOffset, 19);
+
+    // An inline element that opens its paragraph.
+    auto opening = FakeElement::make();
+    opening->role(QStringLiteral("AXStaticText")).text(QStringLiteral("\uFFFC rows past. Then more."), QPointF(0, 300));
+    bold->values["AXParent"] = Native::AXElement(opening);
+    bold->values["AXRangeInParent"] = Native::AXRange {0, 1};
+    EXPECT_EQ(lookupAt(charCentre(6)).hitResult()->fullText, QStringLiteral("old harbour rows past."));
+
+    // Without a place in a parent's text, the element's own text is the context.
+    bold->values.erase("AXRangeInParent");
+    EXPECT_EQ(lookupAt(charCentre(6)).hitResult()->fullText, QStringLiteral("old harbour"));
 }

@@ -46,16 +46,21 @@ bool FixtureProcess::start(const QString &name, const QStringList &arguments, co
     return m_ready;
 }
 
-void FixtureProcess::stop()
+void endProcess(QProcess &process)
 {
-    if (m_process.state() == QProcess::NotRunning)
+    if (process.state() == QProcess::NotRunning)
         return;
     // A stopped process takes no SIGTERM until it runs again.
-    ::kill(pid_t(m_process.processId()), SIGCONT);
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000))
-        m_process.kill();
-    m_process.waitForFinished(5000);
+    ::kill(pid_t(process.processId()), SIGCONT);
+    process.terminate();
+    if (!process.waitForFinished(3000))
+        process.kill();
+    process.waitForFinished(5000);
+}
+
+void FixtureProcess::stop()
+{
+    endProcess(m_process);
 }
 
 } // namespace Lumivox::Testing

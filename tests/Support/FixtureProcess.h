@@ -14,6 +14,9 @@
 
 namespace Lumivox::Testing {
 
+/// Ends a process, one a test has stopped (SIGSTOP) included; harmless when it is not running.
+void endProcess(QProcess &process);
+
 class FixtureProcess
 {
 public:

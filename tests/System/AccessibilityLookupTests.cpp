@@ -8,23 +8,20 @@
 #include "Shared/Platform/WindowLookup.h"
 #include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
+#include "Support/WorkerThread.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QThread>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <csignal>
-#include <deque>
-#include <functional>
 #include <map>
-#include <mutex>
-#include <thread>
 
 using namespace Lumivox;
 namespace ATS = Lumivox::AccessibilityTextService;
@@ -41,73 +38,9 @@ namespace {
 // The screen of the private session; Quartz and X11 pixels coincide there (no scaling).
 constexpr double screenHeight = 800;
 
-// One persistent thread, like the accessibility worker; the main thread turns its loop while it
-// waits so that our own windows and GLib's default context stay live.
-class Worker
+Testing::WorkerThread &worker()
 {
-public:
-    Worker()
-        : m_thread([this](std::stop_token stop) { loop(stop); })
-    { }
-    ~Worker()
-    {
-        m_thread.request_stop();
-        m_wake.notify_all();
-    }
-
-    template<class F>
-    auto run(F f) -> decltype(f())
-    {
-        using R = decltype(f());
-        std::optional<R> result;
-        bool done = false;
-        {
-            std::lock_guard lock(m_mutex);
-            m_jobs.push_back([&] {
-                R value = f();
-                std::lock_guard inner(m_mutex);
-                result = std::move(value);
-                done = true;
-            });
-        }
-        m_wake.notify_all();
-        Testing::spinUntil(
-            [&] {
-                std::lock_guard lock(m_mutex);
-                return done;
-            },
-            std::chrono::seconds(30));
-        std::lock_guard lock(m_mutex);
-        EXPECT_TRUE(done) << "the worker did not finish";
-        return result ? std::move(*result) : R {};
-    }
-
-private:
-    void loop(std::stop_token stop)
-    {
-        while (!stop.stop_requested()) {
-            std::function<void()> job;
-            {
-                std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [&] { return stop.stop_requested() || !m_jobs.empty(); });
-                if (m_jobs.empty())
-                    continue;
-                job = std::move(m_jobs.front());
-                m_jobs.pop_front();
-            }
-            job();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_jobs;
-    std::jthread m_thread;
-};
-
-Worker &worker()
-{
-    static Worker w;
+    static Testing::WorkerThread w;
     return w;
 }
 
@@ -202,9 +135,10 @@ std::string describe(const ATS::LookupResult &r)
             .arg(hit->bounds.height())
             .toStdString();
     if (const auto *miss = r.missResult())
-        return QStringLiteral("miss pid=%1 role=%2 snippet=%3")
+        return QStringLiteral("miss pid=%1 role=%2 snippet=%3 reason=%4")
             .arg(miss->pid ? QString::number(*miss->pid) : QStringLiteral("-"),
-                 miss->role.value_or(QStringLiteral("-")), miss->snippet.value_or(QStringLiteral("-")))
+                 miss->role.value_or(QStringLiteral("-")), miss->snippet.value_or(QStringLiteral("-")),
+                 miss->reason.value_or(QStringLiteral("-")))
             .toStdString();
     return r.isOwnProcess() ? "ownProcess" : "suppressed";
 }
@@ -253,9 +187,81 @@ protected:
         }
     }
 
+    // Reads every word the fixture printed under `prefix` at its left edge, centre and right edge,
+    // through the hit test and through the walk of the application's tree, and checks the word,
+    // its sentence (as shown: no invisible characters) and its offset there.
+    static void expectEveryWord(const FixtureApp &app, const QString &prefix, const QStringList &sentences)
+    {
+        int words = 0;
+        for (const auto &[key, box] : app.words) {
+            if (!key.startsWith(prefix))
+                continue;
+            ++words;
+            const QString word = key.mid(prefix.size());
+            const auto sentence = std::find_if(sentences.begin(), sentences.end(), [&](const QString &s) {
+                return s.contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(word)));
+            });
+            ASSERT_NE(sentence, sentences.end()) << qPrintable(word);
+            const double y = box.y() + box.height() / 2.0;
+            for (const double x : {box.left() + 2.0, box.x() + box.width() / 2.0, box.x() + box.width() - 2.0}) {
+                const QPointF at(x, y);
+                const auto result = lookup(at);
+                SCOPED_TRACE(qPrintable(QStringLiteral("%1 at (%2, %3): ").arg(word).arg(x).arg(y)
+                                        + QString::fromStdString(describe(result))));
+                const auto *hit = result.hitResult();
+                ASSERT_TRUE(hit);
+                EXPECT_EQ(hit->word, word);
+                EXPECT_EQ(hit->fullText, *sentence);
+                ASSERT_TRUE(hit->wordOffset);
+                EXPECT_EQ(hit->fullText.mid(*hit->wordOffset, word.size()), word);
+                EXPECT_TRUE(near(quartzOf(*hit), box));
+            }
+            const int pid = app.pid;
+            const QPointF centre = QRectF(box).center();
+            const auto walked =
+                worker().run([&] { return ATS::lookupWordInProcess(pid, centre, screenHeight, false); });
+            ASSERT_TRUE(walked.hitResult()) << qPrintable(word) << ": " << describe(walked);
+            EXPECT_EQ(walked.hitResult()->word, word);
+        }
+        EXPECT_GE(words, 9);
+    }
+
     static inline FixtureApp *gtk = nullptr;
     static inline FixtureApp *qt = nullptr;
 };
+
+TEST_F(AccessibilityLookup, TextViewOnATablessNotebookPageDeepInContainers)
+{
+    // The notebook's page reports -1 x -1 extents, so GTK's own hit test stops at the page list;
+    // the text view sits fourteen levels below the application.
+    FixtureApp app;
+    ASSERT_TRUE(app.start(QStringLiteral("gtk_text_fixture"), QPoint(0, 430), false, {QStringLiteral("--notebook")}));
+    ASSERT_TRUE(accessible(app.point(QStringLiteral("label:clever"))));
+    // The zero-width no-break space after the emoji is not part of the sentence as shown.
+    expectEveryWord(app, QStringLiteral("view:"),
+                    {QStringLiteral("Tabs stay hidden here."),
+                     QStringLiteral("The notebook page \U0001F98A keeps seventeen layers above this quiet paragraph."),
+                     QStringLiteral("Nothing else moves.")});
+}
+
+TEST_F(AccessibilityLookup, TextEditUnderALaterSiblingOfAFullWindowContainer)
+{
+    FixtureApp app;
+    ASSERT_TRUE(app.start(QStringLiteral("qt_text_fixture"), QPoint(600, 430), true, {QStringLiteral("--filler")}));
+    ASSERT_TRUE(accessible(app.point(QStringLiteral("edit:ferryman"))));
+    expectEveryWord(app, QStringLiteral("edit:"),
+                    {QStringLiteral("The ferryman rows past the harbour lights before dawn.")});
+}
+
+TEST_F(AccessibilityLookup, LongQtTextWithEmojiScrolledToItsEnd)
+{
+    // Some 40,000 UTF-16 units: too long to tell Qt's unit from the counts, so the toolkit must say.
+    FixtureApp app;
+    ASSERT_TRUE(app.start(QStringLiteral("qt_text_fixture"), QPoint(600, 430), true, {QStringLiteral("--long")}));
+    ASSERT_TRUE(accessible(app.point(QStringLiteral("edit:ferryman"))));
+    expectEveryWord(app, QStringLiteral("edit:"),
+                    {QStringLiteral("The ferryman rows past the harbour lights before dawn.")});
+}
 
 TEST_F(AccessibilityLookup, ReadsWordSentenceAndOffsetFromGtk)
 {

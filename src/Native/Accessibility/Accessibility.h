@@ -3,7 +3,11 @@
 // The accessibility interface of other applications, in the shape the word lookup reads it:
 // elements with named attributes ("AXRole", "AXValue", "AXChildren" …) and named parameterized
 // attributes ("AXRangeForPosition", "AXBoundsForRange", text-marker ranges …), the element under a
-// screen point, the owning process, and whether we may read it at all.
+// screen point, the owning process, and whether we may read it at all. An element embedded in its
+// parent's text (a link, an inline run) answers "AXParent" and "AXRangeInParent": the UTF-16 range
+// of the parent's text that stands for it. Where an element's text keeps an object replacement
+// character for an embedded object (a browser's link), "AXEmbeddedTextForIndex" with that
+// character's UTF-16 index answers the object's text.
 //
 // Geometry is in Quartz points (origin at the top-left of the primary screen, y downwards). Text
 // positions and lengths are UTF-16 code units of the element's text; a backend whose platform counts
@@ -80,6 +84,10 @@ public:
 
     /// False when the element does not take the attribute or the request failed.
     virtual bool setAttribute(std::string_view name, const AXValue &value) = 0;
+
+    /// Why the element answers none of its text attributes, when it withholds them on purpose
+    /// (offsets it cannot convert with certainty); for the diagnostics of a miss.
+    virtual std::optional<QString> textWithheldReason() { return std::nullopt; }
 };
 
 /// The window under a point as the window list sees it, for backends whose accessibility layer

@@ -6,8 +6,10 @@
 #include "Native/X11/X11Screen.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include <unistd.h>
 
@@ -162,6 +164,11 @@ std::optional<AXValue> AtspiElement::attribute(std::string_view name)
             return m_frame.utf16Count();
     } else if (name == "AXChildren") {
         return children();
+    } else if (name == "AXParent") {
+        if (auto parent = parentElement())
+            return AXElement(parent);
+    } else if (name == "AXRangeInParent") {
+        return rangeInParent();
     } else if (name == "AXWindow") {
         if (auto window = topLevelWindow())
             return window;
@@ -196,6 +203,9 @@ std::optional<AXValue> AtspiElement::parameterizedAttribute(std::string_view nam
             return stringForRange(*range);
         if (name == "AXBoundsForRange")
             return boundsForRange(*range);
+    } else if (const qint64 *location = std::get_if<qint64>(&parameter)) {
+        if (name == "AXEmbeddedTextForIndex")
+            return embeddedText(*location);
     } else if (const AXTextMarker *marker = std::get_if<AXTextMarker>(&parameter)) {
         const auto anchor = anchorOf(*marker);
         if (!anchor)
@@ -288,10 +298,28 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
         session.rememberWindow(window->windowID, top);
     }
     g_object_unref(app);
+    // Where a search found text in this window before, the hit test starts there, as long as the
+    // point lies inside it and the hit test from it reaches text.
+    if (AtspiAccessible *entry = remembered ? session.entry(window->windowID) : nullptr) {
+        const auto box = extentsOf(entry);
+        AtspiAccessible *leaf = box && box->contains(px) ? hitTestLeaf(entry, px) : nullptr;
+        g_object_unref(entry);
+        if (leaf && !isDeadEnd(leaf)) {
+            g_object_unref(top);
+            return wrap(leaf, window->pid);
+        }
+        if (leaf)
+            g_object_unref(leaf);
+    }
     bool moved = false;
-    AtspiAccessible *leaf = descend(top, px, &moved);
+    AtspiAccessible *entry = nullptr;
+    AtspiAccessible *leaf = descend(top, px, &moved, &entry);
     if (remembered && !moved)
         session.forgetWindow(window->windowID); // perhaps no longer that window's element
+    else if (entry)
+        session.rememberEntry(window->windowID, entry);
+    if (entry)
+        g_object_unref(entry);
     return wrap(leaf, window->pid);
 }
 
@@ -328,33 +356,207 @@ AtspiAccessible *AtspiElement::windowAt(AtspiAccessible *app, QPoint px, std::op
     return best;
 }
 
-// Takes `current`; returns the deepest element at the point (a new reference).
-AtspiAccessible *AtspiElement::descend(AtspiAccessible *current, QPoint px, bool *moved)
+namespace {
+
+// The search around a dead end of a toolkit's hit test stops after this long: deep trees are
+// searched as far as time allows rather than to a fixed depth. A few milliseconds are the rule;
+// the budget leaves room for a loaded machine.
+constexpr auto searchBudget = std::chrono::milliseconds(250);
+// Children of one element looked at in that search: every one costs a request.
+constexpr int childrenSearched = 128;
+// A guard for the stack, far below any real tree's depth.
+constexpr int searchDepthGuard = 64;
+
+AtspiAccessible *ref(AtspiAccessible *object)
 {
-    for (int depth = 0; depth < 32; ++depth) {
-        AtspiAccessible *next = accessibleAtPoint(current, px);
+    return static_cast<AtspiAccessible *>(g_object_ref(object));
+}
+
+void unrefAll(std::vector<AtspiAccessible *> &objects)
+{
+    for (AtspiAccessible *object : objects)
+        g_object_unref(object);
+    objects.clear();
+}
+
+// The toolkit's own hit test from `from` as far as it goes: the elements passed, `from` first
+// (new references).
+std::vector<AtspiAccessible *> hitTestPath(AtspiAccessible *from, QPoint px)
+{
+    std::vector<AtspiAccessible *> path {ref(from)};
+    while (path.size() < std::size_t(searchDepthGuard)) {
+        AtspiAccessible *next = accessibleAtPoint(path.back(), px);
         if (!next)
             break;
-        if (next == current) {
+        if (std::find(path.begin(), path.end(), next) != path.end()) {
             g_object_unref(next);
             break;
         }
-        g_object_unref(current);
-        current = next;
-        if (moved)
-            *moved = true;
+        path.push_back(next);
     }
-    // Qt's editors answer with their viewport; the text belongs to its parent.
-    if (const auto own = interfacesOf(current); own && !own->text) {
-        if (AtspiAccessible *parent = parentOf(current)) {
+    return path;
+}
+
+// Takes `leaf`. Qt's editors answer with their viewport; the text belongs to its parent.
+AtspiAccessible *textOwner(AtspiAccessible *leaf)
+{
+    if (const auto own = interfacesOf(leaf); own && !own->text) {
+        if (AtspiAccessible *parent = parentOf(leaf)) {
             if (const auto theirs = interfacesOf(parent); theirs && theirs->text) {
-                g_object_unref(current);
+                g_object_unref(leaf);
                 return parent;
             }
             g_object_unref(parent);
         }
     }
-    return current;
+    return leaf;
+}
+
+} // namespace
+
+class AtspiElement::Search
+{
+public:
+    explicit Search(QPoint px)
+        : m_px(px)
+        , m_deadline(Clock::now() + searchBudget)
+    { }
+    ~Search()
+    {
+        if (m_entry)
+            g_object_unref(m_entry);
+    }
+
+    // The element to read at the point around a hit test that ended at a dead end (`path` from its
+    // start to that end; a new reference, or nullptr): the elements under the point beside each
+    // element of the path, the deepest first.
+    AtspiAccessible *around(const std::vector<AtspiAccessible *> &path, int depth)
+    {
+        AtspiAccessible *found = nullptr;
+        for (std::size_t i = path.size(); i-- > 0 && !found;) {
+            AtspiAccessible *passed = i + 1 < path.size() ? path[i + 1] : nullptr;
+            found = amongChildren(path[i], passed, depth + int(i));
+        }
+        return found;
+    }
+
+    /// The element from which the toolkit's hit test reached the text; a new reference, or nullptr.
+    AtspiAccessible *takeEntry() { return std::exchange(m_entry, nullptr); }
+
+private:
+    bool inTime(int depth) const { return depth < searchDepthGuard && Clock::now() < m_deadline; }
+
+    // The element to read at the point under `start` (a new reference), or nullptr.
+    AtspiAccessible *from(AtspiAccessible *start, int depth)
+    {
+        std::vector<AtspiAccessible *> path = hitTestPath(start, m_px);
+        AtspiAccessible *leaf = textOwner(ref(path.back()));
+        AtspiAccessible *found = nullptr;
+        if (!isDeadEnd(leaf))
+            found = ref(leaf);
+        else
+            found = around(path, depth);
+        g_object_unref(leaf);
+        unrefAll(path);
+        return found;
+    }
+
+    // The children of `parent` under the point, except `passed` (already searched): those whose box
+    // holds the point, the later (drawn above) first; then, through those that report no area,
+    // their own children.
+    AtspiAccessible *amongChildren(AtspiAccessible *parent, AtspiAccessible *passed, int depth)
+    {
+        if (!inTime(depth))
+            return nullptr;
+        const int count = std::min(childCountOf(parent).value_or(0), childrenSearched);
+        std::vector<AtspiAccessible *> under;
+        std::vector<AtspiAccessible *> unplaced;
+        for (int i = count - 1; i >= 0 && inTime(depth); --i) {
+            AtspiAccessible *child = childOf(parent, i);
+            if (!child)
+                continue;
+            const auto box = child == passed ? std::nullopt : reportedExtentsOf(child);
+            if (box && (box->width() < 1 || box->height() < 1))
+                unplaced.push_back(child);
+            else if (box && box->contains(m_px))
+                under.push_back(child);
+            else
+                g_object_unref(child);
+        }
+        AtspiAccessible *found = nullptr;
+        for (AtspiAccessible *child : under) {
+            if (!found && inTime(depth + 1)) {
+                found = from(child, depth + 1);
+                if (found)
+                    keepEntry(child);
+            }
+        }
+        for (AtspiAccessible *child : unplaced) {
+            if (!found && inTime(depth + 1)) {
+                if (const auto role = roleOf(child); role && onlyHoldsOthers(*role))
+                    found = amongChildren(child, nullptr, depth + 1);
+            }
+        }
+        unrefAll(under);
+        unrefAll(unplaced);
+        return found;
+    }
+
+    // Called from the innermost level outwards: the first is the element whose own hit test
+    // reached the text, where a later lookup can start.
+    void keepEntry(AtspiAccessible *element)
+    {
+        if (!m_entry)
+            m_entry = ref(element);
+    }
+
+    QPoint m_px;
+    Clock::time_point m_deadline;
+    AtspiAccessible *m_entry = nullptr;
+};
+
+AtspiAccessible *AtspiElement::hitTestLeaf(AtspiAccessible *from, QPoint px)
+{
+    std::vector<AtspiAccessible *> path = hitTestPath(from, px);
+    AtspiAccessible *leaf = textOwner(ref(path.back()));
+    unrefAll(path);
+    return leaf;
+}
+
+bool AtspiElement::isDeadEnd(AtspiAccessible *element)
+{
+    const auto own = interfacesOf(element);
+    if (!own || own->text)
+        return false;
+    const auto role = roleOf(element);
+    return role && onlyHoldsOthers(*role);
+}
+
+// Takes `current`; returns the deepest element at the point (a new reference). Where nothing
+// better is found, the element the toolkit's hit test ended at, so that a miss names its role.
+// `entry`, when given, receives where a search found the text (a new reference, or nullptr).
+AtspiAccessible *AtspiElement::descend(AtspiAccessible *current, QPoint px, bool *moved, AtspiAccessible **entry)
+{
+    std::vector<AtspiAccessible *> path = hitTestPath(current, px);
+    g_object_unref(current);
+    AtspiAccessible *leaf = textOwner(ref(path.back()));
+    if (moved)
+        *moved = path.size() > 1;
+    if (entry)
+        *entry = nullptr;
+    if (isDeadEnd(leaf)) {
+        Search search(px);
+        if (AtspiAccessible *found = search.around(path, 0)) {
+            g_object_unref(leaf);
+            leaf = found;
+            if (moved)
+                *moved = true;
+            if (entry)
+                *entry = search.takeEntry();
+        }
+    }
+    unrefAll(path);
+    return leaf;
 }
 
 bool AtspiElement::hasText()
@@ -367,7 +569,8 @@ bool AtspiElement::hasText()
 std::optional<QRectF> AtspiElement::bounds()
 {
     if (!m_bounds) {
-        const auto r = extentsOf(m_object);
+        // Empty and negative sizes are handed on: the lookup passes through such elements.
+        const auto r = reportedExtentsOf(m_object);
         m_bounds = r ? std::optional<QRectF>(points(*r)) : std::nullopt;
     }
     return *m_bounds;
@@ -395,11 +598,14 @@ std::optional<QString> AtspiElement::axRole()
 }
 
 // Reads the element's text once: all of it when short, else a stretch around `anchor` (an
-// offset in the application's units). Later requests convert through what was read.
+// offset in the application's units). Later requests convert through what was read. An element
+// whose offset unit cannot be told withholds its text (see TextFrame::countsUtf16).
 bool AtspiElement::frame(std::optional<qint64> anchor)
 {
     if (m_frame.ready)
         return true;
+    if (m_withheld)
+        return false;
     const auto count = characterCountOf(m_object);
     if (!count)
         return false;
@@ -409,18 +615,23 @@ bool AtspiElement::frame(std::optional<qint64> anchor)
         const auto text = textOf(m_object, 0, *count);
         if (!text)
             return false;
-        const qint64 codePoints = Text::codePointCount(*text);
-        if (codePoints == *count)
-            f.utf16 = false;
-        else if (text->size() == *count)
-            f.utf16 = true;
-        else
-            f.utf16 = isQt();
+        const auto utf16 =
+            TextFrame::countsUtf16(*count, QStringView(*text), Session::instance().countsUtf16(m_object));
+        if (!utf16) {
+            m_withheld = QStringLiteral("character count fits neither unit");
+            return false;
+        }
+        f.utf16 = *utf16;
         f.text = *text;
-        f.length = f.utf16 ? text->size() : codePoints;
+        f.length = f.units(*text);
         f.count = f.length; // what was read is what the offsets refer to
     } else {
-        f.utf16 = isQt();
+        const auto utf16 = TextFrame::countsUtf16(*count, std::nullopt, Session::instance().countsUtf16(m_object));
+        if (!utf16) {
+            m_withheld = QStringLiteral("offset unit of a long text unknown");
+            return false;
+        }
+        f.utf16 = *utf16;
         if (anchor) {
             const qint64 from = std::clamp<qint64>(*anchor - frameRadius, 0, *count);
             const qint64 to = std::clamp<qint64>(*anchor + frameRadius, 0, *count);
@@ -434,6 +645,12 @@ bool AtspiElement::frame(std::optional<qint64> anchor)
     f.ready = true;
     m_frame = std::move(f);
     return true;
+}
+
+std::optional<QString> AtspiElement::textWithheldReason()
+{
+    std::lock_guard lock(Session::instance().mutex);
+    return m_withheld;
 }
 
 std::optional<QString> AtspiElement::valueText()
@@ -456,7 +673,8 @@ std::optional<qint64> AtspiElement::offsetUnder(QPoint px)
     const auto offset = offsetAtPoint(m_object, px);
     if (!offset)
         return offset;
-    if (*offset > 0 && isQt()) {
+    // Checked against the character boxes, so harmless where the toolkit cannot be told.
+    if (*offset > 0 && Session::instance().countsUtf16(m_object).value_or(true)) {
         if (const auto box = characterExtentsOf(m_object, *offset); box && box->contains(px))
             return offset;
         if (const auto before = characterExtentsOf(m_object, *offset - 1); before && before->contains(px))
@@ -483,13 +701,6 @@ std::optional<qint64> AtspiElement::offsetUnder(QPoint px)
             return middle;
     }
     return offset;
-}
-
-bool AtspiElement::isQt()
-{
-    if (!m_qt)
-        m_qt = countsUtf16(m_object);
-    return *m_qt;
 }
 
 std::optional<AXValue> AtspiElement::rangeForPosition(QPointF point)
@@ -531,6 +742,15 @@ std::optional<AXValue> AtspiElement::boundsForRange(const AXRange &range)
     if (!r)
         return std::nullopt;
     return points(*r);
+}
+
+std::optional<AXValue> AtspiElement::embeddedText(qint64 location)
+{
+    if (!hasText() || location < 0 || !frame(std::nullopt))
+        return std::nullopt;
+    if (auto text = embeddedTextOf(m_object, m_frame.fromUtf16(location)))
+        return *text;
+    return std::nullopt;
 }
 
 std::shared_ptr<AtspiElement> AtspiElement::anchorOf(const AXTextMarker &marker)
@@ -620,6 +840,32 @@ std::optional<AXValue> AtspiElement::children()
     for (int i = 0; i < n; ++i)
         out.push_back(child(shared_from_this(), i));
     return out;
+}
+
+std::shared_ptr<AtspiElement> AtspiElement::parentElement()
+{
+    if (!m_parentElement) {
+        AtspiAccessible *parent = parentOf(m_object);
+        m_parentElement = parent ? wrap(parent, m_pid) : nullptr;
+    }
+    return *m_parentElement;
+}
+
+// The UTF-16 range of the parent's text that this element's text stands for, when it is embedded
+// there (the parent keeps an object replacement character in its place).
+std::optional<AXValue> AtspiElement::rangeInParent()
+{
+    if (!hasText())
+        return std::nullopt;
+    const auto range = rangeInParentOf(m_object);
+    if (!range)
+        return std::nullopt;
+    const auto parent = parentElement();
+    if (!parent || !parent->hasText() || !parent->frame(range->first))
+        return std::nullopt;
+    const qint64 from = parent->m_frame.toUtf16(range->first);
+    const qint64 to = parent->m_frame.toUtf16(range->second);
+    return AXRange {from, to - from};
 }
 
 AXElement AtspiElement::topLevelWindow()

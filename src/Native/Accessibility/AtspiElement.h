@@ -8,7 +8,10 @@
 // which window (and process) is under the pointer; the process's AT-SPI application is found by its
 // bus connection's process id, its window by geometry, and the element by descending with
 // GetAccessibleAtPoint. Qt puts the text of an editor on the parent of its viewport, so a leaf
-// without text whose parent has text stands for that parent.
+// without text whose parent has text stands for that parent. Where the toolkit's own hit test stops
+// at an element that only holds others (a notebook page reporting -1 x -1, or the first of two
+// full-window containers), the elements under the point around it are searched, within a time
+// budget rather than a fixed depth.
 
 #include "Native/Accessibility/Accessibility.h"
 #include "Native/Accessibility/AtspiRequests.h"
@@ -49,6 +52,8 @@ public:
     // ("AXManualAccessibility", "AXEnhancedUserInterface"); reading its children is what wakes it.
     bool setAttribute(std::string_view, const AXValue &) override { return false; }
 
+    std::optional<QString> textWithheldReason() override;
+
 private:
     static double scale();
     static QPoint pixels(QPointF point);
@@ -57,7 +62,12 @@ private:
     AtspiAccessible *resolve();
     AXElement hitTestScreen(QPointF point);
     static AtspiAccessible *windowAt(AtspiAccessible *app, QPoint px, std::optional<QRect> geometry);
-    static AtspiAccessible *descend(AtspiAccessible *current, QPoint px, bool *moved = nullptr);
+    static AtspiAccessible *descend(AtspiAccessible *current, QPoint px, bool *moved = nullptr,
+                                    AtspiAccessible **entry = nullptr);
+    static AtspiAccessible *hitTestLeaf(AtspiAccessible *from, QPoint px);
+    // An element without text that only holds others: a toolkit's hit test should not end there.
+    static bool isDeadEnd(AtspiAccessible *element);
+    class Search;
 
     bool hasText();
     std::optional<QRectF> bounds();
@@ -65,11 +75,11 @@ private:
     bool frame(std::optional<qint64> anchor);
     std::optional<QString> valueText();
     std::optional<qint64> offsetUnder(QPoint px);
-    bool isQt();
 
     std::optional<AXValue> rangeForPosition(QPointF point);
     std::optional<AXValue> stringForRange(const AXRange &range);
     std::optional<AXValue> boundsForRange(const AXRange &range);
+    std::optional<AXValue> embeddedText(qint64 location);
 
     // Text markers hold offsets in the application's own units and the element they belong to.
     AXTextMarker marker(qint64 position) { return AXTextMarker {shared_from_this(), position}; }
@@ -81,11 +91,16 @@ private:
     std::optional<AXValue> markedBounds(qint64 from, qint64 to);
 
     std::optional<AXValue> children();
+    std::shared_ptr<AtspiElement> parentElement();
+    std::optional<AXValue> rangeInParent();
     AXElement topLevelWindow();
 
     Kind m_kind;
     AtspiAccessible *m_object = nullptr;
     std::shared_ptr<AtspiElement> m_parent;
+    // The parent as read for "AXParent" and "AXRangeInParent", one object so that both convert the
+    // parent's offsets through the same text.
+    std::optional<std::shared_ptr<AtspiElement>> m_parentElement;
     int m_index = -1;
     std::optional<std::int32_t> m_pid;
     AXWindowLocator m_locator;
@@ -93,8 +108,8 @@ private:
     std::optional<std::optional<Interfaces>> m_interfaces;
     std::optional<std::optional<QRectF>> m_bounds;
     std::optional<std::optional<QString>> m_role;
-    std::optional<bool> m_qt;
     TextFrame m_frame;
+    std::optional<QString> m_withheld;
 };
 
 } // namespace Lumivox::Native::Atspi

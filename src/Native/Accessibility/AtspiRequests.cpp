@@ -11,16 +11,15 @@ QString fromUtf8(const char *text)
     return text ? QString::fromUtf8(text) : QString();
 }
 
-// Takes the rectangle libatspi returned. Hidden GTK menu items report INT_MIN corners; a character
-// box may be empty, an element's or a range's may not.
-std::optional<QRect> screenRect(AtspiRect *rect, bool emptyAllowed)
+// Takes the rectangle libatspi returned. Hidden GTK widgets report INT_MIN corners; `least` is the
+// smallest width and height taken (a character box may be empty, an element's or a range's may not).
+std::optional<QRect> screenRect(AtspiRect *rect, std::optional<int> least)
 {
     if (!rect)
         return std::nullopt;
     const AtspiRect r = *rect;
     g_free(rect);
-    const int least = emptyAllowed ? 0 : 1;
-    if (r.x == INT_MIN || r.y == INT_MIN || r.width < least || r.height < least)
+    if (r.x == INT_MIN || r.y == INT_MIN || (least && (r.width < *least || r.height < *least)))
         return std::nullopt;
     return QRect(r.x, r.y, r.width, r.height);
 }
@@ -63,14 +62,22 @@ std::optional<Interfaces> interfacesOf(AtspiAccessible *object)
     return out;
 }
 
-std::optional<QRect> extentsOf(AtspiAccessible *object)
+std::optional<QRect> reportedExtentsOf(AtspiAccessible *object)
 {
     AtspiRect *rect = nullptr;
     request(object, [&](GError **e) {
         rect = atspi_component_get_extents(ATSPI_COMPONENT(object), ATSPI_COORD_TYPE_SCREEN, e);
         return rect != nullptr;
     });
-    return screenRect(rect, false);
+    return screenRect(rect, std::nullopt);
+}
+
+std::optional<QRect> extentsOf(AtspiAccessible *object)
+{
+    const auto r = reportedExtentsOf(object);
+    if (!r || r->width() < 1 || r->height() < 1)
+        return std::nullopt;
+    return r;
 }
 
 std::optional<QRect> rangeExtentsOf(AtspiAccessible *object, qint64 start, qint64 end)
@@ -80,7 +87,7 @@ std::optional<QRect> rangeExtentsOf(AtspiAccessible *object, qint64 start, qint6
         rect = atspi_text_get_range_extents(ATSPI_TEXT(object), gint(start), gint(end), ATSPI_COORD_TYPE_SCREEN, e);
         return rect != nullptr;
     });
-    return screenRect(rect, false);
+    return screenRect(rect, 1);
 }
 
 std::optional<QRect> characterExtentsOf(AtspiAccessible *object, qint64 offset)
@@ -90,7 +97,7 @@ std::optional<QRect> characterExtentsOf(AtspiAccessible *object, qint64 offset)
         rect = atspi_text_get_character_extents(ATSPI_TEXT(object), gint(offset), ATSPI_COORD_TYPE_SCREEN, e);
         return rect != nullptr;
     });
-    return screenRect(rect, true);
+    return screenRect(rect, 0);
 }
 
 AtspiAccessible *accessibleAtPoint(AtspiAccessible *object, QPoint px)
@@ -208,16 +215,83 @@ std::optional<bool> isSingleLine(AtspiAccessible *object)
     return single;
 }
 
-bool countsUtf16(AtspiAccessible *object)
+std::optional<std::pair<qint64, qint64>> rangeInParentOf(AtspiAccessible *object)
+{
+    // Known from the interfaces already read; no request for an element that is no link.
+    AtspiHyperlink *link = object ? atspi_accessible_get_hyperlink(object) : nullptr;
+    if (!link)
+        return std::nullopt;
+    AtspiRange *range = nullptr;
+    request(object, [&](GError **e) {
+        range = atspi_hyperlink_get_index_range(link, e);
+        return range != nullptr;
+    });
+    g_object_unref(link);
+    if (!range)
+        return std::nullopt;
+    const std::pair<qint64, qint64> out {range->start_offset, range->end_offset};
+    g_free(range);
+    if (out.first < 0 || out.second < out.first)
+        return std::nullopt;
+    return out;
+}
+
+std::optional<QString> embeddedTextOf(AtspiAccessible *object, qint64 offset)
+{
+    // Known from the interfaces already read; no request for an element that is no hypertext.
+    AtspiHypertext *hypertext = object ? atspi_accessible_get_hypertext_iface(object) : nullptr;
+    if (!hypertext)
+        return std::nullopt;
+    gint index = -1;
+    AtspiHyperlink *link = nullptr;
+    if (request(object, [&](GError **e) {
+            index = atspi_hypertext_get_link_index(hypertext, gint(offset), e);
+            return index >= 0;
+        }))
+        request(object, [&](GError **e) {
+            link = atspi_hypertext_get_link(hypertext, index, e);
+            return link != nullptr;
+        });
+    g_object_unref(hypertext);
+    if (!link)
+        return std::nullopt;
+    AtspiAccessible *embedded = nullptr;
+    request(object, [&](GError **e) {
+        embedded = atspi_hyperlink_get_object(link, 0, e);
+        return embedded != nullptr;
+    });
+    g_object_unref(link);
+    if (!embedded)
+        return std::nullopt;
+    tracked(embedded);
+    // A link's text is a few words; anything longer is no inline object worth putting in a sentence.
+    constexpr qint64 longest = 1000;
+    std::optional<QString> out;
+    if (const auto own = interfacesOf(embedded); own && own->text) {
+        if (const auto count = characterCountOf(embedded); count && *count <= longest)
+            out = textOf(embedded, 0, *count);
+    }
+    if (!out || out->isEmpty())
+        out = nameOf(embedded);
+    g_object_unref(embedded);
+    if (out && (out->isEmpty() || out->size() > longest))
+        return std::nullopt;
+    return out;
+}
+
+std::optional<QString> toolkitNameOf(AtspiAccessible *application)
 {
     gchar *toolkit = nullptr;
-    request(object, [&](GError **e) {
-        toolkit = atspi_accessible_get_toolkit_name(object, e);
-        return toolkit != nullptr;
-    });
-    const bool qt = toolkit && g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
+    if (!request(application, [&](GError **e) {
+            toolkit = atspi_accessible_get_toolkit_name(application, e);
+            return toolkit != nullptr && *toolkit != '\0';
+        })) {
+        g_free(toolkit);
+        return std::nullopt;
+    }
+    QString out = fromUtf8(toolkit);
     g_free(toolkit);
-    return qt;
+    return out;
 }
 
 std::optional<TextRun> runAt(AtspiAccessible *object, qint64 offset, bool sentence)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 namespace Lumivox::Native::Atspi {
 
@@ -58,6 +59,9 @@ std::optional<Interfaces> interfacesOf(AtspiAccessible *object);
 
 // Rectangles are in X11 screen pixels; an element that reports no usable box has none.
 std::optional<QRect> extentsOf(AtspiAccessible *object);
+/// The box an element reports, empty or negative sizes included (a notebook page whose tabs are
+/// hidden says -1 x -1 while its content is on screen); none for a hidden element or a failure.
+std::optional<QRect> reportedExtentsOf(AtspiAccessible *object);
 std::optional<QRect> rangeExtentsOf(AtspiAccessible *object, qint64 start, qint64 end);
 std::optional<QRect> characterExtentsOf(AtspiAccessible *object, qint64 offset);
 
@@ -76,8 +80,17 @@ std::optional<QString> nameOf(AtspiAccessible *object);
 std::optional<int> childCountOf(AtspiAccessible *object);
 std::optional<bool> isSingleLine(AtspiAccessible *object);
 
-/// Qt reports text offsets in UTF-16 units where AT-SPI asks for characters.
-bool countsUtf16(AtspiAccessible *object);
+/// Where an element embedded in its parent's text (a link, or an inline run a browser exposes on
+/// its own) stands in that text, in the parent's units: its hyperlink's index range.
+std::optional<std::pair<qint64, qint64>> rangeInParentOf(AtspiAccessible *object);
+
+/// The text of the object embedded at `offset` of a hypertext element's text (where the text keeps
+/// an object replacement character, as browsers do for links): the object's own text, else its name.
+std::optional<QString> embeddedTextOf(AtspiAccessible *object, qint64 offset);
+
+/// The toolkit an application names on its application object ("Qt", "GTK" …); other elements
+/// answer nothing in some toolkits.
+std::optional<QString> toolkitNameOf(AtspiAccessible *application);
 
 struct TextRun
 {

@@ -149,4 +149,31 @@ QString roleName(AtspiRole role)
     }
 }
 
+bool onlyHoldsOthers(AtspiRole role)
+{
+    switch (role) {
+    case ATSPI_ROLE_APPLICATION:
+    case ATSPI_ROLE_FRAME:
+    case ATSPI_ROLE_WINDOW:
+    case ATSPI_ROLE_DIALOG:
+    case ATSPI_ROLE_FILLER:
+    case ATSPI_ROLE_PANEL:
+    case ATSPI_ROLE_VIEWPORT:
+    case ATSPI_ROLE_SCROLL_PANE:
+    case ATSPI_ROLE_LAYERED_PANE:
+    case ATSPI_ROLE_SPLIT_PANE:
+    case ATSPI_ROLE_PAGE_TAB_LIST:
+    case ATSPI_ROLE_PAGE_TAB:
+    case ATSPI_ROLE_ROOT_PANE:
+    case ATSPI_ROLE_GLASS_PANE:
+    case ATSPI_ROLE_INTERNAL_FRAME:
+    case ATSPI_ROLE_SECTION:
+    case ATSPI_ROLE_GROUPING:
+    case ATSPI_ROLE_UNKNOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace Lumivox::Native::Atspi

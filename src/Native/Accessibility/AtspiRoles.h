@@ -12,4 +12,9 @@ namespace Lumivox::Native::Atspi {
 /// A menu's "AXMenuBarItem" depends on its parent and is decided by the caller.
 QString roleName(AtspiRole role);
 
+/// Roles of elements that only lay others out (fillers, panels, panes, notebooks and their pages,
+/// windows): where a toolkit's hit test stops at one without text, the text is further down or
+/// beside it.
+bool onlyHoldsOthers(AtspiRole role);
+
 } // namespace Lumivox::Native::Atspi

@@ -1,5 +1,7 @@
 #include "Native/Accessibility/AtspiSession.h"
 
+#include "Native/Accessibility/AtspiRequests.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -92,6 +94,7 @@ void Session::adoptConnections()
             if (it->second)
                 dbus_connection_unref(it->second);
             m_noStringAtOffset.erase(app);
+            m_countsUtf16.erase(app);
             g_object_unref(app);
             it = m_connections.erase(it);
             continue;
@@ -184,9 +187,9 @@ AtspiAccessible *Session::window(std::uint32_t windowID, AtspiAccessible *app)
     const auto it = m_windows.find(windowID);
     if (it == m_windows.end())
         return nullptr;
-    AtspiAccessible *window = it->second;
+    AtspiAccessible *window = it->second.window;
     if (window->parent.app != app->parent.app || !app->parent.app->bus) {
-        g_object_unref(window);
+        release(it->second);
         m_windows.erase(it);
         return nullptr;
     }
@@ -196,20 +199,65 @@ AtspiAccessible *Session::window(std::uint32_t windowID, AtspiAccessible *app)
 void Session::rememberWindow(std::uint32_t windowID, AtspiAccessible *window)
 {
     if (m_windows.size() >= 64) {
-        for (auto &[id, object] : m_windows)
-            g_object_unref(object);
+        for (auto &[id, remembered] : m_windows)
+            release(remembered);
         m_windows.clear();
     }
     forgetWindow(windowID);
-    m_windows.emplace(windowID, static_cast<AtspiAccessible *>(g_object_ref(window)));
+    m_windows.emplace(windowID, RememberedWindow {static_cast<AtspiAccessible *>(g_object_ref(window))});
 }
 
 void Session::forgetWindow(std::uint32_t windowID)
 {
     if (auto it = m_windows.find(windowID); it != m_windows.end()) {
-        g_object_unref(it->second);
+        release(it->second);
         m_windows.erase(it);
     }
+}
+
+AtspiAccessible *Session::entry(std::uint32_t windowID)
+{
+    const auto it = m_windows.find(windowID);
+    if (it == m_windows.end() || !it->second.entry)
+        return nullptr;
+    return static_cast<AtspiAccessible *>(g_object_ref(it->second.entry));
+}
+
+void Session::rememberEntry(std::uint32_t windowID, AtspiAccessible *entry)
+{
+    const auto it = m_windows.find(windowID);
+    if (it == m_windows.end())
+        return;
+    if (it->second.entry)
+        g_object_unref(it->second.entry);
+    it->second.entry = entry ? static_cast<AtspiAccessible *>(g_object_ref(entry)) : nullptr;
+}
+
+void Session::release(RememberedWindow &remembered)
+{
+    g_object_unref(remembered.window);
+    if (remembered.entry)
+        g_object_unref(remembered.entry);
+    remembered = {};
+}
+
+std::optional<bool> Session::countsUtf16(AtspiAccessible *object)
+{
+    AtspiApplication *app = object ? object->parent.app : nullptr;
+    if (!app)
+        return std::nullopt;
+    if (const auto it = m_countsUtf16.find(app); it != m_countsUtf16.end())
+        return it->second;
+    if (!app->root)
+        return std::nullopt;
+    const auto toolkit = toolkitNameOf(app->root);
+    if (!toolkit)
+        return std::nullopt;
+    const bool qt = toolkit->startsWith(QLatin1String("qt"), Qt::CaseInsensitive);
+    // Kept only while the application is tracked, which is what drops it when the application goes.
+    if (m_connections.contains(app))
+        m_countsUtf16.emplace(app, qt);
+    return qt;
 }
 
 bool Session::lacksStringAtOffset(AtspiAccessible *object) const

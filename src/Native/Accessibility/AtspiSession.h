@@ -73,6 +73,18 @@ public:
     void rememberWindow(std::uint32_t windowID, AtspiAccessible *window);
     void forgetWindow(std::uint32_t windowID);
 
+    /// Where a search around a dead end of the toolkit's hit test last found text in a remembered
+    /// window: the element from which the hit test reaches it (a new reference, or nullptr). Kept
+    /// with the window, so that later lookups there start from it.
+    AtspiAccessible *entry(std::uint32_t windowID);
+    void rememberEntry(std::uint32_t windowID, AtspiAccessible *entry);
+
+    /// Whether the application of `object` counts text offsets in UTF-16 units (Qt) rather than in
+    /// code points (what AT-SPI asks for, and what GTK and the browsers count). Told by the toolkit
+    /// name of the application object (other elements of a Qt application name none), asked once
+    /// per application and kept with it; absent while it cannot be told.
+    std::optional<bool> countsUtf16(AtspiAccessible *object);
+
     /// Qt answers GetStringAtOffset with an error; remembered per application to save a request.
     bool lacksStringAtOffset(AtspiAccessible *object) const;
     void noteLacksStringAtOffset(AtspiAccessible *object);
@@ -90,11 +102,18 @@ private:
     DBusConnection *m_bus = nullptr;
     std::map<AtspiApplication *, DBusConnection *> m_connections;
     std::set<AtspiApplication *> m_noStringAtOffset;
+    std::map<AtspiApplication *, bool> m_countsUtf16;
     std::map<std::string, Clock::time_point> m_unresponsive;
     std::map<std::string, std::int32_t> m_pidByBus;
     std::map<std::int32_t, AtspiAccessible *> m_appByPid;
     std::map<std::int32_t, Clock::time_point> m_absent;
-    std::map<std::uint32_t, AtspiAccessible *> m_windows;
+    struct RememberedWindow
+    {
+        AtspiAccessible *window = nullptr;
+        AtspiAccessible *entry = nullptr;
+    };
+    static void release(RememberedWindow &remembered);
+    std::map<std::uint32_t, RememberedWindow> m_windows;
 };
 
 } // namespace Lumivox::Native::Atspi

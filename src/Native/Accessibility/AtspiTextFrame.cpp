@@ -41,4 +41,18 @@ std::optional<QString> TextFrame::slice(qint64 from, qint64 to) const
     return utf16Slice(toUtf16(from), toUtf16(to));
 }
 
+std::optional<bool> TextFrame::countsUtf16(qint64 count, std::optional<QStringView> wholeText,
+                                           std::optional<bool> toolkitCountsUtf16)
+{
+    if (!wholeText)
+        return toolkitCountsUtf16;
+    const bool codePoints = Text::codePointCount(*wholeText) == count;
+    const bool units = wholeText->size() == count;
+    if (codePoints && units)
+        return toolkitCountsUtf16.value_or(false); // no pairs: both units agree
+    if (codePoints != units)
+        return units;
+    return std::nullopt;
+}
+
 } // namespace Lumivox::Native::Atspi

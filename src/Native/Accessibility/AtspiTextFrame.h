@@ -40,6 +40,13 @@ struct TextFrame
     std::optional<QString> utf16Slice(qint64 from, qint64 to) const;
     /// The same between two offsets in the application's units.
     std::optional<QString> slice(qint64 from, qint64 to) const;
+
+    /// Whether an element's offsets count UTF-16 units. Its whole text, when read, tells by which
+    /// unit its character count measures it; a long text read only in part leaves it to what the
+    /// application's toolkit counts. Absent when neither tells, or when the count fits neither
+    /// unit: a guessed unit reads a word beside the one under the pointer.
+    static std::optional<bool> countsUtf16(qint64 count, std::optional<QStringView> wholeText,
+                                           std::optional<bool> toolkitCountsUtf16);
 };
 
 } // namespace Lumivox::Native::Atspi

@@ -8,8 +8,11 @@
 #include "Shared/Text/TextUtils.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <set>
+#include <utility>
 
 namespace Lumivox::AccessibilityTextService {
 
@@ -28,6 +31,13 @@ constexpr double messagingTimeout = 0.15;
 // of every child are one request each, and a list with thousands of rows would otherwise hold the
 // worker for seconds.
 constexpr int maxChildrenScanned = 128;
+
+// A child walk goes as deep as the tree under the point goes (a tabbed editor keeps its text view
+// fourteen levels below the application) until this much time has passed; the depth guard only
+// protects the stack. A few milliseconds are the rule; the budget leaves room for a loaded machine.
+constexpr auto walkTimeBudget = std::chrono::milliseconds(250);
+constexpr int walkDepthGuard = 64;
+using Clock = std::chrono::steady_clock;
 
 // A run of an element's text: `start` is its offset in the full text, `endsText` whether it reaches
 // the full text's end.
@@ -60,12 +70,13 @@ const std::set<QString> &nonTextRoles()
     return roles;
 }
 
+// A tab group holds its pages' content: a tabbed editor's text view lies below one.
 const std::set<QString> &containerRoles()
 {
     static const std::set<QString> roles {
         QStringLiteral("AXScrollArea"), QStringLiteral("AXWebArea"),    QStringLiteral("AXGroup"),
         QStringLiteral("AXScrollView"), QStringLiteral("AXLayoutArea"), QStringLiteral("AXList"),
-        QStringLiteral("AXUnknown"),
+        QStringLiteral("AXUnknown"),    QStringLiteral("AXTabGroup"),
     };
     return roles;
 }
@@ -119,7 +130,8 @@ bool hasLineBreak(QStringView text)
     return false;
 }
 
-std::optional<QRectF> elementBounds(AccessibilityElement &element)
+// The box an element reports, empty or negative sizes included.
+std::optional<QRectF> reportedBounds(AccessibilityElement &element)
 {
     const auto values = element.attributes({"AXPosition", "AXSize"});
     if (values.size() != 2)
@@ -129,6 +141,80 @@ std::optional<QRectF> elementBounds(AccessibilityElement &element)
     if (!position || !size)
         return std::nullopt;
     return QRectF(*position, *size);
+}
+
+// The element's box, when it has an area.
+std::optional<QRectF> elementBounds(AccessibilityElement &element)
+{
+    const auto r = reportedBounds(element);
+    if (!r || !(r->width() > 0) || !(r->height() > 0))
+        return std::nullopt;
+    return r;
+}
+
+// Characters an application keeps in its text but does not draw: the zero-width no-break space
+// some leave after emoji, soft hyphens, zero-width spaces and the invisible operators, and the
+// object replacement character standing for an embedded object. Joiners and direction marks stay:
+// they change how the text around them is shown.
+bool isUnshown(char16_t c)
+{
+    switch (c) {
+    case 0x00AD:
+    case 0x180E:
+    case 0x200B:
+    case 0x2060:
+    case 0x2061:
+    case 0x2062:
+    case 0x2063:
+    case 0x2064:
+    case 0xFEFF:
+    case 0xFFF9:
+    case 0xFFFA:
+    case 0xFFFB:
+    case 0xFFFC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The text of the object embedded at an index of some text (where the text keeps an object
+// replacement character), when it can be read.
+using EmbeddedText = std::function<std::optional<QString>(qint64 index)>;
+
+// The text as shown: without the characters above, except that an object replacement character
+// gives way to the embedded object's text where `embedded` reads it (a paragraph's link). `location`
+// (a UTF-16 offset in `text`, may be null) follows what is removed or put in before it.
+QString shown(QStringView text, qsizetype *location = nullptr, const EmbeddedText &embedded = {})
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype shift = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool before = location && i < *location;
+        if (text[i].unicode() == 0xFFFC && embedded) {
+            if (const auto inner = embedded(i)) {
+                const QString inserted = Text::trimmed(shown(*inner));
+                out += inserted;
+                if (before)
+                    shift += inserted.size() - 1;
+                continue;
+            }
+        }
+        if (!isUnshown(text[i].unicode()))
+            out.append(text[i]);
+        else if (before)
+            --shift;
+    }
+    if (location)
+        *location += shift;
+    return out;
+}
+
+// What `element` embeds at a UTF-16 index of its text.
+std::optional<QString> embeddedText(AccessibilityElement &element, qint64 index)
+{
+    return as<QString>(element.parameterizedAttribute("AXEmbeddedTextForIndex", index));
 }
 
 std::optional<QString> snippet(AccessibilityElement &element)
@@ -173,17 +259,69 @@ std::optional<TextWindow> sentenceWindow(qint64 location, qint64 radius, const T
 }
 
 // Context for a word found in `source` at `location` (relative to the source): the cut sentence
-// with the word's offset, else the source itself when the word does not fit it, else nothing.
-void chooseContext(HitResult &hit, const TextWindow &source, qint64 location, qint64 length)
+// with the word's offset, else the source itself when the word does not fit it, else nothing. Word
+// and sentence are made to read as shown, the offset following them; `embedded` reads the objects
+// embedded in the source (indexes relative to the source).
+void chooseContext(HitResult &hit, const TextWindow &source, qint64 location, qint64 length,
+                   const EmbeddedText &embedded = {})
 {
+    hit.word = shown(hit.word);
     if (const auto slice = sentenceSlice(source.text, location, length, source.start == 0, source.endsText)) {
-        hit.fullText = slice->text;
-        hit.wordOffset = slice->wordOffset;
+        // Only the sentence's own embedded objects are read: each costs requests.
+        const qint64 sliceStart = location - slice->wordOffset;
+        EmbeddedText inSlice;
+        if (embedded)
+            inSlice = [&](qint64 i) { return embedded(sliceStart + i); };
+        qsizetype offset = slice->wordOffset;
+        hit.fullText = shown(slice->text, &offset, inSlice);
+        hit.wordOffset = offset;
         return;
     }
     const bool fits = location >= 0 && location + length <= source.text.size();
-    hit.fullText = fits ? QString() : source.text;
+    hit.fullText = fits ? QString() : shown(source.text, nullptr, embedded);
     hit.wordOffset = std::nullopt;
+}
+
+// A word's context read from an element's text (`source` is a window of it).
+struct Context
+{
+    TextWindow source;
+    qint64 location = 0;
+    EmbeddedText embedded;
+};
+
+// An inline element (a bold run or a link inside a paragraph) holds only part of its sentence: the
+// sentence comes from the text block around it, with the element's whole text (`own`) in the place
+// the block keeps for it. Gives that joined window and the word's location in it.
+std::optional<Context> inEnclosingText(AccessibilityElement &element, const TextWindow &own, qint64 location)
+{
+    if (own.start != 0 || !own.endsText)
+        return std::nullopt;
+    const auto range = as<AXRange>(element.attribute("AXRangeInParent"));
+    if (!range || range->location < 0 || range->length < 0)
+        return std::nullopt;
+    const auto parent = as<AXElement>(element.attribute("AXParent"));
+    if (!parent || !*parent)
+        return std::nullopt;
+    const auto around = textWindow(**parent, range->location, 240);
+    if (!around)
+        return std::nullopt;
+    const qint64 at = range->location - around->start;
+    if (at < 0 || at + range->length > around->text.size())
+        return std::nullopt;
+    TextWindow joined {around->text.left(at) + own.text + around->text.mid(at + range->length), around->start,
+                       around->endsText};
+    // Indexes of the joined text back to the element that holds them.
+    const qint64 ownEnd = at + own.text.size();
+    const qint64 shift = range->length - own.text.size();
+    EmbeddedText embedded = [block = *parent, &element, at, ownEnd, shift, start = around->start](qint64 i) {
+        if (i < at)
+            return embeddedText(*block, start + i);
+        if (i < ownEnd)
+            return embeddedText(element, i - at);
+        return embeddedText(*block, start + i + shift);
+    };
+    return Context {std::move(joined), at + location, std::move(embedded)};
 }
 
 std::optional<LocatedWord> wordAtFraction(QStringView text, double fraction)
@@ -288,7 +426,12 @@ std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &elem
         source = window;
 
     HitResult hit {word, {}, converted(wordBounds, primaryMaxY), std::nullopt};
-    chooseContext(hit, *source, wordLocation - source->start, found->length);
+    auto context = inEnclosingText(element, *source, wordLocation - source->start);
+    if (!context) {
+        context = Context {*source, wordLocation - source->start,
+                           [&element, start = source->start](qint64 i) { return embeddedText(element, start + i); }};
+    }
+    chooseContext(hit, context->source, context->location, found->length, context->embedded);
     return hit;
 }
 
@@ -304,7 +447,7 @@ std::optional<HitResult> extractFromStandardAttribute(AccessibilityElement &elem
     QString text;
     for (const char *name : {"AXValue", "AXTitle"}) {
         if (const auto value = stringAttribute(element, name)) {
-            text = Text::trimmed(*value);
+            text = Text::trimmed(shown(*value));
             if (!text.isEmpty())
                 break;
         }
@@ -328,43 +471,59 @@ std::optional<HitResult> extractFromStandardAttribute(AccessibilityElement &elem
     return std::nullopt;
 }
 
-std::optional<HitResult> wordInChildren(AccessibilityElement &element, QPointF at, std::optional<double> primaryMaxY,
-                                        int depth, int budget, const std::stop_token &stop)
+// One walk of an element's children under the point; its time budget runs from its start.
+struct ChildWalk
 {
-    if (depth < 1 || budget < 1 || stop.stop_requested())
-        return std::nullopt;
-    const auto children = as<std::vector<AXElement>>(element.attribute("AXChildren"));
-    if (!children || children->empty())
-        return std::nullopt;
+    QPointF at;
+    std::optional<double> primaryMaxY;
+    const std::stop_token &stop;
+    Clock::time_point deadline = Clock::now() + walkTimeBudget;
 
-    // The budget is this level's own: what a child's walk spends is not taken back from it.
-    int remaining = budget;
-    int taken = 0;
-    int scanned = 0;
-    for (const AXElement &child : *children) {
-        if (taken == 8 || scanned == maxChildrenScanned)
-            break;
-        ++scanned;
-        if (stop.stop_requested())
+    bool over() const { return stop.stop_requested() || Clock::now() >= deadline; }
+
+    // `budget` counts the children one level visits; what a child's own walk spends is not taken
+    // back from it. Children that report no area (a notebook page with hidden tabs says -1 x -1)
+    // are passed through: their own children are looked at, they are not read.
+    std::optional<HitResult> wordInChildren(AccessibilityElement &element, int depth, int budget) const
+    {
+        if (depth >= walkDepthGuard || budget < 1 || over())
             return std::nullopt;
-        if (!child)
-            continue;
-        const auto bounds = elementBounds(*child);
-        if (!bounds || bounds->width() <= 0 || bounds->height() <= 0
-            || !Native::containsHalfOpen(grown(*bounds, 2), at))
-            continue;
-        ++taken;
-        if (--remaining < 0 || stop.stop_requested())
+        const auto children = as<std::vector<AXElement>>(element.attribute("AXChildren"));
+        if (!children || children->empty())
             return std::nullopt;
-        if (auto hit = extractFromParameterizedText(*child, at, primaryMaxY))
-            return hit;
-        if (auto hit = extractFromStandardAttribute(*child, at, primaryMaxY))
-            return hit;
-        if (auto hit = wordInChildren(*child, at, primaryMaxY, depth - 1, remaining, stop))
-            return hit;
+
+        int remaining = budget;
+        int taken = 0;
+        int scanned = 0;
+        for (const AXElement &child : *children) {
+            if (taken == 8 || scanned == maxChildrenScanned)
+                break;
+            ++scanned;
+            if (over())
+                return std::nullopt;
+            if (!child)
+                continue;
+            const auto bounds = reportedBounds(*child);
+            if (!bounds)
+                continue;
+            const bool unplaced = !(bounds->width() > 0) || !(bounds->height() > 0);
+            if (!unplaced && !Native::containsHalfOpen(grown(*bounds, 2), at))
+                continue;
+            ++taken;
+            if (--remaining < 0 || over())
+                return std::nullopt;
+            if (!unplaced) {
+                if (auto hit = extractFromParameterizedText(*child, at, primaryMaxY))
+                    return hit;
+                if (auto hit = extractFromStandardAttribute(*child, at, primaryMaxY))
+                    return hit;
+            }
+            if (auto hit = wordInChildren(*child, depth + 1, remaining))
+                return hit;
+        }
+        return std::nullopt;
     }
-    return std::nullopt;
-}
+};
 
 std::optional<HitResult> extractFromTextMarkers(AccessibilityElement &element, QPointF at,
                                                 std::optional<double> primaryMaxY, const std::stop_token &stop)
@@ -400,7 +559,7 @@ std::optional<HitResult> extractFromTextMarkers(AccessibilityElement &element, Q
     if (!wordRange)
         return std::nullopt;
 
-    HitResult hit {word, word, converted(wordBounds, primaryMaxY), std::nullopt};
+    HitResult hit {shown(word), shown(word), converted(wordBounds, primaryMaxY), std::nullopt};
     if (stop.stop_requested())
         return hit;
 
@@ -426,6 +585,7 @@ std::optional<HitResult> extractFromTextMarkers(AccessibilityElement &element, Q
     if (location < 0 || location + word.size() > window.text.size()
         || QStringView(window.text).mid(location, word.size()) != word)
         return hit;
+    hit.word = word;
     chooseContext(hit, window, location, word.size());
     return hit;
 }
@@ -519,7 +679,7 @@ LookupResult lookupWord(QPointF at, std::optional<double> primaryMaxY, std::stop
     if (cancelled())
         return LookupResult::miss(pid, role);
     if (isContainerRole(role)) {
-        if (auto hit = wordInChildren(*element, at, primaryMaxY, 5, 16, stop))
+        if (auto hit = ChildWalk {at, primaryMaxY, stop}.wordInChildren(*element, 0, 16))
             return LookupResult::hit(std::move(*hit));
         if (cancelled())
             return LookupResult::miss(pid, role);
@@ -528,7 +688,7 @@ LookupResult lookupWord(QPointF at, std::optional<double> primaryMaxY, std::stop
         return LookupResult::hit(std::move(*hit));
     if (cancelled())
         return LookupResult::miss(pid, role);
-    return LookupResult::miss(pid, role, snippet(*element));
+    return LookupResult::miss(pid, role, snippet(*element), element->textWithheldReason());
 }
 
 LookupResult lookupWordInProcess(std::int32_t pid, QPointF at, std::optional<double> primaryMaxY, bool hitTestAgain,
@@ -539,7 +699,7 @@ LookupResult lookupWordInProcess(std::int32_t pid, QPointF at, std::optional<dou
     const auto accessibility = Native::service<Native::Accessibility>();
     if (const AXElement application = accessibility->applicationElement(pid)) {
         application->setMessagingTimeout(messagingTimeout);
-        if (auto hit = wordInChildren(*application, at, primaryMaxY, 8, 24, stop))
+        if (auto hit = ChildWalk {at, primaryMaxY, stop}.wordInChildren(*application, 0, 24))
             return LookupResult::hit(std::move(*hit));
     }
     if (!hitTestAgain || stop.stop_requested())

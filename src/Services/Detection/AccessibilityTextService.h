@@ -44,6 +44,9 @@ struct LookupResult
         std::optional<QString> role;
         /// At most 48 characters.
         std::optional<QString> snippet;
+        /// Why the element's text was not read, when it was withheld on purpose (a wrong word is
+        /// worse than none: offsets in a unit that cannot be told are not guessed at).
+        std::optional<QString> reason;
         bool operator==(const Miss &) const = default;
     };
     /// The point is over one of our own elements.
@@ -61,9 +64,10 @@ struct LookupResult
 
     static LookupResult hit(HitResult result) { return {std::move(result)}; }
     static LookupResult miss(std::optional<std::int32_t> pid = std::nullopt, std::optional<QString> role = std::nullopt,
-                             std::optional<QString> snippet = std::nullopt)
+                             std::optional<QString> snippet = std::nullopt,
+                             std::optional<QString> reason = std::nullopt)
     {
-        return {Miss {pid, std::move(role), std::move(snippet)}};
+        return {Miss {pid, std::move(role), std::move(snippet), std::move(reason)}};
     }
     static LookupResult ownProcess() { return {OwnProcess {}}; }
     static LookupResult suppressed() { return {Suppressed {}}; }

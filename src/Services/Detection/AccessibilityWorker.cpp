@@ -6,8 +6,7 @@ namespace Lumivox {
 
 AccessibilityWorker::AccessibilityWorker()
     : m_queue(QStringLiteral("app.lumivox.accessibility"))
-{
-}
+{ }
 
 AccessibilityWorker::Lookup AccessibilityWorker::judged(AccessibilityTextService::LookupResult result,
                                                         bool skipNonWords)
@@ -17,7 +16,7 @@ AccessibilityWorker::Lookup AccessibilityWorker::judged(AccessibilityTextService
     if (hit) {
         translatable = !skipNonWords || WordFilter::evaluate(hit->word, hit->fullText).isTranslatable();
     }
-    return Lookup{std::move(result), translatable};
+    return Lookup {std::move(result), translatable};
 }
 
 // Every job below is named before it is awaited: GCC 12 destroys a lambda with owning captures
@@ -49,9 +48,10 @@ QCoro::Task<AccessibilityWorker::Lookup> AccessibilityWorker::lookupWord(QPointF
     co_return co_await job;
 }
 
-QCoro::Task<AccessibilityWorker::Lookup>
-AccessibilityWorker::lookupWordInProcess(std::int32_t pid, QPointF at, std::optional<double> primaryMaxY,
-                                         bool hitTestAgain, bool skipNonWords, std::stop_token stop)
+QCoro::Task<AccessibilityWorker::Lookup> AccessibilityWorker::lookupWordInProcess(std::int32_t pid, QPointF at,
+                                                                                  std::optional<double> primaryMaxY,
+                                                                                  bool hitTestAgain, bool skipNonWords,
+                                                                                  std::stop_token stop)
 {
     auto job = m_queue.run([pid, at, primaryMaxY, hitTestAgain, skipNonWords, stop] {
         return judged(AccessibilityTextService::lookupWordInProcess(pid, at, primaryMaxY, hitTestAgain, stop),

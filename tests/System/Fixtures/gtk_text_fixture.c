@@ -1,7 +1,10 @@
 // A GTK 3 window with known text for the accessibility system tests: a menu bar, a wrapped label, a
 // text view, an entry and a button. Once laid out it prints where its words are on screen
 //   word <key> <x> <y> <width> <height>      (X11 pixels, root coordinates)
-// then "ready". Options: --at X Y places the window.
+// then "ready". Options: --at X Y places the window; --long fills the text view with a long text;
+// --notebook puts the text view on the page of a notebook without tabs, as deep in containers as
+// a tabbed editor keeps its documents (the page's tab then reports -1 x -1 extents), and prints
+// every word of that view's text.
 
 #include <gtk/gtk.h>
 
@@ -15,9 +18,13 @@ static const char *viewText =
     "The first sentence is short. The second sentence holds the word pineapple here. A third one follows.";
 static const char *entryText = "Entry line with lantern inside";
 static const char *finalSentence = "The final line holds the word zeppelin here.";
+// A zero-width no-break space follows the emoji, as some editors and pages leave behind.
+static const char *notebookText = "Tabs stay hidden here. The notebook page \xF0\x9F\xA6\x8A\xEF\xBB\xBF keeps "
+                                  "seventeen layers above this quiet paragraph. Nothing else moves.";
 // With --long the text view holds a long text (emoji throughout, so that character and UTF-16
 // offsets drift apart) scrolled to its last sentence.
 static gboolean longText = FALSE;
+static gboolean notebook = FALSE;
 
 static GtkWidget *window;
 static GtkWidget *fileItem;
@@ -121,12 +128,28 @@ static gboolean scrollToEnd(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+// Every word of the notebook's text, keyed "view:<word>" (its words are all different).
+static void viewWords(void)
+{
+    gchar **words = g_regex_split_simple("[^[:alpha:]]+", notebookText, 0, 0);
+    for (gchar **w = words; *w; ++w) {
+        if (**w) {
+            gchar *key = g_strconcat("view:", *w, NULL);
+            viewWord(key, *w);
+            g_free(key);
+        }
+    }
+    g_strfreev(words);
+}
+
 static gboolean report(gpointer data)
 {
     (void)data;
     labelWord("label:clever", label, "clever");
     labelWord("label:Mind", label, "Mind");
-    if (longText) {
+    if (notebook) {
+        viewWords();
+    } else if (longText) {
         viewWord("view:zeppelin", "zeppelin");
     } else {
         viewWord("view:pineapple", "pineapple");
@@ -142,6 +165,34 @@ static gboolean report(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+static GtkWidget *wrapped(GtkWidget *inner)
+{
+    GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(box), inner, TRUE, TRUE, 0);
+    return box;
+}
+
+static GtkWidget *paned(GtkWidget *inner)
+{
+    GtkWidget *pane = gtk_paned_new(GTK_ORIENTATION_HORIZONTAL);
+    gtk_paned_pack1(GTK_PANED(pane), gtk_label_new(NULL), FALSE, TRUE);
+    gtk_paned_pack2(GTK_PANED(pane), inner, TRUE, FALSE);
+    return pane;
+}
+
+// The layers a tabbed editor puts between its window and a document's text view: boxes, panes
+// and a notebook whose tabs are hidden.
+static GtkWidget *nestedInNotebook(GtkWidget *scroller)
+{
+    GtkWidget *overlay = gtk_overlay_new();
+    gtk_container_add(GTK_CONTAINER(overlay), wrapped(scroller));
+    GtkWidget *book = gtk_notebook_new();
+    gtk_notebook_set_show_tabs(GTK_NOTEBOOK(book), FALSE);
+    gtk_notebook_set_show_border(GTK_NOTEBOOK(book), FALSE);
+    gtk_notebook_append_page(GTK_NOTEBOOK(book), wrapped(overlay), gtk_label_new("Document"));
+    return wrapped(paned(wrapped(paned(wrapped(book)))));
+}
+
 int main(int argc, char **argv)
 {
     int x = 0, y = 0;
@@ -151,8 +202,10 @@ int main(int argc, char **argv)
             y = atoi(argv[i + 2]);
         }
     }
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         longText = longText || strcmp(argv[i], "--long") == 0;
+        notebook = notebook || strcmp(argv[i], "--notebook") == 0;
+    }
     gtk_init(&argc, &argv);
 
     window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -182,9 +235,14 @@ int main(int argc, char **argv)
     GtkWidget *scroller = gtk_scrolled_window_new(NULL, NULL);
     gtk_widget_set_size_request(scroller, 540, 120);
     gtk_container_add(GTK_CONTAINER(scroller), view);
-    gtk_box_pack_start(GTK_BOX(box), scroller, FALSE, FALSE, 0);
+    if (notebook)
+        gtk_box_pack_start(GTK_BOX(box), nestedInNotebook(scroller), FALSE, FALSE, 0);
+    else
+        gtk_box_pack_start(GTK_BOX(box), scroller, FALSE, FALSE, 0);
     GtkTextBuffer *buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
-    if (longText) {
+    if (notebook) {
+        gtk_text_buffer_set_text(buffer, notebookText, -1);
+    } else if (longText) {
         GString *text = g_string_new(NULL);
         while (text->len < 60000)
             g_string_append(text, "Filler \xF0\x9F\x90\x9D text runs on and on. ");

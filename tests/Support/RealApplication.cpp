@@ -1,0 +1,167 @@
+#include "Support/RealApplication.h"
+
+#include "Native/Accessibility/AtspiRequests.h"
+#include "Native/Text/Utf16.h"
+#include "Support/FixtureProcess.h"
+#include "Support/TestSupport.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+
+namespace Lumivox::Testing {
+
+namespace {
+
+using namespace Native::Atspi;
+
+const QString openingSentences[] = {
+    QStringLiteral("The harbour lay quiet under a pale morning sky \U0001F305 while fishermen mended their nets."),
+    QStringLiteral("A ferryman \U0001F6A3 rowed slowly across the channel carrying baskets of bread."),
+    QStringLiteral("Children laughed near the lighthouse and an old sailor told stories about distant storms."),
+};
+
+// Editors may drop the file's final line break.
+bool holdsKnownText(AtspiAccessible *object, qint64 count)
+{
+    const auto own = characterCountOf(object);
+    return own && *own <= count && *own >= count - 1;
+}
+
+// The first text element under `object` that holds the known text; a new reference or nullptr.
+AtspiAccessible *textElement(AtspiAccessible *object, qint64 count, int depth)
+{
+    if (depth > 40)
+        return nullptr;
+    if (const auto role = roleOf(object);
+        role && (*role == ATSPI_ROLE_TEXT || *role == ATSPI_ROLE_DOCUMENT_TEXT || *role == ATSPI_ROLE_PARAGRAPH)) {
+        if (const auto own = interfacesOf(object); own && own->text && holdsKnownText(object, count))
+            return static_cast<AtspiAccessible *>(g_object_ref(object));
+    }
+    const int children = std::min(childCountOf(object).value_or(0), 256);
+    for (int i = 0; i < children; ++i) {
+        AtspiAccessible *child = childOf(object, i);
+        if (!child)
+            continue;
+        AtspiAccessible *found = textElement(child, count, depth + 1);
+        g_object_unref(child);
+        if (found)
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QString RealApplication::knownText()
+{
+    const QString story = openingSentences[0] + QLatin1Char(' ') + openingSentences[1] + QLatin1Char(' ')
+        + openingSentences[2] + QStringLiteral("\n\n");
+    QString text = story;
+    while (text.size() < 40000)
+        text += QStringLiteral("Filler \U0001F41D words drift along the shore. ");
+    // The same sentences close the text: some editors open a file at its end.
+    return text + QStringLiteral("\n\n") + story;
+}
+
+RealApplication::~RealApplication()
+{
+    stop();
+}
+
+bool RealApplication::start(const QString &program, const QStringList &arguments, bool countsUtf16,
+                            const std::function<void(const std::function<void()> &)> &onWorker)
+{
+    const QString path = m_dir.filePath(QStringLiteral("harbour.txt"));
+    const QString text = knownText();
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) {
+            m_error = QStringLiteral("cannot write ") + path;
+            return false;
+        }
+    }
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.start(program, arguments + QStringList {path});
+    if (!m_process.waitForStarted(5000)) {
+        m_error = program + QStringLiteral(" did not start: ") + m_process.errorString();
+        return false;
+    }
+    const qint64 count = countsUtf16 ? text.size() : Text::codePointCount(text);
+    const auto pid = std::int32_t(m_process.processId());
+
+    // The words of the opening sentences, with their offsets in the whole text.
+    struct Target
+    {
+        Word word;
+        qsizetype start = 0;
+    };
+    std::vector<Target> targets;
+    for (const qsizetype storyStart : {qsizetype(0), text.lastIndexOf(openingSentences[0])}) {
+        qsizetype sentenceStart = storyStart;
+        for (const QString &sentence : openingSentences) {
+            static const QRegularExpression letters(QStringLiteral("\\p{L}{3,}"));
+            for (auto it = letters.globalMatch(sentence); it.hasNext();) {
+                const auto m = it.next();
+                targets.push_back(
+                    {Word {m.captured(), sentence, m.capturedStart(), {}}, sentenceStart + m.capturedStart()});
+            }
+            sentenceStart += sentence.size() + 1;
+        }
+    }
+
+    bool found = false;
+    const bool shown = spinUntil(
+        [&] {
+            onWorker([&] {
+                std::lock_guard lock(Session::instance().mutex);
+                Session &session = Session::instance();
+                if (!session.ready())
+                    return;
+                session.drain();
+                AtspiAccessible *app = session.application(pid);
+                if (!app)
+                    return;
+                AtspiAccessible *element = textElement(app, count, 0);
+                g_object_unref(app);
+                if (!element)
+                    return;
+                m_words.clear();
+                const auto visible = extentsOf(element);
+                for (const Target &t : targets) {
+                    const qint64 from = countsUtf16 ? t.start : Text::codePointCount(QStringView(text).left(t.start));
+                    const qint64 length = countsUtf16 ? t.word.text.size() : Text::codePointCount(t.word.text);
+                    const auto box = rangeExtentsOf(element, from, from + length);
+                    const auto first = characterExtentsOf(element, from);
+                    // A word broken over two lines has no one point at its centre.
+                    if (!box || !first || !visible || !visible->contains(*box)
+                        || box->height() > first->height() * 3 / 2)
+                        continue;
+                    Word word = t.word;
+                    word.box = *box;
+                    m_words.push_back(word);
+                }
+                g_object_unref(element);
+                // Until it has laid the text out, an application reports no boxes.
+                found = m_words.size() >= 20;
+            });
+            if (!found)
+                QThread::msleep(200);
+            return found;
+        },
+        std::chrono::seconds(30));
+    if (!shown) {
+        m_error = program
+            + QStringLiteral(" did not show the text on the accessibility bus within 30 s (%1 words laid out)")
+                  .arg(m_words.size());
+        return false;
+    }
+    return true;
+}
+
+void RealApplication::stop()
+{
+    endProcess(m_process);
+}
+
+} // namespace Lumivox::Testing
