@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QImageReader>
 #include <QLocale>
@@ -303,6 +304,35 @@ std::vector<InstalledApp> installed()
         return collator.compare(a.name, b.name) < 0;
     });
     return std::move(scan.apps);
+}
+
+std::optional<QString> name(const QString &bundleID)
+{
+    // A hover asks for the same few applications again and again; their entries are read once.
+    static QHash<QString, std::optional<QString>> names;
+    if (bundleID.isEmpty() || bundleID.contains(QLatin1Char('/')))
+        return std::nullopt;
+    if (auto it = names.constFind(bundleID); it != names.constEnd())
+        return *it;
+    std::optional<QString> found;
+    // "kde-konsole" may be "kde-konsole.desktop" or "kde/konsole.desktop".
+    QStringList candidates {bundleID + desktopSuffix};
+    if (const qsizetype dash = bundleID.indexOf(QLatin1Char('-')); dash > 0)
+        candidates << bundleID.left(dash) + QLatin1Char('/') + bundleID.mid(dash + 1) + desktopSuffix;
+    for (const QString &folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)) {
+        for (const QString &candidate : candidates) {
+            const QFileInfo info(folder + QLatin1Char('/') + candidate);
+            if (!info.exists())
+                continue;
+            if (const auto entry = readDesktopEntry(info); entry && !entry->name.isEmpty())
+                found = entry->name;
+            break;
+        }
+        if (found)
+            break;
+    }
+    names.insert(bundleID, found);
+    return found;
 }
 
 } // namespace Lumivox::AppCatalog

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace Lumivox {
@@ -31,6 +32,11 @@ namespace AppCatalog {
 /// folder first, then the system ones, and one level of subfolders in each), once per id, sorted by
 /// name. Each call reads the folders again. Main thread (icons).
 std::vector<InstalledApp> installed();
+
+/// The name an application's desktop entry gives it in the user's language (the entry found the
+/// way installed() finds it); absent when there is no such entry or it has no name. Entries are
+/// read once per id and process. Main thread.
+std::optional<QString> name(const QString &bundleID);
 
 } // namespace AppCatalog
 
