@@ -47,8 +47,8 @@ void BM_DisarmTooltipKeys(benchmark::State &state)
 }
 BENCHMARK(BM_DisarmTooltipKeys)->Unit(benchmark::kMicrosecond);
 
-// A glance of a word met in a sentence, recorded into a book of a thousand look-ups with the word
-// saved: the heaviest record a hover makes.
+// A glance of a word met in a sentence, recorded into a book of a thousand look-ups, with the word
+// unsaved (0) and saved (1, the heaviest record a hover makes).
 void BM_RecordLookup(benchmark::State &state)
 {
     WordBookEnvironment environment;
@@ -67,9 +67,11 @@ void BM_RecordLookup(benchmark::State &state)
     glance.meaning = QStringLiteral("río");
     glance.grammar = EnglishGrammar::Line {QStringLiteral("noun"), QStringLiteral("a stream")};
     glance.sentence = StyledText(QStringLiteral("El tranquilo río baja al mar cada día del año."));
-    book->toggleSave(HoverTextController::makeLookup(hover, glance.meaning, glance, QStringLiteral("es"),
-                                                     QStringLiteral("Text Editor"), environment.now()),
-                     environment.now());
+    if (state.range(0) == 1) {
+        book->toggleSave(HoverTextController::makeLookup(hover, glance.meaning, glance, QStringLiteral("es"),
+                                                         QStringLiteral("Text Editor"), environment.now()),
+                         environment.now());
+    }
     for (auto _ : state) {
         // Far enough apart that no look-up is a repeat of the one before.
         environment.clock->advance(std::chrono::hours(1));
@@ -78,7 +80,23 @@ void BM_RecordLookup(benchmark::State &state)
         benchmark::DoNotOptimize(book->record(l) && book->savedWord(l.key()));
     }
 }
-BENCHMARK(BM_RecordLookup)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RecordLookup)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The record alone, with its sentence's language: the part of the above that is the coordinator's.
+void BM_BuildLookup(benchmark::State &state)
+{
+    HoverState hover;
+    hover.recognizedText = QStringLiteral("river");
+    hover.currentContext = QStringLiteral("The quiet river runs down to the sea every single day of the year.");
+    hover.currentWordOffset = 10;
+    Glance glance;
+    glance.meaning = QStringLiteral("río");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(HoverTextController::makeLookup(hover, glance.meaning, glance, QStringLiteral("es"),
+                                                                 QStringLiteral("Text Editor"), Date {}));
+    }
+}
+BENCHMARK(BM_BuildLookup)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

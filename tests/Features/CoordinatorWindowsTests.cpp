@@ -4,6 +4,7 @@
 
 #include "Fakes/FakeAccessibility.h"
 #include "Fakes/FakeCapture.h"
+#include "Fakes/FakeCoordinatorDependencies.h"
 #include "Fakes/FakeCoordinatorViews.h"
 #include "Fakes/FakeHotKeys.h"
 #include "Fakes/FakeInput.h"
@@ -42,17 +43,11 @@ public:
     void SetUp() override
     {
         defaults->set(CoordinatorSettings::hasCompletedOnboardingKey, true);
-        HoverTextController::Dependencies d;
-        d.defaults = defaults;
-        d.wordBook = book.get();
-        d.translationCache = &cache;
-        d.clock = clock;
+        HoverTextController::Dependencies d = coordinatorDependencies(*this, *book, cache);
         d.input = std::make_shared<FakeInput>();
         d.windowList = std::make_shared<FakeWindowList>();
         d.accessibility = std::make_shared<FakeAccessibility>();
         d.capture = std::make_shared<FakeCapture>();
-        d.loginItem = Native::LoginItem::autostartEntry(path(QStringLiteral("autostart")), QStringLiteral("/bin/true"),
-                                                        QStringLiteral("app.lumivox"));
         d.overlay = std::make_shared<FakeOverlay>();
         d.picker = picker;
         d.windows = windows;

@@ -4,6 +4,7 @@
 
 #include "Fakes/FakeAccessibility.h"
 #include "Fakes/FakeCapture.h"
+#include "Fakes/FakeCoordinatorDependencies.h"
 #include "Fakes/FakeCoordinatorViews.h"
 #include "Fakes/FakeHotKeys.h"
 #include "Fakes/FakeInput.h"
@@ -55,21 +56,12 @@ public:
     void SetUp() override
     {
         book->setKeepsHistory(true);
-        HoverTextController::Dependencies d;
-        d.defaults = defaults;
-        d.wordBook = book.get();
-        d.translationCache = &cache;
-        d.clock = clock;
+        HoverTextController::Dependencies d = coordinatorDependencies(*this, *book, cache);
         d.input = input;
         d.windowList = windowList;
         d.accessibility = accessibility;
         d.capture = capture;
-        d.loginItem = Native::LoginItem::autostartEntry(path(QStringLiteral("autostart")), QStringLiteral("/bin/true"),
-                                                        QStringLiteral("app.lumivox"));
         d.overlay = overlay;
-        d.picker = std::make_shared<FakePicker>();
-        d.windows = std::make_shared<FakeWindows>();
-        d.hostingTests = true;
         d.sources = sources;
         d.glanceTranslator = glanceTranslator.get();
         // Every word means itself in capitals.

@@ -16,11 +16,10 @@
 #include <QRect>
 #include <QTemporaryDir>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
 #include <optional>
 #include <vector>
+
+typedef struct _XDisplay Display;
 
 namespace Lumivox::Testing {
 
@@ -87,34 +86,7 @@ public:
 };
 
 // Our viewable top-level windows, with their frames in root coordinates.
-inline std::vector<QRect> windowsOf(Display *d, qint64 pid)
-{
-    std::vector<QRect> out;
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
-        return out;
-    for (unsigned int i = 0; i < count; ++i) {
-        XWindowAttributes a {};
-        if (!XGetWindowAttributes(d, children[i], &a) || a.map_state != IsViewable)
-            continue;
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char *value = nullptr;
-        if (XGetWindowProperty(d, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
-                               &value)
-                == Success
-            && value) {
-            if (items == 1 && qint64(*reinterpret_cast<unsigned long *>(value)) == pid)
-                out.emplace_back(a.x, a.y, a.width, a.height);
-            XFree(value);
-        }
-    }
-    XFree(children);
-    return out;
-}
+std::vector<QRect> windowsOf(Display *d, qint64 pid);
 
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)
 {

@@ -163,11 +163,16 @@ void HoverTextController::openWordsSettings()
 
 void HoverTextController::focusSettingsWindow()
 {
+    bringForward(&HoverTextController::shouldFocusWindowInSettings);
+}
+
+void HoverTextController::bringForward(bool (*accept)(const AppWindow &))
+{
     if (!m_deps.appWindows || windowsSentAway() || isLanguagePickerVisible())
         return;
     setPolicy(ActivationPolicy::regular);
     for (const AppWindow &window : m_deps.appWindows->windows()) {
-        if (!shouldFocusWindowInSettings(window))
+        if (!accept(window))
             continue;
         if (window.isMinimized)
             m_deps.appWindows->restore(window.handle);
@@ -190,18 +195,7 @@ void HoverTextController::showAboutPanel()
 
 void HoverTextController::focusVisibleTitledWindows()
 {
-    if (!m_deps.appWindows || windowsSentAway() || isLanguagePickerVisible())
-        return;
-    setPolicy(ActivationPolicy::regular);
-    for (const AppWindow &window : m_deps.appWindows->windows()) {
-        if (!shouldFocusVisibleWindow(window))
-            continue;
-        if (window.isMinimized)
-            m_deps.appWindows->restore(window.handle);
-        m_deps.appWindows->orderFront(window.handle);
-        m_deps.appWindows->makeKeyAndOrderFront(window.handle);
-    }
-    m_deps.appWindows->activateApplication();
+    bringForward(&HoverTextController::shouldFocusVisibleWindow);
 }
 
 void HoverTextController::openOnboarding()

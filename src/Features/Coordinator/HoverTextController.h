@@ -477,6 +477,8 @@ private:
     void setPolicy(ActivationPolicy policy);
     bool windowsSentAway() const;
     void scheduleFocusRetries(void (HoverTextController::*focus)());
+    /// Restores, raises and activates the windows `accept` takes, and brings the program forward.
+    void bringForward(bool (*accept)(const AppWindow &));
 
     // Where read-ahead joins (HoverSeams.cpp).
     void scheduleReadAhead();
