@@ -336,6 +336,7 @@ TEST_F(LookupBookkeepingTest, SaveAndCopyShareOneDebounceAndFlashInTheFooter)
 
     ASSERT_TRUE(pressSave());
     EXPECT_EQ(footer()->flash, WordStatus::Flash::saved(1));
+    EXPECT_EQ(sources->titles.calls, 1) << "a word saved without a title asks for one";
     EXPECT_TRUE(footer()->isSaved);
     clock->advance(340ms);
     ASSERT_TRUE(pressCopy());
@@ -379,6 +380,14 @@ TEST_F(LookupBookkeepingTest, ARefusedSaveKeyIsTriedAgainWithTheCopyKeyAtTheNext
     controller->setHoldKey(QStringLiteral("control"));
     input->setFlags(Native::Modifier::control);
     EXPECT_EQ(controller->tooltipKeys().modifiers(), altMask);
+
+    // Armed again with another mask, the keys are grabbed anew under it.
+    TooltipKeys keys(clock);
+    keys.activate(Native::HotKeyModifier::control);
+    keys.activate(Native::HotKeyModifier::control | Native::HotKeyModifier::shift);
+    EXPECT_EQ(keys.modifiers(), Native::HotKeyModifier::control | Native::HotKeyModifier::shift);
+    EXPECT_TRUE(keys.isActive());
+    EXPECT_EQ(hotKeys->registrationCount(), 4u) << "the first mask's keys were given back";
 }
 
 TEST_F(LookupBookkeepingTest, CopyingNeedsAShownNonEmptyTranslation)

@@ -62,7 +62,8 @@ TEST(TooltipKeys, AltSSavesAndAltCCopiesWhileTheTooltipShowsAndBothGoBackToTheFo
     keys.moveTo(pineapple.center().x(), pineapple.center().y());
     QThread::msleep(300);
     keys.key(XK_Alt_L, true);
-    ASSERT_TRUE(spinUntil([&] { return !windowsOf(d, app.process.processId()).empty(); }, 3s)) << app.log.toStdString();
+    ASSERT_TRUE(spinUntil([&] { return !windowsOf(d, app.process.processId()).empty(); }, 10s))
+        << app.log.toStdString();
     const auto shown = app.event(QStringLiteral("pineapple"));
     ASSERT_TRUE(shown) << app.log.toStdString();
     const QString meaning = shown->value("meaning").toString();
@@ -75,21 +76,21 @@ TEST(TooltipKeys, AltSSavesAndAltCCopiesWhileTheTooltipShowsAndBothGoBackToTheFo
         << "Words.json: " << savedWords(app.data.path()).toStdString() << app.log.toStdString();
     QThread::msleep(500); // past the shared debounce
     keys.tap(XK_c);
-    EXPECT_TRUE(spinUntil([&] { return QGuiApplication::clipboard()->text() == meaning; }, 3s))
+    EXPECT_TRUE(spinUntil([&] { return QGuiApplication::clipboard()->text() == meaning; }, 5s))
         << "clipboard: " << QGuiApplication::clipboard()->text().toStdString();
     EXPECT_FALSE(reported(focused, "key Alt+S")) << "a grabbed key never reaches the window in front";
     EXPECT_FALSE(reported(focused, "key Alt+C"));
 
     // The tooltip goes with Alt; over an empty spot the same keys are the focused window's again.
     keys.key(XK_Alt_L, false);
-    ASSERT_TRUE(spinUntil([&] { return windowsOf(d, app.process.processId()).empty(); }, 3s));
+    ASSERT_TRUE(spinUntil([&] { return windowsOf(d, app.process.processId()).empty(); }, 10s));
     keys.moveTo(5, keys.screenHeightPixels() - 5);
     QThread::msleep(300);
     keys.key(XK_Alt_L, true);
     keys.tap(XK_s);
     keys.tap(XK_c);
     keys.key(XK_Alt_L, false);
-    EXPECT_TRUE(spinUntil([&] { return reported(focused, "key Alt+S") && reported(focused, "key Alt+C"); }, 3s))
+    EXPECT_TRUE(spinUntil([&] { return reported(focused, "key Alt+S") && reported(focused, "key Alt+C"); }, 5s))
         << focused.lines().join('\n').toStdString();
     XCloseDisplay(d);
 }
