@@ -39,7 +39,7 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
-        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("app.lumivox.App.debug=true"));
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("app.lumivox.*.debug=true"));
         process.setProcessEnvironment(environment);
         process.setProgram(qEnvironmentVariable("LUMIVOX_APP"));
         process.start();
