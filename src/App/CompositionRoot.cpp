@@ -2,6 +2,7 @@
 
 #include "App/AbsentViews.h"
 #include "App/CoordinatorPanels.h"
+#include "App/DesktopWindows.h"
 #include "Features/Coordinator/HoverTextController.h"
 #include "Features/Design/Appearance.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
@@ -59,6 +60,7 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
     d.overlay = std::make_shared<App::TooltipOverlay>(*root.tooltipPanel);
     d.picker = std::make_shared<App::PickerPanel>(*root.languagePicker);
     d.windows = std::make_shared<App::AbsentWindows>();
+    d.appWindows = std::make_shared<App::DesktopWindows>();
     d.prepareOnDeviceSession = [&engine = root.onDeviceTranslation](const QString &source, const QString &target) {
         engine.prepareSession(source, target);
     };

@@ -5,6 +5,7 @@
 
 #include "Fakes/FakeAccessibility.h"
 #include "Fakes/FakeCapture.h"
+#include "Fakes/FakeCoordinatorDependencies.h"
 #include "Fakes/FakeCoordinatorViews.h"
 #include "Fakes/FakeInput.h"
 #include "Fakes/FakeSecrets.h"
@@ -96,21 +97,12 @@ public:
         notes.clear();
         overOwnWindow = false;
         cache.clear();
-        HoverTextController::Dependencies d;
-        d.defaults = defaults;
-        d.wordBook = book.get();
-        d.translationCache = &cache;
-        d.clock = clock;
+        HoverTextController::Dependencies d = coordinatorDependencies(*this, *book, cache);
         d.input = input;
         d.windowList = windowList;
         d.accessibility = accessibility;
         d.capture = capture;
-        d.loginItem = Native::LoginItem::autostartEntry(path(QStringLiteral("autostart")), QStringLiteral("/bin/true"),
-                                                        QStringLiteral("app.lumivox"));
         d.overlay = overlay;
-        d.picker = std::make_shared<FakePicker>();
-        d.windows = std::make_shared<FakeWindows>();
-        d.hostingTests = true;
         d.sources = sources;
         d.glanceTranslator = glanceTranslator.get();
         d.translation = {onDevice.function(), google.function()};

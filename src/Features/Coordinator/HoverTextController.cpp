@@ -2,6 +2,7 @@
 
 #include "Features/Coordinator/HoverSources.h"
 #include "Features/Coordinator/MenuTracking.h"
+#include "Features/Coordinator/TooltipKeys.h"
 #include "Features/LanguagePicker/LanguagePickerModel.h"
 #include "Models/FontCatalog.h"
 #include "Models/LanguageCatalog.h"
@@ -56,6 +57,9 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     m_accessibility = std::make_shared<AccessibilityWorker>();
     m_sources =
         m_deps.sources ? m_deps.sources : std::make_shared<PlatformHoverSources>(m_accessibility, m_screenCapture);
+    m_tooltipKeys = std::make_unique<TooltipKeys>(m_deps.clock);
+    m_tooltipKeys->onSave = [this] { toggleSaveHoveredWord(); };
+    m_tooltipKeys->onCopy = [this] { copyHoveredMeaning(); };
 
     CoordinatorSettings::migrateLegacyKeys(*m_deps.defaults, m_skipNonWords);
 
@@ -94,6 +98,17 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     connect(m_mouseTracker.get(), &MouseTracker::modifiersChanged, this, &HoverTextController::handleModifierChange);
     connect(m_deps.picker.get(), &CoordinatorPicker::chosen, this, &HoverTextController::chooseLanguageFromPicker);
     connect(m_deps.picker.get(), &CoordinatorPicker::cancelled, this, [this] { m_deps.picker->dismiss(); });
+    if (m_deps.appWindows) {
+        connect(m_deps.appWindows.get(), &AppWindows::windowBecameKey, this, &HoverTextController::windowBecameKey);
+        // On the next turn, once the closed window is really gone from the list.
+        connect(
+            m_deps.appWindows.get(), &AppWindows::windowClosed, this,
+            [this] {
+                updateDockIconPolicy();
+                returnToMenuBar();
+            },
+            Qt::QueuedConnection);
+    }
 
     if (m_deps.hostingTests)
         return;
@@ -116,6 +131,7 @@ HoverTextController::~HoverTextController()
     m_hover.captureTask.cancel();
     m_hover.translateTask.cancel();
     m_hover.readAheadTask.cancel();
+    m_hover.keyClaimTask.cancel();
 }
 
 const QSet<QString> &HoverTextController::controlKeyApps()
@@ -457,27 +473,6 @@ void HoverTextController::openGoogleKeySettings()
     setSelectedSettingsTab(SettingsTab::general);
     setShowsGoogleKeyScreen(true);
     openSettings();
-}
-
-void HoverTextController::openSettings()
-{
-    if (!m_deps.hostingTests)
-        m_deps.windows->openSettings();
-}
-
-void HoverTextController::openWordsSettings()
-{
-    setSelectedSettingsTab(SettingsTab::words);
-    openSettings();
-}
-
-void HoverTextController::openOnboarding()
-{
-    if (m_deps.hostingTests)
-        return;
-    m_deps.windows->showOnboarding();
-    // Keeps the poll running while the window is on screen.
-    checkPermission();
 }
 
 // Language picker

@@ -16,6 +16,7 @@
 // The stages of a hover (gating, lookup, translation, presentation, bookkeeping, keys, read-ahead)
 // live beside this file and share HoverState; this class orchestrates them. Main thread only.
 
+#include "Features/Coordinator/AppWindows.h"
 #include "Features/Coordinator/CoordinatorOverlay.h"
 #include "Features/Coordinator/CoordinatorPicker.h"
 #include "Features/Coordinator/CoordinatorSettings.h"
@@ -61,6 +62,7 @@ class GlobalHotKey;
 class MenuTracking;
 class MouseTracker;
 class ScreenCaptureService;
+class TooltipKeys;
 class TranslationStore;
 class WordBook;
 
@@ -139,6 +141,8 @@ public:
         std::function<void(DiagnosticReason, DiagnosticLog::Note)> recordNote;
         /// Whether a point lies over one of our own windows; null: the test over this process's windows.
         std::function<bool(QPointF)> isPointInsideOwnWindow;
+        /// The program's own windows and its tray state; null: no window is raised and no state kept.
+        std::shared_ptr<AppWindows> appWindows;
     };
 
     /// The result of one plain word translation: a text, or the failed attempts in their order.
@@ -179,6 +183,58 @@ public:
     /// Emacs), by the app ids the desktop gives them, so the tooltip's save and copy keys leave
     /// them alone there unless the hold key is Alt.
     static const QSet<QString> &controlKeyApps();
+
+    /// The look-up record of the word `hover` shows with this meaning (and glance), as the word book
+    /// keeps it.
+    static WordLookup makeLookup(const HoverState &hover, const QString &meaning, const std::optional<Glance> &glance,
+                                 const QString &target, std::optional<QString> appName, Date now);
+
+    // The tooltip's save and copy keys.
+    /// Whether the save and copy keys, with this Carbon mask, may be grabbed over this application.
+    static bool mayClaimKeys(std::uint32_t modifiers, const std::optional<QString> &appID);
+    /// Seconds since the user last typed, given the seconds since the last key press (`idle`): a key
+    /// press within 0.3 s of our own key's last press was that press, and is no typing (infinity).
+    static double secondsSinceTyping(std::optional<Clock::WallTime> ownPress, Clock::WallTime now, double idle);
+    /// The save key: saves the word shown, or removes it when it is saved.
+    void toggleSaveHoveredWord();
+    /// The copy key: puts the translation shown on the clipboard.
+    void copyHoveredMeaning();
+    const TooltipKeys &tooltipKeys() const { return *m_tooltipKeys; }
+
+    // The program's windows and tray state.
+    static bool wantsDockIcon(bool hasVisibleWindows, bool suppressed) { return hasVisibleWindows && !suppressed; }
+    static bool shouldHideDockIcon(bool hasVisibleStandardWindows) { return !hasVisibleStandardWindows; }
+    static bool shouldReturnToMenuBar(bool hasVisibleStandardWindows, bool isActive)
+    {
+        return !hasVisibleStandardWindows && isActive;
+    }
+    /// A standard window (titled, not the tooltip) that is shown, minimised included, and is not the
+    /// welcome window.
+    static bool shouldFocusVisibleWindow(const AppWindow &window);
+    /// The windows Settings brings forward: every titled window but the tooltip, the welcome window
+    /// and the Words windows, shown or not.
+    static bool shouldFocusWindowInSettings(const AppWindow &window);
+    bool hasVisibleStandardWindows() const;
+    /// Regular while a standard window other than `excluding` is shown and the windows were not sent
+    /// away; accessory otherwise.
+    void updateDockIconPolicy(std::optional<quintptr> excluding = std::nullopt);
+    /// Back to the tray state once the last standard window has gone.
+    void returnToMenuBar();
+    /// The language picker went away.
+    void hideDockIconAfterPicker();
+    void openGeneralSettings();
+    void openWordsSettings();
+    void focusSettingsWindow();
+    void showAboutPanel();
+    void focusVisibleTitledWindows();
+    /// The welcome window's last step: onboarding is done.
+    void completeOnboarding();
+    void openWords();
+    void openReview(std::optional<QUuid> id);
+    /// Asks, after `seconds`, whether looked-up words are to be kept, unless that was asked already.
+    void askAboutKeepingWords(double seconds);
+    /// The tray menu's copy: the last translation shown, else the shown one, else the word.
+    void copyLastTranslation();
 
     // Observed state.
     bool hasScreenRecordingPermission() const { return m_hasScreenRecordingPermission; }
@@ -402,12 +458,31 @@ private:
     void showMeaning(const QString &text, QPointF near, bool isNew);
     void endLookup();
 
-    // Where bookkeeping, the tooltip keys and read-ahead join (HoverSeams.cpp).
+    // Bookkeeping (HoverBookkeeping.cpp).
     void beginLookup(const QString &meaning, const std::optional<Glance> &glance);
     std::optional<WordStatus> wordStatus() const;
+    void fetchTitle(const WordLookup &lookup);
+    static QCoro::Task<> titleTask(QPointer<HoverTextController> self, std::shared_ptr<HoverSources> sources,
+                                   QPointer<WordBook> book, WordLookup lookup, QPointF at);
+    std::optional<QString> hoveredAppName() const;
+    Date wallDate() const;
+
+    // Tooltip keys (TooltipKeys.cpp).
     void claimTooltipKeys();
     bool areTooltipKeysActive() const;
     void deactivateTooltipKeys();
+    static void copyToClipboard(const QString &text);
+
+    // Windows (CoordinatorWindows.cpp).
+    void windowBecameKey(quintptr window);
+    void hideDockIcon();
+    void setPolicy(ActivationPolicy policy);
+    bool windowsSentAway() const;
+    void scheduleFocusRetries(void (HoverTextController::*focus)());
+    /// Restores, raises and activates the windows `accept` takes, and brings the program forward.
+    void bringForward(bool (*accept)(const AppWindow &));
+
+    // Where read-ahead joins (HoverSeams.cpp).
     void scheduleReadAhead();
 
     Dependencies m_deps;
@@ -436,6 +511,7 @@ private:
     std::unique_ptr<GlobalHotKey> m_languagePickerHotKey;
     std::unique_ptr<MenuTracking> m_menuTracking;
     std::unique_ptr<Native::InputMonitor> m_desktopMonitor;
+    std::unique_ptr<TooltipKeys> m_tooltipKeys;
 
     HoverState m_hover;
     std::optional<TimerHandle> m_permissionPollTask;
