@@ -22,6 +22,4 @@ bool HoverTextController::areTooltipKeysActive() const
 
 void HoverTextController::deactivateTooltipKeys() { }
 
-void HoverTextController::scheduleReadAhead() { }
-
 } // namespace Lumivox
