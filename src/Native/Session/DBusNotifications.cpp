@@ -96,10 +96,13 @@ private:
             return;
         }
         auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), &m_receiver);
-        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+        // The answer may end whatever waited for it, the watcher's owner included; the watcher goes
+        // first, and the answer is handed on from the event loop.
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &m_receiver,
                          [done = std::move(done)](QDBusPendingCallWatcher *finished) {
-                             done(finished->reply());
+                             const QDBusMessage reply = finished->reply();
                              finished->deleteLater();
+                             done(reply);
                          });
     }
 

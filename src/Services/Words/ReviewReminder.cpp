@@ -64,7 +64,8 @@ QCoro::Task<bool> ReviewReminder::requestPermission()
         }
         bool await_resume() const noexcept { return available; }
     };
-    co_return co_await Asking {m_notifications};
+    Asking asking {m_notifications};
+    co_return co_await asking;
 }
 
 void ReviewReminder::update(const WordBook &book, Date now)
