@@ -19,7 +19,7 @@ TEST(LanguageRecognizer, NamesLanguagesOfSentencesOnly)
     // Broken text and very long text are answered without trouble.
     const QString broken =
         QStringLiteral("Der Hund ") + QChar(0xD800) + QStringLiteral(" frisst das Futter in der Küche.");
-    EXPECT_NO_FATAL_FAILURE(recognizer->dominantLanguage(broken));
+    EXPECT_EQ(recognizer->dominantLanguage(broken), QStringLiteral("de"));
     EXPECT_EQ(recognizer->dominantLanguage(QStringLiteral("Le chat dort sur le canapé du salon. ").repeated(5000)),
               QStringLiteral("fr"));
 }

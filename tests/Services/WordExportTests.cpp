@@ -80,13 +80,15 @@ TEST(WordExport, CsvQuotesOnlyWhatNeedsIt)
     SavedWord broken = savedWord(QStringLiteral("second"), utcDate(1999, 12, 31, 23, 0));
     broken.senses = {{QStringLiteral("segundo"), QStringLiteral("Adjective"), std::nullopt}};
     broken.encounters = {
-        encounter(QStringLiteral("First line\nsecond line\r"), std::nullopt, std::nullopt, std::nullopt)};
+        encounter(QStringLiteral("First line\nsecond line"), std::nullopt, QStringLiteral("Primera\r"), std::nullopt)};
 
-    const QString expected = csvHeader
+    const QString expected =
+        csvHeader
         + QStringLiteral("run,\"correr, huir; funcionar\",Verb,present tense,\"She said \"\"run\"\" now\","
                          "\"Ella dijo \"\"corre\"\" ahora\",English,Spanish,\"Notes, Inc.\",2024-05-07\r\n")
         + QStringLiteral("line,,,,,,,Spanish,,2024-05-06\r\n")
-        + QStringLiteral("second,segundo,Adjective,,\"First line\nsecond line\r\",,,Spanish,,2000-01-01\r\n");
+        + QStringLiteral(
+            "second,segundo,Adjective,,\"First line\nsecond line\",\"Primera\r\",,Spanish,,2000-01-01\r\n");
     EXPECT_EQ(WordExport::csv({runWord(), bare, broken}, languageName, berlinZone()), expected);
 }
 
@@ -130,6 +132,9 @@ TEST(WordExport, HighlightingFindsTheWordByUtf16OffsetOrAsAWholeWord)
               QStringLiteral("Running &amp; running"));
     EXPECT_EQ(WordExport::highlighted(QStringLiteral("Run"), QStringLiteral("run"), std::nullopt),
               QStringLiteral("run"));
+    // A word ending the sentence is found at its offset, not at an earlier match.
+    EXPECT_EQ(WordExport::highlighted(QStringLiteral("run"), QStringLiteral("run and run"), 8),
+              QStringLiteral("run and <b>run</b>"));
     // An offset is trusted as given, even inside a longer word.
     EXPECT_EQ(WordExport::highlighted(QStringLiteral("run"), QStringLiteral("running"), 0),
               QStringLiteral("<b>run</b>ning"));

@@ -77,6 +77,10 @@ TEST_F(WordFilterTest, CodeTokensMarkersDotsAndInnerCapitals)
     for (const char *word : {"etc.", "U.S.", "NASA", "Paris", "Hello", "hello-World", "x2Y", "don't", "Func", "ÉCOLE"})
         EXPECT_EQ(verdict(word), Verdict::translatable) << word;
     EXPECT_EQ(verdict("ÀbçDé"), Verdict::code); // inner capital in accented letters
+    // Letters written with a combining accent are judged as the letters they show.
+    EXPECT_EQ(verdict("e\u0301Dx"), Verdict::code);
+    EXPECT_EQ(verdict("aE\u0301x"), Verdict::code);
+    EXPECT_EQ(verdict("ab1\u0301c"), Verdict::translatable); // an accented digit is no capital
 }
 
 TEST_F(WordFilterTest, AmbiguousKeywordsAreCodeOnlyInCodeContext)
@@ -125,16 +129,22 @@ TEST_F(WordFilterTest, ReturnsTheTrimmedWordWithEveryVerdict)
               Verdict::translatable);
 }
 
-TEST(WordFilterTables, CountsOrderAndRawValues)
+TEST_F(WordFilterTest, EveryListedMarkerTokenAndKeywordActsOnAWord)
 {
-    EXPECT_EQ(WordFilter::codeMarkers(),
-              (QStringList {"_", "::", "->", "=>", "()", "{", "}", "[", "]", ";", "==", "</", "/>"}));
-    EXPECT_EQ(WordFilter::unambiguousCodeTokens().size(), 14);
-    EXPECT_EQ(WordFilter::ambiguousCodeKeywords().size(), 28);
-    EXPECT_TRUE(WordFilter::ambiguousCodeKeywords().contains(QStringLiteral("guard")));
-    EXPECT_EQ(static_cast<int>(Verdict::translatable), 0);
-    EXPECT_EQ(static_cast<int>(Verdict::personName), 1);
-    EXPECT_EQ(static_cast<int>(Verdict::code), 2);
-    EXPECT_EQ(static_cast<int>(Verdict::link), 3);
-    EXPECT_EQ(static_cast<int>(Verdict::notAWord), 4);
+    // Each marker makes code of an otherwise plain word, wherever it sits in it.
+    for (const QString &marker : WordFilter::codeMarkers()) {
+        EXPECT_EQ(WordFilter::evaluate(QStringLiteral("ab") + marker + QStringLiteral("cd"), std::nullopt).verdict,
+                  Verdict::code)
+            << marker.toStdString();
+    }
+    for (const QString &token : WordFilter::unambiguousCodeTokens())
+        EXPECT_EQ(WordFilter::evaluate(token, std::nullopt).verdict, Verdict::code) << token.toStdString();
+    // A keyword is prose until its context looks like code.
+    for (const QString &keyword : WordFilter::ambiguousCodeKeywords()) {
+        EXPECT_EQ(WordFilter::evaluate(keyword, QStringLiteral("the ") + keyword + QStringLiteral(" here")).verdict,
+                  Verdict::translatable)
+            << keyword.toStdString();
+        EXPECT_EQ(WordFilter::evaluate(keyword, keyword + QStringLiteral(" x;")).verdict, Verdict::code)
+            << keyword.toStdString();
+    }
 }

@@ -9,6 +9,7 @@
 #include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcessEnvironment>
@@ -466,7 +467,10 @@ TEST_F(AccessibilityLookup, AnApplicationThatQuitsMidLookup)
         if (!element || !element->pid())
             return false;
         ::kill(pid, SIGKILL);
-        QThread::msleep(300);
+        // The bus notices the lost peer a moment later; wait for that, not for a fixed time.
+        QDeadlineTimer deadline(5000);
+        while (element->attribute("AXRole") && !deadline.hasExpired())
+            QThread::msleep(20);
         // Everything about the vanished element is simply absent.
         return element->pid() == pid && !element->attribute("AXRole") && !element->attribute("AXValue")
             && !element->parameterizedAttribute("AXRangeForPosition", at)

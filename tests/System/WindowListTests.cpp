@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 #include <QWidget>
 #include <QWindow>
 
@@ -287,15 +286,17 @@ TEST(WithWindowManager, TheClientUnderAPointNotItsFrame)
             .contains(QByteArray("0x") + QByteArray::number(fixture->windowID, 16));
     })) << "openbox did not manage the fixture window";
     ASSERT_TRUE(waitUntilListed(fixture->windowID));
-    // Let openbox settle its placement.
-    QThread::msleep(300);
+    // Openbox reparents the window into its frame after mapping it; the frame's title bar
+    // belongs to the window it decorates, so the listed bounds grow past the client's 300.
+    ASSERT_TRUE(Testing::spinUntil([&] {
+        const auto framed = listed(fixture->windowID);
+        return framed && framed->bounds && framed->bounds->height() > 300;
+    })) << "openbox did not frame the fixture window";
 
     const auto info = listed(fixture->windowID);
     ASSERT_TRUE(info);
     ASSERT_TRUE(info->bounds);
     EXPECT_EQ(info->pid, fixture->pid);
-    // The frame's title bar belongs to the window it decorates.
-    EXPECT_GT(info->bounds->height(), 300);
 
     const auto hit = WindowLookup::window(info->bounds->center());
     ASSERT_TRUE(hit);
