@@ -4,6 +4,8 @@
 // then one glance after another (goal: done within 60 ms). Prints its figures; run by hand:
 // build/release/bench/read_ahead_bench
 
+#include "Timings.h"
+
 #include "Services/Learn/EnglishGrammarNote.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Learn/ReadAhead.h"
@@ -18,21 +20,9 @@
 #include <vector>
 
 using namespace Lumivox;
+using namespace Lumivox::Bench;
 
 namespace {
-
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
-void report(const char *label, const std::vector<double> &values)
-{
-    std::printf("%-56s n=%-4zu p50 %8.2f ms   p95 %8.2f ms   max %8.2f ms\n", label, values.size(),
-                percentile(values, 0.5), percentile(values, 0.95), percentile(values, 1.0));
-}
 
 double msSince(const QElapsedTimer &timer)
 {

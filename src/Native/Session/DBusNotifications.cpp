@@ -2,6 +2,7 @@
 // to start must never freeze the UI, and one that is missing answers with an error, which only
 // means "no notifications".
 
+#include "Native/Session/NotificationActions.h"
 #include "Native/Session/Notifications.h"
 
 #include <QDBusConnection>
@@ -24,20 +25,6 @@ const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 // A missing service answers at once; a hung one must not keep a callback waiting for long.
 constexpr int callTimeoutMs = 5000;
-
-class ActionReceiver final : public QObject
-{
-    Q_OBJECT
-public:
-    std::function<void(std::uint32_t)> handler;
-
-public slots:
-    void actionInvoked(uint id, const QString &action)
-    {
-        if (action == QLatin1String("default") && handler)
-            handler(id);
-    }
-};
 
 class DBusNotifications final : public Notifications
 {
@@ -82,7 +69,7 @@ public:
 
     void setClickHandler(std::function<void(std::uint32_t)> handler) override
     {
-        m_receiver.handler = std::move(handler);
+        m_receiver.onClick = std::move(handler);
     }
 
 private:
@@ -107,7 +94,7 @@ private:
     }
 
     QDBusConnection m_bus;
-    ActionReceiver m_receiver;
+    NotificationActions m_receiver;
 };
 
 } // namespace
@@ -121,5 +108,3 @@ std::shared_ptr<Notifications> Notifications::overDBus(const QString &busAddress
 }
 
 } // namespace Lumivox::Native
-
-#include "DBusNotifications.moc"
