@@ -12,16 +12,22 @@
 #include "Native/Input/Input.h"
 #include "Native/Services.h"
 #include "Native/Session/LoginItem.h"
+#include "Native/Session/Notifications.h"
 #include "Native/Windows/WindowList.h"
+#include "Services/Detection/TextRecognizer.h"
+#include "Services/Learn/EnglishGrammarNote.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Translation/AppleTranslateService.h"
 #include "Services/Translation/GoogleTranslateClient.h"
+#include "Services/Words/ReviewReminder.h"
 #include "Services/Words/WordBook.h"
 #include "Shared/Diagnostics/DiagnosticLog.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Preferences/PreferenceStore.h"
 
 #include <QCoreApplication>
+#include <QCoroFuture>
+#include <QtConcurrent>
 
 namespace Lumivox {
 
@@ -41,6 +47,23 @@ QCoro::Task<TranslationAttempt> translateOnDevice(AppleTranslateService &engine,
 {
     auto job = engine.translateExplained(word, target, source);
     co_return co_await job;
+}
+
+QCoro::Task<> warmUpGoogle(QString target)
+{
+    const GoogleTranslateClient client(target);
+    co_await client.warmUp();
+}
+
+// The grammar note of one word runs every model the tagger loads on first use.
+QCoro::Task<> warmUpTagger()
+{
+    co_await QtConcurrent::task([] {
+        const QString sentence = QStringLiteral("Lumivox warms up the tagger.");
+        (void)EnglishGrammar::line(QStringLiteral("warm"), sentence, EnglishGrammar::tokens(sentence), std::nullopt);
+    })
+        .withPriority(0)
+        .spawn();
 }
 
 std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
@@ -77,6 +100,17 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
     d.recordNote = [&log = root.diagnosticLog](DiagnosticReason reason, DiagnosticLog::Note note) {
         log.note(reason, std::move(note));
     };
+    d.diagnosticLog = &root.diagnosticLog;
+    d.isOnDeviceModelInstalled = [&engine = root.onDeviceTranslation](QString source, QString target) {
+        return engine.isInstalled(std::move(source), std::move(target));
+    };
+    d.warmUp.google = warmUpGoogle;
+    d.warmUp.tagger = warmUpTagger;
+    d.warmUp.onDevice = [&engine = root.onDeviceTranslation](QString target) {
+        return engine.warmUpDirect(std::move(target));
+    };
+    d.warmUp.recognition = TextRecognizer::warmUp;
+    d.reviewReminder = root.reviewReminder;
     return std::make_unique<HoverTextController>(std::move(d));
 }
 
@@ -93,6 +127,9 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
     , translationCache(preferences, translationCacheLimit, translationCacheSaveDelay)
     , tooltipPanel(std::make_unique<OverlayPanel>())
     , languagePicker(std::make_unique<LanguagePickerPanel>(appearance))
+    , reviewReminder(AppIdentity::isHostingTests()
+                         ? nullptr
+                         : std::make_shared<ReviewReminder>(Native::Notifications::overDBus(), Clock::system()))
     , hoverController(makeHoverController(*this))
 {
     // No quit hook here: the coordinator writes the cache, the word book and the diagnostics at

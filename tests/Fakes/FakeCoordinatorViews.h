@@ -20,6 +20,8 @@ public:
     {
         shown.emplace_back(content, near);
         visible = true;
+        if (onDisplay)
+            onDisplay();
     }
     void hide() override
     {
@@ -30,6 +32,8 @@ public:
     bool frameContains(QPointF) const override { return pointIsOnPanel; }
     /// Whether a point asked about lies on the panel (which may still be fading out).
     bool pointIsOnPanel = false;
+    /// Runs after every display, while the coordinator is still inside it.
+    std::function<void()> onDisplay;
 
     bool visible = false;
     int hides = 0;

@@ -10,6 +10,7 @@
 #include "Services/Detection/MouseTracker.h"
 #include "Services/Detection/ScreenCaptureService.h"
 #include "Services/Translation/TranslationStore.h"
+#include "Services/Words/ReviewReminder.h"
 #include "Services/Words/WordBook.h"
 #include "Shared/Async/BoundedWait.h"
 #include "Shared/Platform/GlobalHotKey.h"
@@ -118,6 +119,16 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
             self->toggleLanguagePicker();
     });
     checkPermission();
+    warmUp();
+    if (ReviewReminder *reminder = m_deps.reviewReminder.get(); reminder && m_deps.wordBook) {
+        // Rebuilt from scratch at every change of saved words or due dates, and once now.
+        connect(m_deps.wordBook, &WordBook::reviewChanged, this, [this] {
+            m_deps.reviewReminder->update(*m_deps.wordBook, Date::fromWallTime(m_deps.clock->wallNow()));
+        });
+        connect(reminder, &ReviewReminder::clicked, this,
+                [this] { m_deps.windows->showReview(*m_deps.wordBook, std::nullopt); });
+        reminder->update(*m_deps.wordBook, Date::fromWallTime(m_deps.clock->wallNow()));
+    }
     if (!m_deps.defaults->boolValue(CoordinatorSettings::hasCompletedOnboardingKey)) {
         // After the constructor has returned, so that whoever made the coordinator holds it first.
         QMetaObject::invokeMethod(
@@ -520,11 +531,6 @@ void HoverTextController::cancelInFlightWork()
 {
     m_hover.captureTask.cancel();
     m_hover.translateTask.cancel();
-}
-
-void HoverTextController::cancelReadAhead()
-{
-    m_hover.readAheadTask.cancel();
 }
 
 void HoverTextController::invalidateCaptureCache()

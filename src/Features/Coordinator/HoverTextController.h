@@ -31,6 +31,7 @@
 #include "Native/Capture/ScreenCapture.h"
 #include "Native/Input/Input.h"
 #include "Native/Session/LoginItem.h"
+#include "Native/Session/MailHandOff.h"
 #include "Native/Windows/WindowList.h"
 #include "Services/Learn/GlanceTask.h"
 #include "Shared/Async/Clock.h"
@@ -47,6 +48,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <chrono>
 #include <functional>
@@ -61,6 +63,7 @@ class HoverSources;
 class GlobalHotKey;
 class MenuTracking;
 class MouseTracker;
+class ReviewReminder;
 class ScreenCaptureService;
 class TooltipKeys;
 class TranslationStore;
@@ -108,6 +111,19 @@ public:
         WordTranslator google;
     };
 
+    /// The services warmed up before the first hover; an empty step is skipped.
+    struct WarmUpSteps
+    {
+        /// Opens the connection to Google for the target language (the stored key is read by the client).
+        std::function<QCoro::Task<>(QString target)> google;
+        /// Runs the grammar tagger once, off the UI thread.
+        std::function<QCoro::Task<>()> tagger;
+        /// Lets the on-device engine translate a sample into the target, when it has one for it.
+        std::function<QCoro::Task<>(QString target)> onDevice;
+        /// Loads the text-recognition model.
+        std::function<QCoro::Task<>()> recognition;
+    };
+
     /// What the coordinator works with. The application passes the platform's; tests pass fakes.
     struct Dependencies
     {
@@ -143,6 +159,19 @@ public:
         std::function<bool(QPointF)> isPointInsideOwnWindow;
         /// The program's own windows and its tray state; null: no window is raised and no state kept.
         std::shared_ptr<AppWindows> appWindows;
+        /// Whether the on-device model of a pair (source, lower-cased target) is installed; null: none is.
+        std::function<QCoro::Task<bool>(QString source, QString target)> isOnDeviceModelInstalled;
+        /// The source language of a sentence when read-ahead may translate it on this computer into the
+        /// target; called off the UI thread. Null: language detection and the installed-pair test.
+        std::function<std::optional<QString>(const QString &sentence, const QString &target)> readAheadSource;
+        /// The services the warm-up touches before the first hover, in the order it touches them.
+        WarmUpSteps warmUp;
+        /// Where the diagnostic report's log comes from; null: an empty log.
+        DiagnosticLog *diagnosticLog = nullptr;
+        /// How the report reaches the user's mail program; null: the platform's.
+        std::shared_ptr<Native::MailHandOff> mail;
+        /// The reminder of words due for review; null: no reminder.
+        std::shared_ptr<ReviewReminder> reviewReminder;
     };
 
     /// The result of one plain word translation: a text, or the failed attempts in their order.
@@ -164,6 +193,14 @@ public:
         QString role;
         std::optional<HoverTiming> timing;
     };
+
+    /// Read-ahead waits this long after a glance, so that a pointer moving on costs nothing.
+    static constexpr std::chrono::milliseconds readAheadPause {250};
+    static constexpr int readAheadWordLimit = 3;
+    /// A missing on-device model is asked about again after this long; an installed one never.
+    static constexpr std::chrono::seconds missingModelMemoLife {600};
+    /// The warm-up starts this long after the coordinator, when the program has settled.
+    static constexpr std::chrono::milliseconds warmUpDelay {500};
 
     /// Failed words remembered at most; the memo is emptied when it is full.
     static constexpr std::size_t failedTranslationMemoLimit = 200;
@@ -316,6 +353,8 @@ public:
     void note(DiagnosticReason reason, HoverNote details = {});
     /// The settings and permissions that head the diagnostic report.
     DiagnosticSnapshot diagnosticSnapshot() const;
+    /// The whole diagnostic report: the log's entries, tallies and events under the snapshot.
+    QCoro::Task<QString> diagnosticReportText();
 
     // Commands.
     void toggleEnabled();
@@ -335,9 +374,17 @@ public:
     /// Opens Settings on the Google key screen.
     void openGoogleKeySettings();
     void openSettings();
-    /// Opens Settings on the Words tab.
-    void openWordsSettings();
     void openOnboarding();
+    /// Mails the diagnostic report (attached, else on the clipboard with a mail link). A request while
+    /// an earlier one is still being handed to the mail program does nothing.
+    void emailDiagnosticReport();
+    bool isSendingDiagnosticReport() const { return m_isSendingReport; }
+    /// Forgets remembered translations and failures, stops read-ahead and clears the tooltip.
+    void clearCache();
+    /// Gets every engine ready before the first hover: one task, started after warmUpDelay, that
+    /// follows a change of the target language made while it runs.
+    void warmUp();
+
     /// Discards the hover on screen: late results are dropped, running lookup work is cancelled,
     /// the remembered word and its texts are forgotten and the tooltip is hidden.
     void clearOverlay();
@@ -482,8 +529,23 @@ private:
     /// Restores, raises and activates the windows `accept` takes, and brings the program forward.
     void bringForward(bool (*accept)(const AppWindow &));
 
-    // Where read-ahead joins (HoverSeams.cpp).
+    // Read-ahead (ReadAhead.cpp).
     void scheduleReadAhead();
+    struct ReadAheadJob
+    {
+        QUuid lookupID;
+        QString sentence;
+        QString target;
+        qsizetype wordOffset = 0;
+        bool skipNonWords = true;
+    };
+    static QCoro::Task<> readAheadTask(QPointer<HoverTextController> self, ReadAheadJob job, std::stop_token stop);
+    bool mayReadAheadNextWord(const ReadAheadJob &job, const std::stop_token &stop) const;
+    QCoro::Task<bool> hasModelForReadAhead(QString source, QString target);
+
+    // Warm-up (WarmUp.cpp) and the report (HoverDiagnostics.cpp).
+    static QCoro::Task<> warmUpTask(QPointer<HoverTextController> self);
+    static QCoro::Task<> sendDiagnosticReport(QPointer<HoverTextController> self);
 
     Dependencies m_deps;
 
@@ -520,6 +582,7 @@ private:
     // The process last announced in front, so that switching between its own windows is no switch.
     std::optional<std::int32_t> m_frontmostPID;
     std::optional<bool> m_terminationResult;
+    bool m_isSendingReport = false;
     std::shared_ptr<int> m_captureRefreshes = std::make_shared<int>(0);
 };
 
