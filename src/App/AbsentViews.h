@@ -12,6 +12,7 @@ class AbsentWindows final : public CoordinatorWindows
 public:
     void showOnboarding() override;
     bool isOnboardingVisible() const override { return false; }
+    void closeOnboarding() override { }
     void openSettings() override;
     void showPermissionHelp(Permission permission) override;
     void showWords(WordBook &, std::function<void(std::optional<QUuid>)>) override;

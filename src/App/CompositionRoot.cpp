@@ -2,6 +2,7 @@
 
 #include "App/AbsentViews.h"
 #include "App/CoordinatorPanels.h"
+#include "App/DesktopWindows.h"
 #include "Features/Coordinator/HoverTextController.h"
 #include "Features/Design/Appearance.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
@@ -11,16 +12,22 @@
 #include "Native/Input/Input.h"
 #include "Native/Services.h"
 #include "Native/Session/LoginItem.h"
+#include "Native/Session/Notifications.h"
 #include "Native/Windows/WindowList.h"
+#include "Services/Detection/TextRecognizer.h"
+#include "Services/Learn/EnglishGrammarNote.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Translation/AppleTranslateService.h"
 #include "Services/Translation/GoogleTranslateClient.h"
+#include "Services/Words/ReviewReminder.h"
 #include "Services/Words/WordBook.h"
 #include "Shared/Diagnostics/DiagnosticLog.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Preferences/PreferenceStore.h"
 
 #include <QCoreApplication>
+#include <QCoroFuture>
+#include <QtConcurrent>
 
 namespace Lumivox {
 
@@ -42,6 +49,23 @@ QCoro::Task<TranslationAttempt> translateOnDevice(AppleTranslateService &engine,
     co_return co_await job;
 }
 
+QCoro::Task<> warmUpGoogle(QString target)
+{
+    const GoogleTranslateClient client(target);
+    co_await client.warmUp();
+}
+
+// The grammar note of one word runs every model the tagger loads on first use.
+QCoro::Task<> warmUpTagger()
+{
+    co_await QtConcurrent::task([] {
+        const QString sentence = QStringLiteral("Lumivox warms up the tagger.");
+        (void)EnglishGrammar::line(QStringLiteral("warm"), sentence, EnglishGrammar::tokens(sentence), std::nullopt);
+    })
+        .withPriority(0)
+        .spawn();
+}
+
 std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
 {
     HoverTextController::Dependencies d;
@@ -59,6 +83,7 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
     d.overlay = std::make_shared<App::TooltipOverlay>(*root.tooltipPanel);
     d.picker = std::make_shared<App::PickerPanel>(*root.languagePicker);
     d.windows = std::make_shared<App::AbsentWindows>();
+    d.appWindows = std::make_shared<App::DesktopWindows>();
     d.prepareOnDeviceSession = [&engine = root.onDeviceTranslation](const QString &source, const QString &target) {
         engine.prepareSession(source, target);
     };
@@ -75,6 +100,17 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
     d.recordNote = [&log = root.diagnosticLog](DiagnosticReason reason, DiagnosticLog::Note note) {
         log.note(reason, std::move(note));
     };
+    d.diagnosticLog = &root.diagnosticLog;
+    d.isOnDeviceModelInstalled = [&engine = root.onDeviceTranslation](QString source, QString target) {
+        return engine.isInstalled(std::move(source), std::move(target));
+    };
+    d.warmUp.google = warmUpGoogle;
+    d.warmUp.tagger = warmUpTagger;
+    d.warmUp.onDevice = [&engine = root.onDeviceTranslation](QString target) {
+        return engine.warmUpDirect(std::move(target));
+    };
+    d.warmUp.recognition = TextRecognizer::warmUp;
+    d.reviewReminder = root.reviewReminder;
     return std::make_unique<HoverTextController>(std::move(d));
 }
 
@@ -91,6 +127,9 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
     , translationCache(preferences, translationCacheLimit, translationCacheSaveDelay)
     , tooltipPanel(std::make_unique<OverlayPanel>())
     , languagePicker(std::make_unique<LanguagePickerPanel>(appearance))
+    , reviewReminder(AppIdentity::isHostingTests()
+                         ? nullptr
+                         : std::make_shared<ReviewReminder>(Native::Notifications::overDBus(), Clock::system()))
     , hoverController(makeHoverController(*this))
 {
     // No quit hook here: the coordinator writes the cache, the word book and the diagnostics at

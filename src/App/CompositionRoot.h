@@ -23,6 +23,7 @@ class HoverTextController;
 class LanguagePickerPanel;
 class OverlayPanel;
 class PreferenceStore;
+class ReviewReminder;
 class WordBook;
 
 class CompositionRoot
@@ -57,6 +58,8 @@ public:
     /// The tooltip's window and the floating language picker, which the coordinator shows and hides.
     const std::unique_ptr<OverlayPanel> tooltipPanel;
     const std::unique_ptr<LanguagePickerPanel> languagePicker;
+    /// The reminder of words due for review; none in a test host.
+    const std::shared_ptr<ReviewReminder> reviewReminder;
     /// The one hover coordinator; made last, so that it goes first.
     const std::unique_ptr<HoverTextController> hoverController;
 };

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QImageReader>
 #include <QLocale>
@@ -334,6 +335,19 @@ std::optional<InstalledApp> application(const QString &id)
 QIcon iconNamed(const QString &name)
 {
     return themedIcon(name);
+}
+
+std::optional<QString> name(const QString &bundleID)
+{
+    // A hover asks for the same few applications again and again; their entries are read once.
+    static QHash<QString, std::optional<QString>> names;
+    if (auto it = names.constFind(bundleID); it != names.constEnd())
+        return *it;
+    std::optional<QString> found;
+    if (const auto app = application(bundleID); app && !app->name.isEmpty())
+        found = app->name;
+    names.insert(bundleID, found);
+    return found;
 }
 
 } // namespace Lumivox::AppCatalog

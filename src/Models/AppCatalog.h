@@ -42,6 +42,10 @@ std::optional<InstalledApp> application(const QString &id);
 /// none has it. Main thread.
 QIcon iconNamed(const QString &name);
 
+/// The name an application's desktop entry gives it in the user's language (the entry application() finds); absent when there is no such entry or it has no name. Entries are
+/// read once per id and process. Main thread.
+std::optional<QString> name(const QString &bundleID);
+
 } // namespace AppCatalog
 
 } // namespace Lumivox

@@ -3,6 +3,7 @@
 // The coordinator's tooltip panel, language picker and windows without a screen: they remember what
 // they were asked and show or hide as told.
 
+#include "Features/Coordinator/AppWindows.h"
 #include "Features/Coordinator/CoordinatorOverlay.h"
 #include "Features/Coordinator/CoordinatorPicker.h"
 #include "Features/Coordinator/CoordinatorWindows.h"
@@ -19,6 +20,8 @@ public:
     {
         shown.emplace_back(content, near);
         visible = true;
+        if (onDisplay)
+            onDisplay();
     }
     void hide() override
     {
@@ -29,6 +32,8 @@ public:
     bool frameContains(QPointF) const override { return pointIsOnPanel; }
     /// Whether a point asked about lies on the panel (which may still be fading out).
     bool pointIsOnPanel = false;
+    /// Runs after every display, while the coordinator is still inside it.
+    std::function<void()> onDisplay;
 
     bool visible = false;
     int hides = 0;
@@ -80,12 +85,16 @@ public:
     bool isOnboardingVisible() const override { return onboardingVisible; }
     void openSettings() override { ++settingsOpened; }
     void showPermissionHelp(Permission permission) override { help.push_back(permission); }
-    void showWords(WordBook &, std::function<void(std::optional<QUuid>)>) override { }
-    void showReview(WordBook &, std::optional<QUuid>) override { }
-    void showKeepPrompt(WordBook &, const TooltipKeyLabels &) override { }
+    void showWords(WordBook &, std::function<void(std::optional<QUuid>)> openReview) override
+    {
+        ++wordsShown;
+        reviewFromWords = std::move(openReview);
+    }
+    void showReview(WordBook &, std::optional<QUuid> only) override { reviews.push_back(only); }
+    void showKeepPrompt(WordBook &, const TooltipKeyLabels &keys) override { keepPrompts.push_back(keys); }
 
-    /// The user closes the onboarding window.
-    void closeOnboarding()
+    /// The onboarding window closes, by the user or when onboarding is completed.
+    void closeOnboarding() override
     {
         onboardingVisible = false;
         emit onboardingClosed();
@@ -95,6 +104,90 @@ public:
     int onboardingShown = 0;
     int settingsOpened = 0;
     std::vector<Permission> help;
+    int wordsShown = 0;
+    std::function<void(std::optional<QUuid>)> reviewFromWords;
+    std::vector<std::optional<QUuid>> reviews;
+    std::vector<TooltipKeyLabels> keepPrompts;
+};
+
+/// The program's windows as a list the test edits; what was done to them is counted.
+class FakeAppWindows final : public AppWindows
+{
+public:
+    std::vector<AppWindow> windows() const override { return list; }
+    void restore(quintptr window) override
+    {
+        restored.push_back(window);
+        edit(window, [](AppWindow &w) {
+            w.isMinimized = false;
+            w.isVisible = true;
+        });
+    }
+    void orderFront(quintptr window) override
+    {
+        raised.push_back(window);
+        edit(window, [](AppWindow &w) { w.isVisible = true; });
+    }
+    void makeKeyAndOrderFront(quintptr window) override { orderFront(window); }
+    void orderOut(quintptr window) override
+    {
+        orderedOut.push_back(window);
+        edit(window, [](AppWindow &w) { w.isVisible = false; });
+    }
+    ActivationPolicy policy() const override { return currentPolicy; }
+    void setPolicy(ActivationPolicy policy) override { currentPolicy = policy; }
+    bool isApplicationActive() const override { return active; }
+    void activateApplication() override
+    {
+        ++activations;
+        active = true;
+    }
+    void hideApplication() override
+    {
+        ++hides;
+        active = false;
+    }
+    void showAboutPanel() override { ++aboutShown; }
+    bool windowsSentAway() const override { return sentAway; }
+    void setWindowsSentAway(bool away) override { sentAway = away; }
+
+    /// A titled window of ours.
+    static AppWindow titled(quintptr handle, QString title, bool visible = true)
+    {
+        AppWindow w;
+        w.handle = handle;
+        w.title = std::move(title);
+        w.hasTitleBar = true;
+        w.isVisible = visible;
+        return w;
+    }
+    /// The user closes a window: it leaves the list and the desktop says so.
+    void close(quintptr window)
+    {
+        std::erase_if(list, [window](const AppWindow &w) { return w.handle == window; });
+        emit windowClosed(window);
+    }
+
+    std::vector<AppWindow> list;
+    ActivationPolicy currentPolicy = ActivationPolicy::accessory;
+    bool active = false;
+    bool sentAway = false;
+    int activations = 0;
+    int hides = 0;
+    int aboutShown = 0;
+    std::vector<quintptr> restored;
+    std::vector<quintptr> raised;
+    std::vector<quintptr> orderedOut;
+
+private:
+    template<typename F>
+    void edit(quintptr window, F change)
+    {
+        for (AppWindow &w : list) {
+            if (w.handle == window)
+                change(w);
+        }
+    }
 };
 
 } // namespace Lumivox::Testing

@@ -96,6 +96,7 @@ public:
         AccessibilityWorker::Lookup {AccessibilityTextService::LookupResult::miss(), false}};
     Script<ScreenCaptureService::Outcome> captures {ScreenCaptureService::Outcome::miss()};
     Script<std::optional<RecognizedHit>> recognitions;
+    Script<std::optional<QString>> titles;
     std::vector<std::int32_t> webRequests;
     /// hitTestAgain of each in-process read.
     std::vector<bool> hitTestAgain;
@@ -128,6 +129,13 @@ public:
         const auto reply = recognitions.next();
         co_return co_await reply;
     }
+    QCoro::Task<std::optional<QString>> windowTitle(QPointF at) override
+    {
+        titlePoints.push_back(at);
+        const auto reply = titles.next();
+        co_return co_await reply;
+    }
+    std::vector<QPointF> titlePoints;
 };
 
 } // namespace Lumivox::Testing

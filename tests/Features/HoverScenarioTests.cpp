@@ -5,6 +5,7 @@
 
 #include "Fakes/FakeAccessibility.h"
 #include "Fakes/FakeCapture.h"
+#include "Fakes/FakeCoordinatorDependencies.h"
 #include "Fakes/FakeCoordinatorViews.h"
 #include "Fakes/FakeInput.h"
 #include "Fakes/FakeSecrets.h"
@@ -73,6 +74,11 @@ public:
     ScriptedTranslator onDevice;
     ScriptedTranslator google;
     Script<std::optional<Glance>> glances;
+    /// Every glance computed, in order: the word and whether a Google key could be used.
+    std::vector<std::pair<QString, bool>> glanceWords;
+    std::optional<QString> readAheadSource = QStringLiteral("en");
+    bool modelInstalled = true;
+    int modelQuestions = 0;
     std::unique_ptr<GlanceTranslator> glanceTranslator;
     std::vector<Recorded> notes;
     bool overOwnWindow = false;
@@ -88,36 +94,43 @@ public:
         onDevice = {};
         google = {};
         glances = Script<std::optional<Glance>>();
-        glanceTranslator = std::make_unique<GlanceTranslator>(
-            [this](QString, QString, QString, bool, std::stop_token) -> QCoro::Task<std::optional<Glance>> {
+        glanceWords.clear();
+        readAheadSource = QStringLiteral("en");
+        modelInstalled = true;
+        modelQuestions = 0;
+        glanceTranslator =
+            std::make_unique<GlanceTranslator>([this](QString word, QString, QString, bool googleKey,
+                                                      std::stop_token) -> QCoro::Task<std::optional<Glance>> {
+                glanceWords.emplace_back(word, googleKey);
                 const auto reply = glances.next();
                 co_return co_await reply;
             });
         notes.clear();
         overOwnWindow = false;
         cache.clear();
-        HoverTextController::Dependencies d;
-        d.defaults = defaults;
-        d.wordBook = book.get();
-        d.translationCache = &cache;
-        d.clock = clock;
+        HoverTextController::Dependencies d = coordinatorDependencies(*this, *book, cache);
         d.input = input;
         d.windowList = windowList;
         d.accessibility = accessibility;
         d.capture = capture;
-        d.loginItem = Native::LoginItem::autostartEntry(path(QStringLiteral("autostart")), QStringLiteral("/bin/true"),
-                                                        QStringLiteral("app.lumivox"));
         d.overlay = overlay;
-        d.picker = std::make_shared<FakePicker>();
-        d.windows = std::make_shared<FakeWindows>();
-        d.hostingTests = true;
         d.sources = sources;
         d.glanceTranslator = glanceTranslator.get();
         d.translation = {onDevice.function(), google.function()};
         d.recordNote = [this](Reason reason, DiagnosticLog::Note note) { notes.push_back({reason, std::move(note)}); };
         d.isPointInsideOwnWindow = [this](QPointF) { return overOwnWindow; };
+        d.readAheadSource = [this](const QString &, const QString &) { return readAheadSource; };
+        d.isOnDeviceModelInstalled = [this](QString, QString) -> QCoro::Task<bool> {
+            ++modelQuestions;
+            co_return modelInstalled;
+        };
         controller = std::make_unique<HoverTextController>(std::move(d));
         controller->setTargetLanguage(QStringLiteral("es"));
+        // Read-ahead belongs to a recorded look-up; where nothing recorded one, the shown word gets one.
+        overlay->onDisplay = [this] {
+            if (controller && !controller->hover().currentLookup)
+                controller->hover().currentLookup = WordLookup {.id = QUuid::createUuid()};
+        };
         accessibility->trusted = true;
         capture->screenRecordingGranted = true;
         controller->checkPermission();
@@ -525,4 +538,169 @@ TEST_F(HoverScenarioTest, TheGlanceWinsOverTheWordTranslationWhichIsStillStored)
     ASSERT_EQ(overlay->shown.size(), shown + 1);
     EXPECT_FALSE(overlay->shown.back().first.isLoading);
     EXPECT_EQ(notes.back().note.detail, QStringLiteral("accessibility cached"));
+}
+
+namespace {
+
+// "river" and the words after it, each with a rectangle of its own so that resting on it is a new word.
+const QString readingSentence = QStringLiteral("The river runs fast today.");
+
+} // namespace
+
+class ReadAheadTest : public HoverScenarioTest
+{
+public:
+    // Rests on `word` of the sentence and lets its glance show.
+    void hoverWord(const QString &word, const QString &inSentence = readingSentence)
+    {
+        const QRectF bounds(100 + 50 * inSentence.indexOf(word), 300, 40, 16);
+        sources->lookups.answer(axHit(word, inSentence, bounds));
+        glances.answer(Glance {word + QStringLiteral("-es")});
+        rest(bounds.center());
+    }
+    // The pause, then until `count` glances in all were asked for; a count already reached waits a
+    // while to show that no more follow.
+    void readAhead(std::size_t count)
+    {
+        clock->advance(HoverTextController::readAheadPause);
+        if (count > glanceWords.size())
+            spinUntil([&] { return glanceWords.size() >= count; });
+        else
+            spinUntil([] { return false; }, 200ms);
+        settle();
+    }
+    std::vector<QString> words() const
+    {
+        std::vector<QString> out;
+        for (const auto &[word, key] : glanceWords)
+            out.push_back(word);
+        return out;
+    }
+};
+
+TEST_F(ReadAheadTest, TheNextWordsOfTheSentenceAreGlancedOnThisComputerOnlyWhenReadingAlong)
+{
+    using Words = std::vector<QString>;
+    const Words all {QStringLiteral("river"), QStringLiteral("runs"), QStringLiteral("fast"), QStringLiteral("today")};
+    struct Row
+    {
+        const char *name;
+        std::function<void(ReadAheadTest &)> arrange;
+        QString word;
+        Words expected;
+    };
+    const std::vector<Row> rows {
+        {"reads the next three, even with a Google key", [](auto &t) { t.storeGoogleKey(); }, QStringLiteral("river"),
+         all},
+        {"the last word has nothing after it", {}, QStringLiteral("today"), {QStringLiteral("today")}},
+        {"a pair not translated on this computer",
+         [](auto &t) { t.readAheadSource.reset(); },
+         QStringLiteral("river"),
+         {QStringLiteral("river")}},
+        {"no model installed for the pair",
+         [](auto &t) { t.modelInstalled = false; },
+         QStringLiteral("river"),
+         {QStringLiteral("river")}},
+        {"switched off while waiting", {}, QStringLiteral("river"), {QStringLiteral("river")}},
+        {"the first rest on a sentence in the always mode",
+         [](auto &t) { t.controller->setTriggerMode(TriggerMode::always); },
+         QStringLiteral("river"),
+         {QStringLiteral("river")}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        if (row.arrange)
+            row.arrange(*this);
+        hoverWord(row.word);
+        if (std::string_view(row.name).starts_with("switched off"))
+            controller->setEnabled(false);
+        readAhead(row.expected.size());
+        EXPECT_EQ(words(), row.expected);
+        for (std::size_t i = 1; i < glanceWords.size(); ++i)
+            EXPECT_FALSE(glanceWords[i].second) << "read-ahead never uses the Google key";
+        removeGoogleKey();
+    }
+
+    // In the always mode a move along the same sentence reads ahead; the same word again does not.
+    SetUp();
+    controller->setTriggerMode(TriggerMode::always);
+    glances.setFallback(Glance {QStringLiteral("ahead")});
+    hoverWord(QStringLiteral("river"));
+    hoverWord(QStringLiteral("runs"));
+    readAhead(4);
+    EXPECT_EQ(
+        words(),
+        (Words {QStringLiteral("river"), QStringLiteral("runs"), QStringLiteral("fast"), QStringLiteral("today")}));
+    // The next word comes from the glance cache, recorded as read ahead, with no new glance.
+    hoverWord(QStringLiteral("fast"));
+    EXPECT_EQ(glanceWords.size(), 4u);
+    EXPECT_EQ(notes.back().note.detail, QStringLiteral("accessibility read ahead"));
+}
+
+TEST_F(ReadAheadTest, LettingGoMovingToAnotherSentenceOrANewCaptureStopsItBeforeTheNextWord)
+{
+    struct Row
+    {
+        const char *name;
+        std::function<void(ReadAheadTest &)> interrupt;
+    };
+    const std::vector<Row> rows {
+        {"the hold key is let go", [](auto &t) { t.input->setFlags(0); }},
+        {"another sentence", [](auto &t) { t.controller->hover().currentContext = QStringLiteral("Elsewhere."); }},
+        {"a capture starts", [](auto &t) { (void)t.controller->hover().captureTask.start(); }},
+        {"the tooltip is cleared", [](auto &t) { t.controller->clearOverlay(); }},
+        {"the cache is cleared", [](auto &t) { t.controller->clearCache(); }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        hoverWord(QStringLiteral("river"));
+        const auto first = glances.hold();
+        readAhead(2);
+        ASSERT_EQ(words(), (std::vector<QString> {QStringLiteral("river"), QStringLiteral("runs")}));
+        row.interrupt(*this);
+        first.release(std::nullopt);
+        readAhead(3);
+        EXPECT_EQ(glanceWords.size(), 2u);
+        controller->hover().captureTask.cancel();
+    }
+}
+
+TEST_F(ReadAheadTest, AMissingModelIsAskedAboutAgainAfterTenMinutesAnInstalledOneNever)
+{
+    modelInstalled = false;
+    hoverWord(QStringLiteral("river"));
+    readAhead(0);
+    hoverWord(QStringLiteral("runs"));
+    readAhead(0);
+    EXPECT_EQ(modelQuestions, 1);
+    clock->advance(HoverTextController::missingModelMemoLife - 1s);
+    hoverWord(QStringLiteral("fast"));
+    readAhead(0);
+    EXPECT_EQ(modelQuestions, 1);
+    modelInstalled = true;
+    clock->advance(1s);
+    hoverWord(QStringLiteral("river"));
+    readAhead(0);
+    EXPECT_EQ(modelQuestions, 2);
+    clock->advance(1h);
+    hoverWord(QStringLiteral("runs"));
+    readAhead(0);
+    EXPECT_EQ(modelQuestions, 2);
+}
+
+TEST_F(ReadAheadTest, ClearingTheCacheForgetsTranslationsAndFailuresAndHidesTheTooltip)
+{
+    cache.set(QStringLiteral("río"), QStringLiteral("es:auto:river"));
+    controller->hover().failedTranslations[QStringLiteral("es:auto:runs")] = clock->now() + 1min;
+    hoverWord(QStringLiteral("river"));
+    ASSERT_TRUE(overlay->visible);
+    controller->clearCache();
+    EXPECT_FALSE(cache.value(QStringLiteral("es:auto:river")));
+    EXPECT_TRUE(controller->hover().failedTranslations.empty());
+    EXPECT_FALSE(controller->hover().readAheadTask.isPresent());
+    EXPECT_FALSE(overlay->visible);
+    readAhead(2);
+    EXPECT_EQ(glanceWords.size(), 1u) << "the read-ahead it cancelled does not go on";
 }

@@ -7,6 +7,7 @@
 #include "Fakes/FakeCoordinatorViews.h"
 #include "Fakes/FakeHotKeys.h"
 #include "Fakes/FakeInput.h"
+#include "Fakes/FakeMailHandOff.h"
 #include "Fakes/FakeSecrets.h"
 #include "Fakes/FakeWindowList.h"
 #include "Fakes/FakeWordBookEnvironment.h"
@@ -19,6 +20,7 @@
 #include "Shared/Platform/KeychainStorage.h"
 #include "Support/TestSupport.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QSignalSpy>
@@ -49,6 +51,9 @@ protected:
     std::unique_ptr<WordBook> book = makeBook();
     std::vector<std::pair<QString, QString>> preparedSessions;
     std::function<bool(std::chrono::milliseconds)> flushDiagnostics = [](std::chrono::milliseconds) { return true; };
+    HoverTextController::WarmUpSteps warmUpSteps;
+    std::shared_ptr<FakeMailHandOff> mail = std::make_shared<FakeMailHandOff>();
+    DiagnosticLog *diagnosticLog = nullptr;
     // One per coordinator made, over the store it is given.
     std::vector<std::unique_ptr<TranslationStore>> caches;
 
@@ -72,6 +77,9 @@ protected:
         };
         d.flushDiagnostics = [this](std::chrono::milliseconds limit) { return flushDiagnostics(limit); };
         d.hostingTests = hostingTests;
+        d.warmUp = warmUpSteps;
+        d.mail = mail;
+        d.diagnosticLog = diagnosticLog;
         return std::make_unique<HoverTextController>(std::move(d));
     }
 
@@ -480,10 +488,11 @@ TEST_F(HoverTextControllerTest, ThePickerOpensAtThePointerAndALockedChoiceOpensT
     defaults->set(QStringLiteral("translateTarget"), QStringLiteral("de"));
     defaults->set(QStringLiteral("recentTargetLanguages"), strings({"fr"}));
     const auto controller = make(false);
-    // With everything granted and onboarding done, a start stays quiet: no window, no poll.
+    // With everything granted and onboarding done, a start stays quiet: no window, no poll; only the
+    // warm-up waits for its turn.
     QCoreApplication::processEvents();
     EXPECT_EQ(windows->onboardingShown, 0);
-    EXPECT_EQ(clock->pendingCount(), 0u);
+    EXPECT_EQ(clock->pendingCount(), 1u);
     ASSERT_EQ(hotKeys->registrationCount(), 1u);
     const auto &key = hotKeys->registrations().begin()->second;
     EXPECT_EQ(key.keyCode, 37u);
@@ -665,4 +674,134 @@ TEST_F(HoverTextControllerTest, EndingWritesTheCacheThenTheWordBookThenTheDiagno
     flushDiagnostics = [&](std::chrono::milliseconds) { return flushed = true; };
     EXPECT_TRUE(hosted->applicationWillTerminate());
     EXPECT_FALSE(flushed);
+}
+
+TEST_F(HoverTextControllerTest, WarmUpTouchesEachEngineInTurnAndFollowsATargetChangedMeanwhile)
+{
+    auto secrets = std::make_shared<FakeSecrets>();
+    Native::ScopedOverride<Native::Secrets> secretsOverride(secrets);
+    QString googleOnly;
+    for (const Language &language : LanguageCatalog::allLanguages()) {
+        if (!language.isAppleSupported()) {
+            googleOnly = language.id;
+            break;
+        }
+    }
+    ASSERT_FALSE(googleOnly.isEmpty());
+
+    std::vector<QString> calls;
+    std::optional<std::function<void()>> duringTagger;
+    warmUpSteps.google = [&](QString target) -> QCoro::Task<> {
+        calls.push_back(QStringLiteral("google ") + target);
+        co_return;
+    };
+    warmUpSteps.tagger = [&]() -> QCoro::Task<> {
+        calls.push_back(QStringLiteral("tagger"));
+        if (duringTagger)
+            (*duringTagger)();
+        co_return;
+    };
+    warmUpSteps.onDevice = [&](QString target) -> QCoro::Task<> {
+        calls.push_back(QStringLiteral("on device ") + target);
+        co_return;
+    };
+    warmUpSteps.recognition = [&]() -> QCoro::Task<> {
+        calls.push_back(QStringLiteral("recognition"));
+        co_return;
+    };
+
+    struct Row
+    {
+        const char *name;
+        QString target;
+        bool googleKey;
+        bool screenRecording;
+        std::vector<QString> expected;
+        bool preparesSession;
+    };
+    const std::vector<Row> rows {
+        {"translated on this computer: no Google even with a key",
+         QStringLiteral("es"),
+         true,
+         true,
+         {QStringLiteral("tagger"), QStringLiteral("on device es"), QStringLiteral("recognition")},
+         true},
+        {"Google's language with a key",
+         googleOnly,
+         true,
+         true,
+         {QStringLiteral("google ") + googleOnly, QStringLiteral("tagger"), QStringLiteral("on device ") + googleOnly,
+          QStringLiteral("recognition")},
+         false},
+        {"no key and no screen recording",
+         googleOnly,
+         false,
+         false,
+         {QStringLiteral("tagger"), QStringLiteral("on device ") + googleOnly},
+         false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        calls.clear();
+        preparedSessions.clear();
+        if (row.googleKey)
+            ASSERT_TRUE(Testing::await(KeychainStorage::save(KeychainStorage::googleAPIKeyAccount,
+                                                             QStringLiteral("AIza"), KeychainStorage::licenseService)));
+        else
+            Testing::await(
+                KeychainStorage::remove(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService));
+        grant(true, row.screenRecording);
+        const auto controller = make();
+        controller->checkPermission();
+        controller->setTargetLanguage(row.target);
+        preparedSessions.clear();
+        controller->warmUp();
+        clock->advance(HoverTextController::warmUpDelay - 1ms);
+        EXPECT_TRUE(calls.empty()) << "nothing before the delay";
+        clock->advance(1ms);
+        spinUntil([&] { return calls.size() >= row.expected.size(); }, 2000ms);
+        EXPECT_EQ(calls, row.expected);
+        EXPECT_EQ(!preparedSessions.empty(), row.preparesSession);
+    }
+
+    // The target changes while the tagger warms up: the next step warms the new one.
+    calls.clear();
+    const auto controller = make();
+    controller->setTargetLanguage(QStringLiteral("es"));
+    duringTagger = [&] { controller->setTargetLanguage(QStringLiteral("fr")); };
+    controller->warmUp();
+    clock->advance(HoverTextController::warmUpDelay);
+    spinUntil([&] { return calls.size() >= 2; }, 2000ms);
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[1], QStringLiteral("on device fr"));
+}
+
+TEST_F(HoverTextControllerTest, TheReportIsMailedOnceAtATimeAndOtherwiseLandsOnTheClipboard)
+{
+    DiagnosticLog log(std::nullopt, false, 1s, clock);
+    diagnosticLog = &log;
+    const auto controller = make();
+    controller->setTargetLanguage(QStringLiteral("de"));
+
+    controller->emailDiagnosticReport();
+    controller->emailDiagnosticReport();
+    EXPECT_TRUE(controller->isSendingDiagnosticReport());
+    ASSERT_TRUE(spinUntil([&] { return !controller->isSendingDiagnosticReport(); }));
+    ASSERT_EQ(mail->drafts.size(), 1u) << "the second request while the first ran did nothing";
+    QFile attached(mail->drafts[0].attachmentPath);
+    ASSERT_TRUE(attached.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(attached.readAll()).contains(QStringLiteral("translate to: de")));
+    EXPECT_EQ(attached.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions {})
+        << "the report stays the user's";
+    EXPECT_TRUE(mail->clipboard.empty());
+
+    // The mail program fails: the report goes to the clipboard and a mail link opens; then it may be
+    // sent again.
+    mail->composeOutcome = {Native::MailHandOff::Status::failed, 1, QStringLiteral("exit 1")};
+    controller->emailDiagnosticReport();
+    ASSERT_TRUE(spinUntil([&] { return !controller->isSendingDiagnosticReport(); }));
+    ASSERT_EQ(mail->clipboard.size(), 1u);
+    EXPECT_TRUE(mail->clipboard[0].contains(QStringLiteral("translate to: de")));
+    EXPECT_EQ(mail->links.size(), 1u);
+    EXPECT_EQ(mail->drafts.size(), 2u);
 }

@@ -8,6 +8,7 @@
 #include "Native/Windows/Compositing.h"
 #include "Native/X11/X11Connection.h"
 #include "Shared/Platform/ScreenGeometry.h"
+#include "Support/FocusedWindow.h"
 #include "Support/TestSupport.h"
 
 #include <QGuiApplication>
@@ -83,51 +84,6 @@ bool near(QRgb a, QRgb b, int tolerance = 8)
         && std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
-/// A focused plain_window that reports presses and losing the focus.
-class FocusedWindow
-{
-public:
-    FocusedWindow()
-    {
-        m_process.setProgram(qEnvironmentVariable("LUMIVOX_FIXTURES_DIR") + QStringLiteral("/plain_window"));
-        m_process.setArguments({QStringLiteral("--at"), QStringLiteral("200,150,400,300"), QStringLiteral("--report")});
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        Testing::spinUntil(
-            [&] {
-                readLines();
-                return m_windowID != 0;
-            },
-            std::chrono::seconds(15));
-    }
-    ~FocusedWindow()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    std::uint32_t windowID() const { return m_windowID; }
-    const QList<QByteArray> &lines()
-    {
-        readLines();
-        return m_lines;
-    }
-
-private:
-    void readLines()
-    {
-        while (m_process.canReadLine()) {
-            const QByteArray line = m_process.readLine().trimmed();
-            m_lines << line;
-            if (line.startsWith("ready "))
-                m_windowID = line.split(' ').value(1).toUInt();
-        }
-    }
-
-    QProcess m_process;
-    QList<QByteArray> m_lines;
-    std::uint32_t m_windowID = 0;
-};
-
 class OverlayPanelSession : public ::testing::TestWithParam<bool>
 {
 protected:
@@ -172,7 +128,7 @@ protected:
 
 TEST_P(OverlayPanelSession, ShowsWithoutFocusLetsClicksThroughAndHides)
 {
-    FocusedWindow below;
+    Testing::FocusedWindow below;
     ASSERT_NE(below.windowID(), 0u) << "the fixture window did not come up focused";
     ASSERT_TRUE(Testing::spinUntil([&] { return inputFocus() == below.windowID(); }));
     // What the window below looks like where the panel's transparent corner will be.

@@ -27,6 +27,8 @@ public:
     /// brings it forward.
     virtual void showOnboarding() = 0;
     virtual bool isOnboardingVisible() const = 0;
+    /// Closes the first-run window (it stays made, for the next showOnboarding()).
+    virtual void closeOnboarding() = 0;
 
     /// Opens the settings window on the coordinator's selected tab and brings it forward.
     virtual void openSettings() = 0;

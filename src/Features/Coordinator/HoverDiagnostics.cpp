@@ -1,7 +1,9 @@
-// The one hook through which every stage of a hover records its outcome, and the state that heads
-// the diagnostic report.
+// The one hook through which every stage of a hover records its outcome, the diagnostic report
+// (its text, headed by the program's state, and its way to the user's mail program), and the action
+// that forgets remembered translations.
 
 #include "Features/Coordinator/HoverTextController.h"
+#include "Services/Translation/TranslationStore.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>
@@ -45,6 +47,54 @@ DiagnosticSnapshot HoverTextController::diagnosticSnapshot() const
     snapshot.limitToSelectedApps = m_limitToSelectedApps;
     snapshot.allowedAppCount = m_allowedAppIDs.size();
     return snapshot;
+}
+
+QCoro::Task<QString> HoverTextController::diagnosticReportText()
+{
+    QPointer<HoverTextController> self(this);
+    std::vector<DiagnosticLog::Entry> entries;
+    std::map<QString, AppTally> apps;
+    std::vector<DiagnosticEvent> events;
+    // The log is the program's and outlives the coordinator; only the snapshot needs the coordinator.
+    if (DiagnosticLog *log = m_deps.diagnosticLog) {
+        entries = co_await log->snapshot();
+        apps = co_await log->appTallies();
+        events = co_await log->recordedEvents();
+    }
+    if (!self)
+        co_return QString();
+    co_return DiagnosticReport::text(entries, apps, events, self->diagnosticSnapshot());
+}
+
+void HoverTextController::emailDiagnosticReport()
+{
+    // A second request while the first is on its way would open a second message.
+    if (m_isSendingReport)
+        return;
+    m_isSendingReport = true;
+    [[maybe_unused]] auto task = sendDiagnosticReport(QPointer<HoverTextController>(this));
+}
+
+QCoro::Task<> HoverTextController::sendDiagnosticReport(QPointer<HoverTextController> self)
+{
+    const std::shared_ptr<Native::MailHandOff> mail =
+        self->m_deps.mail ? self->m_deps.mail : Native::service<Native::MailHandOff>();
+    QString report = co_await self->diagnosticReportText();
+    if (!self)
+        co_return;
+    // The hand-off gives up waiting on a mail program that stays open, and never ends it: the
+    // user may still be writing the message.
+    co_await DiagnosticReport::send(std::move(report), QCoreApplication::applicationVersion(), mail);
+    if (self)
+        self->m_isSendingReport = false;
+}
+
+void HoverTextController::clearCache()
+{
+    m_deps.translationCache->clear();
+    m_hover.failedTranslations.clear();
+    cancelReadAhead();
+    clearOverlay();
 }
 
 } // namespace Lumivox

@@ -56,4 +56,11 @@ QCoro::Task<std::optional<RecognizedHit>> PlatformHoverSources::recognizeWord(QI
     co_return co_await job;
 }
 
+QCoro::Task<std::optional<QString>> PlatformHoverSources::windowTitle(QPointF quartzPoint)
+{
+    const auto worker = m_accessibility;
+    auto job = worker->windowTitle(quartzPoint);
+    co_return co_await job;
+}
+
 } // namespace Lumivox

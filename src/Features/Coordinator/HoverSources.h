@@ -32,6 +32,8 @@ public:
     virtual QCoro::Task<ScreenCaptureService::Outcome>
     captureRegion(QPointF quartzPoint, std::optional<WindowLookup::Hit> window, QSizeF size) = 0;
     virtual QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse) = 0;
+    /// The title of the window under a top-left-origin point, through accessibility.
+    virtual QCoro::Task<std::optional<QString>> windowTitle(QPointF quartzPoint) = 0;
 };
 
 /// The desktop's own: the coordinator's accessibility worker and capture service, and the recogniser.
@@ -51,6 +53,7 @@ public:
     QCoro::Task<ScreenCaptureService::Outcome>
     captureRegion(QPointF quartzPoint, std::optional<WindowLookup::Hit> window, QSizeF size) override;
     QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse) override;
+    QCoro::Task<std::optional<QString>> windowTitle(QPointF quartzPoint) override;
 
 private:
     std::shared_ptr<AccessibilityWorker> m_accessibility;

@@ -4,6 +4,7 @@
 // (gating, lookup, translation, presentation, bookkeeping, keys, read-ahead). Plain data: each stage
 // reads and writes the fields it owns; the coordinator resets them when the tooltip is cleared.
 
+#include "Features/Overlay/WordStatus.h"
 #include "Models/WordRecords.h"
 #include "Services/Learn/Glance.h"
 #include "Services/Learn/ReadAhead.h"
@@ -67,6 +68,8 @@ struct HoverState
 
     std::optional<QDateTime> lookupShownAt;
     std::optional<WordLookup> currentLookup;
+    /// The footer's confirmation of the last save, removal or copy on this tooltip.
+    std::optional<WordStatus::Flash> statusFlash;
     /// The sentence of the hovered word and the word's UTF-16 offset in it.
     std::optional<QString> currentContext;
     std::optional<qsizetype> currentWordOffset;

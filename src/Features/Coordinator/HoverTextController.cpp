@@ -2,6 +2,7 @@
 
 #include "Features/Coordinator/HoverSources.h"
 #include "Features/Coordinator/MenuTracking.h"
+#include "Features/Coordinator/TooltipKeys.h"
 #include "Features/LanguagePicker/LanguagePickerModel.h"
 #include "Models/FontCatalog.h"
 #include "Models/LanguageCatalog.h"
@@ -9,6 +10,7 @@
 #include "Services/Detection/MouseTracker.h"
 #include "Services/Detection/ScreenCaptureService.h"
 #include "Services/Translation/TranslationStore.h"
+#include "Services/Words/ReviewReminder.h"
 #include "Services/Words/WordBook.h"
 #include "Shared/Async/BoundedWait.h"
 #include "Shared/Platform/GlobalHotKey.h"
@@ -56,6 +58,9 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     m_accessibility = std::make_shared<AccessibilityWorker>();
     m_sources =
         m_deps.sources ? m_deps.sources : std::make_shared<PlatformHoverSources>(m_accessibility, m_screenCapture);
+    m_tooltipKeys = std::make_unique<TooltipKeys>(m_deps.clock);
+    m_tooltipKeys->onSave = [this] { toggleSaveHoveredWord(); };
+    m_tooltipKeys->onCopy = [this] { copyHoveredMeaning(); };
 
     CoordinatorSettings::migrateLegacyKeys(*m_deps.defaults, m_skipNonWords);
 
@@ -94,6 +99,17 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     connect(m_mouseTracker.get(), &MouseTracker::modifiersChanged, this, &HoverTextController::handleModifierChange);
     connect(m_deps.picker.get(), &CoordinatorPicker::chosen, this, &HoverTextController::chooseLanguageFromPicker);
     connect(m_deps.picker.get(), &CoordinatorPicker::cancelled, this, [this] { m_deps.picker->dismiss(); });
+    if (m_deps.appWindows) {
+        connect(m_deps.appWindows.get(), &AppWindows::windowBecameKey, this, &HoverTextController::windowBecameKey);
+        // On the next turn, once the closed window is really gone from the list.
+        connect(
+            m_deps.appWindows.get(), &AppWindows::windowClosed, this,
+            [this] {
+                updateDockIconPolicy();
+                returnToMenuBar();
+            },
+            Qt::QueuedConnection);
+    }
 
     if (m_deps.hostingTests)
         return;
@@ -103,6 +119,16 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
             self->toggleLanguagePicker();
     });
     checkPermission();
+    warmUp();
+    if (ReviewReminder *reminder = m_deps.reviewReminder.get(); reminder && m_deps.wordBook) {
+        // Rebuilt from scratch at every change of saved words or due dates, and once now.
+        connect(m_deps.wordBook, &WordBook::reviewChanged, this, [this] {
+            m_deps.reviewReminder->update(*m_deps.wordBook, Date::fromWallTime(m_deps.clock->wallNow()));
+        });
+        connect(reminder, &ReviewReminder::clicked, this,
+                [this] { m_deps.windows->showReview(*m_deps.wordBook, std::nullopt); });
+        reminder->update(*m_deps.wordBook, Date::fromWallTime(m_deps.clock->wallNow()));
+    }
     if (!m_deps.defaults->boolValue(CoordinatorSettings::hasCompletedOnboardingKey)) {
         // After the constructor has returned, so that whoever made the coordinator holds it first.
         QMetaObject::invokeMethod(
@@ -116,6 +142,7 @@ HoverTextController::~HoverTextController()
     m_hover.captureTask.cancel();
     m_hover.translateTask.cancel();
     m_hover.readAheadTask.cancel();
+    m_hover.keyClaimTask.cancel();
 }
 
 const QSet<QString> &HoverTextController::controlKeyApps()
@@ -459,27 +486,6 @@ void HoverTextController::openGoogleKeySettings()
     openSettings();
 }
 
-void HoverTextController::openSettings()
-{
-    if (!m_deps.hostingTests)
-        m_deps.windows->openSettings();
-}
-
-void HoverTextController::openWordsSettings()
-{
-    setSelectedSettingsTab(SettingsTab::words);
-    openSettings();
-}
-
-void HoverTextController::openOnboarding()
-{
-    if (m_deps.hostingTests)
-        return;
-    m_deps.windows->showOnboarding();
-    // Keeps the poll running while the window is on screen.
-    checkPermission();
-}
-
 // Language picker
 
 void HoverTextController::toggleLanguagePicker()
@@ -525,11 +531,6 @@ void HoverTextController::cancelInFlightWork()
 {
     m_hover.captureTask.cancel();
     m_hover.translateTask.cancel();
-}
-
-void HoverTextController::cancelReadAhead()
-{
-    m_hover.readAheadTask.cancel();
 }
 
 void HoverTextController::invalidateCaptureCache()

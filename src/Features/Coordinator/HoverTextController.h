@@ -16,6 +16,7 @@
 // The stages of a hover (gating, lookup, translation, presentation, bookkeeping, keys, read-ahead)
 // live beside this file and share HoverState; this class orchestrates them. Main thread only.
 
+#include "Features/Coordinator/AppWindows.h"
 #include "Features/Coordinator/CoordinatorOverlay.h"
 #include "Features/Coordinator/CoordinatorPicker.h"
 #include "Features/Coordinator/CoordinatorSettings.h"
@@ -30,6 +31,7 @@
 #include "Native/Capture/ScreenCapture.h"
 #include "Native/Input/Input.h"
 #include "Native/Session/LoginItem.h"
+#include "Native/Session/MailHandOff.h"
 #include "Native/Windows/WindowList.h"
 #include "Services/Learn/GlanceTask.h"
 #include "Shared/Async/Clock.h"
@@ -46,6 +48,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <chrono>
 #include <functional>
@@ -60,7 +63,9 @@ class HoverSources;
 class GlobalHotKey;
 class MenuTracking;
 class MouseTracker;
+class ReviewReminder;
 class ScreenCaptureService;
+class TooltipKeys;
 class TranslationStore;
 class WordBook;
 
@@ -106,6 +111,19 @@ public:
         WordTranslator google;
     };
 
+    /// The services warmed up before the first hover; an empty step is skipped.
+    struct WarmUpSteps
+    {
+        /// Opens the connection to Google for the target language (the stored key is read by the client).
+        std::function<QCoro::Task<>(QString target)> google;
+        /// Runs the grammar tagger once, off the UI thread.
+        std::function<QCoro::Task<>()> tagger;
+        /// Lets the on-device engine translate a sample into the target, when it has one for it.
+        std::function<QCoro::Task<>(QString target)> onDevice;
+        /// Loads the text-recognition model.
+        std::function<QCoro::Task<>()> recognition;
+    };
+
     /// What the coordinator works with. The application passes the platform's; tests pass fakes.
     struct Dependencies
     {
@@ -139,6 +157,21 @@ public:
         std::function<void(DiagnosticReason, DiagnosticLog::Note)> recordNote;
         /// Whether a point lies over one of our own windows; null: the test over this process's windows.
         std::function<bool(QPointF)> isPointInsideOwnWindow;
+        /// The program's own windows and its tray state; null: no window is raised and no state kept.
+        std::shared_ptr<AppWindows> appWindows;
+        /// Whether the on-device model of a pair (source, lower-cased target) is installed; null: none is.
+        std::function<QCoro::Task<bool>(QString source, QString target)> isOnDeviceModelInstalled;
+        /// The source language of a sentence when read-ahead may translate it on this computer into the
+        /// target; called off the UI thread. Null: language detection and the installed-pair test.
+        std::function<std::optional<QString>(const QString &sentence, const QString &target)> readAheadSource;
+        /// The services the warm-up touches before the first hover, in the order it touches them.
+        WarmUpSteps warmUp;
+        /// Where the diagnostic report's log comes from; null: an empty log.
+        DiagnosticLog *diagnosticLog = nullptr;
+        /// How the report reaches the user's mail program; null: the platform's.
+        std::shared_ptr<Native::MailHandOff> mail;
+        /// The reminder of words due for review; null: no reminder.
+        std::shared_ptr<ReviewReminder> reviewReminder;
     };
 
     /// The result of one plain word translation: a text, or the failed attempts in their order.
@@ -161,6 +194,14 @@ public:
         std::optional<HoverTiming> timing;
     };
 
+    /// Read-ahead waits this long after a glance, so that a pointer moving on costs nothing.
+    static constexpr std::chrono::milliseconds readAheadPause {250};
+    static constexpr int readAheadWordLimit = 3;
+    /// A missing on-device model is asked about again after this long; an installed one never.
+    static constexpr std::chrono::seconds missingModelMemoLife {600};
+    /// The warm-up starts this long after the coordinator, when the program has settled.
+    static constexpr std::chrono::milliseconds warmUpDelay {500};
+
     /// Failed words remembered at most; the memo is emptied when it is full.
     static constexpr std::size_t failedTranslationMemoLimit = 200;
 
@@ -179,6 +220,58 @@ public:
     /// Emacs), by the app ids the desktop gives them, so the tooltip's save and copy keys leave
     /// them alone there unless the hold key is Alt.
     static const QSet<QString> &controlKeyApps();
+
+    /// The look-up record of the word `hover` shows with this meaning (and glance), as the word book
+    /// keeps it.
+    static WordLookup makeLookup(const HoverState &hover, const QString &meaning, const std::optional<Glance> &glance,
+                                 const QString &target, std::optional<QString> appName, Date now);
+
+    // The tooltip's save and copy keys.
+    /// Whether the save and copy keys, with this Carbon mask, may be grabbed over this application.
+    static bool mayClaimKeys(std::uint32_t modifiers, const std::optional<QString> &appID);
+    /// Seconds since the user last typed, given the seconds since the last key press (`idle`): a key
+    /// press within 0.3 s of our own key's last press was that press, and is no typing (infinity).
+    static double secondsSinceTyping(std::optional<Clock::WallTime> ownPress, Clock::WallTime now, double idle);
+    /// The save key: saves the word shown, or removes it when it is saved.
+    void toggleSaveHoveredWord();
+    /// The copy key: puts the translation shown on the clipboard.
+    void copyHoveredMeaning();
+    const TooltipKeys &tooltipKeys() const { return *m_tooltipKeys; }
+
+    // The program's windows and tray state.
+    static bool wantsDockIcon(bool hasVisibleWindows, bool suppressed) { return hasVisibleWindows && !suppressed; }
+    static bool shouldHideDockIcon(bool hasVisibleStandardWindows) { return !hasVisibleStandardWindows; }
+    static bool shouldReturnToMenuBar(bool hasVisibleStandardWindows, bool isActive)
+    {
+        return !hasVisibleStandardWindows && isActive;
+    }
+    /// A standard window (titled, not the tooltip) that is shown, minimised included, and is not the
+    /// welcome window.
+    static bool shouldFocusVisibleWindow(const AppWindow &window);
+    /// The windows Settings brings forward: every titled window but the tooltip, the welcome window
+    /// and the Words windows, shown or not.
+    static bool shouldFocusWindowInSettings(const AppWindow &window);
+    bool hasVisibleStandardWindows() const;
+    /// Regular while a standard window other than `excluding` is shown and the windows were not sent
+    /// away; accessory otherwise.
+    void updateDockIconPolicy(std::optional<quintptr> excluding = std::nullopt);
+    /// Back to the tray state once the last standard window has gone.
+    void returnToMenuBar();
+    /// The language picker went away.
+    void hideDockIconAfterPicker();
+    void openGeneralSettings();
+    void openWordsSettings();
+    void focusSettingsWindow();
+    void showAboutPanel();
+    void focusVisibleTitledWindows();
+    /// The welcome window's last step: onboarding is done.
+    void completeOnboarding();
+    void openWords();
+    void openReview(std::optional<QUuid> id);
+    /// Asks, after `seconds`, whether looked-up words are to be kept, unless that was asked already.
+    void askAboutKeepingWords(double seconds);
+    /// The tray menu's copy: the last translation shown, else the shown one, else the word.
+    void copyLastTranslation();
 
     // Observed state.
     bool hasScreenRecordingPermission() const { return m_hasScreenRecordingPermission; }
@@ -260,6 +353,8 @@ public:
     void note(DiagnosticReason reason, HoverNote details = {});
     /// The settings and permissions that head the diagnostic report.
     DiagnosticSnapshot diagnosticSnapshot() const;
+    /// The whole diagnostic report: the log's entries, tallies and events under the snapshot.
+    QCoro::Task<QString> diagnosticReportText();
 
     // Commands.
     void toggleEnabled();
@@ -279,9 +374,17 @@ public:
     /// Opens Settings on the Google key screen.
     void openGoogleKeySettings();
     void openSettings();
-    /// Opens Settings on the Words tab.
-    void openWordsSettings();
     void openOnboarding();
+    /// Mails the diagnostic report (attached, else on the clipboard with a mail link). A request while
+    /// an earlier one is still being handed to the mail program does nothing.
+    void emailDiagnosticReport();
+    bool isSendingDiagnosticReport() const { return m_isSendingReport; }
+    /// Forgets remembered translations and failures, stops read-ahead and clears the tooltip.
+    void clearCache();
+    /// Gets every engine ready before the first hover: one task, started after warmUpDelay, that
+    /// follows a change of the target language made while it runs.
+    void warmUp();
+
     /// Discards the hover on screen: late results are dropped, running lookup work is cancelled,
     /// the remembered word and its texts are forgotten and the tooltip is hidden.
     void clearOverlay();
@@ -402,13 +505,47 @@ private:
     void showMeaning(const QString &text, QPointF near, bool isNew);
     void endLookup();
 
-    // Where bookkeeping, the tooltip keys and read-ahead join (HoverSeams.cpp).
+    // Bookkeeping (HoverBookkeeping.cpp).
     void beginLookup(const QString &meaning, const std::optional<Glance> &glance);
     std::optional<WordStatus> wordStatus() const;
+    void fetchTitle(const WordLookup &lookup);
+    static QCoro::Task<> titleTask(QPointer<HoverTextController> self, std::shared_ptr<HoverSources> sources,
+                                   QPointer<WordBook> book, WordLookup lookup, QPointF at);
+    std::optional<QString> hoveredAppName() const;
+    Date wallDate() const;
+
+    // Tooltip keys (TooltipKeys.cpp).
     void claimTooltipKeys();
     bool areTooltipKeysActive() const;
     void deactivateTooltipKeys();
+    static void copyToClipboard(const QString &text);
+
+    // Windows (CoordinatorWindows.cpp).
+    void windowBecameKey(quintptr window);
+    void hideDockIcon();
+    void setPolicy(ActivationPolicy policy);
+    bool windowsSentAway() const;
+    void scheduleFocusRetries(void (HoverTextController::*focus)());
+    /// Restores, raises and activates the windows `accept` takes, and brings the program forward.
+    void bringForward(bool (*accept)(const AppWindow &));
+
+    // Read-ahead (ReadAhead.cpp).
     void scheduleReadAhead();
+    struct ReadAheadJob
+    {
+        QUuid lookupID;
+        QString sentence;
+        QString target;
+        qsizetype wordOffset = 0;
+        bool skipNonWords = true;
+    };
+    static QCoro::Task<> readAheadTask(QPointer<HoverTextController> self, ReadAheadJob job, std::stop_token stop);
+    bool mayReadAheadNextWord(const ReadAheadJob &job, const std::stop_token &stop) const;
+    QCoro::Task<bool> hasModelForReadAhead(QString source, QString target);
+
+    // Warm-up (WarmUp.cpp) and the report (HoverDiagnostics.cpp).
+    static QCoro::Task<> warmUpTask(QPointer<HoverTextController> self);
+    static QCoro::Task<> sendDiagnosticReport(QPointer<HoverTextController> self);
 
     Dependencies m_deps;
 
@@ -436,6 +573,7 @@ private:
     std::unique_ptr<GlobalHotKey> m_languagePickerHotKey;
     std::unique_ptr<MenuTracking> m_menuTracking;
     std::unique_ptr<Native::InputMonitor> m_desktopMonitor;
+    std::unique_ptr<TooltipKeys> m_tooltipKeys;
 
     HoverState m_hover;
     std::optional<TimerHandle> m_permissionPollTask;
@@ -444,6 +582,7 @@ private:
     // The process last announced in front, so that switching between its own windows is no switch.
     std::optional<std::int32_t> m_frontmostPID;
     std::optional<bool> m_terminationResult;
+    bool m_isSendingReport = false;
     std::shared_ptr<int> m_captureRefreshes = std::make_shared<int>(0);
 };
 

@@ -52,6 +52,7 @@ void HoverTextController::showMeaning(const QString &text, QPointF near, bool is
 void HoverTextController::endLookup()
 {
     m_hover.currentLookup.reset();
+    m_hover.statusFlash.reset();
     m_hover.keyClaimTask.cancel();
     deactivateTooltipKeys();
 }

@@ -22,12 +22,10 @@ std::optional<QString> desktopFileFromEnvironment(std::int32_t pid)
     return std::nullopt;
 }
 
-std::optional<QString> executableName(std::int32_t pid)
+std::optional<QString> commandName(std::int32_t pid)
 {
-    const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
-    if (!exe.isEmpty())
-        return QFileInfo(exe).fileName();
-    // Another user's process hides its executable; its command name is still readable.
+    if (pid <= 0)
+        return std::nullopt;
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     if (comm.open(QIODevice::ReadOnly)) {
         const QString name = QString::fromLocal8Bit(comm.readAll()).trimmed();
@@ -35,6 +33,15 @@ std::optional<QString> executableName(std::int32_t pid)
             return name;
     }
     return std::nullopt;
+}
+
+std::optional<QString> executableName(std::int32_t pid)
+{
+    const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+    if (!exe.isEmpty())
+        return QFileInfo(exe).fileName();
+    // Another user's process hides its executable; its command name is still readable.
+    return commandName(pid);
 }
 
 std::optional<QString> applicationID(std::int32_t pid)

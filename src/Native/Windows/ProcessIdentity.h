@@ -14,6 +14,9 @@ namespace Lumivox::Native::ProcessIdentity {
 /// The desktop-file id (without ".desktop") the launcher put in GIO_LAUNCHED_DESKTOP_FILE.
 std::optional<QString> desktopFileFromEnvironment(std::int32_t pid);
 
+/// The name the kernel keeps for the process (/proc/<pid>/comm), readable for every process.
+std::optional<QString> commandName(std::int32_t pid);
+
 /// The executable's file name, else the process's command name.
 std::optional<QString> executableName(std::int32_t pid);
 

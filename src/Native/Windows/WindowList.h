@@ -79,6 +79,14 @@ public:
     /// else the executable name); absent when the process is gone.
     virtual std::optional<QString> applicationID(std::int32_t pid) = 0;
 
+    /// The name a process gives itself (its command name); absent when the process is gone or the
+    /// backend cannot tell.
+    virtual std::optional<QString> processName(std::int32_t pid)
+    {
+        (void)pid;
+        return std::nullopt;
+    }
+
     /// The active window (the window manager's _NET_ACTIVE_WINDOW on X11); nothing when there is
     /// none (the desktop itself is focused, no window manager keeps one, Wayland).
     virtual std::optional<ActiveWindow> activeWindow() { return std::nullopt; }

@@ -704,6 +704,8 @@ public:
         return ProcessIdentity::executableName(pid);
     }
 
+    std::optional<QString> processName(std::int32_t pid) override { return ProcessIdentity::commandName(pid); }
+
     std::optional<ActiveWindow> activeWindow() override
     {
         const Server *x = server();

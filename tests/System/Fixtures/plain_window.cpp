@@ -5,9 +5,12 @@
 //   plain_window [--at X,Y,W,H] [--title TEXT] [--opacity A] [--popup] [--report]
 //
 // With --report the window takes the focus before it says "ready", and then prints
-// "press X Y" (global position) for every mouse press and "inactive" when it loses the focus.
+// "press X Y" (global position) for every mouse press, "key SEQUENCE" (such as "Alt+S") for every
+// key press with a letter, and "inactive" when it loses the focus.
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSocketNotifier>
@@ -58,6 +61,13 @@ int main(int argc, char **argv)
                 const QPointF at = static_cast<QMouseEvent *>(event)->globalPosition();
                 std::printf("press %d %d\n", qRound(at.x()), qRound(at.y()));
                 std::fflush(stdout);
+            } else if (event->type() == QEvent::KeyPress) {
+                const auto *key = static_cast<QKeyEvent *>(event);
+                if (key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+                    const QString sequence = QKeySequence(key->keyCombination()).toString();
+                    std::printf("key %s\n", qPrintable(sequence));
+                    std::fflush(stdout);
+                }
             } else if (event->type() == QEvent::WindowDeactivate) {
                 std::printf("inactive\n");
                 std::fflush(stdout);

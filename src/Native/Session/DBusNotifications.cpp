@@ -1,0 +1,110 @@
+// Notifications over org.freedesktop.Notifications. Calls are asynchronous: a service that is slow
+// to start must never freeze the UI, and one that is missing answers with an error, which only
+// means "no notifications".
+
+#include "Native/Session/NotificationActions.h"
+#include "Native/Session/Notifications.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+Q_LOGGING_CATEGORY(lcNotifications, "app.lumivox.Notifications")
+
+namespace Lumivox::Native {
+
+namespace {
+
+const QString service = QStringLiteral("org.freedesktop.Notifications");
+const QString path = QStringLiteral("/org/freedesktop/Notifications");
+const QString interface = QStringLiteral("org.freedesktop.Notifications");
+// A missing service answers at once; a hung one must not keep a callback waiting for long.
+constexpr int callTimeoutMs = 5000;
+
+class DBusNotifications final : public Notifications
+{
+public:
+    explicit DBusNotifications(QDBusConnection bus)
+        : m_bus(std::move(bus))
+    {
+        m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), &m_receiver,
+                      SLOT(actionInvoked(uint, QString)));
+    }
+
+    void checkAvailable(std::function<void(bool)> done) override
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
+        whenAnswered(call, [done = std::move(done)](const QDBusMessage &reply) {
+            done(reply.type() == QDBusMessage::ReplyMessage);
+        });
+    }
+
+    void show(const Notification &notification, std::function<void(std::optional<std::uint32_t>)> done) override
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
+        QVariantMap hints;
+        if (!notification.desktopEntry.isEmpty())
+            hints.insert(QStringLiteral("desktop-entry"), notification.desktopEntry);
+        QStringList actions;
+        if (notification.clickable)
+            actions << QStringLiteral("default") << QStringLiteral("Review");
+        // App name from the desktop entry's hint; no icon, no replacement, the service's own expiry.
+        call << QStringLiteral("Lumivox") << 0u << QString() << notification.title << notification.body << actions
+             << hints << -1;
+        whenAnswered(call, [done = std::move(done)](const QDBusMessage &reply) {
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                done(reply.arguments().constFirst().toUInt());
+                return;
+            }
+            qCWarning(lcNotifications, "the notification service did not take the notification: %s",
+                      qUtf8Printable(reply.errorName()));
+            done(std::nullopt);
+        });
+    }
+
+    void setClickHandler(std::function<void(std::uint32_t)> handler) override
+    {
+        m_receiver.onClick = std::move(handler);
+    }
+
+private:
+    void whenAnswered(const QDBusMessage &call, std::function<void(const QDBusMessage &)> done)
+    {
+        if (!m_bus.isConnected()) {
+            QMetaObject::invokeMethod(
+                &m_receiver,
+                [done = std::move(done)] { done(QDBusMessage::createError(QStringLiteral("app.lumivox.NoBus"), {})); },
+                Qt::QueuedConnection);
+            return;
+        }
+        auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), &m_receiver);
+        // The answer may end whatever waited for it, the watcher's owner included; the watcher goes
+        // first, and the answer is handed on from the event loop.
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &m_receiver,
+                         [done = std::move(done)](QDBusPendingCallWatcher *finished) {
+                             const QDBusMessage reply = finished->reply();
+                             finished->deleteLater();
+                             done(reply);
+                         });
+    }
+
+    QDBusConnection m_bus;
+    NotificationActions m_receiver;
+};
+
+} // namespace
+
+std::shared_ptr<Notifications> Notifications::overDBus(const QString &busAddress)
+{
+    if (busAddress.isEmpty())
+        return std::make_shared<DBusNotifications>(QDBusConnection::sessionBus());
+    return std::make_shared<DBusNotifications>(
+        QDBusConnection::connectToBus(busAddress, QStringLiteral("lumivox-notifications-") + busAddress));
+}
+
+} // namespace Lumivox::Native

@@ -1,0 +1,408 @@
+// What a shown word leaves behind and what its keys do, over whole hovers on a fake clock: the look-up
+// the word book records, the footer, the window title of a saved word, and when the save and copy
+// keys are grabbed, what they do and that they are given back.
+
+#include "Fakes/FakeAccessibility.h"
+#include "Fakes/FakeCapture.h"
+#include "Fakes/FakeCoordinatorDependencies.h"
+#include "Fakes/FakeCoordinatorViews.h"
+#include "Fakes/FakeHotKeys.h"
+#include "Fakes/FakeInput.h"
+#include "Fakes/FakeWindowList.h"
+#include "Fakes/FakeWordBookEnvironment.h"
+#include "Fakes/ScriptedHoverSources.h"
+#include "Features/Coordinator/HoverTextController.h"
+#include "Features/Coordinator/TooltipKeys.h"
+#include "Native/Services.h"
+#include "Services/Detection/MouseTracker.h"
+#include "Services/Learn/GlanceTranslator.h"
+#include "Services/Translation/TranslationStore.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::uint32_t altMask = Native::HotKeyModifier::option;
+
+class LookupBookkeepingTest : public ::testing::Test, public WordBookEnvironment
+{
+public:
+    const QPointF onWord {120, 308};
+    std::shared_ptr<FakeInput> input = std::make_shared<FakeInput>();
+    std::shared_ptr<FakeWindowList> windowList = std::make_shared<FakeWindowList>();
+    std::shared_ptr<FakeAccessibility> accessibility = std::make_shared<FakeAccessibility>();
+    std::shared_ptr<FakeCapture> capture = std::make_shared<FakeCapture>();
+    std::shared_ptr<FakeHotKeys> hotKeys = std::make_shared<FakeHotKeys>();
+    Native::ScopedOverride<Native::HotKeys> hotKeysOverride {hotKeys};
+    std::unique_ptr<WordBook> book = makeBook();
+    TranslationStore cache {defaults, 3000, 2.0, clock};
+    std::shared_ptr<FakeOverlay> overlay = std::make_shared<FakeOverlay>();
+    std::shared_ptr<ScriptedHoverSources> sources = std::make_shared<ScriptedHoverSources>();
+    Script<std::optional<Glance>> glances;
+    std::unique_ptr<GlanceTranslator> glanceTranslator = std::make_unique<GlanceTranslator>(
+        [this](QString, QString, QString, bool, std::stop_token) -> QCoro::Task<std::optional<Glance>> {
+            const auto reply = glances.next();
+            co_return co_await reply;
+        });
+    std::unique_ptr<HoverTextController> controller;
+
+    void SetUp() override
+    {
+        book->setKeepsHistory(true);
+        HoverTextController::Dependencies d = coordinatorDependencies(*this, *book, cache);
+        d.input = input;
+        d.windowList = windowList;
+        d.accessibility = accessibility;
+        d.capture = capture;
+        d.overlay = overlay;
+        d.sources = sources;
+        d.glanceTranslator = glanceTranslator.get();
+        // Every word means itself in capitals.
+        d.translation.onDevice = [](QString word, QString, std::optional<QString>) -> QCoro::Task<TranslationAttempt> {
+            co_return TranslationAttempt::success(word.toUpper());
+        };
+        d.isPointInsideOwnWindow = [](QPointF) { return false; };
+        controller = std::make_unique<HoverTextController>(std::move(d));
+        controller->setTargetLanguage(QStringLiteral("es"));
+        accessibility->trusted = true;
+        capture->screenRecordingGranted = true;
+        controller->checkPermission();
+        input->setLocation(onWord);
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        clock->advance(1h);
+        settle();
+    }
+
+    static void settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    /// The modifiers of the hold key of the moment (the `always` mode needs none).
+    Native::ModifierFlags held() const
+    {
+        switch (controller->triggerMode().value()) {
+        case TriggerMode::option:
+            return Native::Modifier::option;
+        case TriggerMode::command:
+            return Native::Modifier::command;
+        case TriggerMode::control:
+            return Native::Modifier::control;
+        case TriggerMode::shift:
+            return Native::Modifier::shift;
+        case TriggerMode::always:
+            break;
+        }
+        return 0;
+    }
+
+    void holdKey(bool down)
+    {
+        input->setFlags(down ? held() : 0);
+        emit controller->mouseTracker().modifiersChanged(input->currentEventFlags(), input->mouseLocation());
+        settle();
+    }
+
+    /// A fresh hover over `word` (read with `context`) in `app`, with the hold key held: the word
+    /// shows with its glance when one is given.
+    void hover(const QString &word, std::optional<QString> context = std::nullopt,
+               std::optional<Glance> glance = std::nullopt, QString app = QStringLiteral("org.gnome.TextEditor"))
+    {
+        controller->clearOverlay();
+        sources->windows.answer(WindowLookup::Hit {7, 4242, 0, app});
+        sources->lookups.answer({AccessibilityTextService::LookupResult::hit(
+                                     {word, context.value_or(QString()), QRectF(100, 300, 40, 16),
+                                      context ? std::optional<qsizetype>(context->indexOf(word)) : std::nullopt}),
+                                 true});
+        if (glance)
+            glances.answer(std::move(glance));
+        input->setFlags(held());
+        emit controller->mouseTracker().pointerRested(onWord);
+        settle();
+    }
+
+    const WordLookup &current() const { return *controller->hover().currentLookup; }
+    std::optional<WordStatus> footer() const
+    {
+        return overlay->shown.empty() ? std::nullopt : overlay->shown.back().first.status;
+    }
+    bool pressSave() { return hotKeys->press(TooltipKeys::saveKeyCode, altMask); }
+    bool pressCopy() { return hotKeys->press(TooltipKeys::copyKeyCode, altMask); }
+};
+
+Glance riverGlance(QString grammarText)
+{
+    Glance g;
+    g.meaning = QStringLiteral("río");
+    g.base = QStringLiteral("river");
+    g.grammar = EnglishGrammar::Line {QStringLiteral("noun"), std::move(grammarText)};
+    g.sentence = StyledText(QStringLiteral("El río corre."));
+    return g;
+}
+
+} // namespace
+
+TEST_F(LookupBookkeepingTest, TheRecordedLookupTakesWhatTheHoverFound)
+{
+    // Two sentences: a glance is kept per word and sentence, so each glance row needs its own.
+    const QString sentence = QStringLiteral("The quiet river runs down to the sea every single day.");
+    const QString other = QStringLiteral("Every single day the river runs down to the quiet sea.");
+    struct Row
+    {
+        const char *name;
+        QString word;
+        std::optional<QString> context;
+        std::optional<Glance> glance;
+        std::optional<QString> sentence;
+        std::optional<std::int64_t> offset;
+        bool hasSource;
+        std::optional<QString> base;
+        std::optional<QString> grammarTag;
+        std::optional<QString> grammarText;
+        std::optional<QString> translation;
+    };
+    const std::vector<Row> rows {
+        {"context equal to the word", QStringLiteral("river"), QStringLiteral("river"), std::nullopt, std::nullopt,
+         std::nullopt, false, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+        {"a glance with an empty grammar text", QStringLiteral("river"), sentence, riverGlance(QString()), sentence, 10,
+         true, QStringLiteral("river"), QStringLiteral("noun"), std::nullopt, QStringLiteral("El río corre.")},
+        {"a glance with its grammar", QStringLiteral("river"), other, riverGlance(QStringLiteral("a stream")), other,
+         21, true, QStringLiteral("river"), QStringLiteral("noun"), QStringLiteral("a stream"),
+         QStringLiteral("El río corre.")},
+        {"a plain meaning", QStringLiteral("quiet"), std::nullopt, std::nullopt, std::nullopt, std::nullopt, false,
+         std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        clock->advance(1h); // no repeat of the row before
+        hover(row.word, row.context, row.glance);
+        ASSERT_TRUE(controller->hover().currentLookup);
+        const WordLookup &l = current();
+        EXPECT_EQ(l.word, row.word);
+        EXPECT_EQ(l.sentence, row.sentence);
+        EXPECT_EQ(l.wordOffset, row.offset);
+        EXPECT_EQ(l.source.has_value(), row.hasSource);
+        EXPECT_EQ(l.base, row.base);
+        EXPECT_EQ(l.grammarTag, row.grammarTag);
+        EXPECT_EQ(l.grammarText, row.grammarText);
+        EXPECT_EQ(l.translation, row.translation);
+        EXPECT_EQ(l.meaning, row.glance ? row.glance->meaning : row.word.toUpper());
+        EXPECT_EQ(l.target, QStringLiteral("es"));
+        EXPECT_EQ(l.appID, QStringLiteral("org.gnome.TextEditor"));
+        EXPECT_EQ(l.date, now());
+        ASSERT_FALSE(book->history().empty());
+        EXPECT_EQ(book->history().back(), l) << "the word book keeps the same record";
+        ASSERT_TRUE(footer());
+        EXPECT_EQ(footer()->lookups, static_cast<int>(book->lookupCount(l.key())));
+        EXPECT_FALSE(footer()->isSaved);
+    }
+    // Letting go ends the look-up and its footer.
+    holdKey(false);
+    EXPECT_FALSE(controller->hover().currentLookup);
+}
+
+TEST_F(LookupBookkeepingTest, OnlyARecordedLookupOfASavedWordGetsItsWindowTitleAndALateOneStaysWithIt)
+{
+    hover(QStringLiteral("river"));
+    EXPECT_EQ(sources->titles.calls, 0) << "an unsaved word never asks for a title";
+
+    // Saved, then met again: the title is asked for and lands on this encounter.
+    book->toggleSave(current(), now());
+    clock->advance(1h);
+    const Reply<std::optional<QString>> late = sources->titles.hold();
+    hover(QStringLiteral("river"));
+    ASSERT_EQ(sources->titles.calls, 1);
+    const QUuid first = current().id;
+
+    // A repeat the book does not record asks for nothing.
+    hover(QStringLiteral("river"));
+    EXPECT_EQ(sources->titles.calls, 1);
+
+    // The pointer moved on before the title came: it goes to the earlier encounter only.
+    clock->advance(1h);
+    hover(QStringLiteral("lake"));
+    late.release(QStringLiteral("Notes — Editor"));
+    settle();
+    EXPECT_FALSE(current().title) << "the newer look-up is left alone";
+    const auto saved = book->savedWord(WordKey(QStringLiteral("river"), std::nullopt, QStringLiteral("es")));
+    ASSERT_TRUE(saved);
+    const auto encounter = std::find_if(saved->encounters.begin(), saved->encounters.end(),
+                                        [&](const WordLookup &e) { return e.id == first; });
+    ASSERT_NE(encounter, saved->encounters.end());
+    EXPECT_EQ(encounter->title, QStringLiteral("Notes — Editor"));
+    for (const WordLookup &entry : book->history())
+        EXPECT_FALSE(entry.title) << "the history never gets a title";
+}
+
+TEST_F(LookupBookkeepingTest, KeyHintsEndExactlyFourteenDaysOnAndHasKeysFollowsTheHoldKeyNotTheGrab)
+{
+    const double since = book->keyHintsSince().secondsSinceReferenceDate;
+    const auto at = [&](double seconds) {
+        clock->setWallNow(Clock::WallTime(std::chrono::duration_cast<Clock::WallTime::duration>(
+            std::chrono::duration<double>(Date::referenceDateUnixSeconds + seconds))));
+    };
+    at(since + 14 * 86400 - 1);
+    hover(QStringLiteral("river"));
+    EXPECT_TRUE(footer()->showsKeyHints);
+    at(since + 14 * 86400);
+    hover(QStringLiteral("lake"));
+    EXPECT_FALSE(footer()->showsKeyHints);
+
+    struct Row
+    {
+        QString holdKey;
+        bool inTerminal;
+    };
+    for (const Row &row : {Row {QStringLiteral("option"), true}, Row {QStringLiteral("command"), false},
+                           Row {QStringLiteral("control"), false}, Row {QStringLiteral("shift"), false},
+                           Row {QStringLiteral("always"), false}, Row {QStringLiteral("bogus"), true}}) {
+        SCOPED_TRACE(row.holdKey.toStdString());
+        controller->setHoldKey(row.holdKey);
+        for (const QString &app : HoverTextController::controlKeyApps())
+            EXPECT_EQ(
+                HoverTextController::mayClaimKeys(TriggerMode::fromStored(row.holdKey).tooltipKeyModifiers(), app),
+                row.inTerminal);
+        EXPECT_TRUE(HoverTextController::mayClaimKeys(TriggerMode::fromStored(row.holdKey).tooltipKeyModifiers(),
+                                                      std::nullopt));
+        clock->advance(1h);
+        hover(QStringLiteral("ls"), std::nullopt, std::nullopt, QStringLiteral("kitty"));
+        EXPECT_EQ(footer()->hasKeys, row.inTerminal) << "before any grab";
+        clock->advance(2s);
+        EXPECT_EQ(controller->tooltipKeys().isActive(), row.inTerminal);
+    }
+}
+
+TEST_F(LookupBookkeepingTest, KeysWaitForTypingToStopButNotForTheirOwnPress)
+{
+    // Typed 0.2 s before the tooltip: armed 0.8 s + 0.02 s later, not a moment sooner.
+    input->setSecondsSinceLastKeyPress(0.2);
+    hover(QStringLiteral("river"));
+    input->setSecondsSinceLastKeyPress(1.02); // nobody types meanwhile; read when the claim fires
+    clock->advance(810ms);
+    EXPECT_FALSE(controller->tooltipKeys().isActive());
+    clock->advance(10ms);
+    EXPECT_TRUE(controller->tooltipKeys().isActive());
+
+    // A key pressed 0.32 s into the tooltip puts the claim off again.
+    clock->advance(1h);
+    input->setSecondsSinceLastKeyPress(0.2);
+    hover(QStringLiteral("lake"));
+    input->setSecondsSinceLastKeyPress(0.5);
+    clock->advance(820ms);
+    EXPECT_FALSE(controller->tooltipKeys().isActive());
+    input->setSecondsSinceLastKeyPress(1.1);
+    clock->advance(500ms);
+    EXPECT_FALSE(controller->tooltipKeys().isActive());
+    clock->advance(20ms);
+    EXPECT_TRUE(controller->tooltipKeys().isActive());
+
+    // The last key press was our own save, 0.1 s before the next tooltip: armed 0.35 s + 0.02 s into
+    // it, as if nobody had typed.
+    ASSERT_TRUE(pressSave());
+    clock->advance(100ms);
+    input->setSecondsSinceLastKeyPress(0.1);
+    hover(QStringLiteral("sea"));
+    input->setSecondsSinceLastKeyPress(0.47);
+    clock->advance(360ms);
+    EXPECT_FALSE(controller->tooltipKeys().isActive());
+    clock->advance(10ms);
+    EXPECT_TRUE(controller->tooltipKeys().isActive());
+
+    EXPECT_EQ(HoverTextController::secondsSinceTyping(std::nullopt, clock->wallNow(), 0.2), 0.2);
+    EXPECT_EQ(HoverTextController::secondsSinceTyping(clock->wallNow() - 500ms, clock->wallNow(), 0.2), 0.2);
+    EXPECT_TRUE(std::isinf(HoverTextController::secondsSinceTyping(clock->wallNow() - 400ms, clock->wallNow(), 0.2)));
+    EXPECT_TRUE(std::isinf(HoverTextController::secondsSinceTyping(clock->wallNow(), clock->wallNow(), 0.29)));
+}
+
+TEST_F(LookupBookkeepingTest, SaveAndCopyShareOneDebounceAndFlashInTheFooter)
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    hover(QStringLiteral("river"));
+    clock->advance(1s);
+    ASSERT_TRUE(controller->tooltipKeys().isActive());
+    ASSERT_EQ(hotKeys->registrations().size(), 2u);
+
+    ASSERT_TRUE(pressSave());
+    EXPECT_EQ(footer()->flash, WordStatus::Flash::saved(1));
+    EXPECT_EQ(sources->titles.calls, 1) << "a word saved without a title asks for one";
+    EXPECT_TRUE(footer()->isSaved);
+    clock->advance(340ms);
+    ASSERT_TRUE(pressCopy());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before")) << "within 0.35 s of the save";
+    clock->advance(10ms);
+    ASSERT_TRUE(pressCopy());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("RIVER"));
+    EXPECT_EQ(footer()->flash, WordStatus::Flash::copied());
+    clock->advance(400ms);
+    ASSERT_TRUE(pressSave());
+    clock->advance(100ms);
+    ASSERT_TRUE(pressSave());
+    EXPECT_EQ(footer()->flash, WordStatus::Flash::removed()) << "a quick double press toggles once";
+    EXPECT_TRUE(book->saved().empty());
+
+    // Gone with the tooltip: the combinations are everybody's again, and the flash is forgotten.
+    holdKey(false);
+    EXPECT_EQ(hotKeys->registrationCount(), 0u);
+    EXPECT_FALSE(pressSave());
+    EXPECT_FALSE(controller->hover().statusFlash);
+}
+
+TEST_F(LookupBookkeepingTest, ARefusedSaveKeyIsTriedAgainWithTheCopyKeyAtTheNextClaim)
+{
+    hotKeys->takenElsewhere.insert({TooltipKeys::saveKeyCode, altMask});
+    hover(QStringLiteral("river"));
+    clock->advance(1s);
+    EXPECT_FALSE(controller->tooltipKeys().isActive());
+    EXPECT_EQ(hotKeys->registrationCount(), 1u) << "the copy key works alone";
+    EXPECT_TRUE(pressCopy());
+
+    hotKeys->takenElsewhere.clear();
+    clock->advance(1h);
+    hover(QStringLiteral("lake"));
+    clock->advance(1s);
+    EXPECT_TRUE(controller->tooltipKeys().isActive());
+    EXPECT_TRUE(controller->tooltipKeys().isCopyArmed());
+    EXPECT_EQ(hotKeys->registrationCount(), 2u) << "nothing is grabbed twice";
+
+    // Another hold key: the armed keys keep their mask until the next word's claim.
+    controller->setHoldKey(QStringLiteral("control"));
+    input->setFlags(Native::Modifier::control);
+    EXPECT_EQ(controller->tooltipKeys().modifiers(), altMask);
+
+    // Armed again with another mask, the keys are grabbed anew under it.
+    TooltipKeys keys(clock);
+    keys.activate(Native::HotKeyModifier::control);
+    keys.activate(Native::HotKeyModifier::control | Native::HotKeyModifier::shift);
+    EXPECT_EQ(keys.modifiers(), Native::HotKeyModifier::control | Native::HotKeyModifier::shift);
+    EXPECT_TRUE(keys.isActive());
+    EXPECT_EQ(hotKeys->registrationCount(), 4u) << "the first mask's keys were given back";
+}
+
+TEST_F(LookupBookkeepingTest, CopyingNeedsAShownNonEmptyTranslation)
+{
+    hover(QStringLiteral("river"));
+    clock->advance(1s);
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    controller->hover().translatedText = QString();
+    controller->copyHoveredMeaning();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    EXPECT_FALSE(controller->hover().statusFlash);
+    overlay->visible = false;
+    controller->hover().translatedText = QStringLiteral("RIVER");
+    controller->copyHoveredMeaning();
+    controller->toggleSaveHoveredWord();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    EXPECT_TRUE(book->saved().empty()) << "no tooltip on screen, no key action";
+}

@@ -1,0 +1,37 @@
+#include "Support/RunningLumivox.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace Lumivox::Testing {
+
+std::vector<QRect> windowsOf(Display *d, qint64 pid)
+{
+    std::vector<QRect> out;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
+        return out;
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes a {};
+        if (!XGetWindowAttributes(d, children[i], &a) || a.map_state != IsViewable)
+            continue;
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char *value = nullptr;
+        if (XGetWindowProperty(d, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                               &value)
+                == Success
+            && value) {
+            if (items == 1 && qint64(*reinterpret_cast<unsigned long *>(value)) == pid)
+                out.emplace_back(a.x, a.y, a.width, a.height);
+            XFree(value);
+        }
+    }
+    XFree(children);
+    return out;
+}
+
+} // namespace Lumivox::Testing
