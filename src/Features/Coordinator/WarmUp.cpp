@@ -6,13 +6,15 @@
 #include "Features/Coordinator/HoverTextController.h"
 #include "Shared/Platform/KeychainStorage.h"
 
-#include <QCoreApplication>
-
 namespace Lumivox {
 
 void HoverTextController::warmUp()
 {
-    [[maybe_unused]] auto task = warmUpTask(QPointer<HoverTextController>(this));
+    // Scheduled rather than slept inside the task: a coordinator that goes before the delay is over
+    // then leaves no suspended task behind.
+    m_deps.clock->schedule(warmUpDelay, this, [this] {
+        [[maybe_unused]] auto task = warmUpTask(QPointer<HoverTextController>(this));
+    });
 }
 
 QCoro::Task<> HoverTextController::warmUpTask(QPointer<HoverTextController> self)
@@ -20,10 +22,6 @@ QCoro::Task<> HoverTextController::warmUpTask(QPointer<HoverTextController> self
     // The steps are copied: the coordinator may go while a step runs.
     const WarmUpSteps steps = self->m_deps.warmUp;
     const auto prepareSession = self->m_deps.prepareOnDeviceSession;
-    const std::shared_ptr<Clock> clock = self->m_deps.clock;
-    co_await clock->sleep(warmUpDelay, QCoreApplication::instance());
-    if (!self)
-        co_return;
 
     // The target is read afresh at every step, so a change made meanwhile is what gets warmed up.
     (void)self->font(self->m_targetLanguage);
