@@ -33,11 +33,13 @@
 #include "Shared/Async/Clock.h"
 #include "Shared/Preferences/PreferenceStore.h"
 
+#include <QCoroTask>
 #include <QObject>
 #include <QPointF>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <chrono>
 #include <functional>
@@ -213,6 +215,23 @@ public:
     /// Discards the hover on screen: late results are dropped, running lookup work is cancelled,
     /// the remembered word and its texts are forgotten and the tooltip is hidden.
     void clearOverlay();
+
+    // Commands of the tray menu and the application shell (CoordinatorCommands.cpp).
+    /// The word book the coordinator works with; the tray menu counts its due words.
+    WordBook &wordBook() const { return *m_deps.wordBook; }
+    /// Opens the Words window (not in a test host).
+    void openWords();
+    /// Opens the review of one saved word, or of every due word (not in a test host).
+    void openReview(std::optional<QUuid> only);
+    /// After the delay, asks whether looked-up words are kept, unless the user has answered already.
+    void askAboutKeepingWords(double afterSeconds);
+    /// Puts the last translation (else the translated text, else the recognised word) on the
+    /// clipboard as plain text; nothing when there is none.
+    void copyLastTranslation();
+    /// Mails the diagnostic report (attached, else as a mail link with the report on the clipboard).
+    QCoro::Task<> emailDiagnosticReport();
+    /// The program's About page: the About tab of Settings.
+    void showAboutPanel();
 
     /// What the program does when it ends, however it ends: writes the translation cache, then the
     /// word book, then the diagnostics file, each waited for at most terminationFlushLimit. True when
