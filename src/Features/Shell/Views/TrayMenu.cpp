@@ -58,10 +58,15 @@ void TrayMenu::fill(QMenu &menu, const std::vector<TrayMenuRow> &rows)
         item->setObjectName(row.id);
         // A label is a disabled item: it reads as text and cannot be chosen.
         item->setEnabled(row.kind == TrayMenuRow::Kind::action && row.enabled);
-        if (row.icon == TrayMenuRow::Icon::updateDot)
-            item->setIcon(QPixmap::fromImage(TablerIcon::updateDot(ratio)));
-        else if (row.icon == TrayMenuRow::Icon::statusDot)
-            item->setIcon(QPixmap::fromImage(TablerIcon::statusDot(row.state, ratio)));
+        if (row.icon != TrayMenuRow::Icon::none) {
+            const QPixmap dot = QPixmap::fromImage(row.icon == TrayMenuRow::Icon::updateDot
+                                                       ? TablerIcon::updateDot(ratio)
+                                                       : TablerIcon::statusDot(row.state, ratio));
+            // The status line is a disabled item; its dot keeps its colour all the same.
+            QIcon icon(dot);
+            icon.addPixmap(dot, QIcon::Disabled);
+            item->setIcon(icon);
+        }
         if (row.isCheckable()) {
             QActionGroup *&group = groups[row.group];
             if (!group) {
