@@ -1,10 +1,15 @@
 # The two commands of the README. Both install what they need first.
-.PHONY: run test deps build-dev build-asan format
+.PHONY: run test deps build-app build-dev build-asan format
 
 JOBS ?= $(shell nproc)
 
 deps:
 	@bash scripts/install-deps.sh
+
+# Only the program and the libraries it links: a first start does not wait for the tests.
+build-app: deps
+	@cmake --preset dev >/dev/null
+	@cmake --build --preset dev -j $(JOBS) --target lumivox
 
 build-dev: deps
 	@cmake --preset dev >/dev/null
@@ -14,7 +19,7 @@ build-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 
-run: build-dev
+run: build-app
 	@bash scripts/check-display.sh
 	@./build/dev/src/App/lumivox
 

@@ -4,6 +4,7 @@
 
 #include "Fakes/FakeGlanceTranslation.h"
 #include "Services/Learn/GlanceTranslator.h"
+#include "Services/Translation/AppleTranslateService.h"
 #include "Shared/Text/TextUtils.h"
 #include "Support/TestSupport.h"
 
@@ -88,7 +89,7 @@ int main(int argc, char **argv)
 
     // Fresh words over the real pair. The first glance starts the tagger and the pair's pipeline.
     {
-        GlanceTranslator translator;
+        GlanceTranslator translator {AppleTranslateService::shared()};
         QElapsedTimer timer;
         timer.start();
         const auto first = Testing::await(

@@ -6,6 +6,7 @@
 #include "Native/Translation/ApertiumTranslator.h"
 #include "Services/Translation/AppleTranslateService.h"
 #include "Support/TestSupport.h"
+#include "Timings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,21 +18,9 @@
 #include <vector>
 
 using namespace Lumivox;
+using Bench::report;
 
 namespace {
-
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
-void report(const char *label, const std::vector<double> &ms)
-{
-    std::printf("%-44s n=%-4zu p50 %7.2f ms   p95 %7.2f ms   max %7.2f ms\n", label, ms.size(), percentile(ms, 0.5),
-                percentile(ms, 0.95), percentile(ms, 1.0));
-}
 
 AppleTranslationEngine::Dependencies freshPlatform()
 {

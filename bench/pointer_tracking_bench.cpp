@@ -135,8 +135,8 @@ int main(int argc, char **argv)
 
     Lumivox::MouseTracker tracker;
     Counts counts;
-    tracker.onPositionChange = [&](QPointF) { ++counts.moves; };
-    tracker.onStillness = [&](QPointF) { ++counts.stills; };
+    QObject::connect(&tracker, &Lumivox::MouseTracker::positionChanged, [&] { ++counts.moves; });
+    QObject::connect(&tracker, &Lumivox::MouseTracker::pointerRested, [&] { ++counts.stills; });
     tracker.start();
     runFor(0.5); // let start-up work settle
 

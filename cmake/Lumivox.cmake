@@ -9,5 +9,6 @@ function(lumivox_library name dir)
     endif()
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${ARGN})
+    # The caller says what is PUBLIC (exposed by the library's headers) and what is PRIVATE.
+    target_link_libraries(${name} ${ARGN})
 endfunction()

@@ -15,11 +15,6 @@ void notBuilt(const char *what)
 
 } // namespace
 
-void AbsentPicker::show(QPointF)
-{
-    notBuilt("the language picker");
-}
-
 void AbsentWindows::showOnboarding()
 {
     notBuilt("the welcome window");

@@ -1,12 +1,11 @@
 // The program: checks that it runs on an X11 desktop, makes sure it is the only copy in the session
-// (a second launch brings the first one forward and ends), builds the one hover coordinator over the
-// desktop's services, the updater and the tray icon with its menu, and runs until the user or the
+// (a second launch brings the first one forward and ends), builds its long-lived objects, the one
+// hover coordinator, the updater and the tray icon with its menu, and runs until the user or the
 // session ends it. Every way of ending it (its Quit, the bus's Quit, SIGTERM and SIGINT, a logout)
 // goes through the application delegate and writes the pending saves first, each waited for a
 // bounded time.
 
-#include "App/AbsentViews.h"
-#include "App/AppWindows.h"
+#include "App/CompositionRoot.h"
 #include "Features/Coordinator/HoverTextController.h"
 #include "Features/Shell/AppDelegate.h"
 #include "Features/Shell/SettingsWindowOwner.h"
@@ -16,20 +15,13 @@
 #include "Features/Shell/Views/TrayIcon.h"
 #include "Features/Shell/Views/TrayMenu.h"
 #include "Features/Shell/Views/UpdateAlerts.h"
-#include "Native/Accessibility/Accessibility.h"
-#include "Native/Capture/ScreenCapture.h"
-#include "Native/Input/Input.h"
 #include "Native/Services.h"
-#include "Native/Session/LoginItem.h"
 #include "Native/Session/SingleInstance.h"
 #include "Native/Session/TerminationSignals.h"
 #include "Native/Updates/AppcastUpdater.h"
-#include "Native/Windows/WindowList.h"
 #include "Native/X11/X11Connection.h"
-#include "Services/Translation/AppleTranslateService.h"
-#include "Services/Words/WordBook.h"
-#include "Shared/Diagnostics/DiagnosticLog.h"
 #include "Shared/Platform/AppIdentity.h"
+#include "Shared/Preferences/PreferenceStore.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -49,7 +41,9 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceStart;
     sinceStart.start();
 
-    // Without a display the toolkit would abort with a cryptic message; say it plainly instead.
+    // Without a display the toolkit would abort with a cryptic message; say it plainly instead. Under
+    // Wayland an X display may answer (XWayland), but the pointer and the screen of the other
+    // programs stay out of reach, so that is no place to run either.
     if (Native::X11::isWaylandSession()) {
         std::fprintf(stderr,
                      "lumivox: this is a Wayland session; Lumivox needs an X11 desktop session to follow the"
@@ -79,38 +73,24 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const QString appID = AppIdentity::bundleID().value_or(AppIdentity::appID);
-    const auto instance = Native::SingleInstance::claim(appID);
+    const auto instance = Native::SingleInstance::claim(AppIdentity::bundleID().value_or(AppIdentity::appID));
     if (instance->role() == Native::SingleInstance::Role::secondary) {
         qCInfo(lcApp) << "Lumivox is already running (" << instance->mechanism() << "); it was asked to come forward";
         return 0;
     }
 
-    const auto defaults = PreferenceStore::standard();
-    const auto settingsWindow = std::make_shared<SettingsWindowOwner>();
+    CompositionRoot root(Native::services());
+    HoverTextController &controller = *root.hoverController;
+    const auto defaults = root.preferences;
 
-    HoverTextController::Dependencies dependencies;
-    dependencies.defaults = defaults;
-    dependencies.wordBook = &WordBook::shared();
-    dependencies.clock = Clock::system();
-    dependencies.input = Native::service<Native::Input>();
-    dependencies.windowList = Native::service<Native::WindowList>();
-    dependencies.accessibility = Native::service<Native::Accessibility>();
-    dependencies.capture = Native::service<Native::ScreenCapture>();
-    dependencies.loginItem = Native::LoginItem::autostartEntry(Native::LoginItem::userAutostartFolder(),
-                                                               QCoreApplication::applicationFilePath(), appID);
-    dependencies.overlay = std::make_shared<App::AbsentOverlay>();
-    dependencies.picker = std::make_shared<App::AbsentPicker>();
-    dependencies.windows = std::make_shared<App::AppWindows>(settingsWindow);
-    dependencies.prepareOnDeviceSession = [](const QString &source, const QString &target) {
-        AppleTranslateService::shared().prepareSession(source, target);
+    // A save still hanging (a stale network mount, say) must not keep the process alive: what could
+    // be written has been, and the quit hooks of the stores would only wait for the same disk again.
+    const auto endNowIfSavesHang = [](bool written) {
+        if (!written) {
+            std::fflush(nullptr);
+            std::_Exit(EXIT_FAILURE);
+        }
     };
-    dependencies.flushDiagnostics = [](std::chrono::milliseconds limit) {
-        return DiagnosticLog::shared().flushBeforeQuit(limit);
-    };
-    dependencies.hostingTests = hostingTests;
-    const auto clock = dependencies.clock;
-    HoverTextController controller(std::move(dependencies));
 
     // Updates: the feed is read once a day and on demand; an offer leads to the release's page.
     UpdateNotifier updateNotifier;
@@ -134,15 +114,15 @@ int main(int argc, char *argv[])
     if (!hostingTests)
         updater.start();
     updateNotifier.track(updater);
-    settingsWindow->setContext({&controller, &updateNotifier, &updater});
+    root.settingsWindow->setContext({&controller, &updateNotifier, &updater});
 
     AppDelegate::Dependencies delegateDependencies;
     delegateDependencies.defaults = defaults;
-    delegateDependencies.clock = clock;
+    delegateDependencies.clock = Clock::system();
     delegateDependencies.hostingTests = hostingTests;
     delegateDependencies.arguments = QCoreApplication::arguments();
     delegateDependencies.ownPID = QCoreApplication::applicationPid();
-    delegateDependencies.terminate = [] { QCoreApplication::quit(); };
+    delegateDependencies.terminate = [&] { endNowIfSavesHang(root.quit()); };
     AppDelegate delegate(std::move(delegateDependencies));
     QObject::connect(instance.get(), &Native::SingleInstance::activateRequested, &delegate,
                      [&delegate] { delegate.applicationShouldHandleReopen(); });
@@ -153,6 +133,13 @@ int main(int argc, char *argv[])
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &delegate, [&delegate] { delegate.terminate({}); },
         Qt::QueuedConnection);
+    const auto terminationSignals = Native::TerminationSignals::install();
+    if (terminationSignals) {
+        QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app,
+                         [&delegate](int, qint64 sender) {
+                             delegate.terminate({std::nullopt, sender});
+                         });
+    }
 
     // The tray icon and its menu: the main way into the program. Not in a test host.
     std::unique_ptr<TrayMenuModel> trayMenuModel;
@@ -160,7 +147,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<TrayIcon> trayIcon;
     if (!hostingTests) {
         trayMenuModel = std::make_unique<TrayMenuModel>(TrayMenuModel::Dependencies {
-            &controller, &updateNotifier, &updater, clock, [] { AppDelegate::quitExplicitly(); }});
+            &controller, &updateNotifier, &updater, Clock::system(), [] { AppDelegate::quitExplicitly(); }});
         trayMenu = std::make_unique<TrayMenu>(*trayMenuModel);
         trayIcon = std::make_unique<TrayIcon>(controller, updateNotifier, *trayMenu);
         QObject::connect(trayIcon.get(), &TrayIcon::embedded, &app,
@@ -172,27 +159,11 @@ int main(int argc, char *argv[])
         trayIcon->show();
     }
 
-    // A save still hanging (a stale network mount, say) must not keep the process alive: what could
-    // be written has been, and the quit hooks of the stores would only wait for the same disk again.
-    const auto endNowIfSavesHang = [&controller] {
-        if (!controller.applicationWillTerminate()) {
-            std::fflush(nullptr);
-            std::_Exit(EXIT_FAILURE);
-        }
-    };
-    const auto terminationSignals = Native::TerminationSignals::install();
-    if (terminationSignals) {
-        QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app,
-                         [&delegate](int, qint64 sender) {
-                             delegate.terminate({std::nullopt, sender});
-                         });
-    }
-
     QTimer::singleShot(0, &app, [&sinceStart, &delegate] {
         delegate.applicationDidFinishLaunching();
         qCDebug(lcApp) << "idle after" << sinceStart.elapsed() << "ms";
     });
     const int status = app.exec();
-    endNowIfSavesHang();
+    endNowIfSavesHang(root.quit());
     return status;
 }

@@ -1,9 +1,5 @@
 #include "Models/AppCatalog.h"
 
-#include "Native/Services.h"
-#include "Native/Windows/WindowList.h"
-#include "Shared/Platform/WindowLookup.h"
-
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -19,6 +15,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 
 Q_LOGGING_CATEGORY(lcApps, "app.lumivox.Apps")
 
@@ -306,19 +303,6 @@ std::vector<InstalledApp> installed()
         return collator.compare(a.name, b.name) < 0;
     });
     return std::move(scan.apps);
-}
-
-std::set<QString> runningBundleIDs()
-{
-    std::set<QString> ids;
-    std::set<std::int32_t> asked;
-    for (const Native::WindowInfo &window : Native::service<Native::WindowList>()->windows()) {
-        if (!window.pid || *window.pid <= 0 || !asked.insert(*window.pid).second)
-            continue;
-        if (auto id = WindowLookup::bundleIdentifier(*window.pid); id && !id->isEmpty())
-            ids.insert(*id);
-    }
-    return ids;
 }
 
 } // namespace Lumivox::AppCatalog

@@ -1,14 +1,13 @@
 #pragma once
 
-// The applications installed on this machine and the ids of the running ones, for the settings
-// pane that limits the program to chosen applications. An application's id is its desktop-file id
-// without ".desktop", the same id the window list gives a running process.
+// The applications installed on this machine, for the settings pane that limits the program to chosen
+// applications. An application's id is its desktop-file id without ".desktop", the same id the window
+// list gives a running process (the running ones: WindowLookup::runningBundleIDs()).
 
 #include <QIcon>
 #include <QSize>
 #include <QString>
 
-#include <set>
 #include <vector>
 
 namespace Lumivox {
@@ -32,9 +31,6 @@ namespace AppCatalog {
 /// folder first, then the system ones, and one level of subfolders in each), once per id, sorted by
 /// name. Each call reads the folders again. Main thread (icons).
 std::vector<InstalledApp> installed();
-
-/// The ids of the applications that have a window on screen.
-std::set<QString> runningBundleIDs();
 
 } // namespace AppCatalog
 

@@ -199,13 +199,18 @@ const std::vector<Language> &otherLanguages()
             if (!popularIds().contains(language.id))
                 others.push_back(language);
         }
-        QCollator collator {QLocale()};
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::stable_sort(others.begin(), others.end(),
-                         [&](const Language &a, const Language &b) { return collator.compare(a.name, b.name) < 0; });
-        return others;
+        return sortedByName(std::move(others));
     }();
     return rows;
+}
+
+std::vector<Language> sortedByName(std::vector<Language> languages)
+{
+    QCollator collator {QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(languages.begin(), languages.end(),
+                     [&](const Language &a, const Language &b) { return collator.compare(a.name, b.name) < 0; });
+    return languages;
 }
 
 const std::set<QString> &appleSupportedLanguageCodes()

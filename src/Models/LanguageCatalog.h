@@ -21,6 +21,9 @@ const std::vector<Language> &allLanguages();
 const std::vector<Language> &popularLanguages();
 /// Every row that is not popular, sorted by name in the current locale.
 const std::vector<Language> &otherLanguages();
+/// The languages sorted by English name in the current locale, ignoring case; equal names keep
+/// their order.
+std::vector<Language> sortedByName(std::vector<Language> languages);
 /// The lower-case codes that on-device translation handles.
 const std::set<QString> &appleSupportedLanguageCodes();
 

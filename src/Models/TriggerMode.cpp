@@ -1,7 +1,5 @@
 #include "Models/TriggerMode.h"
 
-#include "Native/Services.h"
-
 namespace Lumivox {
 
 namespace CarbonModifier {
@@ -134,11 +132,6 @@ Native::ModifierFlags TriggerMode::flags(Native::ModifierFlags eventFlags)
     // Qualified: inside the class, plain `option` and friends are the mode's own enumerators.
     return eventFlags
         & (Native::Modifier::control | Native::Modifier::option | Native::Modifier::command | Native::Modifier::shift);
-}
-
-Native::ModifierFlags TriggerMode::currentFlags()
-{
-    return flags(Native::service<Native::Input>()->currentEventFlags());
 }
 
 } // namespace Lumivox

@@ -42,9 +42,8 @@ public:
     /// Tests only this mode's own bit; `always` is always satisfied.
     bool isSatisfied(Native::ModifierFlags flags) const;
 
-    /// The modifier keys held at this moment (through the input service), reduced by flags().
-    static Native::ModifierFlags currentFlags();
-    /// Keeps exactly control, option, command and shift.
+    /// Keeps exactly control, option, command and shift. The keys held at this moment come from the
+    /// pointer tracker (MouseTracker::currentFlags()), so that this type stays a plain value.
     static Native::ModifierFlags flags(Native::ModifierFlags eventFlags);
 
     constexpr bool operator==(const TriggerMode &) const = default;

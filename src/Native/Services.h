@@ -6,13 +6,43 @@
 //
 //   auto windows = Native::service<Native::WindowList>();
 //   Native::ScopedOverride<Native::WindowList> fake(std::make_shared<FakeWindowList>());
+//
+// A service that needs the X display also declares `static std::shared_ptr<Interface>
+// makeUnavailable();`: a stand-in that reports the service as unavailable (no pointer, no windows,
+// no capture, no hot keys, no accessibility) and never fails harder than that. The registry builds
+// the stand-ins instead of the X11 backends when platform() says there is no display to use, so a
+// caller always gets a working object and never a null pointer.
 
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <typeindex>
 #include <unordered_map>
 
 namespace Lumivox::Native {
+
+/// Which backends the registry builds for the services that need the display.
+enum class Platform { x11, unavailable };
+
+/// Decided once per process: LUMIVOX_PLATFORM ("x11" or "null") when set, else x11 when an X display
+/// answers outside a Wayland session, else the stand-ins. The choice and its reason are logged.
+Platform platform();
+
+/// The rule of platform(): `requested` is the override (empty: none; an unknown value is ignored);
+/// the display is asked only when the answer depends on it.
+Platform choosePlatform(std::string_view requested, bool waylandSession, const std::function<bool()> &displayReachable);
+
+/// The backend the registry builds for a service.
+template<class I>
+std::shared_ptr<I> makeBackend()
+{
+    if constexpr (requires { I::makeUnavailable(); }) {
+        if (platform() == Platform::unavailable)
+            return I::makeUnavailable();
+    }
+    return I::makeDefault();
+}
 
 class Services
 {
@@ -26,7 +56,7 @@ public:
                 return std::static_pointer_cast<I>(it->second);
         }
         // Built outside the lock: a backend may itself ask the registry for another service.
-        std::shared_ptr<I> made = I::makeDefault();
+        std::shared_ptr<I> made = makeBackend<I>();
         std::lock_guard lock(m_mutex);
         auto [it, inserted] = m_services.try_emplace(typeid(I), made);
         return std::static_pointer_cast<I>(it->second);

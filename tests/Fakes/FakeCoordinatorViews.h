@@ -15,6 +15,11 @@ class FakeOverlay final : public CoordinatorOverlay
 {
 public:
     bool isVisible() const override { return visible; }
+    void display(const TooltipContent &content, QPointF near) override
+    {
+        shown.emplace_back(content, near);
+        visible = true;
+    }
     void hide() override
     {
         ++hides;
@@ -24,6 +29,7 @@ public:
 
     bool visible = false;
     int hides = 0;
+    std::vector<std::pair<TooltipContent, QPointF>> shown;
     std::vector<std::pair<QString, double>> fonts;
 };
 

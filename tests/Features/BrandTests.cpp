@@ -74,8 +74,8 @@ TEST_F(BrandTest, PaletteSchemeReachesObserversAndRecoloursSurfaces)
 
     QLabel surface(QStringLiteral("preview"));
     surface.resize(120, 60);
-    previewSurface(&surface);
-    previewSurface(&surface);
+    previewSurface(&surface, appearance);
+    previewSurface(&surface, appearance);
     EXPECT_EQ(surface.contentsMargins(), QMargins(10, 10, 10, 10));
     auto outline = [&] { return QColor(surface.grab().toImage().pixel(0, 30)); };
     EXPECT_EQ(outline(), Brand::rule().resolved(ColorScheme::light));
@@ -92,13 +92,14 @@ TEST_F(BrandTest, PaletteSchemeReachesObserversAndRecoloursSurfaces)
 
 TEST_F(BrandTest, HoveredWordKeepsItsPaddingEitherWay)
 {
+    const Appearance appearance {std::nullopt};
     QLabel word(QStringLiteral("word"));
     word.setContentsMargins(1, 1, 1, 1);
-    hoveredWord(&word, false);
+    hoveredWord(&word, false, appearance);
     EXPECT_EQ(word.contentsMargins(), QMargins(3, 1, 3, 1));
     const QRgb plain = word.grab().toImage().pixel(1, word.height() / 2);
-    hoveredWord(&word, true);
-    hoveredWord(&word, true);
+    hoveredWord(&word, true, appearance);
+    hoveredWord(&word, true, appearance);
     EXPECT_EQ(word.contentsMargins(), QMargins(3, 1, 3, 1));
     EXPECT_NE(word.grab().toImage().pixel(1, word.height() / 2), plain);
 }

@@ -48,12 +48,15 @@ protected:
     std::unique_ptr<WordBook> book = makeBook();
     std::vector<std::pair<QString, QString>> preparedSessions;
     std::function<bool(std::chrono::milliseconds)> flushDiagnostics = [](std::chrono::milliseconds) { return true; };
+    // One per coordinator made, over the store it is given.
+    std::vector<std::unique_ptr<TranslationStore>> caches;
 
     std::unique_ptr<HoverTextController> make(bool hostingTests = true)
     {
         HoverTextController::Dependencies d;
         d.defaults = defaults;
         d.wordBook = book.get();
+        d.translationCache = caches.emplace_back(std::make_unique<TranslationStore>(defaults, 3000, 2.0, clock)).get();
         d.clock = clock;
         d.input = input;
         d.windowList = windowList;
@@ -267,8 +270,9 @@ TEST_F(HoverTextControllerTest, SettersWriteTheirKeysAndNotifyOnlyOnChange)
             held = value;
             (controller.get()->*flag.set)(value);
             EXPECT_EQ((controller.get()->*flag.get)(), value);
-            if (flag.key)
+            if (flag.key) {
                 EXPECT_EQ(defaults->object(QString::fromUtf8(flag.key)), PreferenceValue(value));
+            }
         }
         EXPECT_EQ(changed.count(), changes);
     }
@@ -433,7 +437,7 @@ TEST_F(HoverTextControllerTest, PermissionsArePolledEveryTwoSecondsUntilBothAreG
 
     // A poll while the pointer settles does not restart the tracker, which would lose the rest.
     int stills = 0;
-    controller->mouseTracker().onStillness = [&](QPointF) { ++stills; };
+    QObject::connect(&controller->mouseTracker(), &MouseTracker::pointerRested, [&](QPointF) { ++stills; });
     clock->advance(1900ms);
     input->setLocation(QPointF(500, 500));
     controller->mouseTracker().handleEvent(Native::InputEvent {Native::InputEvent::Type::mouseMoved, 0});

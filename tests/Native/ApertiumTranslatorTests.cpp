@@ -140,7 +140,7 @@ TEST(ApertiumSession, KilledPipelineIsRestarted)
     const pid_t group = session.processGroup();
     ASSERT_GT(group, 0);
     kill(-group, SIGKILL);
-    EXPECT_EQ(session.translate(QStringLiteral("dog")).value, QStringLiteral("perro"));
+    EXPECT_EQ(session.translate(QStringLiteral("The dog")).value, QStringLiteral("El perro"));
     EXPECT_NE(session.processGroup(), group);
 }
 

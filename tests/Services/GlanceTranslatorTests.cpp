@@ -8,6 +8,7 @@
 #include "Fakes/FakeTagger.h"
 #include "Fakes/FakeTranslation.h"
 #include "Native/Services.h"
+#include "Services/Translation/AppleTranslateService.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +35,8 @@ std::optional<Glance> wait(const GlanceTask &task)
     return Testing::await(task.value());
 }
 
-// The shared on-device service takes its translator once, on first use; in this program that is this
-// fake, so no test here reaches a real engine.
+// An on-device service takes its translator from the registry when it first translates; in this
+// program that is this fake, so no test here reaches a real engine.
 Testing::FakeTranslator &onDevice()
 {
     static auto translator = std::make_shared<Testing::FakeTranslator>();
@@ -224,7 +225,8 @@ TEST(GlanceTranslatorGate, NoGlanceWithoutADistinctSentenceInAnotherLanguage)
     recognizer->recognize(QStringLiteral("Bonjour tout le monde, mon ami."), QStringLiteral("fr"));
 
     onDevice();
-    GlanceTranslator translator;
+    AppleTranslateService service;
+    GlanceTranslator translator {service};
     auto glance = [&](const QString &word, const QString &text, const QString &target) {
         return wait(translator.start(word, text, target, false, std::nullopt, false));
     };
@@ -260,7 +262,8 @@ TEST(GlanceTranslatorGate, TheOffsetCountsFromTheUntrimmedSentence)
         return Result::success({spanish, {{rojo, 4}}});
     });
 
-    GlanceTranslator translator;
+    AppleTranslateService service;
+    GlanceTranslator translator {service};
     const QString shown = QStringLiteral("\n   ") + trimmed;
     const auto glance = wait(translator.start(QStringLiteral("red"), shown, es, false, secondRed + 4, false));
     ASSERT_TRUE(glance);

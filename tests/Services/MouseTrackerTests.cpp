@@ -15,12 +15,13 @@ class MouseTrackerTest : public ::testing::Test
 protected:
     MouseTrackerTest()
     {
-        tracker->onPositionChange = [this](QPointF p) { moves.push_back(p); };
-        tracker->onStillness = [this](QPointF p) {
+        QObject::connect(tracker.get(), &MouseTracker::positionChanged, [this](QPointF p) { moves.push_back(p); });
+        QObject::connect(tracker.get(), &MouseTracker::pointerRested, [this](QPointF p) {
             stills.push_back(p);
             stillAt.push_back(clock->now());
-        };
-        tracker->onModifierChange = [this](Native::ModifierFlags f, QPointF p) { modifiers.emplace_back(f, p); };
+        });
+        QObject::connect(tracker.get(), &MouseTracker::modifiersChanged,
+                         [this](Native::ModifierFlags f, QPointF p) { modifiers.emplace_back(f, p); });
     }
 
     // The pointer is somewhere new and the desktop says it moved.
@@ -100,18 +101,27 @@ TEST_F(MouseTrackerTest, StopSilencesAPendingStillness)
     clock->advance(1s);
     EXPECT_TRUE(stills.empty());
 
-    // Stopped from inside its own move callback: no stillness afterwards either.
-    tracker->onPositionChange = [this](QPointF) { tracker->stop(); };
+    // Stopped by a receiver of its own move signal: no stillness afterwards either.
+    auto stopping = QObject::connect(tracker.get(), &MouseTracker::positionChanged, [this] { tracker->stop(); });
     moveTo(40, 40);
     clock->advance(1s);
     EXPECT_TRUE(stills.empty());
+    QObject::disconnect(stopping);
 
-    // Destroyed from inside the callback: nothing touches it afterwards.
-    tracker->onPositionChange = [this](QPointF) { tracker.reset(); };
+    // Destroyed by a receiver: nothing touches it afterwards.
+    QObject::connect(tracker.get(), &MouseTracker::positionChanged, [this] { tracker.reset(); });
     moveTo(80, 80);
     EXPECT_FALSE(tracker);
     clock->advance(1s);
     EXPECT_TRUE(stills.empty());
+}
+
+TEST_F(MouseTrackerTest, HeldKeysAreReducedToTheFourAHoldKeyCanBe)
+{
+    input->setFlags(Native::Modifier::option | Native::Modifier::capsLock | Native::Modifier::numericPad);
+    EXPECT_EQ(tracker->currentFlags(), Native::Modifier::option);
+    input->setFlags(Native::Modifier::control | Native::Modifier::command | Native::Modifier::shift);
+    EXPECT_EQ(tracker->currentFlags(), Native::Modifier::control | Native::Modifier::command | Native::Modifier::shift);
 }
 
 TEST_F(MouseTrackerTest, StartInATestHostInstallsNothing)

@@ -18,7 +18,7 @@ protected:
     {
         defaults->set(WordBook::keepsHistoryKey, true);
         book = makeBook();
-        book->setOnReviewChange([this] { ++reviewChanges; });
+        QObject::connect(book.get(), &WordBook::reviewChanged, [this] { ++reviewChanges; });
     }
 
     std::unique_ptr<WordBook> book;

@@ -56,7 +56,7 @@ TEST_F(WordBookStateTest, SettersWriteEveryTimeButNotifyOnlyOnChange)
 {
     auto book = makeBook(false);
     int reviewChanges = 0;
-    book->setOnReviewChange([&] { ++reviewChanges; });
+    QObject::connect(book.get(), &WordBook::reviewChanged, [&] { ++reviewChanges; });
     QSignalSpy suggest(book.get(), &WordBook::suggestAfterChanged);
     QSignalSpy reminder(book.get(), &WordBook::remindsToReviewChanged);
     QSignalSpy keeps(book.get(), &WordBook::keepsHistoryChanged);
@@ -123,7 +123,7 @@ TEST_F(WordBookStateTest, ExcludingAnApplicationForgetsWhatWasKeptFromIt)
     book->setTitle(QStringLiteral("Chat with Ann"), fromChat);
     book->flush();
     int reviewChanges = 0;
-    book->setOnReviewChange([&] { ++reviewChanges; });
+    QObject::connect(book.get(), &WordBook::reviewChanged, [&] { ++reviewChanges; });
 
     book->setExcludedAppIDs(QStringList(book->excludedAppIDs()) << QStringLiteral("org.example.Chat"));
     EXPECT_EQ(book->history(), std::deque<WordLookup> {fromEditor});

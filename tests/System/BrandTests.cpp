@@ -58,7 +58,7 @@ TEST(BrandSession, TheDesktopsSchemeRecoloursAnOpenSurface)
 
     QLabel surface(QStringLiteral("preview"));
     surface.resize(160, 60);
-    previewSurface(&surface);
+    previewSurface(&surface, appearance);
     surface.show();
     PaintCounter counter;
     surface.installEventFilter(&counter);

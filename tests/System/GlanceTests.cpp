@@ -4,6 +4,7 @@
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Learn/MarkedText.h"
 #include "Services/Learn/ReadAhead.h"
+#include "Services/Translation/AppleTranslateService.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ QString line(const std::optional<Glance> &glance)
 
 TEST(Glance, AWordsMeaningIsItsMarkedRenderingInTheTranslatedSentence)
 {
-    GlanceTranslator translator;
+    GlanceTranslator translator {AppleTranslateService::shared()};
     const QString sentence = QStringLiteral("I saw a red car in the street yesterday.");
     const auto red = hover(translator, QStringLiteral("red"), sentence);
     ASSERT_TRUE(red);
@@ -66,7 +67,7 @@ TEST(Glance, AWordsMeaningIsItsMarkedRenderingInTheTranslatedSentence)
 
 TEST(Glance, AnIdiomShowsItsPlainMeaningAndTheRewrittenSentence)
 {
-    GlanceTranslator translator;
+    GlanceTranslator translator {AppleTranslateService::shared()};
     const auto glance =
         hover(translator, QStringLiteral("spilled"), QStringLiteral("He finally spilled the beans about the party."));
     ASSERT_TRUE(glance);
@@ -80,7 +81,7 @@ TEST(Glance, AnIdiomShowsItsPlainMeaningAndTheRewrittenSentence)
 
 TEST(Glance, NothingForTheTargetLanguageOrAPairWithoutAnEngine)
 {
-    GlanceTranslator translator;
+    GlanceTranslator translator {AppleTranslateService::shared()};
     EXPECT_EQ(hover(translator, QStringLiteral("perro"), QStringLiteral("El perro come la comida en la cocina.")),
               std::nullopt);
     // English to French has no installed pair and there is no Google key.
@@ -97,7 +98,7 @@ TEST(Glance, ReadAheadPreparesTheNextWordsForTheHover)
     ASSERT_TRUE(ReadAhead::isOnDevice(source, es));
     EXPECT_FALSE(ReadAhead::isOnDevice(source, QStringLiteral("fr")));
 
-    GlanceTranslator translator;
+    GlanceTranslator translator {AppleTranslateService::shared()};
     const auto next = ReadAhead::words(sentence.indexOf(QStringLiteral("small")), sentence, 3, true);
     ASSERT_EQ(next.size(), 3u);
     for (const ReadAhead::Word &word : next) {

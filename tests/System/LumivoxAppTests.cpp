@@ -8,10 +8,14 @@
 #include "Features/Coordinator/HoverTextController.h"
 #include "Native/Services.h"
 #include "Native/Session/TerminationSignals.h"
+#include "Services/Translation/TranslationStore.h"
 #include "Shared/Diagnostics/DiagnosticLog.h"
 #include "Support/TestSupport.h"
+#include "Support/XTestInjector.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -40,6 +44,8 @@ class RunningApp
 public:
     explicit RunningApp(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
     {
+        // Its settings in a folder of the test's own.
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         environment.insert(QStringLiteral("QT_LOGGING_RULES"),
                            QStringLiteral("app.lumivox.App.debug=true;app.lumivox.Hover.debug=true"));
         process.setProcessEnvironment(environment);
@@ -63,6 +69,7 @@ public:
             timeout);
     }
 
+    QTemporaryDir config;
     QProcess process;
     QByteArray log;
 };
@@ -161,12 +168,41 @@ TEST(LumivoxApp, StartsTakesOnlyItsHotKeyFollowsTheHoldKeyAndEndsOnSigterm)
     XFlush(d);
     EXPECT_TRUE(app.waitFor("modifier change: flags 0x0 ")) << app.log.toStdString();
 
+    // Super+Alt+L opens the real picker at the pointer, Escape closes it; a language typed and
+    // chosen becomes the target, which is stored by the time SIGTERM has ended the program.
+    Testing::XTestInjector keys;
+    ASSERT_TRUE(keys.ok());
+    const auto pickerShown = [&](bool shown) {
+        return Testing::spinUntil([&] { return (viewableWindowsOf(d, app.process.processId()) == 1) == shown; }, 10s);
+    };
+    const auto hotKey = [&] {
+        keys.key(XK_Super_L, true);
+        keys.key(XK_Alt_L, true);
+        keys.tap(XK_l);
+        keys.key(XK_Alt_L, false);
+        keys.key(XK_Super_L, false);
+    };
+    keys.moveTo(200, 200);
+    hotKey();
+    EXPECT_TRUE(pickerShown(true)) << app.log.toStdString();
+    keys.tap(XK_Escape);
+    EXPECT_TRUE(pickerShown(false)) << app.log.toStdString();
+    hotKey();
+    ASSERT_TRUE(pickerShown(true)) << app.log.toStdString();
+    keys.type("french");
+    QThread::msleep(300); // the search narrows the list as it is typed
+    keys.tap(XK_Return);
+    EXPECT_TRUE(pickerShown(false)) << app.log.toStdString();
+
     app.process.terminate(); // SIGTERM
     ASSERT_TRUE(app.process.waitForFinished(30000));
     app.log += app.process.readAllStandardError();
     EXPECT_EQ(app.process.exitStatus(), QProcess::NormalExit) << app.log.toStdString();
     EXPECT_EQ(app.process.exitCode(), 0) << app.log.toStdString();
     EXPECT_TRUE(app.log.contains("received Terminated")) << app.log.toStdString();
+    const QString prefs = app.config.path() + QStringLiteral("/Lumivox/app.lumivox.json");
+    EXPECT_TRUE(Testing::WordBookEnvironment::contents(prefs).contains("\"translateTarget\": \"fr\""))
+        << Testing::WordBookEnvironment::contents(prefs).toStdString();
     EXPECT_FALSE(keyIsTaken(d, XK_l, Mod4Mask | Mod1Mask)) << "the key is free again";
     XCloseDisplay(d);
 }
@@ -207,10 +243,12 @@ TEST(LumivoxApp, SigtermWritesAWordBookSaveThatWasStillWaiting)
     auto defaults = std::make_shared<PreferenceStore>(env.path(QStringLiteral("prefs.json")));
     defaults->set(QStringLiteral("hasCompletedOnboarding"), true);
     WordBook book(env.folder.path(), defaults, Date::fromWallTime(Clock::system()->wallNow()));
+    TranslationStore cache(defaults, 3000, 2.0);
 
     HoverTextController::Dependencies d;
     d.defaults = defaults;
     d.wordBook = &book;
+    d.translationCache = &cache;
     d.clock = Clock::system();
     d.input = Native::service<Native::Input>();
     d.windowList = Native::service<Native::WindowList>();

@@ -43,6 +43,20 @@ TEST(OnDeviceTranslation, TranslatesWordsAndExplainsFailures)
     EXPECT_FALSE(await(service.isInstalled(QStringLiteral("en"), QStringLiteral("fr"))));
 }
 
+TEST(OnDeviceTranslation, AWordAloneTakesThePartOfSpeechOfItsSentence)
+{
+    AppleTranslateService service;
+    const QString sentence = QStringLiteral("Please book a table for two.");
+    const Native::WordContext met {sentence, sentence.indexOf(QStringLiteral("book"))};
+    EXPECT_EQ(
+        await(service.translateExplained(QStringLiteral("book"), QStringLiteral("es"), QStringLiteral("en"), met)),
+        TranslationAttempt::success(QStringLiteral("reservar")));
+    EXPECT_EQ(await(service.translateExplained(QStringLiteral("book"), QStringLiteral("es"), QStringLiteral("en"))),
+              TranslationAttempt::success(QStringLiteral("libro")));
+    EXPECT_EQ(await(service.translate(QStringLiteral("ate"), QStringLiteral("en"), QStringLiteral("es"), met)),
+              QStringLiteral("comer"));
+}
+
 TEST(OnDeviceTranslation, MarkedSentenceKeepsTheMarkOnItsWord)
 {
     AppleTranslateService service;
@@ -66,8 +80,13 @@ TEST(OnDeviceTranslation, APipelineKilledMidUseIsRestarted)
     const pid_t group = session->processGroup();
     ASSERT_GT(group, 0);
     kill(-group, SIGKILL);
+    // The word lookup's stages die with it: a word and a sentence are both answered.
+    for (pid_t stage : session->wordLookupProcessGroups())
+        kill(-stage, SIGKILL);
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("cat"), QStringLiteral("es"), QStringLiteral("en"))),
               TranslationAttempt::success(QStringLiteral("gato")));
+    EXPECT_EQ(await(service.translateExplained(QStringLiteral("The cat"), QStringLiteral("es"), QStringLiteral("en"))),
+              TranslationAttempt::success(QStringLiteral("El gato")));
     EXPECT_NE(session->processGroup(), group);
 }
 

@@ -8,15 +8,13 @@
 #include "Native/Services.h"
 #include "Services/Detection/MouseTracker.h"
 #include "Support/TestSupport.h"
+#include "Support/XTestInjector.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
-// Xlib after Qt: its macros would otherwise rewrite Qt's headers.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <vector>
@@ -33,36 +31,6 @@ const bool scaled = [] {
     return true;
 }();
 
-class Injector
-{
-public:
-    Injector()
-        : m_display(XOpenDisplay(nullptr))
-    { }
-    ~Injector()
-    {
-        if (m_display)
-            XCloseDisplay(m_display);
-    }
-    bool ok() const { return m_display != nullptr; }
-
-    // Absolute XTest motion, in device pixels.
-    void moveTo(int x, int y)
-    {
-        XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
-        XSync(m_display, False);
-    }
-    void key(KeySym symbol, bool down)
-    {
-        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, symbol), down, CurrentTime);
-        XSync(m_display, False);
-    }
-    double screenHeightPoints() const { return DisplayHeight(m_display, DefaultScreen(m_display)) / ratio; }
-
-private:
-    Display *m_display;
-};
-
 struct Recorder
 {
     std::vector<QPointF> moves;
@@ -74,12 +42,13 @@ struct Recorder
     void attach(MouseTracker &tracker)
     {
         clock.start();
-        tracker.onPositionChange = [this](QPointF p) { moves.push_back(p); };
-        tracker.onStillness = [this](QPointF p) {
+        QObject::connect(&tracker, &MouseTracker::positionChanged, [this](QPointF p) { moves.push_back(p); });
+        QObject::connect(&tracker, &MouseTracker::pointerRested, [this](QPointF p) {
             stills.push_back(p);
             stillAt.push_back(clock.nsecsElapsed());
-        };
-        tracker.onModifierChange = [this](Native::ModifierFlags f, QPointF p) { modifiers.emplace_back(f, p); };
+        });
+        QObject::connect(&tracker, &MouseTracker::modifiersChanged,
+                         [this](Native::ModifierFlags f, QPointF p) { modifiers.emplace_back(f, p); });
     }
 };
 
@@ -102,7 +71,7 @@ protected:
         // The backend's first events are the proof that raw input is being delivered at all.
     }
 
-    Injector injector;
+    Testing::XTestInjector injector;
     MouseTracker tracker;
     Recorder recorder;
 };
@@ -111,7 +80,7 @@ protected:
 
 TEST_F(PointerTracking, ReportsMovesOfThreePointsOrMoreInBottomLeftPoints)
 {
-    const double top = injector.screenHeightPoints();
+    const double top = (injector.screenHeightPixels() / ratio);
     EXPECT_EQ(tracker.lastLocation(), QPointF(50, top - 40));
 
     injector.moveTo(529, 400); // 2.9 points
@@ -147,7 +116,7 @@ TEST_F(PointerTracking, ABurstOfMovesGivesOneStillnessAfterTheLast)
     EXPECT_GE(delay, MouseTracker::stillDelay - 0.005);
     EXPECT_LT(delay, 0.6);
     RecordProperty("stillnessDelayMs", static_cast<int>(delay * 1000));
-    EXPECT_EQ(recorder.stills.front(), QPointF(90, injector.screenHeightPoints() - 40));
+    EXPECT_EQ(recorder.stills.front(), QPointF(90, (injector.screenHeightPixels() / ratio) - 40));
 
     // A modifier change while the pointer rests neither reports stillness again nor moves anything.
     const QPointF rested = tracker.lastLocation();
@@ -162,7 +131,7 @@ TEST_F(PointerTracking, ModifierPressesAreReportedWithTheirFlags)
 {
     struct Case
     {
-        KeySym key;
+        Testing::XTestInjector::KeySymbol key;
         Native::ModifierFlags flag;
     };
     const Case cases[] = {{XK_Alt_L, Native::Modifier::option},
@@ -224,5 +193,5 @@ TEST_F(PointerTracking, NothingIsReportedAfterStop)
 
     // And a restart picks up from where the pointer is.
     tracker.start();
-    EXPECT_EQ(tracker.lastLocation(), QPointF(70, injector.screenHeightPoints() - 40));
+    EXPECT_EQ(tracker.lastLocation(), QPointF(70, (injector.screenHeightPixels() / ratio) - 40));
 }

@@ -1,6 +1,7 @@
 #include "Features/Coordinator/HoverTextController.h"
 
 #include "Features/Coordinator/MenuTracking.h"
+#include "Features/LanguagePicker/LanguagePickerModel.h"
 #include "Models/FontCatalog.h"
 #include "Models/LanguageCatalog.h"
 #include "Services/Detection/AccessibilityWorker.h"
@@ -23,8 +24,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcHover, "app.lumivox.Hover")
 
-QPointer<HoverTextController> s_current;
-
 // Runs to its end by itself, holding the service so that it may outlive the coordinator; a failed
 // fetch only means that the next capture fetches again.
 QCoro::Task<> refreshCaptureCache(std::shared_ptr<ScreenCaptureService> service, std::shared_ptr<int> running)
@@ -33,20 +32,6 @@ QCoro::Task<> refreshCaptureCache(std::shared_ptr<ScreenCaptureService> service,
     auto refresh = service->refreshCache();
     co_await refresh;
     --*running;
-}
-
-// The picker's recent languages: the new code first, then the earlier ones in their order without
-// it, four at most. (To be replaced by LanguagePickerModel::recents once the picker lands.)
-QStringList recents(const QStringList &list, const QString &adding)
-{
-    QStringList out {adding};
-    for (const QString &code : list) {
-        if (out.size() == 4)
-            break;
-        if (code != adding)
-            out.append(code);
-    }
-    return out;
 }
 
 } // namespace
@@ -68,10 +53,6 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     m_mouseTracker = std::make_unique<MouseTracker>(m_deps.input, m_deps.clock);
     m_screenCapture = std::make_shared<ScreenCaptureService>(m_deps.capture, m_deps.clock);
     m_accessibility = std::make_unique<AccessibilityWorker>();
-    m_translationCache = std::make_unique<TranslationStore>(m_deps.defaults, translationCacheLimit,
-                                                            translationCacheSaveDelay, m_deps.clock);
-
-    s_current = this;
 
     CoordinatorSettings::migrateLegacyKeys(*m_deps.defaults, m_skipNonWords);
 
@@ -105,26 +86,16 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     connect(m_menuTracking.get(), &MenuTracking::began, this, &HoverTextController::menuTrackingBegan);
     connect(m_menuTracking.get(), &MenuTracking::ended, this, &HoverTextController::menuTrackingEnded);
 
-    const QPointer<HoverTextController> self(this);
-    m_mouseTracker->onPositionChange = [self](QPointF point) {
-        if (self)
-            self->handleMovement(point);
-    };
-    m_mouseTracker->onStillness = [self](QPointF point) {
-        if (self)
-            self->handleHoverStillness(point);
-    };
-    m_mouseTracker->onModifierChange = [self](Native::ModifierFlags flags, QPointF point) {
-        if (self)
-            self->handleModifierChange(flags, point);
-    };
+    connect(m_mouseTracker.get(), &MouseTracker::positionChanged, this, &HoverTextController::handleMovement);
+    connect(m_mouseTracker.get(), &MouseTracker::pointerRested, this, &HoverTextController::handleHoverStillness);
+    connect(m_mouseTracker.get(), &MouseTracker::modifiersChanged, this, &HoverTextController::handleModifierChange);
     connect(m_deps.picker.get(), &CoordinatorPicker::chosen, this, &HoverTextController::chooseLanguageFromPicker);
     connect(m_deps.picker.get(), &CoordinatorPicker::cancelled, this, [this] { m_deps.picker->dismiss(); });
 
     if (m_deps.hostingTests)
         return;
 
-    m_languagePickerHotKey = GlobalHotKey::create(pickerHotKeyCode, pickerHotKeyModifiers, [self] {
+    m_languagePickerHotKey = GlobalHotKey::create(pickerHotKeyCode, pickerHotKeyModifiers, [self = QPointer(this)] {
         if (self)
             self->toggleLanguagePicker();
     });
@@ -142,11 +113,6 @@ HoverTextController::~HoverTextController()
     m_hover.captureTask.cancel();
     m_hover.translateTask.cancel();
     m_hover.readAheadTask.cancel();
-}
-
-HoverTextController *HoverTextController::current()
-{
-    return s_current.data();
 }
 
 const QSet<QString> &HoverTextController::controlKeyApps()
@@ -199,7 +165,7 @@ void HoverTextController::setTargetLanguage(const QString &code)
     if (std::exchange(m_targetLanguage, code) != code)
         emit targetLanguageChanged();
     m_deps.defaults->set(CoordinatorSettings::targetLanguageKey, code);
-    setRecentLanguages(recents(m_recentLanguages, code));
+    setRecentLanguages(LanguagePickerModel::recents(m_recentLanguages, code));
     cancelReadAhead();
     clearOverlay();
     if (currentLanguage().isAppleSupported() && m_deps.prepareOnDeviceSession)
@@ -520,7 +486,8 @@ void HoverTextController::toggleLanguagePicker()
         return;
     }
     clearOverlay();
-    m_deps.picker->prepare(m_targetLanguage, recents(m_recentLanguages, m_targetLanguage), hasGoogleKey());
+    m_deps.picker->prepare(m_targetLanguage, LanguagePickerModel::recents(m_recentLanguages, m_targetLanguage),
+                           hasGoogleKey());
     m_deps.picker->show(m_deps.input->mouseLocation());
 }
 
@@ -635,7 +602,7 @@ bool HoverTextController::applicationWillTerminate()
         written = written && inTime;
     };
     // The cache lives in the preference store, whose file is written here too.
-    m_translationCache->flush();
+    m_deps.translationCache->flush();
     step("the preference file",
          runWithin(terminationFlushLimit, [defaults = m_deps.defaults] { defaults->synchronize(); }));
     step("the word book", runWithin(terminationFlushLimit, [book = m_deps.wordBook] { book->flush(); }));

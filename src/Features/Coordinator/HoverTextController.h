@@ -91,6 +91,8 @@ public:
     {
         std::shared_ptr<PreferenceStore> defaults;
         WordBook *wordBook = nullptr;
+        /// The translations kept across launches, written at quit before the word book.
+        TranslationStore *translationCache = nullptr;
         std::shared_ptr<Clock> clock;
         std::shared_ptr<Native::Input> input;
         std::shared_ptr<Native::WindowList> windowList;
@@ -116,15 +118,9 @@ public:
     static constexpr std::chrono::seconds permissionPollInterval {2};
     /// How long each pending save may take at quit before the program ends without it.
     static constexpr std::chrono::milliseconds terminationFlushLimit {2000};
-    static constexpr int translationCacheLimit = 3000;
-    static constexpr double translationCacheSaveDelay = 2.0;
 
     explicit HoverTextController(Dependencies dependencies, QObject *parent = nullptr);
     ~HoverTextController() override;
-
-    /// The live coordinator, for code that has no reference of its own; null before it is made and
-    /// after it is gone.
-    static HoverTextController *current();
 
     /// Applications in which Ctrl combinations belong to the application itself (terminals and
     /// Emacs), by the app ids the desktop gives them, so the tooltip's save and copy keys leave
@@ -185,7 +181,7 @@ public:
     /// For the coordinator's stages, which keep their state there.
     HoverState &hover() { return m_hover; }
     /// The translations kept across launches.
-    TranslationStore &translationCache() { return *m_translationCache; }
+    TranslationStore &translationCache() { return *m_deps.translationCache; }
     /// The pointer and hold-key watcher that drives the hover.
     MouseTracker &mouseTracker() { return *m_mouseTracker; }
 
@@ -319,7 +315,6 @@ private:
     std::unique_ptr<MouseTracker> m_mouseTracker;
     std::shared_ptr<ScreenCaptureService> m_screenCapture;
     std::unique_ptr<AccessibilityWorker> m_accessibility;
-    std::unique_ptr<TranslationStore> m_translationCache;
     std::unique_ptr<GlobalHotKey> m_languagePickerHotKey;
     std::unique_ptr<MenuTracking> m_menuTracking;
     std::unique_ptr<Native::InputMonitor> m_desktopMonitor;

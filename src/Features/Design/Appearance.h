@@ -25,7 +25,7 @@ class Appearance : public QObject
 public:
     /// The program's instance, on the session bus (a test host keeps to the palette). On a change it
     /// also repaints every open window, so colours drawn from Brand follow without their views
-    /// watching. Main thread.
+    /// watching. Made and handed out by the composition root. Main thread.
     static Appearance &shared();
 
     /// Follows the settings portal on `bus` (none: the palette alone). The portal is asked without

@@ -56,11 +56,6 @@ QColor Color::resolved(ColorScheme scheme) const
     return m_resolve(scheme);
 }
 
-QColor Color::resolved() const
-{
-    return m_resolve(Appearance::shared().scheme());
-}
-
 namespace Brand {
 
 const Color &highlighter()

@@ -1,9 +1,9 @@
 #pragma once
 
 // The few colours and fonts that give the windows and the tooltip their look. Colours that differ
-// between the light and the dark scheme are Color values, resolved each time they are drawn, so a
-// view only has to repaint to follow a change of scheme, and Appearance::shared() repaints open
-// windows itself.
+// between the light and the dark scheme are Color values, resolved each time they are drawn in the
+// scheme of the Appearance a view is given, so a view only has to repaint to follow a change of
+// scheme, and the program's Appearance (Appearance::shared()) repaints open windows itself.
 
 #include "Features/Design/Appearance.h"
 
@@ -24,8 +24,6 @@ public:
     explicit Color(std::function<QColor(ColorScheme)> resolve);
 
     QColor resolved(ColorScheme scheme) const;
-    /// In the scheme the program draws in now. Main thread.
-    QColor resolved() const;
 
 private:
     std::function<QColor(ColorScheme)> m_resolve;

@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollArea>
 #include <QWidget>
 
@@ -17,9 +18,10 @@ namespace {
 class Backdrop : public QObject
 {
 public:
-    Backdrop(QWidget *view, const QMargins &padding)
+    Backdrop(QWidget *view, const QMargins &padding, const Appearance &appearance)
         : QObject(view)
         , m_view(view)
+        , m_appearance(&appearance)
     {
         // Added once per widget: applying again finds this backdrop (backdrop<T>) instead of padding twice.
         view->setContentsMargins(view->contentsMargins() + padding);
@@ -39,14 +41,18 @@ protected:
 
     virtual void paint(QPainter &painter, const QRectF &bounds) = 0;
 
+    // A widget that outlives the program's appearance (at exit) paints in the light scheme.
+    ColorScheme scheme() const { return m_appearance ? m_appearance->scheme() : ColorScheme::light; }
+
     QWidget *m_view;
+    QPointer<const Appearance> m_appearance;
 };
 
 class HoveredWordBackdrop final : public Backdrop
 {
 public:
-    explicit HoveredWordBackdrop(QWidget *view)
-        : Backdrop(view, QMargins(2, 0, 2, 0))
+    HoveredWordBackdrop(QWidget *view, const Appearance &appearance)
+        : Backdrop(view, QMargins(2, 0, 2, 0), appearance)
     { }
 
     void setHovered(bool hovered)
@@ -60,7 +66,7 @@ public:
 protected:
     void paint(QPainter &painter, const QRectF &bounds) override
     {
-        QColor fill = Brand::highlighter().resolved();
+        QColor fill = Brand::highlighter().resolved(scheme());
         fill.setAlphaF(fill.alphaF() * (m_hovered ? 1.0f : 0.0f));
         if (fill.alpha() == 0)
             return;
@@ -76,31 +82,31 @@ private:
 class PreviewSurfaceBackdrop final : public Backdrop
 {
 public:
-    explicit PreviewSurfaceBackdrop(QWidget *view)
-        : Backdrop(view, QMargins(10, 10, 10, 10))
+    PreviewSurfaceBackdrop(QWidget *view, const Appearance &appearance)
+        : Backdrop(view, QMargins(10, 10, 10, 10), appearance)
     { }
 
 protected:
     void paint(QPainter &painter, const QRectF &bounds) override
     {
         // The quinary fill: the primary label colour (which Brand::ignored() carries at 8 %) at 5 %.
-        QColor fill = Brand::ignored().resolved();
+        QColor fill = Brand::ignored().resolved(scheme());
         fill.setAlphaF(fill.alphaF() / 0.08f * 0.05f);
         const QRectF outline = bounds.adjusted(0.5, 0.5, -0.5, -0.5);
-        painter.setPen(QPen(Brand::rule().resolved(), 1));
+        painter.setPen(QPen(Brand::rule().resolved(scheme()), 1));
         painter.setBrush(fill);
         painter.drawRoundedRect(outline, 10, 10);
     }
 };
 
 template<class T>
-T *backdrop(QWidget *view)
+T *backdrop(QWidget *view, const Appearance &appearance)
 {
     for (QObject *child : view->children()) {
         if (T *existing = dynamic_cast<T *>(child))
             return existing;
     }
-    return new T(view);
+    return new T(view, appearance);
 }
 
 void fillWithTextBackground(QWidget *widget)
@@ -117,16 +123,16 @@ void brandLabel(QWidget *view)
         view->setFont(Brand::label());
 }
 
-void hoveredWord(QWidget *view, bool hovered)
+void hoveredWord(QWidget *view, bool hovered, const Appearance &appearance)
 {
     if (view)
-        backdrop<HoveredWordBackdrop>(view)->setHovered(hovered);
+        backdrop<HoveredWordBackdrop>(view, appearance)->setHovered(hovered);
 }
 
-void previewSurface(QWidget *view)
+void previewSurface(QWidget *view, const Appearance &appearance)
 {
     if (view)
-        backdrop<PreviewSurfaceBackdrop>(view);
+        backdrop<PreviewSurfaceBackdrop>(view, appearance);
 }
 
 void windowBackground(QWidget *view)

@@ -4,6 +4,7 @@
 #include "Features/Overlay/Views/OverlayTooltip.h"
 #include "Native/Services.h"
 #include "Native/Windows/Compositing.h"
+#include "Shared/Platform/AppIdentity.h"
 #include "Shared/Platform/ScreenGeometry.h"
 
 #include <QPropertyAnimation>
@@ -13,7 +14,6 @@ namespace Lumivox {
 
 namespace {
 
-const char *const tooltipName = "lumivox.tooltip";
 // Below this the tooltip is as good as invisible: taking it away needs no fade.
 constexpr double nearlyTransparent = 0.01;
 
@@ -26,7 +26,7 @@ OverlayPanel::OverlayPanel(QWidget *parent)
     , m_tooltip(new OverlayTooltip(this))
     , m_fade(new QPropertyAnimation(this, "windowOpacity", this))
 {
-    setObjectName(QString::fromLatin1(tooltipName));
+    setObjectName(AppIdentity::tooltipPanelObjectName);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -44,10 +44,8 @@ OverlayPanel::OverlayPanel(QWidget *parent)
     // The window exists from the start, so that the first display only maps it, and carries the
     // name by which the own-window test can know it without knowing this class.
     create();
-    if (QWindow *window = windowHandle()) {
-        window->setObjectName(QString::fromLatin1(tooltipName));
-        window->setProperty(tooltipName, true);
-    }
+    if (QWindow *window = windowHandle())
+        window->setObjectName(AppIdentity::tooltipPanelObjectName);
 }
 
 OverlayPanel::~OverlayPanel() = default;

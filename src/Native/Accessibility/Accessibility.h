@@ -110,6 +110,8 @@ public:
     virtual AXElement applicationElement(std::int32_t pid) = 0;
 
     static std::shared_ptr<Accessibility> makeDefault();
+    /// Without a display: never trusted, no elements, and asking for trust does nothing.
+    static std::shared_ptr<Accessibility> makeUnavailable();
 };
 
 } // namespace Lumivox::Native

@@ -55,6 +55,16 @@ struct CaptureFailure
     QString message;
 };
 
+/// The failures of the "Capture" domain, coded alike by every backend.
+namespace CaptureFailureCode {
+inline const QString domain = QStringLiteral("Capture");
+inline constexpr long long noDisplay = 1;
+inline constexpr long long notPermitted = 2;
+inline constexpr long long invalidRegion = 3;
+inline constexpr long long readFailed = 4;
+inline constexpr long long windowGone = 5;
+} // namespace CaptureFailureCode
+
 /// A display, less the windows of some applications.
 struct DisplayFilter
 {
@@ -90,6 +100,8 @@ public:
     virtual ImageReply captureWindow(const CaptureWindow &window, const CaptureConfiguration &configuration) = 0;
 
     static std::shared_ptr<ScreenCapture> makeDefault();
+    /// Without a display: no permission, nothing to capture, every capture a failure.
+    static std::shared_ptr<ScreenCapture> makeUnavailable();
 };
 
 } // namespace Lumivox::Native

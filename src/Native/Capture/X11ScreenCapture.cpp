@@ -39,19 +39,11 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcCapture, "app.lumivox.Capture")
 
-const QString failureDomain = QStringLiteral("Capture");
+using namespace CaptureFailureCode;
 
-enum FailureCode : long long {
-    noDisplay = 1,
-    notPermitted = 2,
-    invalidRegion = 3,
-    readFailed = 4,
-    windowGone = 5,
-};
-
-CaptureFailure failure(FailureCode code, const char *message)
+CaptureFailure failure(long long code, const char *message)
 {
-    return CaptureFailure {failureDomain, code, QString::fromLatin1(message)};
+    return CaptureFailure {CaptureFailureCode::domain, code, QString::fromLatin1(message)};
 }
 
 // X11 pixels are points times Qt's device pixel ratio, the same rule as the window list's.

@@ -58,6 +58,8 @@ public:
 
     /// The desktop's service. Each call makes a new, independent client of the display.
     static std::shared_ptr<HotKeys> makeDefault();
+    /// Without a display: handlers install, but no combination can be claimed.
+    static std::shared_ptr<HotKeys> makeUnavailable();
 };
 
 /// The handler list of a hot-key service, shared by the backend and the test double so that both

@@ -84,6 +84,8 @@ public:
     }
 
     static std::shared_ptr<Input> makeDefault();
+    /// Without a display: the pointer at (0, 0), no keys held, no key press ever, no monitor.
+    static std::shared_ptr<Input> makeUnavailable();
 };
 
 } // namespace Lumivox::Native

@@ -1,6 +1,8 @@
 #include "Native/Language/ApertiumTagger.h"
 #include "Native/Text/Utf16.h"
 
+#include "Native/Apertium/StreamUnits.h"
+
 #include <QLoggingCategory>
 
 #include <unicode/uchar.h>
@@ -21,16 +23,10 @@ constexpr qsizetype contextMargin = 500;
 // both directions and stall until the time-out.
 constexpr qsizetype chunkLength = 4000;
 
-struct Part
-{
-    QString lemma;
-    QStringList tags;
-};
-
 struct Unit
 {
     QString surface;
-    std::vector<Part> parts; // empty: a word Apertium does not know
+    std::vector<Apertium::ReadingPart> parts; // empty: a word Apertium does not know
 };
 
 struct Reading
@@ -54,91 +50,14 @@ bool hasLetterOrDigit(QStringView text)
     return false;
 }
 
-// Apertium's escape: a backslash makes the next character literal.
+// The tagger writes one analysis per unit.
 std::vector<Unit> parseUnits(QStringView reply)
 {
     std::vector<Unit> units;
-    qsizetype i = 0;
-    const qsizetype n = reply.size();
-    while (i < n) {
-        const QChar c = reply[i];
-        if (c == QLatin1Char('\\')) {
-            i += 2;
+    for (Apertium::StreamUnit &unit : Apertium::readUnits(reply)) {
+        if (unit.surface.isEmpty())
             continue;
-        }
-        if (c != QLatin1Char('^')) {
-            ++i;
-            continue;
-        }
-        // One unit: ^surface/analysis$
-        ++i;
-        QString surface;
-        QString analysis;
-        QString *field = &surface;
-        bool closed = false;
-        // Keeps escapes in the analysis, so that its separators can still be told from literals.
-        while (i < n) {
-            const QChar d = reply[i];
-            if (d == QLatin1Char('\\') && i + 1 < n) {
-                if (field == &analysis)
-                    field->append(d);
-                field->append(reply[i + 1]);
-                i += 2;
-                continue;
-            }
-            ++i;
-            if (d == QLatin1Char('$')) {
-                closed = true;
-                break;
-            }
-            if (d == QLatin1Char('/') && field == &surface) {
-                field = &analysis;
-                continue;
-            }
-            field->append(d);
-        }
-        if (!closed || surface.isEmpty())
-            continue;
-        Unit unit;
-        unit.surface = surface;
-        if (!analysis.startsWith(QLatin1Char('*'))) {
-            // "do<vbdo><pres>+not<adv>": a '+' right after a tag starts the next joined word.
-            Part part;
-            bool inTag = false;
-            bool inQueue = false;
-            QString tag;
-            for (qsizetype k = 0; k < analysis.size(); ++k) {
-                const QChar a = analysis[k];
-                if (a == QLatin1Char('\\') && k + 1 < analysis.size()) {
-                    if (!inQueue)
-                        (inTag ? tag : part.lemma).append(analysis[k + 1]);
-                    ++k;
-                    continue;
-                }
-                if (inTag) {
-                    if (a == QLatin1Char('>')) {
-                        part.tags.append(tag);
-                        tag.clear();
-                        inTag = false;
-                    } else {
-                        tag.append(a);
-                    }
-                } else if (a == QLatin1Char('<')) {
-                    inTag = true;
-                } else if (a == QLatin1Char('+') && !part.tags.isEmpty()) {
-                    unit.parts.push_back(std::move(part));
-                    part = Part();
-                    inQueue = false;
-                } else if (a == QLatin1Char('#')) {
-                    inQueue = true; // the rest of a multi-word lemma; our words are tagged one by one
-                } else if (!inQueue && part.tags.isEmpty()) {
-                    part.lemma.append(a);
-                }
-            }
-            if (!part.lemma.isEmpty() || !part.tags.isEmpty())
-                unit.parts.push_back(std::move(part));
-        }
-        units.push_back(std::move(unit));
+        units.push_back({std::move(unit.surface), Apertium::readAnalysis(unit.analyses.value(0))});
     }
     return units;
 }
@@ -189,9 +108,9 @@ bool isPunctuationTag(const QString &tag)
     return tags.contains(tag);
 }
 
-QString lexicalClass(const QStringList &tags)
+QString lexicalClassOf(const QStringList &tags)
 {
-    const QString &first = tags.front();
+    const QString first = tags.value(0);
     auto is = [&](const char *name) { return first == QLatin1String(name); };
     if (is("n") || is("np"))
         return QStringLiteral("Noun");
@@ -248,7 +167,7 @@ QString personalPronoun(const QStringList &tags, QStringView surface)
 }
 
 // Where a joined unit splits into two words, as an index into its surface; absent when it stays whole.
-std::optional<qsizetype> splitPoint(const QString &surface, const std::vector<Part> &parts)
+std::optional<qsizetype> splitPoint(const QString &surface, const std::vector<Apertium::ReadingPart> &parts)
 {
     if (parts.size() != 2)
         return std::nullopt;
@@ -274,13 +193,13 @@ std::optional<qsizetype> splitPoint(const QString &surface, const std::vector<Pa
     return std::nullopt;
 }
 
-TaggedWord describe(const Part &part, QStringView surface, TextRange range, bool *surname)
+TaggedWord describe(const Apertium::ReadingPart &part, QStringView surface, TextRange range, bool *surname)
 {
     TaggedWord word;
     word.range = range;
     if (part.tags.isEmpty())
         return word;
-    word.lexicalClass = lexicalClass(part.tags);
+    word.lexicalClass = lexicalClassOf(part.tags);
     const QString &first = part.tags.front();
     if (first == QLatin1String("prn") && part.lemma.compare(QLatin1String("prpers"), Qt::CaseInsensitive) == 0) {
         word.lemma = personalPronoun(part.tags, surface);
@@ -477,6 +396,11 @@ QString ApertiumTagger::defaultScript()
 {
     return QStringLiteral("lt-proc -z /usr/share/apertium/apertium-eng-spa/eng-spa.automorf.bin"
                           " | apertium-tagger -z -g -p /usr/share/apertium/apertium-eng-spa/eng-spa.prob");
+}
+
+QString ApertiumTagger::lexicalClass(const QStringList &tags)
+{
+    return lexicalClassOf(tags);
 }
 
 pid_t ApertiumTagger::processGroup()

@@ -1,6 +1,7 @@
 #pragma once
 
 // The tagger on Linux: Apertium's English analyser and tagger as one persistent null-flush pipeline.
+// Over another script it tags the language of that script's analyser the same way.
 // Apertium's own tags are mapped to the tag names of the Tagger interface here; contractions that
 // Apertium reads as one unit ("don't", "we'll") come back as two words, as English taggers split them.
 
@@ -27,6 +28,9 @@ public:
     /// Reads one reply of the pipeline for `text`, the text that was sent (before escaping); ranges
     /// index `text`. Units that cannot be found in `text` are left out.
     static std::vector<TaggedWord> readReply(QStringView reply, QStringView text, TaggerOptions options = {});
+
+    /// The tag name of an Apertium reading's tags ("Noun" for <n><sg>); "OtherWord" for none.
+    static QString lexicalClass(const QStringList &tags);
 
     /// The running pipeline's process group, or 0 (tests end it to check the restart).
     pid_t processGroup();

@@ -87,6 +87,13 @@ bool isWhitespaceOnly(QStringView text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
 }
 
+// Letters, marks and digits, with an apostrophe or hyphen only between two of them.
+bool isOneWord(QStringView text)
+{
+    const std::vector<bool> word = wordUnits(text);
+    return !text.isEmpty() && std::all_of(word.begin(), word.end(), [](bool w) { return w; });
+}
+
 qsizetype leadingSpace(QStringView text)
 {
     qsizetype n = 0;
@@ -339,6 +346,19 @@ Decoded decode(QStringView reply, QStringView sourceText)
 
 using namespace ApertiumTranslation;
 
+namespace {
+
+std::optional<QString> installedMode(const QString &source, const QString &target)
+{
+    for (const QString &name : modeNames(source, target)) {
+        if (Apertium::modeFile(name))
+            return name;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 ApertiumSession::ApertiumSession(QString source, QString target, QString mode)
     : m_source(std::move(source))
     , m_target(std::move(target))
@@ -371,6 +391,34 @@ Apertium::NullFlushPipeline *ApertiumSession::pipeline()
     return m_pipeline.get();
 }
 
+ApertiumWordLookup *ApertiumSession::wordLookup()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_wordLookupMade) {
+        m_wordLookupMade = true;
+        if (m_script)
+            return nullptr;
+        const auto script = Apertium::NullFlushPipeline::translationScript(m_name);
+        const auto reverseMode = installedMode(m_target, m_source);
+        const auto reverseScript =
+            reverseMode ? Apertium::NullFlushPipeline::translationScript(*reverseMode) : std::nullopt;
+        const auto stages = script ? ApertiumWords::stages(*script, reverseScript) : std::nullopt;
+        if (stages) {
+            m_wordLookup = std::make_unique<ApertiumWordLookup>(*stages, m_timeout);
+            m_wordLookup->start();
+        } else {
+            qCWarning(lcTranslation) << "no word lookup for" << m_name;
+        }
+    }
+    return m_wordLookup.get();
+}
+
+std::vector<pid_t> ApertiumSession::wordLookupProcessGroups()
+{
+    auto *lookup = wordLookup();
+    return lookup ? lookup->processGroups() : std::vector<pid_t> {};
+}
+
 pid_t ApertiumSession::processGroup()
 {
     std::lock_guard lock(m_mutex);
@@ -382,7 +430,10 @@ bool ApertiumSession::prepare()
     auto *running = pipeline();
     // A first request waits for every stage to load its data, so the session is ready only once one
     // has been answered.
-    return running && running->request(QStringLiteral(".")).has_value();
+    if (!running || !running->request(QStringLiteral(".")).has_value())
+        return false;
+    auto *lookup = wordLookup();
+    return !lookup || lookup->prepare();
 }
 
 TranslationResult<Decoded> ApertiumSession::exchange(const MarkedPassage &passage)
@@ -405,6 +456,28 @@ TranslationResult<Decoded> ApertiumSession::exchange(const MarkedPassage &passag
 
 TranslationResult<QString> ApertiumSession::translate(const QString &text)
 {
+    return translateWord(text, std::nullopt);
+}
+
+TranslationResult<QString> ApertiumSession::translateWord(const QString &text,
+                                                          const std::optional<WordContext> &context)
+{
+    const qsizetype lead = leadingSpace(text);
+    const qsizetype trail = text.size() == lead ? 0 : trailingSpace(text);
+    const QString word = text.mid(lead, text.size() - lead - trail);
+    // Anything but one word, and anything the word lookup leaves, takes the pipeline, which escapes
+    // and limits what it sends.
+    if (text.size() <= maximumTextLength && isOneWord(word)) {
+        if (word.size() > longestWord)
+            return TranslationResult<QString>::failure({errorDomain, untranslated});
+        if (auto *lookup = wordLookup()) {
+            const auto found = lookup->translate(word, context);
+            if (found.outcome == ApertiumWordLookup::Outcome::unknownWord)
+                return TranslationResult<QString>::failure({errorDomain, untranslated});
+            if (found.outcome == ApertiumWordLookup::Outcome::translated)
+                return TranslationResult<QString>::success(text.left(lead) + found.text + text.right(trail));
+        }
+    }
     auto result = exchange(MarkedPassage {text, {}});
     if (!result.ok())
         return TranslationResult<QString>::failure(*result.error);
@@ -418,19 +491,6 @@ TranslationResult<MarkedPassage> ApertiumSession::translate(const MarkedPassage 
         return TranslationResult<MarkedPassage>::failure(*result.error);
     return TranslationResult<MarkedPassage>::success(std::move(result.value->passage));
 }
-
-namespace {
-
-std::optional<QString> installedMode(const QString &source, const QString &target)
-{
-    for (const QString &name : modeNames(source, target)) {
-        if (Apertium::modeFile(name))
-            return name;
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 Translator::Availability ApertiumTranslator::availability(const QString &source, const QString &target)
 {

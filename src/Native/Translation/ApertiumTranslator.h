@@ -3,9 +3,11 @@
 // The Linux backend of on-device translation: Apertium language pairs, each run as one persistent
 // null-flush pipeline made from the pair's installed mode file. A pair is installed when its mode file
 // exists. Marks travel through the pipeline as word-bound blanks ([[b]]…[[/]]), which Apertium keeps
-// on the word they wrap even when the word moves.
+// on the word they wrap even when the word moves. A word on its own goes through the pair's
+// dictionaries instead (ApertiumWordLookup), with the pipeline as its fallback.
 
 #include "Native/Apertium/NullFlushPipeline.h"
+#include "Native/Translation/ApertiumWordLookup.h"
 #include "Native/Translation/Translator.h"
 
 #include <QString>
@@ -37,6 +39,10 @@ enum ErrorCode : long long {
 /// and pipe buffers between the stages must be able to hold what is in flight.
 inline constexpr qsizetype maximumTextLength = 20000;
 
+/// Longer "words" are in no dictionary, and the analyser takes seconds over one of thousands of
+/// letters: such a word is untranslated without asking it.
+inline constexpr qsizetype longestWord = 100;
+
 /// The mode names that may hold a pair, from the two-letter codes of the language table and their
 /// three-letter forms ("en","es" → en-es, en-spa, eng-es, eng-spa).
 QStringList modeNames(const QString &source, const QString &target);
@@ -63,22 +69,28 @@ Decoded decode(QStringView reply, QStringView sourceText);
 class ApertiumSession final : public TranslationSession
 {
 public:
-    /// A session for an installed mode; its pipeline is made from the mode file on first use.
+    /// A session for an installed mode; its pipeline is made from the mode file on first use, and so
+    /// are the word lookup's stages, from it and from the reverse pair's mode when that is installed.
     ApertiumSession(QString source, QString target, QString mode);
-    /// A session over a given shell pipeline (tests put faulty pipelines in place with it).
+    /// A session over a given shell pipeline, without a word lookup (tests put faulty pipelines in
+    /// place with it).
     ApertiumSession(QString source, QString target, QString name, QString script, std::chrono::milliseconds timeout);
 
     QString source() const override { return m_source; }
     QString target() const override { return m_target; }
     bool prepare() override;
     TranslationResult<QString> translate(const QString &text) override;
+    TranslationResult<QString> translateWord(const QString &word, const std::optional<WordContext> &context) override;
     TranslationResult<MarkedPassage> translate(const MarkedPassage &passage) override;
 
     /// The running pipeline's process group, or 0.
     pid_t processGroup();
+    /// The process groups of the word lookup's running stages.
+    std::vector<pid_t> wordLookupProcessGroups();
 
 private:
     Apertium::NullFlushPipeline *pipeline();
+    ApertiumWordLookup *wordLookup();
     TranslationResult<ApertiumTranslation::Decoded> exchange(const MarkedPassage &passage);
 
     QString m_source;
@@ -88,6 +100,8 @@ private:
     std::chrono::milliseconds m_timeout;
     std::mutex m_mutex;
     std::unique_ptr<Apertium::NullFlushPipeline> m_pipeline;
+    bool m_wordLookupMade = false;
+    std::unique_ptr<ApertiumWordLookup> m_wordLookup;
 };
 
 class ApertiumTranslator final : public Translator

@@ -53,6 +53,15 @@ struct MarkedPassage
     bool operator==(const MarkedPassage &) const = default;
 };
 
+/// Where a word was met: the sentence, and the word's UTF-16 offset in it.
+struct WordContext
+{
+    QString sentence;
+    qsizetype offset = 0;
+
+    bool operator==(const WordContext &) const = default;
+};
+
 class TranslationSession
 {
 public:
@@ -64,7 +73,17 @@ public:
     /// Starts the engine ahead of the first request. False when it cannot start.
     virtual bool prepare() = 0;
 
+    /// A text of one word gives that word's dictionary sense in its dictionary form (a noun as a
+    /// noun, a verb in the infinitive), in the part of speech the word most often has.
     virtual TranslationResult<QString> translate(const QString &text) = 0;
+
+    /// The word's dictionary sense, in the part of speech it has in `context` when given. A text that
+    /// is not one word is translated as it stands.
+    virtual TranslationResult<QString> translateWord(const QString &word, const std::optional<WordContext> &context)
+    {
+        Q_UNUSED(context);
+        return translate(word);
+    }
 
     /// Translates with the marks carried over to the words they were on; neighbouring marked words
     /// come back as one span.

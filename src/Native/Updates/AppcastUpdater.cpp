@@ -37,8 +37,8 @@ AppcastUpdater::AppcastUpdater(Options options, QObject *parent)
 
 AppcastUpdater::~AppcastUpdater()
 {
-    if (m_reply)
-        m_reply->abort();
+    if (auto *reply = qobject_cast<QNetworkReply *>(m_reply.data()))
+        reply->abort();
 }
 
 void AppcastUpdater::start()

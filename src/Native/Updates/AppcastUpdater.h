@@ -5,7 +5,6 @@
 
 #include "Native/Updates/Updater.h"
 
-#include <QNetworkReply>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -13,6 +12,7 @@
 #include <chrono>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 namespace Lumivox::Native {
 
@@ -63,7 +63,8 @@ private:
 
     Options m_options;
     QNetworkAccessManager *m_network;
-    QPointer<QNetworkReply> m_reply;
+    // The check in flight (a QNetworkReply).
+    QPointer<QObject> m_reply;
     QTimer m_schedule;
     bool m_started = false;
 };

@@ -87,6 +87,8 @@ public:
     virtual std::uint32_t topmostWindowNumber(QPointF quartzPoint) = 0;
 
     static std::shared_ptr<WindowList> makeDefault();
+    /// Without a display: no windows; application ids from the process alone.
+    static std::shared_ptr<WindowList> makeUnavailable();
 };
 
 } // namespace Lumivox::Native

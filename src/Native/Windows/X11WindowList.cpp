@@ -9,6 +9,7 @@
 // the clients. Process ids come from _NET_WM_PID, else from the X-Resource extension (the client
 // connection that created the window), which needs no cooperation from the application.
 
+#include "Native/Windows/ProcessIdentity.h"
 #include "Native/Windows/WindowList.h"
 #include "Native/X11/X11Connection.h"
 #include "Native/X11/X11Screen.h"
@@ -605,38 +606,6 @@ const std::map<QString, QString> &desktopIDsByWMClass()
     return table;
 }
 
-std::optional<QString> desktopFileFromEnvironment(std::int32_t pid)
-{
-    QFile file(QStringLiteral("/proc/%1/environ").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    for (const QByteArray &entry : file.readAll().split('\0')) {
-        if (entry.startsWith("GIO_LAUNCHED_DESKTOP_FILE=")) {
-            QString name = QFileInfo(QString::fromLocal8Bit(entry.mid(26))).fileName();
-            if (name.endsWith(QLatin1String(".desktop")))
-                name.chop(8);
-            if (!name.isEmpty())
-                return name;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<QString> executableName(std::int32_t pid)
-{
-    const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
-    if (!exe.isEmpty())
-        return QFileInfo(exe).fileName();
-    // Another user's process hides its executable; its command name is still readable.
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (comm.open(QIODevice::ReadOnly)) {
-        const QString name = QString::fromLocal8Bit(comm.readAll()).trimmed();
-        if (!name.isEmpty())
-            return name;
-    }
-    return std::nullopt;
-}
-
 class X11WindowList final : public WindowList
 {
 public:
@@ -728,11 +697,11 @@ public:
                 }
             }
         }
-        if (auto id = desktopFileFromEnvironment(pid))
+        if (auto id = ProcessIdentity::desktopFileFromEnvironment(pid))
             return id;
         if (fromWMClass)
             return fromWMClass;
-        return executableName(pid);
+        return ProcessIdentity::executableName(pid);
     }
 
     std::optional<ActiveWindow> activeWindow() override

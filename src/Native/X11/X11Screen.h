@@ -19,4 +19,5 @@ struct ScreenScale
 /// thread saw (or, before that, what the X server and QT_SCALE_FACTOR say).
 ScreenScale screenScale();
 
+
 } // namespace Lumivox::Native::X11

@@ -1,5 +1,6 @@
 #include "Services/Detection/MouseTracker.h"
 
+#include "Models/TriggerMode.h"
 #include "Native/Services.h"
 #include "Shared/Platform/AppIdentity.h"
 
@@ -54,12 +55,16 @@ void MouseTracker::stop()
     m_monitor.reset();
 }
 
+Native::ModifierFlags MouseTracker::currentFlags() const
+{
+    return TriggerMode::flags(m_input->currentEventFlags());
+}
+
 void MouseTracker::handleEvent(const Native::InputEvent &event)
 {
     const QPointF location = m_input->mouseLocation();
     if (event.type == Native::InputEvent::Type::flagsChanged) {
-        if (onModifierChange)
-            onModifierChange(event.modifierFlags, location);
+        emit modifiersChanged(event.modifierFlags, location);
         return;
     }
     const double dx = location.x() - m_lastLocation.x();
@@ -69,9 +74,8 @@ void MouseTracker::handleEvent(const Native::InputEvent &event)
     m_lastLocation = location;
     const std::uint64_t stopsBefore = m_stops;
     QPointer<MouseTracker> self(this);
-    if (onPositionChange)
-        onPositionChange(location);
-    // The callback may have stopped or even destroyed the tracker; a stopped tracker stays silent.
+    emit positionChanged(location);
+    // A receiver may have stopped or even destroyed the tracker; a stopped tracker stays silent.
     if (!self || m_stops != stopsBefore)
         return;
     scheduleStillness();
@@ -97,8 +101,7 @@ void MouseTracker::stillnessTimerFired()
     }
     m_stillnessArmed = false;
     m_stillnessTimer = TimerHandle();
-    if (onStillness)
-        onStillness(m_input->mouseLocation());
+    emit pointerRested(m_input->mouseLocation());
 }
 
 } // namespace Lumivox

@@ -3,7 +3,8 @@
 // Watches the pointer and the modifier keys of the whole desktop and turns the raw stream into three
 // coarse signals for the hover coordinator: the pointer moved noticeably (at least 3 points), the
 // pointer has rested for 0.13 s, a modifier key changed. Everything downstream (accessibility,
-// capture, recognition) starts from the stillness signal. Main thread only.
+// capture, recognition) starts from pointerRested. Main thread only; the signals are emitted
+// directly from the input event or the timer, so a receiver may stop or destroy the tracker.
 //
 // Points are bottom-left-origin screen coordinates, as the input service reports them; the tracker
 // never converts them.
@@ -14,7 +15,6 @@
 #include <QObject>
 #include <QPointF>
 
-#include <functional>
 #include <memory>
 
 namespace Lumivox {
@@ -34,13 +34,6 @@ public:
     explicit MouseTracker(QObject *parent = nullptr);
     ~MouseTracker() override;
 
-    /// Called after a move of at least 3 points, with the new location.
-    std::function<void(QPointF)> onPositionChange;
-    /// Called once the pointer has rested for 0.13 s, with where it is at that moment.
-    std::function<void(QPointF)> onStillness;
-    /// Called on every change of the modifier flags, with the flags after the change.
-    std::function<void(Native::ModifierFlags, QPointF)> onModifierChange;
-
     /// Starts watching (restarting cleanly when already running). Does nothing in a unit-test host.
     void start();
     /// Stops watching and drops a pending stillness signal. Safe when not running.
@@ -48,13 +41,26 @@ public:
     /// Started and not stopped since (also in a unit-test host, where nothing is watched).
     bool isRunning() const { return m_running; }
 
-    /// The last location reported through onPositionChange ((0, 0) at creation, the pointer's
+    /// The modifier keys held at this moment, reduced to the four a hold key can be
+    /// (TriggerMode::flags()).
+    Native::ModifierFlags currentFlags() const;
+
+    /// The last location reported through positionChanged ((0, 0) at creation, the pointer's
     /// location after start()).
     QPointF lastLocation() const { return m_lastLocation; }
 
     /// What the desktop monitor hands over for each event. Public so that tests can feed events
     /// without a monitor, which a unit-test host never installs.
     void handleEvent(const Native::InputEvent &event);
+
+signals:
+    /// After a move of at least 3 points, with the new location.
+    void positionChanged(QPointF location);
+    /// Once the pointer has rested for 0.13 s, with where it is at that moment.
+    void pointerRested(QPointF location);
+    /// On every change of the modifier flags, with the flags after the change (as they came, caps
+    /// lock and the like included) and the pointer's location.
+    void modifiersChanged(Lumivox::Native::ModifierFlags flags, QPointF location);
 
 private:
     void scheduleStillness();

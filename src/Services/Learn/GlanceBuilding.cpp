@@ -251,6 +251,8 @@ struct Backend
     BackendKind kind;
     /// Lower-cased.
     QString target;
+    /// The service that translates for `apple`.
+    AppleTranslateService *onDevice = nullptr;
 };
 
 std::optional<QString> googleKey()
@@ -259,7 +261,7 @@ std::optional<QString> googleKey()
 }
 
 QCoro::Task<std::optional<QString>> plainTranslation(QString text, QString source, Backend backend,
-                                                     std::stop_token stop)
+                                                     std::optional<Native::WordContext> context, std::stop_token stop)
 {
     if (backend.kind == BackendKind::google) {
         const GoogleTranslateClient client(backend.target, googleKey());
@@ -267,7 +269,7 @@ QCoro::Task<std::optional<QString>> plainTranslation(QString text, QString sourc
         auto result = co_await request;
         co_return result;
     }
-    auto request = AppleTranslateService::shared().translate(text, source, backend.target);
+    auto request = backend.onDevice->translate(text, source, backend.target, std::move(context));
     auto result = co_await request;
     co_return result;
 }
@@ -284,8 +286,7 @@ QCoro::Task<std::optional<StyledText>> markedTranslation(QString text, std::vect
             co_return std::nullopt;
         co_return MarkedText::attributedFromHTML(*html);
     }
-    auto request =
-        AppleTranslateService::shared().translateMarked(MarkedText::attributed(text, marks), source, backend.target);
+    auto request = backend.onDevice->translateMarked(MarkedText::attributed(text, marks), source, backend.target);
     auto result = co_await request;
     co_return result;
 }
@@ -294,8 +295,9 @@ QCoro::Task<std::optional<StyledText>> markedTranslation(QString text, std::vect
 
 // ---------------------------------------------------------------------------------------------------
 
-QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(QString word, QString sentence, QString target,
-                                                               bool hasGoogleKey, std::optional<qsizetype> wordOffset,
+QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(AppleTranslateService *onDevice, QString word,
+                                                               QString sentence, QString target, bool hasGoogleKey,
+                                                               std::optional<qsizetype> wordOffset,
                                                                std::stop_token stop)
 {
     const QString trimmed = Text::trimmed(sentence);
@@ -311,17 +313,23 @@ QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(QString word, QSt
         *wordOffset -= sentence.indexOf(trimmed);
 
     std::vector<Backend> backends;
-    const auto &onDevice = LanguageCatalog::appleSupportedLanguageCodes();
-    if (*source != to && onDevice.count(*source) > 0 && onDevice.count(to) > 0)
-        backends.push_back({BackendKind::apple, to});
+    const auto &onDeviceCodes = LanguageCatalog::appleSupportedLanguageCodes();
+    if (*source != to && onDeviceCodes.count(*source) > 0 && onDeviceCodes.count(to) > 0)
+        backends.push_back({BackendKind::apple, to, onDevice});
     if (hasGoogleKey)
         backends.push_back({BackendKind::google, to});
+
+    // The word translated alone is read in the part of speech it has in this sentence.
+    std::optional<Native::WordContext> wordContext;
+    if (const auto range = wordRange(word, trimmed, wordOffset))
+        wordContext = Native::WordContext {trimmed, range->location};
 
     for (const Backend &backend : backends) {
         if (stop.stop_requested())
             co_return std::nullopt;
-        PlainTranslation plain = [source = *source, backend](QString text, std::stop_token token) {
-            return plainTranslation(std::move(text), source, backend, std::move(token));
+        PlainTranslation plain = [source = *source, backend, word, wordContext](QString text, std::stop_token token) {
+            auto context = text == word ? wordContext : std::nullopt;
+            return plainTranslation(std::move(text), source, backend, std::move(context), std::move(token));
         };
         MarkedTranslation marked = [source = *source, backend](QString text, std::vector<TextRange> marks,
                                                                std::stop_token token) {

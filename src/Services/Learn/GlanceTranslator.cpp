@@ -35,17 +35,25 @@ void startLater(std::function<void()> body)
 
 } // namespace
 
-GlanceTranslator &GlanceTranslator::shared()
+GlanceTranslator &GlanceTranslator::shared(AppleTranslateService &onDevice)
 {
     // Never destroyed: tasks may still run when static destruction begins.
-    static GlanceTranslator *instance = new GlanceTranslator();
+    static GlanceTranslator *instance = new GlanceTranslator(onDevice);
+    Q_ASSERT(instance->m_onDevice == &onDevice);
     return *instance;
 }
+
+GlanceTranslator::GlanceTranslator(AppleTranslateService &onDevice)
+    : m_onDevice(&onDevice)
+    , m_life(std::make_shared<char>())
+{ }
 
 GlanceTranslator::GlanceTranslator(Compute compute)
     : m_compute(std::move(compute))
     , m_life(std::make_shared<char>())
-{ }
+{
+    Q_ASSERT(m_compute);
+}
 
 GlanceTranslator::~GlanceTranslator()
 {
@@ -100,8 +108,8 @@ GlanceTask GlanceTranslator::start(const QString &word, const QString &sentence,
             return compute(word, sentence, target, hasGoogleKey, std::move(stop));
         };
     } else {
-        job = [word, sentence, target, hasGoogleKey, wordOffset](std::stop_token stop) {
-            return translate(word, sentence, target, hasGoogleKey, wordOffset, std::move(stop));
+        job = [onDevice = m_onDevice, word, sentence, target, hasGoogleKey, wordOffset](std::stop_token stop) {
+            return translate(onDevice, word, sentence, target, hasGoogleKey, wordOffset, std::move(stop));
         };
     }
     m_inFlight.insert_or_assign(key, Running {id, task, hasGoogleKey, readAhead});

@@ -31,6 +31,8 @@
 
 namespace Lumivox {
 
+class AppleTranslateService;
+
 class GlanceTranslator
 {
 public:
@@ -61,10 +63,15 @@ public:
         bool wasReadAhead = false;
     };
 
-    /// The program's one instance.
-    static GlanceTranslator &shared();
+    /// The program's one instance, made by the first call (the composition root's) over the
+    /// on-device service it is given; later calls return it.
+    static GlanceTranslator &shared(AppleTranslateService &onDevice);
 
-    explicit GlanceTranslator(Compute compute = {});
+    /// Computes glances with `onDevice` and, when the caller has a key, Google. The service must
+    /// outlive the translator.
+    explicit GlanceTranslator(AppleTranslateService &onDevice);
+    /// Runs `compute` in place of the built-in computation (tests).
+    explicit GlanceTranslator(Compute compute);
     /// Running tasks yield no glance to their awaiters.
     ~GlanceTranslator();
     GlanceTranslator(const GlanceTranslator &) = delete;
@@ -161,9 +168,9 @@ private:
     static QCoro::Task<> retryWithKey(std::weak_ptr<void> life, GlanceTranslator *self, GlanceTask running,
                                       GlanceTask result, QString word, QString sentence, QString target,
                                       std::optional<qsizetype> wordOffset);
-    static QCoro::Task<std::optional<Glance>> translate(QString word, QString sentence, QString target,
-                                                        bool hasGoogleKey, std::optional<qsizetype> wordOffset,
-                                                        std::stop_token stop);
+    static QCoro::Task<std::optional<Glance>> translate(AppleTranslateService *onDevice, QString word, QString sentence,
+                                                        QString target, bool hasGoogleKey,
+                                                        std::optional<qsizetype> wordOffset, std::stop_token stop);
 
     void keepAsLookedUp(const QString &key);
     void stopReadingAhead(const QString &except);
@@ -173,6 +180,7 @@ private:
     std::deque<QString> m_order;
     std::deque<QString> m_readAheadOrder;
     std::map<QString, Running> m_inFlight;
+    AppleTranslateService *m_onDevice = nullptr;
     Compute m_compute;
     quint64 m_nextID = 1;
     /// Tasks hold it weakly: once it is gone, so is the translator.

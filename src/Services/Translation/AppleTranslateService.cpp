@@ -63,13 +63,16 @@ OnDeviceSession::OnDeviceSession(std::shared_ptr<Native::TranslationSession> ses
                                                 + QLatin1Char('-') + m_session->target()))
 { }
 
-QCoro::Task<Native::TranslationResult<QString>> OnDeviceSession::translate(QString text)
+QCoro::Task<Native::TranslationResult<QString>> OnDeviceSession::translate(QString text,
+                                                                           std::optional<Native::WordContext> context)
 {
     // The frame keeps the worker and the session alive until the job has answered.
     auto worker = m_worker;
     auto session = m_session;
     // Bound to a name first: GCC 12 destroys a by-value lambda inside a co_await expression twice.
-    auto job = worker->run([session, text] { return session->translate(text); });
+    auto job = worker->run([session, text, context] {
+        return context ? session->translateWord(text, context) : session->translate(text);
+    });
     auto result = co_await job;
     co_return result;
 }
@@ -383,22 +386,24 @@ std::vector<WarmUpSample> warmUpSamples(const QString &target)
 } // namespace
 
 QCoro::Task<TranslationAttempt> AppleTranslationEngine::translateExplained(QString text, QString targetLanguage,
-                                                                           std::optional<QString> source)
+                                                                           std::optional<QString> source,
+                                                                           std::optional<Native::WordContext> context)
 {
     const ExplainedPlan plan = planExplained(*this, text, targetLanguage, source);
     if (plan.failure)
         co_return *plan.failure;
-    const auto result = co_await plan.session->translate(plan.text);
+    const auto result = co_await plan.session->translate(plan.text, std::move(context));
     co_return explainedResult(result, plan.pair);
 }
 
 QCoro::Task<std::optional<QString>> AppleTranslationEngine::translateDirect(QString text, QString source,
-                                                                            QString target)
+                                                                            QString target,
+                                                                            std::optional<Native::WordContext> context)
 {
     const auto session = readySession(source, target);
     if (!session)
         co_return std::nullopt;
-    const auto result = co_await session->translate(text);
+    const auto result = co_await session->translate(text, std::move(context));
     co_return directResult(result);
 }
 
@@ -512,14 +517,18 @@ QCoro::Task<bool> AppleTranslateService::isInstalled(QString source, QString tar
 }
 
 QCoro::Task<TranslationAttempt> AppleTranslateService::translateExplained(QString text, QString targetLanguage,
-                                                                          std::optional<QString> source)
+                                                                          std::optional<QString> source,
+                                                                          std::optional<Native::WordContext> context)
 {
-    co_return co_await engine().translateExplained(std::move(text), std::move(targetLanguage), std::move(source));
+    co_return co_await engine().translateExplained(std::move(text), std::move(targetLanguage), std::move(source),
+                                                   std::move(context));
 }
 
-QCoro::Task<std::optional<QString>> AppleTranslateService::translate(QString text, QString source, QString target)
+QCoro::Task<std::optional<QString>> AppleTranslateService::translate(QString text, QString source, QString target,
+                                                                     std::optional<Native::WordContext> context)
 {
-    co_return co_await engine().translateDirect(std::move(text), std::move(source), std::move(target));
+    co_return co_await engine().translateDirect(std::move(text), std::move(source), std::move(target),
+                                                std::move(context));
 }
 
 QCoro::Task<std::optional<StyledText>> AppleTranslateService::translateMarked(StyledText text, QString source,

@@ -40,7 +40,9 @@ public:
     QString source() const { return m_session->source(); }
     QString target() const { return m_session->target(); }
 
-    QCoro::Task<Native::TranslationResult<QString>> translate(QString text);
+    /// A word met in a sentence (`context`) is translated in the part of speech it has there.
+    QCoro::Task<Native::TranslationResult<QString>>
+    translate(QString text, std::optional<Native::WordContext> context = std::nullopt);
     /// Marks are the runs with strong emphasis; they come back on the words they were on.
     QCoro::Task<Native::TranslationResult<StyledText>> translate(StyledText text);
 
@@ -92,8 +94,10 @@ public:
     bool checkModelInstalled(const QString &source, const QString &target);
 
     QCoro::Task<TranslationAttempt> translateExplained(QString text, QString targetLanguage,
-                                                       std::optional<QString> source);
-    QCoro::Task<std::optional<QString>> translateDirect(QString text, QString source, QString target);
+                                                       std::optional<QString> source,
+                                                       std::optional<Native::WordContext> context = std::nullopt);
+    QCoro::Task<std::optional<QString>> translateDirect(QString text, QString source, QString target,
+                                                        std::optional<Native::WordContext> context = std::nullopt);
     QCoro::Task<std::optional<StyledText>> translateMarked(StyledText text, QString source, QString target);
     /// Loads a model early by translating one sample word.
     QCoro::Task<> warmUpDirect(QString target);
@@ -153,18 +157,22 @@ private:
 class AppleTranslateService
 {
 public:
+    /// The program's instance; the composition root hands it to whatever translates on the device.
     static AppleTranslateService &shared();
 
-    /// The program uses shared(); tests make their own over fakes.
+    /// Tests make their own over fakes.
     explicit AppleTranslateService(std::function<AppleTranslationEngine::Dependencies()> dependencies =
                                        AppleTranslationEngine::Dependencies::platform);
 
     void prepareSession(const QString &source, const QString &target);
     QCoro::Task<bool> isInstalled(QString source, QString targetLanguage);
-    /// Never throws: every failure is a TranslationAttempt with its reason and detail.
+    /// Never throws: every failure is a TranslationAttempt with its reason and detail. A word alone
+    /// gives its dictionary sense, in the part of speech it has in `context` when that is known.
     QCoro::Task<TranslationAttempt> translateExplained(QString text, QString targetLanguage,
-                                                       std::optional<QString> source = std::nullopt);
-    QCoro::Task<std::optional<QString>> translate(QString text, QString source, QString target);
+                                                       std::optional<QString> source = std::nullopt,
+                                                       std::optional<Native::WordContext> context = std::nullopt);
+    QCoro::Task<std::optional<QString>> translate(QString text, QString source, QString target,
+                                                  std::optional<Native::WordContext> context = std::nullopt);
     QCoro::Task<std::optional<StyledText>> translateMarked(StyledText text, QString source, QString target);
     QCoro::Task<> warmUpDirect(QString target);
 

@@ -99,13 +99,14 @@ WordBook::~WordBook()
         m_saveTask->cancel();
 }
 
-WordBook &WordBook::shared()
+WordBook &WordBook::shared(std::shared_ptr<PreferenceStore> defaults)
 {
     // Lives as long as the process; the program flushes it at quit.
-    static WordBook *book = [] {
+    static WordBook *book = [&] {
         const auto directory = AppIdentity::isHostingTests() ? std::nullopt : defaultDirectory();
-        return new WordBook(directory, PreferenceStore::standard(), Date::fromWallTime(Clock::system()->wallNow()));
+        return new WordBook(directory, defaults, Date::fromWallTime(Clock::system()->wallNow()));
     }();
+    Q_ASSERT(book->m_defaults == defaults);
     return *book;
 }
 
@@ -228,7 +229,7 @@ void WordBook::setRemindsToReview(bool value)
     m_defaults->set(reviewReminderKey, value);
     if (changed)
         emit remindsToReviewChanged();
-    notifyReviewChange();
+    emit reviewChanged();
 }
 
 void WordBook::setExcludedAppIDs(const QStringList &value)
@@ -474,7 +475,7 @@ SaveOutcome WordBook::toggleSave(const WordLookup &lookup, Date now)
         rebuildSavedIndex();
         scheduleSave();
         emit savedChanged();
-        notifyReviewChange();
+        emit reviewChanged();
         return SaveOutcome::removed();
     }
     save(lookup, now);
@@ -509,7 +510,7 @@ void WordBook::save(const WordLookup &lookup, Date now)
     rebuildSavedIndex();
     scheduleSave();
     emit savedChanged();
-    notifyReviewChange();
+    emit reviewChanged();
 }
 
 void WordBook::remove(const QUuid &id)
@@ -519,7 +520,7 @@ void WordBook::remove(const QUuid &id)
     scheduleSave();
     if (removed > 0)
         emit savedChanged();
-    notifyReviewChange();
+    emit reviewChanged();
 }
 
 void WordBook::answer(const QUuid &id, ReviewAnswer answer, Date now)
@@ -530,7 +531,7 @@ void WordBook::answer(const QUuid &id, ReviewAnswer answer, Date now)
     it->review = ReviewSchedule::next(it->review, answer, now, calendar());
     scheduleSave();
     emit savedChanged();
-    notifyReviewChange();
+    emit reviewChanged();
 }
 
 std::optional<Date> WordBook::nextDue() const
@@ -560,12 +561,6 @@ Calendar WordBook::calendar() const
 Date WordBook::currentDate() const
 {
     return Date::fromWallTime(m_clock->wallNow());
-}
-
-void WordBook::notifyReviewChange()
-{
-    if (m_onReviewChange)
-        m_onReviewChange();
 }
 
 void WordBook::scheduleSave()

@@ -27,7 +27,6 @@
 #include <QUuid>
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -95,8 +94,9 @@ public:
     /// Writes nothing: a pending save is dropped (the program calls `flush()` at quit).
     ~WordBook() override;
 
-    /// The program's book, made on first use: $XDG_DATA_HOME/<app id>, or memory only in a test host.
-    static WordBook &shared();
+    /// The program's book, made by the first call (the composition root's) over the preference store it
+    /// is given, in $XDG_DATA_HOME/<app id>, or memory only in a test host; later calls return it.
+    static WordBook &shared(std::shared_ptr<PreferenceStore> defaults);
     /// $XDG_DATA_HOME/<app id>; none when the system names no data folder.
     static std::optional<QString> defaultDirectory();
 
@@ -135,10 +135,6 @@ public:
     void setExcludedAppIDs(const QStringList &value);
     /// When the tooltip footer's key hints started being counted: the first start.
     Date keyHintsSince() const { return m_keyHintsSince; }
-
-    /// Called after a word is saved or removed, after a review answer and after every set of
-    /// `remindsToReview`, so that the review reminder can be rescheduled.
-    void setOnReviewChange(std::function<void()> callback) { m_onReviewChange = std::move(callback); }
 
     bool isExcluded(const std::optional<QString> &appID) const;
     qint64 lookupCount(const WordKey &key) const;
@@ -179,12 +175,14 @@ signals:
     void reviewsPerDayChanged();
     void remindsToReviewChanged();
     void excludedAppIDsChanged();
+    /// After a word is saved or removed, after a review answer and after every set of
+    /// `remindsToReview`, so that the review reminder can be rescheduled.
+    void reviewChanged();
 
 private:
     void loadSettings(Date now);
     Calendar calendar() const;
     Date currentDate() const;
-    void notifyReviewChange();
 
     WordLookup kept(const WordLookup &lookup) const;
     void forget(const QSet<QString> &appIDs);
@@ -215,7 +213,6 @@ private:
     bool m_remindsToReview = false;
     QStringList m_excludedAppIDs;
     Date m_keyHintsSince;
-    std::function<void()> m_onReviewChange;
 
     std::optional<QString> m_savedPath;
     std::optional<QString> m_historyPath;

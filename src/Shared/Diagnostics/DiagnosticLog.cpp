@@ -166,13 +166,12 @@ void DiagnosticLog::note(DiagnosticReason reason, Note note)
 {
     if (AppIdentity::isHostingTests())
         return;
-    shared().post(reason, std::move(note));
+    post(reason, std::move(note));
 }
 
 void DiagnosticLog::flush()
 {
-    DiagnosticLog &log = shared();
-    log.m_executor.post([&log] { log.persist(); });
+    m_executor.post([this] { persist(); });
 }
 
 void DiagnosticLog::post(DiagnosticReason reason, Note note)

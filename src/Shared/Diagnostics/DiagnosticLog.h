@@ -113,16 +113,16 @@ public:
     DiagnosticLog &operator=(const DiagnosticLog &) = delete;
 
     /// The application's log: the user's diagnostics file, a 1.5 s persist delay. It lives until the
-    /// process ends. In a test host it has no file.
+    /// process ends. In a test host it has no file. Made and handed out by the composition root.
     static DiagnosticLog &shared();
     /// $XDG_DATA_HOME/Lumivox/diagnostics.json; absent in a test host or without a data folder.
     static std::optional<QString> storeURL();
 
-    /// Fire and forget, from any thread: records on the shared log, timed now. Does nothing in a
-    /// test host.
-    static void note(DiagnosticReason reason, Note note = {});
-    /// Fire and forget: the shared log cancels its delayed write and writes at once.
-    static void flush();
+    /// Fire and forget, from any thread: records on this log, timed now (see post()). Does nothing
+    /// in a test host, so that a program under test never fills the log it is handed.
+    void note(DiagnosticReason reason, Note note = {});
+    /// Fire and forget: cancels the delayed write and writes at once.
+    void flush();
 
     /// Drops double quotes, line feeds, carriage returns and control characters (format characters
     /// such as bidirectional overrides included). Does not shorten.

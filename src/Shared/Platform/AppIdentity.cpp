@@ -5,11 +5,10 @@
 #include "Native/Windows/WindowList.h"
 #include "Shared/Platform/ScreenGeometry.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcessEnvironment>
-#include <QWidget>
 #include <QWindow>
 
 #include <link.h>
@@ -82,10 +81,12 @@ bool bundleEndsWith(const std::optional<QString> &id, const char *suffix)
     return id && id->endsWith(QLatin1String(suffix));
 }
 
-// Only ever true for our tooltip panel class; looked up by name so that this layer need not link it.
-bool isTooltipPanel(const QWidget *w)
+// The toolkit names a widget's window after the widget, with "Window" appended; a window made
+// without a widget carries the name itself.
+bool isTooltipPanel(const QWindow *w)
 {
-    return w->inherits("Lumivox::OverlayPanel");
+    const QString name = w->objectName();
+    return name == tooltipPanelObjectName || name == tooltipPanelObjectName + QLatin1String("Window");
 }
 
 } // namespace
@@ -179,18 +180,18 @@ bool isDRMProtected(const std::optional<QString> &bundleIdentifier)
 
 bool isPointInsideOwnWindow(QPointF cocoaPoint)
 {
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return false;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    auto frameContains = [&](const QWidget *w) {
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    auto frameContains = [&](const QWindow *w) {
         return Native::containsHalfOpen(ScreenGeometry::cocoaRectFromQt(QRectF(w->frameGeometry())), cocoaPoint);
     };
-    for (const QWidget *w : windows) {
+    for (const QWindow *w : windows) {
         if (isTooltipPanel(w) && w->isVisible() && frameContains(w))
             return true;
     }
     bool anyContains = false;
-    for (const QWidget *w : windows) {
+    for (const QWindow *w : windows) {
         if (w->isVisible() && frameContains(w)) {
             anyContains = true;
             break;
@@ -202,10 +203,9 @@ bool isPointInsideOwnWindow(QPointF cocoaPoint)
     const std::uint32_t top = Native::service<Native::WindowList>()->topmostWindowNumber(quartz);
     if (top < 1)
         return false;
-    for (const QWidget *w : windows) {
-        // The platform window's id, not QWidget::internalWinId(), which can still name a native
-        // window Qt has since replaced (seen with tool-tip windows).
-        if (w->isVisible() && w->windowHandle() && w->windowHandle()->winId() == top)
+    for (const QWindow *w : windows) {
+        // Only windows that already have a native window: winId() would create one for the others.
+        if (w->isVisible() && w->handle() && w->winId() == top)
             return true;
     }
     return false;

@@ -18,6 +18,9 @@ namespace Lumivox::AppIdentity {
 
 /// Our own app id (also the desktop-file name).
 inline const QString appID = QStringLiteral("app.lumivox");
+/// The object name of the tooltip panel, by which its window is known as ours without asking the
+/// window server.
+inline const QString tooltipPanelObjectName = QStringLiteral("lumivox.tooltip");
 
 pid_t currentProcessID();
 /// Our app id; "app.lumivox" unless LUMIVOX_APP_ID names a separately identified build.

@@ -13,7 +13,7 @@
 
 #include <mutex>
 
-Q_LOGGING_CATEGORY(lcKeychain, "app.lumivox.Keychain")
+Q_LOGGING_CATEGORY(lcSecretStore, "app.lumivox.SecretStore")
 
 namespace Lumivox::KeychainStorage {
 
@@ -48,7 +48,7 @@ State &state()
 
 SerialExecutor &worker()
 {
-    static SerialExecutor executor(QStringLiteral("app.lumivox.keychain"));
+    static SerialExecutor executor(QStringLiteral("app.lumivox.secret-store"));
     return executor;
 }
 
@@ -169,24 +169,23 @@ QCoro::Task<WriteResult> save(QString key, QString value, QString service)
     QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const QByteArray bytes = encoder.encode(value);
     if (encoder.hasError()) {
-        qCCritical(lcKeychain).noquote() << QStringLiteral("Keychain write failed for %1: %2").arg(key).arg(-1);
+        qCCritical(lcSecretStore).noquote() << QStringLiteral("Secret store write failed for %1: %2").arg(key).arg(-1);
         co_return WriteResult {
             Failure {Native::Secrets::Status::failed, -1, QStringLiteral("the value is not valid text")}};
     }
     const CacheKey cacheKey {service, key};
-    auto writing =
-        worker().run([cacheKey, value, bytes]() -> WriteResult {
-            const auto outcome = Native::service<Native::Secrets>()->write(
-                cacheKey.service, cacheKey.account, labelFor(cacheKey.account), bytes, timeouts().write);
-            if (outcome.succeeded()) {
-                remember(cacheKey, value);
-                return {};
-            }
-            qCCritical(lcKeychain).noquote()
-                << QStringLiteral("Keychain write failed for %1: %2").arg(cacheKey.account).arg(outcome.code);
-            qCInfo(lcKeychain).noquote() << Native::toString(outcome.status) << outcome.message;
-            return WriteResult {failureOf(outcome)};
-        });
+    auto writing = worker().run([cacheKey, value, bytes]() -> WriteResult {
+        const auto outcome = Native::service<Native::Secrets>()->write(
+            cacheKey.service, cacheKey.account, labelFor(cacheKey.account), bytes, timeouts().write);
+        if (outcome.succeeded()) {
+            remember(cacheKey, value);
+            return {};
+        }
+        qCCritical(lcSecretStore).noquote()
+            << QStringLiteral("Secret store write failed for %1: %2").arg(cacheKey.account).arg(outcome.code);
+        qCInfo(lcSecretStore).noquote() << Native::toString(outcome.status) << outcome.message;
+        return WriteResult {failureOf(outcome)};
+    });
     WriteResult result = co_await writing;
     co_return result;
 }
@@ -194,19 +193,18 @@ QCoro::Task<WriteResult> save(QString key, QString value, QString service)
 QCoro::Task<WriteResult> remove(QString key, QString service)
 {
     const CacheKey cacheKey {service, key};
-    auto removing =
-        worker().run([cacheKey]() -> WriteResult {
-            const auto outcome =
-                Native::service<Native::Secrets>()->remove(cacheKey.service, cacheKey.account, timeouts().write);
-            if (outcome.succeeded() || outcome.status == Native::Secrets::Status::notFound) {
-                remember(cacheKey, std::nullopt);
-                return {};
-            }
-            qCCritical(lcKeychain).noquote()
-                << QStringLiteral("Keychain delete failed for %1: %2").arg(cacheKey.account).arg(outcome.code);
-            qCInfo(lcKeychain).noquote() << Native::toString(outcome.status) << outcome.message;
-            return WriteResult {failureOf(outcome)};
-        });
+    auto removing = worker().run([cacheKey]() -> WriteResult {
+        const auto outcome =
+            Native::service<Native::Secrets>()->remove(cacheKey.service, cacheKey.account, timeouts().write);
+        if (outcome.succeeded() || outcome.status == Native::Secrets::Status::notFound) {
+            remember(cacheKey, std::nullopt);
+            return {};
+        }
+        qCCritical(lcSecretStore).noquote()
+            << QStringLiteral("Secret store delete failed for %1: %2").arg(cacheKey.account).arg(outcome.code);
+        qCInfo(lcSecretStore).noquote() << Native::toString(outcome.status) << outcome.message;
+        return WriteResult {failureOf(outcome)};
+    });
     WriteResult result = co_await removing;
     co_return result;
 }

@@ -6,7 +6,7 @@
 // The secret store may be slow, absent, or locked behind a password dialog, so nothing here waits
 // for it on the UI thread: the program reads a key once at start (`load`) and whenever it changes
 // (`save`, `remove`), and `get` serves the cache. All store traffic runs one call at a time on the
-// "app.lumivox.keychain" worker, each call bounded by a time-out. Reads never show a password dialog;
+// "app.lumivox.secret-store" worker, each call bounded by a time-out. Reads never show a password dialog;
 // `save` and `remove` may, since they only run when the user acts in the settings.
 //
 // A read that found the item, or found that there is none, is cached for the life of the process;

@@ -127,4 +127,20 @@ QPointF qtPointFromCocoa(QPointF p)
     return QPointF(p.x(), qtFlipLine() - p.y());
 }
 
+QRectF qtRectFromCocoa(const QRectF &cocoaRect)
+{
+    return flipQt(cocoaRect, qtFlipLine());
+}
+
+QRectF cocoaRectFromQt(const QRectF &qtRect, double line)
+{
+    return flipQt(qtRect, line);
+}
+
+QRectF qtRectFromCocoa(const QRectF &cocoaRect, double line)
+{
+    // The flip is its own inverse: the rectangle's far edge becomes its near one.
+    return flipQt(cocoaRect, line);
+}
+
 } // namespace Lumivox::ScreenGeometry

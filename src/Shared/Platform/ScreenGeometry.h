@@ -54,6 +54,10 @@ QRectF cocoaRect(const QRectF &displayCropQuartz, const QRectF &visionBox, std::
 /// Qt's global window geometry (top-left origin, logical pixels) to Cocoa coordinates and back.
 QRectF cocoaRectFromQt(const QRectF &qtRect);
 QPointF qtPointFromCocoa(QPointF cocoaPoint);
+QRectF qtRectFromCocoa(const QRectF &cocoaRect);
+/// The same flips around a given line: the height of the screen at Qt's origin.
+QRectF cocoaRectFromQt(const QRectF &qtRect, double qtFlipLine);
+QRectF qtRectFromCocoa(const QRectF &cocoaRect, double qtFlipLine);
 
 } // namespace ScreenGeometry
 

@@ -80,6 +80,19 @@ std::optional<QString> bundleIdentifier(std::int32_t pid)
     return identifier;
 }
 
+std::set<QString> runningBundleIDs()
+{
+    std::set<QString> ids;
+    std::set<std::int32_t> asked;
+    for (const Native::WindowInfo &window : Native::service<Native::WindowList>()->windows()) {
+        if (!window.pid || *window.pid <= 0 || !asked.insert(*window.pid).second)
+            continue;
+        if (auto id = bundleIdentifier(*window.pid); id && !id->isEmpty())
+            ids.insert(*id);
+    }
+    return ids;
+}
+
 void resetBundleIDCache(std::shared_ptr<Clock> clock)
 {
     std::lock_guard lock(cacheLock);

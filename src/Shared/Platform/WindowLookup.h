@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace Lumivox {
 
@@ -31,6 +32,9 @@ std::optional<Hit> window(QPointF quartzPoint);
 
 /// The application id of a process, cached for 30 s per process. Any thread.
 std::optional<QString> bundleIdentifier(std::int32_t pid);
+
+/// The ids of the applications that have a window on screen. Any thread.
+std::set<QString> runningBundleIDs();
 
 /// Empties the application-id cache and makes it read time from `clock` (tests).
 void resetBundleIDCache(std::shared_ptr<Clock> clock = Clock::system());

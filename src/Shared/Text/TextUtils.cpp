@@ -1,6 +1,7 @@
 #include "Shared/Text/TextUtils.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utext.h>
@@ -149,6 +150,30 @@ QString lowercased(QStringView text)
 QString uppercased(QStringView text)
 {
     return mapCase(text, false);
+}
+
+QString folded(QStringView text)
+{
+    if (text.isEmpty())
+        return {};
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2 *nfd = icu::Normalizer2::getNFDInstance(status);
+    if (U_FAILURE(status))
+        return mapCase(text, true);
+    const QString valid = withValidSurrogates(text);
+    const icu::UnicodeString source(false, reinterpret_cast<const UChar *>(valid.utf16()), int32_t(valid.size()));
+    const icu::UnicodeString decomposed = nfd->normalize(source, status);
+    if (U_FAILURE(status))
+        return mapCase(text, true);
+    icu::UnicodeString bare;
+    for (int32_t i = 0; i < decomposed.length();) {
+        const UChar32 c = decomposed.char32At(i);
+        if (u_charType(c) != U_NON_SPACING_MARK)
+            bare.append(c);
+        i += U16_LENGTH(c);
+    }
+    bare.foldCase(U_FOLD_CASE_DEFAULT);
+    return QString(reinterpret_cast<const QChar *>(bare.getBuffer()), bare.length());
 }
 
 bool isWordLike(const Segment &segment)

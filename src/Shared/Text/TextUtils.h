@@ -25,6 +25,10 @@ QString trimmed(QStringView text);
 QString lowercased(QStringView text);
 QString uppercased(QStringView text);
 
+/// The text as a search compares it: canonically decomposed, its non-spacing marks dropped and its
+/// case folded (locale-free), so "É", "é" and "e" are one and "Straße" matches "strasse".
+QString folded(QStringView text);
+
 /// One segment found by a break iterator. `ruleStatus` is ICU's rule status of the boundary at
 /// the segment's end (for words: none, number, letter, kana or ideograph).
 struct Segment

@@ -1,6 +1,6 @@
 // Running applications from the X window list of real fixture windows in the private session.
 
-#include "Models/AppCatalog.h"
+#include "Shared/Platform/WindowLookup.h"
 #include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
 
@@ -36,14 +36,14 @@ private:
 
 } // namespace
 
-TEST(AppCatalogSession, RunningApplicationsComeFromTheWindowsOnScreen)
+TEST(RunningApplicationsSession, RunningApplicationsComeFromTheWindowsOnScreen)
 {
     Fixture launched(QStringLiteral("/usr/share/applications/") + fixtureID + QStringLiteral(".desktop"));
     ASSERT_TRUE(launched.shown());
     Fixture plain {QString()};
     ASSERT_TRUE(plain.shown());
 
-    const auto running = [] { return AppCatalog::runningBundleIDs(); };
+    const auto running = [] { return WindowLookup::runningBundleIDs(); };
     EXPECT_TRUE(Testing::spinUntil([&] {
         const auto ids = running();
         return ids.count(fixtureID) && ids.count(QStringLiteral("catalog_fixture"));

@@ -1,0 +1,67 @@
+#pragma once
+
+// The program's long-lived objects, built once at start in the order they depend on each other and
+// handed by reference to whatever needs them. This is the one place that calls the shared()
+// accessors: the hover coordinator and every window take their collaborators from here, in their
+// constructors, so that tests can build them over fakes instead.
+
+#include "Services/Translation/TranslationStore.h"
+
+#include <memory>
+
+namespace Lumivox {
+
+namespace Native {
+class Services;
+}
+
+class AppleTranslateService;
+class Appearance;
+class DiagnosticLog;
+class GlanceTranslator;
+class HoverTextController;
+class LanguagePickerPanel;
+class OverlayPanel;
+class PreferenceStore;
+class SettingsWindowOwner;
+class WordBook;
+
+class CompositionRoot
+{
+public:
+    /// How many translations the persistent translation cache keeps, and how long it waits before
+    /// writing a change.
+    static constexpr int translationCacheLimit = 3000;
+    static constexpr double translationCacheSaveDelay = 2.0;
+
+    /// Builds everything over the platform services of `platform`. Main thread, after the
+    /// application object exists (the appearance and the quit hooks attach to it).
+    explicit CompositionRoot(Native::Services &platform);
+    ~CompositionRoot();
+    CompositionRoot(const CompositionRoot &) = delete;
+    CompositionRoot &operator=(const CompositionRoot &) = delete;
+
+    /// The one way the program ends, whoever asks: the coordinator writes what is pending (each
+    /// save waited for a bounded time), then the event loop stops. False when a save did not finish
+    /// in time; the caller may then end the process without waiting for that disk again.
+    bool quit();
+
+    Native::Services &platform;
+    /// The user's preference store; shared because the objects keeping state in it hold it.
+    const std::shared_ptr<PreferenceStore> preferences;
+    DiagnosticLog &diagnosticLog;
+    Appearance &appearance;
+    AppleTranslateService &onDeviceTranslation;
+    GlanceTranslator &glanceTranslator;
+    WordBook &wordBook;
+    TranslationStore translationCache;
+    /// Makes the Settings window on first use; the coordinator opens it through its windows.
+    const std::shared_ptr<SettingsWindowOwner> settingsWindow;
+    /// The tooltip's window and the floating language picker, which the coordinator shows and hides.
+    const std::unique_ptr<OverlayPanel> tooltipPanel;
+    const std::unique_ptr<LanguagePickerPanel> languagePicker;
+    /// The one hover coordinator; made last, so that it goes first.
+    const std::unique_ptr<HoverTextController> hoverController;
+};
+
+} // namespace Lumivox

@@ -1,0 +1,198 @@
+#include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
+
+#include "Features/LanguagePicker/LanguagePickerPlacement.h"
+#include "Features/LanguagePicker/Views/LanguagePickerView.h"
+#include "Native/Services.h"
+#include "Native/Windows/Compositing.h"
+#include "Shared/Platform/ScreenGeometry.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace Lumivox {
+
+LanguagePickerPanel::LanguagePickerPanel(Appearance &appearance, QWidget *parent)
+    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
+    , m_appearance(appearance)
+    , m_model(new LanguagePickerModel(this))
+{
+    setObjectName(QStringLiteral("languagePicker.panel"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowTitle(QStringLiteral("Languages"));
+    resize(fallbackWidth, fallbackHeight);
+    m_focusCheck.setSingleShot(true);
+    m_focusCheck.setInterval(0);
+    connect(&m_focusCheck, &QTimer::timeout, this, &LanguagePickerPanel::checkFocus);
+    // The first showing would otherwise wait for the view and for the fonts of a dozen scripts
+    // (the native names), several times the time of every later one; they are made as soon as the
+    // program is idle instead.
+    QTimer::singleShot(0, this, &LanguagePickerPanel::warmUp);
+}
+
+LanguagePickerPanel::~LanguagePickerPanel()
+{
+    // A hide from the base destructor must not come back into dismiss() half-destroyed.
+    m_isDismissing = true;
+}
+
+void LanguagePickerPanel::makeView()
+{
+    if (m_view)
+        return;
+    // Translucency is chosen once, before the window exists: without a compositing manager the
+    // corners would show black, so the rounded shape is cut out of an opaque window instead.
+    m_translucent = Native::service<Native::Compositing>()->isActive();
+    setAttribute(Qt::WA_TranslucentBackground, m_translucent);
+    m_view = new LanguagePickerView(m_model, m_appearance, this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    m_view->searchField()->installEventFilter(this);
+}
+
+void LanguagePickerPanel::warmUp()
+{
+    if (m_view || isVisible())
+        return;
+    makeView();
+    // Drawing a sample list once off screen loads the fonts its rows need; the panel's own model
+    // is left alone, as its owner may have prepared it already.
+    LanguagePickerModel sample;
+    sample.prepare(QString(), {}, true);
+    LanguagePickerView view(&sample, m_appearance);
+    view.resize(view.sizeHint());
+    QImage scratch(view.size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&scratch);
+    view.render(&painter);
+}
+
+void LanguagePickerPanel::showNear(QPointF point)
+{
+    m_focusCheck.stop();
+    m_isDismissing = false;
+
+    makeView();
+    QSize size = m_view->sizeHint();
+    if (size.width() < 50 || size.height() < 50)
+        size = QSize(fallbackWidth, fallbackHeight);
+    const QRectF frame =
+        LanguagePickerPlacement::frame(point, QSizeF(size), ScreenGeometry::screens(), ScreenGeometry::mainScreen());
+    setGeometry(ScreenGeometry::qtRectFromCocoa(frame).toRect());
+    if (!m_translucent) {
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), LanguagePickerView::cornerRadius,
+                             LanguagePickerView::cornerRadius);
+        setMask(QRegion(shape.toFillPolygon().toPolygon()));
+    }
+    QWidget::setVisible(true);
+    raise();
+    // No activation: the keyboard grab brings the keys here, and the application in front keeps
+    // the input focus, so it has it back the moment the picker closes.
+    m_view->present();
+    // The window system may hand the focus over only after this turn.
+    m_focusCheck.start();
+}
+
+void LanguagePickerPanel::dismiss()
+{
+    if (m_isDismissing)
+        return;
+    m_isDismissing = true;
+    m_focusCheck.stop();
+    QWidget::setVisible(false);
+    m_isDismissing = false;
+    emit dismissed();
+}
+
+void LanguagePickerPanel::setVisible(bool visible)
+{
+    // Only dismiss() hides the panel, so that its owner hears of every way it goes away (a click
+    // outside, another pop-up closing it, a hide from elsewhere).
+    if (!visible && isVisible() && !m_isDismissing) {
+        dismiss();
+        return;
+    }
+    QWidget::setVisible(visible);
+}
+
+void LanguagePickerPanel::closeEvent(QCloseEvent *event)
+{
+    // The toolkit closes a pop-up on a click outside it.
+    event->ignore();
+    if (!m_isDismissing)
+        dismiss();
+}
+
+bool LanguagePickerPanel::isToggleKey(const QKeyEvent &event)
+{
+    const auto mods =
+        event.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    return event.key() == Qt::Key_L && mods == (Qt::AltModifier | Qt::MetaModifier);
+}
+
+bool LanguagePickerPanel::handleKey(const QKeyEvent &event)
+{
+    if (isToggleKey(event)) {
+        dismiss();
+        return true;
+    }
+    switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Used even with nothing highlighted, so the key does nothing rather than reach the field.
+        m_model->chooseSelected();
+        return true;
+    case Qt::Key_Escape:
+        m_model->cancel();
+        return true;
+    case Qt::Key_Down:
+        m_model->moveSelection(1);
+        return true;
+    case Qt::Key_Up:
+        m_model->moveSelection(-1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool LanguagePickerPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_view && watched == m_view->searchField()) {
+        if (event->type() == QEvent::KeyPress && handleKey(*static_cast<QKeyEvent *>(event)))
+            return true;
+        if (event->type() == QEvent::FocusOut && isVisible() && !m_focusCheck.isActive())
+            m_focusCheck.start();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool LanguagePickerPanel::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowDeactivate && isVisible() && !m_focusCheck.isActive())
+        m_focusCheck.start();
+    return QWidget::event(event);
+}
+
+void LanguagePickerPanel::checkFocus()
+{
+    if (!isVisible() || !m_view)
+        return;
+    // A pop-up of our own above the panel (the search field's context menu) keeps its focus.
+    if (QWidget *popup = QApplication::activePopupWidget(); popup && popup != this)
+        return;
+    if (QWindow *window = windowHandle())
+        window->setKeyboardGrabEnabled(true);
+    if (!m_view->searchField()->hasFocus())
+        m_view->searchField()->setFocus(Qt::PopupFocusReason);
+}
+
+} // namespace Lumivox

@@ -1,0 +1,105 @@
+// The floating picker on the private X display: it opens at the real pointer, takes the keyboard
+// from whatever is in front (keys are typed through XTest, as a person's would arrive), chooses with
+// Return, and closes on a click anywhere outside it.
+
+#include "Features/Design/Appearance.h"
+#include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
+#include "Features/LanguagePicker/Views/LanguagePickerView.h"
+#include "Native/Input/Input.h"
+#include "Native/Services.h"
+#include "Support/TestSupport.h"
+#include "Support/XTestInjector.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+using namespace Lumivox;
+
+namespace {
+
+class LanguagePickerSession : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(injector.ok()) << "no X display in the test session";
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        panel.model()->onChoose = [this](const Language &language) {
+            chosen.push_back(language.id);
+            panel.dismiss();
+        };
+        panel.model()->onCancel = [this] { panel.dismiss(); };
+    }
+
+    // Opens the picker where the pointer is, as the hot key does.
+    void openAtPointer(int x, int y)
+    {
+        injector.moveTo(x, y);
+        const auto input = Native::service<Native::Input>();
+        ASSERT_TRUE(Testing::spinUntil([&] { return input->mouseLocation().x() == x; }));
+        panel.model()->prepare(QStringLiteral("de"), {QStringLiteral("de"), QStringLiteral("fr")}, false);
+        panel.showNear(input->mouseLocation());
+        ASSERT_TRUE(Testing::spinUntil([&] {
+            return panel.windowHandle() && panel.windowHandle()->isExposed()
+                && QGuiApplication::focusObject() == panel.view()->searchField();
+        })) << "the picker did not appear with the keyboard";
+    }
+
+    Testing::XTestInjector injector;
+    Appearance appearance {std::nullopt};
+    LanguagePickerPanel panel {appearance};
+    std::vector<QString> chosen;
+    QSignalSpy dismissed {&panel, &LanguagePickerPanel::dismissed};
+};
+
+} // namespace
+
+TEST_F(LanguagePickerSession, TypingAtThePointerAndReturnChooseTheLanguage)
+{
+    const unsigned long focusBefore = injector.inputFocus();
+    openAtPointer(400, 200);
+    // The keys come through the grab; the input focus stays with whatever application had it.
+    EXPECT_EQ(injector.inputFocus(), focusBefore);
+    // Right of and below the pointer, as the X server places the window.
+    EXPECT_EQ(panel.frameGeometry().topLeft(), QPoint(410, 210));
+
+    injector.type("span");
+    ASSERT_TRUE(Testing::spinUntil([&] { return panel.model()->query() == QStringLiteral("span"); }))
+        << "typed keys did not reach the search field: " << panel.model()->query().toStdString();
+    injector.tap(XK_Return);
+    ASSERT_TRUE(Testing::spinUntil([&] { return !chosen.empty(); }));
+    EXPECT_EQ(chosen, std::vector<QString> {QStringLiteral("es")});
+    EXPECT_TRUE(Testing::spinUntil([&] { return !panel.isVisible(); }));
+    EXPECT_EQ(dismissed.count(), 1);
+    EXPECT_EQ(injector.inputFocus(), focusBefore);
+}
+
+TEST_F(LanguagePickerSession, AClickOutsideClosesItWithoutAChoice)
+{
+    // Near the screen's bottom-right corner: the picker opens left of and above the pointer.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    openAtPointer(screen.width() - 20, screen.height() - 20);
+    const QRect frame = panel.frameGeometry();
+    EXPECT_EQ(frame.right() + 1, screen.width() - 30);
+    EXPECT_EQ(frame.bottom() + 1, screen.height() - 30);
+
+    injector.moveTo(40, 40);
+    injector.click();
+    ASSERT_TRUE(Testing::spinUntil([&] { return !panel.isVisible(); })) << "a click outside left the picker open";
+    EXPECT_TRUE(chosen.empty());
+    EXPECT_EQ(dismissed.count(), 1);
+
+    // The next showing takes the keyboard again, Escape leaves.
+    openAtPointer(300, 300);
+    injector.tap(XK_Escape);
+    ASSERT_TRUE(Testing::spinUntil([&] { return !panel.isVisible(); }));
+    EXPECT_TRUE(chosen.empty());
+    EXPECT_EQ(dismissed.count(), 2);
+}
