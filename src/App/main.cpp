@@ -117,6 +117,7 @@ int main(int argc, char *argv[])
     root.settingsWindow->setContext({&controller, &updateNotifier, &updater});
 
     AppDelegate::Dependencies delegateDependencies;
+    delegateDependencies.controller = &controller;
     delegateDependencies.defaults = defaults;
     delegateDependencies.clock = Clock::system();
     delegateDependencies.hostingTests = hostingTests;
@@ -147,7 +148,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<TrayIcon> trayIcon;
     if (!hostingTests) {
         trayMenuModel = std::make_unique<TrayMenuModel>(TrayMenuModel::Dependencies {
-            &controller, &updateNotifier, &updater, Clock::system(), [] { AppDelegate::quitExplicitly(); }});
+            &controller, &updateNotifier, &updater, Clock::system(), [&delegate] { delegate.quitExplicitly(); }});
         trayMenu = std::make_unique<TrayMenu>(*trayMenuModel);
         trayIcon = std::make_unique<TrayIcon>(controller, updateNotifier, *trayMenu);
         QObject::connect(trayIcon.get(), &TrayIcon::embedded, &app,

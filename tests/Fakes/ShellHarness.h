@@ -16,6 +16,7 @@
 #include "Features/Shell/TrayMenuModel.h"
 #include "Features/Shell/UpdateNotifier.h"
 #include "Native/Services.h"
+#include "Services/Translation/TranslationStore.h"
 
 namespace Lumivox::Testing {
 
@@ -29,6 +30,7 @@ public:
     Native::ScopedOverride<Native::HotKeys> hotKeyOverride {hotKeys};
     Native::ScopedOverride<Native::Accessibility> accessibilityOverride {accessibility};
     std::unique_ptr<WordBook> book = makeBook();
+    TranslationStore translationCache {defaults, 3000, 2.0, clock};
     std::unique_ptr<HoverTextController> controller;
     UpdateNotifier notifier;
     FakeUpdater updater;
@@ -40,6 +42,7 @@ public:
         HoverTextController::Dependencies d;
         d.defaults = defaults;
         d.wordBook = book.get();
+        d.translationCache = &translationCache;
         d.clock = clock;
         d.input = std::make_shared<FakeInput>();
         d.windowList = std::make_shared<FakeWindowList>();

@@ -96,15 +96,14 @@ TEST(AppDelegate, CtrlQHidesTheWindowsAndAReopenLaterBringsSettingsBack)
     QWidget frameless(nullptr, Qt::Window | Qt::FramelessWindowHint);
     frameless.show();
     int terminations = 0;
-    AppDelegate delegate({h.defaults,
-                          h.clock,
-                          false,
-                          {},
-                          100,
-                          [&] { ++terminations; },
-                          [&] {
-                              return QWidgetList {&settings, &frameless};
-                          }});
+    AppDelegate::Dependencies d;
+    d.controller = h.controller.get();
+    d.defaults = h.defaults;
+    d.clock = h.clock;
+    d.ownPID = 100;
+    d.terminate = [&] { ++terminations; };
+    d.windows = [&] { return QWidgetList {&settings, &frameless}; };
+    AppDelegate delegate(d);
 
     delegate.terminate({key(Qt::ControlModifier, "q"), std::nullopt});
     EXPECT_EQ(terminations, 0);
@@ -127,7 +126,7 @@ TEST(AppDelegate, CtrlQHidesTheWindowsAndAReopenLaterBringsSettingsBack)
     delegate.terminate({key(Qt::ControlModifier, "q"), std::nullopt});
     EXPECT_EQ(terminations, 2);
     EXPECT_FALSE(AppDelegate::updateInstallInProgress) << "the installation's quit went through";
-    AppDelegate::quitExplicitly();
+    delegate.quitExplicitly();
     EXPECT_EQ(terminations, 3);
     EXPECT_TRUE(AppDelegate::isExplicitQuitRequested);
 }
@@ -155,7 +154,8 @@ TEST(AppDelegate, LaunchOpensSettingsOrOnboardingButNothingAtLogin)
         QCoreApplication::processEvents(); // the coordinator's own first-run step
         h.windows->onboardingShown = 0;
         h.windows->settingsOpened = 0;
-        AppDelegate delegate({h.defaults, h.clock, false, row.arguments, 100, [] {}, [] { return QWidgetList {}; }});
+        AppDelegate delegate(
+            {h.controller.get(), h.defaults, h.clock, false, row.arguments, 100, [] {}, [] { return QWidgetList {}; }});
         delegate.applicationDidFinishLaunching();
         EXPECT_EQ(h.windows->settingsOpened, row.settings);
         // A reopen after a first-run launch shows onboarding again.

@@ -16,31 +16,17 @@ Q_LOGGING_CATEGORY(lcDelegate, "app.lumivox.App")
 
 namespace Lumivox {
 
-namespace {
-AppDelegate *s_current = nullptr;
-} // namespace
-
 AppDelegate::AppDelegate(Dependencies dependencies, QObject *parent)
     : QObject(parent)
     , m_deps(std::move(dependencies))
 {
     if (!m_deps.windows)
         m_deps.windows = [] { return QApplication::topLevelWidgets(); };
-    s_current = this;
     if (qApp)
         qApp->installEventFilter(this);
 }
 
-AppDelegate::~AppDelegate()
-{
-    if (s_current == this)
-        s_current = nullptr;
-}
-
-AppDelegate *AppDelegate::current()
-{
-    return s_current;
-}
+AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching()
 {
@@ -61,12 +47,11 @@ void AppDelegate::openSettingsIfNeeded()
     // Until onboarding is done, the coordinator shows onboarding itself.
     if (!m_deps.defaults->boolValue(CoordinatorSettings::hasCompletedOnboardingKey))
         return;
-    if (HoverTextController *controller = HoverTextController::current()) {
+    if (HoverTextController *controller = m_deps.controller) {
         controller->setSelectedSettingsTab(SettingsTab::general);
         controller->openSettings();
-    }
-    if (HoverTextController *controller = HoverTextController::current())
         controller->askAboutKeepingWords(1.0);
+    }
 }
 
 bool AppDelegate::applicationShouldHandleReopen()
@@ -74,7 +59,7 @@ bool AppDelegate::applicationShouldHandleReopen()
     if (shouldIgnoreReopen(dockIconSuppressed, ignoreReopenUntil, m_deps.clock->now()))
         return false;
     dockIconSuppressed = false;
-    if (HoverTextController *controller = HoverTextController::current()) {
+    if (HoverTextController *controller = m_deps.controller) {
         if (m_deps.defaults->boolValue(CoordinatorSettings::hasCompletedOnboardingKey)) {
             controller->setSelectedSettingsTab(SettingsTab::general);
             controller->openSettings();
@@ -106,14 +91,13 @@ void AppDelegate::terminate(const TerminateRequest &request)
 
 void AppDelegate::quitExplicitly()
 {
-    const auto endNow = [] {
+    const auto endNow = [this] {
         isExplicitQuitRequested = true;
-        if (AppDelegate *delegate = current())
-            delegate->terminate({});
+        terminate({});
     };
     if (UpdateNotifier::Action install = std::exchange(UpdateNotifier::installOnQuit(), nullptr)) {
         install();
-        QTimer::singleShot(installOnQuitDelay, qApp, endNow);
+        QTimer::singleShot(installOnQuitDelay, this, endNow);
         return;
     }
     endNow();

@@ -22,6 +22,7 @@
 
 namespace Lumivox {
 
+class HoverTextController;
 class PreferenceStore;
 
 class AppDelegate final : public QObject
@@ -50,6 +51,8 @@ public:
 
     struct Dependencies
     {
+        /// The coordinator whose windows a launch or reopen opens; none: nothing opens.
+        HoverTextController *controller = nullptr;
         std::shared_ptr<PreferenceStore> defaults;
         std::shared_ptr<Clock> clock;
         bool hostingTests = false;
@@ -64,9 +67,6 @@ public:
 
     explicit AppDelegate(Dependencies dependencies, QObject *parent = nullptr);
     ~AppDelegate() override;
-
-    /// The live delegate; null before it is made and after it is gone.
-    static AppDelegate *current();
 
     // The state shared with the window openers and the update glue.
     static inline bool dockIconSuppressed = false;
@@ -84,7 +84,7 @@ public:
     void terminate(const TerminateRequest &request);
 
     /// The program's own Quit: runs a waiting update installation first (ending 5 s later).
-    static void quitExplicitly();
+    void quitExplicitly();
     bool isLaunchedAtLoginOrService() const;
     static QWidgetList standardWindows(const QWidgetList &among);
     void hideWindows();
