@@ -6,6 +6,7 @@
 #include "Features/Shell/AppDelegate.h"
 #include "Features/Shell/UpdateNotifier.h"
 
+#include <QKeyEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -95,6 +96,10 @@ TEST(AppDelegate, CtrlQHidesTheWindowsAndAReopenLaterBringsSettingsBack)
     settings.show();
     QWidget frameless(nullptr, Qt::Window | Qt::FramelessWindowHint);
     frameless.show();
+    QWidget dialog(nullptr, Qt::Dialog);
+    dialog.show();
+    QWidget tool(nullptr, Qt::Tool);
+    tool.show();
     int terminations = 0;
     AppDelegate::Dependencies d;
     d.controller = h.controller.get();
@@ -102,13 +107,25 @@ TEST(AppDelegate, CtrlQHidesTheWindowsAndAReopenLaterBringsSettingsBack)
     d.clock = h.clock;
     d.ownPID = 100;
     d.terminate = [&] { ++terminations; };
-    d.windows = [&] { return QWidgetList {&settings, &frameless}; };
+    d.windows = [&] { return QWidgetList {&settings, &frameless, &dialog, &tool}; };
     AppDelegate delegate(d);
 
-    delegate.terminate({key(Qt::ControlModifier, "q"), std::nullopt});
+    // Keys other than Ctrl+Q pass to the window; Ctrl+Q (typed in any window) is taken.
+    QKeyEvent ctrlW(QEvent::KeyPress, Qt::Key_W, Qt::ControlModifier, QStringLiteral("w"));
+    QCoreApplication::sendEvent(&settings, &ctrlW);
+    QKeyEvent plainQ(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    QCoreApplication::sendEvent(&settings, &plainQ);
+    QKeyEvent ctrlQRelease(QEvent::KeyRelease, Qt::Key_Q, Qt::ControlModifier, QStringLiteral("q"));
+    QCoreApplication::sendEvent(&settings, &ctrlQRelease);
+    EXPECT_TRUE(settings.isVisible());
+    EXPECT_FALSE(AppDelegate::dockIconSuppressed);
+    QKeyEvent ctrlQ(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier, QStringLiteral("q"));
+    QCoreApplication::sendEvent(&tool, &ctrlQ);
     EXPECT_EQ(terminations, 0);
     EXPECT_FALSE(settings.isVisible());
+    EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(frameless.isVisible()) << "not a standard window";
+    EXPECT_TRUE(tool.isVisible()) << "not a standard window";
     EXPECT_TRUE(AppDelegate::dockIconSuppressed);
 
     h.clock->advance(500ms);
