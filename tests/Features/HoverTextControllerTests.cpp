@@ -19,6 +19,7 @@
 #include "Shared/Platform/KeychainStorage.h"
 #include "Support/TestSupport.h"
 
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSignalSpy>
 
@@ -224,9 +225,10 @@ TEST_F(HoverTextControllerTest, SettersWriteTheirKeysAndNotifyOnlyOnChange)
     overlay->visible = true;
     controller->setFontSize(16.0);
     controller->setFontSize(21.5);
+    controller->setFontSize(21.5);
     EXPECT_EQ(fontSize.count(), 1);
     EXPECT_EQ(defaults->object(QStringLiteral("fontSize")), PreferenceValue(21.5));
-    ASSERT_EQ(overlay->fonts.size(), 2u) << "the tooltip on screen is redrawn at every assignment";
+    ASSERT_EQ(overlay->fonts.size(), 3u) << "the tooltip on screen is redrawn at every assignment";
     EXPECT_EQ(overlay->fonts.back().second, 21.5);
 
     // An unknown hold key is kept as written and reads as Alt.
@@ -243,6 +245,8 @@ TEST_F(HoverTextControllerTest, SettersWriteTheirKeysAndNotifyOnlyOnChange)
     controller->setAllowedAppIDs({QStringLiteral("emacs"), QStringLiteral("kitty")});
     EXPECT_EQ(allowed.count(), 1);
     EXPECT_EQ(defaults->stringList(QStringLiteral("allowedAppIDs")), strings({"emacs", "kitty"}));
+    controller->setAllowedAppIDs({});
+    EXPECT_EQ(allowed.count(), 2);
 
     // The flags that views bind: one notification per change, none for the same value again; the
     // stored ones are written at every assignment.
@@ -431,8 +435,12 @@ TEST_F(HoverTextControllerTest, PermissionsArePolledEveryTwoSecondsUntilBothAreG
     grant(false, true);
     clock->advance(1900ms);
     EXPECT_FALSE(controller->hasScreenRecordingPermission());
-    clock->advance(100ms);
+    // Coming to the front reads the permissions at once; going to the back does not.
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+    EXPECT_FALSE(controller->hasScreenRecordingPermission());
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
     EXPECT_TRUE(controller->hasScreenRecordingPermission());
+    clock->advance(100ms);
     EXPECT_TRUE(controller->isTracking());
 
     // A poll while the pointer settles does not restart the tracker, which would lose the rest.
