@@ -3,10 +3,12 @@
 #include "App/AbsentViews.h"
 #include "App/CoordinatorPanels.h"
 #include "App/DesktopWindows.h"
+#include "App/ShellWindows.h"
 #include "Features/Coordinator/HoverTextController.h"
 #include "Features/Design/Appearance.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
 #include "Features/Overlay/OverlayPanel.h"
+#include "Features/Shell/SettingsWindowOwner.h"
 #include "Native/Accessibility/Accessibility.h"
 #include "Native/Capture/ScreenCapture.h"
 #include "Native/Input/Input.h"
@@ -82,7 +84,7 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
                                                     AppIdentity::bundleID().value_or(AppIdentity::appID));
     d.overlay = std::make_shared<App::TooltipOverlay>(*root.tooltipPanel);
     d.picker = std::make_shared<App::PickerPanel>(*root.languagePicker);
-    d.windows = std::make_shared<App::AbsentWindows>();
+    d.windows = std::make_shared<App::ShellWindows>(root.settingsWindow);
     d.appWindows = std::make_shared<App::DesktopWindows>();
     d.prepareOnDeviceSession = [&engine = root.onDeviceTranslation](const QString &source, const QString &target) {
         engine.prepareSession(source, target);
@@ -125,6 +127,7 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
     , glanceTranslator(GlanceTranslator::shared(onDeviceTranslation))
     , wordBook(WordBook::shared(preferences))
     , translationCache(preferences, translationCacheLimit, translationCacheSaveDelay)
+    , settingsWindow(std::make_shared<SettingsWindowOwner>())
     , tooltipPanel(std::make_unique<OverlayPanel>())
     , languagePicker(std::make_unique<LanguagePickerPanel>(appearance))
     , reviewReminder(AppIdentity::isHostingTests()

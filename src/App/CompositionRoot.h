@@ -24,6 +24,7 @@ class LanguagePickerPanel;
 class OverlayPanel;
 class PreferenceStore;
 class ReviewReminder;
+class SettingsWindowOwner;
 class WordBook;
 
 class CompositionRoot
@@ -55,6 +56,8 @@ public:
     GlanceTranslator &glanceTranslator;
     WordBook &wordBook;
     TranslationStore translationCache;
+    /// Makes the Settings window on first use; the coordinator opens it through its windows.
+    const std::shared_ptr<SettingsWindowOwner> settingsWindow;
     /// The tooltip's window and the floating language picker, which the coordinator shows and hides.
     const std::unique_ptr<OverlayPanel> tooltipPanel;
     const std::unique_ptr<LanguagePickerPanel> languagePicker;

@@ -1,14 +1,30 @@
-// The program: checks that it runs on an X11 desktop, builds its long-lived objects and the one hover
-// coordinator over the desktop's services and runs them until the user or the session ends it.
-// SIGTERM and SIGINT end it the same way as quitting: the pending saves are written first, each
-// waited for a bounded time.
+// The program: checks that it runs on an X11 desktop, makes sure it is the only copy in the session
+// (a second launch brings the first one forward and ends), builds its long-lived objects, the one
+// hover coordinator, the updater and the tray icon with its menu, and runs until the user or the
+// session ends it. Every way of ending it (its Quit, the bus's Quit, SIGTERM and SIGINT, a logout)
+// goes through the application delegate and writes the pending saves first, each waited for a
+// bounded time.
 
 #include "App/CompositionRoot.h"
+#include "Features/Coordinator/HoverTextController.h"
+#include "Features/Shell/AppDelegate.h"
+#include "Features/Shell/SettingsWindowOwner.h"
+#include "Features/Shell/TrayMenuModel.h"
+#include "Features/Shell/UpdateNotifier.h"
+#include "Features/Shell/UpdaterDelegate.h"
+#include "Features/Shell/Views/TrayIcon.h"
+#include "Features/Shell/Views/TrayMenu.h"
+#include "Features/Shell/Views/UpdateAlerts.h"
 #include "Native/Services.h"
+#include "Native/Session/SingleInstance.h"
 #include "Native/Session/TerminationSignals.h"
+#include "Native/Updates/AppcastUpdater.h"
 #include "Native/X11/X11Connection.h"
+#include "Shared/Platform/AppIdentity.h"
+#include "Shared/Preferences/PreferenceStore.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTimer>
@@ -47,9 +63,25 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Lumivox"));
     QApplication::setOrganizationName(QStringLiteral("Lumivox"));
     QApplication::setDesktopFileName(QStringLiteral("app.lumivox"));
+    QApplication::setApplicationVersion(QStringLiteral(LUMIVOX_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // A test run must not share the daily program's settings, words and bus name.
+    const bool hostingTests = AppIdentity::isHostingTests();
+    if (hostingTests && !AppIdentity::isIsolatedFromDailyApp()) {
+        std::fputs("Refusing tests inside the daily Lumivox. Use scripts/lumivox-agent.sh\n", stderr);
+        return 1;
+    }
+
+    const auto instance = Native::SingleInstance::claim(AppIdentity::bundleID().value_or(AppIdentity::appID));
+    if (instance->role() == Native::SingleInstance::Role::secondary) {
+        qCInfo(lcApp) << "Lumivox is already running (" << instance->mechanism() << "); it was asked to come forward";
+        return 0;
+    }
+
     CompositionRoot root(Native::services());
+    HoverTextController &controller = *root.hoverController;
+    const auto defaults = root.preferences;
 
     // A save still hanging (a stale network mount, say) must not keep the process alive: what could
     // be written has been, and the quit hooks of the stores would only wait for the same disk again.
@@ -59,13 +91,79 @@ int main(int argc, char *argv[])
             std::_Exit(EXIT_FAILURE);
         }
     };
+
+    // Updates: the feed is read once a day and on demand; an offer leads to the release's page.
+    UpdateNotifier updateNotifier;
+    AppUpdaterDelegate updaterDelegate(updateNotifier);
+    UpdateAlerts updateAlerts;
+    static const QString automaticChecksKey = QStringLiteral("automaticallyChecksForUpdates");
+    static const QString skippedVersionKey = QStringLiteral("skippedUpdateVersion");
+    Native::AppcastUpdater::Options updaterOptions;
+    updaterOptions.feedURL = Native::AppcastUpdater::defaultFeedURL();
+    updaterOptions.currentVersion = QCoreApplication::applicationVersion();
+    updaterOptions.delegate = &updaterDelegate;
+    updaterOptions.userDriver = &updateAlerts;
+    updaterOptions.openURL = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    updaterOptions.skippedVersion = [defaults] { return defaults->string(skippedVersionKey).value_or(QString()); };
+    updaterOptions.setSkippedVersion = [defaults](const QString &version) {
+        defaults->set(skippedVersionKey, version);
+    };
+    updaterOptions.automaticChecks = !defaults->contains(automaticChecksKey) || defaults->boolValue(automaticChecksKey);
+    updaterOptions.storeAutomaticChecks = [defaults](bool on) { defaults->set(automaticChecksKey, on); };
+    Native::AppcastUpdater updater(std::move(updaterOptions));
+    if (!hostingTests)
+        updater.start();
+    updateNotifier.track(updater);
+    root.settingsWindow->setContext({&controller, &root.appearance, &updateNotifier, &updater});
+
+    AppDelegate::Dependencies delegateDependencies;
+    delegateDependencies.controller = &controller;
+    delegateDependencies.defaults = defaults;
+    delegateDependencies.clock = Clock::system();
+    delegateDependencies.hostingTests = hostingTests;
+    delegateDependencies.arguments = QCoreApplication::arguments();
+    delegateDependencies.ownPID = QCoreApplication::applicationPid();
+    delegateDependencies.terminate = [&] { endNowIfSavesHang(root.quit()); };
+    AppDelegate delegate(std::move(delegateDependencies));
+    QObject::connect(instance.get(), &Native::SingleInstance::activateRequested, &delegate,
+                     [&delegate] { delegate.applicationShouldHandleReopen(); });
+    QObject::connect(instance.get(), &Native::SingleInstance::quitRequested, &delegate, [&delegate](qint64 caller) {
+        delegate.terminate({std::nullopt, caller});
+    });
+    // A logout ends the program at once (after the desktop has asked for its data).
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &delegate, [&delegate] { delegate.terminate({}); },
+        Qt::QueuedConnection);
     const auto terminationSignals = Native::TerminationSignals::install();
     if (terminationSignals) {
         QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app,
-                         [&] { endNowIfSavesHang(root.quit()); });
+                         [&delegate](int, qint64 sender) {
+                             delegate.terminate({std::nullopt, sender});
+                         });
     }
 
-    QTimer::singleShot(0, &app, [&sinceStart] { qCDebug(lcApp) << "idle after" << sinceStart.elapsed() << "ms"; });
+    // The tray icon and its menu: the main way into the program. Not in a test host.
+    std::unique_ptr<TrayMenuModel> trayMenuModel;
+    std::unique_ptr<TrayMenu> trayMenu;
+    std::unique_ptr<TrayIcon> trayIcon;
+    if (!hostingTests) {
+        trayMenuModel = std::make_unique<TrayMenuModel>(TrayMenuModel::Dependencies {
+            &controller, &updateNotifier, &updater, Clock::system(), [&delegate] { delegate.quitExplicitly(); }});
+        trayMenu = std::make_unique<TrayMenu>(*trayMenuModel);
+        trayIcon = std::make_unique<TrayIcon>(controller, updateNotifier, *trayMenu);
+        QObject::connect(trayIcon.get(), &TrayIcon::embedded, &app,
+                         [&sinceStart] { qCInfo(lcApp) << "tray icon shown after" << sinceStart.elapsed() << "ms"; });
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            qCWarning(lcApp) << "this desktop has no tray (on GNOME it needs a tray extension); open Lumivox again"
+                                " to reach its settings";
+        }
+        trayIcon->show();
+    }
+
+    QTimer::singleShot(0, &app, [&sinceStart, &delegate] {
+        delegate.applicationDidFinishLaunching();
+        qCDebug(lcApp) << "idle after" << sinceStart.elapsed() << "ms";
+    });
     const int status = app.exec();
     endNowIfSavesHang(root.quit());
     return status;

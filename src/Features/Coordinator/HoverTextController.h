@@ -41,9 +41,8 @@
 #include "Shared/Preferences/PreferenceStore.h"
 
 #include <QCoroTask>
-#include <QPointer>
-
 #include <QObject>
+#include <QPointer>
 #include <QPointF>
 #include <QSet>
 #include <QString>
@@ -388,6 +387,9 @@ public:
     /// Discards the hover on screen: late results are dropped, running lookup work is cancelled,
     /// the remembered word and its texts are forgotten and the tooltip is hidden.
     void clearOverlay();
+
+    /// The word book the coordinator works with; the tray menu counts its due words.
+    WordBook &wordBook() const { return *m_deps.wordBook; }
 
     /// What the program does when it ends, however it ends: writes the translation cache, then the
     /// word book, then the diagnostics file, each waited for at most terminationFlushLimit. True when

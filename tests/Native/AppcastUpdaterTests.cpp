@@ -1,0 +1,259 @@
+// The update feed: what is read from it and what is refused, and the updater against a feed served
+// on the loopback interface (newer, same, older, malformed, huge and silent feeds).
+
+#include "Native/Updates/AppcastUpdater.h"
+#include "Support/TestSupport.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+// Failures show the lists as text.
+inline void PrintTo(const QStringList &list, std::ostream *os)
+{
+    *os << '"' << list.join(QStringLiteral("\" \"")).toStdString() << '"';
+}
+
+using namespace Lumivox;
+using namespace Lumivox::Native;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray feed(const QByteArray &items)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+           "<rss version=\"2.0\" xmlns:sparkle=\"http://www.example.org/xml-namespaces/sparkle\">"
+           "<channel><title>Lumivox</title>"
+        + items + "</channel></rss>";
+}
+
+QByteArray release(const char *version, const char *link = "https://lumivox.app/download")
+{
+    return QByteArray("<item><title>Lumivox</title><sparkle:version>") + version
+        + "</sparkle:version><sparkle:shortVersionString>" + version + "</sparkle:shortVersionString><link>" + link
+        + "</link></item>";
+}
+
+// Serves one answer to every request: a body, a body that never ends, or silence.
+class FeedServer : public QObject
+{
+public:
+    enum class Mode { body, endless, silent };
+    Mode mode = Mode::body;
+    QByteArray body;
+    int requests = 0;
+
+    FeedServer()
+    {
+        server.listen(QHostAddress::LocalHost);
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    const QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+                    socket->setProperty("request", request.contains("\r\n\r\n") ? QByteArray() : request);
+                    if (!request.contains("\r\n\r\n"))
+                        return;
+                    ++requests;
+                    answer(socket);
+                });
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(server.serverPort())); }
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        if (mode == Mode::silent)
+            return;
+        const qint64 length = mode == Mode::endless ? qint64(100) * 1024 * 1024 : body.size();
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\nConnection: close\r\nContent-Length: "
+                      + QByteArray::number(length) + "\r\n\r\n");
+        if (mode == Mode::body) {
+            socket->write(body);
+            socket->disconnectFromHost();
+            return;
+        }
+        // Writes more only as the reader takes it, so that the test itself holds little.
+        const auto more = [socket] {
+            if (socket->bytesToWrite() < 256 * 1024)
+                socket->write(QByteArray(64 * 1024, 'x'));
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        more();
+    }
+
+    QTcpServer server;
+};
+
+struct Recorder : UpdaterDelegate, UpdateUserDriver
+{
+    QStringList calls;
+    std::function<void(UpdateChoice)> reply;
+
+    void willInstallUpdateOnQuit(const UpdateItem &, std::function<void()>) override { calls << "installOnQuit"; }
+    void willInstallUpdate(const UpdateItem &) override { calls << "install"; }
+    void didAbortWithError(const QString &, int code) override { calls << QStringLiteral("abort %1").arg(code); }
+    void userDidMakeChoice(UpdateChoice choice, const UpdateItem &) override
+    {
+        calls << QStringLiteral("choice %1").arg(int(choice));
+    }
+    void willShowModalAlert() override { }
+    void didShowModalAlert() override { }
+    bool shouldHandleShowingScheduledUpdate(const UpdateItem &, bool immediateFocus) override { return immediateFocus; }
+    void willHandleShowingUpdate(bool handle, const UpdateItem &item) override
+    {
+        calls << QStringLiteral("offer %1 %2").arg(handle ? "window" : "gently", item.displayVersion);
+    }
+    void didReceiveUserAttention(const UpdateItem &) override { calls << "attention"; }
+    void willFinishUpdateSession() override { calls << "end"; }
+
+    void showUpdateFound(const UpdateItem &item, std::function<void(UpdateChoice)> r) override
+    {
+        calls << QStringLiteral("window found %1 %2").arg(item.displayVersion, item.pageURL.toString());
+        reply = std::move(r);
+    }
+    void showUpToDate(const QString &version) override { calls << QStringLiteral("window up to date %1").arg(version); }
+    void showCheckFailed(const QString &) override { calls << "window failed"; }
+};
+
+} // namespace
+
+TEST(Appcast, ReadsReleasesAndRefusesWhatIsUnsafeOrBroken)
+{
+    struct Row
+    {
+        const char *name;
+        QByteArray document;
+        QStringList versions; // empty with `error`
+        bool error = false;
+    };
+    const QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY a \"aaaaaaaaaa\">"
+                              "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]>"
+                              "<rss><channel><item><title>&c;</title></item></channel></rss>";
+    const std::vector<Row> rows {
+        {"two releases, in document order", feed(release("1.2") + release("1.10")), {"1.2", "1.10"}},
+        {"invalid versions and pages are skipped",
+         feed(release("1.2beta") + release("") + release("-1") + release("1..2") + release("1234567890")
+              + release("3.0", "http://lumivox.app/") + release("3.1", "file:///etc/passwd")
+              + release("3.2", "javascript:alert(1)") + release("4.0")),
+         {"4.0"}},
+        {"the version from the enclosure",
+         feed("<item><enclosure url=\"https://lumivox.app/lumivox-5.0.tar.gz\" sparkle:version=\"5\" "
+              "sparkle:shortVersionString=\"5.0\"/></item>"),
+         {"5"}},
+        {"entities (a document type)", laughs, {}, true},
+        {"not XML", "<rss><channel><item>", {}, true},
+        {"no channel", "<html><body>not a feed</body></html>", {}, true},
+        {"too large", feed(QByteArray(Appcast::maximumFeedBytes, ' ')), {}, true},
+    };
+    for (const Row &row : rows) {
+        const auto parsed = Appcast::parse(row.document);
+        ASSERT_EQ(std::holds_alternative<Appcast::Error>(parsed), row.error) << row.name;
+        if (row.error)
+            continue;
+        QStringList versions;
+        for (const auto &item : std::get<std::vector<Appcast::Item>>(parsed))
+            versions << item.version;
+        EXPECT_EQ(versions, row.versions) << row.name;
+    }
+
+    EXPECT_EQ(Appcast::compareVersions(QStringLiteral("1.10"), QStringLiteral("1.9")), 1);
+    EXPECT_EQ(Appcast::compareVersions(QStringLiteral("2"), QStringLiteral("2.0.0")), 0);
+    EXPECT_EQ(Appcast::compareVersions(QStringLiteral("0.1.0"), QStringLiteral("0.1.1")), -1);
+    const std::vector<Appcast::Item> items {{QStringLiteral("1.2"), QStringLiteral("1.2"), {}},
+                                            {QStringLiteral("1.10"), QStringLiteral("1.10"), {}},
+                                            {QStringLiteral("1.3"), QStringLiteral("1.3"), {}}};
+    EXPECT_EQ(Appcast::newestUpdate(items, QStringLiteral("1.2"))->version, QStringLiteral("1.10"));
+    EXPECT_EQ(Appcast::newestUpdate(items, QStringLiteral("1.10")), std::nullopt);
+}
+
+TEST(AppcastUpdater, OffersANewerReleaseAndReportsWhatWentWrong)
+{
+    FeedServer server;
+    Recorder recorder;
+    QStringList opened;
+    QString skipped;
+    AppcastUpdater::Options options;
+    options.feedURL = server.url();
+    options.currentVersion = QStringLiteral("1.2");
+    options.delegate = &recorder;
+    options.userDriver = &recorder;
+    options.openURL = [&opened](const QUrl &url) { opened << url.toString(); };
+    options.skippedVersion = [&skipped] { return skipped; };
+    options.setSkippedVersion = [&skipped](const QString &version) { skipped = version; };
+    options.automaticChecks = false;
+    options.timeout = 500ms;
+    AppcastUpdater updater(options);
+    EXPECT_FALSE(updater.canCheckForUpdates()) << "not before it has started";
+    updater.start();
+    ASSERT_TRUE(updater.canCheckForUpdates());
+
+    const auto check = [&](FeedServer::Mode mode, const QByteArray &body) {
+        server.mode = mode;
+        server.body = body;
+        recorder.calls.clear();
+        updater.checkForUpdates();
+        EXPECT_FALSE(updater.canCheckForUpdates()) << "one check at a time";
+        EXPECT_TRUE(Testing::spinUntil([&] { return updater.canCheckForUpdates(); }, 10s)) << "the check ends";
+        return recorder.calls;
+    };
+
+    EXPECT_EQ(check(FeedServer::Mode::body, feed(release("1.0") + release("1.3") + release("1.2"))),
+              (QStringList {"window found 1.3 https://lumivox.app/download", "attention"}));
+    recorder.reply(UpdateChoice::install);
+    EXPECT_EQ(opened, QStringList {"https://lumivox.app/download"});
+    EXPECT_EQ(recorder.calls.mid(2), (QStringList {"choice 1", "end"}));
+
+    for (const QByteArray &items : {release("1.2"), release("1.1"), QByteArray()})
+        EXPECT_EQ(check(FeedServer::Mode::body, feed(items)), (QStringList {"window up to date 1.2", "end"}));
+
+    const QStringList invalid {"abort 2", "window failed", "end"};
+    const QStringList network {"abort 1", "window failed", "end"};
+    EXPECT_EQ(check(FeedServer::Mode::body, "<rss><channel><item>"), invalid);
+    EXPECT_EQ(check(FeedServer::Mode::endless, {}), invalid) << "stopped at the size limit";
+    EXPECT_EQ(check(FeedServer::Mode::silent, {}), network) << "given up after the time-out";
+    // After all that, the next check still works.
+    EXPECT_EQ(check(FeedServer::Mode::body, feed(release("2.0"))).first(),
+              QStringLiteral("window found 2.0 https://lumivox.app/download"));
+    recorder.reply(UpdateChoice::skip);
+    EXPECT_EQ(skipped, QStringLiteral("2.0"));
+}
+
+TEST(AppcastUpdater, ScheduledChecksOfferGentlyAndLeaveSkippedVersionsAlone)
+{
+    FeedServer server;
+    server.body = feed(release("2.0"));
+    Recorder recorder;
+    QString skipped;
+    AppcastUpdater::Options options;
+    options.feedURL = server.url();
+    options.currentVersion = QStringLiteral("1.0");
+    options.delegate = &recorder;
+    options.userDriver = &recorder;
+    options.skippedVersion = [&skipped] { return skipped; };
+    options.firstCheckDelay = 10ms;
+    options.checkInterval = 50ms;
+    AppcastUpdater updater(options);
+    updater.start();
+    ASSERT_TRUE(Testing::spinUntil([&] { return !recorder.calls.isEmpty(); }, 10s));
+    EXPECT_EQ(recorder.calls.first(), QStringLiteral("offer gently 2.0"));
+
+    skipped = QStringLiteral("2.0");
+    const int before = server.requests;
+    ASSERT_TRUE(Testing::spinUntil([&] { return server.requests >= before + 2; }, 10s));
+    updater.setAutomaticallyChecksForUpdates(false);
+    EXPECT_TRUE(recorder.calls.filter(QStringLiteral("window")).isEmpty());
+    EXPECT_EQ(recorder.calls.count(QStringLiteral("offer gently 2.0")), 1) << "a skipped version is not offered";
+
+    // A plain-http feed on another host is never read.
+    options.feedURL = QUrl(QStringLiteral("http://lumivox.app/appcast.xml"));
+    options.automaticChecks = false;
+    AppcastUpdater insecure(options);
+    insecure.start();
+    recorder.calls.clear();
+    insecure.checkForUpdates();
+    EXPECT_EQ(recorder.calls, (QStringList {"abort 3", "window failed", "end"}));
+}

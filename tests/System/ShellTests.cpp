@@ -1,0 +1,218 @@
+// The program's shell in the private session: one copy per session however many start at once, a
+// second launch bringing the first one's Settings forward, and the tray icon embedded in a real
+// tray host (trayer) with its menu opening on a click (screenshot in build/screenshots/).
+
+#include "Support/TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRect>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+using namespace Lumivox;
+using namespace std::chrono_literals;
+
+namespace {
+
+QString appPath()
+{
+    return qEnvironmentVariable("LUMIVOX_APP");
+}
+
+std::unique_ptr<QProcess> startApp(QStringList arguments = {})
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("app.lumivox.*.info=true"));
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->start(appPath(), arguments);
+    return process;
+}
+
+bool nameOwned()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("app.lumivox"));
+}
+
+bool stop(QProcess &process)
+{
+    process.terminate();
+    return process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// The viewable windows the process made, anywhere in the tree (the tray icon sits inside trayer's
+// window), with their places on the root window.
+std::vector<QRect> windowsOf(Display *d, qint64 pid)
+{
+    std::vector<QRect> found;
+    const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
+    std::function<void(Window)> visit = [&](Window window) {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(d, window, &root, &parent, &children, &count))
+            return;
+        for (unsigned int i = 0; i < count; ++i) {
+            XWindowAttributes attributes {};
+            if (!XGetWindowAttributes(d, children[i], &attributes) || attributes.map_state != IsViewable)
+                continue;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char *data = nullptr;
+            if (XGetWindowProperty(d, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                                   &data)
+                    == Success
+                && data) {
+                if (items == 1 && format == 32 && qint64(*reinterpret_cast<unsigned long *>(data)) == pid) {
+                    int x = 0, y = 0;
+                    Window child = 0;
+                    XTranslateCoordinates(d, children[i], DefaultRootWindow(d), 0, 0, &x, &y, &child);
+                    found.emplace_back(x, y, attributes.width, attributes.height);
+                }
+                XFree(data);
+            }
+            visit(children[i]);
+        }
+        if (children)
+            XFree(children);
+    };
+    visit(DefaultRootWindow(d));
+    return found;
+}
+
+} // namespace
+
+TEST(Shell, TwoCopiesStartedTogetherLeaveExactlyOne)
+{
+    ASSERT_FALSE(appPath().isEmpty());
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "the private session has no bus";
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        auto first = startApp();
+        auto second = startApp();
+        ASSERT_TRUE(first->waitForStarted(10000) && second->waitForStarted(10000));
+        // One of them gives way and ends by itself; the other owns the name and stays.
+        ASSERT_TRUE(Testing::spinUntil(
+            [&] { return first->state() == QProcess::NotRunning || second->state() == QProcess::NotRunning; }, 60s));
+        QProcess &gone = first->state() == QProcess::NotRunning ? *first : *second;
+        QProcess &staying = &gone == first.get() ? *second : *first;
+        const QByteArray goneLog = gone.readAll();
+        EXPECT_EQ(gone.exitCode(), 0) << goneLog.toStdString();
+        EXPECT_TRUE(goneLog.contains("already running")) << goneLog.toStdString();
+        ASSERT_TRUE(Testing::spinUntil(nameOwned, 30s));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(staying.state(), QProcess::Running);
+        EXPECT_TRUE(stop(staying)) << staying.readAll().toStdString();
+        ASSERT_TRUE(Testing::spinUntil([] { return !nameOwned(); }, 10s));
+    }
+}
+
+TEST(Shell, ASecondLaunchBringsTheFirstOnesSettingsForward)
+{
+    Display *d = XOpenDisplay(nullptr);
+    ASSERT_TRUE(d);
+    // Onboarding done, so that opening again means Settings.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Lumivox";
+    QDir().mkpath(folder);
+    QFile preferences(folder + "/app.lumivox.json");
+    ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
+    preferences.write(R"({"hasCompletedOnboarding": true})");
+    preferences.close();
+
+    // Started at login: no window of its own.
+    auto first = startApp({QStringLiteral("--autostart")});
+    ASSERT_TRUE(Testing::spinUntil(nameOwned, 60s));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(windowsOf(d, first->processId()).empty());
+
+    auto second = startApp();
+    ASSERT_TRUE(second->waitForFinished(30000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(Testing::spinUntil([&] { return !windowsOf(d, first->processId()).empty(); }, 10s))
+        << "the first copy shows Settings";
+    EXPECT_TRUE(stop(*first)) << first->readAll().toStdString();
+    XCloseDisplay(d);
+    QFile::remove(preferences.fileName());
+}
+
+TEST(Shell, TheTrayIconIsEmbeddedAndItsMenuOpens)
+{
+    Display *d = XOpenDisplay(nullptr);
+    ASSERT_TRUE(d);
+    QProcess trayer;
+    trayer.start(QStringLiteral("trayer"),
+                 {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
+                  "true", "--transparent", "false"});
+    ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer is missing (scripts/install-deps.sh installs it)";
+    const Atom trayOwner = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
+    ASSERT_TRUE(Testing::spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s))
+        << "trayer did not take the tray";
+
+    auto app = startApp({QStringLiteral("--autostart")});
+    QByteArray log;
+    ASSERT_TRUE(Testing::spinUntil(
+        [&] {
+            log += app->readAll();
+            return log.contains("tray icon shown after");
+        },
+        60s))
+        << log.toStdString();
+    std::vector<QRect> windows;
+    ASSERT_TRUE(Testing::spinUntil(
+        [&] {
+            windows = windowsOf(d, app->processId());
+            return !windows.empty();
+        },
+        10s));
+    const QRect icon = windows.front();
+    EXPECT_LE(icon.width(), 32);
+    EXPECT_LT(icon.top(), 24) << "inside the tray at the top edge";
+
+    // A click on the icon opens the menu: a second window of the process, below the icon.
+    XTestFakeMotionEvent(d, -1, icon.center().x(), icon.center().y(), CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+    ASSERT_TRUE(Testing::spinUntil(
+        [&] {
+            windows = windowsOf(d, app->processId());
+            return windows.size() >= 2;
+        },
+        10s))
+        << "the menu did not open";
+    const auto menu = std::max_element(windows.begin(), windows.end(),
+                                       [](const QRect &a, const QRect &b) { return a.height() < b.height(); });
+    EXPECT_GT(menu->height(), 300) << "the whole menu, some twenty rows";
+
+    const QString shots = Testing::sourcePath(QStringLiteral("build/screenshots"));
+    QDir().mkpath(shots);
+    QProcess::execute(QStringLiteral("import"),
+                      {"-window", "root", "-crop",
+                       QStringLiteral("%1x%2+%3+0")
+                           .arg(menu->width() + 40)
+                           .arg(menu->bottom() + 10)
+                           .arg(std::max(0, menu->left() - 20)),
+                       shots + "/tray-menu-open.png"});
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, XStringToKeysym("Escape")), True, CurrentTime);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, XStringToKeysym("Escape")), False, CurrentTime);
+    XFlush(d);
+
+    EXPECT_TRUE(stop(*app));
+    trayer.kill();
+    trayer.waitForFinished(5000);
+    XCloseDisplay(d);
+}
