@@ -17,6 +17,7 @@ public:
 
     void showOnboarding() override { m_absent.showOnboarding(); }
     bool isOnboardingVisible() const override { return m_absent.isOnboardingVisible(); }
+    void closeOnboarding() override { m_absent.closeOnboarding(); }
     void openSettings() override { m_settings->show(); }
     void showPermissionHelp(Permission permission) override { m_absent.showPermissionHelp(permission); }
     void showWords(WordBook &book, std::function<void(std::optional<QUuid>)> openReview) override
