@@ -7,7 +7,9 @@ function(lumivox_library name dir)
         file(WRITE ${stub} "// This library has no sources yet.\n")
         set(sources ${stub})
     endif()
-    add_library(${name} STATIC ${sources})
+    # Shared, so that each of the many test programs does not carry its own copy of every layer: the
+    # sanitizer build would otherwise need several gigabytes of disk.
+    add_library(${name} SHARED ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
     # The caller says what is PUBLIC (exposed by the library's headers) and what is PRIVATE.
     target_link_libraries(${name} ${ARGN})
