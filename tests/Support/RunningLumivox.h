@@ -25,17 +25,21 @@ namespace Lumivox::Testing {
 
 using namespace std::chrono_literals;
 
-// The program over settings and data folders of its own: Spanish, hold key Alt, no Google key.
+// The program over settings and data folders of its own: by default Spanish, hold key Alt, no
+// Google key, onboarding done. Empty preferences are a first run: no settings file at all.
 class RunningLumivox
 {
 public:
-    RunningLumivox()
+    explicit RunningLumivox(const QByteArray &preferences =
+                                R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})")
     {
         QDir().mkpath(config.path() + QStringLiteral("/Lumivox"));
-        QFile prefs(config.path() + QStringLiteral("/Lumivox/app.lumivox.json"));
-        prefs.open(QIODevice::WriteOnly);
-        prefs.write(R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})");
-        prefs.close();
+        if (!preferences.isEmpty()) {
+            QFile prefs(preferencesPath());
+            prefs.open(QIODevice::WriteOnly);
+            prefs.write(preferences);
+            prefs.close();
+        }
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
@@ -51,6 +55,7 @@ public:
             process.kill();
         process.waitForFinished(5000);
     }
+    QString preferencesPath() const { return config.path() + QStringLiteral("/Lumivox/app.lumivox.json"); }
     bool waitUntilIdle()
     {
         return spinUntil(
