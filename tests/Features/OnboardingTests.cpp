@@ -92,6 +92,7 @@ TEST_F(OnboardingTest, StepsMoveOnlyWithinTheFourAndReturnPressesTheMainButton)
 
 TEST_F(OnboardingTest, APermissionGrantedElsewhereShowsWithinASecondAndNothingRunsOnceClosed)
 {
+    grant(false, false);
     const auto window = makeWindow();
     window->show();
     window->model()->go(2);

@@ -23,6 +23,7 @@ void OnboardingWindowOwner::show()
     AppDelegate::dockIconSuppressed = false;
     if (m_window && !m_window->isVisible()) {
         // A closed guide starts over: a new window, at the first step, with the loop at its start.
+        m_window->removeEventFilter(this);
         delete m_window.data();
     }
     if (!m_window) {
@@ -42,7 +43,7 @@ void OnboardingWindowOwner::show()
 
 OnboardingWindow *OnboardingWindowOwner::window() const
 {
-    return m_window.data();
+    return static_cast<OnboardingWindow *>(m_window.data());
 }
 
 bool OnboardingWindowOwner::isVisible() const

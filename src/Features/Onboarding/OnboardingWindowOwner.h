@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 
 #include <memory>
 
@@ -52,7 +53,8 @@ protected:
 
 private:
     Context m_context;
-    QPointer<OnboardingWindow> m_window;
+    // Untyped, so that events a window gets while it is being destroyed never cast it.
+    QPointer<QWidget> m_window;
 };
 
 } // namespace Lumivox

@@ -266,7 +266,7 @@ HoverDemo::HoverDemo(const Appearance &appearance, QWidget *parent)
     m_ease->setDuration(easeMs);
     m_ease->setEasingCurve(QEasingCurve::InOutQuad);
     m_spring->setDuration(springMs);
-    QEasingCurve spring(QEasingCurve::Custom);
+    QEasingCurve spring;
     spring.setCustomType(&springProgress);
     m_spring->setEasingCurve(spring);
     m_from = m_to = poseOf(m_phase);

@@ -374,11 +374,14 @@ void OnboardingWindow::showStep()
         label->setText(m_model->stepLabel().toUpper());
     if (m_pages->currentIndex() != index) {
         m_pages->setCurrentIndex(index);
+        m_fade->stop();
         if (!m_model->reducesMotion() && isVisible()) {
             auto *effect = new QGraphicsOpacityEffect;
             effect->setOpacity(0);
             m_pages->setGraphicsEffect(effect);
             m_fade->start();
+        } else {
+            m_pages->setGraphicsEffect(nullptr);
         }
     }
     m_dots->setCurrent(index, !m_model->reducesMotion() && isVisible());
