@@ -11,11 +11,13 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStaticText>
 #include <QVariantAnimation>
 
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace Lumivox {
@@ -331,29 +333,19 @@ void HoverDemo::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
-    // The sentence, centred in the 156 points below the top padding of 24.
-    const QFont font = sceneFont(17);
-    const QFontMetricsF metrics(font);
-    const QString before = QStringLiteral("Le ");
-    const QString word = QStringLiteral("café");
-    const QString after = QStringLiteral(" est prêt.");
-    const double wordWidth = metrics.horizontalAdvance(word) + 4;
-    const double width = metrics.horizontalAdvance(before) + wordWidth + metrics.horizontalAdvance(after);
-    const double sceneTop = inner.top() + 24;
-    const double lineTop = sceneTop + (156 - metrics.height()) / 2 + 8;
-    const double baseline = lineTop + metrics.ascent();
-    double x = inner.left() + (inner.width() - width) / 2;
-    const QRectF wordBox(x + metrics.horizontalAdvance(before), lineTop, wordWidth, metrics.height());
-
+    // The sentence's shapes are laid out once per size; a frame only places and blends them.
+    if (m_scene.width != inner.width())
+        layoutScene(inner);
+    const QRectF wordBox = m_scene.wordBox;
     painter.setPen(Qt::NoPen);
     painter.setBrush(withAlpha(Brand::highlighter().resolved(scheme), now.highlight));
     if (now.highlight > 0)
         painter.drawRoundedRect(wordBox, 3, 3);
-    painter.setFont(font);
+    painter.setFont(m_scene.font);
     painter.setPen(Brand::primaryText().resolved(scheme));
-    painter.drawText(QPointF(x, baseline), before);
-    painter.drawText(QPointF(wordBox.left() + 2, baseline), word);
-    painter.drawText(QPointF(wordBox.right(), baseline), after);
+    painter.drawStaticText(QPointF(wordBox.left() - m_scene.before.size().width(), wordBox.top()), m_scene.before);
+    painter.drawStaticText(QPointF(wordBox.left() + 2, wordBox.top()), m_scene.word);
+    painter.drawStaticText(wordBox.topRight(), m_scene.after);
 
     // The tooltip rises 4 points as it fades in.
     if (now.translation > 0) {
@@ -375,11 +367,34 @@ void HoverDemo::paintEvent(QPaintEvent *)
 
     // The key's caption beside the key cap.
     const bool down = Demo::isKeyDown(m_phase);
-    painter.setFont(sceneFont(11, QFont::Medium));
+    painter.setFont(m_scene.captionFont);
     painter.setPen((down ? Brand::accent() : Brand::secondaryText()).resolved(scheme));
     const QRectF key = QRectF(m_key->geometry());
-    painter.drawText(QRectF(key.right() + 8, key.top(), 120, key.height() - 1), Qt::AlignLeft | Qt::AlignVCenter,
-                     down ? QStringLiteral("held") : m_key->symbol());
+    const QStaticText &caption = down ? m_scene.held : m_scene.keyName;
+    painter.drawStaticText(QPointF(key.right() + 8, key.center().y() - caption.size().height() / 2), caption);
+}
+
+void HoverDemo::layoutScene(const QRectF &inner)
+{
+    m_scene.width = inner.width();
+    m_scene.font = sceneFont(17);
+    m_scene.captionFont = sceneFont(11, QFont::Medium);
+    for (auto [text, font, shape] : {std::tuple {QStringLiteral("Le "), m_scene.font, &m_scene.before},
+                                     std::tuple {QStringLiteral("café"), m_scene.font, &m_scene.word},
+                                     std::tuple {QStringLiteral(" est prêt."), m_scene.font, &m_scene.after},
+                                     std::tuple {QStringLiteral("held"), m_scene.captionFont, &m_scene.held},
+                                     std::tuple {m_key->symbol(), m_scene.captionFont, &m_scene.keyName}}) {
+        shape->setText(text);
+        shape->setTextFormat(Qt::PlainText);
+        shape->prepare(QTransform(), font);
+    }
+    // Centred in the 156 points below the top padding of 24, a little low to leave the tooltip room.
+    const QFontMetricsF metrics(m_scene.font);
+    const double wordWidth = m_scene.word.size().width() + 4;
+    const double width = m_scene.before.size().width() + wordWidth + m_scene.after.size().width();
+    const double lineTop = inner.top() + 24 + (156 - metrics.height()) / 2 + 8;
+    const double left = inner.left() + (inner.width() - width) / 2;
+    m_scene.wordBox = QRectF(left + m_scene.before.size().width(), lineTop, wordWidth, metrics.height());
 }
 
 // WordFilterDemo

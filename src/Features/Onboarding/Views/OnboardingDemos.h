@@ -9,6 +9,7 @@
 #include "Features/Onboarding/DemoPhase.h"
 
 #include <QPixmap>
+#include <QStaticText>
 #include <QWidget>
 
 #include <memory>
@@ -114,8 +115,23 @@ protected:
 
 private:
     void placeKey();
+    void layoutScene(const QRectF &inner);
+
+    struct Scene
+    {
+        double width = -1;
+        QFont font;
+        QFont captionFont;
+        QStaticText before;
+        QStaticText word;
+        QStaticText after;
+        QStaticText held;
+        QStaticText keyName;
+        QRectF wordBox;
+    };
 
     const Appearance &m_appearance;
+    Scene m_scene;
     DemoPhase m_phase = DemoPhase::idle;
     Pose m_from;
     Pose m_to;

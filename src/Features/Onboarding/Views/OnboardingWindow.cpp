@@ -327,9 +327,8 @@ QWidget *OnboardingWindow::permissionsPage(const Appearance &appearance)
     formColumn->setContentsMargins(36, 0, 36, 0);
     formColumn->setSpacing(8);
     formColumn->addWidget(card);
-    QLabel *note =
-        textLabel(QStringLiteral("You can change these later in Settings › General. Nothing here is needed to go on."),
-                  designFont(11), Brand::secondaryText(), appearance);
+    QLabel *note = textLabel(QStringLiteral("You can change these later in Settings › General."), designFont(11),
+                             Brand::secondaryText(), appearance);
     note->setWordWrap(true);
     note->setContentsMargins(4, 0, 4, 0);
     formColumn->addWidget(note);
