@@ -92,8 +92,10 @@ public:
     QByteArray log;
 };
 
-// Our viewable top-level windows, with their frames in root coordinates.
+// Our viewable top-level windows: their X ids, their frames in root coordinates, the one with a title.
+std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid);
 std::vector<QRect> windowsOf(Display *d, qint64 pid);
+unsigned long windowTitled(Display *d, qint64 pid, const char *title);
 
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)
 {

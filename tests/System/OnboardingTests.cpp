@@ -42,42 +42,6 @@ void startPortal()
         << "the settings portal did not start: " << reply.errorMessage().toStdString();
 }
 
-// The viewable top-level window of `pid` with that title, if any.
-Window windowTitled(Display *d, qint64 pid, const char *title)
-{
-    const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    Window found = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
-        return 0;
-    for (unsigned int i = 0; i < count && !found; ++i) {
-        XWindowAttributes attributes {};
-        if (!XGetWindowAttributes(d, children[i], &attributes) || attributes.map_state != IsViewable)
-            continue;
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char *data = nullptr;
-        if (XGetWindowProperty(d, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
-                               &data)
-                != Success
-            || !data)
-            continue;
-        const bool ours = items == 1 && format == 32 && qint64(*reinterpret_cast<unsigned long *>(data)) == pid;
-        XFree(data);
-        char *name = nullptr;
-        if (ours && XFetchName(d, children[i], &name) && name) {
-            if (qstrcmp(name, title) == 0)
-                found = children[i];
-            XFree(name);
-        }
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
 void pressReturn(Display *d)
 {
     const KeyCode key = XKeysymToKeycode(d, XStringToKeysym("Return"));

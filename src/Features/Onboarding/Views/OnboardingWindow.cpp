@@ -230,6 +230,19 @@ QWidget *OnboardingWindow::stepHeader(const QString &title, const QString &messa
     return header;
 }
 
+QVBoxLayout *OnboardingWindow::headedPage(QWidget *page, const char *name, const QString &title, const QString &message,
+                                          int spacing, const Appearance &appearance)
+{
+    page->setObjectName(QString::fromLatin1(name));
+    auto *column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 30, 0, 0);
+    column->setSpacing(spacing);
+    QWidget *header = stepHeader(title, message, appearance);
+    header->setContentsMargins(36, 0, 36, 0);
+    column->addWidget(header);
+    return column;
+}
+
 QWidget *OnboardingWindow::howItWorksPage(const Appearance &appearance)
 {
     auto *page = new QWidget;
@@ -264,16 +277,10 @@ QWidget *OnboardingWindow::wordFilterPage(const Appearance &appearance)
 {
     HoverTextController &controller = m_model->controller();
     auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("onboarding.wordFilter"));
-    auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 30, 0, 0);
-    column->setSpacing(0);
-    auto *header = stepHeader(
-        QStringLiteral("Smart Word Filter"),
-        QStringLiteral("Names, code, links and numbers get no tooltip, so you only see translations that help."),
+    QVBoxLayout *column = headedPage(
+        page, "onboarding.wordFilter", QStringLiteral("Smart Word Filter"),
+        QStringLiteral("Names, code, links and numbers get no tooltip, so you only see translations that help."), 0,
         appearance);
-    header->setContentsMargins(36, 0, 36, 0);
-    column->addWidget(header);
     auto *demo = new QWidget;
     auto *demoColumn = new QVBoxLayout(demo);
     demoColumn->setContentsMargins(36, 16, 36, 16);
@@ -300,17 +307,11 @@ QWidget *OnboardingWindow::permissionsPage(const Appearance &appearance)
 {
     HoverTextController &controller = m_model->controller();
     auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("onboarding.permissions"));
-    auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 30, 0, 0);
-    column->setSpacing(18);
-    auto *header = stepHeader(
-        QStringLiteral("Allow access"),
+    QVBoxLayout *column = headedPage(
+        page, "onboarding.permissions", QStringLiteral("Allow access"),
         QStringLiteral(
             "Lumivox reads the text under your pointer. Only the word being translated leaves your computer."),
-        appearance);
-    header->setContentsMargins(36, 0, 36, 0);
-    column->addWidget(header);
+        18, appearance);
     auto *card = new SettingsCard(appearance);
     m_accessibility = new PermissionRowView(
         PermissionRowView::accessibility(), [&controller] { controller.requestAccessibilityPermission(); }, appearance,
@@ -341,15 +342,9 @@ QWidget *OnboardingWindow::readyPage(const Appearance &appearance)
 {
     HoverTextController &controller = m_model->controller();
     auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("onboarding.ready"));
-    auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 30, 0, 0);
-    column->setSpacing(18);
-    auto *header =
-        stepHeader(QStringLiteral("You’re all set"),
-                   QStringLiteral("Pick your defaults. Everything is also in Settings and the tray."), appearance);
-    header->setContentsMargins(36, 0, 36, 0);
-    column->addWidget(header);
+    QVBoxLayout *column =
+        headedPage(page, "onboarding.ready", QStringLiteral("You’re all set"),
+                   QStringLiteral("Pick your defaults. Everything is also in Settings and the tray."), 18, appearance);
     auto *card = new SettingsCard(appearance);
     auto *language = new LanguagePicker(QString());
     language->setObjectName(QStringLiteral("onboarding.targetLanguage"));

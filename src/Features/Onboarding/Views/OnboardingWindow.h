@@ -16,6 +16,7 @@
 class QLabel;
 class QPushButton;
 class QStackedWidget;
+class QVBoxLayout;
 class QVariantAnimation;
 
 namespace Lumivox {
@@ -60,6 +61,9 @@ private:
     QWidget *permissionsPage(const Appearance &appearance);
     QWidget *readyPage(const Appearance &appearance);
     QWidget *stepHeader(const QString &title, const QString &message, const Appearance &appearance);
+    /// The lower three pages: the step header at the top, padded like the forms below it.
+    QVBoxLayout *headedPage(QWidget *page, const char *name, const QString &title, const QString &message, int spacing,
+                            const Appearance &appearance);
     void showStep();
     void showDemoPhase(bool animated);
     void showPermissions();
