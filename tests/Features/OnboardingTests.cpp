@@ -70,6 +70,9 @@ TEST_F(OnboardingTest, StepsMoveOnlyWithinTheFourAndReturnPressesTheMainButton)
     model.back();
     EXPECT_EQ(model.stepIndex(), 0);
 
+    // Registered outside the program: the last step shows the real state, not the remembered one.
+    ASSERT_TRUE(loginItem->setEnabled(true));
+    ASSERT_FALSE(controller->launchAtLogin());
     const std::vector<QString> titles {QStringLiteral("Continue"), QStringLiteral("Continue"),
                                        QStringLiteral("Continue"), QStringLiteral("Done")};
     for (int step = 0; step < 4; ++step) {
@@ -78,6 +81,7 @@ TEST_F(OnboardingTest, StepsMoveOnlyWithinTheFourAndReturnPressesTheMainButton)
         EXPECT_EQ(window->primaryButton()->text(), titles[size_t(step)]);
         EXPECT_EQ(window->backButton()->isHidden(), step == 0);
         EXPECT_FALSE(defaults->boolValue(QStringLiteral("hasCompletedOnboarding")));
+        EXPECT_EQ(controller->launchAtLogin(), step == 3);
         QTest::keyClick(window.get(), Qt::Key_Return);
     }
     // Return on the last step is Done: stored, and the window asked to close.
