@@ -56,9 +56,12 @@ protected:
 
 TEST_F(OnboardingTest, StepsMoveOnlyWithinTheFourAndReturnPressesTheMainButton)
 {
+    // Registered outside the program: the last step shows the real state, not the remembered one.
+    ASSERT_TRUE(loginItem->setEnabled(true));
     const auto window = makeWindow();
     windows->onboardingVisible = true;
     window->show();
+    ASSERT_FALSE(controller->launchAtLogin()) << "the first step leaves it alone";
     OnboardingModel &model = *window->model();
     EXPECT_TRUE(window->backButton()->isHidden()) << "no Back on the first step";
     EXPECT_EQ(window->pageDots()->accessibleName(), QStringLiteral("Step 1 of 4"));
@@ -70,9 +73,6 @@ TEST_F(OnboardingTest, StepsMoveOnlyWithinTheFourAndReturnPressesTheMainButton)
     model.back();
     EXPECT_EQ(model.stepIndex(), 0);
 
-    // Registered outside the program: the last step shows the real state, not the remembered one.
-    ASSERT_TRUE(loginItem->setEnabled(true));
-    ASSERT_FALSE(controller->launchAtLogin());
     const std::vector<QString> titles {QStringLiteral("Continue"), QStringLiteral("Continue"),
                                        QStringLiteral("Continue"), QStringLiteral("Done")};
     for (int step = 0; step < 4; ++step) {
