@@ -6,6 +6,7 @@
 #include "Fakes/FakeMotionPreference.h"
 #include "Features/Onboarding/Views/OnboardingDemos.h"
 #include "Features/Onboarding/Views/OnboardingWindow.h"
+#include "Features/Settings/Views/SettingsStyle.h"
 #include "Support/TestSupport.h"
 
 #include <QApplication>
@@ -42,15 +43,9 @@ int main(int argc, char **argv)
     for (bool dark : {false, true}) {
         CoordinatorOverFakes scene;
         scene.grant(true, false);
-        if (dark) {
-            QPalette palette = QApplication::palette();
-            palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-            palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-            palette.setColor(QPalette::Button, QColor(0x3c, 0x3c, 0x3c));
-            for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-                palette.setColor(role, QColor(0xe8, 0xe8, 0xe8));
-            QApplication::setPalette(palette);
-        }
+        // Without a portal the palette decides the scheme: the windows' own dark palette.
+        if (dark)
+            QApplication::setPalette(settingsPalette(ColorScheme::dark));
         Appearance appearance {std::nullopt};
         OnboardingWindow window(*scene.controller, std::make_shared<FakeMotionPreference>(), scene.clock, appearance);
         window.show();
