@@ -7,6 +7,7 @@
 #include "Features/Coordinator/HoverTextController.h"
 #include "Features/Design/Appearance.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
+#include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Overlay/OverlayPanel.h"
 #include "Features/Shell/SettingsWindowOwner.h"
 #include "Native/Accessibility/Accessibility.h"
@@ -84,7 +85,7 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
                                                     AppIdentity::bundleID().value_or(AppIdentity::appID));
     d.overlay = std::make_shared<App::TooltipOverlay>(*root.tooltipPanel);
     d.picker = std::make_shared<App::PickerPanel>(*root.languagePicker);
-    d.windows = std::make_shared<App::ShellWindows>(root.settingsWindow);
+    d.windows = std::make_shared<App::ShellWindows>(root.settingsWindow, root.onboardingWindow);
     d.appWindows = std::make_shared<App::DesktopWindows>();
     d.prepareOnDeviceSession = [&engine = root.onDeviceTranslation](const QString &source, const QString &target) {
         engine.prepareSession(source, target);
@@ -128,6 +129,7 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
     , wordBook(WordBook::shared(preferences))
     , translationCache(preferences, translationCacheLimit, translationCacheSaveDelay)
     , settingsWindow(std::make_shared<SettingsWindowOwner>())
+    , onboardingWindow(std::make_shared<OnboardingWindowOwner>())
     , tooltipPanel(std::make_unique<OverlayPanel>())
     , languagePicker(std::make_unique<LanguagePickerPanel>(appearance))
     , reviewReminder(AppIdentity::isHostingTests()

@@ -21,6 +21,7 @@ class DiagnosticLog;
 class GlanceTranslator;
 class HoverTextController;
 class LanguagePickerPanel;
+class OnboardingWindowOwner;
 class OverlayPanel;
 class PreferenceStore;
 class ReviewReminder;
@@ -58,6 +59,8 @@ public:
     TranslationStore translationCache;
     /// Makes the Settings window on first use; the coordinator opens it through its windows.
     const std::shared_ptr<SettingsWindowOwner> settingsWindow;
+    /// Makes the first-run window when the coordinator asks for it.
+    const std::shared_ptr<OnboardingWindowOwner> onboardingWindow;
     /// The tooltip's window and the floating language picker, which the coordinator shows and hides.
     const std::unique_ptr<OverlayPanel> tooltipPanel;
     const std::unique_ptr<LanguagePickerPanel> languagePicker;

@@ -1,9 +1,10 @@
 #pragma once
 
-// The coordinator's windows in this build: Settings through its owner, the rest through the
-// stand-ins until their windows exist.
+// The coordinator's windows in this build: Settings and onboarding through their owners, the rest
+// through the stand-ins until their windows exist.
 
 #include "App/AbsentViews.h"
+#include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Shell/SettingsWindowOwner.h"
 
 namespace Lumivox::App {
@@ -11,13 +12,16 @@ namespace Lumivox::App {
 class ShellWindows final : public CoordinatorWindows
 {
 public:
-    explicit ShellWindows(std::shared_ptr<SettingsWindowOwner> settings)
+    ShellWindows(std::shared_ptr<SettingsWindowOwner> settings, std::shared_ptr<OnboardingWindowOwner> onboarding)
         : m_settings(std::move(settings))
-    { }
+        , m_onboarding(std::move(onboarding))
+    {
+        connect(m_onboarding.get(), &OnboardingWindowOwner::closed, this, &CoordinatorWindows::onboardingClosed);
+    }
 
-    void showOnboarding() override { m_absent.showOnboarding(); }
-    bool isOnboardingVisible() const override { return m_absent.isOnboardingVisible(); }
-    void closeOnboarding() override { m_absent.closeOnboarding(); }
+    void showOnboarding() override { m_onboarding->show(); }
+    bool isOnboardingVisible() const override { return m_onboarding->isVisible(); }
+    void closeOnboarding() override { m_onboarding->close(); }
     void openSettings() override { m_settings->show(); }
     void showPermissionHelp(Permission permission) override { m_absent.showPermissionHelp(permission); }
     void showWords(WordBook &book, std::function<void(std::optional<QUuid>)> openReview) override
@@ -29,6 +33,7 @@ public:
 
 private:
     std::shared_ptr<SettingsWindowOwner> m_settings;
+    std::shared_ptr<OnboardingWindowOwner> m_onboarding;
     AbsentWindows m_absent;
 };
 

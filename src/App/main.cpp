@@ -7,6 +7,7 @@
 
 #include "App/CompositionRoot.h"
 #include "Features/Coordinator/HoverTextController.h"
+#include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Shell/AppDelegate.h"
 #include "Features/Shell/SettingsWindowOwner.h"
 #include "Features/Shell/TrayMenuModel.h"
@@ -15,6 +16,7 @@
 #include "Features/Shell/Views/TrayIcon.h"
 #include "Features/Shell/Views/TrayMenu.h"
 #include "Features/Shell/Views/UpdateAlerts.h"
+#include "Native/Desktop/MotionPreference.h"
 #include "Native/Services.h"
 #include "Native/Session/SingleInstance.h"
 #include "Native/Session/TerminationSignals.h"
@@ -115,6 +117,8 @@ int main(int argc, char *argv[])
         updater.start();
     updateNotifier.track(updater);
     root.settingsWindow->setContext({&controller, &root.appearance, &updateNotifier, &updater});
+    root.onboardingWindow->setContext(
+        {&controller, &root.appearance, root.platform.get<Native::MotionPreference>(), Clock::system()});
 
     AppDelegate::Dependencies delegateDependencies;
     delegateDependencies.controller = &controller;

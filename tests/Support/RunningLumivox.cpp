@@ -5,9 +5,9 @@
 
 namespace Lumivox::Testing {
 
-std::vector<QRect> windowsOf(Display *d, qint64 pid)
+std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid)
 {
-    std::vector<QRect> out;
+    std::vector<unsigned long> out;
     Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
     const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
@@ -26,12 +26,37 @@ std::vector<QRect> windowsOf(Display *d, qint64 pid)
                 == Success
             && value) {
             if (items == 1 && qint64(*reinterpret_cast<unsigned long *>(value)) == pid)
-                out.emplace_back(a.x, a.y, a.width, a.height);
+                out.push_back(children[i]);
             XFree(value);
         }
     }
     XFree(children);
     return out;
+}
+
+std::vector<QRect> windowsOf(Display *d, qint64 pid)
+{
+    std::vector<QRect> out;
+    for (const unsigned long window : windowIDsOf(d, pid)) {
+        XWindowAttributes a {};
+        if (XGetWindowAttributes(d, window, &a))
+            out.emplace_back(a.x, a.y, a.width, a.height);
+    }
+    return out;
+}
+
+unsigned long windowTitled(Display *d, qint64 pid, const char *title)
+{
+    for (const unsigned long window : windowIDsOf(d, pid)) {
+        char *name = nullptr;
+        if (!XFetchName(d, window, &name) || !name)
+            continue;
+        const bool found = qstrcmp(name, title) == 0;
+        XFree(name);
+        if (found)
+            return window;
+    }
+    return 0;
 }
 
 } // namespace Lumivox::Testing

@@ -25,17 +25,21 @@ namespace Lumivox::Testing {
 
 using namespace std::chrono_literals;
 
-// The program over settings and data folders of its own: Spanish, hold key Alt, no Google key.
+// The program over settings and data folders of its own: by default Spanish, hold key Alt, no
+// Google key, onboarding done. Empty preferences are a first run: no settings file at all.
 class RunningLumivox
 {
 public:
-    RunningLumivox()
+    explicit RunningLumivox(const QByteArray &preferences =
+                                R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})")
     {
         QDir().mkpath(config.path() + QStringLiteral("/Lumivox"));
-        QFile prefs(config.path() + QStringLiteral("/Lumivox/app.lumivox.json"));
-        prefs.open(QIODevice::WriteOnly);
-        prefs.write(R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})");
-        prefs.close();
+        if (!preferences.isEmpty()) {
+            QFile prefs(preferencesPath());
+            prefs.open(QIODevice::WriteOnly);
+            prefs.write(preferences);
+            prefs.close();
+        }
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
@@ -53,6 +57,7 @@ public:
             process.kill();
         process.waitForFinished(5000);
     }
+    QString preferencesPath() const { return config.path() + QStringLiteral("/Lumivox/app.lumivox.json"); }
     bool waitUntilIdle()
     {
         return spinUntil(
@@ -87,8 +92,10 @@ public:
     QByteArray log;
 };
 
-// Our viewable top-level windows, with their frames in root coordinates.
+// Our viewable top-level windows: their X ids, their frames in root coordinates, the one with a title.
+std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid);
 std::vector<QRect> windowsOf(Display *d, qint64 pid);
+unsigned long windowTitled(Display *d, qint64 pid, const char *title);
 
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)
 {

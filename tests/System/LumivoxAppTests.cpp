@@ -13,6 +13,8 @@
 #include "Support/TestSupport.h"
 #include "Support/XTestInjector.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -44,12 +46,18 @@ class RunningApp
 public:
     explicit RunningApp(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
     {
-        // Its settings in a folder of the test's own.
+        // Its settings in a folder of the test's own, past the first run, and started as at login:
+        // neither the first-run guide nor Settings opens, so the only window it shows is the picker.
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        QDir().mkpath(config.path() + QStringLiteral("/Lumivox"));
+        QFile preferences(config.path() + QStringLiteral("/Lumivox/app.lumivox.json"));
+        if (preferences.open(QIODevice::WriteOnly))
+            preferences.write(R"({"hasCompletedOnboarding": true})");
         environment.insert(QStringLiteral("QT_LOGGING_RULES"),
                            QStringLiteral("app.lumivox.App.debug=true;app.lumivox.Hover.debug=true"));
         process.setProcessEnvironment(environment);
         process.setProgram(appPath());
+        process.setArguments({QStringLiteral("--autostart")});
     }
     ~RunningApp()
     {

@@ -86,8 +86,12 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
                 checkPermission();
         });
     }
-    connect(m_deps.windows.get(), &CoordinatorWindows::onboardingClosed, this,
-            [this] { m_deps.defaults->set(CoordinatorSettings::hasCompletedOnboardingKey, true); });
+    // Only Done finishes onboarding: a guide closed by its title bar opens again at the next start.
+    // The poll that ran for the guide stops at once if nothing is missing any more.
+    connect(m_deps.windows.get(), &CoordinatorWindows::onboardingClosed, this, [this] {
+        if (!m_deps.hostingTests)
+            checkPermission();
+    });
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { applicationWillTerminate(); });
     m_menuTracking = std::make_unique<MenuTracking>();

@@ -5,7 +5,6 @@
 #include "Features/Settings/Views/PermissionRowView.h"
 #include "Features/Settings/Views/SettingsStyle.h"
 #include "Features/Settings/Views/SettingsWidgets.h"
-#include "Models/TriggerMode.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -83,16 +82,8 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     language->setObjectName(QStringLiteral("general.targetLanguage"));
     bindProperty(&controller, "targetLanguage", language, "selection");
     translation->addRow(QStringLiteral("Translate to"), {}, language);
-    auto *mode = new QComboBox;
+    QComboBox *mode = holdKeyMenu(&controller);
     mode->setObjectName(QStringLiteral("general.holdKey"));
-    for (const TriggerMode &m : TriggerMode::allCases())
-        mode->addItem(m.title(), m.rawValue());
-    bindProperty(
-        &controller, "holdKey", mode, "currentIndex",
-        [mode](const QVariant &raw) {
-            return QVariant(mode->findData(TriggerMode::fromStored(raw.toString()).rawValue()));
-        },
-        [mode](const QVariant &index) { return mode->itemData(index.toInt()); });
     translation->addRow(QStringLiteral("Translate when"), {}, mode);
     auto *skip = switchBox("general.skipNonWords");
     bindProperty(&controller, "skipNonWords", skip, "checked");

@@ -1,7 +1,9 @@
 #include "Features/Settings/Views/SettingsStyle.h"
 
 #include "Features/Settings/Views/PropertyRelay.h"
+#include "Models/TriggerMode.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QMetaProperty>
 #include <QPointer>
@@ -92,6 +94,20 @@ void bindProperty(QObject *source, const char *sourceProperty, QWidget *widget, 
     QObject::connect(source, from.notifySignal(), relay, relayMeta->method(relayMeta->indexOfSlot("show()")));
     QObject::connect(widget, to.notifySignal(), relay, relayMeta->method(relayMeta->indexOfSlot("store()")));
     relay->show();
+}
+
+QComboBox *holdKeyMenu(QObject *controller)
+{
+    auto *menu = new QComboBox;
+    for (const TriggerMode &mode : TriggerMode::allCases())
+        menu->addItem(mode.title(), mode.rawValue());
+    bindProperty(
+        controller, "holdKey", menu, "currentIndex",
+        [menu](const QVariant &raw) {
+            return QVariant(menu->findData(TriggerMode::fromStored(raw.toString()).rawValue()));
+        },
+        [menu](const QVariant &index) { return menu->itemData(index.toInt()); });
+    return menu;
 }
 
 } // namespace Lumivox

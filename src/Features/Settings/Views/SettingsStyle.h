@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class QComboBox;
 class QLabel;
 class QObject;
 class QWidget;
@@ -34,5 +35,9 @@ QLabel *plainLabel(const QString &text, QWidget *parent = nullptr);
 void bindProperty(QObject *source, const char *sourceProperty, QWidget *widget, const char *widgetProperty,
                   std::function<QVariant(const QVariant &)> toWidget = {},
                   std::function<QVariant(const QVariant &)> toSource = {});
+
+/// The hold-key menu, one item per trigger mode, bound to the coordinator's "holdKey"; a stored
+/// value that names no mode shows as Alt, as the coordinator reads it.
+QComboBox *holdKeyMenu(QObject *controller);
 
 } // namespace Lumivox
