@@ -36,19 +36,4 @@ void AbsentWindows::showPermissionHelp(Permission permission)
     }
 }
 
-void AbsentWindows::showWords(WordBook &, std::function<void(std::optional<QUuid>)>)
-{
-    notBuilt("the Words window");
-}
-
-void AbsentWindows::showReview(WordBook &, std::optional<QUuid>)
-{
-    notBuilt("the review window");
-}
-
-void AbsentWindows::showKeepPrompt(WordBook &, const TooltipKeyLabels &)
-{
-    notBuilt("the question whether to keep looked-up words");
-}
-
 } // namespace Lumivox::App

@@ -1,6 +1,6 @@
 #pragma once
 
-// Stand-ins for the coordinator's windows (onboarding, settings, Words) in a build that does not have
+// Stand-ins for the coordinator's windows (onboarding, settings) in a build that does not have
 // them yet: nothing is on screen, and asking for one says so in the log.
 
 #include "Features/Coordinator/CoordinatorWindows.h"
@@ -15,9 +15,10 @@ public:
     void closeOnboarding() override { }
     void openSettings() override;
     void showPermissionHelp(Permission permission) override;
-    void showWords(WordBook &, std::function<void(std::optional<QUuid>)>) override;
-    void showReview(WordBook &, std::optional<QUuid>) override;
-    void showKeepPrompt(WordBook &, const TooltipKeyLabels &) override;
+    // The Words windows have their owner; nothing stands in for them.
+    void showWords(WordBook &, std::function<void(std::optional<QUuid>)>) override { }
+    void showReview(WordBook &, std::optional<QUuid>) override { }
+    void showKeepPrompt(WordBook &, const TooltipKeyLabels &) override { }
 };
 
 } // namespace Lumivox::App

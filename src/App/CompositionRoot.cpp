@@ -84,7 +84,8 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
                                                     AppIdentity::bundleID().value_or(AppIdentity::appID));
     d.overlay = std::make_shared<App::TooltipOverlay>(*root.tooltipPanel);
     d.picker = std::make_shared<App::PickerPanel>(*root.languagePicker);
-    d.windows = std::make_shared<App::ShellWindows>(root.settingsWindow);
+    d.windows = std::make_shared<App::ShellWindows>(root.settingsWindow,
+                                                    std::make_shared<WordsWindows>(root.preferences, root.appearance));
     d.appWindows = std::make_shared<App::DesktopWindows>();
     d.prepareOnDeviceSession = [&engine = root.onDeviceTranslation](const QString &source, const QString &target) {
         engine.prepareSession(source, target);

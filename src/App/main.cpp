@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
     if (!hostingTests)
         updater.start();
     updateNotifier.track(updater);
-    root.settingsWindow->setContext({&controller, &root.appearance, &updateNotifier, &updater});
+    root.settingsWindow->setContext({&controller, &root.appearance, &updateNotifier, &updater, root.reviewReminder});
 
     AppDelegate::Dependencies delegateDependencies;
     delegateDependencies.controller = &controller;

@@ -16,6 +16,7 @@
 #include <QRect>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,7 +30,8 @@ using namespace std::chrono_literals;
 class RunningLumivox
 {
 public:
-    RunningLumivox()
+    /// `prepare` may put files in the data home before the program starts.
+    explicit RunningLumivox(const std::function<void(const QString &dataHome)> &prepare = {})
     {
         QDir().mkpath(config.path() + QStringLiteral("/Lumivox"));
         QFile prefs(config.path() + QStringLiteral("/Lumivox/app.lumivox.json"));
@@ -41,6 +43,8 @@ public:
         environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
         environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("app.lumivox.*.debug=true"));
         process.setProcessEnvironment(environment);
+        if (prepare)
+            prepare(data.path());
         process.setProgram(qEnvironmentVariable("LUMIVOX_APP"));
         process.start();
     }
