@@ -31,7 +31,8 @@ class RunningLumivox
 {
 public:
     /// `prepare` may put files in the data home before the program starts.
-    explicit RunningLumivox(const std::function<void(const QString &dataHome)> &prepare = {})
+    explicit RunningLumivox(const std::function<void(const QString &dataHome)> &prepare = {},
+                            const QStringList &arguments = {})
     {
         QDir().mkpath(config.path() + QStringLiteral("/Lumivox"));
         QFile prefs(config.path() + QStringLiteral("/Lumivox/app.lumivox.json"));
@@ -46,6 +47,7 @@ public:
         if (prepare)
             prepare(data.path());
         process.setProgram(qEnvironmentVariable("LUMIVOX_APP"));
+        process.setArguments(arguments);
         process.start();
     }
     ~RunningLumivox()
