@@ -133,6 +133,9 @@ int main(int argc, char **argv)
             WordsSettingsPane pane(*coordinator.book, *coordinator.controller, {}, {}, appearance);
             pane.resize(520, 640);
             shooter.shoot(&pane, QStringLiteral("settings-words"));
+            // The whole form at once, as it scrolls.
+            pane.resize(520, 900);
+            shooter.shoot(&pane, QStringLiteral("settings-words-whole"));
             pane.close();
         }
     }

@@ -77,6 +77,8 @@ KeepWordsPrompt::KeepWordsPrompt(const TooltipKeyLabels &keys, std::function<voi
     icon->setAlignment(Qt::AlignCenter);
     icon->setPixmap(QApplication::windowIcon().pixmap(QSize(64, 64), devicePixelRatioF()));
     icon->setAccessibleName(QString());
+    // A program started without its icon installed shows the question without it.
+    icon->setVisible(!QApplication::windowIcon().isNull());
     column->addWidget(icon);
 
     QLabel *heading = WordsStyle::plainLabel(title());

@@ -26,7 +26,19 @@ QLabel *centred(QLabel *label, int maxWidth)
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     label->setMaximumWidth(maxWidth);
+    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     return label;
+}
+
+// A wrapped label of bounded width centred by stretches rather than an alignment flag: given the
+// full row, it knows its width and takes the height of all its lines.
+void addCentred(QVBoxLayout *column, QWidget *widget)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(widget, 100);
+    row->addStretch(1);
+    column->addLayout(row);
 }
 
 QString rgba(const QColor &color)
@@ -160,7 +172,6 @@ QWidget *ReviewView::card(const ReviewModel::Card &current)
     auto *column = new QVBoxLayout(box);
     column->setContentsMargins(40, 26, 40, 28);
     column->setSpacing(16);
-    column->setAlignment(Qt::AlignHCenter);
 
     QLabel *question = WordsStyle::plainLabel(ReviewModel::question());
     question->setObjectName(QStringLiteral("review.question"));
@@ -171,7 +182,7 @@ QWidget *ReviewView::card(const ReviewModel::Card &current)
     question->setAlignment(Qt::AlignCenter);
     WordsStyle::makeSecondary(question, scheme);
     column->addStretch(1);
-    column->addWidget(question, 0, Qt::AlignHCenter);
+    column->addWidget(question);
 
     if (encounter && encounter->sentence) {
         // Text from another program: only escaped pieces reach the rich text.
@@ -181,12 +192,12 @@ QWidget *ReviewView::card(const ReviewModel::Card &current)
                                    480);
         sentence->setObjectName(QStringLiteral("review.sentence"));
         sentence->setFont(Brand::title(points(23)));
-        column->addWidget(sentence, 0, Qt::AlignHCenter);
+        addCentred(column, sentence);
     } else {
         QLabel *plain = centred(WordsStyle::plainLabel(word.word), 480);
         plain->setObjectName(QStringLiteral("review.word"));
         plain->setFont(Brand::title(points(36)));
-        column->addWidget(plain, 0, Qt::AlignHCenter);
+        addCentred(column, plain);
     }
 
     if (encounter) {
@@ -241,7 +252,7 @@ QWidget *ReviewView::card(const ReviewModel::Card &current)
     QLabel *meaning = centred(WordsStyle::plainLabel(word.meaning()), 520);
     meaning->setObjectName(QStringLiteral("review.meaning"));
     meaning->setFont(WordsStyle::sized(font(), points(30), QFont::Medium));
-    column->addWidget(meaning, 0, Qt::AlignHCenter);
+    addCentred(column, meaning);
 
     if (!word.senses.empty() && word.senses.front().grammarTag) {
         const WordSense &sense = word.senses.front();
@@ -265,7 +276,7 @@ QWidget *ReviewView::card(const ReviewModel::Card &current)
         translation->setObjectName(QStringLiteral("review.translation"));
         translation->setFont(WordsStyle::sized(font(), points(14)));
         WordsStyle::makeSecondary(translation, scheme);
-        column->addWidget(translation, 0, Qt::AlignHCenter);
+        addCentred(column, translation);
     }
     column->addStretch(1);
     auto *grades = new QHBoxLayout;
@@ -321,9 +332,8 @@ QWidget *ReviewView::done()
     column->addWidget(title);
     QLabel *detail = centred(WordsStyle::plainLabel(m_model->doneDetail()), 380);
     detail->setObjectName(QStringLiteral("review.doneDetail"));
-    detail->setMinimumWidth(380);
     WordsStyle::makeSecondary(detail, scheme);
-    column->addWidget(detail, 0, Qt::AlignHCenter);
+    addCentred(column, detail);
     column->addSpacing(8);
     auto *closeButton = new QPushButton(QStringLiteral("Close"));
     closeButton->setObjectName(QStringLiteral("review.close"));
