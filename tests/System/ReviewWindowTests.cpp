@@ -152,24 +152,21 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
     const QString folder = qEnvironmentVariable("LUMIVOX_APP_ID", QStringLiteral("app.lumivox"));
     QString wordsFile;
     std::vector<SavedWord> words;
-    RunningLumivox app(
-        [&](const QString &dataHome) {
-            const Date now = Date::fromDateTime(QDateTime::currentDateTimeUtc());
-            for (const char *text : {"river", "stone", "cloud"}) {
-                words.push_back(
-                    makeSaved({.word = QString::fromUtf8(text),
-                               .meaning = QString::fromUtf8(text) + QStringLiteral(" (es)"),
-                               .date = plusSeconds(now, -86400),
-                               .sentence = QStringLiteral("The %1 was there.").arg(QString::fromUtf8(text))}));
-            }
-            words[0].review.due = plusSeconds(now, -3600);
-            words[1].review.due = plusSeconds(now, -1800);
-            words[2].review.due = plusSeconds(now, 7 * 86400);
-            QDir().mkpath(dataHome + u'/' + folder);
-            wordsFile = dataHome + u'/' + folder + QStringLiteral("/Words.json");
-            ASSERT_TRUE(WordBookStorage::write(words, wordsFile).ok());
-        },
-        {QStringLiteral("--autostart")}); // started at login: no Settings window of its own
+    RunningLumivox app([&](const QString &dataHome) {
+        const Date now = Date::fromDateTime(QDateTime::currentDateTimeUtc());
+        for (const char *text : {"river", "stone", "cloud"}) {
+            words.push_back(makeSaved({.word = QString::fromUtf8(text),
+                                       .meaning = QString::fromUtf8(text) + QStringLiteral(" (es)"),
+                                       .date = plusSeconds(now, -86400),
+                                       .sentence = QStringLiteral("The %1 was there.").arg(QString::fromUtf8(text))}));
+        }
+        words[0].review.due = plusSeconds(now, -3600);
+        words[1].review.due = plusSeconds(now, -1800);
+        words[2].review.due = plusSeconds(now, 7 * 86400);
+        QDir().mkpath(dataHome + u'/' + folder);
+        wordsFile = dataHome + u'/' + folder + QStringLiteral("/Words.json");
+        ASSERT_TRUE(WordBookStorage::write(words, wordsFile).ok());
+    });
     ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
     const QByteArray before = WordBookEnvironment::contents(wordsFile);
     ASSERT_FALSE(before.isEmpty());
