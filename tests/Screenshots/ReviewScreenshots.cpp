@@ -7,7 +7,7 @@
 #include "Features/Words/Views/KeepWordsPrompt.h"
 #include "Features/Words/Views/ReviewView.h"
 #include "Features/Words/Views/WordsSettingsPane.h"
-#include "Screenshots/DarkPalette.h"
+#include "Screenshots/Shooter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,37 +17,6 @@ using namespace Lumivox;
 using namespace Lumivox::Testing;
 
 namespace {
-
-class Shooter
-{
-public:
-    explicit Shooter(QString folder)
-        : m_folder(std::move(folder))
-    { }
-    void shoot(QWidget *window, const QString &name)
-    {
-        window->show();
-        window->raise();
-        for (int i = 0; i < 10; ++i)
-            QApplication::processEvents();
-        const QString path = QDir(m_folder).filePath(name + m_suffix + QStringLiteral(".png"));
-        if (!window->grab().save(path)) {
-            qWarning("could not write %s", qPrintable(path));
-            m_ok = false;
-        }
-    }
-    void setDark(bool dark)
-    {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
-        m_suffix = dark ? QStringLiteral("-dark") : QString();
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_folder;
-    QString m_suffix;
-    bool m_ok = true;
-};
 
 void fill(WordsFixture &f)
 {

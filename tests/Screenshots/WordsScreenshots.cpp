@@ -5,7 +5,7 @@
 #include "Features/Design/Appearance.h"
 #include "Features/Words/Views/WordDetailView.h"
 #include "Features/Words/Views/WordsView.h"
-#include "Screenshots/DarkPalette.h"
+#include "Screenshots/Shooter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -129,39 +129,6 @@ void fill(WordsFixture &f)
               [](const WordLookup &a, const WordLookup &b) { return a.date < b.date; });
 }
 
-class Shooter
-{
-public:
-    explicit Shooter(QString folder)
-        : m_folder(std::move(folder))
-    { }
-
-    bool shoot(QWidget *window, const QString &name)
-    {
-        window->show();
-        window->raise();
-        for (int i = 0; i < 10; ++i)
-            QApplication::processEvents();
-        const QString path = QDir(m_folder).filePath(QStringLiteral("words-%1%2.png").arg(name, m_suffix));
-        const bool ok = window->grab().save(path);
-        if (!ok)
-            qWarning("could not write %s", qPrintable(path));
-        m_ok = m_ok && ok;
-        return ok;
-    }
-    void setDark(bool dark)
-    {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
-        m_suffix = dark ? QStringLiteral("-dark") : QString();
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_folder;
-    QString m_suffix;
-    bool m_ok = true;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -170,7 +137,7 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QString folder = qEnvironmentVariable("LUMIVOX_SCREENSHOTS_DIR", QStringLiteral("."));
     QDir().mkpath(folder);
-    Shooter shooter(folder);
+    Shooter shooter(folder, QStringLiteral("words-"));
     // Follows the application palette, which each pass sets light or dark.
     Appearance appearance {std::nullopt};
 

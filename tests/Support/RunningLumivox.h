@@ -94,6 +94,15 @@ public:
 // Our viewable top-level windows, with their frames in root coordinates.
 std::vector<QRect> windowsOf(Display *d, qint64 pid);
 
+// A viewable window of the process anywhere in the tree (a tray icon sits inside the tray's window).
+struct TreeWindow
+{
+    unsigned long window = 0;
+    QRect frame;
+    QByteArray title;
+};
+std::vector<TreeWindow> windowsInTree(Display *d, qint64 pid);
+
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)
 {
     for (const QByteArray &line : fixture.lines()) {

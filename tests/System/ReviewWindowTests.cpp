@@ -27,62 +27,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Ours
+std::optional<TreeWindow> titled(Display *d, qint64 pid, const QByteArray &title)
 {
-    Window window = 0;
-    QRect frame;
-    QByteArray title;
-};
-
-// The viewable windows of the process anywhere in the tree (the tray icon sits inside the tray's
-// window), with their frames on the root window and their titles.
-std::vector<Ours> windowsOfProcess(Display *d, qint64 pid)
-{
-    std::vector<Ours> found;
-    const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
-    std::function<void(Window)> visit = [&](Window window) {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(d, window, &root, &parent, &children, &count))
-            return;
-        for (unsigned int i = 0; i < count; ++i) {
-            XWindowAttributes a {};
-            if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable) {
-                Atom type = 0;
-                int format = 0;
-                unsigned long items = 0, after = 0;
-                unsigned char *value = nullptr;
-                bool ours = false;
-                if (XGetWindowProperty(d, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items,
-                                       &after, &value)
-                        == Success
-                    && value) {
-                    ours = items == 1 && format == 32 && qint64(*reinterpret_cast<unsigned long *>(value)) == pid;
-                    XFree(value);
-                }
-                if (ours) {
-                    char *name = nullptr;
-                    XFetchName(d, children[i], &name);
-                    int x = 0, y = 0;
-                    Window child = 0;
-                    XTranslateCoordinates(d, children[i], DefaultRootWindow(d), 0, 0, &x, &y, &child);
-                    found.push_back({children[i], QRect(x, y, a.width, a.height), QByteArray(name ? name : "")});
-                    if (name)
-                        XFree(name);
-                }
-            }
-            visit(children[i]);
-        }
-        if (children)
-            XFree(children);
-    };
-    visit(DefaultRootWindow(d));
-    return found;
-}
-
-std::optional<Ours> titled(Display *d, qint64 pid, const QByteArray &title)
-{
-    for (const Ours &w : windowsOfProcess(d, pid)) {
+    for (const TreeWindow &w : windowsInTree(d, pid)) {
         if (w.title == title)
             return w;
     }
@@ -107,7 +54,7 @@ bool chooseReviewInTray(Display *d, const QRect &icon, qint64 pid)
     XFlush(d);
     const bool opened = spinUntil(
         [&] {
-            for (const Ours &w : windowsOfProcess(d, pid)) {
+            for (const TreeWindow &w : windowsInTree(d, pid)) {
                 if (w.frame.height() > 200 && w.title != "Review")
                     return true;
             }
@@ -174,7 +121,7 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
     QRect icon;
     ASSERT_TRUE(spinUntil(
         [&] {
-            for (const Ours &w : windowsOfProcess(d, pid)) {
+            for (const TreeWindow &w : windowsInTree(d, pid)) {
                 if (w.frame.width() <= 32 && w.frame.top() < 24)
                     icon = w.frame;
             }
@@ -185,7 +132,7 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
 
     // "Review 2 Words" opens the review of the two due words.
     ASSERT_TRUE(chooseReviewInTray(d, icon, pid)) << "the tray menu did not open";
-    std::optional<Ours> review;
+    std::optional<TreeWindow> review;
     ASSERT_TRUE(spinUntil([&] { return (review = titled(d, pid, "Review")).has_value(); }, 10s)) << "no Review window";
     EXPECT_GE(review->frame.width(), 600);
     XSetInputFocus(d, review->window, RevertToParent, CurrentTime);
@@ -217,7 +164,7 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
     XFlush(d);
     ASSERT_TRUE(spinUntil([&] { return !titled(d, pid, "Review"); }, 10s)) << "the Review window did not close";
     ASSERT_TRUE(chooseReviewInTray(d, icon, pid)) << "the tray menu did not open again";
-    std::optional<Ours> again;
+    std::optional<TreeWindow> again;
     ASSERT_TRUE(spinUntil([&] { return (again = titled(d, pid, "Review")).has_value(); }, 10s))
         << "the review did not open again";
     // Qt gives a closed window a new native window when it is shown again; the window itself, with

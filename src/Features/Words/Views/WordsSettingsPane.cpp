@@ -122,10 +122,7 @@ WordsSettingsPane::WordsSettingsPane(WordBook &book, HoverTextController &contro
     , m_appearance(appearance)
 {
     setObjectName(QStringLiteral("words"));
-    auto *content = new QWidget;
-    auto *column = new QVBoxLayout(content);
-    column->setContentsMargins(20, 20, 20, 20);
-    column->setSpacing(18);
+    QVBoxLayout *column = formColumn(this);
 
     // History
     auto *history = new SettingsCard(appearance);
@@ -268,15 +265,6 @@ WordsSettingsPane::WordsSettingsPane(WordBook &book, HoverTextController &contro
     column->addStretch(1);
 
     connect(&book, &WordBook::keepsHistoryChanged, this, &WordsSettingsPane::showHistoryEnabled);
-
-    auto *scroll = new QScrollArea;
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    whiteGroupedForm(scroll);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll);
 
     showHistoryEnabled();
     showSaveKey();
