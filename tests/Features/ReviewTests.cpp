@@ -107,6 +107,14 @@ TEST_F(ReviewTest, OneAnswerAfterTheRevealWritesTheBookAndEndsASessionOfOne)
     EXPECT_EQ(ReviewModel::progressTotal(1), 1);
     EXPECT_EQ(ReviewModel::progressTotal(0), 1);
 
+    // Where the word was met: the app's name when there is one, and the day.
+    WordLookup met = card->word->encounters.front();
+    EXPECT_EQ(model.encounterText(met), QStringLiteral("Reader · Today"));
+    for (const std::optional<QString> &none : {std::optional<QString>(), std::optional<QString>(QString())}) {
+        met.appName = none;
+        EXPECT_EQ(model.encounterText(met), QStringLiteral("Today"));
+    }
+
     // Grades are inert before the reveal.
     EXPECT_FALSE(model.canAnswer());
     model.answer(ReviewAnswer::gotIt);
@@ -141,13 +149,21 @@ TEST_F(ReviewTest, WordsRemovedDuringTheSessionAreSkippedAndAClearedBookEndsIt)
     EXPECT_EQ(model.counterText(*card), QStringLiteral("3 of 4")) << "the count jumps over the removed word";
     EXPECT_FALSE(model.showsAnswer());
 
-    // Revealed, then removed before the answer: the grade writes nothing and the next card shows.
+    // Revealed, then removed before the answer: the next card shows as a question, never with its
+    // meaning unasked, and the grades wait for its reveal.
     model.reveal();
     const QUuid shown = card->word->id;
     book->remove(shown);
     card = model.current();
     ASSERT_TRUE(card);
     EXPECT_NE(card->word->id, shown) << "never a stale word";
+    EXPECT_FALSE(model.showsAnswer());
+    model.answer(ReviewAnswer::hard);
+    EXPECT_EQ(model.reviewed(), 1);
+    // Another word's change leaves the revealed card as it is.
+    model.reveal();
+    book->answer(model.queue()[0], ReviewAnswer::gotIt, now());
+    EXPECT_TRUE(model.showsAnswer());
     model.answer(ReviewAnswer::hard);
     for (const QUuid &id : model.queue())
         book->remove(id);

@@ -24,8 +24,7 @@ ReviewModel::ReviewModel(WordBook &book, std::optional<QUuid> only, std::shared_
         for (const SavedWord &word : due)
             m_queue.push_back(word.id);
     }
-    // A word removed, changed or answered elsewhere shows as the book now has it.
-    connect(&book, &WordBook::savedChanged, this, &ReviewModel::changed);
+    connect(&book, &WordBook::savedChanged, this, &ReviewModel::bookChanged);
 }
 
 Date ReviewModel::now() const
@@ -38,10 +37,20 @@ Calendar ReviewModel::calendar() const
     return m_calendar.value_or(Calendar::current());
 }
 
+void ReviewModel::bookChanged()
+{
+    // A word removed, changed or answered elsewhere shows as the book now has it. When the revealed
+    // word itself is gone, the next one starts as a question: its meaning is never shown unasked.
+    if (m_showsAnswer) {
+        const std::optional<Card> card = current();
+        if (!card || card->word->id != m_revealed)
+            m_showsAnswer = false;
+    }
+    emit changed();
+}
+
 std::optional<ReviewModel::Card> ReviewModel::current() const
 {
-    if (m_position >= qsizetype(m_queue.size()))
-        return std::nullopt;
     const std::vector<SavedWord> &saved = m_book.saved();
     // One pass over the book, then the queue in order: a long session over a large book stays linear.
     QHash<QUuid, const SavedWord *> byID;
@@ -60,6 +69,7 @@ void ReviewModel::reveal()
     if (!canReveal())
         return;
     m_showsAnswer = true;
+    m_revealed = current()->word->id;
     emit changed();
 }
 

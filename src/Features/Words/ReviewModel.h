@@ -86,6 +86,7 @@ signals:
     void changed();
 
 private:
+    void bookChanged();
     Date now() const;
     Calendar calendar() const;
 
@@ -95,6 +96,8 @@ private:
     std::vector<QUuid> m_queue;
     qsizetype m_position = 0;
     bool m_showsAnswer = false;
+    /// The word whose meaning is on show.
+    QUuid m_revealed;
     qint64 m_reviewed = 0;
 };
 
