@@ -132,7 +132,7 @@ void ReviewView::rebuild()
     if (m_page) {
         // Redraws arrive through the event loop, never from inside the page's own buttons, so the
         // old page can go at once.
-        m_layout->replaceWidget(m_page, page);
+        delete m_layout->replaceWidget(m_page, page);
         delete m_page;
     } else {
         m_layout->addWidget(page);
