@@ -1,6 +1,5 @@
 #include "App/CompositionRoot.h"
 
-#include "App/AbsentViews.h"
 #include "App/CoordinatorPanels.h"
 #include "App/DesktopWindows.h"
 #include "App/ShellWindows.h"
@@ -85,7 +84,8 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
                                                     AppIdentity::bundleID().value_or(AppIdentity::appID));
     d.overlay = std::make_shared<App::TooltipOverlay>(*root.tooltipPanel);
     d.picker = std::make_shared<App::PickerPanel>(*root.languagePicker);
-    d.windows = std::make_shared<App::ShellWindows>(root.settingsWindow, root.onboardingWindow);
+    d.windows = std::make_shared<App::ShellWindows>(root.settingsWindow, root.onboardingWindow,
+                                                    std::make_shared<WordsWindows>(root.preferences, root.appearance));
     d.appWindows = std::make_shared<App::DesktopWindows>();
     d.prepareOnDeviceSession = [&engine = root.onDeviceTranslation](const QString &source, const QString &target) {
         engine.prepareSession(source, target);

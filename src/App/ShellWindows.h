@@ -1,20 +1,21 @@
 #pragma once
 
-// The coordinator's windows in this build: Settings and onboarding through their owners, the rest
-// through the stand-ins until their windows exist.
+// The coordinator's windows: Settings, onboarding and the Words windows through their owners.
 
-#include "App/AbsentViews.h"
 #include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Shell/SettingsWindowOwner.h"
+#include "Features/Words/WordsWindows.h"
 
 namespace Lumivox::App {
 
 class ShellWindows final : public CoordinatorWindows
 {
 public:
-    ShellWindows(std::shared_ptr<SettingsWindowOwner> settings, std::shared_ptr<OnboardingWindowOwner> onboarding)
+    ShellWindows(std::shared_ptr<SettingsWindowOwner> settings, std::shared_ptr<OnboardingWindowOwner> onboarding,
+                 std::shared_ptr<WordsWindows> words)
         : m_settings(std::move(settings))
         , m_onboarding(std::move(onboarding))
+        , m_words(std::move(words))
     {
         connect(m_onboarding.get(), &OnboardingWindowOwner::closed, this, &CoordinatorWindows::onboardingClosed);
     }
@@ -23,18 +24,19 @@ public:
     bool isOnboardingVisible() const override { return m_onboarding->isVisible(); }
     void closeOnboarding() override { m_onboarding->close(); }
     void openSettings() override { m_settings->show(); }
-    void showPermissionHelp(Permission permission) override { m_absent.showPermissionHelp(permission); }
+    /// The desktop has no settings page to send the user to: what to do goes to the log.
+    void showPermissionHelp(Permission permission) override;
     void showWords(WordBook &book, std::function<void(std::optional<QUuid>)> openReview) override
     {
-        m_absent.showWords(book, std::move(openReview));
+        m_words->showWords(book, std::move(openReview));
     }
-    void showReview(WordBook &book, std::optional<QUuid> only) override { m_absent.showReview(book, only); }
-    void showKeepPrompt(WordBook &book, const TooltipKeyLabels &keys) override { m_absent.showKeepPrompt(book, keys); }
+    void showReview(WordBook &book, std::optional<QUuid> only) override { m_words->showReview(book, only); }
+    void showKeepPrompt(WordBook &book, const TooltipKeyLabels &keys) override { m_words->showKeepPrompt(book, keys); }
 
 private:
     std::shared_ptr<SettingsWindowOwner> m_settings;
     std::shared_ptr<OnboardingWindowOwner> m_onboarding;
-    AbsentWindows m_absent;
+    std::shared_ptr<WordsWindows> m_words;
 };
 
 } // namespace Lumivox::App

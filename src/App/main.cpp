@@ -116,7 +116,7 @@ int main(int argc, char *argv[])
     if (!hostingTests)
         updater.start();
     updateNotifier.track(updater);
-    root.settingsWindow->setContext({&controller, &root.appearance, &updateNotifier, &updater});
+    root.settingsWindow->setContext({&controller, &root.appearance, &updateNotifier, &updater, root.reviewReminder});
     root.onboardingWindow->setContext(
         {&controller, &root.appearance, root.platform.get<Native::MotionPreference>(), Clock::system()});
 

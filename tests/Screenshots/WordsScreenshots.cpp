@@ -5,6 +5,7 @@
 #include "Features/Design/Appearance.h"
 #include "Features/Words/Views/WordDetailView.h"
 #include "Features/Words/Views/WordsView.h"
+#include "Screenshots/Shooter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,27 +20,6 @@ using namespace Lumivox;
 using namespace Lumivox::Testing;
 
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2E));
-    p.setColor(QPalette::WindowText, QColor(0xEC, 0xEC, 0xEE));
-    p.setColor(QPalette::Base, QColor(0x1F, 0x1F, 0x22));
-    p.setColor(QPalette::AlternateBase, QColor(0x2B, 0x2B, 0x2E));
-    p.setColor(QPalette::Text, QColor(0xEC, 0xEC, 0xEE));
-    p.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3E));
-    p.setColor(QPalette::ButtonText, QColor(0xEC, 0xEC, 0xEE));
-    p.setColor(QPalette::Highlight, QColor(0x3D, 0x8B, 0xFF));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
-    p.setColor(QPalette::ToolTipBase, QColor(0x3A, 0x3A, 0x3E));
-    p.setColor(QPalette::ToolTipText, QColor(0xEC, 0xEC, 0xEE));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x6E, 0x6E, 0x73));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x6E, 0x6E, 0x73));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x6E, 0x6E, 0x73));
-    return p;
-}
 
 void fill(WordsFixture &f)
 {
@@ -149,39 +129,6 @@ void fill(WordsFixture &f)
               [](const WordLookup &a, const WordLookup &b) { return a.date < b.date; });
 }
 
-class Shooter
-{
-public:
-    explicit Shooter(QString folder)
-        : m_folder(std::move(folder))
-    { }
-
-    bool shoot(QWidget *window, const QString &name)
-    {
-        window->show();
-        window->raise();
-        for (int i = 0; i < 10; ++i)
-            QApplication::processEvents();
-        const QString path = QDir(m_folder).filePath(QStringLiteral("words-%1%2.png").arg(name, m_suffix));
-        const bool ok = window->grab().save(path);
-        if (!ok)
-            qWarning("could not write %s", qPrintable(path));
-        m_ok = m_ok && ok;
-        return ok;
-    }
-    void setDark(bool dark)
-    {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
-        m_suffix = dark ? QStringLiteral("-dark") : QString();
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_folder;
-    QString m_suffix;
-    bool m_ok = true;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -190,7 +137,7 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QString folder = qEnvironmentVariable("LUMIVOX_SCREENSHOTS_DIR", QStringLiteral("."));
     QDir().mkpath(folder);
-    Shooter shooter(folder);
+    Shooter shooter(folder, QStringLiteral("words-"));
     // Follows the application palette, which each pass sets light or dark.
     Appearance appearance {std::nullopt};
 

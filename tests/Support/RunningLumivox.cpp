@@ -3,6 +3,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <functional>
+
 namespace Lumivox::Testing {
 
 std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid)
@@ -57,6 +59,50 @@ unsigned long windowTitled(Display *d, qint64 pid, const char *title)
             return window;
     }
     return 0;
+}
+
+std::vector<TreeWindow> windowsInTree(Display *d, qint64 pid)
+{
+    std::vector<TreeWindow> found;
+    const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
+    std::function<void(Window)> visit = [&](Window window) {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(d, window, &root, &parent, &children, &count))
+            return;
+        for (unsigned int i = 0; i < count; ++i) {
+            XWindowAttributes a {};
+            if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable) {
+                Atom type = 0;
+                int format = 0;
+                unsigned long items = 0, after = 0;
+                unsigned char *value = nullptr;
+                bool ours = false;
+                if (XGetWindowProperty(d, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items,
+                                       &after, &value)
+                        == Success
+                    && value) {
+                    ours = items == 1 && format == 32 && qint64(*reinterpret_cast<unsigned long *>(value)) == pid;
+                    XFree(value);
+                }
+                if (ours) {
+                    char *name = nullptr;
+                    XFetchName(d, children[i], &name);
+                    int x = 0, y = 0;
+                    Window child = 0;
+                    XTranslateCoordinates(d, children[i], DefaultRootWindow(d), 0, 0, &x, &y, &child);
+                    found.push_back({children[i], QRect(x, y, a.width, a.height), QByteArray(name ? name : "")});
+                    if (name)
+                        XFree(name);
+                }
+            }
+            visit(children[i]);
+        }
+        if (children)
+            XFree(children);
+    };
+    visit(DefaultRootWindow(d));
+    return found;
 }
 
 } // namespace Lumivox::Testing

@@ -16,6 +16,7 @@
 #include <QRect>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -30,8 +31,16 @@ using namespace std::chrono_literals;
 class RunningLumivox
 {
 public:
-    explicit RunningLumivox(const QByteArray &preferences =
-                                R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})")
+    static constexpr const char *everydayPreferences =
+        R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})";
+
+    /// `prepare` may put files in the data home before the program starts.
+    explicit RunningLumivox(const std::function<void(const QString &dataHome)> &prepare = {})
+        : RunningLumivox(QByteArray(everydayPreferences), prepare)
+    { }
+    /// Empty `preferences`: a first run.
+    explicit RunningLumivox(const QByteArray &preferences,
+                            const std::function<void(const QString &dataHome)> &prepare = {})
     {
         QDir().mkpath(config.path() + QStringLiteral("/Lumivox"));
         if (!preferences.isEmpty()) {
@@ -45,6 +54,8 @@ public:
         environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
         environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("app.lumivox.*.debug=true"));
         process.setProcessEnvironment(environment);
+        if (prepare)
+            prepare(data.path());
         process.setProgram(qEnvironmentVariable("LUMIVOX_APP"));
         // Started as at login, which opens no window: the tests look at the tooltip alone.
         process.setArguments({QStringLiteral("--autostart")});
@@ -96,6 +107,15 @@ public:
 std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid);
 std::vector<QRect> windowsOf(Display *d, qint64 pid);
 unsigned long windowTitled(Display *d, qint64 pid, const char *title);
+
+// A viewable window of the process anywhere in the tree (a tray icon sits inside the tray's window).
+struct TreeWindow
+{
+    unsigned long window = 0;
+    QRect frame;
+    QByteArray title;
+};
+std::vector<TreeWindow> windowsInTree(Display *d, qint64 pid);
 
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)
 {

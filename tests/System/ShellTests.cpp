@@ -2,6 +2,7 @@
 // second launch bringing the first one's Settings forward, and the tray icon embedded in a real
 // tray host (trayer) with its menu opening on a click (screenshot in build/screenshots/).
 
+#include "Support/RunningLumivox.h"
 #include "Support/TestSupport.h"
 
 #include <QDBusConnection>
@@ -58,40 +59,10 @@ bool stop(QProcess &process)
 // window), with their places on the root window.
 std::vector<QRect> windowsOf(Display *d, qint64 pid)
 {
-    std::vector<QRect> found;
-    const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
-    std::function<void(Window)> visit = [&](Window window) {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(d, window, &root, &parent, &children, &count))
-            return;
-        for (unsigned int i = 0; i < count; ++i) {
-            XWindowAttributes attributes {};
-            if (!XGetWindowAttributes(d, children[i], &attributes) || attributes.map_state != IsViewable)
-                continue;
-            Atom type = 0;
-            int format = 0;
-            unsigned long items = 0, after = 0;
-            unsigned char *data = nullptr;
-            if (XGetWindowProperty(d, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
-                                   &data)
-                    == Success
-                && data) {
-                if (items == 1 && format == 32 && qint64(*reinterpret_cast<unsigned long *>(data)) == pid) {
-                    int x = 0, y = 0;
-                    Window child = 0;
-                    XTranslateCoordinates(d, children[i], DefaultRootWindow(d), 0, 0, &x, &y, &child);
-                    found.emplace_back(x, y, attributes.width, attributes.height);
-                }
-                XFree(data);
-            }
-            visit(children[i]);
-        }
-        if (children)
-            XFree(children);
-    };
-    visit(DefaultRootWindow(d));
-    return found;
+    std::vector<QRect> frames;
+    for (const Testing::TreeWindow &window : Testing::windowsInTree(d, pid))
+        frames.push_back(window.frame);
+    return frames;
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "Features/Settings/SettingsServices.h"
 #include "Features/Settings/Views/SettingsWindow.h"
 #include "Features/Shell/AppDelegate.h"
+#include "Features/Words/Views/WordsSettingsPane.h"
 #include "Native/Updates/Updater.h"
+#include "Services/Words/ReviewReminder.h"
 
 namespace Lumivox {
 
@@ -65,7 +67,14 @@ QWidget *SettingsWindowOwner::makeWindow(const Context &context)
         if (controller)
             controller->emailDiagnosticReport();
     };
-    return new SettingsWindow(std::move(deps));
+    auto *window = new SettingsWindow(std::move(deps));
+    WordsSettingsModel::NotificationPermission permission;
+    if (context.reminder)
+        permission = [reminder = context.reminder] { return reminder->requestPermission(); };
+    window->setWordsPane(new WordsSettingsPane(context.controller->wordBook(), *context.controller,
+                                               std::move(permission), AppsSettingsModel::Sources::catalogue().installed,
+                                               *context.appearance));
+    return window;
 }
 
 void SettingsWindowOwner::show()

@@ -13,6 +13,7 @@ namespace Lumivox {
 
 class Appearance;
 class HoverTextController;
+class ReviewReminder;
 class UpdateNotifier;
 namespace Native {
 class Updater;
@@ -28,6 +29,9 @@ public:
         Appearance *appearance = nullptr;
         UpdateNotifier *notifier = nullptr;
         Native::Updater *updater = nullptr;
+        /// Asked whether notifications can be shown when the review reminder is turned on; none:
+        /// they cannot.
+        std::shared_ptr<ReviewReminder> reminder;
     };
 
     SettingsWindowOwner() = default;

@@ -43,6 +43,12 @@ struct Outcome
     std::optional<Failure> failure;
 };
 
+/// The title of the message that tells an export failed.
+inline QString failureTitle()
+{
+    return QStringLiteral("Couldn’t Export Words");
+}
+
 /// Writes UTF-8 text to the path atomically; the failure when it could not.
 std::optional<Failure> write(const QString &text, const QString &path);
 

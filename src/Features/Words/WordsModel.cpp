@@ -251,7 +251,7 @@ WordExporter::Outcome WordsModel::exportSaved(WordExport::Format format)
 {
     WordExporter::Outcome outcome = WordExporter::exportWords(m_book.saved(), format, m_chooseFile);
     if (outcome.failure)
-        emit exportFailed(QStringLiteral("Couldn’t Export Words"), outcome.failure->message());
+        emit exportFailed(WordExporter::failureTitle(), outcome.failure->message());
     return outcome;
 }
 

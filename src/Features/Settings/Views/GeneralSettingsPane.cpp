@@ -71,10 +71,7 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     , m_model(new GeneralSettingsModel(controller, updater, this))
 {
     setObjectName(QStringLiteral("general"));
-    auto *content = new QWidget;
-    auto *column = new QVBoxLayout(content);
-    column->setContentsMargins(20, 20, 20, 20);
-    column->setSpacing(18);
+    QVBoxLayout *column = formColumn(this);
 
     // Translation
     auto *translation = new SettingsCard(appearance);
@@ -165,15 +162,6 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     column->addWidget(formSection({}, google));
     connect(m_model, &GeneralSettingsModel::hasStoredGoogleKeyChanged, this, &GeneralSettingsPane::showGoogleRow);
     column->addStretch(1);
-
-    auto *scroll = new QScrollArea;
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    whiteGroupedForm(scroll);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll);
     showPermissions();
     showGoogleRow();
 }

@@ -1,11 +1,14 @@
 #include "Features/Settings/Views/SettingsWidgets.h"
 
+#include "Features/Design/Styling.h"
+
 #include "Features/Design/Brand.h"
 #include "Features/Settings/Views/SettingsStyle.h"
 
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -113,6 +116,23 @@ void SettingsCard::paintEvent(QPaintEvent *)
         if (rule && rule->height() == 1 && rule->parent() == this)
             paintDivider(painter, QRectF(rule->geometry()), m_appearance);
     }
+}
+
+QVBoxLayout *formColumn(QWidget *pane)
+{
+    auto *content = new QWidget;
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(18);
+    auto *scroll = new QScrollArea;
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    whiteGroupedForm(scroll);
+    auto *layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    return column;
 }
 
 QWidget *formSection(const QString &header, QWidget *card)

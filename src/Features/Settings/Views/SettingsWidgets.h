@@ -56,6 +56,10 @@ private:
     QVBoxLayout *m_rows;
 };
 
+/// The column a pane's form is laid out in: in a scroll area that fills `pane`, on the white
+/// grouped-form background, its sections 18 points apart.
+QVBoxLayout *formColumn(QWidget *pane);
+
 /// A form section: an optional header above a card (or a stack of cards).
 QWidget *formSection(const QString &header, QWidget *card);
 

@@ -23,11 +23,7 @@ namespace Lumivox {
 
 namespace {
 
-// The design's sizes are logical pixels; Qt's font sizes are points of 1/72 inch at 96 dpi.
-qreal points(qreal pixels)
-{
-    return pixels * 0.75;
-}
+using WordsStyle::points;
 
 // Wrapped text never widens the column: a single token longer than a line (a long compound, a
 // pasted link) is cut at the edge instead of pushing the whole detail past the window.
@@ -128,25 +124,7 @@ private:
     QString m_full;
 };
 
-QLabel *appIcon(const std::optional<QString> &appID, int size, ColorScheme scheme, QWidget *parent)
-{
-    auto *label = new QLabel(parent);
-    label->setFixedSize(size, size);
-    label->setAccessibleName(QString());
-    const qreal ratio = parent->devicePixelRatioF();
-    QPixmap pixmap(QSize(size, size) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    if (const QIcon icon = AppIcons::icon(appID); !icon.isNull())
-        icon.paint(&painter, QRect(0, 0, size, size));
-    else
-        Symbols::paint(painter, QRectF(0, 0, size, size), QStringLiteral("app"),
-                       Brand::secondaryText().resolved(scheme));
-    painter.end();
-    label->setPixmap(pixmap);
-    return label;
-}
+using WordsStyle::appIcon;
 
 // The marked word of a sentence on the hovered word's highlighter colour, as the tooltip marks it.
 QString markedHtml(const StyledText &text, ColorScheme scheme)

@@ -1,8 +1,11 @@
 #include "Features/Words/Views/WordsStyle.h"
 
 #include "Features/Design/Brand.h"
+#include "Features/Design/Symbols.h"
+#include "Features/Words/AppIcons.h"
 
 #include <QLabel>
+#include <QPainter>
 
 namespace Lumivox::WordsStyle {
 
@@ -58,6 +61,26 @@ void makeSecondary(QLabel *label, ColorScheme scheme, bool tertiary)
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
     label->setPalette(palette);
+}
+
+QLabel *appIcon(const std::optional<QString> &appID, int size, ColorScheme scheme, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setFixedSize(size, size);
+    label->setAccessibleName(QString());
+    const qreal ratio = parent ? parent->devicePixelRatioF() : 1.0;
+    QPixmap pixmap(QSize(size, size) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    if (const QIcon icon = AppIcons::icon(appID); !icon.isNull())
+        icon.paint(&painter, QRect(0, 0, size, size));
+    else
+        Symbols::paint(painter, QRectF(0, 0, size, size), QStringLiteral("app"),
+                       Brand::secondaryText().resolved(scheme));
+    painter.end();
+    label->setPixmap(pixmap);
+    return label;
 }
 
 } // namespace Lumivox::WordsStyle

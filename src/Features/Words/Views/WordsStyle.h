@@ -8,6 +8,8 @@
 
 #include <QFont>
 
+#include <optional>
+
 class QLabel;
 class QWidget;
 
@@ -25,5 +27,13 @@ QLabel *richLabel(const QString &html, QWidget *parent = nullptr);
 /// Paints the label's text in the secondary (or tertiary) text colour of the scheme; called again
 /// when the scheme changes.
 void makeSecondary(QLabel *label, ColorScheme scheme, bool tertiary = false);
+/// The icon of the application a word was met in, `size` points square; the generic application
+/// symbol when it has none.
+QLabel *appIcon(const std::optional<QString> &appID, int size, ColorScheme scheme, QWidget *parent);
+/// The design's sizes are given in pixels at 96 dots per inch; fonts take points.
+inline qreal points(qreal pixels)
+{
+    return pixels * 0.75;
+}
 
 } // namespace Lumivox::WordsStyle

@@ -149,7 +149,7 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
     setObjectName(QStringLiteral("wordsWindow"));
     setMinimumSize(minimumWindowSize);
     m_model->setFileChooser(
-        [this](const QString &name, const QString &filter) { return chooseExportFile(name, filter); });
+        [this](const QString &name, const QString &filter) { return chooseExportFile(this, name, filter); });
 
     buildToolbar();
 
@@ -200,7 +200,8 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
     });
     connect(m_model, &WordsModel::titleChanged, this, [this] { setWindowTitle(m_model->windowTitle()); });
     connect(m_model->detail(), &WordDetailModel::changed, this, &WordsView::showDetail);
-    connect(m_model, &WordsModel::exportFailed, this, &WordsView::showExportFailure);
+    connect(m_model, &WordsModel::exportFailed, this,
+            [this](const QString &title, const QString &message) { showExportFailure(this, title, message); });
     setWindowTitle(m_model->windowTitle());
     showDetail();
 
@@ -306,12 +307,12 @@ void WordsView::saveGeometryToDefaults()
     m_defaults->set(geometryKey, PreferenceValue(saveGeometry()));
 }
 
-std::optional<QString> WordsView::chooseExportFile(const QString &suggestedName, const QString &filter)
+std::optional<QString> WordsView::chooseExportFile(QWidget *parent, const QString &suggestedName, const QString &filter)
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
         folder = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
-    QFileDialog dialog(this, QStringLiteral("Export Saved Words"), folder, filter);
+    QFileDialog dialog(parent, QStringLiteral("Export Saved Words"), folder, filter);
     dialog.setObjectName(QStringLiteral("wordsExportDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -323,9 +324,9 @@ std::optional<QString> WordsView::chooseExportFile(const QString &suggestedName,
     return dialog.selectedFiles().constFirst();
 }
 
-void WordsView::showExportFailure(const QString &title, const QString &message)
+void WordsView::showExportFailure(QWidget *parent, const QString &title, const QString &message)
 {
-    auto *box = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, this);
+    auto *box = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, parent);
     box->setObjectName(QStringLiteral("wordsExportError"));
     box->setTextFormat(Qt::PlainText);
     box->setInformativeText(message);

@@ -38,6 +38,12 @@ public:
 
     WordsModel *model() const { return m_model; }
 
+    /// The save dialog of an export, over `parent`; none when the user cancels.
+    static std::optional<QString> chooseExportFile(QWidget *parent, const QString &suggestedName,
+                                                   const QString &filter);
+    /// Tells, over `parent`, that an export could not be written.
+    static void showExportFailure(QWidget *parent, const QString &title, const QString &message);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -47,8 +53,6 @@ private:
     void buildToolbar();
     void showDetail();
     void saveGeometryToDefaults();
-    std::optional<QString> chooseExportFile(const QString &suggestedName, const QString &filter);
-    void showExportFailure(const QString &title, const QString &message);
 
     std::shared_ptr<PreferenceStore> m_defaults;
     WordsModel *m_model;

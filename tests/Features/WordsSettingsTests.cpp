@@ -1,0 +1,168 @@
+// The Words pane of Settings over a coordinator on fakes: what its controls show and allow, the
+// reminder switch against the notification service's answers, and the applications never kept.
+
+#include "Fakes/FakeCoordinator.h"
+#include "Fakes/WordsFixture.h"
+#include "Features/Words/Views/WordsSettingsPane.h"
+#include "Services/Words/WordBook.h"
+#include "Support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoroSignal>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+
+namespace {
+
+// The notification service's answer, given when the test says so.
+class Answer final : public QObject
+{
+    Q_OBJECT
+signals:
+    void given(bool granted);
+};
+
+class WordsSettingsTest : public ::testing::Test, protected CoordinatorOverFakes
+{
+protected:
+    WordsSettingsPane &pane()
+    {
+        if (!m_pane) {
+            m_pane = std::make_unique<WordsSettingsPane>(
+                *book, *controller,
+                [this]() -> QCoro::Task<bool> {
+                    ++asked;
+                    co_return co_await qCoro(&answer, &Answer::given);
+                },
+                [] { return std::vector<InstalledApp> {}; }, appearance);
+        }
+        return *m_pane;
+    }
+    template<class T>
+    T *find(const char *name)
+    {
+        T *found = pane().findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    void give(bool granted)
+    {
+        emit answer.given(granted);
+        QCoreApplication::processEvents();
+    }
+
+    Appearance appearance {std::nullopt};
+    Answer answer;
+    int asked = 0;
+    std::unique_ptr<WordsSettingsPane> m_pane;
+};
+
+} // namespace
+
+TEST_F(WordsSettingsTest, HistoryOffDisablesItsPickersButKeepsTheirValues)
+{
+    book->setHistoryRetention(HistoryRetention::year);
+    book->setSuggestAfter(5);
+    book->setKeepsHistory(true);
+    auto *retention = find<QComboBox>("words.retention");
+    auto *suggest = find<QComboBox>("words.suggestAfter");
+    EXPECT_TRUE(retention->isEnabled() && suggest->isEnabled());
+    find<QCheckBox>("words.keepHistory")->click();
+    EXPECT_FALSE(book->keepsHistory());
+    EXPECT_FALSE(retention->isEnabled() || suggest->isEnabled());
+    EXPECT_TRUE(find<QComboBox>("words.reviewsPerDay")->isEnabled());
+    EXPECT_EQ(retention->currentText(), QStringLiteral("1 year"));
+    EXPECT_EQ(suggest->currentText(), QStringLiteral("5 look-ups"));
+    EXPECT_EQ(book->historyRetention(), HistoryRetention::year);
+    suggest->setCurrentIndex(0);
+    EXPECT_EQ(book->suggestAfter(), 0) << "Never";
+}
+
+TEST_F(WordsSettingsTest, TheReminderTurnsOnOnlyWhenGrantedAndALateAnswerIsDropped)
+{
+    auto *reminder = find<QCheckBox>("words.reminder");
+    auto *hint = find<QLabel>("words.reminderHint");
+    reminder->click();
+    EXPECT_FALSE(reminder->isChecked()) << "on only once the service said yes";
+    give(false);
+    EXPECT_FALSE(book->remindsToReview());
+    EXPECT_TRUE(pane().model()->notificationsDenied());
+    EXPECT_FALSE(hint->isHidden());
+
+    reminder->click();
+    give(true);
+    EXPECT_TRUE(book->remindsToReview());
+    EXPECT_TRUE(reminder->isChecked());
+    EXPECT_TRUE(hint->isHidden());
+
+    // Off while an answer is pending: the late "granted" must not switch it back on.
+    reminder->click();
+    EXPECT_FALSE(book->remindsToReview());
+    pane().model()->setRemindsToReview(true);
+    pane().model()->setRemindsToReview(false);
+    give(true);
+    EXPECT_FALSE(book->remindsToReview());
+    EXPECT_FALSE(reminder->isChecked());
+    EXPECT_EQ(asked, 3);
+}
+
+TEST_F(WordsSettingsTest, AddingAppsSkipsExcludedOnesAndKeepsTheChosenOrder)
+{
+    book->setExcludedAppIDs({QStringLiteral("org.example.Mail")});
+    QSignalSpy changes(book.get(), &WordBook::excludedAppIDsChanged);
+    pane().model()->addExcludedApps({QStringLiteral("org.example.Mail"), QStringLiteral("org.example.Zed"),
+                                     QStringLiteral("org.example.Atlas"), QStringLiteral("org.example.Zed"),
+                                     QStringLiteral("org.example.Maps")});
+    EXPECT_EQ(book->excludedAppIDs(),
+              (QStringList {QStringLiteral("org.example.Mail"), QStringLiteral("org.example.Zed"),
+                            QStringLiteral("org.example.Atlas"), QStringLiteral("org.example.Maps")}));
+    EXPECT_EQ(changes.count(), 3) << "one change per added app";
+    EXPECT_EQ(pane().findChildren<QToolButton *>(QStringLiteral("words.removeApp")).size(), 4);
+
+    const std::vector<InstalledApp> offered =
+        pane().model()->addableApps({{QStringLiteral("zoo"), QStringLiteral("org.example.Zoo"), {}},
+                                     {QStringLiteral("Mail"), QStringLiteral("org.example.Mail"), {}},
+                                     {QStringLiteral("Atlas"), QStringLiteral("org.example.Atlas"), {}},
+                                     {QStringLiteral("apple"), QStringLiteral("org.example.Apple"), {}}});
+    ASSERT_EQ(offered.size(), 2U) << "excluded apps are not offered again";
+    EXPECT_EQ(offered[0].name, QStringLiteral("apple"));
+
+    pane().findChildren<QToolButton *>(QStringLiteral("words.removeApp")).at(1)->click();
+    EXPECT_FALSE(book->excludedAppIDs().contains(QStringLiteral("org.example.Zed")));
+}
+
+TEST_F(WordsSettingsTest, CountsAreOfDistinctWordsAndEmptyListsDisableTheirActions)
+{
+    auto *exportButton = find<QToolButton>("words.export");
+    auto *clear = find<QPushButton>("words.clearHistory");
+    auto *counts = find<QLabel>("words.counts");
+    EXPECT_FALSE(exportButton->isEnabled());
+    EXPECT_FALSE(clear->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("words.clearCache")->isEnabled());
+    EXPECT_EQ(counts->text(), QStringLiteral("0 saved, 0 in history."));
+
+    book->setKeepsHistory(true);
+    for (int i = 0; i < 10; ++i)
+        book->record(lookup(QStringLiteral("run"), plusSeconds(now(), i), QStringLiteral("Run %1 run.").arg(i)));
+    book->record(lookup(QStringLiteral("walk"), now(), QStringLiteral("We walk.")));
+    book->save(lookup(QStringLiteral("run"), now()), now());
+    EXPECT_EQ(counts->text(), QStringLiteral("1 saved, 2 in history."));
+    EXPECT_TRUE(exportButton->isEnabled());
+    EXPECT_TRUE(clear->isEnabled());
+
+    // The save key follows the hold key at once.
+    EXPECT_EQ(find<QLabel>("words.saveKeyHold")->text(), QStringLiteral("while holding Alt"));
+    controller->setHoldKey(QStringLiteral("always"));
+    EXPECT_TRUE(find<QLabel>("words.saveKeyHold")->isHidden());
+}
+
+#include "WordsSettingsTests.moc"

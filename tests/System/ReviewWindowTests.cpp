@@ -1,0 +1,187 @@
+// The review through the real program in the private session: a word book with two due words, the
+// tray menu's "Review 2 Words" opens the Review window, Space and 3 answer the first card and the
+// answer reaches Words.json, and closing and opening the review again brings back the same window.
+
+#include "Fakes/WordsFixture.h"
+#include "Support/RunningLumivox.h"
+#include "Support/XTestInjector.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <functional>
+#include <optional>
+#include <thread>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::optional<TreeWindow> titled(Display *d, qint64 pid, const QByteArray &title)
+{
+    for (const TreeWindow &w : windowsInTree(d, pid)) {
+        if (w.title == title)
+            return w;
+    }
+    return std::nullopt;
+}
+
+void tap(Display *d, const char *key)
+{
+    const KeyCode code = XKeysymToKeycode(d, XStringToKeysym(key));
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    XFlush(d);
+}
+
+// Opens the tray menu with a click on the icon and chooses its second enabled item, the review:
+// before it there is one enabled item, the switch or the permission request, whichever shows.
+bool chooseReviewInTray(Display *d, const QRect &icon, qint64 pid)
+{
+    XTestFakeMotionEvent(d, -1, icon.center().x(), icon.center().y(), CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+    const bool opened = spinUntil(
+        [&] {
+            for (const TreeWindow &w : windowsInTree(d, pid)) {
+                if (w.frame.height() > 200 && w.title != "Review")
+                    return true;
+            }
+            return false;
+        },
+        10s);
+    if (!opened)
+        return false;
+    for (const char *key : {"Down", "Down", "Return"})
+        tap(d, key);
+    return true;
+}
+
+// The file once it differs from what it was.
+QByteArray fileOnceChanged(const QString &file, const QByteArray &before)
+{
+    QByteArray now;
+    spinUntil(
+        [&] {
+            now = WordBookEnvironment::contents(file);
+            return !now.isEmpty() && now != before;
+        },
+        15s);
+    return now;
+}
+
+} // namespace
+
+TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
+{
+    Display *d = XOpenDisplay(nullptr);
+    ASSERT_TRUE(d) << "the private session has no display";
+    QProcess trayer;
+    trayer.start(QStringLiteral("trayer"),
+                 {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
+                  "true", "--transparent", "false"});
+    ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer is missing (scripts/install-deps.sh installs it)";
+    const Atom trayOwner = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
+    ASSERT_TRUE(spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s)) << "no tray";
+
+    // Two words due an hour ago, one due next week.
+    const QString folder = qEnvironmentVariable("LUMIVOX_APP_ID", QStringLiteral("app.lumivox"));
+    QString wordsFile;
+    std::vector<SavedWord> words;
+    RunningLumivox app([&](const QString &dataHome) {
+        const Date now = Date::fromDateTime(QDateTime::currentDateTimeUtc());
+        for (const char *text : {"river", "stone", "cloud"}) {
+            words.push_back(makeSaved({.word = QString::fromUtf8(text),
+                                       .meaning = QString::fromUtf8(text) + QStringLiteral(" (es)"),
+                                       .date = plusSeconds(now, -86400),
+                                       .sentence = QStringLiteral("The %1 was there.").arg(QString::fromUtf8(text))}));
+        }
+        words[0].review.due = plusSeconds(now, -3600);
+        words[1].review.due = plusSeconds(now, -1800);
+        words[2].review.due = plusSeconds(now, 7 * 86400);
+        QDir().mkpath(dataHome + u'/' + folder);
+        wordsFile = dataHome + u'/' + folder + QStringLiteral("/Words.json");
+        ASSERT_TRUE(WordBookStorage::write(words, wordsFile).ok());
+    });
+    ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+    const QByteArray before = WordBookEnvironment::contents(wordsFile);
+    ASSERT_FALSE(before.isEmpty());
+    const qint64 pid = app.process.processId();
+    QRect icon;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            for (const TreeWindow &w : windowsInTree(d, pid)) {
+                if (w.frame.width() <= 32 && w.frame.top() < 24)
+                    icon = w.frame;
+            }
+            return !icon.isEmpty();
+        },
+        30s))
+        << "the tray icon did not show";
+
+    // "Review 2 Words" opens the review of the two due words.
+    ASSERT_TRUE(chooseReviewInTray(d, icon, pid)) << "the tray menu did not open";
+    std::optional<TreeWindow> review;
+    ASSERT_TRUE(spinUntil([&] { return (review = titled(d, pid, "Review")).has_value(); }, 10s)) << "no Review window";
+    EXPECT_GE(review->frame.width(), 600);
+    // No window manager here: the keyboard focus is handed over by hand, and held once it stays.
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            XSetInputFocus(d, review->window, RevertToParent, CurrentTime);
+            XSync(d, False);
+            std::this_thread::sleep_for(300ms);
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(d, &focus, &revert);
+            return focus == review->window;
+        },
+        10s))
+        << "the Review window did not keep the keyboard focus";
+    tap(d, "space");
+    std::this_thread::sleep_for(500ms);
+    tap(d, "3");
+    // Saved a few seconds after the change: the first card is now due again in four days.
+    const QByteArray after = fileOnceChanged(wordsFile, before);
+    ASSERT_NE(after, before) << "the answer did not reach Words.json";
+    const QJsonArray saved = QJsonDocument::fromJson(after).object().value(QStringLiteral("saved")).toArray();
+    int answered = 0;
+    for (const QJsonValue &value : saved) {
+        if (value.toObject().value(QStringLiteral("review")).toObject().value(QStringLiteral("streak")).toInt() == 1)
+            ++answered;
+    }
+    EXPECT_EQ(answered, 1) << after.toStdString();
+
+    // Closed as a window manager closes it, then opened again from the tray: the same window.
+    XEvent close {};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = review->window;
+    close.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, review->window, False, NoEventMask, &close);
+    XFlush(d);
+    ASSERT_TRUE(spinUntil([&] { return !titled(d, pid, "Review"); }, 10s)) << "the Review window did not close";
+    ASSERT_TRUE(chooseReviewInTray(d, icon, pid)) << "the tray menu did not open again";
+    std::optional<TreeWindow> again;
+    ASSERT_TRUE(spinUntil([&] { return (again = titled(d, pid, "Review")).has_value(); }, 10s))
+        << "the review did not open again";
+    // Qt gives a closed window a new native window when it is shown again; the window itself, with
+    // its place, is the one that was closed.
+    EXPECT_EQ(again->frame.topLeft(), review->frame.topLeft()) << "the same window, where it was";
+
+    trayer.kill();
+    trayer.waitForFinished(5000);
+    XCloseDisplay(d);
+}
