@@ -14,15 +14,34 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 using namespace Lumivox;
 using namespace Lumivox::Bench;
 
 namespace {
+
+// The program's tagger step: the grammar note of one word off the UI thread, the event loop running.
+void warmUpTagger()
+{
+    std::unique_ptr<QThread> tagger(QThread::create([] {
+        const QString sentence = QStringLiteral("Lumivox warms up the tagger.");
+        (void)EnglishGrammar::line(QStringLiteral("warm"), sentence, EnglishGrammar::tokens(sentence), std::nullopt);
+    }));
+    tagger->start();
+    Testing::spinUntil([&] { return tagger->isFinished(); }, std::chrono::seconds(30));
+    tagger->wait();
+}
+
+void idle()
+{
+    Testing::spinUntil([] { return false; }, std::chrono::milliseconds(1500));
+}
 
 double msSince(const QElapsedTimer &timer)
 {
@@ -51,16 +70,21 @@ int main(int argc, char **argv)
     AppleTranslateService &engine = AppleTranslateService::shared();
     GlanceTranslator translator {engine};
 
-    // The warm-up's steps as the program runs them (the tagger, then the pair), then the first hover.
+    // The warm-up's steps in the program's order: the pair's session is asked for first and prepares
+    // on the pair's worker once the event loop hands it over, which happens while the tagger step
+    // runs off the UI thread; the on-device step's sample then queues behind that preparation, so the
+    // warm-up ends only once the pair is ready. (Tagging first and asking for the session after left
+    // the preparation running into the first hover, which then paid for the whole pipeline start.)
     QElapsedTimer timer;
     timer.start();
-    const QString warmSentence = QStringLiteral("Lumivox warms up the tagger.");
-    (void)EnglishGrammar::line(QStringLiteral("warm"), warmSentence, EnglishGrammar::tokens(warmSentence),
-                               std::nullopt);
     engine.prepareSession(QStringLiteral("en"), es);
+    warmUpTagger();
     Testing::await(engine.warmUpDirect(es));
     std::printf("%-56s %8.2f ms\n", "warm-up (tagger, en-es pair)", msSince(timer));
 
+    // The user's first hover comes some time after the warm-up; the pipeline's processes have been
+    // asleep meanwhile, as they are before any hover that follows a pause.
+    idle();
     timer.restart();
     const auto first = Testing::await(
         translator
@@ -72,17 +96,27 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    std::vector<double> warm;
-    for (const QString &sentence : sentences) {
-        const QString word = sentence.section(u' ', 1, 1);
-        QElapsedTimer one;
-        one.start();
-        Testing::await(translator.start(word, sentence, es, false, sentence.indexOf(word), false).value());
-        warm.push_back(msSince(one));
-    }
-    std::printf("%-56s %8.2f ms   (%.2f× the warm p50)\n", "first hover after the warm-up", firstHover,
-                firstHover / percentile(warm, 0.5));
-    report("warm hover", warm);
+    // Warm hovers over fresh words, each after the same pause as the first, then back to back (over
+    // other words, which the glance cache does not hold yet).
+    const auto warmHovers = [&](bool pause) {
+        std::vector<double> times;
+        for (const QString &sentence : sentences) {
+            const QString word = sentence.section(u' ', pause ? 1 : 2, pause ? 1 : 2);
+            if (pause)
+                idle();
+            QElapsedTimer one;
+            one.start();
+            Testing::await(translator.start(word, sentence, es, false, sentence.indexOf(word), false).value());
+            times.push_back(msSince(one));
+        }
+        return times;
+    };
+    const std::vector<double> afterPause = warmHovers(true);
+    const std::vector<double> backToBack = warmHovers(false);
+    std::printf("%-56s %8.2f ms   (%.2f× the warm p50 after the same pause)\n", "first hover after the warm-up",
+                firstHover, firstHover / percentile(afterPause, 0.5));
+    report("warm hover after the same pause", afterPause);
+    report("warm hover, back to back", backToBack);
 
     // Read-ahead of the three words after each sentence's third word (fresh keys each time).
     std::vector<double> ahead;
