@@ -2,6 +2,7 @@
 
 // The coordinator's windows: Settings, onboarding and the Words windows through their owners.
 
+#include "Features/Coordinator/CoordinatorWindows.h"
 #include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Shell/SettingsWindowOwner.h"
 #include "Features/Words/WordsWindows.h"
