@@ -2,6 +2,9 @@
 .PHONY: run test deps build-app build-dev build-asan format
 
 JOBS ?= $(shell nproc)
+# The system tests each run a desktop session and real services under the sanitizers; half the cores
+# keeps their time limits meaningful on a machine that is doing other work too.
+TEST_JOBS ?= $(shell n=$$(nproc); echo $$(( n > 3 ? n / 2 : 2 )))
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,7 +27,7 @@ run: build-app
 	@./build/dev/src/App/lumivox
 
 test: build-asan
-	@ctest --preset asan -j $(JOBS)
+	@ctest --preset asan -j $(TEST_JOBS)
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i

@@ -42,6 +42,8 @@ public:
         environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("app.lumivox.*.debug=true"));
         process.setProcessEnvironment(environment);
         process.setProgram(qEnvironmentVariable("LUMIVOX_APP"));
+        // Started as at login, which opens no window: the tests look at the tooltip alone.
+        process.setArguments({QStringLiteral("--autostart")});
         process.start();
     }
     ~RunningLumivox()
