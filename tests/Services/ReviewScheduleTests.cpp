@@ -113,6 +113,9 @@ TEST(ReviewSchedule, DaysAreCalendarDaysAcrossDaylightSavingChanges)
     const Date precise = plusSeconds(answered, 0.000123);
     const Date nextDay = ReviewSchedule::next(fresh, ReviewAnswer::hard, precise, calendar).due;
     EXPECT_NEAR(nextDay.secondsSinceReferenceDate - at(2024, 10, 26, 12, 0).secondsSinceReferenceDate, 0.000123, 1e-6);
+    // A day is the wall clock's: the 25-hour day of the change is one day, midnight starts the next.
+    EXPECT_TRUE(calendar.isSameDay(at(2024, 10, 27, 0, 1), at(2024, 10, 27, 23, 59)));
+    EXPECT_FALSE(calendar.isSameDay(at(2024, 10, 26, 23, 59), at(2024, 10, 27, 0, 1)));
 }
 
 TEST(ReviewSchedule, AStreakFromAHandEditedFileNeverLeavesTheIntervalTable)

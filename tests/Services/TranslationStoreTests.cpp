@@ -84,10 +84,14 @@ TEST_F(TranslationStoreTest, RepairsTheStoredOrder)
                 {QStringLiteral("b"), QStringLiteral("2")},
                 {QStringLiteral("a"), QStringLiteral("1")}},
                {QStringLiteral("c"), QStringLiteral("gone"), QStringLiteral("d"), QStringLiteral("c")});
-    auto store = makeStore(10);
+    const auto stored = storedOrder();
+    // Exactly at its limit: full, but nothing to trim.
+    auto store = makeStore(4);
     EXPECT_EQ(store->order(),
               (QStringList {QStringLiteral("c"), QStringLiteral("d"), QStringLiteral("a"), QStringLiteral("b")}));
-    EXPECT_EQ(clock->pendingCount(), 0u) << "a cache within its limit is not rewritten on load";
+    EXPECT_EQ(store->count(), 4);
+    EXPECT_EQ(storedOrder(), stored) << "a cache within its limit is not rewritten on load";
+    EXPECT_EQ(clock->pendingCount(), 0u);
 }
 
 TEST_F(TranslationStoreTest, ARepeatedStoredKeyDoesNotEvictAFreshEntryEarly)

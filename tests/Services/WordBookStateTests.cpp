@@ -162,7 +162,11 @@ TEST_F(WordBookStateTest, ClearingTheHistoryKeepsSavedWordsWhole)
     const auto saved = book->saved();
     ASSERT_EQ(saved.front().metCount, 3);
 
+    QSignalSpy history(book.get(), &WordBook::historyChanged);
     book->clearHistory();
+    EXPECT_EQ(history.count(), 1);
+    book->clearHistory(); // nothing left to clear: no second notice
+    EXPECT_EQ(history.count(), 1);
     EXPECT_TRUE(book->history().empty());
     EXPECT_EQ(book->lookupCount(saved.front().key()), 0);
     EXPECT_EQ(book->saved(), saved);

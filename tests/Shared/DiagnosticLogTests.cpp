@@ -235,6 +235,16 @@ TEST_F(DiagnosticLogTest, PostCleansTheTexts)
     EXPECT_TRUE(
         await(log->appTallies()).at(QStringLiteral("com.example.Editor")).roles.contains(QStringLiteral("AXRole")));
     EXPECT_EQ(events[0].at, QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC));
+
+    // A translation error's text is cleaned like a detail; a note without a tally touches no tally.
+    log->post(
+        Reason::googleFailed,
+        {.app = QStringLiteral("com.example.Editor"), .tally = Update::translation(QStringLiteral("HTTP 500\n<b>"))});
+    log->post(Reason::busy, {.app = QStringLiteral("com.example.Editor"), .word = QStringLiteral("w\n")});
+    const AppTally tally = await(log->appTallies()).at(QStringLiteral("com.example.Editor"));
+    EXPECT_EQ(tally.translationErrors, (std::map<QString, qint64> {{QStringLiteral("HTTP 500b"), 1}}));
+    EXPECT_EQ(tally.roles.size(), 1u);
+    EXPECT_EQ(await(log->recordedEvents()).back().word, QStringLiteral("w"));
 }
 
 TEST_F(DiagnosticLogTest, NoteDoesNothingInATestHost)

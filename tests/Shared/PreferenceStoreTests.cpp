@@ -115,6 +115,9 @@ TEST(PreferenceValue, ConvertsBetweenTypesByPropertyListRules)
     EXPECT_EQ(PreferenceValue(QStringLiteral("e5")).toDouble(), 0.0);
     EXPECT_EQ(PreferenceValue(QStringLiteral("1e")).toDouble(), 1.0);
     EXPECT_TRUE(std::isinf(PreferenceValue(QStringLiteral("1e999")).toDouble()));
+    // The exponent takes its own sign, in either letter case.
+    EXPECT_EQ(PreferenceValue(QStringLiteral("1.5e-3")).toDouble(), 0.0015);
+    EXPECT_EQ(PreferenceValue(QStringLiteral("1E+2")).toDouble(), 100.0);
 
     // Strings and string lists
     EXPECT_EQ(PreferenceValue(qint64(-12)).toString(), QStringLiteral("-12"));
