@@ -27,12 +27,14 @@ namespace Lumivox::Testing {
 using namespace std::chrono_literals;
 
 // The program over settings and data folders of its own: by default Spanish, hold key Alt, no
-// Google key, onboarding done. Empty preferences are a first run: no settings file at all.
+// Google key, onboarding done and the keep-words question answered. Empty preferences are a first run: no settings file
+// at all.
 class RunningLumivox
 {
 public:
     static constexpr const char *everydayPreferences =
-        R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})";
+        R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true,
+            "wordsAskedAboutHistory": true})";
 
     /// `prepare` may put files in the data home before the program starts.
     explicit RunningLumivox(const std::function<void(const QString &dataHome)> &prepare = {})
