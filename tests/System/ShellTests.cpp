@@ -33,6 +33,17 @@ QString appPath()
     return qEnvironmentVariable("LUMIVOX_APP");
 }
 
+// Writes settings in which the first-run guide is done; returns the file.
+QString onboardingDone()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Lumivox";
+    QDir().mkpath(folder);
+    QFile preferences(folder + "/app.lumivox.json");
+    if (preferences.open(QIODevice::WriteOnly))
+        preferences.write(R"({"hasCompletedOnboarding": true})");
+    return preferences.fileName();
+}
+
 std::unique_ptr<QProcess> startApp(QStringList arguments = {})
 {
     auto process = std::make_unique<QProcess>();
@@ -97,12 +108,7 @@ TEST(Shell, ASecondLaunchBringsTheFirstOnesSettingsForward)
     Display *d = XOpenDisplay(nullptr);
     ASSERT_TRUE(d);
     // Onboarding done, so that opening again means Settings.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Lumivox";
-    QDir().mkpath(folder);
-    QFile preferences(folder + "/app.lumivox.json");
-    ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
-    preferences.write(R"({"hasCompletedOnboarding": true})");
-    preferences.close();
+    QFile preferences(onboardingDone());
 
     // Started at login: no window of its own.
     auto first = startApp({QStringLiteral("--autostart")});
@@ -133,6 +139,8 @@ TEST(Shell, TheTrayIconIsEmbeddedAndItsMenuOpens)
     ASSERT_TRUE(Testing::spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s))
         << "trayer did not take the tray";
 
+    // Onboarding done, so that the only windows of the program are the icon and its menu.
+    QFile preferences(onboardingDone());
     auto app = startApp({QStringLiteral("--autostart")});
     QByteArray log;
     ASSERT_TRUE(Testing::spinUntil(
@@ -168,6 +176,7 @@ TEST(Shell, TheTrayIconIsEmbeddedAndItsMenuOpens)
     const auto menu = std::max_element(windows.begin(), windows.end(),
                                        [](const QRect &a, const QRect &b) { return a.height() < b.height(); });
     EXPECT_GT(menu->height(), 300) << "the whole menu, some twenty rows";
+    EXPECT_LE(menu->top(), icon.bottom() + 40) << "the menu opens at the icon";
 
     const QString shots = Testing::sourcePath(QStringLiteral("build/screenshots"));
     QDir().mkpath(shots);
@@ -186,4 +195,5 @@ TEST(Shell, TheTrayIconIsEmbeddedAndItsMenuOpens)
     trayer.kill();
     trayer.waitForFinished(5000);
     XCloseDisplay(d);
+    preferences.remove();
 }
