@@ -356,4 +356,11 @@ TEST(GlanceCompound, TwoOrThreeNounsEndingInTheWordWithNothingButSpaces)
     const auto loneTokens = Testing::handMadeTokens(lone, QStringLiteral("The/Determiner old/Adjective station/Noun"));
     EXPECT_EQ(GlanceTranslator::compound({8, 7}, lone, loneTokens), std::nullopt);
     EXPECT_EQ(GlanceTranslator::compound({0, 3}, three, tokens), std::nullopt); // not a noun, and first
+
+    // Nouns written together join as well: no gap at all is still nothing but spaces.
+    const QString joined = QStringLiteral("The busstation");
+    EXPECT_EQ(
+        GlanceTranslator::compound(
+            {7, 7}, joined, Testing::handMadeTokens(joined, QStringLiteral("The/Determiner bus/Noun station/Noun"))),
+        QStringLiteral("busstation"));
 }
