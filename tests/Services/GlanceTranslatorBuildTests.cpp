@@ -109,6 +109,8 @@ TEST_F(GlanceBuilding, AWordThatIsNotInTheSentenceGivesNothingAndAsksNothing)
     const QString twice = QStringLiteral("😀 red, then red.");
     EXPECT_EQ(GlanceTranslator::wordRange(QStringLiteral("red"), twice, 13), (TextRange {13, 3}));
     EXPECT_EQ(GlanceTranslator::wordRange(QStringLiteral("red"), twice, 400), (TextRange {3, 3}));
+    // A right offset at the very end of the sentence still wins.
+    EXPECT_EQ(GlanceTranslator::wordRange(QStringLiteral("red"), QStringLiteral("red red"), 4), (TextRange {4, 3}));
 }
 
 TEST_F(GlanceBuilding, AnIdiomIsExplainedThroughItsRewrittenSentence)
@@ -312,6 +314,29 @@ TEST(GlancePhrase, StopsAtItsClauseAndAddsOnlyWhatTheSentenceDoesNotAlreadySay)
     EXPECT_EQ(GlanceTranslator::phrase({{0, 4}}, QStringLiteral("Home, sweet home"), 2),
               std::nullopt); // nothing to add
     EXPECT_EQ(GlanceTranslator::phrase({{30, 40}}, sentence, 2), std::nullopt); // past the end
+
+    // The phrase reaches `radius` words on each side, from either end of the sentence.
+    struct Case
+    {
+        QString sentence;
+        TextRange mark;
+        int radius;
+        std::optional<QString> text;
+        qsizetype markAt;
+    };
+    const std::vector<Case> cases {
+        {QStringLiteral("Red car goes fast now."), {0, 3}, 2, QStringLiteral("Red car goes"), 0},
+        {QStringLiteral("he ran home very quickly now"), {7, 4}, 2, QStringLiteral("he ran home very quickly"), 7},
+        {QStringLiteral("Red car goes fast now."), {0, 3}, 0, std::nullopt, 0},
+    };
+    for (const Case &c : cases) {
+        const auto got = GlanceTranslator::phrase({c.mark}, c.sentence, c.radius);
+        ASSERT_EQ(got.has_value(), c.text.has_value()) << c.sentence.toStdString();
+        if (got) {
+            EXPECT_EQ(got->text, *c.text);
+            EXPECT_EQ(got->marks, (std::vector<TextRange> {{c.markAt, c.mark.length}}));
+        }
+    }
 }
 
 TEST(GlanceCompound, TwoOrThreeNounsEndingInTheWordWithNothingButSpaces)
@@ -331,4 +356,11 @@ TEST(GlanceCompound, TwoOrThreeNounsEndingInTheWordWithNothingButSpaces)
     const auto loneTokens = Testing::handMadeTokens(lone, QStringLiteral("The/Determiner old/Adjective station/Noun"));
     EXPECT_EQ(GlanceTranslator::compound({8, 7}, lone, loneTokens), std::nullopt);
     EXPECT_EQ(GlanceTranslator::compound({0, 3}, three, tokens), std::nullopt); // not a noun, and first
+
+    // Nouns written together join as well: no gap at all is still nothing but spaces.
+    const QString joined = QStringLiteral("The busstation");
+    EXPECT_EQ(
+        GlanceTranslator::compound(
+            {7, 7}, joined, Testing::handMadeTokens(joined, QStringLiteral("The/Determiner bus/Noun station/Noun"))),
+        QStringLiteral("busstation"));
 }
