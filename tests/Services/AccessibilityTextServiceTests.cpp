@@ -238,10 +238,11 @@ TEST_F(AccessibilityTextServiceTest, OutcomesOtherThanAWord)
 {
     auto element = textElement(QStringLiteral("Some words to read"));
 
+    // Untrusted, nothing is asked of the desktop: neither the word nor the window's title.
     ax->trusted = false;
     EXPECT_EQ(lookupAt(charCentre(1)), ATS::LookupResult::miss());
-    EXPECT_FALSE(ax->systemWide->wasRequested("elementAtPosition"));
     EXPECT_EQ(ATS::windowTitle(charCentre(1)), std::nullopt);
+    EXPECT_FALSE(ax->systemWide->wasRequested("elementAtPosition"));
     ax->trusted = true;
 
     element->pid(AppIdentity::currentProcessID());
