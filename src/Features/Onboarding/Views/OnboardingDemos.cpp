@@ -4,7 +4,6 @@
 #include "Features/Design/Styling.h"
 #include "Features/Overlay/Views/OverlayTooltip.h"
 #include "Features/Overlay/Views/TooltipText.h"
-#include "Models/TooltipKeyLabels.h"
 
 #include <QEasingCurve>
 #include <QFontDatabase>
@@ -252,7 +251,7 @@ HoverDemo::HoverDemo(const Appearance &appearance, QWidget *parent)
     , m_appearance(appearance)
     , m_ease(new QVariantAnimation(this))
     , m_spring(new QVariantAnimation(this))
-    , m_key(new Keycap(keyCapText(QStringLiteral("⌥")), appearance, this))
+    , m_key(new Keycap(QStringLiteral("Alt"), appearance, this))
     , m_tooltip(QStringLiteral("coffee"), 15)
 {
     setObjectName(QStringLiteral("onboarding.hoverDemo"));
