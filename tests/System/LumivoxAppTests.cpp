@@ -106,6 +106,16 @@ bool keyIsTaken(Display *d, KeySym key, unsigned int modifiers)
     return taken;
 }
 
+// Whether another client holds the keyboard (an active grab, as a pop-up takes it).
+bool keyboardIsHeld(Display *d)
+{
+    const int status = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (status == GrabSuccess)
+        XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    return status == AlreadyGrabbed;
+}
+
 // The top-level windows on screen that the process made.
 int viewableWindowsOf(Display *d, qint64 pid)
 {
@@ -180,8 +190,15 @@ TEST(LumivoxApp, StartsTakesOnlyItsHotKeyFollowsTheHoldKeyAndEndsOnSigterm)
     // chosen becomes the target, which is stored by the time SIGTERM has ended the program.
     Testing::XTestInjector keys;
     ASSERT_TRUE(keys.ok());
+    // Shown means on screen and holding the keyboard: keys typed before the grab go to whatever is
+    // in front, as they would for a person who types at once.
     const auto pickerShown = [&](bool shown) {
-        return Testing::spinUntil([&] { return (viewableWindowsOf(d, app.process.processId()) == 1) == shown; }, 10s);
+        return Testing::spinUntil(
+            [&] {
+                const bool onScreen = viewableWindowsOf(d, app.process.processId()) == 1;
+                return shown ? onScreen && keyboardIsHeld(d) : !onScreen;
+            },
+            10s);
     };
     const auto hotKey = [&] {
         keys.key(XK_Super_L, true);
