@@ -142,7 +142,7 @@ TEST_F(WordsSettingsTest, AddingAppsSkipsExcludedOnesAndKeepsTheChosenOrder)
 
 TEST_F(WordsSettingsTest, CountsAreOfDistinctWordsAndEmptyListsDisableTheirActions)
 {
-    auto *exportButton = find<QToolButton>("words.export");
+    auto *exportButton = find<QPushButton>("words.export");
     auto *clear = find<QPushButton>("words.clearHistory");
     auto *counts = find<QLabel>("words.counts");
     EXPECT_FALSE(exportButton->isEnabled());

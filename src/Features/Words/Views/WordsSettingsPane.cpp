@@ -238,11 +238,8 @@ WordsSettingsPane::WordsSettingsPane(WordBook &book, HoverTextController &contro
     actionRow->setSpacing(8);
     QPushButton *show = button(QStringLiteral("Show Words…"), "words.showWords");
     connect(show, &QPushButton::clicked, m_model, &WordsSettingsModel::openWords);
-    m_export = new QToolButton;
-    m_export->setObjectName(QStringLiteral("words.export"));
-    m_export->setText(QStringLiteral("Export"));
-    m_export->setPopupMode(QToolButton::InstantPopup);
-    m_export->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // A push button with a menu keeps the look of its neighbours and leaves room for the arrow.
+    m_export = button(QStringLiteral("Export"), "words.export");
     auto *menu = new QMenu(m_export);
     for (WordExport::Format format : WordExport::allFormats) {
         QAction *item = menu->addAction(QStringLiteral("For ") + WordExport::title(format) + QStringLiteral("…"));

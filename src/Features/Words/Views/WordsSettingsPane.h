@@ -15,7 +15,6 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
-class QToolButton;
 class QVBoxLayout;
 
 namespace Lumivox {
@@ -59,7 +58,7 @@ private:
     SettingsRow *m_reminderRow;
     QVBoxLayout *m_excludedRows;
     SettingsRow *m_countRow;
-    QToolButton *m_export;
+    QPushButton *m_export;
     QPushButton *m_clearHistory;
 };
 
