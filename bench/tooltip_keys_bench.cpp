@@ -48,7 +48,8 @@ void BM_DisarmTooltipKeys(benchmark::State &state)
 BENCHMARK(BM_DisarmTooltipKeys)->Unit(benchmark::kMicrosecond);
 
 // A glance of a word met in a sentence, recorded into a book of a thousand look-ups, with the word
-// unsaved (0) and saved (1, the heaviest record a hover makes).
+// unsaved (0) and saved (1, the heaviest record a hover makes). The sentence's language has been
+// asked for by the hover's translation before the tooltip shows, as on the real road.
 void BM_RecordLookup(benchmark::State &state)
 {
     WordBookEnvironment environment;

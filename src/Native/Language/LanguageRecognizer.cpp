@@ -9,7 +9,11 @@
 #include <cld2/public/compact_lang_det.h>
 #include <cld2/public/encodings.h>
 
+#include <algorithm>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <utility>
 
 namespace Lumivox::Native {
 
@@ -17,6 +21,9 @@ namespace {
 
 // Enough text for a confident answer; the rest only costs time.
 constexpr qsizetype sampleLength = 4000;
+// One hover asks about its sentence several times (the word's translation, the glance, the look-up
+// kept in the word book), and read-ahead asks about the next few.
+constexpr std::size_t rememberedAnswers = 16;
 
 // cld2 keeps a few legacy codes where BCP 47 has moved on.
 QString bcp47(const char *code)
@@ -44,6 +51,27 @@ public:
                 --cut;
             sample = sample.left(cut);
         }
+        // cld2 allocates and frees large tables on every call (a third of a millisecond, most of it
+        // the allocator giving memory back to the system), and its answer depends on the text alone.
+        std::lock_guard lock(m_lock);
+        const auto known =
+            std::find_if(m_recent.begin(), m_recent.end(), [&](const auto &answer) { return answer.first == sample; });
+        if (known != m_recent.end()) {
+            auto answer = *known;
+            m_recent.erase(known);
+            m_recent.push_front(answer);
+            return answer.second;
+        }
+        const std::optional<QString> language = detect(sample);
+        if (m_recent.size() == rememberedAnswers)
+            m_recent.pop_back();
+        m_recent.emplace_front(sample.toString(), language);
+        return language;
+    }
+
+private:
+    static std::optional<QString> detect(QStringView sample)
+    {
         const QByteArray utf8 = sample.toUtf8();
         if (utf8.isEmpty())
             return std::nullopt;
@@ -67,6 +95,9 @@ public:
             return std::nullopt;
         return code;
     }
+
+    std::mutex m_lock;
+    std::deque<std::pair<QString, std::optional<QString>>> m_recent;
 };
 
 } // namespace
