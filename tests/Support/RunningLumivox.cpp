@@ -7,6 +7,42 @@
 
 namespace Lumivox::Testing {
 
+namespace {
+
+int xErrorCode = 0;
+int recordXError(Display *, XErrorEvent *event)
+{
+    xErrorCode = event->error_code;
+    return 0;
+}
+
+} // namespace
+
+bool keyIsTaken(Display *d, unsigned long keysym, unsigned int modifiers)
+{
+    xErrorCode = 0;
+    const auto previous = XSetErrorHandler(recordXError);
+    const Window root = DefaultRootWindow(d);
+    const KeyCode code = XKeysymToKeycode(d, keysym);
+    XGrabKey(d, code, modifiers, root, True, GrabModeAsync, GrabModeAsync);
+    XSync(d, False);
+    const bool taken = xErrorCode == BadAccess;
+    if (!taken)
+        XUngrabKey(d, code, modifiers, root);
+    XSync(d, False);
+    XSetErrorHandler(previous);
+    return taken;
+}
+
+bool keyboardIsHeld(Display *d)
+{
+    const int status = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (status == GrabSuccess)
+        XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    return status == AlreadyGrabbed;
+}
+
 std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid)
 {
     std::vector<unsigned long> out;

@@ -71,14 +71,21 @@ public:
         process.waitForFinished(5000);
     }
     QString preferencesPath() const { return config.path() + QStringLiteral("/Lumivox/app.lumivox.json"); }
-    bool waitUntilIdle()
+    bool waitUntilIdle() { return waitForLog("idle after", 30s); }
+    /// Waits for a line of the program's debug log that has not been seen before; each wait starts
+    /// where the last one that succeeded ended.
+    bool waitForLog(const QByteArray &text, std::chrono::milliseconds timeout)
     {
         return spinUntil(
             [&] {
                 log += process.readAllStandardError();
-                return log.contains("idle after");
+                const qsizetype at = log.indexOf(text, logSeen);
+                if (at < 0)
+                    return false;
+                logSeen = at + text.size();
+                return true;
             },
-            30s);
+            timeout);
     }
     // The newest hover event of diagnostics.json for the word (written 1.5 s after activity).
     std::optional<QJsonObject> event(const QString &word)
@@ -103,12 +110,18 @@ public:
     QTemporaryDir data;
     QProcess process;
     QByteArray log;
+    qsizetype logSeen = 0;
 };
 
 // Our viewable top-level windows: their X ids, their frames in root coordinates, the one with a title.
 std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid);
 std::vector<QRect> windowsOf(Display *d, qint64 pid);
 unsigned long windowTitled(Display *d, qint64 pid, const char *title);
+// Whether another client holds a passive grab of the key (a keysym) with these modifiers
+// (AnyModifier: with any).
+bool keyIsTaken(Display *d, unsigned long keysym, unsigned int modifiers);
+// Whether another client holds the keyboard (an active grab, as a pop-up takes it).
+bool keyboardIsHeld(Display *d);
 
 // A viewable window of the process anywhere in the tree (a tray icon sits inside the tray's window).
 struct TreeWindow

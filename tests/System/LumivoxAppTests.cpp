@@ -10,6 +10,7 @@
 #include "Native/Session/TerminationSignals.h"
 #include "Services/Translation/TranslationStore.h"
 #include "Shared/Diagnostics/DiagnosticLog.h"
+#include "Support/RunningLumivox.h"
 #include "Support/TestSupport.h"
 #include "Support/XTestInjector.h"
 
@@ -82,40 +83,6 @@ public:
     QByteArray log;
 };
 
-int xErrorCode = 0;
-int recordXError(Display *, XErrorEvent *event)
-{
-    xErrorCode = event->error_code;
-    return 0;
-}
-
-// Whether another client holds a passive grab of the key with these modifiers (AnyModifier: with any).
-bool keyIsTaken(Display *d, KeySym key, unsigned int modifiers)
-{
-    xErrorCode = 0;
-    const auto previous = XSetErrorHandler(recordXError);
-    const Window root = DefaultRootWindow(d);
-    const KeyCode code = XKeysymToKeycode(d, key);
-    XGrabKey(d, code, modifiers, root, True, GrabModeAsync, GrabModeAsync);
-    XSync(d, False);
-    const bool taken = xErrorCode == BadAccess;
-    if (!taken)
-        XUngrabKey(d, code, modifiers, root);
-    XSync(d, False);
-    XSetErrorHandler(previous);
-    return taken;
-}
-
-// Whether another client holds the keyboard (an active grab, as a pop-up takes it).
-bool keyboardIsHeld(Display *d)
-{
-    const int status = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
-    if (status == GrabSuccess)
-        XUngrabKeyboard(d, CurrentTime);
-    XSync(d, False);
-    return status == AlreadyGrabbed;
-}
-
 // The top-level windows on screen that the process made.
 int viewableWindowsOf(Display *d, qint64 pid)
 {
@@ -157,7 +124,7 @@ TEST(LumivoxApp, StartsTakesOnlyItsHotKeyFollowsTheHoldKeyAndEndsOnSigterm)
     Display *d = XOpenDisplay(nullptr);
     ASSERT_TRUE(d) << "the private session has no display";
     // Nothing has Super+Alt+L before the program starts.
-    ASSERT_FALSE(keyIsTaken(d, XK_l, Mod4Mask | Mod1Mask));
+    ASSERT_FALSE(Testing::keyIsTaken(d, XK_l, Mod4Mask | Mod1Mask));
 
     RunningApp app;
     app.process.start();
@@ -165,9 +132,9 @@ TEST(LumivoxApp, StartsTakesOnlyItsHotKeyFollowsTheHoldKeyAndEndsOnSigterm)
     ASSERT_TRUE(app.waitFor("idle after")) << app.log.toStdString();
 
     // Its picker key is taken; the hold keys, the tooltip's keys and the keyboard and pointer are not.
-    EXPECT_TRUE(keyIsTaken(d, XK_l, Mod4Mask | Mod1Mask));
+    EXPECT_TRUE(Testing::keyIsTaken(d, XK_l, Mod4Mask | Mod1Mask));
     for (KeySym key : {XK_Alt_L, XK_Control_L, XK_Shift_L, XK_Super_L, XK_s, XK_c})
-        EXPECT_FALSE(keyIsTaken(d, key, AnyModifier)) << XKeysymToString(key);
+        EXPECT_FALSE(Testing::keyIsTaken(d, key, AnyModifier)) << XKeysymToString(key);
     EXPECT_EQ(XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime), GrabSuccess);
     XUngrabKeyboard(d, CurrentTime);
     EXPECT_EQ(XGrabPointer(d, DefaultRootWindow(d), False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None,
@@ -196,7 +163,7 @@ TEST(LumivoxApp, StartsTakesOnlyItsHotKeyFollowsTheHoldKeyAndEndsOnSigterm)
         return Testing::spinUntil(
             [&] {
                 const bool onScreen = viewableWindowsOf(d, app.process.processId()) == 1;
-                return shown ? onScreen && keyboardIsHeld(d) : !onScreen;
+                return shown ? onScreen && Testing::keyboardIsHeld(d) : !onScreen;
             },
             10s);
     };
@@ -228,7 +195,7 @@ TEST(LumivoxApp, StartsTakesOnlyItsHotKeyFollowsTheHoldKeyAndEndsOnSigterm)
     const QString prefs = app.config.path() + QStringLiteral("/Lumivox/app.lumivox.json");
     EXPECT_TRUE(Testing::WordBookEnvironment::contents(prefs).contains("\"translateTarget\": \"fr\""))
         << Testing::WordBookEnvironment::contents(prefs).toStdString();
-    EXPECT_FALSE(keyIsTaken(d, XK_l, Mod4Mask | Mod1Mask)) << "the key is free again";
+    EXPECT_FALSE(Testing::keyIsTaken(d, XK_l, Mod4Mask | Mod1Mask)) << "the key is free again";
     XCloseDisplay(d);
 }
 

@@ -45,7 +45,7 @@ TEST(ReadAheadRoad, TheThreeWordsAfterTheFirstOfASentenceShowFromTheGlanceCache)
     EXPECT_EQ(translated->value("source").toString().toStdString(), "accessibility");
     // Resting on the word with the key held: the pause before reading ahead, then one word after
     // another (slow under a sanitizer).
-    QThread::msleep(4000);
+    ASSERT_TRUE(app.waitForLog("read ahead: 3 words", 60s)) << app.log.toStdString();
 
     // Reading on with the key still held.
     for (const ReadAhead::Word &word : ahead) {

@@ -8,11 +8,14 @@
 
 #include <QCoreApplication>
 #include <QCoroFuture>
+#include <QLoggingCategory>
 #include <QtConcurrent>
 
 namespace Lumivox {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcReadAhead, "app.lumivox.Hover")
 
 // The search may run the name tagger; it must never hold up a hovered word's own work.
 constexpr int utilityPriority = 0;
@@ -103,8 +106,10 @@ QCoro::Task<> HoverTextController::readAheadTask(QPointer<HoverTextController> s
         const GlanceTask pending = glances->start(word.text, job.sentence, job.target, false, word.offset, true);
         co_await pending;
     }
-    if (self && !stop.stop_requested())
+    if (self && !stop.stop_requested()) {
         self->m_hover.readAheadTask.finished();
+        qCDebug(lcReadAhead) << "read ahead:" << found.words.size() << "words";
+    }
 }
 
 QCoro::Task<bool> HoverTextController::hasModelForReadAhead(QString source, QString target)

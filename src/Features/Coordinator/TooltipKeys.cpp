@@ -53,6 +53,8 @@ void TooltipKeys::activate(std::uint32_t modifiers)
     m_copyKey = grab(copyKeyCode, modifiers, false);
     if (!m_saveKey || !m_copyKey)
         qCInfo(lcTooltipKeys) << "a tooltip key is held by another program; it stays unarmed";
+    else
+        qCDebug(lcTooltipKeys) << "tooltip keys armed";
 }
 
 std::unique_ptr<GlobalHotKey> TooltipKeys::grab(std::uint32_t keyCode, std::uint32_t modifiers, bool save)
