@@ -1,6 +1,7 @@
 #include "Features/Settings/Views/AppsSettingsPane.h"
 
 #include "Features/Design/Styling.h"
+#include "Features/Design/Symbols.h"
 #include "Features/Settings/Views/SettingsStyle.h"
 #include "Features/Settings/Views/SettingsWidgets.h"
 
@@ -35,6 +36,11 @@ public:
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
         opt.decorationSize = QSize(20, 20);
+        // An application that names no icon gets the generic one, so that the names stay in line.
+        if (opt.icon.isNull()) {
+            opt.icon = Symbols::icon(QStringLiteral("app"), QPalette::PlaceholderText);
+            opt.features |= QStyleOptionViewItem::HasDecoration;
+        }
         const bool running = index.data(AppsSettingsModel::IsRunningRole).toBool();
         const QString name = opt.text;
         opt.text.clear();
