@@ -19,7 +19,11 @@
 #include "Services/Translation/TranslationStore.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -118,7 +122,8 @@ public:
     /// A fresh hover over `word` (read with `context`) in `app`, with the hold key held: the word
     /// shows with its glance when one is given.
     void hover(const QString &word, std::optional<QString> context = std::nullopt,
-               std::optional<Glance> glance = std::nullopt, QString app = QStringLiteral("org.gnome.TextEditor"))
+               std::optional<Glance> glance = std::nullopt,
+               std::optional<QString> app = QStringLiteral("org.gnome.TextEditor"))
     {
         controller->clearOverlay();
         sources->windows.answer(WindowLookup::Hit {7, 4242, 0, app});
@@ -244,6 +249,63 @@ TEST_F(LookupBookkeepingTest, OnlyARecordedLookupOfASavedWordGetsItsWindowTitleA
     EXPECT_EQ(encounter->title, QStringLiteral("Notes — Editor"));
     for (const WordLookup &entry : book->history())
         EXPECT_FALSE(entry.title) << "the history never gets a title";
+
+    // The program quits while a title is on its way: the late answer finds nobody and does no harm.
+    clock->advance(1h);
+    const Reply<std::optional<QString>> orphan = sources->titles.hold();
+    hover(QStringLiteral("river"));
+    controller.reset();
+    orphan.release(QStringLiteral("Closed — Editor"));
+    settle();
+}
+
+TEST_F(LookupBookkeepingTest, TheLookupNamesTheApplicationByItsDesktopEntry)
+{
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("applications")));
+    QFile entry(data.filePath(QStringLiteral("applications/lumivox.test.Notes.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Notes\n");
+    entry.close();
+    const std::optional<QByteArray> savedHome =
+        qEnvironmentVariableIsSet("XDG_DATA_HOME") ? std::optional(qgetenv("XDG_DATA_HOME")) : std::nullopt;
+    const auto restore = qScopeGuard([&] {
+        if (savedHome)
+            qputenv("XDG_DATA_HOME", *savedHome);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    });
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+
+    struct Row
+    {
+        const char *name;
+        std::optional<QString> windowApp;
+        std::optional<QString> processApp;
+    };
+    const Row rows[] = {
+        {"the window names its application", QStringLiteral("lumivox.test.Notes"),
+         QStringLiteral("lumivox.test.Other")},
+        {"else its process does", std::nullopt, QStringLiteral("lumivox.test.Notes")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        windowList->setApplicationID(4242, row.processApp);
+        clock->advance(1h);
+        hover(QStringLiteral("river"), std::nullopt, std::nullopt, row.windowApp);
+        ASSERT_TRUE(controller->hover().currentLookup);
+        EXPECT_EQ(current().appName, QStringLiteral("Notes"));
+    }
+}
+
+TEST_F(LookupBookkeepingTest, AnEmptyMeaningIsNotRecorded)
+{
+    // A translation store read back from disk may hold an empty text for a word.
+    cache.set(QString(), HoverTextController::cacheKey(QStringLiteral("river"), QStringLiteral("es"), std::nullopt));
+    hover(QStringLiteral("river"));
+    EXPECT_FALSE(controller->hover().currentLookup);
+    EXPECT_TRUE(book->history().empty());
 }
 
 TEST_F(LookupBookkeepingTest, KeyHintsEndExactlyFourteenDaysOnAndHasKeysFollowsTheHoldKeyNotTheGrab)
