@@ -129,7 +129,10 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
     }
 
     const QString key = cacheKey(word, target, source);
-    const std::optional<QString> cached = m_deps.translationCache->value(key);
+    std::optional<QString> cached = m_deps.translationCache->value(key);
+    // A damaged store can hold an empty text; it is a miss, not a blank tooltip.
+    if (cached && cached->trimmed().isEmpty())
+        cached.reset();
     if (cached && !glance) {
         m_hover.translatedText = cached;
         m_hover.lastTranslationForCopy = cached;
