@@ -33,8 +33,11 @@ TrayIcon::TrayIcon(HoverTextController &controller, UpdateNotifier &notifier, Tr
         qApp->installEventFilter(this);
     m_embedWatch.setInterval(5);
     connect(&m_embedWatch, &QTimer::timeout, this, [this] {
-        if (m_icon.geometry().isEmpty())
+        if (m_icon.geometry().isEmpty()) {
+            if (m_embedWatchSince.hasExpired(embedWatchLimit))
+                m_embedWatch.stop();
             return;
+        }
         m_embedWatch.stop();
         emit embedded();
     });
@@ -44,6 +47,7 @@ TrayIcon::TrayIcon(HoverTextController &controller, UpdateNotifier &notifier, Tr
 void TrayIcon::show()
 {
     m_icon.show();
+    m_embedWatchSince.start();
     m_embedWatch.start();
 }
 

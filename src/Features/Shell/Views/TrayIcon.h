@@ -4,6 +4,7 @@
 // the state's title as its tooltip (what screen readers read), and the tray menu. Drawn again when
 // the state, the offer or the desktop's colours change.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -18,6 +19,10 @@ class TrayIcon final : public QObject
 {
     Q_OBJECT
 public:
+    // Without a tray (GNOME without its extension) the icon is never taken in; watching for it must
+    // not keep waking the program.
+    static constexpr qint64 embedWatchLimit = 10000; // ms
+
     TrayIcon(HoverTextController &controller, UpdateNotifier &notifier, TrayMenu &menu, QObject *parent = nullptr);
 
     void show();
@@ -26,7 +31,8 @@ public:
     void refresh();
 
 signals:
-    /// The tray host has taken the icon in (it has a place on screen).
+    /// The tray host has taken the icon in (it has a place on screen) within `embedWatchLimit` of
+    /// show().
     void embedded();
 
 protected:
@@ -38,6 +44,7 @@ private:
     TrayMenu &m_menu;
     QSystemTrayIcon m_icon;
     QTimer m_embedWatch;
+    QElapsedTimer m_embedWatchSince;
 };
 
 } // namespace Lumivox
