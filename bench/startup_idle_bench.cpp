@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -31,11 +32,37 @@ struct Started
     double reportedMs = 0; // the program's own figure, from main()
 };
 
+// Folders of the bench's own, so that the program starts with everyday settings, never as a first run.
+const std::string &configHome()
+{
+    static const std::string path = [] {
+        char folder[] = "/tmp/lumivox-bench-config-XXXXXX";
+        const std::string made = mkdtemp(folder) ? folder : "/tmp";
+        std::filesystem::create_directories(made + "/Lumivox");
+        std::ofstream(made + "/Lumivox/app.lumivox.json")
+            << R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true,)"
+            << R"( "wordsAskedAboutHistory": true})";
+        return made;
+    }();
+    return path;
+}
+
+const std::string &dataHome()
+{
+    static const std::string path = [] {
+        char folder[] = "/tmp/lumivox-bench-data-XXXXXX";
+        return std::string(mkdtemp(folder) ? folder : "/tmp");
+    }();
+    return path;
+}
+
 Started start(const std::string &program)
 {
     int fds[2];
     if (pipe(fds) != 0)
         return {};
+    const std::string config = configHome();
+    const std::string data = dataHome();
     const auto before = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -43,7 +70,10 @@ Started start(const std::string &program)
         close(fds[0]);
         close(fds[1]);
         setenv("QT_LOGGING_RULES", "app.lumivox.App.debug=true", 1);
-        execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        setenv("XDG_DATA_HOME", data.c_str(), 1);
+        // As at login on an everyday desktop: no window of its own, the first-run guide done.
+        execl(program.c_str(), program.c_str(), "--autostart", static_cast<char *>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -166,6 +196,8 @@ int main(int argc, char **argv)
         std::printf("resident memory at idle, before any hover: %.1f MB one second after start-up, %.1f MB "
                     "once the engines are warmed up\n",
                     rss, rssSettled);
+        std::filesystem::remove_all(configHome());
+        std::filesystem::remove_all(dataHome());
         std::printf("CPU with the pointer resting for %d s: %.0f ms (%.3f %% of one core)\n", idleSeconds, cpu * 1000,
                     100.0 * cpu / idleSeconds);
     }
