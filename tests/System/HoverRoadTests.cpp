@@ -56,7 +56,7 @@ TEST(HoverRoad, AltOverAWordShowsItsMeaningThroughAccessibilityOrScreenTextAndLe
 
     // Letting go of Alt takes the tooltip away.
     pointer.key(XK_Alt_L, false);
-    EXPECT_TRUE(spinUntil([&] { return windowsOf(d, app.process.processId()).empty(); }, 2s));
+    EXPECT_TRUE(spinUntil([&] { return windowsOf(d, app.process.processId()).empty(); }, 10s));
     gtk.stop();
 
     // A window that paints its text: the word comes from screen text.
