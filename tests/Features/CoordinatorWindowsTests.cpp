@@ -43,6 +43,12 @@ public:
     void SetUp() override
     {
         defaults->set(CoordinatorSettings::hasCompletedOnboardingKey, true);
+        // Outside a test host: these operations do nothing inside one.
+        controller = make(false, true);
+    }
+
+    std::unique_ptr<HoverTextController> make(bool hostingTests, bool withWindowList)
+    {
         HoverTextController::Dependencies d = coordinatorDependencies(*this, *book, cache);
         d.input = std::make_shared<FakeInput>();
         d.windowList = std::make_shared<FakeWindowList>();
@@ -51,10 +57,10 @@ public:
         d.overlay = std::make_shared<FakeOverlay>();
         d.picker = picker;
         d.windows = windows;
-        d.appWindows = app;
-        // Outside a test host: these operations do nothing inside one.
-        d.hostingTests = false;
-        controller = std::make_unique<HoverTextController>(std::move(d));
+        if (withWindowList)
+            d.appWindows = app;
+        d.hostingTests = hostingTests;
+        return std::make_unique<HoverTextController>(std::move(d));
     }
 
     static void settle()
@@ -123,6 +129,16 @@ TEST_F(CoordinatorWindowsTest, ClosingTheLastStandardWindowReturnsToTheTray)
         EXPECT_EQ(app->currentPolicy, row.policy);
         EXPECT_EQ(app->hides > 0, row.hidden);
     }
+
+    // Onboarding going away asks directly, with no window closing first.
+    app->list.clear();
+    app->currentPolicy = ActivationPolicy::regular;
+    app->active = true;
+    app->hides = 0;
+    picker->visible = false;
+    controller->returnToMenuBar();
+    EXPECT_EQ(app->currentPolicy, ActivationPolicy::accessory);
+    EXPECT_EQ(app->hides, 1);
 }
 
 TEST_F(CoordinatorWindowsTest, SettingsBringsForwardOnlyItsOwnKindOfWindowAndRetriesWhileWanted)
@@ -167,22 +183,68 @@ TEST_F(CoordinatorWindowsTest, AWindowComingForwardAfterTheUserSentThemAwayIsSen
     EXPECT_EQ(app->orderedOut, std::vector<quintptr> {settingsWindow});
     EXPECT_EQ(app->currentPolicy, ActivationPolicy::accessory);
 
-    // Opening something on purpose lifts it.
+    // Opening something on purpose lifts it, and a shown window becoming key brings the program
+    // forward.
     controller->openSettings();
     EXPECT_FALSE(app->sentAway);
+    app->currentPolicy = ActivationPolicy::accessory;
+    app->activations = 0;
     emit app->windowBecameKey(settingsWindow);
     EXPECT_EQ(app->currentPolicy, ActivationPolicy::regular);
+    EXPECT_EQ(app->activations, 1);
 
-    // While the picker is up, nothing changes.
+    // While the picker is up nothing changes, and the picker's own panel never changes anything.
     AppWindow pickerPanel = special(pickerWindow);
     pickerPanel.isLanguagePicker = true;
     pickerPanel.hasTitleBar = false;
-    app->list = {pickerPanel};
+    app->list.push_back(pickerPanel);
+    app->currentPolicy = ActivationPolicy::accessory;
+    picker->visible = true;
+    emit app->windowBecameKey(settingsWindow);
+    EXPECT_EQ(app->currentPolicy, ActivationPolicy::accessory);
+    picker->visible = false;
     emit app->windowBecameKey(pickerWindow);
-    EXPECT_EQ(app->currentPolicy, ActivationPolicy::regular);
+    EXPECT_EQ(app->currentPolicy, ActivationPolicy::accessory);
+    app->list = {pickerPanel};
+    app->currentPolicy = ActivationPolicy::regular;
     controller->hideDockIconAfterPicker();
     EXPECT_EQ(app->currentPolicy, ActivationPolicy::accessory);
     clock->advance(1s);
+}
+
+TEST_F(CoordinatorWindowsTest, ATestHostOpensNothingAndNoWindowListStillOpensTheWindows)
+{
+    struct Row
+    {
+        const char *name;
+        bool hostingTests;
+        bool withWindowList;
+        int settingsOpened;
+        size_t keepPrompts;
+    };
+    const std::vector<Row> rows {
+        {"a test host leaves the windows and the tray state alone", true, true, 0, 0},
+        {"no window list: the windows open, nothing is brought forward", false, false, 1, 1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        app->list = {FakeAppWindows::titled(settingsWindow, QStringLiteral("Settings"))};
+        app->currentPolicy = ActivationPolicy::accessory;
+        app->activations = app->aboutShown = 0;
+        windows->settingsOpened = 0;
+        windows->keepPrompts.clear();
+        controller = make(row.hostingTests, row.withWindowList);
+        controller->openSettings();
+        controller->showAboutPanel();
+        controller->completeOnboarding();
+        clock->advance(1s);
+        EXPECT_EQ(windows->settingsOpened, row.settingsOpened);
+        EXPECT_EQ(windows->keepPrompts.size(), row.keepPrompts);
+        EXPECT_EQ(app->aboutShown, 0);
+        EXPECT_EQ(app->activations, 0);
+        EXPECT_EQ(app->currentPolicy, ActivationPolicy::accessory);
+        EXPECT_EQ(controller->hasVisibleStandardWindows(), row.withWindowList);
+    }
 }
 
 TEST_F(CoordinatorWindowsTest, TheKeepWordsQuestionComesOnceAndCompletingOnboardingAsksIt)
