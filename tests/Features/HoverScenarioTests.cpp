@@ -661,7 +661,7 @@ TEST_F(ReadAheadTest, LettingGoMovingToAnotherSentenceOrANewCaptureStopsItBefore
         ASSERT_EQ(words(), (std::vector<QString> {QStringLiteral("river"), QStringLiteral("runs")}));
         row.interrupt(*this);
         first.release(std::nullopt);
-        readAhead(3);
+        readAhead(2);
         EXPECT_EQ(glanceWords.size(), 2u);
         controller->hover().captureTask.cancel();
     }
@@ -701,6 +701,6 @@ TEST_F(ReadAheadTest, ClearingTheCacheForgetsTranslationsAndFailuresAndHidesTheT
     EXPECT_TRUE(controller->hover().failedTranslations.empty());
     EXPECT_FALSE(controller->hover().readAheadTask.isPresent());
     EXPECT_FALSE(overlay->visible);
-    readAhead(2);
+    readAhead(1);
     EXPECT_EQ(glanceWords.size(), 1u) << "the read-ahead it cancelled does not go on";
 }
