@@ -661,7 +661,7 @@ TEST_F(ReadAheadTest, LettingGoMovingToAnotherSentenceOrANewCaptureStopsItBefore
         ASSERT_EQ(words(), (std::vector<QString> {QStringLiteral("river"), QStringLiteral("runs")}));
         row.interrupt(*this);
         first.release(std::nullopt);
-        readAhead(3);
+        readAhead(2);
         EXPECT_EQ(glanceWords.size(), 2u);
         controller->hover().captureTask.cancel();
     }
@@ -669,25 +669,45 @@ TEST_F(ReadAheadTest, LettingGoMovingToAnotherSentenceOrANewCaptureStopsItBefore
 
 TEST_F(ReadAheadTest, AMissingModelIsAskedAboutAgainAfterTenMinutesAnInstalledOneNever)
 {
+    // Each question comes one pause after its rest.
+    const auto pause = HoverTextController::readAheadPause;
     modelInstalled = false;
     hoverWord(QStringLiteral("river"));
     readAhead(0);
     hoverWord(QStringLiteral("runs"));
     readAhead(0);
     EXPECT_EQ(modelQuestions, 1);
-    clock->advance(HoverTextController::missingModelMemoLife - 1s);
+    clock->advance(HoverTextController::missingModelMemoLife - 3 * pause);
     hoverWord(QStringLiteral("fast"));
     readAhead(0);
-    EXPECT_EQ(modelQuestions, 1);
+    EXPECT_EQ(modelQuestions, 1) << "one pause short of ten minutes";
     modelInstalled = true;
-    clock->advance(1s);
     hoverWord(QStringLiteral("river"));
     readAhead(0);
-    EXPECT_EQ(modelQuestions, 2);
+    EXPECT_EQ(modelQuestions, 2) << "ten minutes to the millisecond";
     clock->advance(1h);
     hoverWord(QStringLiteral("runs"));
     readAhead(0);
     EXPECT_EQ(modelQuestions, 2);
+}
+
+TEST_F(ReadAheadTest, OneThatEndsIsForgottenButAnOlderOneEndingLeavesItsSuccessorInPlace)
+{
+    // "fast" has one word after it; a newer read-ahead takes over while that word's glance is on its way.
+    hoverWord(QStringLiteral("fast"));
+    const auto today = glances.hold();
+    readAhead(2);
+    ASSERT_EQ(words(), (std::vector<QString> {QStringLiteral("fast"), QStringLiteral("today")}));
+    const std::stop_token newer = controller->hover().readAheadTask.start();
+    today.release(std::nullopt);
+    settle();
+    controller->clearCache();
+    EXPECT_TRUE(newer.stop_requested()) << "the older one ending left the newer one cancellable";
+
+    hoverWord(QStringLiteral("river"));
+    clock->advance(HoverTextController::readAheadPause);
+    EXPECT_TRUE(spinUntil([&] { return !controller->hover().readAheadTask.isPresent(); }));
+    EXPECT_EQ(words().back(), QStringLiteral("today"));
 }
 
 TEST_F(ReadAheadTest, ClearingTheCacheForgetsTranslationsAndFailuresAndHidesTheTooltip)
@@ -701,6 +721,6 @@ TEST_F(ReadAheadTest, ClearingTheCacheForgetsTranslationsAndFailuresAndHidesTheT
     EXPECT_TRUE(controller->hover().failedTranslations.empty());
     EXPECT_FALSE(controller->hover().readAheadTask.isPresent());
     EXPECT_FALSE(overlay->visible);
-    readAhead(2);
+    readAhead(1);
     EXPECT_EQ(glanceWords.size(), 1u) << "the read-ahead it cancelled does not go on";
 }

@@ -46,16 +46,26 @@ protected:
 TEST_F(AccessibilityTextServiceTest, ReadsTheWordItsSentenceAndItsBounds)
 {
     const QString text = QStringLiteral("The quick brown fox. It jumps over the lazy dog.");
-    textElement(text);
-    const auto result = lookupAt(charCentre(12));
-    ASSERT_TRUE(result.hitResult());
-    EXPECT_EQ(*result.hitResult(),
-              (ATS::HitResult {QStringLiteral("brown"), QStringLiteral("The quick brown fox."),
-                               QRectF(180, maxY - 116, 40, 16), 10}));
+    auto element = textElement(text);
+    const ATS::HitResult expected {QStringLiteral("brown"), QStringLiteral("The quick brown fox."),
+                                   QRectF(180, maxY - 116, 40, 16), 10};
+    EXPECT_EQ(lookupAt(charCentre(12)), ATS::LookupResult::hit(expected));
     EXPECT_TRUE(ax->systemWide->timeout && *ax->systemWide->timeout == 0.15);
 
     // Without the screen's height the rectangle flips around its own bottom.
     EXPECT_EQ(lookupAt(charCentre(12), std::nullopt).hitResult()->bounds, QRectF(180, 0, 40, 16));
+
+    // The text's very first character is a place like any other.
+    const auto first = lookupAt(charCentre(0));
+    ASSERT_TRUE(first.hitResult());
+    EXPECT_EQ(first.hitResult()->word, QStringLiteral("The"));
+    EXPECT_EQ(first.hitResult()->wordOffset, 0);
+
+    // An element whose ranges read as empty text is read from its value instead.
+    element->parameterized["AXStringForRange"] = [](const Native::AXValue &) {
+        return std::optional<Native::AXValue>(QString());
+    };
+    EXPECT_EQ(lookupAt(charCentre(12)), ATS::LookupResult::hit(expected));
 }
 
 TEST_F(AccessibilityTextServiceTest, LongTextsAreReadInWindowsAroundThePointer)
@@ -97,11 +107,27 @@ TEST_F(AccessibilityTextServiceTest, DefaultIndexFarIntoAWideFieldIsNotTrusted)
     ASSERT_TRUE(middle.hitResult());
     EXPECT_EQ(middle.hitResult()->word, QStringLiteral("gamma"));
     EXPECT_EQ(middle.hitResult()->wordOffset, 11);
-    // Near the left edge the index may well be right.
-    const auto left = lookupAt(QPointF(30, 8));
-    ASSERT_TRUE(left.hitResult());
-    EXPECT_EQ(left.hitResult()->word, QStringLiteral("alpha"));
-    EXPECT_EQ(left.hitResult()->fullText, text);
+    // Up to 12 % across, or anywhere in a field of 40 points or less, the index may well be right.
+    // These fields are too tall for an estimate from the pointer's position: only the index reads.
+    const struct
+    {
+        QRectF field;
+        double x;
+        bool read;
+    } edges[] = {
+        {QRectF(0, 0, 300, 60), 36, true},
+        {QRectF(0, 0, 300, 60), 37, false},
+        {QRectF(0, 0, 40, 60), 30, true},
+        {QRectF(0, 0, 41, 60), 30, false},
+    };
+    for (const auto &c : edges) {
+        SCOPED_TRACE(testing::Message() << c.field.width() << " wide, at " << c.x);
+        element->bounds(c.field);
+        const auto hit = lookupAt(QPointF(c.x, 8));
+        EXPECT_EQ(hit.hitResult() && hit.hitResult()->word == QStringLiteral("alpha")
+                      && hit.hitResult()->fullText == text,
+                  c.read);
+    }
 }
 
 TEST_F(AccessibilityTextServiceTest, WordBoundsMustBeUnderThePointer)
@@ -222,16 +248,42 @@ TEST_F(AccessibilityTextServiceTest, WebContentIsReadThroughTextMarkers)
     auto web = FakeElement::make();
     web->pid(otherPid).role(QStringLiteral("AXWebArea")).markerText(text, QPointF(100, 100));
     ax->elementEverywhere(web);
-    const qsizetype at = text.indexOf(QStringLiteral("walnut"));
-    const auto result = lookupAt(charCentre(at + 3));
-    ASSERT_TRUE(result.hitResult());
-    EXPECT_EQ(*result.hitResult(),
-              (ATS::HitResult {QStringLiteral("walnut"), QStringLiteral("The marker path finds walnut here."),
-                               QRectF(100 + 8.0 * double(at), maxY - 116, 48, 16), 22}));
+    const auto wordBounds = web->parameterized["AXBoundsForTextMarkerRange"];
+    const qsizetype walnut = text.indexOf(QStringLiteral("walnut"));
+    const QPointF onWalnut = charCentre(walnut + 3);
+
+    // A word box without width or height is no box: the pointer cannot be on it.
+    const struct
+    {
+        const char *name;
+        QPointF at;
+        std::optional<QRectF> boundsAnswered;
+        std::optional<ATS::HitResult> expected;
+    } cases[] = {
+        {"a word inside its sentence", onWalnut, std::nullopt,
+         ATS::HitResult {QStringLiteral("walnut"), QStringLiteral("The marker path finds walnut here."),
+                         QRectF(100 + 8.0 * double(walnut), maxY - 116, 48, 16), 22}},
+        {"the first word of the text", charCentre(1), std::nullopt,
+         ATS::HitResult {QStringLiteral("Read"), QStringLiteral("Read this."), QRectF(100, maxY - 116, 32, 16), 0}},
+        {"a word box of no width", onWalnut, QRectF(onWalnut.x(), 100, 0, 16), std::nullopt},
+        {"a word box of no height", onWalnut, QRectF(onWalnut.x() - 20, onWalnut.y(), 48, 0), std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        web->parameterized["AXBoundsForTextMarkerRange"] = wordBounds;
+        if (c.boundsAnswered) {
+            web->parameterized["AXBoundsForTextMarkerRange"] = [&](const Native::AXValue &) {
+                return std::optional<Native::AXValue>(*c.boundsAnswered);
+            };
+        }
+        const auto result = lookupAt(c.at);
+        EXPECT_EQ(result.hitResult() ? std::optional(*result.hitResult()) : std::nullopt, c.expected);
+    }
 
     // Without sentence ranges the word alone is the context.
+    web->parameterized["AXBoundsForTextMarkerRange"] = wordBounds;
     web->parameterized.erase("AXSentenceTextMarkerRangeForTextMarker");
-    EXPECT_EQ(lookupAt(charCentre(at + 3)).hitResult()->fullText, QStringLiteral("walnut"));
+    EXPECT_EQ(lookupAt(onWalnut).hitResult()->fullText, QStringLiteral("walnut"));
 }
 
 TEST_F(AccessibilityTextServiceTest, OutcomesOtherThanAWord)
@@ -514,14 +566,35 @@ TEST_F(AccessibilityTextServiceTest, AWordInAnInlineElementTakesItsSentenceFromT
     EXPECT_EQ(result.hitResult()->fullText, QStringLiteral("The very quiet old harbour lay by the pier today."));
     EXPECT_EQ(result.hitResult()->wordOffset, 19);
 
-    // An inline element that opens its paragraph.
-    auto opening = FakeElement::make();
-    opening->role(QStringLiteral("AXStaticText")).text(QStringLiteral("\uFFFC rows past. Then more."), QPointF(0, 300));
-    bold->values["AXParent"] = Native::AXElement(opening);
-    bold->values["AXRangeInParent"] = Native::AXRange {0, 1};
-    EXPECT_EQ(lookupAt(charCentre(6)).hitResult()->fullText, QStringLiteral("old harbour rows past."));
-
-    // Without a place in a parent's text, the element's own text is the context.
-    bold->values.erase("AXRangeInParent");
-    EXPECT_EQ(lookupAt(charCentre(6)).hitResult()->fullText, QStringLiteral("old harbour"));
+    // Without a parent, or a place in its text, the element's own text is the context.
+    auto parent = [](const QString &text) {
+        auto e = FakeElement::make();
+        e->role(QStringLiteral("AXStaticText")).text(text, QPointF(0, 300));
+        return Native::AXElement(e);
+    };
+    const struct
+    {
+        const char *name;
+        Native::AXElement parent;
+        std::optional<Native::AXRange> range;
+        QString sentence;
+    } cases[] = {
+        {"opening its paragraph", parent(QStringLiteral("\uFFFC rows past. Then more.")), Native::AXRange {0, 1},
+         QStringLiteral("old harbour rows past.")},
+        {"a parent keeping no placeholder for it", parent(QStringLiteral("The  rows past.")), Native::AXRange {4, 0},
+         QStringLiteral("The old harbour rows past.")},
+        {"no place in the parent's text", parent(QStringLiteral("\uFFFC rows past.")), std::nullopt,
+         QStringLiteral("old harbour")},
+        {"a parent that is gone", nullptr, Native::AXRange {0, 1}, QStringLiteral("old harbour")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        bold->values["AXParent"] = c.parent;
+        bold->values.erase("AXRangeInParent");
+        if (c.range)
+            bold->values["AXRangeInParent"] = *c.range;
+        const auto hit = lookupAt(charCentre(6));
+        ASSERT_TRUE(hit.hitResult());
+        EXPECT_EQ(hit.hitResult()->fullText, c.sentence);
+    }
 }
