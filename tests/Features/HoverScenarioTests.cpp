@@ -563,8 +563,9 @@ public:
     void readAhead(std::size_t count)
     {
         clock->advance(HoverTextController::readAheadPause);
+        // The search runs on the thread pool, slow under the sanitizers on a busy machine.
         if (count > glanceWords.size())
-            spinUntil([&] { return glanceWords.size() >= count; });
+            spinUntil([&] { return glanceWords.size() >= count; }, 30s);
         else
             spinUntil([] { return false; }, 200ms);
         settle();
