@@ -77,8 +77,6 @@ void LanguagePickerPanel::warmUp()
 void LanguagePickerPanel::showNear(QPointF point)
 {
     m_focusCheck.stop();
-    m_focusCheck.setInterval(0);
-    m_grabAttempts = 0;
     m_isDismissing = false;
 
     makeView();
@@ -191,22 +189,10 @@ void LanguagePickerPanel::checkFocus()
     // A pop-up of our own above the panel (the search field's context menu) keeps its focus.
     if (QWidget *popup = QApplication::activePopupWidget(); popup && popup != this)
         return;
+    if (QWindow *window = windowHandle())
+        window->setKeyboardGrabEnabled(true);
     if (!m_view->searchField()->hasFocus())
         m_view->searchField()->setFocus(Qt::PopupFocusReason);
-    // The X server refuses the grab until the window is mapped, and while another client holds the
-    // keyboard; the keys typed right after the hot key would otherwise go to the application in
-    // front. The attempts are bounded so that a keyboard held for good (a screen locker) is left
-    // alone.
-    QWindow *window = windowHandle();
-    if (!window || window->setKeyboardGrabEnabled(true)) {
-        m_grabAttempts = 0;
-        m_focusCheck.setInterval(0);
-        return;
-    }
-    if (++m_grabAttempts < maxGrabAttempts) {
-        m_focusCheck.setInterval(grabRetryInterval);
-        m_focusCheck.start();
-    }
 }
 
 } // namespace Lumivox

@@ -63,9 +63,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    static constexpr int grabRetryInterval = 20; // ms
-    static constexpr int maxGrabAttempts = 100;
-
     void makeView();
     void warmUp();
     bool handleKey(const QKeyEvent &event);
@@ -75,7 +72,6 @@ private:
     LanguagePickerModel *m_model;
     LanguagePickerView *m_view = nullptr;
     QTimer m_focusCheck;
-    int m_grabAttempts = 0;
     bool m_isDismissing = false;
     bool m_translucent = false;
 };
