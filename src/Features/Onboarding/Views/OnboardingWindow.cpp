@@ -61,13 +61,6 @@ QWidget *formCard(SettingsCard *card)
     return holder;
 }
 
-QCheckBox *switchBox(const char *name)
-{
-    auto *box = new QCheckBox;
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
 } // namespace
 
 /// One of the three numbered steps under the demonstration: its number on a disc, a title and a

@@ -20,20 +20,6 @@ namespace Lumivox {
 
 namespace {
 
-QCheckBox *switchBox(const char *name, QWidget *parent = nullptr)
-{
-    auto *box = new QCheckBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
-QPushButton *button(const QString &title, const char *name)
-{
-    auto *b = new QPushButton(title);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
 class GlobeTile final : public QWidget
 {
 public:

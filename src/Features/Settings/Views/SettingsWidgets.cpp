@@ -5,6 +5,8 @@
 #include "Features/Design/Brand.h"
 #include "Features/Settings/Views/SettingsStyle.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -133,6 +135,27 @@ QVBoxLayout *formColumn(QWidget *pane)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
     return column;
+}
+
+QCheckBox *switchBox(const char *name, QWidget *parent)
+{
+    auto *box = new QCheckBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QPushButton *button(const QString &title, const char *name)
+{
+    auto *b = new QPushButton(title);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+QComboBox *picker(const char *name)
+{
+    auto *box = new QComboBox;
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
 }
 
 QWidget *formSection(const QString &header, QWidget *card)

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+class QCheckBox;
+class QComboBox;
 class QTimer;
 class QVBoxLayout;
 
@@ -62,6 +64,11 @@ QVBoxLayout *formColumn(QWidget *pane);
 
 /// A form section: an optional header above a card (or a stack of cards).
 QWidget *formSection(const QString &header, QWidget *card);
+
+/// The forms' controls, under the object names that tests and the accessibility tree find them by.
+QCheckBox *switchBox(const char *name, QWidget *parent = nullptr);
+QPushButton *button(const QString &title, const char *name);
+QComboBox *picker(const char *name);
 
 class LanguageChip final : public QLabel
 {

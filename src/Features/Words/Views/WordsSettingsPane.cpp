@@ -30,20 +30,6 @@ namespace Lumivox {
 
 namespace {
 
-QPushButton *button(const QString &title, const char *name)
-{
-    auto *b = new QPushButton(title);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
-QComboBox *picker(const char *name)
-{
-    auto *box = new QComboBox;
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
 // Asks before a destructive action; true when the user confirmed.
 bool confirm(QWidget *parent, const QString &title, const QString &message, const QString &action, const char *name)
 {
@@ -126,8 +112,7 @@ WordsSettingsPane::WordsSettingsPane(WordBook &book, HoverTextController &contro
 
     // History
     auto *history = new SettingsCard(appearance);
-    auto *keeps = new QCheckBox;
-    keeps->setObjectName(QStringLiteral("words.keepHistory"));
+    auto *keeps = switchBox("words.keepHistory");
     bindProperty(&book, "keepsHistory", keeps, "checked");
     history->addRow(QStringLiteral("Keep the words I look up"),
                     QStringLiteral("Each word with its meaning and sentence, on this computer only."), keeps);
@@ -190,8 +175,7 @@ WordsSettingsPane::WordsSettingsPane(WordBook &book, HoverTextController &contro
         [perDay](const QVariant &value) { return QVariant(perDay->findData(value.toLongLong())); },
         [perDay](const QVariant &index) { return perDay->itemData(index.toInt()); });
     review->addRow(QStringLiteral("Words a day"), {}, perDay);
-    m_reminder = new QCheckBox;
-    m_reminder->setObjectName(QStringLiteral("words.reminder"));
+    m_reminder = switchBox("words.reminder");
     m_reminderRow = review->addRow(QStringLiteral("Remind me when words are due"), {}, m_reminder);
     m_reminderRow->detail()->setObjectName(QStringLiteral("words.reminderHint"));
     connect(m_reminder, &QCheckBox::toggled, this, [this](bool on) {
