@@ -1,71 +1,93 @@
-// Real hovers with the real program in the private session, timed by the program itself: each
-// hover's total (from the pointer coming to rest to the outcome) and its stages, as diagnostics.json
-// records them. 100 hovers each: a word through accessibility served from the translation cache, fresh
-// words through accessibility translated on this computer, and fresh words read from screen text.
-// Prints p50, p95 and max per case and the stages of the slowest hovers.
+// Real hovers with the real program, started as at login (no window of its own), in the private
+// session. Each hover's time is the program's own, from the pointer coming to rest to the meaning
+// on screen, with its stages, as diagnostics.json records them. In one run:
+//   - fresh words: every word of a GTK window's sentences once, through accessibility, none of them
+//     in a cache and none read ahead (they are hovered last word first), translated on this computer;
+//   - cached words: the same words again, served from the cache;
+//   - screen text: the words of a window that only paints its text (capture and recognition).
+// Prints n, p50, p95 and max per case and the stages of the slowest hovers. Exits with 1 when the
+// program does not start or a case shows no hover at all.
 //
-//   scripts/run-session.sh build/dev/bench/hover_road_bench
+//   scripts/run-session.sh build/release/bench/hover_road_bench [path/to/lumivox]
 
-#include "Fakes/FakeWordBookEnvironment.h"
-#include "Support/FixtureProcess.h"
-#include "Support/TestSupport.h"
+#include "Support/RunningLumivox.h"
 #include "Support/XTestInjector.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QRect>
-#include <QTemporaryDir>
+#include <QDateTime>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <map>
 
 using namespace Lumivox::Testing;
 using namespace std::chrono_literals;
 
 namespace {
 
+// Common words, none of them part of another (the fixture finds a word by its text).
+const char *const sentences = "Farmers carry fresh bread across quiet valleys. Young doctors visit distant villages "
+                              "during winter. Strong rivers flood green meadows every spring. Clever students write "
+                              "careful letters before breakfast. Old sailors mend torn nets beside calm harbours.";
+
 struct Hover
 {
     QString word;
     qint64 ms = 0;
     QString stages;
-    QString source;
 };
 
-std::vector<Hover> events(const QString &file)
+// The events of the hovers since `start` (diagnostics.json keeps times in whole seconds; the cases
+// are more than a second apart).
+std::vector<QJsonObject> eventsSince(RunningLumivox &app, const QDateTime &start)
 {
-    std::vector<Hover> out;
-    const QJsonObject root = QJsonDocument::fromJson(WordBookEnvironment::contents(file)).object();
+    std::vector<QJsonObject> out;
+    const QJsonObject root =
+        QJsonDocument::fromJson(WordBookEnvironment::contents(app.data.path() + "/Lumivox/diagnostics.json")).object();
+    const QDateTime from = QDateTime::fromSecsSinceEpoch(start.toSecsSinceEpoch(), Qt::UTC);
     for (const QJsonValue &v : root.value(QStringLiteral("events")).toArray()) {
-        const QJsonObject e = v.toObject();
-        if (e.value("reason").toString() == QStringLiteral("shown"))
-            out.push_back({e.value("word").toString(), e.value("ms").toInteger(), e.value("stages").toString(),
-                           e.value("source").toString()});
+        if (QDateTime::fromString(v.toObject().value("at").toString(), Qt::ISODate) >= from)
+            out.push_back(v.toObject());
     }
     return out;
 }
 
-void report(const char *name, std::vector<Hover> hovers)
+// Prints the case's figures over the shown hovers whose source it counts, and what became of the
+// others; false when it counted none.
+bool report(const char *name, std::size_t hovered, const std::vector<QJsonObject> &events,
+            const std::function<bool(const QString &)> &counts)
 {
-    if (hovers.empty()) {
-        std::printf("%-40s no hover was shown\n", name);
-        return;
+    std::vector<Hover> hovers;
+    std::map<QString, int> others;
+    for (const QJsonObject &e : events) {
+        const QString reason = e.value("reason").toString();
+        const QString source = e.value("source").toString();
+        if (reason == QStringLiteral("shown") && counts(source))
+            hovers.push_back({e.value("word").toString(), e.value("ms").toInteger(), e.value("stages").toString()});
+        else
+            ++others[reason + QStringLiteral(" (") + source + u')'];
     }
-    std::sort(hovers.begin(), hovers.end(), [](const Hover &a, const Hover &b) { return a.ms < b.ms; });
-    const auto at = [&](double q) { return hovers[std::min(hovers.size() - 1, std::size_t(q * hovers.size()))].ms; };
-    std::printf("%-40s n=%3zu  p50 %4lld ms  p95 %4lld ms  max %4lld ms\n", name, hovers.size(), at(0.5), at(0.95),
-                hovers.back().ms);
-    for (std::size_t i = hovers.size() > 3 ? hovers.size() - 3 : 0; i < hovers.size(); ++i)
-        std::printf("    slow: %-12s %4lld ms  %s\n", qPrintable(hovers[i].word), hovers[i].ms,
-                    qPrintable(hovers[i].stages));
+    if (hovers.empty()) {
+        std::printf("%-40s of %3zu hovers none was shown\n", name, hovered);
+    } else {
+        std::sort(hovers.begin(), hovers.end(), [](const Hover &a, const Hover &b) { return a.ms < b.ms; });
+        const auto at = [&](double q) {
+            return hovers[std::min(hovers.size() - 1, std::size_t(q * hovers.size()))].ms;
+        };
+        std::printf("%-40s n=%3zu of %3zu  p50 %4lld ms  p95 %4lld ms  max %4lld ms\n", name, hovers.size(), hovered,
+                    at(0.5), at(0.95), hovers.back().ms);
+        for (std::size_t i = hovers.size() > 3 ? hovers.size() - 3 : 0; i < hovers.size(); ++i)
+            std::printf("    slow: %-12s %4lld ms  %s\n", qPrintable(hovers[i].word), hovers[i].ms,
+                        qPrintable(hovers[i].stages));
+    }
+    for (const auto &[outcome, count] : others)
+        std::printf("    not counted: %3d x %s\n", count, qPrintable(outcome));
+    return !hovers.empty();
 }
 
 } // namespace
@@ -73,75 +95,84 @@ void report(const char *name, std::vector<Hover> hovers)
 int main(int argc, char **argv)
 {
     QApplication qapp(argc, argv);
-    QTemporaryDir config, data;
-    QDir().mkpath(config.path() + "/Lumivox");
-    QFile prefs(config.path() + "/Lumivox/app.lumivox.json");
-    prefs.open(QIODevice::WriteOnly);
-    prefs.write(R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})");
-    prefs.close();
-    QProcess app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", config.path());
-    env.insert("XDG_DATA_HOME", data.path());
-    env.insert("QT_LOGGING_RULES", "app.lumivox.App.debug=true");
-    app.setProcessEnvironment(env);
-    app.setProgram(qEnvironmentVariable("LUMIVOX_APP", QStringLiteral("build/dev/src/App/lumivox")));
-    app.start();
-    QByteArray log;
-    if (!spinUntil([&] { return (log += app.readAllStandardError()).contains("idle after"); }, 30s)) {
-        std::fprintf(stderr, "lumivox did not start\n");
+    if (argc > 1)
+        qputenv("LUMIVOX_APP", argv[1]);
+    else if (qEnvironmentVariableIsEmpty("LUMIVOX_APP"))
+        qputenv("LUMIVOX_APP", (QCoreApplication::applicationDirPath() + "/../src/App/lumivox").toUtf8());
+
+    XTestInjector input;
+    if (!input.ok()) {
+        std::fprintf(stderr, "no X display: run it inside scripts/run-session.sh\n");
         return 1;
     }
-    XTestInjector input;
-    const QString file = data.path() + "/Lumivox/diagnostics.json";
-    // One hover: rest on the point, hold Alt long enough for the outcome, let go.
+    RunningLumivox app;
+    if (!app.waitUntilIdle()) {
+        std::fprintf(stderr, "lumivox did not start:\n%s\n", app.log.constData());
+        return 1;
+    }
+    // One hover: rest on the point, hold Alt until the outcome (or 10 s), let go.
     const auto hoverAt = [&](QPoint p) {
         input.moveTo(p.x(), p.y());
         QThread::msleep(200);
         input.key(XK_Alt_L, true);
-        QThread::msleep(400);
+        app.waitForLog(" Outcome ", 10s);
         input.key(XK_Alt_L, false);
         QThread::msleep(50);
     };
-    // The log is written 1.5 s after activity and keeps the newest 200 events.
-    const auto collect = [&](auto pick) {
-        QThread::msleep(2500);
-        std::vector<Hover> out;
-        for (const Hover &h : events(file))
-            if (pick(h))
-                out.push_back(h);
-        return out;
-    };
+    // diagnostics.json is written 1.5 s after activity and keeps the newest 200 events: each case
+    // is read before the next one starts.
+    const auto settle = [] { spinUntil([] { return false; }, 2500ms); };
+    bool everyCaseShown = true;
 
     FixtureProcess gtk;
-    if (!gtk.start("gtk_text_fixture", {"--at", "40", "40"}))
+    if (!gtk.start(QStringLiteral("gtk_text_fixture"), {"--at", "40", "40", "--text", sentences})) {
+        std::fprintf(stderr, "the GTK window did not start\n");
         return 1;
-    QRect box;
-    for (const QByteArray &line : gtk.lines()) {
-        const auto parts = line.split(' ');
-        if (parts.size() >= 6 && parts[1] == "view:pineapple")
-            box = QRect(parts[2].toInt(), parts[3].toInt(), parts[4].toInt(), parts[5].toInt());
     }
-    for (int i = 0; i < 101; ++i)
-        hoverAt(box.center() + QPoint(i % 2, 0));
-    report("accessibility, translation cached", collect([](const Hover &h) { return h.source.contains("cached"); }));
+    std::vector<QPoint> words;
+    for (const QString &word :
+         QString::fromUtf8(sentences).split(QRegularExpression("[^A-Za-z]+"), Qt::SkipEmptyParts)) {
+        const QRect box = wordBox(gtk, "view:" + word.toUtf8());
+        if (!box.isEmpty())
+            words.push_back(box.center());
+    }
+    if (words.empty()) {
+        std::fprintf(stderr, "the GTK window did not say where its words are\n");
+        return 1;
+    }
+    QDateTime start = QDateTime::currentDateTimeUtc();
+    for (auto word = words.rbegin(); word != words.rend(); ++word)
+        hoverAt(*word);
+    settle();
+    everyCaseShown &= report("fresh word, translated on this computer", words.size(), eventsSince(app, start),
+                             [](const QString &s) { return s == QStringLiteral("accessibility"); });
+
+    const int repeats = 100;
+    start = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < repeats; ++i)
+        hoverAt(words[std::size_t(i) % words.size()] + QPoint(i % 2, 0));
+    settle();
+    everyCaseShown &= report("cached word", repeats, eventsSince(app, start),
+                             [](const QString &s) { return s == QStringLiteral("accessibility cached"); });
     gtk.stop();
 
     FixtureProcess painted;
-    if (!painted.start("ocr_fixture", {"60", "60", "900", "200"}))
+    if (!painted.start(QStringLiteral("ocr_fixture"), {"60", "60", "900", "200"})) {
+        std::fprintf(stderr, "the painted window did not start\n");
         return 1;
-    std::vector<QPoint> words;
+    }
+    std::vector<QPoint> paintedWords;
     for (const QByteArray &line : painted.lines()) {
         const auto parts = line.split(' ');
         if (parts.size() >= 4 && parts[0] == "word")
-            words.emplace_back(parts[2].toInt(), parts[3].toInt());
+            paintedWords.emplace_back(parts[2].toInt(), parts[3].toInt());
     }
-    for (int i = 0; i < 100 && !words.empty(); ++i)
-        hoverAt(words[i % words.size()]);
-    report("screen text (capture + recognition)",
-           collect([](const Hover &h) { return h.source.startsWith(QStringLiteral("ocr")); }));
+    start = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < repeats && !paintedWords.empty(); ++i)
+        hoverAt(paintedWords[std::size_t(i) % paintedWords.size()]);
+    settle();
+    everyCaseShown &= report("screen text (capture + recognition)", repeats, eventsSince(app, start),
+                             [](const QString &s) { return s.startsWith(QStringLiteral("ocr")); });
     painted.stop();
-    app.terminate();
-    app.waitForFinished(10000);
-    return 0;
+    return everyCaseShown ? 0 : 1;
 }
