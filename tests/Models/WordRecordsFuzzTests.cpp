@@ -65,8 +65,9 @@ void checkDecoded(QByteArrayView bytes, const Decoded<Json> &parsed, int &accept
     const auto again = reused.decode<T>(bytes);
     ASSERT_EQ(bool(again), bool(text)) << input;
     ASSERT_EQ(again.error, text.error) << input;
-    if (again)
+    if (again) {
         ASSERT_EQ(*again.value, *text.value) << input;
+    }
     ASSERT_EQ(bool(text), bool(tree)) << input << "\ntext: " << text.error.toStdString()
                                       << "\ntree: " << tree.error.toStdString();
     if (!text) {
