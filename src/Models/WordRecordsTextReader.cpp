@@ -174,6 +174,13 @@ private:
         std::string_view utf8;
         if (!s.string(utf8, scratch))
             return false;
+        // A long text (a sentence) seldom repeats, and keeping a copy of it would cost more than
+        // sharing ever saves.
+        constexpr std::size_t longText = 256;
+        if (utf8.size() > longText) {
+            out = s.lastText(utf8);
+            return true;
+        }
         if (!memo.filled || memo.utf8 != utf8) {
             memo.utf8.assign(utf8);
             memo.text = s.lastText(utf8);
