@@ -268,10 +268,10 @@ TEST(WordKey, NormalisesTheWordAndLanguageCodes)
 
 TEST(WordKey, APlainWordIsKeyedAsTheFullNormalisationKeysIt)
 {
-    for (const QString &word :
-         {QStringLiteral("river"), QStringLiteral("River"), QStringLiteral(" river\n"), QStringLiteral("\triver"),
-          QStringLiteral("river\x1f"), QStringLiteral("\x7friver"), QStringLiteral("r[i]v@e`r{"),
-          QStringLiteral("rivière"), QStringLiteral("river\u00a0"), QStringLiteral(" "), QString()}) {
+    for (const QString &word : {QStringLiteral("river"), QStringLiteral("River"), QStringLiteral(" river\n"),
+                                QStringLiteral("river "), QStringLiteral("\triver"), QStringLiteral("river\x1f"),
+                                QStringLiteral("\x7friver"), QStringLiteral("r[i]v@e`r{"), QStringLiteral("rivière"),
+                                QStringLiteral("river\u00a0"), QStringLiteral(" "), QString()}) {
         const WordKey key(word, QStringLiteral("EN "), QStringLiteral(" es"));
         EXPECT_EQ(key.word(), Text::lowercased(Text::trimmed(word))) << word.toStdString();
         EXPECT_EQ(key.source(), QStringLiteral("en "));
