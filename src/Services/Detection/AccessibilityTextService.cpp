@@ -391,7 +391,11 @@ std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &elem
         return std::nullopt;
     const qint64 index = range->location;
     const auto bounds = elementBounds(element);
-    if (OffsetTrust::isDefaultIndexFarIn(bounds, index, at) || index < 0)
+    if (OffsetTrust::isDefaultIndexFarIn(bounds, index, at)) {
+        doubt(doubts, OffsetTrust::defaultIndexDoubt());
+        return std::nullopt;
+    }
+    if (index < 0)
         return std::nullopt;
 
     const auto window = textWindow(element, index, 320);

@@ -61,6 +61,11 @@ QString flatBoxesDoubt()
     return QStringLiteral("offsets untrusted: character boxes without height");
 }
 
+QString defaultIndexDoubt()
+{
+    return QStringLiteral("offsets untrusted: offset 0 far into the text");
+}
+
 QString oneOffsetDoubt()
 {
     return QStringLiteral("offsets untrusted: one offset for points far apart");

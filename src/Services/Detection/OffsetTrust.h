@@ -51,5 +51,6 @@ bool isDefaultIndexFarIn(const std::optional<QRectF> &element, qint64 index, QPo
 /// The doubts, as the diagnostics record them.
 QString flatBoxesDoubt();
 QString oneOffsetDoubt();
+QString defaultIndexDoubt();
 
 } // namespace Lumivox::OffsetTrust
