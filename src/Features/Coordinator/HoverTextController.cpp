@@ -525,6 +525,7 @@ void HoverTextController::clearOverlay()
     m_hover.translatedText.reset();
     m_hover.currentGlance.reset();
     m_hover.lastWordRect.reset();
+    m_hover.lastWordPoint.reset();
     m_hover.lastWordFiltered = false;
     m_hover.lookupShownAt.reset();
     endLookup();

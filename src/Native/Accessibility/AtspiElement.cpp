@@ -851,21 +851,58 @@ std::shared_ptr<AtspiElement> AtspiElement::parentElement()
     return *m_parentElement;
 }
 
-// The UTF-16 range of the parent's text that this element's text stands for, when it is embedded
-// there (the parent keeps an object replacement character in its place).
+// The UTF-16 range of the parent's text that this element's text stands for: where it is embedded
+// there (the parent keeps an object replacement character in its place), or where it is one of the
+// runs the parent's text is made of (a browser's bold or italic run, which is no link).
 std::optional<AXValue> AtspiElement::rangeInParent()
 {
     if (!hasText())
         return std::nullopt;
-    const auto range = rangeInParentOf(m_object);
-    if (!range)
-        return std::nullopt;
     const auto parent = parentElement();
-    if (!parent || !parent->hasText() || !parent->frame(range->first))
+    if (!parent || !parent->hasText())
         return std::nullopt;
-    const qint64 from = parent->m_frame.toUtf16(range->first);
-    const qint64 to = parent->m_frame.toUtf16(range->second);
-    return AXRange {from, to - from};
+    if (const auto range = rangeInParentOf(m_object)) {
+        if (!parent->frame(range->first))
+            return std::nullopt;
+        const qint64 from = parent->m_frame.toUtf16(range->first);
+        const qint64 to = parent->m_frame.toUtf16(range->second);
+        return AXRange {from, to - from};
+    }
+    return parent->runRange(m_object);
+}
+
+// Where `run`, a child of this element, stands in this element's text, when that text is exactly its
+// children's texts one after the other. Anything else (a child without text, a text of its own
+// between them) leaves the place unknown.
+std::optional<AXValue> AtspiElement::runRange(AtspiAccessible *run)
+{
+    constexpr int runLimit = 64;
+    if (!frame(std::nullopt) || !m_frame.whole())
+        return std::nullopt;
+    const auto count = childCountOf(m_object);
+    if (!count || *count < 1 || *count > runLimit)
+        return std::nullopt;
+    QString joined;
+    std::optional<AXRange> found;
+    for (int i = 0; i < *count; ++i) {
+        AtspiAccessible *child = childOf(m_object, i);
+        if (!child)
+            return std::nullopt;
+        const auto length = characterCountOf(child);
+        const auto text = length ? textOf(child, 0, *length) : std::nullopt;
+        const bool self = child == run;
+        g_object_unref(child);
+        if (!text)
+            return std::nullopt;
+        if (self)
+            found = AXRange {joined.size(), text->size()};
+        joined += *text;
+        if (joined.size() > m_frame.text.size())
+            return std::nullopt;
+    }
+    if (!found || joined != m_frame.text)
+        return std::nullopt;
+    return *found;
 }
 
 AXElement AtspiElement::topLevelWindow()

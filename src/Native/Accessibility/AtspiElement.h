@@ -93,6 +93,7 @@ private:
     std::optional<AXValue> children();
     std::shared_ptr<AtspiElement> parentElement();
     std::optional<AXValue> rangeInParent();
+    std::optional<AXValue> runRange(AtspiAccessible *run);
     AXElement topLevelWindow();
 
     Kind m_kind;
