@@ -7,6 +7,7 @@
 
 #include "App/CompositionRoot.h"
 #include "Features/Coordinator/HoverTextController.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Shell/AppDelegate.h"
 #include "Features/Shell/SettingsWindowOwner.h"
@@ -67,6 +68,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("app.lumivox"));
     QApplication::setApplicationVersion(QStringLiteral(LUMIVOX_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    FormStyle::install();
 
     // A test run must not share the daily program's settings, words and bus name.
     const bool hostingTests = AppIdentity::isHostingTests();

@@ -99,8 +99,17 @@ TEST_F(SettingsPanesTest, AppearanceStoresWholeSizesAndFontsPerLanguage)
     controller->setFontSize(16.5); // stored by something other than the slider
     EXPECT_EQ(model.sizeLabel(), QStringLiteral("16 pt"));
     EXPECT_EQ(model.preview().fontSize, 16.5);
-    EXPECT_EQ(model.preview().text, QStringLiteral("coffee"));
     EXPECT_FALSE(model.preview().status.has_value());
+    // The preview is a translation into the language the font is chosen for, over a word of
+    // another language.
+    for (const auto &[target, tooltip, word] :
+         {std::tuple {"es", "Hola", "hello"}, std::tuple {"si", "ආයුබෝවන්", "hello"},
+          std::tuple {"en", "Hello", "bonjour"}}) {
+        controller->setTargetLanguage(QString::fromUtf8(target));
+        EXPECT_EQ(model.preview().text, QString::fromUtf8(tooltip));
+        EXPECT_EQ(model.previewSentence().word, QString::fromUtf8(word));
+        EXPECT_EQ(model.preview().fontName, controller->font(QString::fromUtf8(target)));
+    }
 
     controller->setTargetLanguage(QStringLiteral("fr"));
     const QString spanishBefore = controller->font(QStringLiteral("es"));

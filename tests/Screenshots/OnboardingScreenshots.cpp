@@ -4,6 +4,7 @@
 
 #include "Fakes/FakeCoordinator.h"
 #include "Fakes/FakeMotionPreference.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/Onboarding/Views/OnboardingDemos.h"
 #include "Features/Onboarding/Views/OnboardingWindow.h"
 #include "Features/Settings/Views/SettingsStyle.h"
@@ -39,6 +40,7 @@ void settle(std::chrono::milliseconds time)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    FormStyle::install();
     bool ok = true;
     for (bool dark : {false, true}) {
         CoordinatorOverFakes scene;

@@ -4,6 +4,7 @@
 // real screen around the picker as shown at the pointer.
 
 #include "Features/Design/Appearance.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/LanguagePicker/Views/LanguagePicker.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
 #include "Features/LanguagePicker/Views/LanguagePickerView.h"
@@ -100,6 +101,7 @@ int main(int argc, char **argv)
     // Colours follow the palette set below rather than the session's desktop preference.
     qputenv("LUMIVOX_HOSTING_TESTS", "1");
     QApplication app(argc, argv);
+    FormStyle::install();
     QDir().mkpath(outputDir());
 
     const std::vector<PickerState> states {

@@ -5,13 +5,18 @@
 
 #include "Fakes/FakeCoordinator.h"
 #include "Fakes/FakeSecrets.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/Settings/Views/GoogleKeyView.h"
 #include "Features/Settings/Views/SettingsWindow.h"
+#include "Features/Words/Views/WordsSettingsPane.h"
 #include "Shared/Platform/KeychainStorage.h"
 #include "Support/TestSupport.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -40,9 +45,40 @@ bool render(SettingsWindow &window, const QString &name, bool dark)
 
 } // namespace
 
+// Desktop entries, with icons, for two of the applications Settings › Words never keeps words from
+// by default; the third stays uninstalled and shows under its id.
+void installSomeApps()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const std::pair<const char *, QColor> apps[] = {{"org.keepassxc.KeePassXC", QColor(0x6c, 0xac, 0x4d)},
+                                                    {"org.gnome.seahorse.Application", QColor(0xe5, 0xa5, 0x0a)}};
+    for (const auto &[id, colour] : apps) {
+        const QString name = QString::fromLatin1(id).section(QLatin1Char('.'), 2, 2);
+        QDir().mkpath(data + QStringLiteral("/applications"));
+        QDir().mkpath(data + QStringLiteral("/icons/hicolor/32x32/apps"));
+        QFile entry(data + QStringLiteral("/applications/%1.desktop").arg(QString::fromLatin1(id)));
+        if (entry.open(QIODevice::WriteOnly))
+            entry.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nIcon=%2\nExec=true\n")
+                            .arg(name == QLatin1String("KeePassXC") ? name : QStringLiteral("Passwords and Keys"),
+                                 name.toLower())
+                            .toUtf8());
+        QImage icon(32, 32, QImage::Format_ARGB32_Premultiplied);
+        icon.fill(Qt::transparent);
+        QPainter painter(&icon);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(colour);
+        painter.setPen(Qt::NoPen);
+        painter.drawRoundedRect(QRectF(2, 2, 28, 28), 7, 7);
+        painter.end();
+        icon.save(data + QStringLiteral("/icons/hicolor/32x32/apps/%1.png").arg(name.toLower()));
+    }
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    FormStyle::install();
+    installSomeApps();
     bool ok = true;
     for (bool dark : {false, true}) {
         Scene scene;
@@ -77,6 +113,7 @@ int main(int argc, char **argv)
         scene.controller->setLimitToSelectedApps(true);
         scene.controller->setAllowedAppIDs({QStringLiteral("kitty"), QStringLiteral("firefox")});
         SettingsWindow window(std::move(d));
+        window.setWordsPane(new WordsSettingsPane(*scene.book, *scene.controller, {}, {}, appearance));
         ok = render(window, QStringLiteral("general"), dark) && ok;
         scene.grant(true, true);
         ok = render(window, QStringLiteral("general-all-set"), dark) && ok;

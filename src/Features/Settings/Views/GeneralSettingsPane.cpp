@@ -116,7 +116,7 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     help->addRow(QStringLiteral("Welcome guide"), {}, guide);
     auto *words = button(QStringLiteral("Open…"), "general.openWords");
     connect(words, &QPushButton::clicked, &controller, &HoverTextController::openWordsSettings);
-    help->addRow(QStringLiteral("Saved words and History"),
+    help->addRow(QStringLiteral("Saved words and history"),
                  QStringLiteral("What Lumivox keeps on this computer is in Settings › Words."), words);
     column->addWidget(formSection(QStringLiteral("Help"), help));
 

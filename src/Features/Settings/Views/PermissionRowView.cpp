@@ -70,6 +70,9 @@ PermissionRowView::PermissionRowView(const Texts &texts, std::function<void()> g
     auto *granted = new QHBoxLayout(m_grantedLabel);
     granted->setContentsMargins(0, 0, 0, 0);
     granted->setSpacing(5);
+    // Against the trailing edge: the stack is as wide as this row's button, which differs from row
+    // to row, and the marks of rows above each other must line up.
+    granted->addStretch(1);
     granted->addWidget(new CheckMark(m_grantedLabel));
     QLabel *grantedText = plainLabel(QStringLiteral("Granted"), m_grantedLabel);
     tone(grantedText, Brand::secondaryText(), appearance);

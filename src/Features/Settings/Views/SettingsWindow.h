@@ -68,8 +68,14 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    /// Room left on the screen for the window manager's title bar and frame.
+    static constexpr int frameAllowance = 48;
+
+    /// What the tab on show has to fit: a form's column, or the pane itself.
+    QWidget *tabContent() const;
     void showTab();
     void showKeyScreen();
     void applyScheme();
