@@ -5,6 +5,12 @@
 // Prints p50, p95 and max per case and the stages of the slowest hovers.
 //
 //   scripts/run-session.sh build/dev/bench/hover_road_bench
+//
+// With --scale N the program runs at QT_SCALE_FACTOR=N and the GTK window at GDK_SCALE=N, on a screen
+// large enough for both (LUMIVOX_SESSION_SCREEN=2560x1600), and only the GTK word is hovered; the
+// hovers are counted by where their word came from.
+//
+//   LUMIVOX_SESSION_SCREEN=2560x1600 scripts/run-session.sh build/dev/bench/hover_road_bench --scale 2
 
 #include "Fakes/FakeWordBookEnvironment.h"
 #include "Support/FixtureProcess.h"
@@ -73,6 +79,9 @@ void report(const char *name, std::vector<Hover> hovers)
 int main(int argc, char **argv)
 {
     QApplication qapp(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    const qsizetype scaleAt = arguments.indexOf(QStringLiteral("--scale"));
+    const QString scale = scaleAt > 0 && scaleAt + 1 < arguments.size() ? arguments[scaleAt + 1] : QString();
     QTemporaryDir config, data;
     QDir().mkpath(config.path() + "/Lumivox");
     QFile prefs(config.path() + "/Lumivox/app.lumivox.json");
@@ -84,6 +93,8 @@ int main(int argc, char **argv)
     env.insert("XDG_CONFIG_HOME", config.path());
     env.insert("XDG_DATA_HOME", data.path());
     env.insert("QT_LOGGING_RULES", "app.lumivox.App.debug=true");
+    if (!scale.isEmpty())
+        env.insert("QT_SCALE_FACTOR", scale);
     app.setProcessEnvironment(env);
     app.setProgram(qEnvironmentVariable("LUMIVOX_APP", QStringLiteral("build/dev/src/App/lumivox")));
     app.start();
@@ -114,7 +125,10 @@ int main(int argc, char **argv)
     };
 
     FixtureProcess gtk;
-    if (!gtk.start("gtk_text_fixture", {"--at", "40", "40"}))
+    QProcessEnvironment gtkEnv = QProcessEnvironment::systemEnvironment();
+    if (!scale.isEmpty())
+        gtkEnv.insert("GDK_SCALE", scale);
+    if (!gtk.start("gtk_text_fixture", {"--at", "40", "40"}, gtkEnv))
         return 1;
     QRect box;
     for (const QByteArray &line : gtk.lines()) {
@@ -124,6 +138,18 @@ int main(int argc, char **argv)
     }
     for (int i = 0; i < 101; ++i)
         hoverAt(box.center() + QPoint(i % 2, 0));
+    if (!scale.isEmpty()) {
+        const std::vector<Hover> all = collect([](const Hover &h) { return h.word == QStringLiteral("pineapple"); });
+        std::vector<Hover> ax, ocr;
+        for (const Hover &h : all)
+            (h.source.startsWith(QStringLiteral("accessibility")) ? ax : ocr).push_back(h);
+        std::printf("GTK at x%s, program at x%s\n", qPrintable(scale), qPrintable(scale));
+        report("  read through accessibility", ax);
+        report("  read from screen text", ocr);
+        app.terminate();
+        app.waitForFinished(10000);
+        return 0;
+    }
     report("accessibility, translation cached", collect([](const Hover &h) { return h.source.contains("cached"); }));
     gtk.stop();
 
