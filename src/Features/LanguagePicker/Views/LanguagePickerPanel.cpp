@@ -2,6 +2,7 @@
 
 #include "Features/LanguagePicker/LanguagePickerPlacement.h"
 #include "Features/LanguagePicker/Views/LanguagePickerView.h"
+#include "Native/Input/PointerGrab.h"
 #include "Native/Services.h"
 #include "Native/Windows/Compositing.h"
 #include "Shared/Platform/ScreenGeometry.h"
@@ -40,7 +41,6 @@ LanguagePickerPanel::LanguagePickerPanel(Appearance &appearance, QWidget *parent
     m_focusCheck.setInterval(0);
     connect(&m_focusCheck, &QTimer::timeout, this, &LanguagePickerPanel::checkFocus);
     m_grabRetry.setSingleShot(true);
-    m_grabRetry.setInterval(grabRetryInterval);
     connect(&m_grabRetry, &QTimer::timeout, this, &LanguagePickerPanel::holdInput);
     // The first showing would otherwise wait for the view and for the fonts of a dozen scripts
     // (the native names), several times the time of every later one; they are made as soon as the
@@ -90,6 +90,7 @@ void LanguagePickerPanel::showNear(QPointF point)
     m_focusCheck.stop();
     m_grabRetry.stop();
     m_grabAttempts = 0;
+    m_holdsInput = false;
     m_isDismissing = false;
 
     makeView();
@@ -229,17 +230,25 @@ void LanguagePickerPanel::holdInput()
     // A pop-up of our own above the panel (the search field's context menu) holds them meanwhile.
     if (QWidget *popup = QApplication::activePopupWidget(); popup && popup != this)
         return;
-    // Unmapped windows cannot grab either: the first attempts may come before the server shows it.
-    QWindow *window = windowHandle();
-    if (window && window->setKeyboardGrabEnabled(true) && window->setMouseGrabEnabled(true)) {
-        m_grabAttempts = 0;
-        m_holdsInput = true;
+    const auto pointer = Native::service<Native::PointerGrab>();
+    // Held: watched, since the toolkit takes a refused pointer grab for granted (see PointerGrab),
+    // and a grab refused while another client held the pointer for a moment is asked for again.
+    if (m_holdsInput && pointer->isHeld() != false) {
+        m_grabRetry.start(grabWatchInterval);
         return;
     }
-    if (++m_grabAttempts < maxGrabAttempts)
-        m_grabRetry.start();
-    else
+    // Unmapped windows cannot grab either: the first attempts may come before the server shows it.
+    QWindow *window = windowHandle();
+    m_holdsInput = window && window->setKeyboardGrabEnabled(true) && window->setMouseGrabEnabled(true)
+        && pointer->isHeld() != false;
+    if (m_holdsInput) {
+        m_grabAttempts = 0;
+        m_grabRetry.start(grabWatchInterval);
+    } else if (++m_grabAttempts < maxGrabAttempts) {
+        m_grabRetry.start(grabRetryInterval);
+    } else {
         qCWarning(lcPicker) << "another application holds the keyboard or pointer; the picker takes no keys";
+    }
 }
 
 void LanguagePickerPanel::releaseInput()

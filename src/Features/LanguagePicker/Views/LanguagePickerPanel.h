@@ -7,7 +7,7 @@
 // it holds the grab the global hot key cannot fire, so the panel closes itself on that combination.
 // The X server refuses a grab while another client holds the keyboard or pointer, which right after
 // the hot key is our own hot key's grab (held until its last key is up), so the panel asks again
-// until it holds both.
+// until it holds both, and while shown it checks that it still does.
 //
 // The owner prepares the model before each showing, sets the model's onChoose and onCancel, and
 // hears every dismissal through dismissed().
@@ -67,6 +67,7 @@ protected:
 
 private:
     static constexpr int grabRetryInterval = 20; // ms
+    static constexpr int grabWatchInterval = 250; // ms
     // 5 s of asking: longer than anyone holds a hot key; a keyboard held for good (a screen
     // locker) is then left alone.
     static constexpr int maxGrabAttempts = 250;
