@@ -84,6 +84,9 @@ TEST(ScreenLayout, EachScreenIsScaledFromItsOwnCorner)
     const ScreenLayout gap({{QRect(0, 0, 2560, 1600), 2.0}, {QRect(2560, 0, 1280, 800), 1.0}});
     EXPECT_EQ(gap.toPixels(QPointF(2000, 100)), QPointF(2000, 100));
     EXPECT_EQ(gap.toPixels(QPointF(1500, 100)), QPointF(3000, 200));
+    EXPECT_EQ(gap.toPixels(QPointF(1920, 100)), QPointF(3840, 200)) << "as near to both: the first";
+    // A screen without a usable factor is taken at x1.
+    EXPECT_EQ(ScreenLayout({{QRect(0, 0, 100, 100), 0.0}}).toPoints(QPointF(50, 40)), QPointF(50, 40));
 }
 
 TEST(AppSpace, IsToldFromTheWindowFrameAnApplicationReports)
