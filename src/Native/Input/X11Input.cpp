@@ -75,9 +75,9 @@ std::optional<PointerState> queryPointer(Display *d)
     // False only means the pointer is on another screen of a multi-screen display; the root
     // coordinates are still those of the pointer.
     XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &windowX, &windowY, &state);
-    const ScreenLayout layout = X11::screenLayout();
-    const QPointF point = layout.toPoints(QPointF(rootX, rootY));
-    return PointerState {QPointF(point.x(), layout.flipLine() - point.y()), flagsFromState(state)};
+    const auto screens = X11::screenSnapshot();
+    const QPointF point = screens->layout.toPoints(QPointF(rootX, rootY));
+    return PointerState {QPointF(point.x(), screens->layout.flipLine() - point.y()), flagsFromState(state)};
 }
 
 bool onMainThread()
