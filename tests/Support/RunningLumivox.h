@@ -122,6 +122,8 @@ unsigned long windowTitled(Display *d, qint64 pid, const char *title);
 bool keyIsTaken(Display *d, unsigned long keysym, unsigned int modifiers);
 // Whether another client holds the keyboard (an active grab, as a pop-up takes it).
 bool keyboardIsHeld(Display *d);
+// Whether another client holds the pointer.
+bool pointerIsHeld(Display *d);
 
 // A viewable window of the process anywhere in the tree (a tray icon sits inside the tray's window).
 struct TreeWindow
