@@ -107,6 +107,53 @@ TEST_F(RestartedProgram, DISABLED_EntryScreenAfterRemoval)
     EXPECT_TRUE(window->findChild<QLineEdit *>(QStringLiteral("googleKey.field"))->isVisible());
 }
 
+// A start with a key already in the keyring: Settings opens before the keyring has answered, and the
+// General pane's key row turns to the stored key by itself once it does.
+class StartWithAStoredKey : public ::testing::Test, protected CoordinatorOverFakes
+{
+};
+
+TEST_F(StartWithAStoredKey, DISABLED_GeneralRowShowsTheKeyWithoutATabSwitch)
+{
+    Appearance appearance {std::nullopt};
+    SettingsWindow::Dependencies d;
+    d.controller = controller.get();
+    d.appearance = &appearance;
+    d.apps =
+        AppsSettingsModel::Sources {[] { return std::vector<InstalledApp>(); }, [] { return std::set<QString>(); }};
+    SettingsWindow window(std::move(d));
+    window.present();
+    auto *button = window.findChild<QPushButton *>(QStringLiteral("general.googleKey"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(spinUntil([&] { return button->text() == QStringLiteral("Manage Key…"); }, std::chrono::seconds(20)))
+        << button->text().toStdString();
+    EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("general.googleSubtitle"))->text(),
+              QStringLiteral("Your Google Cloud key is active in your keyring"));
+}
+
+TEST(SettingsKeyring, AKeyStoredBeforeTheStartShowsInTheGeneralPane)
+{
+    QProcess store;
+    store.start(QStringLiteral("secret-tool"),
+                {QStringLiteral("store"), QStringLiteral("--label=Lumivox"), QStringLiteral("service"),
+                 KeychainStorage::licenseService, QStringLiteral("account"), KeychainStorage::googleAPIKeyAccount});
+    ASSERT_TRUE(store.waitForStarted(10000));
+    store.write(key.toUtf8());
+    store.closeWriteChannel();
+    ASSERT_TRUE(store.waitForFinished(10000) && store.exitCode() == 0) << store.readAllStandardError().toStdString();
+
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_also_run_disabled_tests"),
+                 QStringLiteral("--gtest_filter=StartWithAStoredKey.DISABLED_GeneralRowShowsTheKeyWithoutATabSwitch")});
+    EXPECT_TRUE(child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0);
+
+    QProcess::execute(QStringLiteral("secret-tool"),
+                      {QStringLiteral("clear"), QStringLiteral("service"), KeychainStorage::licenseService,
+                       QStringLiteral("account"), KeychainStorage::googleAPIKeyAccount});
+}
+
 TEST(SettingsKeyring, SaveRestartRemoveRestart)
 {
     ASSERT_TRUE(runStep("SaveKey"));

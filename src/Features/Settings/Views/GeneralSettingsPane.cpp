@@ -82,6 +82,12 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     auto *updates = switchBox("general.checkForUpdates");
     bindProperty(m_model, "checksForUpdates", updates, "checked");
     startup->addRow(QStringLiteral("Check for updates automatically"), {}, updates);
+    SettingsRow *noTray =
+        startup->addRow(QStringLiteral("No tray in your panel"), GeneralSettingsModel::noTrayNote(), nullptr);
+    noTray->setObjectName(QStringLiteral("general.noTray"));
+    const auto followTray = [this, noTray] { noTray->setVisible(m_model->showsNoTrayNote()); };
+    connect(m_model, &GeneralSettingsModel::showsNoTrayNoteChanged, noTray, followTray);
+    followTray();
     column->addWidget(formSection(QStringLiteral("Startup"), startup));
 
     // Permissions
@@ -96,7 +102,7 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
         PermissionRowView::accessibility(), [&controller] { controller.requestAccessibilityPermission(); }, appearance,
         false);
     m_screenRecording = new PermissionRowView(
-        PermissionRowView::screenRecording(), [&controller] { controller.requestScreenRecordingPermission(); },
+        PermissionRowView::screenCapture(), [&controller] { controller.requestScreenRecordingPermission(); },
         appearance, false);
     rows->addWidget(m_accessibility);
     rows->addWidget(m_screenRecording);
