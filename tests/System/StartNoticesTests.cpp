@@ -1,0 +1,158 @@
+// The real program in the private session, whose panel has no tray (no trayer runs): a start by the
+// user opens Settings and a start at login opens nothing, and either tells the user once, by a
+// notification that the session's daemon (dunst) takes, how to reach Lumivox; a word list it cannot
+// read is kept aside and named in a notification of its own.
+
+#include "Services/Words/WordBookStorage.h"
+#include "Support/RunningLumivox.h"
+#include "Support/TestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Every notification that reaches the session's notification service, as dbus-monitor prints the
+// calls: the texts of each call follow its "member=Notify" line.
+class NotificationWatch
+{
+public:
+    NotificationWatch()
+    {
+        m_monitor.setProgram(QStringLiteral("dbus-monitor"));
+        m_monitor.setArguments({QStringLiteral("--session"),
+                                QStringLiteral("type='method_call',interface='org.freedesktop.Notifications',"
+                                               "member='Notify'")});
+        m_monitor.start();
+    }
+    ~NotificationWatch()
+    {
+        m_monitor.kill();
+        m_monitor.waitForFinished(5000);
+    }
+    bool started()
+    {
+        return m_monitor.waitForStarted(5000) && spinUntil([&] { return read().contains("NameAcquired"); });
+    }
+
+    /// The calls so far, each as the text of its arguments.
+    QStringList calls()
+    {
+        QStringList out;
+        const QList<QByteArray> parts = read().split('\n');
+        for (const QByteArray &line : parts) {
+            if (line.contains("member=Notify"))
+                out.append(QString());
+            else if (!out.isEmpty())
+                out.last() += QString::fromUtf8(line.trimmed()) + QLatin1Char('\n');
+        }
+        return out;
+    }
+    QStringList callsContaining(const QString &text) { return calls().filter(text); }
+
+private:
+    const QByteArray &read()
+    {
+        m_output += m_monitor.readAllStandardOutput();
+        return m_output;
+    }
+
+    QProcess m_monitor;
+    QByteArray m_output;
+};
+
+// What dunst holds: shown, waiting to be shown, and already gone to its history.
+int dunstCount()
+{
+    int total = 0;
+    for (const char *which : {"displayed", "waiting", "history"}) {
+        QProcess ctl;
+        ctl.start(QStringLiteral("dunstctl"), {QStringLiteral("count"), QString::fromLatin1(which)});
+        if (!ctl.waitForFinished(5000))
+            return -1;
+        total += QString::fromUtf8(ctl.readAllStandardOutput()).trimmed().toInt();
+    }
+    return total;
+}
+
+const QString noTray = QStringLiteral("Your panel has no tray");
+
+struct DisplayConnection
+{
+    Display *display = XOpenDisplay(nullptr);
+    ~DisplayConnection()
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+};
+
+} // namespace
+
+TEST(StartNotices, AStartByTheUserWithoutATrayOpensSettingsAndNotifiesOnce)
+{
+    DisplayConnection x;
+    ASSERT_TRUE(x.display);
+    NotificationWatch watch;
+    ASSERT_TRUE(watch.started()) << "dbus-monitor did not start";
+    const int before = dunstCount();
+    ASSERT_GE(before, 0) << "dunstctl did not answer";
+
+    RunningLumivox app(RunningLumivox::everydayPreferences, QStringList {});
+    ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+    EXPECT_TRUE(
+        spinUntil([&] { return windowTitled(x.display, app.process.processId(), "Lumivox Settings") != 0; }, 20s))
+        << "Settings did not open";
+    ASSERT_TRUE(spinUntil([&] { return watch.callsContaining(noTray).size() == 1; }, 20s)) << app.log.toStdString();
+    EXPECT_TRUE(spinUntil([&] { return dunstCount() == before + 1; }, 10s)) << "dunst did not take it";
+    spinUntil([] { return false; }, 1500ms);
+    EXPECT_EQ(watch.calls().size(), 1) << watch.calls().join(QStringLiteral("---\n")).toStdString();
+}
+
+TEST(StartNotices, AStartAtLoginWithoutATrayOpensNoWindowButNotifies)
+{
+    DisplayConnection x;
+    ASSERT_TRUE(x.display);
+    NotificationWatch watch;
+    ASSERT_TRUE(watch.started()) << "dbus-monitor did not start";
+
+    RunningLumivox app(RunningLumivox::everydayPreferences, QStringList {QStringLiteral("--autostart")});
+    ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+    // The tray is judged once a panel starting beside the program has had time to take its icon.
+    ASSERT_TRUE(spinUntil([&] { return watch.callsContaining(noTray).size() == 1; }, 30s)) << app.log.toStdString();
+    EXPECT_TRUE(windowsOf(x.display, app.process.processId()).empty()) << "a window opened at login";
+}
+
+TEST(StartNotices, AWordListThatCannotBeReadIsKeptAsideAndNamed)
+{
+    NotificationWatch watch;
+    ASSERT_TRUE(watch.started()) << "dbus-monitor did not start";
+    QString folder;
+    RunningLumivox app(RunningLumivox::everydayPreferences, QStringList {QStringLiteral("--autostart")},
+                       [&](const QString &dataHome) {
+                           folder = dataHome + QStringLiteral("/app.lumivox");
+                           QDir().mkpath(folder);
+                           QFile words(folder + u'/' + WordBookStorage::savedFileName);
+                           ASSERT_TRUE(words.open(QIODevice::WriteOnly));
+                           words.write(R"({"version":1,"saved":[{"word":)");
+                       });
+    ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+    ASSERT_TRUE(
+        spinUntil([&] { return !watch.callsContaining(QStringLiteral("Words.json is kept as")).isEmpty(); }, 20s))
+        << watch.calls().join(QStringLiteral("---\n")).toStdString();
+
+    const QStringList kept = QDir(folder).entryList({QStringLiteral("Words-unreadable-*.json")}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1) << QDir(folder).entryList().join(u' ').toStdString();
+    const QStringList calls = watch.callsContaining(QStringLiteral("Words.json is kept as"));
+    EXPECT_EQ(calls.size(), 1);
+    EXPECT_TRUE(calls.value(0).contains(kept.first())) << calls.value(0).toStdString();
+    EXPECT_TRUE(calls.value(0).contains(QStringLiteral("saved words could not be read")));
+}
