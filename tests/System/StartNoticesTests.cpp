@@ -1,7 +1,7 @@
 // The real program in the private session, whose panel has no tray (no trayer runs): a start by the
-// user opens Settings and a start at login opens nothing, and either tells the user once, by a
-// notification that the session's daemon (dunst) takes, how to reach Lumivox; a word list it cannot
-// read is kept aside and named in a notification of its own.
+// user opens Settings (with the program's icon) and a start at login opens nothing, and either tells
+// the user once, by a notification that the session's daemon (dunst) takes, how to reach Lumivox; a
+// word list it cannot read is kept aside and named in a notification of its own.
 
 #include "Services/Words/WordBookStorage.h"
 #include "Support/RunningLumivox.h"
@@ -11,6 +11,8 @@
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <X11/Xlib.h>
 
@@ -85,6 +87,28 @@ int dunstCount()
 
 const QString noTray = QStringLiteral("Your panel has no tray");
 
+// The largest side among the images of a window's _NET_WM_ICON (width, height, pixels, …).
+unsigned long largestIconSide(Display *d, unsigned long window)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char *value = nullptr;
+    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_ICON", False), 0, 1 << 22, False, AnyPropertyType, &type,
+                           &format, &items, &after, &value)
+            != Success
+        || !value)
+        return 0;
+    const auto *data = reinterpret_cast<const unsigned long *>(value);
+    unsigned long largest = 0;
+    for (unsigned long i = 0; i + 2 <= items && data[i] > 0 && data[i + 1] > 0;) {
+        largest = std::max(largest, data[i]);
+        i += 2 + data[i] * data[i + 1];
+    }
+    XFree(value);
+    return largest;
+}
+
 struct DisplayConnection
 {
     Display *display = XOpenDisplay(nullptr);
@@ -108,9 +132,12 @@ TEST(StartNotices, AStartByTheUserWithoutATrayOpensSettingsAndNotifiesOnce)
 
     RunningLumivox app(RunningLumivox::everydayPreferences, QStringList {});
     ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
-    EXPECT_TRUE(
-        spinUntil([&] { return windowTitled(x.display, app.process.processId(), "Lumivox Settings") != 0; }, 20s))
+    unsigned long settings = 0;
+    EXPECT_TRUE(spinUntil(
+        [&] { return (settings = windowTitled(x.display, app.process.processId(), "Lumivox Settings")) != 0; }, 20s))
         << "Settings did not open";
+    // The program's icon, for the window list and Alt+Tab, in sizes up to a large one.
+    EXPECT_GE(largestIconSide(x.display, settings), 128u);
     ASSERT_TRUE(spinUntil([&] { return watch.callsContaining(noTray).size() == 1; }, 20s)) << app.log.toStdString();
     EXPECT_TRUE(spinUntil([&] { return dunstCount() == before + 1; }, 10s)) << "dunst did not take it";
     spinUntil([] { return false; }, 1500ms);
