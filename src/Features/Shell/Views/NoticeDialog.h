@@ -14,7 +14,7 @@ class NoticeDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int width = 440;
+    static constexpr int width = 520;
 
     explicit NoticeDialog(const NoticeTexts::Notice &notice, QWidget *parent = nullptr);
 
