@@ -75,7 +75,8 @@ TEST_F(SettingsPanesTest, GeneralGoogleRowFollowsAnyStoredItemEvenABlankOne)
     ASSERT_TRUE(spinUntil([&] { return row.count() == 1; }));
     EXPECT_EQ(model.googleRowButtonTitle(), QStringLiteral("Manage Key…"));
     EXPECT_EQ(model.googleRowSubtitle(), QStringLiteral("Your Google Cloud key is active in your keyring"));
-    EXPECT_EQ(picker->keyAnswers.back(), false) << "a key of blanks translates nothing";
+    ASSERT_FALSE(picker->keyAnswers.empty());
+    EXPECT_FALSE(picker->keyAnswers.back()) << "a key of blanks translates nothing";
     await(KeychainStorage::save(KeychainStorage::googleAPIKeyAccount, QStringLiteral("AIzaKey"),
                                 KeychainStorage::licenseService));
     ASSERT_TRUE(spinUntil([&] { return !picker->keyAnswers.empty() && picker->keyAnswers.back(); }));
