@@ -32,7 +32,8 @@ QString assistiveTechnologiesStep(const QString &currentDesktop)
         + gnomeCommand;
 }
 
-// Home-relative, as a file manager shows it.
+} // namespace
+
 QString readablePath(const QString &path)
 {
     const QString home = QDir::homePath();
@@ -40,8 +41,6 @@ QString readablePath(const QString &path)
         return QStringLiteral("~") + path.mid(home.size());
     return path;
 }
-
-} // namespace
 
 Notice permissionHelp(CoordinatorWindows::Permission permission, const QString &currentDesktop)
 {

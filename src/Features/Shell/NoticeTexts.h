@@ -24,6 +24,9 @@ struct Notice
     bool operator==(const Notice &) const = default;
 };
 
+/// A path as a file manager shows it: "~/…" inside the home folder.
+QString readablePath(const QString &path);
+
 /// The steps that turn the permission on. `currentDesktop` is $XDG_CURRENT_DESKTOP (colon-separated
 /// names such as "ubuntu:GNOME"); the accessibility steps name the switch of the desktops that have
 /// one, and a command that works wherever the accessibility bus runs otherwise.

@@ -1,5 +1,7 @@
 #include "Features/Shell/StartNotices.h"
 
+#include "Features/Shell/NoticeTexts.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -11,15 +13,6 @@ namespace Lumivox::StartNotices {
 namespace {
 
 const QString desktopEntry = QStringLiteral("app.lumivox");
-
-// Home-relative, as a file manager shows it.
-QString readablePath(const QString &path)
-{
-    const QString home = QDir::homePath();
-    if (!home.isEmpty() && home != QLatin1String("/") && path.startsWith(home + QLatin1Char('/')))
-        return QStringLiteral("~") + path.mid(home.size());
-    return path;
-}
 
 QString line(const KeptFile &kept)
 {
@@ -38,7 +31,8 @@ QString line(const KeptFile &kept)
     const QFileInfo original(kept.file);
     return what
         + QStringLiteral(" %1 is kept as %2.")
-              .arg(original.fileName(), readablePath(original.dir().filePath(QFileInfo(kept.keptAs).fileName())));
+              .arg(original.fileName(),
+                   NoticeTexts::readablePath(original.dir().filePath(QFileInfo(kept.keptAs).fileName())));
 }
 
 } // namespace
