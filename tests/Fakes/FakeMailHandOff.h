@@ -39,10 +39,11 @@ public:
                            [done = std::move(done), outcome = composeOutcome] { done(outcome); });
     }
 
-    bool showFolder(const QString &path) override
+    void showFolder(const QString &path, std::chrono::milliseconds, std::function<void(bool)> done) override
     {
         folders.push_back(path);
-        return folderOpens;
+        QTimer::singleShot(0, QCoreApplication::instance(),
+                           [done = std::move(done), opens = folderOpens] { done(opens); });
     }
 
     bool copyToClipboard(const QString &text) override

@@ -67,8 +67,9 @@ QCoro::Task<> GoogleKeyModel::loadSavedKey()
         co_await KeychainStorage::load(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService);
     if (!self || m_userActed || !result.value)
         co_return;
-    m_savedKey = result.value;
-    emit savedKeyChanged();
+    // The cache's announcement may have brought the same answer already.
+    if (std::exchange(m_savedKey, result.value) != result.value)
+        emit savedKeyChanged();
 }
 
 std::vector<Language> GoogleKeyModel::googleLanguages()

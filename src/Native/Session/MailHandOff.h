@@ -73,8 +73,10 @@ public:
     /// running.
     virtual void compose(const Draft &draft, std::chrono::milliseconds timeout, std::function<void(Outcome)> done) = 0;
 
-    /// Opens the folder in the desktop's file manager. False when nothing could be started.
-    virtual bool showFolder(const QString &path) = 0;
+    /// Opens the folder in the desktop's file manager. `done` runs once, later, from the calling
+    /// thread's event loop: false when nothing could open it; a file manager still starting after
+    /// `timeout` counts as opened.
+    virtual void showFolder(const QString &path, std::chrono::milliseconds timeout, std::function<void(bool)> done) = 0;
 
     /// Puts plain text on the clipboard. False when there is no clipboard (no GUI application).
     virtual bool copyToClipboard(const QString &text) = 0;

@@ -157,10 +157,42 @@ public:
         process->start();
     }
 
-    bool showFolder(const QString &path) override
+    void showFolder(const QString &path, std::chrono::milliseconds timeout, std::function<void(bool)> done) override
     {
         const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-        return !tool.isEmpty() && QProcess::startDetached(tool, {path});
+        if (tool.isEmpty()) {
+            QTimer::singleShot(0, QCoreApplication::instance(), [done = std::move(done)] { done(false); });
+            return;
+        }
+        // xdg-open runs the file manager itself and ends with it, or at once with a failure when no
+        // program opens folders: an end within the time-out tells which.
+        auto *process = new QProcess;
+        process->setProgram(tool);
+        process->setArguments({path});
+        process->setStandardInputFile(QProcess::nullDevice());
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        auto report = std::make_shared<std::function<void(bool)>>(std::move(done));
+        const auto finish = [report](bool shown) {
+            if (*report)
+                std::exchange(*report, nullptr)(shown);
+        };
+        QObject::connect(process, &QProcess::errorOccurred, process, [process, finish](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart)
+                return;
+            finish(false);
+            process->deleteLater();
+        });
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, finish](int exitCode, QProcess::ExitStatus exitStatus) {
+                             if (exitStatus != QProcess::NormalExit || exitCode != 0)
+                                 qCWarning(lcMail, "xdg-open could not open the report's folder (status %d)", exitCode);
+                             finish(exitStatus == QProcess::NormalExit && exitCode == 0);
+                             process->deleteLater();
+                         });
+        // A file manager that stays attached is left running, like a mail program.
+        QTimer::singleShot(timeout, process, [finish] { finish(true); });
+        process->start();
     }
 
     bool copyToClipboard(const QString &text) override

@@ -98,8 +98,10 @@ struct Delivery
     bool operator==(const Delivery &) const = default;
 };
 
-/// The mail program is given this long to take the message.
+/// The mail program is given this long to take the message, and the file manager to say that it
+/// cannot open the report's folder.
 inline constexpr std::chrono::milliseconds composeTimeout {8000};
+inline constexpr std::chrono::milliseconds folderTimeout {3000};
 
 /// Mails the report: attached to a new message when the file can be written and mail links open in
 /// a mail program that takes the message; otherwise the report goes on the clipboard and its folder

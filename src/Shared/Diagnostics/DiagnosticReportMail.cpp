@@ -80,6 +80,23 @@ struct HandlerAwaiter
     Native::MailHandOff::HandlerInfo await_resume() { return handler; }
 };
 
+struct FolderAwaiter
+{
+    Native::MailHandOff *mail;
+    QString folder;
+    bool shown = false;
+
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> handle)
+    {
+        mail->showFolder(folder, folderTimeout, [this, handle](bool opened) {
+            shown = opened;
+            handle.resume();
+        });
+    }
+    bool await_resume() const { return shown; }
+};
+
 struct ComposeAwaiter
 {
     Native::MailHandOff *mail;
@@ -160,8 +177,10 @@ QCoro::Task<Delivery> send(QString report, QString version, std::shared_ptr<Nati
     }
 
     delivery.onClipboard = mail->copyToClipboard(report);
-    if (delivery.file)
-        delivery.folderShown = mail->showFolder(QFileInfo(*delivery.file).absolutePath());
+    if (delivery.file) {
+        FolderAwaiter showing {mail.get(), QFileInfo(*delivery.file).absolutePath()};
+        delivery.folderShown = co_await showing;
+    }
     co_return delivery;
 }
 
