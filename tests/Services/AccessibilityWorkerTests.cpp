@@ -19,7 +19,7 @@ namespace {
 
 ATS::LookupResult hitFor(const QString &word, const QString &sentence)
 {
-    return ATS::LookupResult::hit(ATS::HitResult {word, sentence, QRectF(0, 0, 10, 10), 0});
+    return ATS::LookupResult::hit(ATS::HitResult{word, sentence, QRectF(0, 0, 10, 10), 0});
 }
 
 class AccessibilityWorkerTest : public ::testing::Test
@@ -31,7 +31,7 @@ protected:
                        {QStringLiteral("Noun"), QStringLiteral("John"), QStringLiteral("PersonalName")});
     }
     std::shared_ptr<FakeTagger> tagger = std::make_shared<FakeTagger>();
-    Native::ScopedOverride<Native::Tagger> scopedTagger {tagger};
+    Native::ScopedOverride<Native::Tagger> scopedTagger{tagger};
 };
 
 } // namespace
@@ -59,10 +59,10 @@ TEST_F(AccessibilityWorkerTest, OutcomesOtherThanAHitAreNeverTranslatable)
 TEST_F(AccessibilityWorkerTest, LookupsRunOffTheUiThreadOneAtATime)
 {
     auto ax = std::make_shared<FakeAccessibility>();
-    Native::ScopedOverride<Native::Accessibility> scoped {ax};
-    std::atomic<int> inside {0};
-    std::atomic<int> overlaps {0};
-    std::atomic<bool> onUiThread {false};
+    Native::ScopedOverride<Native::Accessibility> scoped{ax};
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    std::atomic<bool> onUiThread{false};
     const auto uiThread = std::this_thread::get_id();
     auto element = FakeElement::make();
     element->pid(4242).role(QStringLiteral("AXTextArea"));
