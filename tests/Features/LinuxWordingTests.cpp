@@ -1,10 +1,7 @@
 // Every text a user reads (windows, tray, notifications, the diagnostic report, the log) in the words
-// of a Linux desktop: no word of another platform's, checked over every string in the sources and
-// over the texts the program builds at run time.
+// of a Linux desktop: no word of another platform's in any string of the sources, from which all of
+// them are made.
 
-#include "Features/Shell/NoticeTexts.h"
-#include "Shared/Diagnostics/DiagnosticReason.h"
-#include "Shared/Diagnostics/DiagnosticReport.h"
 #include "Support/TestSupport.h"
 
 #include <QDirIterator>
@@ -102,31 +99,4 @@ TEST(LinuxWording, NoStringOfTheProgramSpeaksOfAnotherPlatform)
     EXPECT_GT(scanned, 200) << "the sources were not found under " << root.toStdString();
     EXPECT_GT(strings, 3000) << "the strings were not found in them";
     EXPECT_TRUE(offenders.isEmpty()) << offenders.join(QLatin1Char('\n')).toStdString();
-}
-
-// Texts put together at run time, which no string of the sources shows whole.
-TEST(LinuxWording, TextsBuiltAtRunTimeUseLinuxWords)
-{
-    QStringList texts;
-    for (DiagnosticReason reason : DiagnosticReasons::allCases())
-        texts.append(DiagnosticReasons::label(reason));
-    DiagnosticSnapshot snapshot;
-    snapshot.system = QStringLiteral("Debian GNU/Linux 12 (bookworm), kernel 6.1.0");
-    texts.append(DiagnosticReport::text({}, {}, {}, snapshot));
-    for (auto permission :
-         {CoordinatorWindows::Permission::accessibility, CoordinatorWindows::Permission::screenRecording}) {
-        const auto help = NoticeTexts::permissionHelp(permission, QString());
-        texts << help.title << help.text << help.steps;
-    }
-    for (int route = 1; route <= 4; ++route) {
-        const auto notice =
-            NoticeTexts::reportNotice({DiagnosticReport::Delivery::Route(route), QStringLiteral("/f"), true, true});
-        texts << notice.title << notice.text << notice.steps;
-    }
-    for (const QString &text : texts)
-        EXPECT_TRUE(macWordIn(text).isEmpty()) << text.toStdString();
-    EXPECT_EQ(DiagnosticReasons::label(DiagnosticReason::appleSessionMissing),
-              QStringLiteral("on-device translation unavailable"));
-    EXPECT_EQ(DiagnosticReasons::rawValue(DiagnosticReason::appleSessionMissing), QStringLiteral("appleSessionMissing"))
-        << "stored values keep their names";
 }

@@ -69,13 +69,14 @@ protected:
 };
 
 // Runs one step in a fresh process; true when it passed.
-bool runStep(const char *step)
+bool runStep(const char *step, const char *fixture = "RestartedProgram")
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_also_run_disabled_tests"),
-                 QStringLiteral("--gtest_filter=RestartedProgram.DISABLED_") + QString::fromLatin1(step)});
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_also_run_disabled_tests"),
+         QStringLiteral("--gtest_filter=%1.DISABLED_%2").arg(QString::fromLatin1(fixture), QString::fromLatin1(step))});
     return child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
 }
 
@@ -172,12 +173,7 @@ TEST(SettingsKeyring, AKeyStoredBeforeTheStartShowsInTheGeneralPane)
     store.closeWriteChannel();
     ASSERT_TRUE(store.waitForFinished(10000) && store.exitCode() == 0) << store.readAllStandardError().toStdString();
 
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_also_run_disabled_tests"),
-                 QStringLiteral("--gtest_filter=StartWithAStoredKey.DISABLED_GeneralRowShowsTheKeyWithoutATabSwitch")});
-    EXPECT_TRUE(child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0);
+    EXPECT_TRUE(runStep("GeneralRowShowsTheKeyWithoutATabSwitch", "StartWithAStoredKey"));
 
     QProcess::execute(QStringLiteral("secret-tool"),
                       {QStringLiteral("clear"), QStringLiteral("service"), KeychainStorage::licenseService,
