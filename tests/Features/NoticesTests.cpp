@@ -5,6 +5,7 @@
 #include "Features/Shell/NoticeTexts.h"
 #include "Features/Shell/StartNotices.h"
 #include "Features/Shell/Views/NoticeDialog.h"
+#include "Support/LayoutCheck.h"
 
 #include <QDir>
 #include <QLabel>
@@ -92,8 +93,17 @@ TEST(Notices, StartNotificationsNameEveryKeptFile)
                            "/d/History-unreadable-7.jsonl."}));
 }
 
-TEST(Notices, TheDialogShowsEveryPartOnceAndClosesWithOk)
+TEST(Notices, TheDialogShowsEveryPartOnceFitsItAndClosesWithOk)
 {
+    for (const auto &notice :
+         {NoticeTexts::permissionHelp(CoordinatorWindows::Permission::screenRecording, {}),
+          NoticeTexts::reportNotice({Route::webBrowser, QDir::homePath() + QStringLiteral("/r.txt"), true, true})}) {
+        NoticeDialog shown(notice);
+        shown.show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Testing::layoutProblems(&shown), QStringList()) << notice.name.toStdString();
+    }
+
     const auto help =
         NoticeTexts::permissionHelp(CoordinatorWindows::Permission::accessibility, QStringLiteral("GNOME"));
     NoticeDialog::present(help);

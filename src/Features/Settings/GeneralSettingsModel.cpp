@@ -95,7 +95,7 @@ void GeneralSettingsModel::refreshGoogleKey()
 
 QString GeneralSettingsModel::noTrayNote()
 {
-    return QStringLiteral("Lumivox runs without an icon. Start Lumivox again to open these settings.");
+    return QStringLiteral("Your panel has no tray: start Lumivox again to open Settings.");
 }
 
 void GeneralSettingsModel::setTrayCheck(std::function<bool()> trayAvailable)

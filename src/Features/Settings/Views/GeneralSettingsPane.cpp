@@ -78,16 +78,17 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     auto *startup = new SettingsCard(appearance);
     auto *login = switchBox("general.openAtLogin");
     bindProperty(&controller, "launchAtLogin", login, "checked");
-    startup->addRow(QStringLiteral("Open at login"), {}, login);
+    // Without a tray in the panel, how to come back to these settings is said where starting is.
+    SettingsRow *atLogin = startup->addRow(QStringLiteral("Open at login"), {}, login);
+    atLogin->detail()->setObjectName(QStringLiteral("general.noTray"));
+    const auto followTray = [this, atLogin] {
+        atLogin->setDetail(m_model->showsNoTrayNote() ? GeneralSettingsModel::noTrayNote() : QString());
+    };
+    connect(m_model, &GeneralSettingsModel::showsNoTrayNoteChanged, atLogin, followTray);
+    followTray();
     auto *updates = switchBox("general.checkForUpdates");
     bindProperty(m_model, "checksForUpdates", updates, "checked");
     startup->addRow(QStringLiteral("Check for updates automatically"), {}, updates);
-    SettingsRow *noTray =
-        startup->addRow(QStringLiteral("No tray in your panel"), GeneralSettingsModel::noTrayNote(), nullptr);
-    noTray->setObjectName(QStringLiteral("general.noTray"));
-    const auto followTray = [this, noTray] { noTray->setVisible(m_model->showsNoTrayNote()); };
-    connect(m_model, &GeneralSettingsModel::showsNoTrayNoteChanged, noTray, followTray);
-    followTray();
     column->addWidget(formSection(QStringLiteral("Startup"), startup));
 
     // Permissions
