@@ -9,6 +9,12 @@
 // program does not start or a case shows no hover at all.
 //
 //   scripts/run-session.sh build/release/bench/hover_road_bench [path/to/lumivox]
+//
+// With --scale N the program runs at QT_SCALE_FACTOR=N and the GTK window at GDK_SCALE=N, on a screen
+// large enough for both (LUMIVOX_SESSION_SCREEN=2560x1600), and only the GTK window's first word is
+// hovered; those hovers are counted by where their word came from.
+//
+//   LUMIVOX_SESSION_SCREEN=2560x1600 scripts/run-session.sh build/release/bench/hover_road_bench --scale 2
 
 #include "Support/RunningLumivox.h"
 #include "Support/XTestInjector.h"
@@ -95,8 +101,14 @@ bool report(const char *name, std::size_t hovered, const std::vector<QJsonObject
 int main(int argc, char **argv)
 {
     QApplication qapp(argc, argv);
-    if (argc > 1)
-        qputenv("LUMIVOX_APP", argv[1]);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    QString scale;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--scale")); at >= 0 && at + 1 < arguments.size()) {
+        scale = arguments[at + 1];
+        arguments.remove(at, 2);
+    }
+    if (!arguments.isEmpty())
+        qputenv("LUMIVOX_APP", arguments.first().toLocal8Bit());
     else if (qEnvironmentVariableIsEmpty("LUMIVOX_APP"))
         qputenv("LUMIVOX_APP", (QCoreApplication::applicationDirPath() + "/../src/App/lumivox").toUtf8());
 
@@ -105,6 +117,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no X display: run it inside scripts/run-session.sh\n");
         return 1;
     }
+    // The program and the fixtures inherit this process's environment; it read its own at start.
+    if (!scale.isEmpty())
+        qputenv("QT_SCALE_FACTOR", scale.toLocal8Bit());
     RunningLumivox app;
     if (!app.waitUntilIdle()) {
         std::fprintf(stderr, "lumivox did not start:\n%s\n", app.log.constData());
@@ -125,7 +140,10 @@ int main(int argc, char **argv)
     bool everyCaseShown = true;
 
     FixtureProcess gtk;
-    if (!gtk.start(QStringLiteral("gtk_text_fixture"), {"--at", "40", "40", "--text", sentences})) {
+    QProcessEnvironment gtkEnvironment = QProcessEnvironment::systemEnvironment();
+    if (!scale.isEmpty())
+        gtkEnvironment.insert(QStringLiteral("GDK_SCALE"), scale);
+    if (!gtk.start(QStringLiteral("gtk_text_fixture"), {"--at", "40", "40", "--text", sentences}, gtkEnvironment)) {
         std::fprintf(stderr, "the GTK window did not start\n");
         return 1;
     }
@@ -141,6 +159,18 @@ int main(int argc, char **argv)
         return 1;
     }
     QDateTime start = QDateTime::currentDateTimeUtc();
+    if (!scale.isEmpty()) {
+        for (int i = 0; i < 101; ++i)
+            hoverAt(words.front() + QPoint(i % 2, 0));
+        settle();
+        const std::vector<QJsonObject> events = eventsSince(app, start);
+        std::printf("GTK at x%s, program at x%s\n", qPrintable(scale), qPrintable(scale));
+        const bool ax = report("  read through accessibility", 101, events,
+                               [](const QString &s) { return s.startsWith(QStringLiteral("accessibility")); });
+        const bool ocr = report("  read from screen text", 101, events,
+                                [](const QString &s) { return s.startsWith(QStringLiteral("ocr")); });
+        return ax || ocr ? 0 : 1;
+    }
     for (auto word = words.rbegin(); word != words.rend(); ++word)
         hoverAt(*word);
     settle();

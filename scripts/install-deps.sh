@@ -13,12 +13,14 @@ RUN=(
   libx11-dev libxi-dev libxtst-dev libxres-dev libxext-dev libxrandr-dev libxcomposite-dev libxcb1-dev libxcb-res0-dev
   libatspi2.0-dev libglib2.0-dev at-spi2-core
   libtesseract-dev libleptonica-dev tesseract-ocr-eng
+  tesseract-ocr-script-latn  # screen text: the Latin-script model knows the accented letters
   apertium transfuse apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita apertium-rus-ukr
   libcld2-dev libsecret-1-dev
   # reading a word aloud: Qt TextToSpeech over the desktop's speech-dispatcher
   # (Debian's Qt6TextToSpeech CMake package needs Qt6QmlIntegration from qt6-declarative-dev)
   qt6-speech-dev qt6-speech-speechd-plugin qt6-declarative-dev
   xdg-utils  # xdg-email hands the diagnostic report to the mail client
+  file  # xdg-mime tells a folder by it when xdg-open shows the report's folder outside a known desktop
   fonts-dejavu-core
 )
 
@@ -27,6 +29,8 @@ TEST=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xcompmgr  # a compositing manager, for the system tests of window capture
   libgtk-3-dev gedit focuswriter  # GTK 3 and Qt 6 windows the word lookup is tested against
+  chromium  # a browser page the word lookup is tested against
+  xterm xfonts-base  # a terminal with its default bitmap font, read as screen text
   # the private desktop session of the system tests
   xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin
   gnome-keyring libsecret-tools dunst libnotify-bin trayer
