@@ -189,7 +189,7 @@ int main(int argc, char *argv[])
                 StartNotices::sendNoTray(*notifications);
         };
         if (delegate.isLaunchedAtLoginOrService())
-            QTimer::singleShot(std::chrono::milliseconds(TrayIcon::embedWatchLimit), &app, tellIfNoTray);
+            QTimer::singleShot(std::chrono::milliseconds(TrayIcon::trayGraceAtLogin), &app, tellIfNoTray);
         else
             tellIfNoTray();
     }

@@ -17,6 +17,10 @@ class TrayIcon final : public QObject
 {
     Q_OBJECT
 public:
+    /// How long after a start at login a panel that comes up later has to take the icon in before
+    /// the program tells there is no tray.
+    static constexpr qint64 trayGraceAtLogin = 10000; // ms
+
     TrayIcon(HoverTextController &controller, UpdateNotifier &notifier, TrayMenu &menu, QObject *parent = nullptr);
 
     void show();
