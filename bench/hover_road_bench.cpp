@@ -69,14 +69,14 @@ bool report(const char *name, std::size_t hovered, const std::vector<QJsonObject
             const std::function<bool(const QString &)> &counts)
 {
     std::vector<Hover> hovers;
-    std::map<QString, int> others;
+    std::map<QString, QStringList> others;
     for (const QJsonObject &e : events) {
         const QString reason = e.value("reason").toString();
         const QString source = e.value("source").toString();
         if (reason == QStringLiteral("shown") && counts(source))
             hovers.push_back({e.value("word").toString(), e.value("ms").toInteger(), e.value("stages").toString()});
         else
-            ++others[reason + QStringLiteral(" (") + source + u')'];
+            others[reason + QStringLiteral(" (") + source + u')'].append(e.value("word").toString());
     }
     if (hovers.empty()) {
         std::printf("%-40s of %3zu hovers none was shown\n", name, hovered);
@@ -91,8 +91,13 @@ bool report(const char *name, std::size_t hovered, const std::vector<QJsonObject
             std::printf("    slow: %-12s %4lld ms  %s\n", qPrintable(hovers[i].word), hovers[i].ms,
                         qPrintable(hovers[i].stages));
     }
-    for (const auto &[outcome, count] : others)
-        std::printf("    not counted: %3d x %s\n", count, qPrintable(outcome));
+    for (const auto &[outcome, words] : others) {
+        QStringList some = words;
+        some.removeDuplicates();
+        some.removeAll(QString());
+        std::printf("    not counted: %3lld x %s %s\n", static_cast<long long>(words.size()), qPrintable(outcome),
+                    qPrintable(some.mid(0, 8).join(u' ')));
+    }
     return !hovers.empty();
 }
 
