@@ -85,8 +85,9 @@ std::optional<PointerState> queryPointer(Display *d)
 }
 
 // A key press is typing when its key types something: modifiers (Shift, Ctrl, Alt, Super, AltGr,
-// the lock keys) and keys bound to no symbol are not. Judged by the symbol the key has now, so that
-// a remapped key (Caps Lock as Ctrl, say) counts as what it does.
+// the lock keys) and keys bound to no symbol are not. Judged by the symbol the key has now (Xlib's
+// keyboard extension keeps its copy of the map current), so that a remapped key (Caps Lock as Ctrl,
+// say) counts as what it does.
 bool isTypingKey(Display *d, int keyCode)
 {
     if (keyCode < 8 || keyCode > 255)
@@ -197,9 +198,6 @@ public:
                 seen(event.xcookie.evtype, detail);
             } else if (event.type == PropertyNotify) {
                 property(event.xproperty);
-            } else if (event.type == MappingNotify) {
-                // Keeps the key symbols that tell typing from modifiers up to date.
-                XRefreshKeyboardMapping(&event.xmapping);
             }
         }
     }
