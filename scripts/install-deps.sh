@@ -26,6 +26,7 @@ PACKAGES=(
   # the private desktop session of the system tests
   xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin at-spi2-core
   gnome-keyring libsecret-tools dunst libnotify-bin trayer xdg-utils
+  file  # xdg-mime tells a folder by it when xdg-open shows the report's folder outside a known desktop
   util-linux  # unshare: the full-disk test mounts a small tmpfs in a namespace of its own
   # the desktop's colour-scheme setting (settings portal with its GTK back-end)
   xdg-desktop-portal xdg-desktop-portal-gtk

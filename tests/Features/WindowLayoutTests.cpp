@@ -9,6 +9,7 @@
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
 #include "Features/Onboarding/OnboardingModel.h"
 #include "Features/Onboarding/Views/OnboardingWindow.h"
+#include "Features/Settings/Views/GeneralSettingsPane.h"
 #include "Features/Settings/Views/GoogleKeyView.h"
 #include "Features/Settings/Views/SettingsWindow.h"
 #include "Features/Words/Views/ReviewView.h"
@@ -133,6 +134,9 @@ TEST_F(WindowLayout, EveryTabOfSettingsShowsAllOfItsFormWithoutScrolling)
     formFits(QStringLiteral("General, a permission missing"));
     scene.grant(true, true);
     formFits(QStringLiteral("General, all set"));
+    window.generalPane()->model()->setTrayCheck([] { return false; });
+    formFits(QStringLiteral("General, all set, no tray in the panel"));
+    window.generalPane()->model()->setTrayCheck({});
     scene.controller->setShowsGoogleKeyScreen(true);
     formFits(QStringLiteral("Google key screen"));
     scene.controller->setShowsGoogleKeyScreen(false);

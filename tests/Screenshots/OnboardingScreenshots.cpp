@@ -4,6 +4,7 @@
 
 #include "Fakes/FakeCoordinator.h"
 #include "Fakes/FakeMotionPreference.h"
+#include "Features/Design/AppIcon.h"
 #include "Features/Design/FormStyle.h"
 #include "Features/Onboarding/Views/OnboardingDemos.h"
 #include "Features/Onboarding/Views/OnboardingWindow.h"
@@ -41,6 +42,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     FormStyle::install();
+    // What the language pairs the project installs translate into, as the program finds at start.
+    LanguageCatalog::setOnDeviceLanguageCodes(installedPairLanguages);
+    QApplication::setWindowIcon(AppIcon::icon());
     bool ok = true;
     for (bool dark : {false, true}) {
         CoordinatorOverFakes scene;

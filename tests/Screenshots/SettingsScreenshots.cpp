@@ -1,11 +1,13 @@
 // Renders every tab of the settings window, light and dark, to settings-<tab>[-dark].png: General
-// with its permission rows and with "All set", the Google key screen's entry and saved screens,
-// Appearance with its live preview, Apps with a few applications, Words (its pane is made by the
-// Words feature) and About.
+// with its permission rows, without a tray in the panel and with "All set", the Google key screen's entry and saved
+// screens, Appearance with its live preview, Apps with a few applications, Words (its pane is made by the Words
+// feature) and About.
 
 #include "Fakes/FakeCoordinator.h"
 #include "Fakes/FakeSecrets.h"
+#include "Features/Design/AppIcon.h"
 #include "Features/Design/FormStyle.h"
+#include "Features/Settings/Views/GeneralSettingsPane.h"
 #include "Features/Settings/Views/GoogleKeyView.h"
 #include "Features/Settings/Views/SettingsWindow.h"
 #include "Features/Words/Views/WordsSettingsPane.h"
@@ -79,6 +81,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     FormStyle::install();
     installSomeApps();
+    // What the language pairs the project installs translate into, as the program finds at start, and
+    // the icon it sets.
+    LanguageCatalog::setOnDeviceLanguageCodes(installedPairLanguages);
+    QApplication::setWindowIcon(AppIcon::icon());
     bool ok = true;
     for (bool dark : {false, true}) {
         Scene scene;
@@ -115,6 +121,9 @@ int main(int argc, char **argv)
         SettingsWindow window(std::move(d));
         window.setWordsPane(new WordsSettingsPane(*scene.book, *scene.controller, {}, {}, appearance));
         ok = render(window, QStringLiteral("general"), dark) && ok;
+        window.generalPane()->model()->setTrayCheck([] { return false; });
+        ok = render(window, QStringLiteral("general-no-tray"), dark) && ok;
+        window.generalPane()->model()->setTrayCheck({});
         scene.grant(true, true);
         ok = render(window, QStringLiteral("general-all-set"), dark) && ok;
         scene.controller->setShowsGoogleKeyScreen(true);

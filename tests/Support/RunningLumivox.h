@@ -51,6 +51,11 @@ public:
     /// Empty `preferences`: a first run.
     explicit RunningLumivox(const QByteArray &preferences,
                             const std::function<void(const QString &dataHome)> &prepare = {})
+        : RunningLumivox(preferences, {QStringLiteral("--autostart")}, prepare)
+    { }
+    /// Started with `arguments`: none for a start by the user, "--autostart" for one at login.
+    RunningLumivox(const QByteArray &preferences, const QStringList &arguments,
+                   const std::function<void(const QString &dataHome)> &prepare = {})
     {
         QDir().mkpath(config.path() + QStringLiteral("/Lumivox"));
         if (!preferences.isEmpty()) {
@@ -67,8 +72,8 @@ public:
         if (prepare)
             prepare(data.path());
         process.setProgram(qEnvironmentVariable("LUMIVOX_APP"));
-        // Started as at login, which opens no window: the tests look at the tooltip alone.
-        process.setArguments({QStringLiteral("--autostart")});
+        // Most tests start it as at login, which opens no window: they look at the tooltip alone.
+        process.setArguments(arguments);
         process.start();
     }
     ~RunningLumivox()

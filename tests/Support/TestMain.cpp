@@ -3,6 +3,7 @@
 // draw and lay out in the program's own style.
 
 #include "Features/Design/FormStyle.h"
+#include "Support/TestSupport.h"
 
 #include <QApplication>
 
@@ -12,6 +13,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     Lumivox::FormStyle::install();
+    Lumivox::LanguageCatalog::setOnDeviceLanguageCodes(Lumivox::Testing::installedPairLanguages);
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -228,7 +228,7 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
 
     if (!self->m_hasScreenRecordingPermission) {
         self->clearOverlay();
-        missNote(DiagnosticReason::noScreenRecording, QStringLiteral("no screen recording"));
+        missNote(DiagnosticReason::noScreenRecording, QStringLiteral("no screen capture"));
         end();
         co_return;
     }

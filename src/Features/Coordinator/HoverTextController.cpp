@@ -104,6 +104,13 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     connect(m_deps.picker.get(), &CoordinatorPicker::chosen, this, &HoverTextController::chooseLanguageFromPicker);
     connect(m_deps.picker.get(), &CoordinatorPicker::cancelled, this, [this] { m_deps.picker->dismiss(); });
     connect(m_deps.picker.get(), &CoordinatorPicker::dismissed, this, &HoverTextController::hideDockIconAfterPicker);
+    // The keyring answers after start, and after the key screen changed the key: the picker's locks
+    // follow without waiting for its next showing.
+    connect(&KeychainStorage::announcer(), &KeychainStorage::Announcer::answerCached, this,
+            [this](const QString &key, const QString &service) {
+                if (key == KeychainStorage::googleAPIKeyAccount && service == KeychainStorage::licenseService)
+                    m_deps.picker->setHasGoogleKey(hasGoogleKey());
+            });
     if (m_deps.appWindows) {
         connect(m_deps.appWindows.get(), &AppWindows::windowBecameKey, this, &HoverTextController::windowBecameKey);
         // On the next turn, once the closed window is really gone from the list.

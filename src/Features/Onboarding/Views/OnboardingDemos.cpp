@@ -401,7 +401,7 @@ void HoverDemo::layoutScene(const QRectF &inner)
 // WordFilterDemo
 
 const QString WordFilterDemo::personName = QStringLiteral("Ada Lovelace");
-const QString WordFilterDemo::codeToken = QStringLiteral("viewDidLoad");
+const QString WordFilterDemo::codeToken = QStringLiteral("parse_args");
 const QString WordFilterDemo::linkToken = QStringLiteral("wikipedia.org");
 
 namespace {

@@ -311,12 +311,12 @@ QWidget *OnboardingWindow::permissionsPage(const Appearance &appearance)
         18, appearance);
     auto *card = new SettingsCard(appearance);
     m_accessibility = new PermissionRowView(
-        PermissionRowView::accessibility(), [&controller] { controller.requestAccessibilityPermission(); }, appearance,
-        false);
+        PermissionRowView::accessibility(PermissionRowView::Place::onboarding),
+        [&controller] { controller.requestAccessibilityPermission(); }, appearance, false);
     m_accessibility->setObjectName(QStringLiteral("onboarding.accessibility"));
     m_screen = new PermissionRowView(
-        PermissionRowView::screenRecording(), [&controller] { controller.requestScreenRecordingPermission(); },
-        appearance, false);
+        PermissionRowView::screenCapture(PermissionRowView::Place::onboarding),
+        [&controller] { controller.requestScreenRecordingPermission(); }, appearance, false);
     m_screen->setObjectName(QStringLiteral("onboarding.screenRecording"));
     card->addWidget(m_accessibility);
     card->addWidget(m_screen);

@@ -35,6 +35,7 @@ SettingsWindow::SettingsWindow(Dependencies dependencies, QWidget *parent)
     const Appearance &appearance = *m_deps.appearance;
 
     m_general = new GeneralSettingsPane(controller, m_deps.updater, appearance);
+    m_general->model()->setTrayCheck(m_deps.trayAvailable);
     m_generalTab->addWidget(m_general);
     m_appearancePane = new AppearanceSettingsPane(controller, appearance);
     m_apps =
@@ -179,6 +180,8 @@ void SettingsWindow::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
     if (event->spontaneous())
         return; // minimised: still a window of ours
+    // The window lives for the whole run: what "Review…" opened folds back for the next opening.
+    m_general->model()->disappear();
     // After the hide has finished, so that the window no longer counts as visible.
     QTimer::singleShot(0, m_model, [self = QPointer<SettingsWindow>(this)] {
         if (self && !self->isVisible())

@@ -40,6 +40,9 @@ public:
         std::shared_ptr<SettingsPresence> presence;
         /// Mails the diagnostic report ("Report a Problem…").
         std::function<void()> reportProblem;
+        /// Whether the panel has a tray for the program's icon (the General pane says when it has
+        /// none); empty: it is taken to have one.
+        std::function<bool()> trayAvailable;
         /// Where the Apps tab finds applications; empty: the installed-application catalogue.
         std::optional<AppsSettingsModel::Sources> apps;
     };
