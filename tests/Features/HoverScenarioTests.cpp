@@ -1032,7 +1032,7 @@ TEST_F(LookupExitTest, TheDiagnosticSnapshotHeadsTheReportWithTheSettingsAndPerm
             row.arrange(*this);
         const DiagnosticSnapshot s = controller->diagnosticSnapshot();
         EXPECT_EQ(s.version, QCoreApplication::applicationVersion());
-        EXPECT_TRUE(s.macOS.contains(QSysInfo::kernelVersion())) << s.macOS.toStdString();
+        EXPECT_TRUE(s.system.contains(QSysInfo::kernelVersion())) << s.system.toStdString();
         EXPECT_TRUE(s.build.isEmpty());
         EXPECT_EQ(s.enabled, row.expected.enabled);
         EXPECT_EQ(s.trigger, row.expected.trigger);
