@@ -782,7 +782,7 @@ TEST_F(LookupExitTest, EachExitRecordsOneNoteAndClearsOnlyWhereItMust)
          Reason::noScreenRecording,
          {},
          true,
-         AppTally::Update::axMiss(QStringLiteral("no screen recording"), staticText, QStringLiteral("first")),
+         AppTally::Update::axMiss(QStringLiteral("no screen capture"), staticText, QStringLiteral("first")),
          snip,
          staticText,
          true,
