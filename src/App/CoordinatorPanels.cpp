@@ -49,6 +49,7 @@ PickerPanel::PickerPanel(LanguagePickerPanel &panel)
     // The model hands over the user's decision; what it means is the coordinator's to decide.
     m_panel.model()->onChoose = [this](const Language &language) { emit chosen(language); };
     m_panel.model()->onCancel = [this] { emit cancelled(); };
+    connect(&m_panel, &LanguagePickerPanel::dismissed, this, &CoordinatorPicker::dismissed);
 }
 
 PickerPanel::~PickerPanel()

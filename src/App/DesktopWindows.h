@@ -26,15 +26,11 @@ public:
     void hideApplication() override;
     void showAboutPanel() override;
 
-    bool windowsSentAway() const override { return m_sentAway; }
-    void setWindowsSentAway(bool sentAway) override { m_sentAway = sentAway; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     ActivationPolicy m_policy = ActivationPolicy::accessory;
-    bool m_sentAway = false;
 };
 
 } // namespace Lumivox::App

@@ -1,9 +1,9 @@
 // The program: checks that it runs on an X11 desktop, makes sure it is the only copy in the session
 // (a second launch brings the first one forward and ends), builds its long-lived objects, the one
 // hover coordinator, the updater and the tray icon with its menu, and runs until the user or the
-// session ends it. Every way of ending it (its Quit, the bus's Quit, SIGTERM and SIGINT, a logout)
+// session ends it. Every way of ending it (its Quit, the bus's Quit, SIGTERM, SIGINT, a logout)
 // goes through the application delegate and writes the pending saves first, each waited for a
-// bounded time.
+// bounded time; SIGHUP and the loss of the X server too.
 
 #include "App/CompositionRoot.h"
 #include "Features/Coordinator/HoverTextController.h"
@@ -39,6 +39,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 Q_LOGGING_CATEGORY(lcApp, "app.lumivox.App")
 
@@ -90,6 +91,17 @@ int main(int argc, char *argv[])
         qCInfo(lcApp) << "Lumivox is already running (" << instance->mechanism() << "); it was asked to come forward";
         return 0;
     }
+
+    // A lost X server (it ended, or the session ended without a session manager) ends the program
+    // like SIGTERM, pending saves first; the toolkit would end it at once. Watched before anything
+    // else of ours talks to the server, so that this watch hears of the loss first.
+    std::function<void()> displayLost;
+    Native::X11::watchConnectionLoss([&displayLost] {
+        if (displayLost)
+            displayLost();
+        std::fflush(nullptr);
+        std::_Exit(EXIT_FAILURE);
+    });
 
     CompositionRoot root(Native::services());
     HoverTextController &controller = *root.hoverController;
@@ -150,6 +162,7 @@ int main(int argc, char *argv[])
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &delegate, [&delegate] { delegate.terminate({}); },
         Qt::QueuedConnection);
+    displayLost = [&delegate] { delegate.terminate({}); };
     const auto terminationSignals = Native::TerminationSignals::install();
     if (terminationSignals) {
         QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app,
@@ -166,6 +179,7 @@ int main(int argc, char *argv[])
         trayMenuModel = std::make_unique<TrayMenuModel>(TrayMenuModel::Dependencies {
             &controller, &updateNotifier, &updater, Clock::system(), [&delegate] { delegate.quitExplicitly(); }});
         trayMenu = std::make_unique<TrayMenu>(*trayMenuModel);
+        controller.followMenu(*trayMenu);
         trayIcon = std::make_unique<TrayIcon>(controller, updateNotifier, *trayMenu);
         QObject::connect(trayIcon.get(), &TrayIcon::embedded, &app,
                          [&sinceStart] { qCInfo(lcApp) << "tray icon shown after" << sinceStart.elapsed() << "ms"; });

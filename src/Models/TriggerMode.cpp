@@ -87,7 +87,9 @@ TooltipKeyLabels TriggerMode::tooltipKeyLabels() const
     case shift:
         return {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), QStringLiteral("Shift")};
     case always:
-        return {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), std::nullopt};
+        // Bare Ctrl+S and Ctrl+C are Save and Copy in every application; with nothing held, the
+        // tooltip's keys must be a combination no common desktop or application binds by default.
+        return {QStringLiteral("Ctrl+Alt+S"), QStringLiteral("Ctrl+Alt+C"), std::nullopt};
     }
     return {};
 }
@@ -105,7 +107,7 @@ std::uint32_t TriggerMode::tooltipKeyModifiers() const
     case shift:
         return shiftKey + controlKey;
     case always:
-        return controlKey;
+        return controlKey + optionKey;
     }
     return controlKey;
 }

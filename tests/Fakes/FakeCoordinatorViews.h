@@ -67,6 +67,7 @@ public:
     {
         ++dismissals;
         visible = false;
+        emit dismissed();
     }
 
     bool visible = false;
@@ -153,8 +154,6 @@ public:
         active = false;
     }
     void showAboutPanel() override { ++aboutShown; }
-    bool windowsSentAway() const override { return sentAway; }
-    void setWindowsSentAway(bool away) override { sentAway = away; }
 
     /// A titled window of ours.
     static AppWindow titled(quintptr handle, QString title, bool visible = true)
@@ -176,7 +175,6 @@ public:
     std::vector<AppWindow> list;
     ActivationPolicy currentPolicy = ActivationPolicy::accessory;
     bool active = false;
-    bool sentAway = false;
     int activations = 0;
     int hides = 0;
     int aboutShown = 0;

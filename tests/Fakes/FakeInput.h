@@ -24,6 +24,7 @@ public:
     }
     Native::ModifierFlags currentEventFlags() override { return m_flags.get(); }
     double secondsSinceLastKeyPress() override { return m_secondsSinceKeyPress.get(); }
+    void sendMaskingKey() override { ++m_maskingKeys; }
 
     std::unique_ptr<Native::InputMonitor> addMonitor(std::function<void(const Native::InputEvent &)> handler) override
     {
@@ -103,6 +104,8 @@ public:
         return static_cast<int>(m_handlers.size());
     }
     int locationReads() const { return m_locationReads; }
+    /// How many masking keys were sent.
+    int maskingKeys() const { return m_maskingKeys; }
 
 private:
     class Monitor final : public Native::InputMonitor
@@ -128,6 +131,7 @@ private:
     Guarded<Native::ModifierFlags> m_flags;
     Guarded<double> m_secondsSinceKeyPress {1.0e9};
     std::atomic<int> m_locationReads {0};
+    std::atomic<int> m_maskingKeys {0};
     // The monitors and what governs their installation.
     mutable std::mutex m_mutex;
     bool m_monitorsAvailable = true;

@@ -98,6 +98,8 @@ public:
     Script<std::optional<RecognizedHit>> recognitions;
     Script<std::optional<QString>> titles;
     std::vector<std::int32_t> webRequests;
+    /// When each web-accessibility request is done (the value is not used).
+    Script<bool> webReplies {true};
     /// hitTestAgain of each in-process read.
     std::vector<bool> hitTestAgain;
 
@@ -106,7 +108,12 @@ public:
         const auto reply = windows.next();
         co_return co_await reply;
     }
-    void requestWebAccessibility(std::int32_t pid) override { webRequests.push_back(pid); }
+    QCoro::Task<> requestWebAccessibility(std::int32_t pid) override
+    {
+        webRequests.push_back(pid);
+        const auto reply = webReplies.next();
+        co_await reply;
+    }
     QCoro::Task<AccessibilityWorker::Lookup> lookupWord(QPointF, std::optional<double>, bool, std::stop_token) override
     {
         const auto reply = lookups.next();

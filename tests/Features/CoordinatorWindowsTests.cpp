@@ -12,6 +12,7 @@
 #include "Fakes/FakeWordBookEnvironment.h"
 #include "Features/Coordinator/CoordinatorSettings.h"
 #include "Features/Coordinator/HoverTextController.h"
+#include "Features/Shell/AppDelegate.h"
 #include "Native/Services.h"
 #include "Services/Translation/TranslationStore.h"
 
@@ -42,6 +43,7 @@ public:
 
     void SetUp() override
     {
+        AppDelegate::dockIconSuppressed = false;
         defaults->set(CoordinatorSettings::hasCompletedOnboardingKey, true);
         // Outside a test host: these operations do nothing inside one.
         controller = make(false, true);
@@ -160,12 +162,12 @@ TEST_F(CoordinatorWindowsTest, SettingsBringsForwardOnlyItsOwnKindOfWindowAndRet
     clock->advance(50ms);
     EXPECT_EQ(app->raised.size(), 4u) << "two windows, twice each (make key orders front too)";
     app->raised.clear();
-    app->sentAway = true;
+    AppDelegate::dockIconSuppressed = true;
     clock->advance(1s);
     EXPECT_TRUE(app->raised.empty());
 
     // The About panel brings forward the shown titled windows only, the welcome window never.
-    app->sentAway = false;
+    AppDelegate::dockIconSuppressed = false;
     app->list = {FakeAppWindows::titled(otherWindow, QStringLiteral("Hidden"), false), special(welcomeWindow)};
     app->raised.clear();
     controller->showAboutPanel();
@@ -174,10 +176,19 @@ TEST_F(CoordinatorWindowsTest, SettingsBringsForwardOnlyItsOwnKindOfWindowAndRet
     clock->advance(1s);
 }
 
-TEST_F(CoordinatorWindowsTest, AWindowComingForwardAfterTheUserSentThemAwayIsSentAwayAgain)
+TEST_F(CoordinatorWindowsTest, AWindowComingForwardAfterCtrlQSentThemAwayIsSentAwayAgain)
 {
+    // Ctrl+Q in a window of ours, as the application delegate hears it.
+    AppDelegate::Dependencies delegateDependencies;
+    delegateDependencies.controller = controller.get();
+    delegateDependencies.defaults = defaults;
+    delegateDependencies.clock = clock;
+    delegateDependencies.terminate = [] { FAIL() << "Ctrl+Q only sends the windows away"; };
+    delegateDependencies.windows = [] { return QWidgetList(); };
+    AppDelegate delegate(std::move(delegateDependencies));
+    delegate.terminate({AppDelegate::KeyPress {true, Qt::ControlModifier, QStringLiteral("q")}, std::nullopt});
+
     app->list = {FakeAppWindows::titled(settingsWindow, QStringLiteral("Settings"))};
-    app->sentAway = true;
     app->currentPolicy = ActivationPolicy::regular;
     emit app->windowBecameKey(settingsWindow);
     EXPECT_EQ(app->orderedOut, std::vector<quintptr> {settingsWindow});
@@ -186,7 +197,7 @@ TEST_F(CoordinatorWindowsTest, AWindowComingForwardAfterTheUserSentThemAwayIsSen
     // Opening something on purpose lifts it, and a shown window becoming key brings the program
     // forward.
     controller->openSettings();
-    EXPECT_FALSE(app->sentAway);
+    EXPECT_FALSE(AppDelegate::dockIconSuppressed);
     app->currentPolicy = ActivationPolicy::accessory;
     app->activations = 0;
     emit app->windowBecameKey(settingsWindow);
@@ -205,10 +216,16 @@ TEST_F(CoordinatorWindowsTest, AWindowComingForwardAfterTheUserSentThemAwayIsSen
     picker->visible = false;
     emit app->windowBecameKey(pickerWindow);
     EXPECT_EQ(app->currentPolicy, ActivationPolicy::accessory);
+    // The picker going away, however it goes, sends the program back to the tray when no standard
+    // window is left, and only then.
     app->list = {pickerPanel};
     app->currentPolicy = ActivationPolicy::regular;
-    controller->hideDockIconAfterPicker();
+    picker->dismiss();
     EXPECT_EQ(app->currentPolicy, ActivationPolicy::accessory);
+    app->list = {pickerPanel, FakeAppWindows::titled(settingsWindow, QStringLiteral("Settings"))};
+    app->currentPolicy = ActivationPolicy::regular;
+    picker->dismiss();
+    EXPECT_EQ(app->currentPolicy, ActivationPolicy::regular);
     clock->advance(1s);
 }
 

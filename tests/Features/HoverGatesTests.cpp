@@ -1,6 +1,6 @@
 // The hover's front door without a hover: which gate answers a move or a resting pointer when
 // several would refuse at once, whether the tooltip goes before the note, and where the word's
-// tolerance rectangle and the top panel end.
+// tolerance rectangle and the panels end.
 
 #include "Features/Coordinator/HoverGates.h"
 
@@ -50,13 +50,27 @@ TEST(HoverGates, ToleranceRectangleCountsLeftAndBottomEdgesInside)
     }
 }
 
-TEST(HoverGates, MenuBarStartsOnePointBelowTheVisibleFramesTop)
+TEST(HoverGates, PanelsOnEveryEdgeReachOnePointIntoTheVisibleFrame)
 {
-    const ScreenInfo screen {QRectF(0, 0, 1920, 1080), QRectF(0, 0, 1920, 1050)};
-    EXPECT_TRUE(isPointInMenuBar({10, 1049}, screen));
-    EXPECT_TRUE(isPointInMenuBar({10, 1079}, screen));
-    EXPECT_FALSE(isPointInMenuBar({10, 1048.99}, screen));
-    EXPECT_FALSE(isPointInMenuBar({10, 1079}, std::nullopt));
+    // Panels on all four edges: 40 pt at the bottom, 30 pt at the top, 50 pt left, 20 pt right
+    // (bottom-left origin, so the bottom panel is y < 40).
+    const ScreenInfo screen {QRectF(0, 0, 1920, 1080), QRectF(50, 40, 1850, 1010)};
+    const struct
+    {
+        QPointF point;
+        bool inPanel;
+    } cases[] = {
+        {{960, 540}, false},  {{960, 1049}, true}, {{960, 1048.99}, false}, {{960, 1079}, true},
+        {{960, 40.99}, true}, {{960, 41}, false},  {{960, 0}, true},        {{50.99, 540}, true},
+        {{51, 540}, false},   {{10, 540}, true},   {{1899, 540}, true},     {{1898.99, 540}, false},
+        {{1910, 540}, true},  {{10, 10}, true},    {{960, 1080}, true},     {{2500, 540}, false},
+        {{960, -300}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.point.x() << ", " << c.point.y());
+        EXPECT_EQ(isPointInMenuBar(c.point, screen), c.inPanel);
+    }
+    EXPECT_FALSE(isPointInMenuBar({960, 1079}, std::nullopt));
 }
 
 TEST(HoverGates, MoveGatesInOrder)

@@ -17,11 +17,13 @@
 #include "Services/Detection/MouseTracker.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Translation/TranslationStore.h"
+#include "Shared/Platform/AppIdentity.h"
 #include "Shared/Platform/KeychainStorage.h"
 #include "Shared/Platform/ScreenGeometry.h"
 #include "Support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QSysInfo>
 
 #include <gtest/gtest.h>
 
@@ -609,6 +611,461 @@ TEST_F(HoverScenarioTest, AWordAloneOnItsLineWaitsForNoGlanceAndComesFromTheCach
         EXPECT_EQ(lastShownText(), QStringLiteral("río"));
         EXPECT_EQ(notes.back().note.detail, QStringLiteral("accessibility cached"));
         EXPECT_EQ(onDevice.attempts.calls, 1);
+    }
+}
+
+TEST_F(HoverScenarioTest, AHoldThatShowedATooltipIsMaskedOnceSoItsReleaseIsNoLoneTap)
+{
+    struct Row
+    {
+        const char *name;
+        TriggerMode mode;
+        Native::ModifierFlags held;
+        bool wordUnderPointer;
+        int masks;
+    };
+    const std::vector<Row> rows {
+        {"Alt over a word", TriggerMode::option, Native::Modifier::option, true, 1},
+        {"Super over a word", TriggerMode::command, Native::Modifier::command, true, 1},
+        {"Alt over nothing readable", TriggerMode::option, Native::Modifier::option, false, 0},
+        {"Ctrl over a word", TriggerMode::control, Native::Modifier::control, true, 0},
+        {"always, nothing held", TriggerMode::always, 0, true, 0},
+    };
+    const auto press = [this](Native::ModifierFlags flags) {
+        input->setFlags(flags);
+        emit controller->mouseTracker().modifiersChanged(flags, input->mouseLocation());
+        settle();
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        controller->setTriggerMode(row.mode);
+        onDevice.attempts.setFallback(TranslationAttempt::success(QStringLiteral("río")));
+        if (row.wordUnderPointer)
+            scriptWordAlone(QStringLiteral("river"));
+        else
+            sources->captures.answer(ScreenCaptureService::Outcome::miss());
+        press(0);
+        const int before = input->maskingKeys();
+        if (row.mode == TriggerMode::always)
+            rest(onWord);
+        else
+            press(row.held);
+        EXPECT_EQ(overlay->visible, row.wordUnderPointer);
+        EXPECT_EQ(input->maskingKeys() - before, row.masks);
+    }
+
+    // Another word in the same hold is not masked again; the next hold is.
+    SetUp();
+    controller->setTriggerMode(TriggerMode::option);
+    press(0);
+    const int before = input->maskingKeys();
+    onDevice.attempts.setFallback(TranslationAttempt::success(QStringLiteral("río")));
+    scriptWordAlone(QStringLiteral("river"));
+    press(Native::Modifier::option);
+    sources->lookups.answer(axHit(QStringLiteral("lake"), std::nullopt, QRectF(400, 300, 40, 16)));
+    rest(QPointF(420, 308));
+    EXPECT_EQ(lastShownText(), QStringLiteral("río"));
+    EXPECT_EQ(sources->lookups.calls, 2);
+    EXPECT_EQ(input->maskingKeys() - before, 1);
+    // Shift added to the held Alt is still the same hold.
+    press(Native::Modifier::option | Native::Modifier::shift);
+    EXPECT_EQ(input->maskingKeys() - before, 1);
+    press(0);
+    scriptWordAlone(QStringLiteral("river"));
+    press(Native::Modifier::option);
+    EXPECT_EQ(input->maskingKeys() - before, 2);
+}
+
+// The look-up's exits, each from a whole hover over scripted sources.
+
+class LookupExitTest : public HoverScenarioTest
+{
+public:
+    // The settings a row changes are stored; the next row starts from the everyday ones.
+    void SetUp() override
+    {
+        HoverScenarioTest::SetUp();
+        controller->setTriggerMode(TriggerMode::option);
+        controller->setLimitToSelectedApps(false);
+        controller->setAllowedAppIDs({});
+    }
+
+    static ScreenCaptureService::Outcome capturedStrip()
+    {
+        return ScreenCaptureService::Outcome::captured(
+            {QImage(4, 4, QImage::Format_RGB32), QRectF(0, 0, 640, 80), QPointF(320, 40)});
+    }
+    static AccessibilityWorker::Lookup axMiss(std::optional<std::int32_t> pid, const QString &role)
+    {
+        return {AX::miss(pid, role, QStringLiteral("snip")), false};
+    }
+    // A hover started by the hold key over a window of process `pid` (none: no window).
+    void hoverOver(std::optional<std::int32_t> pid, const AccessibilityWorker::Lookup &lookup)
+    {
+        setHoldKey(false);
+        sources->windows.answer(pid ? std::optional(WindowLookup::Hit {1, *pid, 0, QStringLiteral("org.example.App")})
+                                    : std::nullopt);
+        sources->lookups.answer(lookup);
+        notes.clear();
+        setHoldKey(true);
+    }
+    void withoutScreenRecording()
+    {
+        capture->screenRecordingGranted = false;
+        controller->checkPermission();
+    }
+};
+
+TEST_F(LookupExitTest, EachExitRecordsOneNoteAndClearsOnlyWhereItMust)
+{
+    const QString staticText = QStringLiteral("AXStaticText");
+    const QString snip = QStringLiteral("snip");
+    struct Row
+    {
+        const char *name;
+        std::function<void(LookupExitTest &)> arrange;
+        Reason reason;
+        QString detail;
+        bool clears;
+        std::optional<AppTally::Update> tally;
+        QString word;
+        QString role;
+        bool timed;
+        std::function<void(LookupExitTest &)> check = {};
+    };
+    const std::vector<Row> rows {
+        {"our own window, by the window list",
+         [](auto &t) {
+             t.controller->hover().lastHoveredAppID = QStringLiteral("org.previous.App");
+             t.sources->windows.answer(
+                 WindowLookup::Hit {1, AppIdentity::currentProcessID(), 0, QStringLiteral("app.lumivox")});
+         },
+         Reason::ownProcess,
+         {},
+         true,
+         std::nullopt,
+         {},
+         {},
+         false,
+         [](auto &t) {
+             EXPECT_EQ(t.notes[0].note.app, QStringLiteral("org.previous.App"));
+             EXPECT_EQ(t.controller->hover().lastHoveredAppID, QStringLiteral("org.previous.App"));
+             EXPECT_EQ(t.sources->lookups.calls, 0);
+         }},
+        {"our own process, by accessibility",
+         [](auto &t) {
+             t.sources->lookups.answer({AX::ownProcess(), false});
+         },
+         Reason::ownProcess,
+         {},
+         true,
+         std::nullopt,
+         {},
+         {},
+         true},
+        {"a menu element",
+         [](auto &t) {
+             t.sources->lookups.answer({AX::suppressed(), false});
+         },
+         Reason::accessibilitySuppressed,
+         {},
+         true,
+         std::nullopt,
+         {},
+         {},
+         true},
+        {"protected content under the pointer, another application in front",
+         [](auto &t) {
+             t.sources->windows.answer(WindowLookup::Hit {1, 4242, 0, QStringLiteral("com.apple.tv")});
+         },
+         Reason::drmProtected,
+         QStringLiteral("com.apple.tv"),
+         false,
+         std::nullopt,
+         {},
+         {},
+         false,
+         [](auto &t) { EXPECT_EQ(t.sources->lookups.calls, 0); }},
+        {"selected applications only, and no application known",
+         [](auto &t) { t.controller->setLimitToSelectedApps(true); },
+         Reason::appNotAllowed,
+         QStringLiteral("unknown"),
+         true,
+         std::nullopt,
+         {},
+         {},
+         false},
+        {"a miss without screen recording",
+         [&](auto &t) {
+             t.withoutScreenRecording();
+             t.sources->lookups.answer(axMiss(77, staticText));
+         },
+         Reason::noScreenRecording,
+         {},
+         true,
+         AppTally::Update::axMiss(QStringLiteral("no screen capture"), staticText, QStringLiteral("first")),
+         snip,
+         staticText,
+         true,
+         [](auto &t) {
+             EXPECT_EQ(t.sources->webRequests, std::vector<std::int32_t> {77}) << "a new process of a miss is asked";
+             EXPECT_EQ(t.sources->captures.calls, 0);
+         }},
+        {"an empty capture",
+         [&](auto &t) { t.sources->lookups.answer(axMiss(std::nullopt, staticText)); },
+         Reason::captureEmpty,
+         {},
+         true,
+         AppTally::Update::axMiss(QStringLiteral("capture empty"), staticText, {}),
+         snip,
+         staticText,
+         true},
+        {"nothing recognised",
+         [&](auto &t) {
+             t.sources->lookups.answer(axMiss(std::nullopt, staticText));
+             t.sources->captures.answer(capturedStrip());
+         },
+         Reason::ocrMiss,
+         {},
+         true,
+         AppTally::Update::axMiss(QStringLiteral("unreadable"), staticText, {}),
+         snip,
+         staticText,
+         true},
+        {"an accessibility word the filter rejects",
+         [](auto &t) {
+             t.sources->lookups.answer({AX::hit({QStringLiteral("snake_case"), {}, t.wordRect, std::nullopt}), false});
+         },
+         Reason::wordFiltered,
+         QStringLiteral("accessibility"),
+         false,
+         AppTally::Update::filtered(),
+         QStringLiteral("snake_case"),
+         {},
+         true,
+         [](auto &t) {
+             // As sticky as a shown word: resting on it again reads nothing and records nothing.
+             t.rest(t.onWord + QPointF(2, 2));
+             EXPECT_EQ(t.notes.size(), 1u);
+             EXPECT_EQ(t.sources->windows.calls, 1);
+         }},
+        {"a screen word the filter rejects",
+         [&](auto &t) {
+             t.sources->lookups.answer(axMiss(std::nullopt, staticText));
+             t.sources->captures.answer(capturedStrip());
+             t.sources->recognitions.answer(
+                 RecognizedHit {QStringLiteral("0xFF"), QRectF(0.1, 0.1, 0.1, 0.2), std::nullopt, std::nullopt});
+         },
+         Reason::wordFiltered,
+         QStringLiteral("ocr"),
+         false,
+         AppTally::Update::filtered(),
+         QStringLiteral("0xFF"),
+         {},
+         true,
+         [](auto &t) { EXPECT_TRUE(t.controller->hover().lastWordFiltered); }},
+        {"an accessibility word with no box",
+         [](auto &t) {
+             t.sources->lookups.answer({AX::hit({QStringLiteral("river"), {}, QRectF(), std::nullopt}), true});
+             t.onDevice.attempts.answer(TranslationAttempt::success(QStringLiteral("río")));
+         },
+         Reason::shown,
+         QStringLiteral("accessibility"),
+         false,
+         AppTally::Update::shown(QStringLiteral("accessibility")),
+         QStringLiteral("river"),
+         {},
+         true,
+         [](auto &t) {
+             EXPECT_FALSE(t.controller->hover().lastWordRect);
+             EXPECT_EQ(t.controller->hover().lastWordPoint, t.onWord);
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        row.arrange(*this);
+        overlay->visible = true;
+        overlay->hides = 0;
+        notes.clear();
+        rest(onWord);
+        ASSERT_EQ(reasons(), std::vector<Reason> {row.reason});
+        const DiagnosticLog::Note &note = notes[0].note;
+        EXPECT_EQ(note.detail, row.detail);
+        EXPECT_EQ(overlay->hides > 0, row.clears);
+        EXPECT_EQ(note.tally, row.tally);
+        EXPECT_EQ(note.word, row.word);
+        EXPECT_EQ(note.role, row.role);
+        EXPECT_EQ(note.ms.has_value(), row.timed);
+        EXPECT_FALSE(controller->hover().captureTask.isPresent()) << "the slot is free for the next hover";
+        if (row.check)
+            row.check(*this);
+    }
+}
+
+TEST_F(LookupExitTest, WebAccessibilityIsAskedOncePerProcessRetriedInsideItAndForgottenPastItsLimit)
+{
+    withoutScreenRecording(); // every miss ends at once, with its web label in the tally
+    const QString group = QStringLiteral("AXGroup");
+    const auto label = [this] { return notes.at(0).note.tally->webAX; };
+
+    // A new process: the request is its own stage, then a miss in a container waits 0.25 s and reads
+    // inside the process, hit-testing again.
+    const auto asked = sources->webReplies.hold();
+    sources->processLookups.answer(axMiss(4242, group));
+    hoverOver(4242, axMiss(4242, group));
+    clock->advance(30ms);
+    asked.release(true);
+    settle();
+    EXPECT_EQ(sources->lookups.calls, 1);
+    clock->advance(249ms);
+    EXPECT_TRUE(sources->hitTestAgain.empty()) << "the retry waits for the process to build its tree";
+    clock->advance(1ms);
+    ASSERT_EQ(sources->hitTestAgain, std::vector<bool> {true});
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::noScreenRecording});
+    EXPECT_TRUE(notes[0].note.stages.startsWith(QStringLiteral("window 0 · webax 30 · ax 0 · retry 250")))
+        << notes[0].note.stages.toStdString();
+    EXPECT_EQ(label(), QStringLiteral("first"));
+
+    // The same process again within 10 s: no request, the retry reads at once without hit-testing
+    // again, and the first answer stands.
+    clock->advance(9500ms);
+    hoverOver(4242, axMiss(4242, group));
+    EXPECT_EQ(sources->hitTestAgain, (std::vector<bool> {true, false}));
+    EXPECT_EQ(sources->webRequests, std::vector<std::int32_t> {4242});
+    EXPECT_EQ(label(), QStringLiteral("already"));
+
+    // 10 s after the first request it is asked again, without waiting for the answer.
+    clock->advance(250ms);
+    const auto repeated = sources->webReplies.hold();
+    hoverOver(4242, axMiss(4242, group));
+    EXPECT_EQ(sources->webRequests, (std::vector<std::int32_t> {4242, 4242}));
+    EXPECT_TRUE(repeated.isWaiting());
+    EXPECT_EQ(reasons(), std::vector<Reason> {Reason::noScreenRecording});
+    repeated.release(true);
+
+    // A miss naming a process never asked, with no window under the pointer: asked, labelled "first";
+    // a miss without a process: no label and no request.
+    hoverOver(std::nullopt, axMiss(5151, QStringLiteral("AXStaticText")));
+    EXPECT_EQ(sources->webRequests.back(), 5151);
+    EXPECT_EQ(label(), QStringLiteral("first"));
+    hoverOver(std::nullopt, axMiss(std::nullopt, QStringLiteral("AXStaticText")));
+    EXPECT_EQ(label(), QString());
+    EXPECT_EQ(sources->webRequests.size(), 3u);
+
+    // The memory is pruned only once it holds more than 128 processes, of those asked 600 s ago or
+    // earlier.
+    auto &requests = controller->hover().webAccessibilityRequests;
+    const Clock::Instant now = clock->now();
+    for (std::int32_t pid = 10000; requests.size() < 127; ++pid)
+        requests[pid] = pid % 2 ? now - 600s : now - 599s;
+    hoverOver(6001, axMiss(std::nullopt, QStringLiteral("AXStaticText")));
+    EXPECT_EQ(requests.size(), 128u) << "nothing pruned at 127";
+    hoverOver(6002, axMiss(std::nullopt, QStringLiteral("AXStaticText")));
+    EXPECT_EQ(requests.size(), 129u) << "nothing pruned at 128";
+    hoverOver(6003, axMiss(std::nullopt, QStringLiteral("AXStaticText")));
+    for (const auto &[pid, at] : requests)
+        EXPECT_GT(at, now - 600s) << pid;
+    EXPECT_TRUE(requests.contains(6003));
+    EXPECT_TRUE(requests.contains(4242));
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [&](const auto &e) { return e.second == now - 599s; }),
+              63);
+}
+
+TEST_F(LookupExitTest, ACaptureErrorIsRecordedEvenForAnOvertakenHoverAndLeavesTheNewerTooltip)
+{
+    sources->lookups.answer(axMiss(std::nullopt, QStringLiteral("AXStaticText")));
+    const auto held = sources->captures.hold();
+    rest(onWord);
+    ASSERT_TRUE(held.isWaiting());
+
+    // A newer hover shows its word meanwhile.
+    move(onWord + QPointF(300, 0));
+    sources->lookups.answer(axHit(QStringLiteral("lake"), std::nullopt, wordRect.translated(300, 0)));
+    onDevice.attempts.answer(TranslationAttempt::success(QStringLiteral("lago")));
+    rest(onWord + QPointF(300, 0));
+    ASSERT_EQ(lastShownText(), QStringLiteral("lago"));
+    const int hides = overlay->hides;
+    notes.clear();
+
+    const ScreenCaptureService::CaptureError error {QStringLiteral("X11"), 8, QStringLiteral("BadMatch")};
+    held.release(ScreenCaptureService::Outcome::failed(error));
+    settle();
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::captureFailed});
+    EXPECT_EQ(notes[0].note.detail, DiagnosticLog::errorDetail(error.errorInfo()));
+    EXPECT_EQ(notes[0].note.tally,
+              AppTally::Update::axMiss(QStringLiteral("capture failed"), QStringLiteral("AXStaticText"), {}));
+    EXPECT_EQ(overlay->hides, hides) << "the newer tooltip stays";
+    EXPECT_TRUE(overlay->visible);
+}
+
+TEST_F(LookupExitTest, TheDiagnosticSnapshotHeadsTheReportWithTheSettingsAndPermissions)
+{
+    struct Row
+    {
+        const char *name;
+        std::function<void(LookupExitTest &)> arrange;
+        DiagnosticSnapshot expected;
+    };
+    const std::vector<Row> rows {
+        {"as set up",
+         {},
+         DiagnosticSnapshot {.enabled = true,
+                             .trigger = QStringLiteral("Holding Alt"),
+                             .accessibility = true,
+                             .screenRecording = true,
+                             .targetLanguage = QStringLiteral("es"),
+                             .appleLanguage = true}},
+        {"everything changed",
+         [](auto &t) {
+             t.controller->setEnabled(false);
+             t.controller->setTriggerMode(TriggerMode::command);
+             t.withoutScreenRecording();
+             t.controller->setTargetLanguage(QStringLiteral("si"));
+             t.storeGoogleKey();
+             t.controller->setLimitToSelectedApps(true);
+             t.controller->setAllowedAppIDs({QStringLiteral("org.a"), QStringLiteral("org.b")});
+         },
+         DiagnosticSnapshot {.enabled = false,
+                             .trigger = QStringLiteral("Holding Super"),
+                             .accessibility = true,
+                             .screenRecording = false,
+                             .targetLanguage = QStringLiteral("si"),
+                             .appleLanguage = false,
+                             .hasGoogleKey = true,
+                             .limitToSelectedApps = true,
+                             .allowedAppCount = 2}},
+        {"no permission at all, the always mode",
+         [](auto &t) {
+             t.accessibility->trusted = false;
+             t.withoutScreenRecording();
+             t.controller->setTriggerMode(TriggerMode::always);
+         },
+         DiagnosticSnapshot {.enabled = true,
+                             .trigger = QStringLiteral("Always"),
+                             .targetLanguage = QStringLiteral("es"),
+                             .appleLanguage = true}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        if (row.arrange)
+            row.arrange(*this);
+        const DiagnosticSnapshot s = controller->diagnosticSnapshot();
+        EXPECT_EQ(s.version, QCoreApplication::applicationVersion());
+        EXPECT_TRUE(s.system.contains(QSysInfo::kernelVersion())) << s.system.toStdString();
+        EXPECT_TRUE(s.build.isEmpty());
+        EXPECT_EQ(s.enabled, row.expected.enabled);
+        EXPECT_EQ(s.trigger, row.expected.trigger);
+        EXPECT_EQ(s.accessibility, row.expected.accessibility);
+        EXPECT_EQ(s.screenRecording, row.expected.screenRecording);
+        EXPECT_EQ(s.targetLanguage, row.expected.targetLanguage);
+        EXPECT_EQ(s.appleLanguage, row.expected.appleLanguage);
+        EXPECT_EQ(s.hasGoogleKey, row.expected.hasGoogleKey);
+        EXPECT_EQ(s.limitToSelectedApps, row.expected.limitToSelectedApps);
+        EXPECT_EQ(s.allowedAppCount, row.expected.allowedAppCount);
+        removeGoogleKey();
     }
 }
 

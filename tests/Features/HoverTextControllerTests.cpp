@@ -641,6 +641,27 @@ TEST_F(HoverTextControllerTest, AnOpenMenuStopsTrackingUntilTheLastMenuCloses)
     menu.popup(QPoint(10, 10));
     menu.hide();
     EXPECT_FALSE(controller->isTracking());
+
+    // The tray menu as a status-notifier panel draws it: never shown as a widget, only announced.
+    controller->setEnabled(true);
+    QMenu tray;
+    controller->followMenu(tray);
+    overlay->visible = true;
+    emit tray.aboutToShow();
+    emit tray.aboutToShow(); // the panel may ask again while it is open
+    EXPECT_TRUE(controller->isMenuTracking());
+    EXPECT_FALSE(controller->isTracking());
+    EXPECT_FALSE(overlay->visible);
+    emit tray.aboutToHide();
+    EXPECT_FALSE(controller->isMenuTracking());
+    EXPECT_TRUE(controller->isTracking());
+    // Shown as a widget (a tray that embeds the icon), both ways of telling count once.
+    tray.addAction(QStringLiteral("Item"));
+    tray.popup(QPoint(10, 10));
+    EXPECT_TRUE(controller->isMenuTracking());
+    tray.hide();
+    EXPECT_FALSE(controller->isMenuTracking());
+    EXPECT_TRUE(controller->isTracking());
 }
 
 TEST_F(HoverTextControllerTest, EndingWritesTheCacheThenTheWordBookThenTheDiagnostics)

@@ -153,7 +153,7 @@ TEST_F(WordsModelTest, EmptyMessagesUseOneTrimRuleAndTheHoldKey)
          {},
          TriggerMode::always,
          "No saved words",
-         "Point at a word and press Ctrl+S to save it."},
+         "Point at a word and press Ctrl+Alt+S to save it."},
         {"super",
          WordsSection::app("x"),
          true,

@@ -48,17 +48,24 @@ TEST(TriggerMode, FlagsKeepExactlyTheFourModifiers)
 TEST(TriggerMode, TooltipKeyLabelsAgreeWithTheirMask)
 {
     constexpr std::uint32_t controlKey = 4096;
+    constexpr std::uint32_t optionKey = 2048;
     for (TriggerMode mode : TriggerMode::allCases()) {
         const TooltipKeyLabels labels = mode.tooltipKeyLabels();
         const std::uint32_t mask = mode.tooltipKeyModifiers();
-        // Control is pressed on top of the hold key exactly when the labels say so; with Control as the
-        // hold key it is the hold key itself.
+        // Control (and Alt) are pressed on top of the hold key exactly when the labels say so; with
+        // Control or Alt as the hold key it is the hold key itself.
         const bool extraControl = (mask & controlKey) && mode != TriggerMode::control;
+        const bool extraAlt = (mask & optionKey) && mode != TriggerMode::option;
         EXPECT_EQ(labels.save.startsWith(QStringLiteral("Ctrl+")), extraControl) << mode.rawValue().toStdString();
         EXPECT_EQ(labels.copy.startsWith(QStringLiteral("Ctrl+")), extraControl) << mode.rawValue().toStdString();
+        EXPECT_EQ(labels.save.contains(QStringLiteral("Alt+")), extraAlt) << mode.rawValue().toStdString();
+        EXPECT_EQ(labels.copy.contains(QStringLiteral("Alt+")), extraAlt) << mode.rawValue().toStdString();
         EXPECT_TRUE(labels.save.endsWith(QLatin1Char('S')) && labels.copy.endsWith(QLatin1Char('C')));
         EXPECT_EQ(labels.hold.has_value(), mode != TriggerMode::always);
     }
+    // With nothing held, bare Ctrl+S and Ctrl+C stay the applications' Save and Copy.
+    EXPECT_EQ(TriggerMode(TriggerMode::always).tooltipKeyModifiers(), controlKey + optionKey);
+    EXPECT_EQ(TriggerMode(TriggerMode::always).tooltipKeyLabels().save, QStringLiteral("Ctrl+Alt+S"));
     // Labels with and without a hold symbol are different values, also to a hash.
     const TooltipKeyLabels withHold {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), QString()};
     const TooltipKeyLabels withoutHold {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+C"), std::nullopt};

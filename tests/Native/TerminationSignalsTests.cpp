@@ -1,4 +1,4 @@
-// SIGTERM and SIGINT reach the main loop as ordinary events, and the default actions come back when
+// SIGTERM, SIGINT and SIGHUP reach the main loop as ordinary events, and the default actions come back when
 // the program lets go of them.
 
 #include "Native/Session/TerminationSignals.h"
@@ -22,13 +22,15 @@ TEST(TerminationSignals, SignalsArriveThroughTheEventLoopUntilReleased)
     QSignalSpy received(terminationSignals.get(), &Native::TerminationSignals::received);
     ::kill(::getpid(), SIGTERM);
     ::kill(::getpid(), SIGINT);
-    ASSERT_TRUE(Testing::spinUntil([&] { return received.count() == 2; }));
+    ::kill(::getpid(), SIGHUP);
+    ASSERT_TRUE(Testing::spinUntil([&] { return received.count() == 3; }));
     EXPECT_EQ(received.at(0).at(0).toInt(), SIGTERM);
     EXPECT_EQ(received.at(1).at(0).toInt(), SIGINT);
+    EXPECT_EQ(received.at(2).at(0).toInt(), SIGHUP);
     EXPECT_EQ(received.at(0).at(1).toLongLong(), ::getpid());
 
     terminationSignals.reset();
-    for (int signal : {SIGTERM, SIGINT}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction now
         {
         };

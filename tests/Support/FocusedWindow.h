@@ -7,19 +7,21 @@
 
 #include <QList>
 #include <QProcess>
+#include <QStringList>
 
 #include <cstdint>
 
 namespace Lumivox::Testing {
 
-/// A focused plain_window that reports presses, letter keys and losing the focus.
+/// A focused plain_window that reports presses, letter keys, typed text, lone Alt taps and losing the
+/// focus. `more` are further arguments (--field TEXT makes it a text field with its text selected).
 class FocusedWindow
 {
 public:
-    explicit FocusedWindow(const QString &geometry = QStringLiteral("200,150,400,300"))
+    explicit FocusedWindow(const QString &geometry = QStringLiteral("200,150,400,300"), const QStringList &more = {})
     {
         m_process.setProgram(qEnvironmentVariable("LUMIVOX_FIXTURES_DIR") + QStringLiteral("/plain_window"));
-        m_process.setArguments({QStringLiteral("--at"), geometry, QStringLiteral("--report")});
+        m_process.setArguments(QStringList {QStringLiteral("--at"), geometry, QStringLiteral("--report")} + more);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
         Testing::spinUntil(

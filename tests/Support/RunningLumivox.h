@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -35,6 +36,13 @@ public:
     static constexpr const char *everydayPreferences =
         R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true,
             "wordsAskedAboutHistory": true})";
+
+    /// The everyday preferences with another hold key ("always", "command" …).
+    static QByteArray preferencesWithHoldKey(const char *holdKey)
+    {
+        return QByteArray(everydayPreferences)
+            .replace("\"holdKey\": \"option\"", QByteArray("\"holdKey\": \"") + holdKey + '"');
+    }
 
     /// `prepare` may put files in the data home before the program starts.
     explicit RunningLumivox(const std::function<void(const QString &dataHome)> &prepare = {})
@@ -76,7 +84,23 @@ public:
         process.waitForFinished(5000);
     }
     QString preferencesPath() const { return config.path() + QStringLiteral("/Lumivox/app.lumivox.json"); }
+    /// The saved words, in whichever folder of the data home the program keeps its word book.
+    QByteArray savedWords() const
+    {
+        for (const QString &folder : QDir(data.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString file = data.path() + u'/' + folder + QStringLiteral("/Words.json");
+            if (QFileInfo::exists(file))
+                return WordBookEnvironment::contents(file);
+        }
+        return {};
+    }
     bool waitUntilIdle() { return waitForLog("idle after", 30s); }
+    /// Everything the program has logged so far, for a failure's message.
+    std::string logText()
+    {
+        log += process.readAllStandardError();
+        return log.toStdString();
+    }
     /// Waits for a line of the program's debug log that has not been seen before; each wait starts
     /// where the last one that succeeded ended.
     bool waitForLog(const QByteArray &text, std::chrono::milliseconds timeout)

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <vector>
@@ -167,6 +169,35 @@ TEST_F(PointerTracking, ModifierPressesAreReportedWithTheirFlags)
     injector.key(XK_Shift_L, false);
     injector.key(XK_Alt_L, false);
     ASSERT_TRUE(Testing::spinUntil([&] { return (recorder.modifiers.back().first & holdKeys) == 0; }));
+
+    // None of that was typing, and neither is the key that masks a held modifier.
+    const auto input = Native::service<Native::Input>();
+    input->sendMaskingKey();
+    settle(std::chrono::milliseconds(150));
+    EXPECT_GT(input->secondsSinceLastKeyPress(), 1e6);
+
+    // Nor is a letter key mapped to Ctrl, told by what it types now.
+    Display *d = XOpenDisplay(nullptr);
+    ASSERT_TRUE(d);
+    const KeyCode q = XKeysymToKeycode(d, XK_q);
+    int perCode = 0;
+    KeySym *saved = XGetKeyboardMapping(d, q, 1, &perCode);
+    KeySym control = XK_Control_R;
+    XChangeKeyboardMapping(d, q, 1, &control, 1);
+    XSync(d, False);
+    XTestFakeKeyEvent(d, q, True, CurrentTime);
+    XTestFakeKeyEvent(d, q, False, CurrentTime);
+    XSync(d, False);
+    settle(std::chrono::milliseconds(150));
+    EXPECT_GT(input->secondsSinceLastKeyPress(), 1e6);
+    XChangeKeyboardMapping(d, q, perCode, saved, 1);
+    XFree(saved);
+    XSync(d, False);
+    XTestFakeKeyEvent(d, q, True, CurrentTime);
+    XTestFakeKeyEvent(d, q, False, CurrentTime);
+    XSync(d, False);
+    EXPECT_TRUE(Testing::spinUntil([&] { return input->secondsSinceLastKeyPress() < 2.0; })) << "q types again";
+    XCloseDisplay(d);
 
     // A plain key is not a modifier change, but it is typing.
     recorder.modifiers.clear();

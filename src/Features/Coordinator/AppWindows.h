@@ -52,11 +52,6 @@ public:
     virtual void hideApplication() = 0;
     virtual void showAboutPanel() = 0;
 
-    /// Set when the user sent the windows away rather than quitting: windows that come forward are
-    /// sent away again until something is opened on purpose.
-    virtual bool windowsSentAway() const = 0;
-    virtual void setWindowsSentAway(bool sentAway) = 0;
-
 signals:
     /// A window of the program got the keyboard focus.
     void windowBecameKey(quintptr window);

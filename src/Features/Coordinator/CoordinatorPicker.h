@@ -34,6 +34,8 @@ public:
 signals:
     void chosen(const Lumivox::Language &language);
     void cancelled();
+    /// It went away, whatever took it away (a choice, Escape, a click outside, the hot key).
+    void dismissed();
 };
 
 } // namespace Lumivox

@@ -3,6 +3,7 @@
 // the last one closes.
 
 #include "Features/Coordinator/HoverTextController.h"
+#include "Features/Shell/AppDelegate.h"
 #include "Services/Words/WordBook.h"
 
 #include <QPointer>
@@ -58,7 +59,13 @@ bool HoverTextController::hasVisibleStandardWindows() const
 
 bool HoverTextController::windowsSentAway() const
 {
-    return m_deps.appWindows && m_deps.appWindows->windowsSentAway();
+    // The application delegate sets it when Ctrl+Q sends the windows away; it is the one record.
+    return AppDelegate::dockIconSuppressed;
+}
+
+void HoverTextController::bringBackWindows()
+{
+    AppDelegate::dockIconSuppressed = false;
 }
 
 void HoverTextController::setPolicy(ActivationPolicy policy)
@@ -76,7 +83,7 @@ void HoverTextController::updateDockIconPolicy(std::optional<quintptr> excluding
         if (window.handle != excluding && isStandard(window) && isShown(window))
             hasVisibleWindows = true;
     }
-    if (wantsDockIcon(hasVisibleWindows, m_deps.appWindows->windowsSentAway())) {
+    if (wantsDockIcon(hasVisibleWindows, windowsSentAway())) {
         if (m_deps.appWindows->policy() != ActivationPolicy::regular) {
             m_deps.appWindows->setPolicy(ActivationPolicy::regular);
             m_deps.appWindows->activateApplication();
@@ -95,7 +102,7 @@ void HoverTextController::windowBecameKey(quintptr handle)
             continue;
         if (window.isLanguagePicker)
             return;
-        if (m_deps.appWindows->windowsSentAway() && shouldFocusVisibleWindow(window)) {
+        if (windowsSentAway() && shouldFocusVisibleWindow(window)) {
             m_deps.appWindows->orderOut(handle);
             m_deps.appWindows->setPolicy(ActivationPolicy::accessory);
             return;
@@ -141,8 +148,7 @@ void HoverTextController::openSettings()
 {
     if (m_deps.hostingTests)
         return;
-    if (m_deps.appWindows)
-        m_deps.appWindows->setWindowsSentAway(false);
+    bringBackWindows();
     setPolicy(ActivationPolicy::regular);
     m_deps.windows->openSettings();
     focusSettingsWindow();
@@ -186,7 +192,7 @@ void HoverTextController::showAboutPanel()
 {
     if (m_deps.hostingTests || !m_deps.appWindows)
         return;
-    m_deps.appWindows->setWindowsSentAway(false);
+    bringBackWindows();
     setPolicy(ActivationPolicy::regular);
     m_deps.appWindows->showAboutPanel();
     focusVisibleTitledWindows();
@@ -202,8 +208,7 @@ void HoverTextController::openOnboarding()
 {
     if (m_deps.hostingTests)
         return;
-    if (m_deps.appWindows)
-        m_deps.appWindows->setWindowsSentAway(false);
+    bringBackWindows();
     setPolicy(ActivationPolicy::regular);
     // The window restarts at its first step unless it is on screen, and comes forward.
     m_deps.windows->showOnboarding();

@@ -28,8 +28,15 @@ bool isPointInMenuBar(QPointF point, const std::optional<ScreenInfo> &screen)
 {
     if (!screen)
         return false;
-    // In bottom-left coordinates the visible frame's top edge is its largest y.
-    return point.y() >= screen->visibleFrame.bottom() - 1;
+    // Linux panels sit on any edge, and the visible frame is what they leave of the screen. The
+    // strip 1 pt inside the frame counts too, on every side: a pointer on a panel's edge pixel
+    // is on the panel. A point off the screen altogether (the screen is then only the nearest
+    // one) lies on none of its panels.
+    if (!screen->frame.adjusted(-1, -1, 1, 1).contains(point))
+        return false;
+    const QRectF &visible = screen->visibleFrame;
+    return point.x() < visible.left() + 1 || point.x() >= visible.right() - 1 || point.y() < visible.top() + 1
+        || point.y() >= visible.bottom() - 1;
 }
 
 MoveAction onMove(const Situation &s, QPointF point)

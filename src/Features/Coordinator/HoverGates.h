@@ -29,8 +29,8 @@ constexpr double boxlessDrift = 16;
 /// The pointer is still on the word read last: by its rectangle where it has one, else by the drift
 /// from where it was read. False when neither is known.
 bool isOnWord(const std::optional<QRectF> &word, const std::optional<QPointF> &readAt, QPointF point);
-/// The top panel of the screen holding the point: the strip above its visible frame, down to 1 pt
-/// below the visible frame's top edge. False without a screen.
+/// A panel of the screen holding the point, on any edge: on the screen but outside its visible
+/// frame, or within 1 pt inside one of its edges. False without a screen.
 bool isPointInMenuBar(QPointF point, const std::optional<ScreenInfo> &screen);
 
 /// What the gates look at, read by the coordinator at the moment of the event.

@@ -68,6 +68,9 @@ void HoverTextController::handleMovement(QPointF point)
 void HoverTextController::handleModifierChange(Native::ModifierFlags flags, QPointF point)
 {
     qCDebug(lcGate).nospace() << "modifier change: flags 0x" << Qt::hex << flags << Qt::dec << " at " << point;
+    // The hold is over: the next one is masked afresh.
+    if (!isHoldKeyPressed())
+        m_hover.holdMasked = false;
     if (!hasAnyPermission() || !m_isEnabled || triggerMode() == TriggerMode::always)
         return;
     if (isHoldKeyPressed()) {

@@ -123,10 +123,15 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
     bool askedForWeb = false;
     if (hit && !self->m_hover.webAccessibilityRequests.contains(pid)) {
         self->rememberWebAccessibilityRequest(pid);
-        // Queued on the same worker as the read below, so it is done before the read starts.
-        sources->requestWebAccessibility(pid);
+        // Awaited, so that its cost is its own stage and not the read's.
+        auto webJob = sources->requestWebAccessibility(pid);
+        co_await webJob;
         timing.mark(QStringLiteral("webax"), clock->now());
         askedForWeb = true;
+        if (!isCurrent()) {
+            end();
+            co_return;
+        }
     }
 
     auto axJob = sources->lookupWord(request.quartzPoint, request.primaryMaxY, request.skipNonWords, stop);
@@ -151,7 +156,8 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
             if (asked != self->m_hover.webAccessibilityRequests.end()
                 && clock->now() - asked->second >= HoverState::webAccessibilityRepeat) {
                 self->rememberWebAccessibilityRequest(pid);
-                sources->requestWebAccessibility(pid);
+                // Not awaited: the retry reads at once and asks again next time.
+                [[maybe_unused]] auto request = sources->requestWebAccessibility(pid);
             }
         }
         auto retryJob = sources->lookupWordInProcess(pid, request.quartzPoint, request.primaryMaxY, askedForWeb,
@@ -200,7 +206,7 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
     if (miss.pid) {
         if (!self->m_hover.webAccessibilityRequests.contains(*miss.pid)) {
             self->rememberWebAccessibilityRequest(*miss.pid);
-            sources->requestWebAccessibility(*miss.pid);
+            [[maybe_unused]] auto request = sources->requestWebAccessibility(*miss.pid);
             webLabel = QStringLiteral("first");
         } else {
             webLabel =

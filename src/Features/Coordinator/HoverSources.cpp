@@ -18,9 +18,11 @@ QCoro::Task<std::optional<WindowLookup::Hit>> PlatformHoverSources::window(QPoin
     co_return co_await job;
 }
 
-void PlatformHoverSources::requestWebAccessibility(std::int32_t pid)
+QCoro::Task<> PlatformHoverSources::requestWebAccessibility(std::int32_t pid)
 {
-    m_accessibility->requestWebAccessibility(pid);
+    const auto worker = m_accessibility;
+    auto job = worker->requestWebAccessibility(pid);
+    co_await job;
 }
 
 QCoro::Task<AccessibilityWorker::Lookup> PlatformHoverSources::lookupWord(QPointF quartzPoint,

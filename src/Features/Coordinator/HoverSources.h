@@ -21,8 +21,9 @@ public:
 
     /// The window under a top-left-origin point.
     virtual QCoro::Task<std::optional<WindowLookup::Hit>> window(QPointF quartzPoint) = 0;
-    /// Asks a process to build its accessibility tree; not awaited, its outcome not observed.
-    virtual void requestWebAccessibility(std::int32_t pid) = 0;
+    /// Asks a process to build its accessibility tree; done once asked (its outcome is not
+    /// observed). Awaited where the lookup depends on it, else left to run by itself.
+    virtual QCoro::Task<> requestWebAccessibility(std::int32_t pid) = 0;
     virtual QCoro::Task<AccessibilityWorker::Lookup> lookupWord(QPointF quartzPoint, std::optional<double> primaryMaxY,
                                                                 bool skipNonWords, std::stop_token stop) = 0;
     virtual QCoro::Task<AccessibilityWorker::Lookup> lookupWordInProcess(std::int32_t pid, QPointF quartzPoint,
@@ -44,7 +45,7 @@ public:
                          std::shared_ptr<ScreenCaptureService> capture);
 
     QCoro::Task<std::optional<WindowLookup::Hit>> window(QPointF quartzPoint) override;
-    void requestWebAccessibility(std::int32_t pid) override;
+    QCoro::Task<> requestWebAccessibility(std::int32_t pid) override;
     QCoro::Task<AccessibilityWorker::Lookup> lookupWord(QPointF quartzPoint, std::optional<double> primaryMaxY,
                                                         bool skipNonWords, std::stop_token stop) override;
     QCoro::Task<AccessibilityWorker::Lookup> lookupWordInProcess(std::int32_t pid, QPointF quartzPoint,

@@ -87,6 +87,8 @@ struct HoverState
     std::map<QString, ModelCheck> readAheadModels;
 
     std::optional<Clock::Instant> lastOCRAt;
+    /// The hold key's current hold has had its masking key: a tooltip showed while it was down.
+    bool holdMasked = false;
     std::map<std::int32_t, Clock::Instant> webAccessibilityRequests;
     /// Where the last lookup was made (bottom-left-origin screen points); the tooltip is placed there.
     QPointF lastHitLocation {-9999, -9999};

@@ -103,6 +103,7 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     connect(m_mouseTracker.get(), &MouseTracker::modifiersChanged, this, &HoverTextController::handleModifierChange);
     connect(m_deps.picker.get(), &CoordinatorPicker::chosen, this, &HoverTextController::chooseLanguageFromPicker);
     connect(m_deps.picker.get(), &CoordinatorPicker::cancelled, this, [this] { m_deps.picker->dismiss(); });
+    connect(m_deps.picker.get(), &CoordinatorPicker::dismissed, this, &HoverTextController::hideDockIconAfterPicker);
     // The keyring answers after start, and after the key screen changed the key: the picker's locks
     // follow without waiting for its next showing.
     connect(&KeychainStorage::announcer(), &KeychainStorage::Announcer::answerCached, this,
@@ -158,14 +159,29 @@ HoverTextController::~HoverTextController()
 
 const QSet<QString> &HoverTextController::controlKeyApps()
 {
-    // The ids our identity rule gives them, checked against the .desktop files Debian ships
-    // (WezTerm is not packaged; its id is the one of its own .desktop file).
+    // The ids our identity rule gives them: their .desktop file names (for foot and footclient,
+    // launched from a shell, the executable name is the same). Ptyxis is listed under both ids it
+    // has shipped with; WezTerm, Ghostty and Ptyxis are not packaged by Debian 12, so theirs are the
+    // ids of their own .desktop files.
     static const QSet<QString> apps {
-        QStringLiteral("org.gnome.Terminal"), QStringLiteral("org.kde.konsole"),
-        QStringLiteral("xfce4-terminal"),     QStringLiteral("kitty"),
-        QStringLiteral("Alacritty"),          QStringLiteral("org.wezfurlong.wezterm"),
-        QStringLiteral("debian-xterm"),       QStringLiteral("terminator"),
-        QStringLiteral("com.gexperts.Tilix"), QStringLiteral("emacs"),
+        QStringLiteral("org.gnome.Terminal"),
+        QStringLiteral("org.gnome.Console"),
+        QStringLiteral("org.gnome.Ptyxis"),
+        QStringLiteral("app.devsuite.Ptyxis"),
+        QStringLiteral("org.kde.konsole"),
+        QStringLiteral("xfce4-terminal"),
+        QStringLiteral("kitty"),
+        QStringLiteral("foot"),
+        QStringLiteral("footclient"),
+        QStringLiteral("Alacritty"),
+        QStringLiteral("org.wezfurlong.wezterm"),
+        QStringLiteral("com.mitchellh.ghostty"),
+        QStringLiteral("debian-xterm"),
+        QStringLiteral("debian-uxterm"),
+        QStringLiteral("terminator"),
+        QStringLiteral("com.gexperts.Tilix"),
+        QStringLiteral("cool-retro-term"),
+        QStringLiteral("emacs"),
     };
     return apps;
 }
@@ -397,8 +413,11 @@ void HoverTextController::startTracking()
 {
     // Only when stopped: a restart would drop a stillness that is about to fire, and the permission
     // poll would do that every 2 s while a permission is missing.
-    if (!m_mouseTracker->isRunning())
+    if (!m_mouseTracker->isRunning()) {
+        // A release of the hold key while stopped went unseen.
+        m_hover.holdMasked = false;
         m_mouseTracker->start();
+    }
 }
 
 void HoverTextController::applyLaunchAtLogin()
@@ -574,6 +593,11 @@ void HoverTextController::activeDesktopChanged()
 {
     clearOverlay();
     invalidateCaptureCache();
+}
+
+void HoverTextController::followMenu(QMenu &menu)
+{
+    m_menuTracking->follow(menu);
 }
 
 void HoverTextController::menuTrackingBegan()

@@ -54,6 +54,8 @@
 #include <memory>
 #include <optional>
 
+class QMenu;
+
 namespace Lumivox {
 
 class AccessibilityWorker;
@@ -318,6 +320,9 @@ public:
     /// The bundle identifier of the front application, as last announced by the desktop.
     std::optional<QString> currentFrontmostAppID() const { return m_currentFrontmostAppID; }
     bool isMenuTracking() const { return m_isMenuTracking; }
+    /// Counts the menu as open between its aboutToShow and aboutToHide too: the tray menu, which a
+    /// status-notifier panel draws itself, is never shown as a widget of ours.
+    void followMenu(QMenu &menu);
     /// The pointer is being followed.
     bool isTracking() const;
     /// A refresh of the capture cache, started by a switch of applications or desktops, still runs.
@@ -510,6 +515,8 @@ private:
     void showGlance(const Glance &glance, QPointF near, bool isNew);
     void showMeaning(const QString &text, QPointF near, bool isNew);
     void endLookup();
+    /// Sends the masking key once per hold of Alt or Super that showed a tooltip.
+    void maskHoldKey();
 
     // Bookkeeping (HoverBookkeeping.cpp).
     void beginLookup(const QString &meaning, const std::optional<Glance> &glance);
@@ -530,7 +537,11 @@ private:
     void windowBecameKey(quintptr window);
     void hideDockIcon();
     void setPolicy(ActivationPolicy policy);
+    /// Ctrl+Q sent the windows away: those that come forward are sent away again until something is
+    /// opened on purpose.
     bool windowsSentAway() const;
+    /// Something is opened on purpose: windows may come forward again.
+    void bringBackWindows();
     void scheduleFocusRetries(void (HoverTextController::*focus)());
     /// Restores, raises and activates the windows `accept` takes, and brings the program forward.
     void bringForward(bool (*accept)(const AppWindow &));

@@ -34,6 +34,13 @@ bool MenuTracking::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+void MenuTracking::follow(QMenu &menu)
+{
+    // Where the menu is a widget these come beside its Show and Hide, which count once.
+    connect(&menu, &QMenu::aboutToShow, this, [this, menu = &menu] { opened(menu); });
+    connect(&menu, &QMenu::aboutToHide, this, [this, menu = &menu] { closed(menu); });
+}
+
 void MenuTracking::opened(QMenu *menu)
 {
     const bool first = m_open.empty();

@@ -2,8 +2,10 @@
 
 // Whether one of the program's own menus is open, as the tray menu and any context menu show them.
 // Every menu of the process counts, submenus included: tracking begins when the first menu opens
-// and ends when the last one closes, so moving into a submenu and back is not an end. Menus of other
-// applications cannot be watched on X11. Main thread.
+// and ends when the last one closes, so moving into a submenu and back is not an end. A menu shown
+// as a widget is seen by itself; a menu that the panel draws (a status-notifier host, which gets the
+// tray menu over D-Bus) is never shown as a widget, so it is followed through its aboutToShow and
+// aboutToHide. Menus of other applications cannot be watched on X11. Main thread.
 
 #include <QObject>
 #include <QPointer>
@@ -23,6 +25,8 @@ public:
     ~MenuTracking() override;
 
     bool isTracking() const { return !m_open.empty(); }
+    /// Also follows the menu through aboutToShow and aboutToHide, which come where the panel draws it.
+    void follow(QMenu &menu);
 
 signals:
     void began();

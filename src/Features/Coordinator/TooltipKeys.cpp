@@ -148,6 +148,8 @@ void HoverTextController::toggleSaveHoveredWord()
         return;
     const WordLookup lookup = *m_hover.currentLookup;
     const SaveOutcome outcome = m_deps.wordBook->toggleSave(lookup, wallDate());
+    qCDebug(lcTooltipKeys) << (outcome.kind == SaveOutcome::Kind::removed ? "the word shown was removed"
+                                                                          : "the word shown was saved");
     if (outcome.kind == SaveOutcome::Kind::removed) {
         m_hover.statusFlash = WordStatus::Flash::removed();
     } else {

@@ -10,6 +10,19 @@ void HoverTextController::display(const QString &text, const std::optional<Glanc
 {
     // The font follows the target language, not the language of the word.
     m_deps.overlay->display(TooltipContent {text, glance, status, isLoading, currentFont(), m_fontSize}, near);
+    maskHoldKey();
+}
+
+void HoverTextController::maskHoldKey()
+{
+    // A hold that brought up a tooltip must not end as a lone tap of its key: a lone Alt opens the
+    // menu bar of the application with the keyboard, a lone Super the desktop's overview. Once per
+    // hold and only while the key is still down; a tap with no hover stays the desktop's.
+    const TriggerMode mode = triggerMode();
+    if (m_hover.holdMasked || (mode != TriggerMode::option && mode != TriggerMode::command) || !isHoldKeyPressed())
+        return;
+    m_hover.holdMasked = true;
+    m_deps.input->sendMaskingKey();
 }
 
 void HoverTextController::showLoading(QPointF near)

@@ -64,8 +64,18 @@ public:
     virtual ModifierFlags currentEventFlags() = 0;
 
     /// Seconds since the last key press anywhere on the desktop (a large number when unknown).
-    /// Main thread: key presses are counted from the first time the service is used there.
+    /// Modifier keys (Shift, Ctrl, Alt, Super, AltGr, the locks …, told apart by what the key types,
+    /// so that a remapped key counts as what it is now) and keys that type nothing are no typing and
+    /// are not counted. Main thread: key presses are counted from the first time the service is used
+    /// there.
     virtual double secondsSinceLastKeyPress() = 0;
+
+    /// Sends one press and release of a key that types nothing and is bound to nothing, through the
+    /// desktop's input path, so that the modifiers held now are not read as tapped alone when they
+    /// are let go (a lone Alt opens an application's menu bar, a lone Super the desktop's
+    /// overview). No application receives it as text, and secondsSinceLastKeyPress() does not count
+    /// it. Main thread; nothing where the desktop cannot take such a key.
+    virtual void sendMaskingKey() { }
 
     /// Delivers pointer moves and modifier changes of the whole desktop to `handler` on the main
     /// thread until the returned monitor is destroyed. Returns nullptr when monitoring is not

@@ -17,9 +17,13 @@
 #include <QThread>
 #include <QTimer>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -80,6 +84,55 @@ std::optional<PointerState> queryPointer(Display *d)
     return PointerState {QPointF(point.x(), screens->layout.flipLine() - point.y()), flagsFromState(state)};
 }
 
+// A key press is typing when its key types something: modifiers (Shift, Ctrl, Alt, Super, AltGr,
+// the lock keys) and keys bound to no symbol are not. Judged by the symbol the key has now (Xlib's
+// keyboard extension keeps its copy of the map current), so that a remapped key (Caps Lock as Ctrl,
+// say) counts as what it does.
+bool isTypingKey(Display *d, int keyCode)
+{
+    if (keyCode < 8 || keyCode > 255)
+        return false;
+    const KeySym symbol = XkbKeycodeToKeysym(d, static_cast<KeyCode>(keyCode), 0, 0);
+    return symbol != NoSymbol && !IsModifierKey(symbol);
+}
+
+// The key that masks a held modifier: a key code the current keyboard map binds to no symbol at
+// any level and that is no modifier. Such a key types nothing, so no application reads it as text
+// and no shortcut of the desktop or of an application is bound to it, yet the server delivers its
+// press to whoever has the keyboard (and to a window manager that has grabbed Super), which is
+// all it takes for Alt or Super to no longer be a lone tap. The highest free code is taken: the top
+// of the range is where keyboards put no keys. 0 when the map binds every code.
+KeyCode unboundKeyCode(Display *d)
+{
+    int first = 0;
+    int last = 0;
+    XDisplayKeycodes(d, &first, &last);
+    int perCode = 0;
+    KeySym *symbols = XGetKeyboardMapping(d, static_cast<KeyCode>(first), last - first + 1, &perCode);
+    if (!symbols)
+        return 0;
+    XModifierKeymap *modifiers = XGetModifierMapping(d);
+    const auto isModifier = [modifiers](int code) {
+        if (!modifiers)
+            return false;
+        for (int i = 0; i < 8 * modifiers->max_keypermod; ++i) {
+            if (modifiers->modifiermap[i] == code)
+                return true;
+        }
+        return false;
+    };
+    KeyCode found = 0;
+    for (int code = last; code >= first && !found; --code) {
+        const KeySym *row = symbols + static_cast<std::ptrdiff_t>(code - first) * perCode;
+        if (std::all_of(row, row + perCode, [](KeySym s) { return s == NoSymbol; }) && !isModifier(code))
+            found = static_cast<KeyCode>(code);
+    }
+    if (modifiers)
+        XFreeModifiermap(modifiers);
+    XFree(symbols);
+    return found;
+}
+
 bool onMainThread()
 {
     auto *app = QCoreApplication::instance();
@@ -128,25 +181,31 @@ public:
         return true;
     }
 
-    // Reads everything that has arrived and calls `seen` with each raw event type, and
-    // `property` with each property change of a window we watch.
+    // Reads everything that has arrived and calls `seen` with each raw event type and its detail
+    // (the key code of a key press), and `property` with each property change of a window we watch.
     template<class Fn, class PropertyFn>
     void read(Fn seen, PropertyFn property)
     {
         while (XPending(m_display) > 0) {
             XEvent event;
             XNextEvent(m_display, &event);
-            if (event.type == GenericEvent && event.xcookie.extension == m_opcode)
-                seen(event.xcookie.evtype);
-            else if (event.type == PropertyNotify)
+            if (event.type == GenericEvent && event.xcookie.extension == m_opcode) {
+                int detail = 0;
+                if (event.xcookie.evtype == XI_RawKeyPress && XGetEventData(m_display, &event.xcookie)) {
+                    detail = static_cast<const XIRawEvent *>(event.xcookie.data)->detail;
+                    XFreeEventData(m_display, &event.xcookie);
+                }
+                seen(event.xcookie.evtype, detail);
+            } else if (event.type == PropertyNotify) {
                 property(event.xproperty);
+            }
         }
     }
 
     template<class Fn>
     void read(Fn seen)
     {
-        read(seen, [](const XPropertyEvent &) {});
+        read([&seen](int type, int) { seen(type); }, [](const XPropertyEvent &) {});
     }
 
     // The root window's property changes: the window manager announces the active window and the
@@ -306,7 +365,7 @@ private:
     }
 
     // Key presses are always watched (they date the last typing); releases only while somebody
-    // listens.
+    // listens. Any key press may change the modifiers, so each one is followed by a look at them.
     bool selectKeys()
     {
         const bool ok =
@@ -338,8 +397,8 @@ private:
         bool desktopChanged = false;
         const Window root = DefaultRootWindow(m_keys->display());
         m_keys->read(
-            [&](int type) {
-                if (type == XI_RawKeyPress)
+            [&](int type, int keyCode) {
+                if (type == XI_RawKeyPress && isTypingKey(m_keys->display(), keyCode))
                     m_lastKeyPress.store(steadyNanoseconds());
                 changed = changed || type == XI_RawKeyPress || type == XI_RawKeyRelease;
             },
@@ -479,6 +538,38 @@ public:
         return m_source && onMainThread() ? m_source->secondsSinceLastKeyPress() : unknownSecondsSinceKeyPress;
     }
 
+    void sendMaskingKey() override
+    {
+        if (!onMainThread())
+            return;
+        Display *d = X11::display();
+        if (!d || X11::isWaylandSession())
+            return;
+        int event = 0;
+        int error = 0;
+        int major = 0;
+        int minor = 0;
+        if (!XTestQueryExtension(d, &event, &error, &major, &minor)) {
+            if (!std::exchange(m_maskingLogged, true))
+                qCWarning(lcInput) << "the X server has no XTest extension: a held hold key may act as a lone tap"
+                                      " when let go";
+            return;
+        }
+        // Looked up at every use (two round trips, once per hold at most): the keyboard map may
+        // have changed since.
+        const KeyCode key = unboundKeyCode(d);
+        if (key == 0) {
+            if (!std::exchange(m_maskingLogged, true))
+                qCWarning(lcInput) << "every key code of the keyboard map is bound: a held hold key may act as a"
+                                      " lone tap when let go";
+            return;
+        }
+        XTestFakeKeyEvent(d, key, True, CurrentTime);
+        XTestFakeKeyEvent(d, key, False, CurrentTime);
+        XFlush(d);
+        qCDebug(lcInput) << "masking key" << key << "sent";
+    }
+
     std::unique_ptr<InputMonitor> addMonitor(std::function<void(const InputEvent &)> handler) override
     {
         if (!openSource("input monitors"))
@@ -517,6 +608,7 @@ private:
     // Touched on the main thread only.
     std::shared_ptr<RawEventSource> m_source;
     std::atomic<bool> m_triedSource {false};
+    bool m_maskingLogged = false;
 };
 
 } // namespace

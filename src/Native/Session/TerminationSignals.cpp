@@ -36,7 +36,8 @@ void onSignal(int signal, siginfo_t *info, void *)
     errno = saved;
 }
 
-constexpr int handledSignals[] = {SIGTERM, SIGINT};
+// SIGHUP comes when the terminal the program was started from closes, and with some logouts.
+constexpr int handledSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 } // namespace
 

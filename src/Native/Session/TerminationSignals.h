@@ -1,6 +1,6 @@
 #pragma once
 
-// SIGTERM and SIGINT as ordinary events of the main loop. A signal handler may do almost nothing
+// SIGTERM, SIGINT and SIGHUP as ordinary events of the main loop. A signal handler may do almost nothing
 // safely, so it only writes the signal into a pipe; the main loop reads the pipe and emits
 // `received`, from where the program ends the same way as when the user quits, pending saves
 // included. One instance per process; main thread.
@@ -16,7 +16,7 @@ class TerminationSignals final : public QObject
 {
     Q_OBJECT
 public:
-    /// Takes over SIGTERM and SIGINT until destroyed (the default actions come back then). Nothing,
+    /// Takes over SIGTERM, SIGINT and SIGHUP until destroyed (the default actions come back then). Nothing,
     /// with the reason logged, when another instance lives or the pipe cannot be made.
     static std::unique_ptr<TerminationSignals> install();
     ~TerminationSignals() override;

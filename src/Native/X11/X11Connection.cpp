@@ -1,13 +1,19 @@
 #include "Native/X11/X11Connection.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QSocketNotifier>
+#include <QThread>
 
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 Q_LOGGING_CATEGORY(lcX11, "app.lumivox.X11")
 
@@ -29,7 +35,7 @@ int handleError(Display *display, XErrorEvent *event)
 
 int handleIOError(Display *)
 {
-    // Xlib exits the process after this returns; the server is gone, so there is nothing to save.
+    // Xlib exits the process after this returns (watchConnectionLoss() saves first where it is set up).
     qCCritical(lcX11) << "lost the connection to the X server";
     return 0;
 }
@@ -136,6 +142,78 @@ std::uint32_t xcbRootWindow()
 bool isAvailable()
 {
     return display() != nullptr;
+}
+
+namespace {
+
+// What to do when the server goes away, and whether it has been done.
+std::function<void()> connectionLost;
+std::atomic<bool> lossHandled {false};
+XIOErrorHandler earlierIOErrorHandler = nullptr;
+// The watched connection, open until the process ends.
+xcb_connection_t *watchedConnection = nullptr;
+
+bool onMainThread()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+void handleConnectionLoss()
+{
+    if (lossHandled.exchange(true) || !connectionLost)
+        return;
+    qCCritical(lcX11) << "lost the connection to the X server; writing what is pending before ending";
+    connectionLost();
+}
+
+// Xlib ends the process when an I/O error handler returns. On the main thread the loss is handled
+// here and then; another thread hands it to the main thread and waits for the process to end there,
+// longer than the bounded saves take, before letting Xlib end it.
+int handleIOErrorWithLoss(Display *display)
+{
+    if (connectionLost && !lossHandled.load()) {
+        if (onMainThread()) {
+            handleConnectionLoss();
+        } else if (QCoreApplication *app = QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(
+                app, [] { handleConnectionLoss(); }, Qt::QueuedConnection);
+            std::this_thread::sleep_for(std::chrono::seconds(15));
+        }
+    }
+    return earlierIOErrorHandler ? earlierIOErrorHandler(display) : handleIOError(display);
+}
+
+} // namespace
+
+bool watchConnectionLoss(std::function<void()> lost)
+{
+    if (!onMainThread() || connectionLost)
+        return false;
+    // A connection of its own, never used for requests: its socket is readable only for the
+    // server's few unsolicited events and for the end of the connection.
+    xcb_connection_t *watched = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(watched)) {
+        xcb_disconnect(watched);
+        qCWarning(lcX11) << "cannot watch the connection to the X server";
+        return false;
+    }
+    watchedConnection = watched;
+    connectionLost = std::move(lost);
+    installHandlers();
+    earlierIOErrorHandler = XSetIOErrorHandler(handleIOErrorWithLoss);
+    // Lives until the process ends, like the connection it watches.
+    auto *notifier =
+        new QSocketNotifier(xcb_get_file_descriptor(watched), QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [watched, notifier] {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(watched))
+            free(event);
+        if (xcb_connection_has_error(watched)) {
+            notifier->setEnabled(false);
+            handleConnectionLoss();
+        }
+    });
+    return true;
 }
 
 bool isWaylandSession()

@@ -8,6 +8,7 @@
 // Include <X11/Xlib.h> only in backend .cpp files: its macros (None, Bool, Status…) clash with Qt.
 
 #include <cstdint>
+#include <functional>
 
 typedef struct _XDisplay Display;
 typedef struct xcb_connection_t xcb_connection_t;
@@ -32,6 +33,15 @@ bool isAvailable();
 bool isWaylandSession();
 
 int recordError(Display *display, int code);
+
+/// Calls `lost` once, on the main thread, when the X server goes away (it ended, or the session
+/// ended without a session manager), before the toolkit ends the process on its own broken
+/// connection. `lost` is expected to end the process; if it returns, the toolkit's way of ending
+/// follows. Call it once, on the main thread, after the application object exists (the toolkit
+/// installs its own handlers there, and this one goes over them) and before the other connections
+/// of the main thread are watched, so that this one is looked at first. False when no connection
+/// could be opened to watch.
+bool watchConnectionLoss(std::function<void()> lost);
 
 /// Collects the X errors of the requests made while it lives, on one connection.
 class ErrorTrap

@@ -34,9 +34,10 @@ QCoro::Task<std::optional<QString>> AccessibilityWorker::windowTitle(QPointF at)
     co_return co_await job;
 }
 
-void AccessibilityWorker::requestWebAccessibility(std::int32_t pid)
+QCoro::Task<> AccessibilityWorker::requestWebAccessibility(std::int32_t pid)
 {
-    m_queue.post([pid] { AccessibilityTextService::requestWebAccessibility(pid); });
+    auto job = m_queue.run([pid] { AccessibilityTextService::requestWebAccessibility(pid); });
+    co_await job;
 }
 
 QCoro::Task<AccessibilityWorker::Lookup> AccessibilityWorker::lookupWord(QPointF at, std::optional<double> primaryMaxY,

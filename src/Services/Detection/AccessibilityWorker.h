@@ -32,8 +32,9 @@ public:
     /// The window under a point (Quartz coordinates).
     QCoro::Task<std::optional<WindowLookup::Hit>> window(QPointF at);
     QCoro::Task<std::optional<QString>> windowTitle(QPointF at);
-    /// Fire and forget: the caller limits how often it asks and retries the lookup itself.
-    void requestWebAccessibility(std::int32_t pid);
+    /// Asks a process to build its accessibility tree; done when the request has been made. The
+    /// caller limits how often it asks and retries the lookup itself.
+    QCoro::Task<> requestWebAccessibility(std::int32_t pid);
     QCoro::Task<Lookup> lookupWord(QPointF at, std::optional<double> primaryMaxY, bool skipNonWords,
                                    std::stop_token stop = {});
     QCoro::Task<Lookup> lookupWordInProcess(std::int32_t pid, QPointF at, std::optional<double> primaryMaxY,
