@@ -6,7 +6,7 @@
 # Usage: scripts/screenshots.sh [NAME...]   (no names: all of them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh run test
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target screenshots -j "$(nproc)"
 out="$PWD/build/screenshots"

@@ -66,8 +66,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // Debug lines (every pointer move, every hover stage) are for QT_LOGGING_RULES to turn on.
-    QLoggingCategory::setFilterRules(QStringLiteral("app.lumivox.*.debug=false"));
+    // The terminal gets what a user can act on. Debug lines (every pointer move, every hover stage)
+    // and the hover outcomes are for QT_LOGGING_RULES to turn on ("app.lumivox.*=true": all of them).
+    QLoggingCategory::setFilterRules(QStringLiteral("app.lumivox.*.debug=false\napp.lumivox.Outcomes=false"));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivox"));
     QApplication::setOrganizationName(QStringLiteral("Lumivox"));
@@ -202,7 +203,7 @@ int main(int argc, char *argv[])
                 StartNotices::sendNoTray(*notifications);
         };
         if (delegate.isLaunchedAtLoginOrService())
-            QTimer::singleShot(std::chrono::milliseconds(TrayIcon::embedWatchLimit), &app, tellIfNoTray);
+            QTimer::singleShot(std::chrono::milliseconds(TrayIcon::trayGraceAtLogin), &app, tellIfNoTray);
         else
             tellIfNoTray();
     }

@@ -24,6 +24,26 @@ Clock::time_point clampedTimePoint(double unixSeconds)
     return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(clamped)));
 }
 
+// Whether the text is already its own key: lower-case ASCII, and (when `trim`) without white space
+// or control characters at either end. Keys are made for every look-up of the history at each start,
+// and such texts (nearly all of them) are then shared rather than copied twice.
+bool isKeyAlready(const QString &text, bool trim)
+{
+    if (trim && !text.isEmpty() && (text.front().unicode() <= 0x20 || text.back().unicode() <= 0x20))
+        return false;
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() < 0x80 && !(c.unicode() >= u'A' && c.unicode() <= u'Z'); });
+}
+
+QString keyText(const QString &text, bool trim)
+{
+    if (text.isEmpty())
+        return QString();
+    if (isKeyAlready(text, trim))
+        return text;
+    return Text::lowercased(trim ? Text::trimmed(text) : text);
+}
+
 size_t hashOptional(const std::optional<QString> &value, size_t seed)
 {
     return value ? qHashMulti(seed, true, *value) : qHashMulti(seed, false);
@@ -60,9 +80,9 @@ QDateTime Date::toDateTime() const
 }
 
 WordKey::WordKey(const QString &word, const std::optional<QString> &source, const QString &target)
-    : m_word(Text::lowercased(Text::trimmed(word)))
-    , m_source(Text::lowercased(source.value_or(QString())))
-    , m_target(Text::lowercased(target))
+    : m_word(keyText(word, true))
+    , m_source(keyText(source.value_or(QString()), false))
+    , m_target(keyText(target, false))
 { }
 
 WordKey WordKey::fromStored(QString word, QString source, QString target)

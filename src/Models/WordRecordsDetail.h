@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -77,6 +78,9 @@ struct Field
 {
     const char *name; // a string literal
     Member Record::*member;
+    /// The name as a view: readers match every key of every record against it, and a C string
+    /// would be measured again at each match.
+    std::string_view key;
     /// Required exactly when the member is not optional: a missing or null key rejects the record.
     static constexpr bool required = true;
 };
@@ -86,13 +90,14 @@ struct Field<Record, std::optional<Member>>
 {
     const char *name;
     std::optional<Member> Record::*member;
+    std::string_view key;
     static constexpr bool required = false;
 };
 
 template<class Record, class Member>
 constexpr Field<Record, Member> field(const char *name, Member Record::*member)
 {
-    return {name, member};
+    return {name, member, std::string_view(name)};
 }
 
 /// Each record's keys and members in field order: the order in which they are written and in which

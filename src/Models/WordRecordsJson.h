@@ -25,7 +25,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace Lumivox::WordRecords {
@@ -75,6 +77,25 @@ QByteArray encodeArray(const std::vector<T> &records);
 
 template<class T>
 Decoded<T> decode(QByteArrayView utf8);
+
+/// Decodes one record after another (a history, line by line) with the same verdicts as decode(),
+/// sharing the texts that repeat from one record to the next instead of making each again.
+class Decoder
+{
+public:
+    Decoder();
+    ~Decoder();
+    Decoder(const Decoder &) = delete;
+    Decoder &operator=(const Decoder &) = delete;
+
+    template<class T>
+    Decoded<T> decode(QByteArrayView utf8);
+
+    struct Memos;
+
+private:
+    std::unique_ptr<Memos> m_memos;
+};
 template<class T>
 Decoded<std::vector<T>> decodeArray(QByteArrayView utf8);
 
@@ -88,5 +109,7 @@ bool readArray(JsonScanner &scanner, std::vector<T> &out, QString &problem);
 QString uuidString(const QUuid &uuid);
 /// Accepts exactly the 36-character hyphenated form, in either letter case.
 std::optional<QUuid> uuidFromString(QStringView text);
+/// The same, over UTF-8 text.
+std::optional<QUuid> uuidFromUtf8(std::string_view text);
 
 } // namespace Lumivox::WordRecords

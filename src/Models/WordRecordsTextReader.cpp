@@ -10,7 +10,10 @@
 
 #include <array>
 #include <limits>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace Lumivox::WordRecords {
 
@@ -26,13 +29,45 @@ struct Slot
     QString problem;
 };
 
+// Each field's slot among the memos: the fields of every record type, one type after the other.
+template<class Record>
+constexpr std::size_t memoBase = 0;
+template<>
+constexpr std::size_t memoBase<WordSense> = Detail::fieldCount<WordLookup>;
+template<>
+constexpr std::size_t memoBase<ReviewState> = memoBase<WordSense> + Detail::fieldCount<WordSense>;
+template<>
+constexpr std::size_t memoBase<SavedWord> = memoBase<ReviewState> + Detail::fieldCount<ReviewState>;
+template<>
+constexpr std::size_t memoBase<Detail::StoredKey> = memoBase<SavedWord> + Detail::fieldCount<SavedWord>;
+constexpr std::size_t memoCount = memoBase<Detail::StoredKey> + Detail::fieldCount<Detail::StoredKey>;
+
+} // namespace
+
+// The last text read for each field. Languages, grammar tags, applications and window titles repeat
+// from one record to the next; the record before's text is shared instead of made again, which
+// saves most of the allocations of a long history (and the memory of holding it).
+struct Decoder::Memos
+{
+    struct Memo
+    {
+        bool filled = false;
+        std::string utf8;
+        QString text;
+    };
+    std::array<Memo, memoCount> fields;
+};
+
+namespace {
+
 // Every read function below consumes one value. It returns false only when the text is broken;
 // a value that is well-formed JSON but wrong for its field leaves `problem` set instead.
 class Records
 {
 public:
-    explicit Records(JsonScanner &scanner)
+    explicit Records(JsonScanner &scanner, Decoder::Memos *memos = nullptr)
         : s(scanner)
+        , memos(memos)
     { }
 
     template<class Record>
@@ -43,14 +78,22 @@ public:
         out = {};
         if (!expectObject(problem, path))
             return !s.failed();
+        // The writers keep field order, so the key after a known one is nearly always the next
+        // field: it is tried first, then all of them.
+        std::size_t expected = 0;
         const bool ok = s.object([&](std::string_view key) {
             bool result = true;
-            const bool known = !Detail::everyField<Record>([&](const auto &field, std::size_t i) {
-                if (key != field.name)
+            const auto match = [&](const auto &field, std::size_t i) {
+                if (key != field.key)
                     return true;
-                result = readField(field, out.*field.member, found[i], path.child(field.name));
+                result = readField(field, out.*field.member, found[i], path.child(field.name),
+                                   memos ? &memos->fields[memoBase<Record> + i] : nullptr);
+                expected = i + 1;
                 return false;
-            });
+            };
+            const bool known = !Detail::everyField<Record>([&](const auto &field, std::size_t i) {
+                return i != expected || match(field, i);
+            }) || !Detail::everyField<Record>(match);
             return known ? result : s.skip();
         });
         if (ok)
@@ -94,7 +137,7 @@ private:
     }
 
     template<class Field, class Member>
-    bool readField(const Field &, Member &member, Slot &slot, const Path &at)
+    bool readField(const Field &, Member &member, Slot &slot, const Path &at, Decoder::Memos::Memo *memo)
     {
         slot.seen = true;
         slot.problem = QString();
@@ -105,13 +148,46 @@ private:
                 slot.problem = at.describe(Message::null);
                 return true;
             }
-            return value(member, slot.problem, at);
+            return fieldValue(member, slot.problem, at, memo);
         } else {
             member.reset();
             if (s.next() == 'n')
                 return s.literal("null");
-            return value(member.emplace(), slot.problem, at);
+            return fieldValue(member.emplace(), slot.problem, at, memo);
         }
+    }
+
+    template<class Member>
+    bool fieldValue(Member &member, QString &problem, const Path &at, Decoder::Memos::Memo *memo)
+    {
+        if constexpr (std::is_same_v<Member, QString>) {
+            if (memo)
+                return sharedText(member, problem, at, *memo);
+        }
+        return value(member, problem, at);
+    }
+
+    bool sharedText(QString &out, QString &problem, const Path &path, Decoder::Memos::Memo &memo)
+    {
+        if (s.next() != '"')
+            return wrong(problem, path, Message::notString);
+        std::string_view utf8;
+        if (!s.string(utf8, scratch))
+            return false;
+        // A long text (a sentence) seldom repeats, and keeping a copy of it would cost more than
+        // sharing ever saves.
+        constexpr std::size_t longText = 256;
+        if (utf8.size() > longText) {
+            out = s.lastText(utf8);
+            return true;
+        }
+        if (!memo.filled || memo.utf8 != utf8) {
+            memo.utf8.assign(utf8);
+            memo.text = s.lastText(utf8);
+            memo.filled = true;
+        }
+        out = memo.text;
+        return true;
     }
 
     // A well-formed value of the wrong type: noted, then passed over so the rest is still checked.
@@ -140,10 +216,10 @@ private:
     {
         if (s.next() != '"')
             return wrong(problem, path, Message::notString);
-        QString text;
-        if (!s.text(text))
+        std::string_view text;
+        if (!s.string(text, scratch))
             return false;
-        if (const auto parsed = uuidFromString(text))
+        if (const auto parsed = uuidFromUtf8(text))
             out = *parsed;
         else
             problem = path.describe(Message::notUUID);
@@ -210,6 +286,8 @@ private:
     bool value(ReviewState &out, QString &problem, const Path &path) { return read(out, problem, path); }
 
     JsonScanner &s;
+    Decoder::Memos *memos;
+    std::string scratch;
 };
 
 template<class T>
@@ -225,24 +303,43 @@ Decoded<T> finishDecoding(JsonScanner &scanner, bool ok, QString &problem, std::
     return Decoded<T> {std::move(value), QString()};
 }
 
-} // namespace
-
 template<class T>
-Decoded<T> decode(QByteArrayView utf8)
+Decoded<T> decodeRecord(QByteArrayView utf8, Decoder::Memos *memos)
 {
     JsonScanner scanner(utf8);
-    Records records(scanner);
+    Records records(scanner, memos);
     typename Detail::Reading<T>::Stored stored;
     QString problem;
     const bool ok = records.read(stored, problem, Path {});
     return finishDecoding<T>(scanner, ok, problem, Detail::Reading<T>::finish(std::move(stored)));
 }
 
+} // namespace
+
+Decoder::Decoder()
+    : m_memos(std::make_unique<Memos>())
+{ }
+
+Decoder::~Decoder() = default;
+
+template<class T>
+Decoded<T> Decoder::decode(QByteArrayView utf8)
+{
+    return decodeRecord<T>(utf8, m_memos.get());
+}
+
+template<class T>
+Decoded<T> decode(QByteArrayView utf8)
+{
+    return decodeRecord<T>(utf8, nullptr);
+}
+
 template<class T>
 Decoded<std::vector<T>> decodeArray(QByteArrayView utf8)
 {
     JsonScanner scanner(utf8);
-    Records records(scanner);
+    Decoder::Memos memos;
+    Records records(scanner, &memos);
     std::vector<typename Detail::Reading<T>::Stored> stored;
     QString problem;
     const bool ok = records.array(stored, problem, Path {});
@@ -258,7 +355,8 @@ Decoded<std::vector<T>> decodeArray(QByteArrayView utf8)
 template<class T>
 bool readArray(JsonScanner &scanner, std::vector<T> &out, QString &problem)
 {
-    Records records(scanner);
+    Decoder::Memos memos;
+    Records records(scanner, &memos);
     std::vector<typename Detail::Reading<T>::Stored> stored;
     problem = QString();
     if (!records.array(stored, problem, Path {}))
@@ -274,6 +372,7 @@ bool readArray(JsonScanner &scanner, std::vector<T> &out, QString &problem)
 
 #define LUMIVOX_WORD_RECORD(T)                                                                                         \
     template Decoded<T> decode<T>(QByteArrayView);                                                                     \
+    template Decoded<T> Decoder::decode<T>(QByteArrayView);                                                            \
     template Decoded<std::vector<T>> decodeArray<T>(QByteArrayView);                                                   \
     template bool readArray<T>(JsonScanner &, std::vector<T> &, QString &);
 

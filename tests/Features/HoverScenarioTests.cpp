@@ -592,6 +592,28 @@ TEST_F(HoverScenarioTest, TheGlanceWinsOverTheWordTranslationWhichIsStillStored)
     EXPECT_EQ(notes.back().note.detail, QStringLiteral("accessibility cached"));
 }
 
+TEST_F(HoverScenarioTest, AWordAloneOnItsLineWaitsForNoGlanceAndComesFromTheCacheTheNextTime)
+{
+    for (const QString &line : {QStringLiteral("river"), QStringLiteral("  river\n")}) {
+        SCOPED_TRACE(line.toStdString());
+        SetUp();
+        sources->lookups.answer(axHit(QStringLiteral("river"), line));
+        onDevice.attempts.answer(TranslationAttempt::success(QStringLiteral("río")));
+        rest(onWord);
+        EXPECT_EQ(lastShownText(), QStringLiteral("río"));
+        EXPECT_TRUE(glanceWords.empty()) << "no glance for a word without a sentence";
+
+        setHoldKey(false);
+        sources->lookups.answer(axHit(QStringLiteral("river"), line));
+        const std::size_t shown = overlay->shown.size();
+        setHoldKey(true);
+        ASSERT_EQ(overlay->shown.size(), shown + 1) << "no loading state before the cached meaning";
+        EXPECT_EQ(lastShownText(), QStringLiteral("río"));
+        EXPECT_EQ(notes.back().note.detail, QStringLiteral("accessibility cached"));
+        EXPECT_EQ(onDevice.attempts.calls, 1);
+    }
+}
+
 TEST_F(HoverScenarioTest, AHoldThatShowedATooltipIsMaskedOnceSoItsReleaseIsNoLoneTap)
 {
     struct Row

@@ -176,6 +176,32 @@ TEST_F(OverlayPanelTest, ADisplayDuringTheFadeOutKeepsThePanel)
     EXPECT_FALSE(panel.isHiding());
 }
 
+TEST_F(OverlayPanelTest, WithoutACompositorTheMeaningReplacesTheLoadingStateInOneDrawing)
+{
+    compositing->setActive(false);
+    OverlayPanel panel;
+    TooltipContent loading;
+    loading.isLoading = true;
+    panel.display(loading, screen.center());
+    Testing::spinUntil([] { return false; }, std::chrono::milliseconds(100));
+
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    panel.tooltip()->installEventFilter(&counter);
+    panel.display(meaning(), screen.center());
+    // Three times as long as a cross-fade would take.
+    Testing::spinUntil([] { return false; }, std::chrono::milliseconds(450));
+    EXPECT_GE(counter.paints, 1);
+    EXPECT_LE(counter.paints, 2) << "no frames of a fade nobody sees";
+}
+
 TEST_F(OverlayPanelTest, WithoutACompositorItShowsAndHidesAtOnceCutToItsShape)
 {
     compositing->setActive(false);

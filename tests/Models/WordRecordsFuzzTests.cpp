@@ -60,6 +60,14 @@ void checkDecoded(QByteArrayView bytes, const Decoded<Json> &parsed, int &accept
     const auto text = decode<T>(bytes);
     const auto tree = parsed ? fromJson<T>(*parsed.value) : Decoded<T> {std::nullopt, parsed.error};
     const std::string input = bytes.toByteArray().toStdString();
+    // A decoder that has read every record before this one (and kept their texts) reads it alike.
+    static Decoder reused;
+    const auto again = reused.decode<T>(bytes);
+    ASSERT_EQ(bool(again), bool(text)) << input;
+    ASSERT_EQ(again.error, text.error) << input;
+    if (again) {
+        ASSERT_EQ(*again.value, *text.value) << input;
+    }
     ASSERT_EQ(bool(text), bool(tree)) << input << "\ntext: " << text.error.toStdString()
                                       << "\ntree: " << tree.error.toStdString();
     if (!text) {

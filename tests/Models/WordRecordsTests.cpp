@@ -1,6 +1,7 @@
 #include "Models/ReviewAnswer.h"
 #include "Models/WordRecords.h"
 #include "Models/WordRecordsJson.h"
+#include "Shared/Text/TextUtils.h"
 
 #include <QSet>
 #include <QTimeZone>
@@ -263,6 +264,19 @@ TEST(WordKey, NormalisesTheWordAndLanguageCodes)
     EXPECT_EQ(std::hash<WordKey>()(made),
               std::hash<WordKey>()(WordKey(QStringLiteral("Über alles"), std::nullopt, QStringLiteral("es"))));
     EXPECT_EQ(fullLookup().key(), WordKey(QStringLiteral("ran"), QStringLiteral("en"), QStringLiteral("es")));
+}
+
+TEST(WordKey, APlainWordIsKeyedAsTheFullNormalisationKeysIt)
+{
+    for (const QString &word : {QStringLiteral("river"), QStringLiteral("River"), QStringLiteral(" river\n"),
+                                QStringLiteral("river "), QStringLiteral("\triver"), QStringLiteral("river\x1f"),
+                                QStringLiteral("\x7friver"), QStringLiteral("r[i]v@e`r{"), QStringLiteral("rivière"),
+                                QStringLiteral("river\u00a0"), QStringLiteral(" "), QString()}) {
+        const WordKey key(word, QStringLiteral("EN "), QStringLiteral(" es"));
+        EXPECT_EQ(key.word(), Text::lowercased(Text::trimmed(word))) << word.toStdString();
+        EXPECT_EQ(key.source(), QStringLiteral("en "));
+        EXPECT_EQ(key.target(), QStringLiteral(" es"));
+    }
 }
 
 TEST(WordRecords, EqualityHashingAndComputedMembers)

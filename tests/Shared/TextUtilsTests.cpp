@@ -20,6 +20,9 @@ TEST(TextUtils, CaseMappingIsLocaleFree)
     // An unpaired surrogate does not break the mapping.
     const QString broken = QStringLiteral("AB") + QChar(0xD800);
     EXPECT_EQ(lowercased(broken), QStringLiteral("ab") + QChar(QChar::ReplacementCharacter));
+    // Plain ASCII: only the letters change, not their neighbours in the code table.
+    EXPECT_EQ(lowercased(u"@AZ[`az{ 09"), QStringLiteral("@az[`az{ 09"));
+    EXPECT_EQ(uppercased(u"@AZ[`az{ 09"), QStringLiteral("@AZ[`AZ{ 09"));
 }
 
 TEST(TextUtils, WordsCarryUtf16RangesAndSkipPunctuation)

@@ -103,7 +103,10 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
     m_hover.lastTranslationForCopy = word;
     setCanCopyLastTranslation(true);
 
-    GlanceTranslator *glances = context ? m_deps.glanceTranslator : nullptr;
+    // A word alone on its line has no glance to wait for: its own translation, cached by the word,
+    // is served at once the next time.
+    GlanceTranslator *glances =
+        context && GlanceTranslator::hasContext(word, *context) ? m_deps.glanceTranslator : nullptr;
     const QString target = m_targetLanguage;
     if (glances) {
         if (const auto taken = glances->take(word, *context, target, wordOffset)) {
@@ -126,8 +129,9 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
     if (glances) {
         joinedReadAhead = glances->isReadingAhead(word, *context, target, wordOffset);
         glance = glances->start(word, *context, target, googleKey, wordOffset, false);
-        source = wordLanguage(context, target);
     }
+    if (context && m_deps.glanceTranslator)
+        source = wordLanguage(context, target);
 
     const QString key = cacheKey(word, target, source);
     std::optional<QString> cached = m_deps.translationCache->value(key);

@@ -300,10 +300,10 @@ QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(AppleTranslateSer
                                                                std::optional<qsizetype> wordOffset,
                                                                std::stop_token stop)
 {
+    if (!hasContext(word, sentence))
+        co_return std::nullopt;
     const QString trimmed = Text::trimmed(sentence);
     const QString to = Text::lowercased(target);
-    if (trimmed == word || !trimmed.contains(word))
-        co_return std::nullopt;
     const auto source = sourceLanguage(trimmed);
     if (!source || *source == to)
         co_return std::nullopt;
@@ -341,6 +341,12 @@ QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(AppleTranslateSer
             co_return glance;
     }
     co_return std::nullopt;
+}
+
+bool GlanceTranslator::hasContext(const QString &word, const QString &sentence)
+{
+    const QString trimmed = Text::trimmed(sentence);
+    return trimmed != word && trimmed.contains(word);
 }
 
 QCoro::Task<std::optional<Glance>> GlanceTranslator::build(QString word, QString sentence, QString source,

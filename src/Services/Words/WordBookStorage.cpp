@@ -129,6 +129,7 @@ HistoryRead readHistory(const QString &path, Clock::WallTime now)
     }
     QByteArray undecodable;
     qint64 undecodableLines = 0;
+    WordRecords::Decoder decoder;
     const char *data = file.bytes.constData();
     const qsizetype size = file.bytes.size();
     qsizetype start = 0;
@@ -138,7 +139,7 @@ HistoryRead readHistory(const QString &path, Clock::WallTime now)
         if (end > start) {
             ++result.lines;
             const QByteArrayView line(data + start, end - start);
-            if (auto lookup = WordRecords::decode<WordLookup>(line)) {
+            if (auto lookup = decoder.decode<WordLookup>(line)) {
                 result.lookups.push_back(std::move(*lookup.value));
             } else {
                 undecodable += line;

@@ -16,6 +16,9 @@
 #include <future>
 
 Q_LOGGING_CATEGORY(lcDiagnostics, "app.lumivox.Diagnostics")
+// Each new kind of hover outcome, as it is recorded: for developers (the program turns it off unless
+// QT_LOGGING_RULES asks for it); the user's copy is the diagnostic report.
+Q_LOGGING_CATEGORY(lcOutcomes, "app.lumivox.Outcomes")
 
 namespace Lumivox {
 
@@ -310,9 +313,9 @@ void DiagnosticLog::recordNow(DiagnosticReason reason, const Note &note, const Q
         const QByteArray raw = DiagnosticReasons::rawValue(reason).toUtf8();
         const QByteArray cleaned = detail.toUtf8();
         if (DiagnosticReasons::isRoutine(reason))
-            qCDebug(lcDiagnostics, "%s %s", raw.constData(), cleaned.constData());
+            qCDebug(lcOutcomes, "%s %s", raw.constData(), cleaned.constData());
         else
-            qCWarning(lcDiagnostics, "%s %s", raw.constData(), cleaned.constData());
+            qCWarning(lcOutcomes, "%s %s", raw.constData(), cleaned.constData());
     }
 
     const bool keepsExtra = reason != DiagnosticReason::shown && reason != DiagnosticReason::wordFiltered;

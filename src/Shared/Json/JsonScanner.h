@@ -14,8 +14,11 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -65,9 +68,13 @@ public:
     /// The first byte of the next value after white space, or 0 at the end.
     char next()
     {
-        while (m_p < m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\n' || *m_p == '\r'))
-            ++m_p;
-        return m_p < m_end ? *m_p : '\0';
+        const char *p = m_p;
+        // Stored files are compact: the first test nearly always ends the loop.
+        while (p < m_end && static_cast<unsigned char>(*p) <= ' '
+               && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
+            ++p;
+        m_p = p;
+        return p < m_end ? *p : '\0';
     }
 
     bool take(char c)
@@ -97,15 +104,20 @@ public:
         const char *start = m_p;
         bool ascii = true;
         while (m_p < m_end) {
+            skipPlainRun();
+            if (m_p == m_end)
+                break;
             const auto c = static_cast<unsigned char>(*m_p);
             if (c == '"') {
                 out = std::string_view(start, std::size_t(m_p - start));
                 if (!ascii && !isValidUtf8(out))
                     return broken();
+                m_lastWasAscii = ascii;
                 ++m_p;
                 return true;
             }
             if (c == '\\') {
+                m_lastWasAscii = false;
                 scratch.assign(start, m_p);
                 return escapedString(out, scratch);
             }
@@ -122,8 +134,16 @@ public:
         std::string_view utf8;
         if (!string(utf8, m_scratch))
             return false;
-        out = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        out = lastText(utf8);
         return true;
+    }
+
+    /// The text of the string the last string() call read (`utf8` is what it gave).
+    QString lastText(std::string_view utf8) const
+    {
+        // Plain ASCII, most of every file, needs no decoding.
+        return m_lastWasAscii ? QString::fromLatin1(utf8.data(), qsizetype(utf8.size()))
+                              : QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
     }
 
     /// A number at the cursor. Integers stay integers while they fit in 64 bits.
@@ -183,6 +203,40 @@ public:
 private:
     static bool isValidUtf8(std::string_view text);
 
+    // Printable ASCII other than a quote and a backslash is nearly all of every stored file. Such a
+    // run is passed over eight bytes at a time: the lowest flagged byte of a block is exactly the
+    // first one that needs a closer look (the flags above it may be wrong, never those below).
+    void skipPlainRun()
+    {
+        const char *p = m_p;
+        if constexpr (std::endian::native == std::endian::little) {
+            constexpr std::uint64_t ones = 0x0101010101010101ULL;
+            constexpr std::uint64_t highs = ones * 0x80;
+            const auto zeroBytes = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+            while (m_end - p >= 8) {
+                std::uint64_t block;
+                std::memcpy(&block, p, 8);
+                const std::uint64_t special = (block & highs) // beyond ASCII
+                    | ((block - ones * 0x20) & ~block & highs) // a control character
+                    | zeroBytes(block ^ (ones * '"')) | zeroBytes(block ^ (ones * '\\'));
+                if (special) {
+                    m_p = p + std::countr_zero(special) / 8;
+                    return;
+                }
+                p += 8;
+            }
+        }
+        static constexpr auto plain = [] {
+            std::array<bool, 256> table {};
+            for (int c = 0x20; c < 0x7F; ++c)
+                table[std::size_t(c)] = c != '"' && c != '\\';
+            return table;
+        }();
+        while (p < m_end && plain[static_cast<unsigned char>(*p)])
+            ++p;
+        m_p = p;
+    }
+
     bool enter()
     {
         if (++m_depth > maxJsonNesting) {
@@ -208,6 +262,7 @@ private:
     std::size_t m_depth = 0;
     QString m_failure;
     std::string m_scratch;
+    bool m_lastWasAscii = false;
 };
 
 } // namespace Lumivox

@@ -6,6 +6,7 @@
 #include <unicode/ustring.h>
 #include <unicode/utext.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace Lumivox::Text {
@@ -97,6 +98,17 @@ QString mapCase(QStringView text, bool lower)
 {
     if (text.isEmpty())
         return {};
+    // ASCII (nearly every word the word book keys by) maps letter by letter exactly as the full
+    // mapping does, without a round through the library.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        QString out = text.toString();
+        const char16_t from = lower ? u'A' : u'a';
+        for (QChar &c : out) {
+            if (c.unicode() >= from && c.unicode() <= from + 25)
+                c = QChar(char16_t(c.unicode() ^ 0x20));
+        }
+        return out;
+    }
     const QString valid = withValidSurrogates(text);
     const auto *src = reinterpret_cast<const UChar *>(valid.utf16());
     QString out(valid.size(), Qt::Uninitialized);

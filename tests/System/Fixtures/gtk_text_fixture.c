@@ -4,7 +4,8 @@
 // then "ready". Options: --at X Y places the window; --long fills the text view with a long text;
 // --notebook puts the text view on the page of a notebook without tabs, as deep in containers as
 // a tabbed editor keeps its documents (the page's tab then reports -1 x -1 extents), and prints
-// every word of that view's text.
+// every word of that view's text; --text TEXT fills the text view with TEXT and prints every word of
+// it (each word found at its last occurrence).
 
 #include <gtk/gtk.h>
 
@@ -25,6 +26,7 @@ static const char *notebookText = "Tabs stay hidden here. The notebook page \xF0
 // offsets drift apart) scrolled to its last sentence.
 static gboolean longText = FALSE;
 static gboolean notebook = FALSE;
+static const char *givenText = NULL;
 
 static GtkWidget *window;
 static GtkWidget *fileItem;
@@ -130,10 +132,10 @@ static gboolean scrollToEnd(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
-// Every word of the notebook's text, keyed "view:<word>" (its words are all different).
-static void viewWords(void)
+// Every word of the view's text, keyed "view:<word>".
+static void viewWords(const char *text)
 {
-    gchar **words = g_regex_split_simple("[^[:alpha:]]+", notebookText, 0, 0);
+    gchar **words = g_regex_split_simple("[^[:alpha:]]+", text, 0, 0);
     for (gchar **w = words; *w; ++w) {
         if (**w) {
             gchar *key = g_strconcat("view:", *w, NULL);
@@ -149,8 +151,8 @@ static gboolean report(gpointer data)
     (void)data;
     labelWord("label:clever", label, "clever");
     labelWord("label:Mind", label, "Mind");
-    if (notebook) {
-        viewWords();
+    if (notebook || givenText) {
+        viewWords(givenText ? givenText : notebookText);
     } else if (longText) {
         viewWord("view:zeppelin", "zeppelin");
     } else {
@@ -207,6 +209,8 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         longText = longText || strcmp(argv[i], "--long") == 0;
         notebook = notebook || strcmp(argv[i], "--notebook") == 0;
+        if (strcmp(argv[i], "--text") == 0 && i + 1 < argc)
+            givenText = argv[i + 1];
     }
     gtk_init(&argc, &argv);
 
@@ -242,7 +246,9 @@ int main(int argc, char **argv)
     else
         gtk_box_pack_start(GTK_BOX(box), scroller, FALSE, FALSE, 0);
     GtkTextBuffer *buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
-    if (notebook) {
+    if (givenText) {
+        gtk_text_buffer_set_text(buffer, givenText, -1);
+    } else if (notebook) {
         gtk_text_buffer_set_text(buffer, notebookText, -1);
     } else if (longText) {
         GString *text = g_string_new(NULL);

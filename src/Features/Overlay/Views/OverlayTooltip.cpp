@@ -49,7 +49,9 @@ void OverlayTooltip::setContent(const TooltipContent &content, ArrowEdge edge)
     const bool loadingChanged = content.isLoading != m_content.isLoading;
     m_content = content;
     m_layout = TooltipLayout(m_content, edge);
-    if (loadingChanged && isVisible())
+    // An opaque bubble has no compositor behind it, and the panel neither fades: the change is drawn
+    // once rather than frame by frame.
+    if (loadingChanged && isVisible() && !m_opaque)
         m_contentFade->start();
     updateSpinner();
     updateGeometry();

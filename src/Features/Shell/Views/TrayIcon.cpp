@@ -31,24 +31,22 @@ TrayIcon::TrayIcon(HoverTextController &controller, UpdateNotifier &notifier, Tr
     });
     if (qApp)
         qApp->installEventFilter(this);
-    m_embedWatch.setInterval(5);
-    connect(&m_embedWatch, &QTimer::timeout, this, [this] {
-        if (m_icon.geometry().isEmpty()) {
-            if (m_embedWatchSince.hasExpired(embedWatchLimit))
-                m_embedWatch.stop();
-            return;
-        }
-        m_embedWatch.stop();
-        emit embedded();
-    });
     refresh();
 }
 
 void TrayIcon::show()
 {
     m_icon.show();
-    m_embedWatchSince.start();
-    m_embedWatch.start();
+    m_waitingForTray = true;
+    noticeEmbedding();
+}
+
+void TrayIcon::noticeEmbedding()
+{
+    if (!m_waitingForTray || m_icon.geometry().isEmpty())
+        return;
+    m_waitingForTray = false;
+    emit embedded();
 }
 
 void TrayIcon::refresh()
@@ -67,6 +65,10 @@ bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
         refresh();
+    // The toolkit gives the icon a window of its own once a tray is there, and shows it: looked at
+    // then, never polled, so a desktop without a tray does not keep waking the program.
+    if (m_waitingForTray && event->type() == QEvent::Show && watched->isWidgetType())
+        noticeEmbedding();
     return QObject::eventFilter(watched, event);
 }
 

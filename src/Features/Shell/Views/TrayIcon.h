@@ -4,10 +4,8 @@
 // the state's title as its tooltip (what screen readers read), and the tray menu. Drawn again when
 // the state, the offer or the desktop's colours change.
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 namespace Lumivox {
 
@@ -19,9 +17,9 @@ class TrayIcon final : public QObject
 {
     Q_OBJECT
 public:
-    // Without a tray (GNOME without its extension) the icon is never taken in; watching for it must
-    // not keep waking the program.
-    static constexpr qint64 embedWatchLimit = 10000; // ms
+    /// How long after a start at login a panel that comes up later has to take the icon in before
+    /// the program tells there is no tray.
+    static constexpr qint64 trayGraceAtLogin = 10000; // ms
 
     TrayIcon(HoverTextController &controller, UpdateNotifier &notifier, TrayMenu &menu, QObject *parent = nullptr);
 
@@ -31,20 +29,21 @@ public:
     void refresh();
 
 signals:
-    /// The tray host has taken the icon in (it has a place on screen) within `embedWatchLimit` of
-    /// show().
+    /// The tray host has taken the icon in (it has a place on screen): at show(), or whenever a tray
+    /// comes later.
     void embedded();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void noticeEmbedding();
+
     HoverTextController &m_controller;
     UpdateNotifier &m_notifier;
     TrayMenu &m_menu;
     QSystemTrayIcon m_icon;
-    QTimer m_embedWatch;
-    QElapsedTimer m_embedWatchSince;
+    bool m_waitingForTray = false;
 };
 
 } // namespace Lumivox
