@@ -72,22 +72,26 @@ TEST(OnDeviceTranslation, MarkedSentenceKeepsTheMarkOnItsWord)
 TEST(OnDeviceTranslation, APipelineKilledMidUseIsRestarted)
 {
     AppleTranslateService service;
-    ASSERT_EQ(await(service.translate(QStringLiteral("dog"), QStringLiteral("en"), QStringLiteral("es"))),
-              QStringLiteral("perro"));
+    ASSERT_EQ(await(service.translate(QStringLiteral("The dog"), QStringLiteral("en"), QStringLiteral("es"))),
+              QStringLiteral("El perro"));
     auto session = std::dynamic_pointer_cast<Native::ApertiumSession>(
         Native::service<Native::Translator>()->session(QStringLiteral("en"), QStringLiteral("es")));
     ASSERT_TRUE(session);
-    const pid_t group = session->processGroup();
-    ASSERT_GT(group, 0);
-    kill(-group, SIGKILL);
-    // The word lookup's stages die with it: a word and a sentence are both answered.
+    const std::vector<pid_t> groups = session->processGroups();
+    ASSERT_FALSE(groups.empty());
+    // Every stage dies, those the word lookup shares with the pipeline too: a word and a sentence are
+    // both answered.
+    for (pid_t stage : groups)
+        kill(-stage, SIGKILL);
     for (pid_t stage : session->wordLookupProcessGroups())
         kill(-stage, SIGKILL);
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("cat"), QStringLiteral("es"), QStringLiteral("en"))),
               TranslationAttempt::success(QStringLiteral("gato")));
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("The cat"), QStringLiteral("es"), QStringLiteral("en"))),
               TranslationAttempt::success(QStringLiteral("El gato")));
-    EXPECT_NE(session->processGroup(), group);
+    const std::vector<pid_t> restarted = session->processGroups();
+    for (std::size_t i = 0; i < groups.size(); ++i)
+        EXPECT_NE(restarted[i], groups[i]) << "stage " << i;
 }
 
 TEST(OnDeviceTranslation, PreparingAPairStartsItForTheHandOver)

@@ -1,0 +1,82 @@
+#pragma once
+
+// A compiled Apertium transducer (lttoolbox's .bin format) read into this process in a compact form,
+// with the two stages that are plain look-ups over one: the bilingual dictionary (lt-proc -b) and
+// the generator (lt-proc -g). lt-proc holds English→Spanish's dictionary in about 27 MB and its
+// generator in 30 MB, as a tree of small allocations; the same data here takes 2 and 3 MB, which is
+// why these two stages run in the program rather than as processes of their own. Their output is
+// lt-proc's, character for character (the tests hold them to it over whole texts).
+//
+// Immutable once read: safe to use from any thread. Reading takes tens of milliseconds, so never on
+// the UI thread.
+
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Lumivox::Native::Apertium {
+
+class Transducer
+{
+public:
+    /// Reads a compiled transducer; none when the file cannot be read, is not one, or is weighted (a
+    /// weighted one orders its answers by weight, which these stages do not follow).
+    static std::optional<Transducer> read(const QString &path);
+
+    /// The transducer of a file, read once for the whole program and kept while anything holds it;
+    /// null when it cannot be read.
+    static std::shared_ptr<const Transducer> shared(const QString &path);
+
+    /// What lt-proc -b writes for one null-flushed request (a stream of the tagger's units). Absent
+    /// for a stream lt-proc would refuse as malformed.
+    std::optional<QString> bilingual(QStringView stream) const;
+
+    /// What lt-proc -g writes for one request (a stream of target units): the generated forms,
+    /// '#' before a unit it cannot generate.
+    std::optional<QString> generation(QStringView stream) const;
+
+    /// Bytes held, for the benchmarks and tests.
+    std::size_t size() const;
+
+private:
+    struct Transition
+    {
+        /// A code point, a tag (negative) or nothing (0).
+        std::int32_t input;
+        std::int32_t output;
+        std::uint32_t target;
+    };
+    struct Path
+    {
+        std::uint32_t node;
+        std::vector<std::int32_t> output;
+        /// Reached through a lower-cased input: the output follows the input's case.
+        bool dirty = false;
+    };
+    using State = std::vector<Path>;
+    class Stream;
+
+    Transducer() = default;
+
+    State initialState() const;
+    void step(State &state, std::int32_t input) const;
+    void closure(State &state) const;
+    bool isFinal(const State &state) const;
+    QString finals(const State &state, bool uppercase, bool firstUpper) const;
+    std::int32_t tag(const QString &name) const;
+    void appendSymbol(QString &out, std::int32_t symbol, bool uppercase = false) const;
+
+    std::vector<std::uint32_t> m_firstTransition; // per node, and one past the last
+    std::vector<Transition> m_transitions; // a node's ordered by input, in file order among equals
+    std::vector<bool> m_final;
+    std::vector<std::uint32_t> m_initial; // one per section of the file
+    std::vector<QString> m_tagNames; // "<n>" for the symbol -1, and so on
+    QHash<QString, std::int32_t> m_tags;
+};
+
+} // namespace Lumivox::Native::Apertium

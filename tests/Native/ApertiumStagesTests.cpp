@@ -1,0 +1,230 @@
+// The installed Apertium pairs run as shared stages: translations come out as the whole pipeline
+// gives them, the dictionaries and generators that run in the program answer as lt-proc does, and
+// each stage's data is loaded once for the whole program.
+
+#include "Native/Apertium/StageChain.h"
+#include "Native/Apertium/Transducer.h"
+#include "Native/Language/ApertiumTagger.h"
+#include "Native/Translation/ApertiumTranslator.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace Lumivox::Native;
+using namespace Lumivox::Native::Apertium;
+
+namespace {
+
+// Generous: on a loaded machine the stages alone can take seconds to load.
+constexpr std::chrono::milliseconds patient(15000);
+
+QString programOf(pid_t pid)
+{
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(cmdline.readAll().split('\0').value(0)).section(QLatin1Char('/'), -1);
+}
+
+struct Mode
+{
+    const char *name;
+    std::vector<const char *> texts;
+};
+
+// Texts for each mode: sentences, marks, unknown words, names, numbers, stream characters.
+const std::vector<Mode> &modes()
+{
+    static const std::vector<Mode> all {
+        {"eng-spa",
+         {"The cats were running home.", "I saw a [[b]]red[[/]] car and [[b]]a very big[[/]] house.",
+          "Don't you think he'll go? Mary Smith's dog at least gave up smoking.", "The zorblax ate 3.5 e-mails",
+          "a\\/b \\^x \\[y\\] \\@home \\{z\\} 50\\% <", "THE BIG HOUSE Is Here", "house", ".",
+          "She gave up her job in London because she couldn't stand her boss any longer.",
+          "He has been working there since 2001, hasn't he?"}},
+        {"spa-eng",
+         {"El perro come la comida en la cocina.", "Vi un coche [[b]]rojo[[/]].", "¿Dónde está? Dámelo ahora.",
+          "Se lo di a María ayer por la tarde."}},
+        {"fr-es", {"Le chat dort sur le canapé du salon.", "J'ai mangé du pain.", "Il ne faut pas le faire."}},
+        {"ita-spa", {"Il cane mangia la carne.", "Non lo so."}},
+        {"es-pt", {"Los perros rojos comieron la carne."}},
+    };
+    return all;
+}
+
+} // namespace
+
+TEST(ApertiumStages, TranslateAsTheWholePipelineDoes)
+{
+    for (const Mode &mode : modes()) {
+        const auto script = NullFlushPipeline::translationScript(QString::fromUtf8(mode.name));
+        ASSERT_TRUE(script) << mode.name << " is not installed";
+        NullFlushPipeline whole(QString::fromUtf8(mode.name), *script, {QStringLiteral("-g"), QString()}, patient);
+        const StageChain stages(stageCommands(*script), patient);
+        EXPECT_EQ(stages.inProcessStages(), 2u) << mode.name;
+        for (const char *text : mode.texts) {
+            const QString request = QString::fromUtf8(text);
+            const auto expected = whole.request(request);
+            ASSERT_TRUE(expected) << mode.name << ": " << text;
+            EXPECT_EQ(stages.request(request).value_or(QStringLiteral("(failed)")), *expected)
+                << mode.name << ": " << text;
+        }
+    }
+}
+
+TEST(ApertiumStages, DictionariesAndGeneratorsInTheProgramAnswerAsLtProc)
+{
+    // Each stage gets what the stage before it gave, from lt-proc's own processes; the ones this
+    // program runs itself are held to lt-proc's answer for the same input. Units no sentence gives
+    // are added: letter case, unknown and untranslated words, unknown tags, joined and multi-word
+    // units, blanks of every kind.
+    const std::vector<const char *> bilingualUnits {"^House<n><sg>$ ^HOUSE<n><sg>$ ^house<n><sg>$",
+                                                    "^*zorblax$ ^@casa<n>$ ^house<n><xyz><sg>$",
+                                                    "[[b]]^red<adj>$ \\[x\\] [superblank] ^head<n><sg>$",
+                                                    "^give# up<vblex><past>$ ^at least<adv>$",
+                                                    "^London<np><loc>$ ^a\\/b<n><sg>$",
+                                                    "^house<n>$ ^house$ ^=house<n><sg>$"};
+    const std::vector<const char *> generatorUnits {
+        "^casa<n><f><pl>$ ^Casa<n><f><pl>$ ^CASA<n><f><pl>$",
+        "^*zorblax$ ^@house<n><sg>$ ^%x$",
+        "^casa<n><xyz>$ ^ser<vbser><pri><p3><sg>$ ^zzz<n><f><sg>$",
+        "^=casa<n><f><sg>$ ^$",
+        "[[b]]^rojo<adj><m><sg>$[[/]] \\[x\\] [superblank] ^dar<vblex><inf># cuenta$",
+        "^de<pr>$ ^el<det><def><m><sg>$ ^a\\/b<n><m><sg>$"};
+    for (const Mode &mode : modes()) {
+        const auto script = NullFlushPipeline::translationScript(QString::fromUtf8(mode.name));
+        ASSERT_TRUE(script) << mode.name;
+        const QStringList commands = stageCommands(*script);
+        std::vector<QString> texts;
+        for (const char *text : mode.texts)
+            texts.push_back(QString::fromUtf8(text));
+        std::vector<std::unique_ptr<NullFlushPipeline>> lt;
+        for (const QString &command : commands)
+            lt.push_back(
+                std::make_unique<NullFlushPipeline>(QStringLiteral("stage"), command, QStringList {}, patient));
+        const auto inProgram = [](const QString &command) -> std::optional<bool> {
+            if (command.startsWith(QLatin1String("lt-proc -z -b ")))
+                return true;
+            if (command.startsWith(QLatin1String("lt-proc -z -g ")))
+                return false;
+            return std::nullopt;
+        };
+        const auto compare = [&](qsizetype stage, const QString &request, const char *what) {
+            const auto expected = lt[stage]->request(request);
+            if (!expected) {
+                ADD_FAILURE() << mode.name << " " << commands[stage].toStdString() << " failed: " << what;
+                return std::optional<QString>();
+            }
+            if (const auto bilingual = inProgram(commands[stage])) {
+                const auto transducer = Transducer::shared(*commandFile(commands[stage]));
+                EXPECT_TRUE(transducer) << commands[stage].toStdString();
+                if (transducer) {
+                    const QString text = request + QLatin1Char('\n');
+                    const auto own = *bilingual ? transducer->bilingual(text) : transducer->generation(text);
+                    EXPECT_EQ(own.value_or(QStringLiteral("(failed)")), *expected + QLatin1Char('\n'))
+                        << mode.name << " " << commands[stage].toStdString() << ": " << what;
+                }
+            }
+            return expected;
+        };
+        int compared = 0;
+        for (const QString &text : texts) {
+            QString stream = text;
+            for (qsizetype stage = 0; stage < commands.size(); ++stage) {
+                const auto expected = compare(stage, stream, text.toUtf8().constData());
+                if (!expected)
+                    break;
+                compared += inProgram(commands[stage]) ? 1 : 0;
+                stream = isTagger(commands[stage]) ? withoutSurfaceForms(*expected) : *expected;
+            }
+        }
+        if (QLatin1String(mode.name) == QLatin1String("eng-spa")) {
+            for (qsizetype stage = 0; stage < commands.size(); ++stage) {
+                const auto bilingual = inProgram(commands[stage]);
+                if (!bilingual)
+                    continue;
+                for (const char *units : *bilingual ? bilingualUnits : generatorUnits)
+                    compare(stage, QString::fromUtf8(units), units);
+            }
+        }
+        EXPECT_EQ(compared, int(2 * texts.size())) << mode.name;
+    }
+}
+
+TEST(ApertiumStages, EachStageRunsOnceForTheWholeProgram)
+{
+    // The pair's sentence pipeline, its word lookup (after a word that takes every stage) and the
+    // English tagger, as the program holds them.
+    ApertiumSession session(QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("eng-spa"));
+    ASSERT_TRUE(session.prepare());
+    ASSERT_EQ(session.translate(QStringLiteral("head")).value, QStringLiteral("cabeza"));
+    ApertiumTagger tagger(ApertiumTagger::defaultStages());
+    ASSERT_FALSE(tagger.words(u"The house", {0, 9}).empty());
+
+    const std::vector<pid_t> pipeline = session.processGroups();
+    const std::set<pid_t> running(pipeline.begin(), pipeline.end());
+    const auto script = NullFlushPipeline::translationScript(QStringLiteral("eng-spa"));
+    ASSERT_TRUE(script);
+    // Every stage but the dictionary and the generator is a process, and none runs twice.
+    EXPECT_EQ(running.size(), std::size_t(stageCommands(*script).size()) - 2);
+    for (const auto &groups : {session.wordLookupProcessGroups(), tagger.processGroups()}) {
+        for (pid_t group : groups)
+            EXPECT_EQ(running.count(group), 1u) << "a stage of its own: " << programOf(group).toStdString();
+    }
+    // Each stage is the program itself, with no shell left waiting for it.
+    for (pid_t group : running)
+        EXPECT_NE(programOf(group), QStringLiteral("bash")) << group;
+}
+
+TEST(ApertiumStages, TheTaggersSurfaceFormsAreDroppedForTranslation)
+{
+    const std::vector<std::pair<const char *, const char *>> rows {
+        {"^cats/cat<n><pl>$ ^./.<sent>$", "^cat<n><pl>$ ^.<sent>$"},
+        {"^zorblax/*zorblax$", "^*zorblax$"},
+        {"[[b]]^big/big<adj><sint>$ ^a\\/b/a\\/b<n>$", "[[b]]^big<adj><sint>$ ^a\\/b<n>$"},
+        {"^gave up smoking/give<vblex><past># up smoking$", "^give<vblex><past># up smoking$"},
+        {"\\^x/y \\[^at least/at least<adv>$\\]", "\\^x/y \\[^at least<adv>$\\]"},
+        {"^unit without analysis$ ^cut/off", "^unit without analysis$ ^off"},
+    };
+    for (const auto &[stream, expected] : rows)
+        EXPECT_EQ(withoutSurfaceForms(QString::fromUtf8(stream)), QString::fromUtf8(expected)) << stream;
+}
+
+TEST(ApertiumStages, ATransducerIsSmallAndADamagedFileIsRefused)
+{
+    const auto script = NullFlushPipeline::translationScript(QStringLiteral("eng-spa"));
+    ASSERT_TRUE(script);
+    for (const QString &command : stageCommands(*script)) {
+        if (command.startsWith(QLatin1String("lt-proc -z -b "))
+            || command.startsWith(QLatin1String("lt-proc -z -g "))) {
+            const auto transducer = Transducer::read(*commandFile(command));
+            ASSERT_TRUE(transducer) << command.toStdString();
+            // lt-proc holds each in about 30 MB.
+            EXPECT_LT(transducer->size(), std::size_t(6) << 20) << command.toStdString();
+        }
+    }
+
+    QTemporaryDir dir;
+    QFile original(QStringLiteral("/usr/share/apertium/apertium-eng-spa/eng-spa.autogen.bin"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray whole = original.readAll();
+    const auto written = [&](const char *name, const QByteArray &data) {
+        QFile file(dir.filePath(QString::fromUtf8(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+        return file.fileName();
+    };
+    // Cut short, with a count grown past the end, foreign, empty, missing: refused at once, never
+    // read into memory the file cannot hold.
+    QByteArray grown = whole;
+    grown[14] = char(0xff);
+    grown[15] = char(0xff);
+    for (const QString &path : {written("cut.bin", whole.left(whole.size() / 2)), written("grown.bin", grown),
+                                written("foreign.bin", QByteArray(4096, 'x')), written("empty.bin", {}),
+                                dir.filePath(QStringLiteral("missing.bin"))})
+        EXPECT_FALSE(Transducer::read(path)) << path.toStdString();
+}
