@@ -171,7 +171,8 @@ TEST(ApertiumWordLookup, ATaggerThatFailsIsLeftAloneAndWordsAreStillAnswered)
               (Result {ApertiumWordLookup::Outcome::translated, QStringLiteral("carrera")}));
     EXPECT_EQ(lookup.translate(QStringLiteral("fish"), WordContext {QStringLiteral("They fish."), 5}),
               (Result {ApertiumWordLookup::Outcome::translated, QStringLiteral("pez")}));
-    EXPECT_EQ(lookup.processGroups()[1], 0) << "the failed tagger was started again";
+    // The analyser runs in the program, so the tagger's stage is the first process.
+    EXPECT_EQ(lookup.processGroups().front(), 0) << "the failed tagger was started again";
 
     // A stage that cannot answer makes the lookup unprepared.
     stages->bilingual = QStringList {QStringLiteral("exit 1")};
@@ -188,9 +189,9 @@ TEST(ApertiumWords, StagesComeFromTheNullFlushScript)
         AW::stages(script, QStringLiteral("lt-proc -z 'b.automorf.bin' | lt-proc -z -b '/x/b.autobil.bin'"));
     ASSERT_TRUE(stages);
     EXPECT_EQ(stages->analyser, QStringList {"lt-proc -z 'a.automorf.bin'"});
-    EXPECT_EQ(
-        stages->tagger,
-        (QStringList {"lt-proc -z 'a.automorf.bin'", "apertium-wblank-attach", "apertium-tagger -z -g -p 'a.prob'"}));
+    EXPECT_EQ(stages->tagger,
+              (QStringList {"lt-proc -z 'a.automorf.bin'",
+                            "apertium-wblank-attach | { apertium-tagger -z -g -p 'a.prob'; kill 0; }"}));
     EXPECT_EQ(stages->bilingual, QStringList {"lt-proc -z -b 'a.autobil.bin'"});
     EXPECT_EQ(stages->generator, (QStringList {"lt-proc -z -g 'a.autogen.bin'", "lt-proc -z -p 'a.autopgen.bin'"}));
     EXPECT_EQ(stages->reverseBilingual, QStringList {"lt-proc -z -b '/x/b.autobil.bin'"});

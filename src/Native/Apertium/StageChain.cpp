@@ -13,12 +13,35 @@ namespace {
 
 const QString separator = QStringLiteral(" | ");
 
-// "lt-proc eng-spa.automorf.bin" for the log lines of a stage.
-QString stageName(const QString &command)
+// The look-up a command runs, when it is one this program can run itself.
+enum class LookUp { none, analysis, analysisInDictionaryCase, bilingual, generation };
+
+LookUp lookUpOf(const QString &command)
 {
-    const QString program = command.section(QLatin1Char(' '), 0, 0);
-    const auto file = commandFile(command);
-    return file ? program + QLatin1Char(' ') + QFileInfo(*file).fileName() : program;
+    // "lt-proc -z 'file'" and the like, with one quoted file and no other option (-a is analysis, as
+    // with no option).
+    if (!command.endsWith(QLatin1Char('\'')) || command.count(QLatin1Char('\'')) != 2)
+        return LookUp::none;
+    if (command.startsWith(QLatin1String("lt-proc -z '")) || command.startsWith(QLatin1String("lt-proc -z -a '")))
+        return LookUp::analysis;
+    if (command.startsWith(QLatin1String("lt-proc -z -w '")))
+        return LookUp::analysisInDictionaryCase;
+    if (command.startsWith(QLatin1String("lt-proc -z -b '")))
+        return LookUp::bilingual;
+    if (command.startsWith(QLatin1String("lt-proc -z -g '")))
+        return LookUp::generation;
+    return LookUp::none;
+}
+
+// "apertium-wblank-attach|apertium-tagger eng-spa.prob" for the log lines of a stage.
+QString stageName(const QString &stage)
+{
+    QStringList programs;
+    for (const QString &command : stage.split(separator))
+        programs.append(command.section(QLatin1Char(' '), 0, 0).remove(QLatin1Char('{')));
+    programs.removeAll(QString());
+    const auto file = commandFile(stage);
+    return programs.join(QLatin1Char('|')) + (file ? QLatin1Char(' ') + QFileInfo(*file).fileName() : QString());
 }
 
 } // namespace
@@ -47,7 +70,7 @@ std::shared_ptr<NullFlushPipeline> sharedStage(const QString &command, std::chro
     return stage;
 }
 
-QStringList stageCommands(const QString &script)
+QStringList modeCommands(const QString &script)
 {
     QStringList commands;
     for (const QString &part : script.split(separator)) {
@@ -62,16 +85,47 @@ QStringList stageCommands(const QString &script)
     return commands;
 }
 
-bool isTagger(const QString &command)
+bool isTagger(const QString &stage)
 {
-    return command.startsWith(QLatin1String("apertium-tagger "));
+    return stage.startsWith(QLatin1String("apertium-tagger ")) || stage.contains(QLatin1String("| apertium-tagger "))
+        || stage.contains(QLatin1String("{ apertium-tagger "));
 }
 
-QStringList taggingCommands(const QStringList &commands)
+QStringList stagesOf(const QStringList &commands)
+{
+    QStringList stages;
+    QStringList run;
+    const auto endRun = [&] {
+        if (run.size() == 1) {
+            stages.append(run.front());
+        } else if (run.size() > 1) {
+            // The last program's end, for whatever reason, ends the others, which would otherwise hold
+            // the pipeline's input open and leave its caller waiting for the time-out: a program that
+            // crashes ends the programs after it, and so the last one.
+            const QString last = run.takeLast();
+            stages.append(run.join(separator) + separator + QStringLiteral("{ %1; kill 0; }").arg(last));
+        }
+        run.clear();
+    };
+    for (const QString &command : commands) {
+        if (lookUpOf(command) != LookUp::none) {
+            endRun();
+            stages.append(command);
+            continue;
+        }
+        run.append(command);
+        if (isTagger(command))
+            endRun();
+    }
+    endRun();
+    return stages;
+}
+
+QStringList taggingStages(const QStringList &commands)
 {
     for (qsizetype i = 0; i < commands.size(); ++i) {
         if (isTagger(commands[i]))
-            return commands.mid(0, i + 1);
+            return stagesOf(commands.mid(0, i + 1));
     }
     return {};
 }
@@ -102,28 +156,37 @@ QString withoutSurfaceForms(QStringView stream)
     return out;
 }
 
-StageChain::StageChain(const QStringList &commands, std::chrono::milliseconds timeout)
+StageChain::StageChain(const QStringList &stages, std::chrono::milliseconds timeout)
 {
-    for (qsizetype i = 0; i < commands.size(); ++i) {
-        const QString &command = commands[i];
+    for (qsizetype i = 0; i < stages.size(); ++i) {
+        const QString &stage = stages[i];
         Step step;
-        // "lt-proc -z -b 'file'" and "lt-proc -z -g 'file'", and no other option.
-        const auto file = commandFile(command);
-        const bool plain = file && command.endsWith(QLatin1Char('\'')) && command.count(QLatin1Char('\'')) == 2;
-        if (plain && command.startsWith(QLatin1String("lt-proc -z -b '")))
+        switch (lookUpOf(stage)) {
+        case LookUp::analysis:
+            step.kind = Kind::analysis;
+            break;
+        case LookUp::analysisInDictionaryCase:
+            step.kind = Kind::analysisInDictionaryCase;
+            break;
+        case LookUp::bilingual:
             step.kind = Kind::bilingual;
-        else if (plain && command.startsWith(QLatin1String("lt-proc -z -g '")))
+            break;
+        case LookUp::generation:
             step.kind = Kind::generation;
+            break;
+        case LookUp::none:
+            break;
+        }
         if (step.kind != Kind::process) {
-            step.transducer = Transducer::shared(*file);
+            step.transducer = Transducer::shared(*commandFile(stage));
             if (!step.transducer)
                 step.kind = Kind::process; // lt-proc reads it, whatever it holds
         }
         if (step.kind == Kind::process)
-            step.stage = sharedStage(command, timeout);
+            step.stage = sharedStage(stage, timeout);
         // The tagger keeps surface forms for the words it tags; a translation's later stages read
         // units without them.
-        step.dropsSurfaceForms = isTagger(command) && i + 1 < commands.size();
+        step.dropsSurfaceForms = isTagger(stage) && i + 1 < stages.size();
         m_steps.push_back(std::move(step));
     }
 }
@@ -150,8 +213,20 @@ std::optional<QString> StageChain::request(const QString &text) const
         } else {
             // As a process gets it: the request with a line end, the reply without.
             const QString request = *reply + QLatin1Char('\n');
-            reply = step.kind == Kind::bilingual ? step.transducer->bilingual(request)
-                                                 : step.transducer->generation(request);
+            switch (step.kind) {
+            case Kind::analysis:
+                reply = step.transducer->analysis(request);
+                break;
+            case Kind::analysisInDictionaryCase:
+                reply = step.transducer->analysis(request, true);
+                break;
+            case Kind::bilingual:
+                reply = step.transducer->bilingual(request);
+                break;
+            default:
+                reply = step.transducer->generation(request);
+                break;
+            }
             if (reply && reply->endsWith(QLatin1Char('\n')))
                 reply->chop(1);
         }

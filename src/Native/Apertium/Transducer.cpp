@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 
@@ -189,17 +190,16 @@ public:
         }
     }
 
-    // The rest of a block whose opening character was just read, up to its closing one.
+    // The rest of a block whose opening character was just read, up to its closing one (or the end
+    // of the text, as lt-proc reads one left open).
     QString block(char32_t open, char32_t close)
     {
         QString text;
         appendCodePoint(text, open);
         for (;;) {
             const char32_t c = get();
-            if (m_eof) {
-                failed = true;
+            if (m_eof)
                 return text;
-            }
             appendCodePoint(text, c);
             if (c == '\\') {
                 appendCodePoint(text, get());
@@ -209,25 +209,21 @@ public:
         }
     }
 
-    // The rest of a word-bound blank whose "[[" was just read, up to its "]]".
+    // The rest of a word-bound blank whose "[[" was just read, up to its "]]" (or the end of the text).
     QString wordBoundBlank()
     {
         QString text = QStringLiteral("[[");
         for (;;) {
             const char32_t c = get();
-            if (m_eof) {
-                failed = true;
+            if (m_eof)
                 return text;
-            }
             appendCodePoint(text, c);
             if (c == '\\') {
                 appendCodePoint(text, get());
             } else if (c == ']') {
                 const char32_t next = get();
-                if (m_eof) {
-                    failed = true;
+                if (m_eof)
                     return text;
-                }
                 appendCodePoint(text, next);
                 if (next == ']')
                     return text;
@@ -315,8 +311,10 @@ std::optional<Transducer> Transducer::read(const QString &path)
     if (in.skipHeader("LTTB", features) && features != 0)
         return refuse("newer layout");
 
-    in.text(); // the letters of the language
     Transducer transducer;
+    for (const uint c : in.text().toUcs4())
+        transducer.m_letters.push_back(char32_t(c));
+    std::sort(transducer.m_letters.begin(), transducer.m_letters.end());
     for (std::uint32_t n = in.count(); n > 0 && !in.failed(); --n) {
         const QString name = QLatin1Char('<') + in.text() + QLatin1Char('>');
         transducer.m_tagNames.push_back(name);
@@ -333,7 +331,16 @@ std::optional<Transducer> Transducer::read(const QString &path)
     }
 
     for (std::uint32_t sections = in.count(); sections > 0 && !in.failed(); --sections) {
-        in.text(); // the section's name
+        const QString name = in.text();
+        Final kind = Final::other;
+        if (name.endsWith(QLatin1String("@standard")))
+            kind = Final::standard;
+        else if (name.endsWith(QLatin1String("@inconditional")))
+            kind = Final::inconditional;
+        else if (name.endsWith(QLatin1String("@postblank")))
+            kind = Final::postblank;
+        else if (name.endsWith(QLatin1String("@preblank")))
+            kind = Final::preblank;
         std::uint64_t sectionFeatures = 0;
         if (in.skipHeader("LTTD", sectionFeatures) && sectionFeatures != 0)
             return refuse("weighted or newer");
@@ -350,9 +357,9 @@ std::optional<Transducer> Transducer::read(const QString &path)
             || std::any_of(finals.begin(), finals.end(), [&](std::uint32_t f) { return f >= nodes; }))
             return refuse("damaged");
         transducer.m_initial.push_back(offset + initial);
-        transducer.m_final.resize(offset + std::size_t(nodes), false);
+        transducer.m_final.resize(offset + std::size_t(nodes), Final::none);
         for (std::uint32_t f : finals)
-            transducer.m_final[offset + f] = true;
+            transducer.m_final[offset + f] = kind;
         for (std::uint32_t from = 0; from < nodes && !in.failed(); ++from) {
             transducer.m_firstTransition.push_back(std::uint32_t(transducer.m_transitions.size()));
             const auto first = qsizetype(transducer.m_transitions.size());
@@ -401,7 +408,7 @@ std::size_t Transducer::size() const
     for (const QString &name : m_tagNames)
         tags += sizeof(QString) + std::size_t(name.capacity()) * 2;
     return m_transitions.capacity() * sizeof(Transition) + m_firstTransition.capacity() * sizeof(std::uint32_t)
-        + m_final.size() / 8 + m_initial.size() * sizeof(std::uint32_t) + 2 * tags;
+        + m_final.size() + m_initial.size() * sizeof(std::uint32_t) + m_letters.size() * sizeof(char32_t) + 2 * tags;
 }
 
 std::int32_t Transducer::tag(const QString &name) const
@@ -449,11 +456,12 @@ void Transducer::closure(State &state) const
 
 // One input symbol, as lt-proc steps: an upper-case letter also matches its lower case, and what is
 // reached that way is marked to take the input's case.
-void Transducer::step(State &state, std::int32_t input) const
+void Transducer::step(State &state, std::int32_t input, bool caseSensitive) const
 {
     State next;
     if (input != 0) {
-        const std::int32_t lower = input > 0 && u_isupper(input) ? std::int32_t(u_tolower(input)) : input;
+        const std::int32_t lower =
+            input > 0 && u_isupper(input) && !caseSensitive ? std::int32_t(u_tolower(input)) : input;
         const auto follow = [&](const Path &path, std::int32_t symbol, bool dirty) {
             const auto begin = m_transitions.begin() + m_firstTransition[path.node];
             const auto finish = m_transitions.begin() + m_firstTransition[path.node + 1];
@@ -479,17 +487,27 @@ void Transducer::step(State &state, std::int32_t input) const
 
 bool Transducer::isFinal(const State &state) const
 {
-    return std::any_of(state.begin(), state.end(), [this](const Path &path) { return m_final[path.node]; });
+    return std::any_of(state.begin(), state.end(),
+                       [this](const Path &path) { return m_final[path.node] != Final::none; });
+}
+
+bool Transducer::isFinal(const State &state, Final kind) const
+{
+    return std::any_of(state.begin(), state.end(), [&](const Path &path) { return m_final[path.node] == kind; });
+}
+
+bool Transducer::isAlphabetic(char32_t c) const
+{
+    return u_isalnum(UChar32(c)) || std::binary_search(m_letters.begin(), m_letters.end(), c);
 }
 
 // "/form/form…": the outputs of the paths that end in a final node, each once, escaped, in the
 // case of the input for those reached through lower case.
 QString Transducer::finals(const State &state, bool uppercase, bool firstUpper) const
 {
-    QStringList seen;
-    QString result;
+    std::vector<std::pair<QString, double>> forms;
     for (const Path &path : state) {
-        if (!m_final[path.node])
+        if (m_final[path.node] == Final::none)
             continue;
         QString form;
         for (std::int32_t symbol : path.output) {
@@ -504,12 +522,252 @@ QString Transducer::finals(const State &state, bool uppercase, bool firstUpper) 
             if (at < form.size())
                 form[at] = QChar(char16_t(u_toupper(form[at].unicode())));
         }
+        forms.emplace_back(std::move(form), 0.0);
+    }
+    // lt-proc orders the forms by weight with std::sort, which leaves equal weights in an order of its
+    // own once there are more than 16 forms (a Russian surname has 18); sorting the same way gives
+    // the same order.
+    std::sort(forms.begin(), forms.end(), [](const auto &a, const auto &b) { return a.second < b.second; });
+    QStringList seen;
+    QString result;
+    for (const auto &[form, weight] : forms) {
         if (seen.contains(form))
             continue;
         seen.append(form);
         result += QLatin1Char('/') + form;
     }
     return result;
+}
+
+std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCase) const
+{
+    if (std::find(m_final.begin(), m_final.end(), Final::other) != m_final.end())
+        return std::nullopt; // lt-proc refuses a section it cannot classify
+    Stream in(text);
+    // What has been read, as symbols (a blank is ' ', its text kept in `blanks`): the analyser reads
+    // ahead for a longer word and goes back to where the longest one it found ended.
+    std::vector<std::int32_t> buffer;
+    std::size_t position = 0;
+    std::deque<QString> blanks;
+    QString unknownTag;
+
+    const auto read = [&]() -> std::int32_t {
+        if (position < buffer.size())
+            return buffer[position++];
+        char32_t c = in.get();
+        if (!in.eof()) {
+            // Ignored inside words: the soft hyphen.
+            while (c == 0xad && !in.eof())
+                c = in.get();
+        }
+        if (in.eof()) {
+            buffer.push_back(0);
+            position = buffer.size();
+            return 0;
+        }
+        std::int32_t symbol = std::int32_t(c);
+        if (isEscaped(symbol)) {
+            if (c == '<') {
+                symbol = tag(in.block('<', '>'));
+            } else if (c == '[') {
+                const char32_t second = in.get();
+                if (!in.eof() && second == '[') {
+                    blanks.push_back(in.wordBoundBlank());
+                } else {
+                    if (!in.eof())
+                        in.unget(second);
+                    blanks.push_back(in.block('[', ']'));
+                }
+                symbol = ' ';
+            } else if (c == '\\') {
+                symbol = std::int32_t(in.get());
+            } else {
+                in.failed = true; // an unescaped stream character
+            }
+        } else if (c == ' ') {
+            blanks.push_back(QStringLiteral(" "));
+        }
+        buffer.push_back(symbol);
+        position = buffer.size();
+        return symbol;
+    };
+    const auto finalsOf = [&](const State &state, QStringView form) {
+        bool firstUpper = false;
+        bool uppercase = false;
+        if (!dictionaryCase) {
+            firstUpper = isUpper(form, 0);
+            uppercase = form.size() > 1 && firstUpper && isUpper(form, form.size() - 1);
+        }
+        return finals(state, uppercase, firstUpper);
+    };
+    const auto write = [&](QStringView escapedForm, QStringView readings) {
+        // A blank inside a word ("at least") takes its place in the queue of blanks.
+        in.out += QLatin1Char('^');
+        std::size_t later = 0;
+        for (QChar c : escapedForm) {
+            if (isEscaped(c.unicode()))
+                in.out += QLatin1Char('\\');
+            in.out += c;
+            if (c == u' ') {
+                if (!blanks.empty() && blanks.front() == QLatin1String(" "))
+                    blanks.pop_front();
+                else
+                    ++later;
+            }
+        }
+        in.out += readings;
+        in.out += QLatin1Char('$');
+        for (; later > 0 && !blanks.empty(); --later) {
+            in.out += blanks.front();
+            blanks.pop_front();
+        }
+    };
+    const auto writeUnknown = [&](QStringView form) {
+        in.out += QLatin1Char('^');
+        writeEscaped(in.out, form);
+        in.out += QStringLiteral("/*");
+        writeEscaped(in.out, form);
+        in.out += QLatin1Char('$');
+    };
+    // The last character of the form that is no letter of the language, or 0.
+    const auto lastBlank = [&](QStringView form) -> qsizetype {
+        for (qsizetype i = form.size() - 1; i >= 0; --i) {
+            if (!std::binary_search(m_letters.begin(), m_letters.end(), char32_t(form[i].unicode())))
+                return i;
+        }
+        return 0;
+    };
+    // Where the form stops being a word, in code points and in UTF-16 units.
+    const auto firstNotAlphabetic = [&](QStringView form) {
+        std::pair<std::size_t, qsizetype> at {0, 0};
+        for (qsizetype i = 0; i < form.size();) {
+            char32_t c = form[i].unicode();
+            qsizetype width = 1;
+            if (form[i].isHighSurrogate() && i + 1 < form.size() && form[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(form[i], form[i + 1]);
+                width = 2;
+            }
+            if (!isAlphabetic(c))
+                return at;
+            ++at.first;
+            at.second += width;
+            i += width;
+        }
+        return at;
+    };
+    const auto writeUnknownPrefix = [&](QStringView form, std::size_t start) {
+        const auto [points, units] = firstNotAlphabetic(form);
+        if (points == 0) {
+            position = start + 1;
+            writeEscaped(in.out, form.left(1));
+        } else {
+            position = start + points;
+            writeUnknown(form.left(units));
+        }
+    };
+
+    const State initial = initialState();
+    State state = initial;
+    bool lastInconditional = false;
+    bool lastPostblank = false;
+    bool lastPreblank = false;
+    QString readings; // of the longest word found so far
+    QString form;
+    std::size_t start = position; // where the form began
+    std::size_t last = 0; // where the longest word found so far ended
+    qsizetype lastSize = 0;
+    std::int32_t symbol = 0;
+    do {
+        symbol = read();
+        if (in.failed)
+            return std::nullopt;
+        if (isFinal(state)) {
+            const auto found = [&] {
+                readings = finalsOf(state, form);
+                last = position;
+                lastSize = form.size();
+            };
+            if (isFinal(state, Final::inconditional)) {
+                found();
+                lastInconditional = true;
+            } else if (isFinal(state, Final::postblank)) {
+                found();
+                lastPostblank = true;
+            } else if (isFinal(state, Final::preblank)) {
+                found();
+                lastPreblank = true;
+            } else if (!isAlphabetic(char32_t(symbol))) {
+                found();
+                lastPostblank = lastPreblank = lastInconditional = false;
+            }
+        } else if (form.isEmpty() && symbol > 0 && u_isspace(symbol)) {
+            readings = QStringLiteral("/*");
+            lastPostblank = lastPreblank = lastInconditional = false;
+            last = position;
+            lastSize = 0;
+        }
+
+        // Case-insensitive until the paths grow past lt-proc's limit.
+        step(state, symbol, state.size() >= 65536);
+
+        if (!state.empty()) {
+            if (symbol != 0)
+                appendSymbol(form, symbol);
+            continue;
+        }
+        if (symbol <= 0 ? form.isEmpty() : (!isAlphabetic(char32_t(symbol)) && form.isEmpty())) {
+            // A character outside any word.
+            if (symbol > 0 && u_isspace(symbol)) {
+                if (!blanks.empty()) {
+                    in.out += blanks.front();
+                    blanks.pop_front();
+                } else {
+                    in.put(char32_t(symbol));
+                }
+            } else if (symbol > 0) {
+                if (isEscaped(symbol))
+                    in.out += QLatin1Char('\\');
+                in.put(char32_t(symbol));
+            }
+        } else if (lastPostblank) {
+            write(QStringView(form).left(lastSize), readings);
+            in.out += QLatin1Char(' ');
+            position = last - 1;
+        } else if (lastPreblank) {
+            in.out += QLatin1Char(' ');
+            write(QStringView(form).left(lastSize), readings);
+            position = last - 1;
+        } else if (lastInconditional) {
+            write(QStringView(form).left(lastSize), readings);
+            position = last - 1;
+        } else if (symbol > 0 && isAlphabetic(char32_t(symbol)) && (lastSize > lastBlank(form) || readings.isEmpty())) {
+            // An unknown word: read to its end.
+            do {
+                appendSymbol(form, symbol);
+                symbol = read();
+                if (in.failed)
+                    return std::nullopt;
+            } while (symbol > 0 && isAlphabetic(char32_t(symbol)));
+            writeUnknownPrefix(form, start);
+        } else if (readings.isEmpty()) {
+            writeUnknownPrefix(form, start);
+        } else {
+            write(QStringView(form).left(lastSize), readings);
+            position = last - 1;
+        }
+        if (symbol == 0 && position < buffer.size())
+            position = last + 1;
+
+        state = initial;
+        readings.clear();
+        form.clear();
+        start = position;
+        lastInconditional = lastPostblank = lastPreblank = false;
+    } while (symbol != 0);
+
+    for (const QString &blank : blanks)
+        in.out += blank;
+    return in.out;
 }
 
 std::optional<QString> Transducer::bilingual(QStringView text) const

@@ -1,11 +1,12 @@
 #pragma once
 
 // A compiled Apertium transducer (lttoolbox's .bin format) read into this process in a compact form,
-// with the two stages that are plain look-ups over one: the bilingual dictionary (lt-proc -b) and
-// the generator (lt-proc -g). lt-proc holds English→Spanish's dictionary in about 27 MB and its
-// generator in 30 MB, as a tree of small allocations; the same data here takes 2 and 3 MB, which is
-// why these two stages run in the program rather than as processes of their own. Their output is
-// lt-proc's, character for character (the tests hold them to it over whole texts).
+// with the three stages that are look-ups over one: the analyser (lt-proc), the bilingual dictionary
+// (lt-proc -b) and the generator (lt-proc -g). lt-proc holds English→Spanish's analyser in 18 MB,
+// its dictionary in 27 MB and its generator in 30 MB, as trees of small allocations; the same data
+// here takes 1 to 3 MB each, which is why these stages run in the program rather than as processes
+// of their own. Their output is lt-proc's, character for character (the tests hold them to it over
+// whole texts).
 //
 // Immutable once read: safe to use from any thread. Reading takes tens of milliseconds, so never on
 // the UI thread.
@@ -32,8 +33,13 @@ public:
     /// null when it cannot be read.
     static std::shared_ptr<const Transducer> shared(const QString &path);
 
-    /// What lt-proc -b writes for one null-flushed request (a stream of the tagger's units). Absent
-    /// for a stream lt-proc would refuse as malformed.
+    /// What lt-proc writes for one null-flushed request (escaped text): each word with its readings,
+    /// or `dictionaryCase` (-w) with the readings in the dictionary's letter case. Absent for a text
+    /// lt-proc would refuse as malformed, or when the transducer is not an analyser.
+    std::optional<QString> analysis(QStringView text, bool dictionaryCase = false) const;
+
+    /// What lt-proc -b writes for one request (a stream of the tagger's units). Absent for a stream
+    /// lt-proc would refuse as malformed.
     std::optional<QString> bilingual(QStringView stream) const;
 
     /// What lt-proc -g writes for one request (a stream of target units): the generated forms,
@@ -63,17 +69,24 @@ private:
 
     Transducer() = default;
 
+    /// Which sections a final node belongs to, by the suffix of the section's name; an analyser
+    /// treats them differently at the end of a word.
+    enum class Final : std::uint8_t { none, standard, inconditional, postblank, preblank, other };
+
     State initialState() const;
-    void step(State &state, std::int32_t input) const;
+    void step(State &state, std::int32_t input, bool caseSensitive = false) const;
     void closure(State &state) const;
     bool isFinal(const State &state) const;
+    bool isFinal(const State &state, Final kind) const;
+    bool isAlphabetic(char32_t c) const;
     QString finals(const State &state, bool uppercase, bool firstUpper) const;
     std::int32_t tag(const QString &name) const;
     void appendSymbol(QString &out, std::int32_t symbol, bool uppercase = false) const;
 
     std::vector<std::uint32_t> m_firstTransition; // per node, and one past the last
     std::vector<Transition> m_transitions; // a node's ordered by input, in file order among equals
-    std::vector<bool> m_final;
+    std::vector<Final> m_final;
+    std::vector<char32_t> m_letters; // sorted: the characters words are made of, besides letters and digits
     std::vector<std::uint32_t> m_initial; // one per section of the file
     std::vector<QString> m_tagNames; // "<n>" for the symbol -1, and so on
     QHash<QString, std::int32_t> m_tags;

@@ -398,7 +398,7 @@ QStringList ApertiumTagger::defaultStages()
     // and the stages are shared with them.
     static const QStringList stages = [] {
         if (const auto script = Apertium::NullFlushPipeline::translationScript(QStringLiteral("eng-spa"))) {
-            const QStringList tagging = Apertium::taggingCommands(Apertium::stageCommands(*script));
+            const QStringList tagging = Apertium::taggingStages(Apertium::modeCommands(*script));
             if (!tagging.isEmpty())
                 return tagging;
         }

@@ -18,7 +18,7 @@ namespace Lumivox::Native {
 class ApertiumTagger final : public Tagger
 {
 public:
-    /// `stages` are shell commands run one after the other, each a null-flush process of its own.
+    /// `stages` are run one after the other, as a StageChain runs them (see Apertium::stagesOf).
     explicit ApertiumTagger(QStringList stages = defaultStages(),
                             std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
 

@@ -389,7 +389,7 @@ Apertium::StageChain *ApertiumSession::pipeline()
             }
             // The generator marks unknown words (-g), so that an untranslated word is told from a
             // translation.
-            m_pipeline.emplace(Apertium::stageCommands(*script), m_timeout);
+            m_pipeline.emplace(Apertium::stagesOf(Apertium::modeCommands(*script)), m_timeout);
         }
     }
     return &*m_pipeline;

@@ -103,22 +103,22 @@ QStringList settled(const QStringList &tags)
 
 std::optional<Stages> stages(const QString &script, const std::optional<QString> &reverseScript)
 {
-    const QStringList all = Apertium::stageCommands(script);
+    const QStringList all = Apertium::modeCommands(script);
     Stages found;
     if (all.isEmpty() || !startsWith(all.front(), "lt-proc "))
         return std::nullopt;
     found.analyser = QStringList {all.front()};
     // The tagger keeps each word's surface form, which tells where the word of a sentence stands.
-    found.tagger = Apertium::taggingCommands(all);
+    found.tagger = Apertium::taggingStages(all);
     const auto generator =
         std::find_if(all.begin(), all.end(), [](const QString &s) { return startsWith(s, "lt-proc -z -g "); });
     const auto bilingual = bilingualStage(all);
     if (found.tagger.isEmpty() || generator == all.end() || !bilingual)
         return std::nullopt;
-    found.generator = QStringList(generator, all.end());
+    found.generator = Apertium::stagesOf(QStringList(generator, all.end()));
     found.bilingual = QStringList {*bilingual};
     if (reverseScript) {
-        if (const auto reverse = bilingualStage(Apertium::stageCommands(*reverseScript)))
+        if (const auto reverse = bilingualStage(Apertium::modeCommands(*reverseScript)))
             found.reverseBilingual = QStringList {*reverse};
     }
     return found;
