@@ -162,7 +162,7 @@ TEST(ApertiumTagger, RestartsAPipelineThatDied)
         EXPECT_NE(restarted[i], groups[i]) << "stage " << i;
 
     // A tagger that cannot run gives nothing, and keeps giving nothing, without failing.
-    ApertiumTagger broken({QStringLiteral("exit 3")}, std::chrono::milliseconds(300));
+    ApertiumTagger broken(QStringList {QStringLiteral("exit 3")}, std::chrono::milliseconds(300));
     EXPECT_TRUE(tagAll(broken, text).empty());
     EXPECT_TRUE(tagAll(broken, text).empty());
 }

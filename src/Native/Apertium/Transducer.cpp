@@ -427,36 +427,38 @@ void Transducer::appendSymbol(QString &out, std::int32_t symbol, bool uppercase)
     }
 }
 
-Transducer::State Transducer::initialState() const
+Transducer::State Transducer::initialState(Outputs &outputs) const
 {
     State state;
     for (std::uint32_t node : m_initial)
-        state.push_back({node, {}, false});
-    closure(state);
+        state.push_back({node, -1, false});
+    closure(state, outputs);
     return state;
 }
 
-void Transducer::closure(State &state) const
+void Transducer::closure(State &state, Outputs &outputs) const
 {
     for (std::size_t i = 0; i < state.size() && state.size() < pathLimit; ++i) {
-        const std::uint32_t node = state[i].node;
-        for (std::uint32_t t = m_firstTransition[node]; t < m_firstTransition[node + 1]; ++t) {
+        const Path from = state[i];
+        for (std::uint32_t t = m_firstTransition[from.node]; t < m_firstTransition[from.node + 1]; ++t) {
             const Transition &transition = m_transitions[t];
             if (transition.input > 0)
                 break;
             if (transition.input < 0)
                 continue;
-            Path path {transition.target, state[i].output, state[i].dirty};
-            if (transition.output != 0)
-                path.output.push_back(transition.output);
-            state.push_back(std::move(path));
+            Path path {transition.target, from.output, from.dirty};
+            if (transition.output != 0) {
+                outputs.emplace_back(transition.output, from.output);
+                path.output = std::int32_t(outputs.size() - 1);
+            }
+            state.push_back(path);
         }
     }
 }
 
 // One input symbol, as lt-proc steps: an upper-case letter also matches its lower case, and what is
 // reached that way is marked to take the input's case.
-void Transducer::step(State &state, std::int32_t input, bool caseSensitive) const
+void Transducer::step(State &state, Outputs &outputs, std::int32_t input, bool caseSensitive) const
 {
     State next;
     if (input != 0) {
@@ -470,9 +472,11 @@ void Transducer::step(State &state, std::int32_t input, bool caseSensitive) cons
                                  [](const Transition &a, const Transition &b) { return a.input < b.input; });
             for (auto t = from; t != to && next.size() < pathLimit; ++t) {
                 Path reached {t->target, path.output, path.dirty || dirty};
-                if (t->output != 0)
-                    reached.output.push_back(t->output);
-                next.push_back(std::move(reached));
+                if (t->output != 0) {
+                    outputs.emplace_back(t->output, path.output);
+                    reached.output = std::int32_t(outputs.size() - 1);
+                }
+                next.push_back(reached);
             }
         };
         for (const Path &path : state) {
@@ -482,7 +486,7 @@ void Transducer::step(State &state, std::int32_t input, bool caseSensitive) cons
         }
     }
     state = std::move(next);
-    closure(state);
+    closure(state, outputs);
 }
 
 bool Transducer::isFinal(const State &state) const
@@ -503,17 +507,21 @@ bool Transducer::isAlphabetic(char32_t c) const
 
 // "/form/form…": the outputs of the paths that end in a final node, each once, escaped, in the
 // case of the input for those reached through lower case.
-QString Transducer::finals(const State &state, bool uppercase, bool firstUpper) const
+QString Transducer::finals(const State &state, const Outputs &outputs, bool uppercase, bool firstUpper) const
 {
     std::vector<std::pair<QString, double>> forms;
+    std::vector<std::int32_t> symbols;
     for (const Path &path : state) {
         if (m_final[path.node] == Final::none)
             continue;
+        symbols.clear();
+        for (std::int32_t at = path.output; at >= 0; at = outputs[std::size_t(at)].second)
+            symbols.push_back(outputs[std::size_t(at)].first);
         QString form;
-        for (std::int32_t symbol : path.output) {
-            if (isEscaped(symbol))
+        for (auto symbol = symbols.rbegin(); symbol != symbols.rend(); ++symbol) {
+            if (isEscaped(*symbol))
                 form.append(QLatin1Char('\\'));
-            appendSymbol(form, symbol, path.dirty && uppercase);
+            appendSymbol(form, *symbol, path.dirty && uppercase);
         }
         if (path.dirty && firstUpper) {
             qsizetype at = 0;
@@ -591,6 +599,9 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
         position = buffer.size();
         return symbol;
     };
+    Outputs outputs;
+    const State initial = initialState(outputs);
+    const std::size_t initialOutputs = outputs.size();
     const auto finalsOf = [&](const State &state, QStringView form) {
         bool firstUpper = false;
         bool uppercase = false;
@@ -598,7 +609,7 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
             firstUpper = isUpper(form, 0);
             uppercase = form.size() > 1 && firstUpper && isUpper(form, form.size() - 1);
         }
-        return finals(state, uppercase, firstUpper);
+        return finals(state, outputs, uppercase, firstUpper);
     };
     const auto write = [&](QStringView escapedForm, QStringView readings) {
         // A blank inside a word ("at least") takes its place in the queue of blanks.
@@ -666,7 +677,6 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
         }
     };
 
-    const State initial = initialState();
     State state = initial;
     bool lastInconditional = false;
     bool lastPostblank = false;
@@ -708,7 +718,7 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
         }
 
         // Case-insensitive until the paths grow past lt-proc's limit.
-        step(state, symbol, state.size() >= 65536);
+        step(state, outputs, symbol, state.size() >= 65536);
 
         if (!state.empty()) {
             if (symbol != 0)
@@ -759,6 +769,7 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
             position = last + 1;
 
         state = initial;
+        outputs.resize(initialOutputs);
         readings.clear();
         form.clear();
         start = position;
@@ -773,7 +784,9 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
 std::optional<QString> Transducer::bilingual(QStringView text) const
 {
     Stream in(text);
-    const State initial = initialState();
+    Outputs outputs;
+    const State initial = initialState(outputs);
+    const std::size_t initialOutputs = outputs.size();
     State state = initial;
     QString form; // the unit as read, escapes kept
     QString queue; // tags after the longest entry, carried over to each translation
@@ -808,7 +821,7 @@ std::optional<QString> Transducer::bilingual(QStringView text) const
             break;
         if (symbol == '$' && outOfWord) {
             if (!seenTags)
-                result = finals(state, isUpper(form, 1), isUpper(form, 0));
+                result = finals(state, outputs, isUpper(form, 1), isUpper(form, 0));
             const QString unit = QLatin1Char('^') + form;
             if (form.startsWith(QLatin1Char('*')))
                 in.out += unit + QLatin1Char('/') + form + QLatin1Char('$');
@@ -819,6 +832,7 @@ std::optional<QString> Transducer::bilingual(QStringView text) const
             queue.clear();
             result.clear();
             state = initial;
+            outputs.resize(initialOutputs);
             form.clear();
             seenTags = false;
             continue;
@@ -837,10 +851,10 @@ std::optional<QString> Transducer::bilingual(QStringView text) const
         if (symbol <= 0)
             seenTags = true;
         if (!state.empty())
-            step(state, symbol);
+            step(state, outputs, symbol);
         if (isFinal(state)) {
             queue.clear(); // the tags read so far belong to the entry
-            result = finals(state, isUpper(form, 1), isUpper(form, 0));
+            result = finals(state, outputs, isUpper(form, 1), isUpper(form, 0));
         } else if (!result.isEmpty()) {
             if (symbol < 0)
                 appendSymbol(queue, symbol);
@@ -856,7 +870,9 @@ std::optional<QString> Transducer::bilingual(QStringView text) const
 std::optional<QString> Transducer::generation(QStringView text) const
 {
     Stream in(text);
-    const State initial = initialState();
+    Outputs outputs;
+    const State initial = initialState(outputs);
+    const std::size_t initialOutputs = outputs.size();
     State state = initial;
     QString form;
     bool outOfWord = false;
@@ -884,12 +900,13 @@ std::optional<QString> Transducer::generation(QStringView text) const
             } else if (first == u'@') {
                 writeEscaped(in.out, withoutTags(form));
             } else if (isFinal(state)) {
-                in.out += finals(state, isUpper(form, 1), isUpper(form, 0)).mid(1);
+                in.out += finals(state, outputs, isUpper(form, 1), isUpper(form, 0)).mid(1);
             } else if (!form.isEmpty()) {
                 in.out += QLatin1Char('#');
                 writeEscaped(in.out, withoutTags(form));
             }
             state = initial;
+            outputs.resize(initialOutputs);
             form.clear();
             continue;
         }
@@ -898,7 +915,7 @@ std::optional<QString> Transducer::generation(QStringView text) const
         const bool unknown = !form.isEmpty() && (form.front() == u'*' || form.front() == u'%');
         appendSymbol(form, symbol);
         if (!unknown && !state.empty())
-            step(state, symbol);
+            step(state, outputs, symbol);
     }
     return in.out;
 }

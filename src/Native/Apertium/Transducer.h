@@ -57,10 +57,14 @@ private:
         std::int32_t output;
         std::uint32_t target;
     };
+    /// The outputs of the paths being followed, as a tree: each entry is a symbol and the entry
+    /// before it (-1 for none), so that a path that branches shares what came before.
+    using Outputs = std::vector<std::pair<std::int32_t, std::int32_t>>;
     struct Path
     {
         std::uint32_t node;
-        std::vector<std::int32_t> output;
+        /// The path's last output in Outputs, or -1.
+        std::int32_t output;
         /// Reached through a lower-cased input: the output follows the input's case.
         bool dirty = false;
     };
@@ -73,13 +77,13 @@ private:
     /// treats them differently at the end of a word.
     enum class Final : std::uint8_t { none, standard, inconditional, postblank, preblank, other };
 
-    State initialState() const;
-    void step(State &state, std::int32_t input, bool caseSensitive = false) const;
-    void closure(State &state) const;
+    State initialState(Outputs &outputs) const;
+    void step(State &state, Outputs &outputs, std::int32_t input, bool caseSensitive = false) const;
+    void closure(State &state, Outputs &outputs) const;
     bool isFinal(const State &state) const;
     bool isFinal(const State &state, Final kind) const;
     bool isAlphabetic(char32_t c) const;
-    QString finals(const State &state, bool uppercase, bool firstUpper) const;
+    QString finals(const State &state, const Outputs &outputs, bool uppercase, bool firstUpper) const;
     std::int32_t tag(const QString &name) const;
     void appendSymbol(QString &out, std::int32_t symbol, bool uppercase = false) const;
 

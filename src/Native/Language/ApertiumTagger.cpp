@@ -388,9 +388,17 @@ std::vector<TextRange> chunks(QStringView text, TextRange window)
 
 } // namespace
 
-ApertiumTagger::ApertiumTagger(QStringList stages, std::chrono::milliseconds timeout)
-    : m_stages(stages, timeout)
+ApertiumTagger::ApertiumTagger(std::optional<QStringList> stages, std::chrono::milliseconds timeout)
+    : m_stageList(std::move(stages))
+    , m_timeout(timeout)
 { }
+
+const Apertium::StageChain &ApertiumTagger::stages()
+{
+    // Finding the default stages runs a tool and the analyser is read from its file: first use only.
+    std::call_once(m_made, [this] { m_stages.emplace(m_stageList.value_or(defaultStages()), m_timeout); });
+    return *m_stages;
+}
 
 QStringList ApertiumTagger::defaultStages()
 {
@@ -414,9 +422,9 @@ QString ApertiumTagger::lexicalClass(const QStringList &tags)
     return lexicalClassOf(tags);
 }
 
-std::vector<pid_t> ApertiumTagger::processGroups() const
+std::vector<pid_t> ApertiumTagger::processGroups()
 {
-    return m_stages.processGroups();
+    return stages().processGroups();
 }
 
 std::vector<TaggedWord> ApertiumTagger::readReply(QStringView reply, QStringView text, TaggerOptions options)
@@ -437,7 +445,7 @@ std::vector<TaggedWord> ApertiumTagger::words(QStringView text, TextRange range,
         const QStringView part = QStringView(clean).mid(chunk.start, chunk.length);
         if (!hasLetterOrDigit(part))
             continue;
-        const auto reply = m_stages.request(Apertium::escape(separatedWords(part)));
+        const auto reply = stages().request(Apertium::escape(separatedWords(part)));
         if (!reply) {
             // The failed stage is stopped and starts afresh on the next call; what was read so far stands.
             qCWarning(lcLanguage) << "the tagger did not answer; giving" << readings.size() << "words";

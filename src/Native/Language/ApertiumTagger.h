@@ -10,6 +10,8 @@
 #include "Native/Language/Tagger.h"
 
 #include <chrono>
+#include <mutex>
+#include <optional>
 
 #include <sys/types.h>
 
@@ -18,8 +20,10 @@ namespace Lumivox::Native {
 class ApertiumTagger final : public Tagger
 {
 public:
-    /// `stages` are run one after the other, as a StageChain runs them (see Apertium::stagesOf).
-    explicit ApertiumTagger(QStringList stages = defaultStages(),
+    /// `stages` are run one after the other, as a StageChain runs them (see Apertium::stagesOf);
+    /// without them, defaultStages(). Nothing starts or is read before the first use, so a tagger is
+    /// cheap to make on any thread.
+    explicit ApertiumTagger(std::optional<QStringList> stages = std::nullopt,
                             std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
 
     std::vector<TaggedWord> words(QStringView text, TextRange range, TaggerOptions options = {}) override;
@@ -35,10 +39,15 @@ public:
     static QString lexicalClass(const QStringList &tags);
 
     /// The process groups of the stages, 0 for one not running (tests end them to check the restart).
-    std::vector<pid_t> processGroups() const;
+    std::vector<pid_t> processGroups();
 
 private:
-    Apertium::StageChain m_stages;
+    const Apertium::StageChain &stages();
+
+    std::optional<QStringList> m_stageList;
+    std::chrono::milliseconds m_timeout;
+    std::once_flag m_made;
+    std::optional<Apertium::StageChain> m_stages;
 };
 
 } // namespace Lumivox::Native
