@@ -547,6 +547,28 @@ QString Transducer::finals(const State &state, const Outputs &outputs, bool uppe
     return result;
 }
 
+// The paths of one request: where they stand and what they have written. Each word starts afresh
+// from the initial paths, and what the last word wrote is dropped.
+struct Transducer::Walk
+{
+    explicit Walk(const Transducer &transducer)
+        : initial(transducer.initialState(outputs))
+        , initialOutputs(outputs.size())
+        , state(initial)
+    { }
+
+    void restart()
+    {
+        state = initial;
+        outputs.resize(initialOutputs);
+    }
+
+    Outputs outputs;
+    const State initial;
+    const std::size_t initialOutputs;
+    State state;
+};
+
 std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCase) const
 {
     if (std::find(m_final.begin(), m_final.end(), Final::other) != m_final.end())
@@ -599,17 +621,17 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
         position = buffer.size();
         return symbol;
     };
-    Outputs outputs;
-    const State initial = initialState(outputs);
-    const std::size_t initialOutputs = outputs.size();
-    const auto finalsOf = [&](const State &state, QStringView form) {
+    Walk walk(*this);
+    State &state = walk.state;
+    Outputs &outputs = walk.outputs;
+    const auto finalsOf = [&](const State &paths, QStringView form) {
         bool firstUpper = false;
         bool uppercase = false;
         if (!dictionaryCase) {
             firstUpper = isUpper(form, 0);
             uppercase = form.size() > 1 && firstUpper && isUpper(form, form.size() - 1);
         }
-        return finals(state, outputs, uppercase, firstUpper);
+        return finals(paths, outputs, uppercase, firstUpper);
     };
     const auto write = [&](QStringView escapedForm, QStringView readings) {
         // A blank inside a word ("at least") takes its place in the queue of blanks.
@@ -677,7 +699,6 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
         }
     };
 
-    State state = initial;
     bool lastInconditional = false;
     bool lastPostblank = false;
     bool lastPreblank = false;
@@ -768,8 +789,7 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
         if (symbol == 0 && position < buffer.size())
             position = last + 1;
 
-        state = initial;
-        outputs.resize(initialOutputs);
+        walk.restart();
         readings.clear();
         form.clear();
         start = position;
@@ -784,10 +804,9 @@ std::optional<QString> Transducer::analysis(QStringView text, bool dictionaryCas
 std::optional<QString> Transducer::bilingual(QStringView text) const
 {
     Stream in(text);
-    Outputs outputs;
-    const State initial = initialState(outputs);
-    const std::size_t initialOutputs = outputs.size();
-    State state = initial;
+    Walk walk(*this);
+    State &state = walk.state;
+    Outputs &outputs = walk.outputs;
     QString form; // the unit as read, escapes kept
     QString queue; // tags after the longest entry, carried over to each translation
     QString result;
@@ -831,8 +850,7 @@ std::optional<QString> Transducer::bilingual(QStringView text) const
                 in.out += unit + QStringLiteral("/@") + form + QLatin1Char('$');
             queue.clear();
             result.clear();
-            state = initial;
-            outputs.resize(initialOutputs);
+            walk.restart();
             form.clear();
             seenTags = false;
             continue;
@@ -870,10 +888,9 @@ std::optional<QString> Transducer::bilingual(QStringView text) const
 std::optional<QString> Transducer::generation(QStringView text) const
 {
     Stream in(text);
-    Outputs outputs;
-    const State initial = initialState(outputs);
-    const std::size_t initialOutputs = outputs.size();
-    State state = initial;
+    Walk walk(*this);
+    State &state = walk.state;
+    Outputs &outputs = walk.outputs;
     QString form;
     bool outOfWord = false;
     QString unknownTag;
@@ -905,8 +922,7 @@ std::optional<QString> Transducer::generation(QStringView text) const
                 in.out += QLatin1Char('#');
                 writeEscaped(in.out, withoutTags(form));
             }
-            state = initial;
-            outputs.resize(initialOutputs);
+            walk.restart();
             form.clear();
             continue;
         }

@@ -70,6 +70,7 @@ private:
     };
     using State = std::vector<Path>;
     class Stream;
+    struct Walk;
 
     Transducer() = default;
 
