@@ -194,6 +194,19 @@ TEST(ApertiumStages, EachStageRunsOnceForTheWholeProgram)
     }
 }
 
+TEST(ApertiumStages, AProgramThatCrashesEndsItsPipelineAtOnce)
+{
+    // Debian's Russian tagger crashes on a word it has to choose for ("стали": steel, or became). The
+    // programs before it in its pipeline would hold the request open until the time-out, here longer
+    // than the test may run: the request fails when the tagger does, and the next one is answered.
+    const auto script = NullFlushPipeline::translationScript(QStringLiteral("rus-ukr"));
+    ASSERT_TRUE(script);
+    const StageChain stages(stagesOf(modeCommands(*script)), std::chrono::minutes(30));
+    EXPECT_FALSE(stages.request(QStringLiteral("Они стали сильнее.")));
+    EXPECT_EQ(stages.request(QStringLiteral("Красная книга лежит на столе.")),
+              QStringLiteral("Червона книга *лежит на стілі."));
+}
+
 TEST(ApertiumStages, TheTaggersSurfaceFormsAreDroppedForTranslation)
 {
     const std::vector<std::pair<const char *, const char *>> rows {
