@@ -18,14 +18,18 @@
 
 #include <dlfcn.h>
 
+#include <fstream>
+
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <future>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -48,6 +52,56 @@ constexpr int focusReach = 6 * upscale;
 constexpr int wordMargin = 3;
 // The resolution the upscaled screen text roughly corresponds to; it spares the engine guessing.
 constexpr int sourceResolution = 140;
+
+// Reads a model file as the engine would, less its LSTM word list (entry 19 of the file's table).
+// The engine keeps every part of the file in memory for as long as it runs, used or not, and the
+// Latin-script model's word list, which the engine reading words again never loads, is 85 MB of its
+// 89. A file laid out other than expected is handed over as it is.
+bool readWithoutWordList(const char *filename, std::vector<char> *data)
+{
+    std::ifstream in(filename, std::ios::binary);
+    if (!in)
+        return false;
+    data->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return false;
+    constexpr std::uint32_t wordList = 19;
+    std::uint32_t entries = 0;
+    if (data->size() < sizeof entries)
+        return true;
+    std::memcpy(&entries, data->data(), sizeof entries);
+    const std::size_t header = sizeof entries + std::size_t(entries) * sizeof(std::int64_t);
+    // More entries than the engine knows would mean the other byte order, or not a model at all.
+    if (entries <= wordList || entries > 64 || data->size() < header)
+        return true;
+    std::vector<std::int64_t> offsets(entries);
+    std::memcpy(offsets.data(), data->data() + sizeof entries, entries * sizeof(std::int64_t));
+    const auto size = std::int64_t(data->size());
+    // The parts lie one after the other in the order of the table: a part runs to the next one present.
+    std::int64_t end = size;
+    for (std::uint32_t next = wordList + 1; next < entries; ++next) {
+        if (offsets[next] >= 0) {
+            end = offsets[next];
+            break;
+        }
+    }
+    const std::int64_t start = offsets[wordList];
+    if (start < std::int64_t(header) || end < start || end > size)
+        return true;
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        if (offsets[i] >= 0 && i != wordList && offsets[i] > start && offsets[i] < end)
+            return true;
+    }
+    data->erase(data->begin() + start, data->begin() + end);
+    offsets[wordList] = -1;
+    for (std::int64_t &offset : offsets) {
+        if (offset >= end)
+            offset -= end - start;
+    }
+    std::memcpy(data->data() + sizeof entries, offsets.data(), entries * sizeof(std::int64_t));
+    data->shrink_to_fit();
+    return true;
+}
 
 RecognitionFailure failed(const char *message)
 {
@@ -219,8 +273,15 @@ private:
         auto wordApi = std::make_unique<tesseract::TessBaseAPI>();
         const std::vector<std::string> names {"load_system_dawg", "load_freq_dawg"};
         const std::vector<std::string> values {"0", "0"};
-        if (wordApi->Init(nullptr, "Latin", tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false) != 0
-            && wordApi->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0) {
+        if (wordApi->Init(nullptr, 0, "Latin", tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false,
+                          readWithoutWordList)
+            != 0) {
+            // A fresh engine: the one above keeps its file reader, and the English model's word list is used.
+            wordApi = std::make_unique<tesseract::TessBaseAPI>();
+            if (wordApi->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0)
+                wordApi.reset();
+        }
+        if (!wordApi) {
             qCWarning(lcTextRecognition) << "no model could be loaded to read words again";
             m_loadFailed = true;
             return false;
