@@ -4,6 +4,7 @@
 // takes on a warm session, through the session and through the service as the hover uses it. Prints
 // its figures; run by hand: build/release/bench/lone_word_bench
 
+#include "Models/LanguageCatalog.h"
 #include "Native/Translation/ApertiumTranslator.h"
 #include "Services/Translation/AppleTranslateService.h"
 #include "Support/TestSupport.h"
@@ -52,6 +53,8 @@ std::vector<Entry> readList(const QString &path)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // As the program does at start: the languages the installed pairs translate into.
+    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
     const QString path =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(LUMIVOX_BENCH_DATA "/lone-words-en-es.tsv");
     const std::vector<Entry> entries = readList(path);
