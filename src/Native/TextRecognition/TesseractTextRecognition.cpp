@@ -29,7 +29,6 @@
 #include <deque>
 #include <functional>
 #include <future>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -56,28 +55,40 @@ constexpr int sourceResolution = 140;
 // Reads a model file as the engine would, less its LSTM word list (entry 19 of the file's table).
 // The engine keeps every part of the file in memory for as long as it runs, used or not, and the
 // Latin-script model's word list, which the engine reading words again never loads, is 85 MB of its
-// 89. A file laid out other than expected is handed over as it is.
+// 89; it is not even read. A file laid out other than expected is read whole.
 bool readWithoutWordList(const char *filename, std::vector<char> *data)
 {
-    std::ifstream in(filename, std::ios::binary);
+    std::ifstream in(filename, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    data->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad())
+    const std::int64_t size = in.tellg();
+    if (size < 0)
         return false;
+    const auto readRange = [&](std::int64_t from, std::int64_t to) {
+        const std::size_t at = data->size();
+        data->resize(at + std::size_t(to - from));
+        in.seekg(from);
+        return bool(in.read(data->data() + at, to - from));
+    };
+    const auto readWhole = [&] {
+        data->clear();
+        in.clear();
+        return readRange(0, size);
+    };
     constexpr std::uint32_t wordList = 19;
     std::uint32_t entries = 0;
-    if (data->size() < sizeof entries)
-        return true;
-    std::memcpy(&entries, data->data(), sizeof entries);
-    const std::size_t header = sizeof entries + std::size_t(entries) * sizeof(std::int64_t);
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char *>(&entries), sizeof entries))
+        return readWhole();
     // More entries than the engine knows would mean the other byte order, or not a model at all.
-    if (entries <= wordList || entries > 64 || data->size() < header)
-        return true;
+    const auto header = std::int64_t(sizeof entries + std::size_t(entries) * sizeof(std::int64_t));
+    if (entries <= wordList || entries > 64 || size < header)
+        return readWhole();
     std::vector<std::int64_t> offsets(entries);
-    std::memcpy(offsets.data(), data->data() + sizeof entries, entries * sizeof(std::int64_t));
-    const auto size = std::int64_t(data->size());
+    if (!in.read(reinterpret_cast<char *>(offsets.data()), std::streamsize(entries * sizeof(std::int64_t))))
+        return readWhole();
     // The parts lie one after the other in the order of the table: a part runs to the next one present.
+    const std::int64_t start = offsets[wordList];
     std::int64_t end = size;
     for (std::uint32_t next = wordList + 1; next < entries; ++next) {
         if (offsets[next] >= 0) {
@@ -85,21 +96,22 @@ bool readWithoutWordList(const char *filename, std::vector<char> *data)
             break;
         }
     }
-    const std::int64_t start = offsets[wordList];
-    if (start < std::int64_t(header) || end < start || end > size)
-        return true;
+    if (start < header || end < start || end > size)
+        return readWhole();
     for (std::uint32_t i = 0; i < entries; ++i) {
-        if (offsets[i] >= 0 && i != wordList && offsets[i] > start && offsets[i] < end)
-            return true;
+        if (i != wordList && offsets[i] > start && offsets[i] < end)
+            return readWhole();
     }
-    data->erase(data->begin() + start, data->begin() + end);
     offsets[wordList] = -1;
     for (std::int64_t &offset : offsets) {
         if (offset >= end)
             offset -= end - start;
     }
+    data->clear();
+    data->reserve(std::size_t(size - (end - start)));
+    if (!readRange(0, start) || !readRange(end, size))
+        return false;
     std::memcpy(data->data() + sizeof entries, offsets.data(), entries * sizeof(std::int64_t));
-    data->shrink_to_fit();
     return true;
 }
 
