@@ -1,8 +1,10 @@
 // A word translated alone on the device: how often English→Spanish gives the word's dictionary sense
 // in dictionary form over a fixed list of common words (bench/data/lone-words-en-es.tsv, which no test
-// uses), and how long a lone word takes on a warm session, through the session and through the
-// service as the hover uses it. Prints its figures; run by hand: build/release/bench/lone_word_bench
+// uses), how long the first lone word takes on a session nothing has warmed, and how long a lone word
+// takes on a warm session, through the session and through the service as the hover uses it. Prints
+// its figures; run by hand: build/release/bench/lone_word_bench
 
+#include "Models/LanguageCatalog.h"
 #include "Native/Translation/ApertiumTranslator.h"
 #include "Services/Translation/AppleTranslateService.h"
 #include "Support/TestSupport.h"
@@ -51,12 +53,24 @@ std::vector<Entry> readList(const QString &path)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // As the program does at start: the languages the installed pairs translate into.
+    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
     const QString path =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(LUMIVOX_BENCH_DATA "/lone-words-en-es.tsv");
     const std::vector<Entry> entries = readList(path);
     if (entries.empty()) {
         std::fprintf(stderr, "no words in %s\n", qPrintable(path));
         return 1;
+    }
+
+    // A lone word on a session nothing has warmed: its stages start, and load their data, for it.
+    {
+        Native::ApertiumSession cold(QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("eng-spa"));
+        QElapsedTimer first;
+        first.start();
+        const auto result = cold.translate(entries.front().word);
+        std::printf("first lone word on a cold session (en-es, stages started by it): %.1f ms (%s)\n",
+                    double(first.nsecsElapsed()) / 1e6, qPrintable(result.value.value_or(QStringLiteral("(none)"))));
     }
 
     Native::ApertiumSession session(QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("eng-spa"));

@@ -2,6 +2,7 @@
 // long the main thread stalls meanwhile, and warm word translations through the service as callers
 // use it. Prints its figures; run by hand: build/release/bench/on_device_translation_bench
 
+#include "Models/LanguageCatalog.h"
 #include "Native/Language/LanguageRecognizer.h"
 #include "Native/Translation/ApertiumTranslator.h"
 #include "Services/Translation/AppleTranslateService.h"
@@ -34,6 +35,8 @@ AppleTranslationEngine::Dependencies freshPlatform()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // As the program does at start: the languages the installed pairs translate into.
+    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
     const QStringList words {"house", "dog",   "cat",  "red",    "water", "book",  "tree",  "run", "happy", "window",
                              "table", "river", "city", "friend", "green", "light", "small", "eat", "write", "night"};
 

@@ -1,11 +1,13 @@
-// Start-up of the real program to its idle event loop, its memory at idle before any hover, and the
-// CPU it uses while the pointer rests. Run inside the private session (warm disk: the first run only
+// Start-up of the real program to its idle event loop, the memory of its whole process tree (the
+// program and every process it started: the translation stages) at idle before any hover, and the CPU
+// it uses while the pointer rests. Run inside the private session (warm disk: the first run only
 // warms it and is not counted):
 //   scripts/run-session.sh build/dev/bench/startup_idle_bench [path/to/lumivox] [runs] [idle-seconds]
 // The program reports "idle after N ms" when its event loop first runs; start-up is measured from
 // before the fork to that line. Figures are printed; nothing is asserted.
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -113,15 +115,111 @@ void drainInBackground(int fd)
     }).detach();
 }
 
-double rssMegabytes(pid_t pid)
+struct Memory
 {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    double rss = 0; // MiB
+    double pss = 0; // MiB: shared pages counted once over the processes that share them
+};
+
+Memory memoryOf(pid_t pid)
+{
+    Memory m;
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
     std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atof(line.c_str() + 6) / 1024.0;
+    while (std::getline(rollup, line)) {
+        if (line.rfind("Rss:", 0) == 0)
+            m.rss = std::atof(line.c_str() + 4) / 1024.0;
+        else if (line.rfind("Pss:", 0) == 0)
+            m.pss = std::atof(line.c_str() + 4) / 1024.0;
     }
-    return -1;
+    return m;
+}
+
+pid_t parentOf(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream rest(text.substr(close + 2));
+    std::string state;
+    pid_t parent = 0;
+    rest >> state >> parent;
+    return parent;
+}
+
+// The program and all its descendants.
+std::vector<pid_t> processTree(pid_t root)
+{
+    std::vector<std::pair<pid_t, pid_t>> parents;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (!name.empty()
+            && std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c) != 0; })) {
+            const pid_t pid = std::atoi(name.c_str());
+            parents.emplace_back(pid, parentOf(pid));
+        }
+    }
+    std::vector<pid_t> tree {root};
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        for (const auto &[pid, parent] : parents) {
+            if (parent == tree[i])
+                tree.push_back(pid);
+        }
+    }
+    return tree;
+}
+
+// "lt-proc eng-spa.automorf.bin": the program and the last file it was given.
+std::string commandOf(pid_t pid)
+{
+    std::ifstream cmdline("/proc/" + std::to_string(pid) + "/cmdline");
+    std::string text((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+    std::vector<std::string> args;
+    std::string arg;
+    for (char c : text) {
+        if (c == '\0') {
+            args.push_back(arg);
+            arg.clear();
+        } else {
+            arg += c;
+        }
+    }
+    if (args.empty())
+        return "?";
+    std::string out = args.front().substr(args.front().rfind('/') + 1);
+    for (auto it = args.rbegin(); it != args.rend() - 1; ++it) {
+        if (it->find('/') != std::string::npos) {
+            out += " " + it->substr(it->rfind('/') + 1);
+            break;
+        }
+    }
+    return out;
+}
+
+struct TreeMemory
+{
+    Memory main;
+    Memory total;
+    std::vector<std::pair<std::string, Memory>> children;
+};
+
+TreeMemory treeMemory(pid_t root)
+{
+    TreeMemory t;
+    for (pid_t pid : processTree(root)) {
+        const Memory m = memoryOf(pid);
+        t.total.rss += m.rss;
+        t.total.pss += m.pss;
+        if (pid == root)
+            t.main = m;
+        else
+            t.children.emplace_back(commandOf(pid), m);
+    }
+    std::sort(t.children.begin(), t.children.end(),
+              [](const auto &a, const auto &b) { return a.second.pss > b.second.pss; });
+    return t;
 }
 
 double cpuSeconds(pid_t pid)
@@ -178,10 +276,10 @@ int main(int argc, char **argv)
         // The last run stays for the idle figures.
         drainInBackground(s.stderrFd);
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        const double rss = rssMegabytes(s.pid);
+        const TreeMemory early = treeMemory(s.pid);
         // Resting means after the engines' warm-up and the wait for a tray to take the icon in.
         std::this_thread::sleep_for(std::chrono::seconds(settleSeconds));
-        const double rssSettled = rssMegabytes(s.pid);
+        const TreeMemory settled = treeMemory(s.pid);
         const double cpuBefore = cpuSeconds(s.pid);
         std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
         const double cpu = cpuSeconds(s.pid) - cpuBefore;
@@ -193,9 +291,15 @@ int main(int argc, char **argv)
                     "inside main: median %.0f ms\n",
                     runs, median(wall), *std::min_element(wall.begin(), wall.end()),
                     *std::max_element(wall.begin(), wall.end()), median(reported));
-        std::printf("resident memory at idle, before any hover: %.1f MB one second after start-up, %.1f MB "
-                    "once the engines are warmed up\n",
-                    rss, rssSettled);
+        std::printf("memory at idle, before any hover, one second after start-up: whole tree of %zu processes "
+                    "PSS %.1f MiB, RSS %.1f MiB (the program alone PSS %.1f, RSS %.1f)\n",
+                    early.children.size() + 1, early.total.pss, early.total.rss, early.main.pss, early.main.rss);
+        std::printf("memory at rest once the engines are warmed up: whole tree of %zu processes PSS %.1f MiB, "
+                    "RSS %.1f MiB (the program alone PSS %.1f, RSS %.1f)\n",
+                    settled.children.size() + 1, settled.total.pss, settled.total.rss, settled.main.pss,
+                    settled.main.rss);
+        for (const auto &[command, m] : settled.children)
+            std::printf("  PSS %5.1f  RSS %5.1f  %s\n", m.pss, m.rss, command.c_str());
         std::filesystem::remove_all(configHome());
         std::filesystem::remove_all(dataHome());
         std::printf("CPU with the pointer resting for %d s: %.0f ms (%.3f %% of one core)\n", idleSeconds, cpu * 1000,

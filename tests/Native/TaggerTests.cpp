@@ -82,7 +82,7 @@ TEST(ApertiumTaggerReply, SurvivesUnitsThatDoNotMatchTheText)
 
 TEST(ApertiumTagger, JoinsPersonalNamesOnlyAroundAGivenName)
 {
-    ApertiumTagger tagger(ApertiumTagger::defaultScript(), patient);
+    ApertiumTagger tagger(ApertiumTagger::defaultStages(), patient);
     const QString text = QStringLiteral("Yesterday Mary Smith met Tom in Paris.");
     const auto joined = tagAll(tagger, text, {.joinNames = true});
     QStringList names;
@@ -105,7 +105,7 @@ TEST(ApertiumTagger, JoinsPersonalNamesOnlyAroundAGivenName)
 
 TEST(ApertiumTagger, OddTextGivesExactRangesOrNothing)
 {
-    ApertiumTagger tagger(ApertiumTagger::defaultScript(), patient);
+    ApertiumTagger tagger(ApertiumTagger::defaultStages(), patient);
     EXPECT_TRUE(tagAll(tagger, QString()).empty());
     EXPECT_TRUE(tagAll(tagger, QStringLiteral(" ... !? -- \u2014 ")).empty());
 
@@ -126,7 +126,7 @@ TEST(ApertiumTagger, OddTextGivesExactRangesOrNothing)
 
 TEST(ApertiumTagger, TagsLargeTextsInPieces)
 {
-    ApertiumTagger tagger(ApertiumTagger::defaultScript(), patient);
+    ApertiumTagger tagger(ApertiumTagger::defaultStages(), patient);
     QString text;
     for (int i = 0; text.size() < 100'000; ++i)
         text += QStringLiteral("The quick brown fox jumps over the lazy dog number %1. ").arg(i);
@@ -147,24 +147,29 @@ TEST(ApertiumTagger, TagsLargeTextsInPieces)
 
 TEST(ApertiumTagger, RestartsAPipelineThatDied)
 {
-    ApertiumTagger tagger(ApertiumTagger::defaultScript(), patient);
+    ApertiumTagger tagger(ApertiumTagger::defaultStages(), patient);
     const QString text = QStringLiteral("The house");
     ASSERT_EQ(tagAll(tagger, text).size(), 2u);
-    const pid_t group = tagger.processGroup();
-    ASSERT_GT(group, 0);
-    kill(-group, SIGKILL);
+    const std::vector<pid_t> groups = tagger.processGroups();
+    ASSERT_FALSE(groups.empty());
+    for (pid_t group : groups) {
+        ASSERT_GT(group, 0);
+        kill(-group, SIGKILL);
+    }
     EXPECT_EQ(texts(text, tagAll(tagger, text)), (QStringList {"The", "house"}));
-    EXPECT_NE(tagger.processGroup(), group);
+    const std::vector<pid_t> restarted = tagger.processGroups();
+    for (std::size_t i = 0; i < groups.size(); ++i)
+        EXPECT_NE(restarted[i], groups[i]) << "stage " << i;
 
     // A tagger that cannot run gives nothing, and keeps giving nothing, without failing.
-    ApertiumTagger broken(QStringLiteral("exit 3"), std::chrono::milliseconds(300));
+    ApertiumTagger broken(QStringList {QStringLiteral("exit 3")}, std::chrono::milliseconds(300));
     EXPECT_TRUE(tagAll(broken, text).empty());
     EXPECT_TRUE(tagAll(broken, text).empty());
 }
 
 TEST(ApertiumTagger, SharedAcrossThreads)
 {
-    ApertiumTagger tagger(ApertiumTagger::defaultScript(), patient);
+    ApertiumTagger tagger(ApertiumTagger::defaultStages(), patient);
     const QStringList sentences {"I don't know.", "Mary Smith is here.", "The cats were running.", "We'll see."};
     std::vector<std::vector<TaggedWord>> expected;
     for (const QString &s : sentences)

@@ -79,14 +79,17 @@ TEST(EnglishAnalysis, ADeadTaggerGivesNothingAndARestartedOneRecovers)
     auto tagger = std::make_shared<Native::ApertiumTagger>();
     Native::ScopedOverride<Native::Tagger> installed {tagger};
     ASSERT_EQ(note("went", "She went home."), "verb: past of go");
-    const pid_t group = tagger->processGroup();
-    ASSERT_GT(group, 0);
-    kill(-group, SIGKILL);
+    const std::vector<pid_t> groups = tagger->processGroups();
+    ASSERT_FALSE(groups.empty());
+    for (pid_t group : groups) {
+        ASSERT_GT(group, 0);
+        kill(-group, SIGKILL);
+    }
     EXPECT_EQ(note("went", "She went home."), "verb: past of go");
     EXPECT_EQ(idiom("Time flies.", "Time"), "time fly = time pass quickly -> Time passes quickly.");
 
-    Native::ScopedOverride<Native::Tagger> broken {
-        std::make_shared<Native::ApertiumTagger>(QStringLiteral("exit 3"), std::chrono::milliseconds(300))};
+    Native::ScopedOverride<Native::Tagger> broken {std::make_shared<Native::ApertiumTagger>(
+        QStringList {QStringLiteral("exit 3")}, std::chrono::milliseconds(300))};
     EXPECT_EQ(note("went", "She went home."), "");
     EXPECT_EQ(idiom("Time flies.", "Time"), "");
 }

@@ -1,7 +1,9 @@
 // On-device translation through the product's own path, over the installed Apertium pairs and cld2.
 
+#include "Native/Language/LanguageRecognizer.h"
 #include "Native/Services.h"
 #include "Native/Translation/ApertiumTranslator.h"
+#include "Services/Learn/GlanceTranslator.h"
 #include "Services/Learn/MarkedText.h"
 #include "Services/Translation/AppleTranslateService.h"
 #include "Support/TestSupport.h"
@@ -46,6 +48,43 @@ TEST(OnDeviceTranslation, TranslatesWordsAndExplainsFailures)
     EXPECT_FALSE(await(service.isInstalled(QStringLiteral("en"), QStringLiteral("fr"))));
 }
 
+TEST(OnDeviceTranslation, ALoneEnglishWordIsNotTakenForAnotherLanguage)
+{
+    // Common English words that the recogniser, given the word alone, confidently names another
+    // language for (found by running the English analyser's words through it). A line holding only
+    // such a word is translated from English, not sent to a pair it does not belong to or refused as
+    // Spanish already.
+    const std::vector<std::pair<const char *, const char *>> words {
+        {"heavy", "pesado"},    {"angry", "enojado"},  {"finger", "dedo"},      {"basket", "cesta"},
+        {"danger", "peligro"},  {"orange", "naranja"}, {"pencil", "lápiz"},     {"tiger", "tigre"},
+        {"hunger", "hambre"},   {"magnet", "imán"},    {"recall", "retirar"},   {"volcano", "volcán"},
+        {"singer", "cantante"}, {"sixty", "sesenta"},  {"risky", "arriesgado"}, {"berries", "baya"},
+        {"Heavy", "Pesado"},    {"ANGRY", "ENOJADO"},
+    };
+    const auto recognizer = Native::LanguageRecognizer::makeDefault();
+    AppleTranslateService service;
+    for (const auto &[word, meaning] : words) {
+        const QString text = QString::fromUtf8(word);
+        const auto misread = recognizer->dominantLanguage(text);
+        EXPECT_TRUE(misread && *misread != QLatin1String("en")) << word << " is no longer misread alone";
+        EXPECT_EQ(GlanceTranslator::sourceLanguage(text), std::nullopt) << word;
+        EXPECT_EQ(GlanceTranslator::sourceLanguage(text + QLatin1Char('.')), std::nullopt) << word;
+        EXPECT_EQ(await(service.translateExplained(text, QStringLiteral("es"))),
+                  TranslationAttempt::success(QString::fromUtf8(meaning)))
+            << word;
+    }
+    // One word of another script, and a sentence, are still named; one word of the Latin script that
+    // the recogniser reads as Spanish is left unknown too.
+    const std::vector<std::pair<const char *, std::optional<QString>>> texts {
+        {"ありがとう", QStringLiteral("ja")},
+        {"Ελλάδα", QStringLiteral("el")},
+        {"El perro come la comida en la cocina.", QStringLiteral("es")},
+        {"mañana", std::nullopt},
+    };
+    for (const auto &[text, language] : texts)
+        EXPECT_EQ(GlanceTranslator::sourceLanguage(QString::fromUtf8(text)), language) << text;
+}
+
 TEST(OnDeviceTranslation, AWordAloneTakesThePartOfSpeechOfItsSentence)
 {
     AppleTranslateService service;
@@ -75,22 +114,26 @@ TEST(OnDeviceTranslation, MarkedSentenceKeepsTheMarkOnItsWord)
 TEST(OnDeviceTranslation, APipelineKilledMidUseIsRestarted)
 {
     AppleTranslateService service;
-    ASSERT_EQ(await(service.translate(QStringLiteral("dog"), QStringLiteral("en"), QStringLiteral("es"))),
-              QStringLiteral("perro"));
+    ASSERT_EQ(await(service.translate(QStringLiteral("The dog"), QStringLiteral("en"), QStringLiteral("es"))),
+              QStringLiteral("El perro"));
     auto session = std::dynamic_pointer_cast<Native::ApertiumSession>(
         Native::service<Native::Translator>()->session(QStringLiteral("en"), QStringLiteral("es")));
     ASSERT_TRUE(session);
-    const pid_t group = session->processGroup();
-    ASSERT_GT(group, 0);
-    kill(-group, SIGKILL);
-    // The word lookup's stages die with it: a word and a sentence are both answered.
+    const std::vector<pid_t> groups = session->processGroups();
+    ASSERT_FALSE(groups.empty());
+    // Every stage dies, those the word lookup shares with the pipeline too: a word and a sentence are
+    // both answered.
+    for (pid_t stage : groups)
+        kill(-stage, SIGKILL);
     for (pid_t stage : session->wordLookupProcessGroups())
         kill(-stage, SIGKILL);
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("cat"), QStringLiteral("es"), QStringLiteral("en"))),
               TranslationAttempt::success(QStringLiteral("gato")));
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("The cat"), QStringLiteral("es"), QStringLiteral("en"))),
               TranslationAttempt::success(QStringLiteral("El gato")));
-    EXPECT_NE(session->processGroup(), group);
+    const std::vector<pid_t> restarted = session->processGroups();
+    for (std::size_t i = 0; i < groups.size(); ++i)
+        EXPECT_NE(restarted[i], groups[i]) << "stage " << i;
 }
 
 TEST(OnDeviceTranslation, PreparingAPairStartsItForTheHandOver)

@@ -18,7 +18,7 @@ namespace {
 // Context read on each side of a short range: the tagger's decisions depend on a few neighbouring
 // words only, and a hovered word's element text can be a whole document.
 constexpr qsizetype contextMargin = 500;
-// Longest text sent in one request. The pipeline answers only after it has read the whole request,
+// Longest text sent in one request. A stage answers only after it has read the whole request,
 // and a reply is about five times the size of its text, so a large request would fill the socket in
 // both directions and stall until the time-out.
 constexpr qsizetype chunkLength = 4000;
@@ -388,14 +388,33 @@ std::vector<TextRange> chunks(QStringView text, TextRange window)
 
 } // namespace
 
-ApertiumTagger::ApertiumTagger(QString script, std::chrono::milliseconds timeout)
-    : m_pipeline(QStringLiteral("tagger"), std::move(script), {}, timeout)
+ApertiumTagger::ApertiumTagger(std::optional<QStringList> stages, std::chrono::milliseconds timeout)
+    : m_stageList(std::move(stages))
+    , m_timeout(timeout)
 { }
 
-QString ApertiumTagger::defaultScript()
+const Apertium::StageChain &ApertiumTagger::stages()
 {
-    return QStringLiteral("lt-proc -z /usr/share/apertium/apertium-eng-spa/eng-spa.automorf.bin"
-                          " | apertium-tagger -z -g -p /usr/share/apertium/apertium-eng-spa/eng-spa.prob");
+    // Finding the default stages runs a tool and the analyser is read from its file: first use only.
+    std::call_once(m_made, [this] { m_stages.emplace(m_stageList.value_or(defaultStages()), m_timeout); });
+    return *m_stages;
+}
+
+QStringList ApertiumTagger::defaultStages()
+{
+    // Taken from the English pair's mode, so that the commands are the ones its translations run
+    // and the stages are shared with them.
+    static const QStringList stages = [] {
+        if (const auto script = Apertium::NullFlushPipeline::translationScript(QStringLiteral("eng-spa"))) {
+            const QStringList tagging = Apertium::taggingStages(Apertium::modeCommands(*script));
+            if (!tagging.isEmpty())
+                return tagging;
+        }
+        return QStringList {
+            QStringLiteral("lt-proc -z '/usr/share/apertium/apertium-eng-spa/eng-spa.automorf.bin'"),
+            QStringLiteral("apertium-tagger -z -g -p '/usr/share/apertium/apertium-eng-spa/eng-spa.prob'")};
+    }();
+    return stages;
 }
 
 QString ApertiumTagger::lexicalClass(const QStringList &tags)
@@ -403,9 +422,9 @@ QString ApertiumTagger::lexicalClass(const QStringList &tags)
     return lexicalClassOf(tags);
 }
 
-pid_t ApertiumTagger::processGroup()
+std::vector<pid_t> ApertiumTagger::processGroups()
 {
-    return m_pipeline.processGroup();
+    return stages().processGroups();
 }
 
 std::vector<TaggedWord> ApertiumTagger::readReply(QStringView reply, QStringView text, TaggerOptions options)
@@ -426,9 +445,9 @@ std::vector<TaggedWord> ApertiumTagger::words(QStringView text, TextRange range,
         const QStringView part = QStringView(clean).mid(chunk.start, chunk.length);
         if (!hasLetterOrDigit(part))
             continue;
-        const auto reply = m_pipeline.request(Apertium::escape(separatedWords(part)));
+        const auto reply = stages().request(Apertium::escape(separatedWords(part)));
         if (!reply) {
-            // The pipeline is stopped and starts afresh on the next call; what was read so far stands.
+            // The failed stage is stopped and starts afresh on the next call; what was read so far stands.
             qCWarning(lcLanguage) << "the tagger did not answer; giving" << readings.size() << "words";
             break;
         }

@@ -1,14 +1,17 @@
 #pragma once
 
-// The tagger on Linux: Apertium's English analyser and tagger as one persistent null-flush pipeline.
-// Over another script it tags the language of that script's analyser the same way.
+// The tagger on Linux: Apertium's English analyser and tagger, the same running stages that the
+// installed English pair translates with. Over other stages it tags the language of their analyser
+// the same way.
 // Apertium's own tags are mapped to the tag names of the Tagger interface here; contractions that
 // Apertium reads as one unit ("don't", "we'll") come back as two words, as English taggers split them.
 
-#include "Native/Apertium/NullFlushPipeline.h"
+#include "Native/Apertium/StageChain.h"
 #include "Native/Language/Tagger.h"
 
 #include <chrono>
+#include <mutex>
+#include <optional>
 
 #include <sys/types.h>
 
@@ -17,13 +20,16 @@ namespace Lumivox::Native {
 class ApertiumTagger final : public Tagger
 {
 public:
-    explicit ApertiumTagger(QString script = defaultScript(),
+    /// `stages` are run one after the other, as a StageChain runs them (see Apertium::stagesOf);
+    /// without them, defaultStages(). Nothing starts or is read before the first use, so a tagger is
+    /// cheap to make on any thread.
+    explicit ApertiumTagger(std::optional<QStringList> stages = std::nullopt,
                             std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
 
     std::vector<TaggedWord> words(QStringView text, TextRange range, TaggerOptions options = {}) override;
 
-    /// lt-proc | apertium-tagger over the installed English data, both in null-flush mode.
-    static QString defaultScript();
+    /// The analysis stages of the installed English pair, up to its tagger.
+    static QStringList defaultStages();
 
     /// Reads one reply of the pipeline for `text`, the text that was sent (before escaping); ranges
     /// index `text`. Units that cannot be found in `text` are left out.
@@ -32,11 +38,16 @@ public:
     /// The tag name of an Apertium reading's tags ("Noun" for <n><sg>); "OtherWord" for none.
     static QString lexicalClass(const QStringList &tags);
 
-    /// The running pipeline's process group, or 0 (tests end it to check the restart).
-    pid_t processGroup();
+    /// The process groups of the stages, 0 for one not running (tests end them to check the restart).
+    std::vector<pid_t> processGroups();
 
 private:
-    Apertium::NullFlushPipeline m_pipeline;
+    const Apertium::StageChain &stages();
+
+    std::optional<QStringList> m_stageList;
+    std::chrono::milliseconds m_timeout;
+    std::once_flag m_made;
+    std::optional<Apertium::StageChain> m_stages;
 };
 
 } // namespace Lumivox::Native

@@ -18,9 +18,12 @@
 
 #include <dlfcn.h>
 
+#include <fstream>
+
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -48,6 +51,69 @@ constexpr int focusReach = 6 * upscale;
 constexpr int wordMargin = 3;
 // The resolution the upscaled screen text roughly corresponds to; it spares the engine guessing.
 constexpr int sourceResolution = 140;
+
+// Reads a model file as the engine would, less its LSTM word list (entry 19 of the file's table).
+// The engine keeps every part of the file in memory for as long as it runs, used or not, and the
+// Latin-script model's word list, which the engine reading words again never loads, is 85 MB of its
+// 89; it is not even read. A file laid out other than expected is read whole.
+bool readWithoutWordList(const char *filename, std::vector<char> *data)
+{
+    std::ifstream in(filename, std::ios::binary | std::ios::ate);
+    if (!in)
+        return false;
+    const std::int64_t size = in.tellg();
+    if (size < 0)
+        return false;
+    const auto readRange = [&](std::int64_t from, std::int64_t to) {
+        const std::size_t at = data->size();
+        data->resize(at + std::size_t(to - from));
+        in.seekg(from);
+        return bool(in.read(data->data() + at, to - from));
+    };
+    const auto readWhole = [&] {
+        data->clear();
+        in.clear();
+        return readRange(0, size);
+    };
+    constexpr std::uint32_t wordList = 19;
+    std::uint32_t entries = 0;
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char *>(&entries), sizeof entries))
+        return readWhole();
+    // More entries than the engine knows would mean the other byte order, or not a model at all.
+    const auto header = std::int64_t(sizeof entries + std::size_t(entries) * sizeof(std::int64_t));
+    if (entries <= wordList || entries > 64 || size < header)
+        return readWhole();
+    std::vector<std::int64_t> offsets(entries);
+    if (!in.read(reinterpret_cast<char *>(offsets.data()), std::streamsize(entries * sizeof(std::int64_t))))
+        return readWhole();
+    // The parts lie one after the other in the order of the table: a part runs to the next one present.
+    const std::int64_t start = offsets[wordList];
+    std::int64_t end = size;
+    for (std::uint32_t next = wordList + 1; next < entries; ++next) {
+        if (offsets[next] >= 0) {
+            end = offsets[next];
+            break;
+        }
+    }
+    if (start < header || end < start || end > size)
+        return readWhole();
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        if (i != wordList && offsets[i] > start && offsets[i] < end)
+            return readWhole();
+    }
+    offsets[wordList] = -1;
+    for (std::int64_t &offset : offsets) {
+        if (offset >= end)
+            offset -= end - start;
+    }
+    data->clear();
+    data->reserve(std::size_t(size - (end - start)));
+    if (!readRange(0, start) || !readRange(end, size))
+        return false;
+    std::memcpy(data->data() + sizeof entries, offsets.data(), entries * sizeof(std::int64_t));
+    return true;
+}
 
 RecognitionFailure failed(const char *message)
 {
@@ -219,8 +285,15 @@ private:
         auto wordApi = std::make_unique<tesseract::TessBaseAPI>();
         const std::vector<std::string> names {"load_system_dawg", "load_freq_dawg"};
         const std::vector<std::string> values {"0", "0"};
-        if (wordApi->Init(nullptr, "Latin", tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false) != 0
-            && wordApi->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0) {
+        if (wordApi->Init(nullptr, 0, "Latin", tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false,
+                          readWithoutWordList)
+            != 0) {
+            // A fresh engine: the one above keeps its file reader, and the English model's word list is used.
+            wordApi = std::make_unique<tesseract::TessBaseAPI>();
+            if (wordApi->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0)
+                wordApi.reset();
+        }
+        if (!wordApi) {
             qCWarning(lcTextRecognition) << "no model could be loaded to read words again";
             m_loadFailed = true;
             return false;

@@ -375,20 +375,24 @@ ApertiumSession::ApertiumSession(QString source, QString target, QString name, Q
     , m_timeout(timeout)
 { }
 
-Apertium::NullFlushPipeline *ApertiumSession::pipeline()
+Apertium::StageChain *ApertiumSession::pipeline()
 {
     std::lock_guard lock(m_mutex);
     if (!m_pipeline) {
-        const auto script = m_script ? m_script : Apertium::NullFlushPipeline::translationScript(m_name);
-        if (!script) {
-            qCWarning(lcTranslation) << "no pipeline for" << m_name;
-            return nullptr;
+        if (m_script) {
+            m_pipeline.emplace(QStringList {*m_script}, m_timeout);
+        } else {
+            const auto script = Apertium::NullFlushPipeline::translationScript(m_name);
+            if (!script) {
+                qCWarning(lcTranslation) << "no pipeline for" << m_name;
+                return nullptr;
+            }
+            // The generator marks unknown words (-g), so that an untranslated word is told from a
+            // translation.
+            m_pipeline.emplace(Apertium::stagesOf(Apertium::modeCommands(*script)), m_timeout);
         }
-        // -g: the generator marks unknown words, so that an untranslated word is told from a translation.
-        m_pipeline = std::make_unique<Apertium::NullFlushPipeline>(
-            m_name, *script, QStringList {QStringLiteral("-g"), QString()}, m_timeout);
     }
-    return m_pipeline.get();
+    return &*m_pipeline;
 }
 
 ApertiumWordLookup *ApertiumSession::wordLookup()
@@ -419,20 +423,23 @@ std::vector<pid_t> ApertiumSession::wordLookupProcessGroups()
     return lookup ? lookup->processGroups() : std::vector<pid_t> {};
 }
 
-pid_t ApertiumSession::processGroup()
+std::vector<pid_t> ApertiumSession::processGroups()
 {
     std::lock_guard lock(m_mutex);
-    return m_pipeline ? m_pipeline->processGroup() : 0;
+    return m_pipeline ? m_pipeline->processGroups() : std::vector<pid_t> {};
 }
 
 bool ApertiumSession::prepare()
 {
-    auto *running = pipeline();
-    // A first request waits for every stage to load its data, so the session is ready only once one
-    // has been answered.
-    if (!running || !running->request(QStringLiteral(".")).has_value())
+    auto *stages = pipeline();
+    if (!stages)
         return false;
     auto *lookup = wordLookup();
+    // Every stage loads its data at once; a first request waits for them, so the session is ready
+    // only once one has been answered.
+    stages->start();
+    if (!stages->request(QStringLiteral(".")).has_value())
+        return false;
     return !lookup || lookup->prepare();
 }
 
@@ -442,10 +449,10 @@ TranslationResult<Decoded> ApertiumSession::exchange(const MarkedPassage &passag
         return TranslationResult<Decoded>::failure({errorDomain, textTooLong});
     if (isWhitespaceOnly(passage.text))
         return TranslationResult<Decoded>::success(Decoded {MarkedPassage {passage.text, {}}, 0, 0});
-    auto *running = pipeline();
-    if (!running)
+    auto *stages = pipeline();
+    if (!stages)
         return TranslationResult<Decoded>::failure({errorDomain, engineFailed});
-    const auto reply = running->request(encode(passage));
+    const auto reply = stages->request(encode(passage));
     if (!reply)
         return TranslationResult<Decoded>::failure({errorDomain, engineFailed});
     Decoded decoded = decode(*reply, passage.text);

@@ -1,12 +1,13 @@
 #pragma once
 
-// The Linux backend of on-device translation: Apertium language pairs, each run as one persistent
-// null-flush pipeline made from the pair's installed mode file. A pair is installed when its mode file
-// exists. Marks travel through the pipeline as word-bound blanks ([[b]]…[[/]]), which Apertium keeps
-// on the word they wrap even when the word moves. A word on its own goes through the pair's
-// dictionaries instead (ApertiumWordLookup), with the pipeline as its fallback.
+// The Linux backend of on-device translation: Apertium language pairs, each run as the stages of the
+// pair's installed mode file, one persistent null-flush process per stage, shared with the word
+// lookup and the tagger. A pair is installed when its mode file exists. Marks travel through the
+// stages as word-bound blanks ([[b]]…[[/]]), which Apertium keeps on the word they wrap even when the
+// word moves. A word on its own goes through the pair's dictionaries instead (ApertiumWordLookup),
+// with the full pipeline as its fallback.
 
-#include "Native/Apertium/NullFlushPipeline.h"
+#include "Native/Apertium/StageChain.h"
 #include "Native/Translation/ApertiumWordLookup.h"
 #include "Native/Translation/Translator.h"
 
@@ -69,11 +70,11 @@ Decoded decode(QStringView reply, QStringView sourceText);
 class ApertiumSession final : public TranslationSession
 {
 public:
-    /// A session for an installed mode; its pipeline is made from the mode file on first use, and so
-    /// are the word lookup's stages, from it and from the reverse pair's mode when that is installed.
+    /// A session for an installed mode; its stages are made from the mode file on first use, and so
+    /// are the word lookup's, from it and from the reverse pair's mode when that is installed.
     ApertiumSession(QString source, QString target, QString mode);
-    /// A session over a given shell pipeline, without a word lookup (tests put faulty pipelines in
-    /// place with it).
+    /// A session over a given shell pipeline run as one process, without a word lookup (tests put
+    /// faulty pipelines in place with it).
     ApertiumSession(QString source, QString target, QString name, QString script, std::chrono::milliseconds timeout);
 
     QString source() const override { return m_source; }
@@ -83,13 +84,13 @@ public:
     TranslationResult<QString> translateWord(const QString &word, const std::optional<WordContext> &context) override;
     TranslationResult<MarkedPassage> translate(const MarkedPassage &passage) override;
 
-    /// The running pipeline's process group, or 0.
-    pid_t processGroup();
+    /// The process groups of the pipeline's stages (0 for one not running); none before first use.
+    std::vector<pid_t> processGroups();
     /// The process groups of the word lookup's running stages.
     std::vector<pid_t> wordLookupProcessGroups();
 
 private:
-    Apertium::NullFlushPipeline *pipeline();
+    Apertium::StageChain *pipeline();
     ApertiumWordLookup *wordLookup();
     TranslationResult<ApertiumTranslation::Decoded> exchange(const MarkedPassage &passage);
 
@@ -99,7 +100,7 @@ private:
     std::optional<QString> m_script;
     std::chrono::milliseconds m_timeout;
     std::mutex m_mutex;
-    std::unique_ptr<Apertium::NullFlushPipeline> m_pipeline;
+    std::optional<Apertium::StageChain> m_pipeline;
     bool m_wordLookupMade = false;
     std::unique_ptr<ApertiumWordLookup> m_wordLookup;
 };

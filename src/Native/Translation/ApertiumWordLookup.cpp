@@ -16,7 +16,6 @@ namespace {
 
 using Apertium::ReadingPart;
 
-const QString separator = QStringLiteral(" | ");
 constexpr std::chrono::seconds taggerRest(600);
 // Between the units of one generator request: a superblank, which every stage passes on untouched.
 const QString unitBreak = QStringLiteral("[|]");
@@ -33,14 +32,6 @@ std::optional<QString> bilingualStage(const QStringList &stages)
             return stage;
     }
     return std::nullopt;
-}
-
-QStringList split(const QString &script)
-{
-    QStringList stages = script.split(separator);
-    for (QString &stage : stages)
-        stage = stage.trimmed();
-    return stages;
 }
 
 bool sameText(const QString &a, const QString &b)
@@ -112,29 +103,24 @@ QStringList settled(const QStringList &tags)
 
 std::optional<Stages> stages(const QString &script, const std::optional<QString> &reverseScript)
 {
-    const QStringList all = split(script);
+    const QStringList all = Apertium::modeCommands(script);
     Stages found;
     if (all.isEmpty() || !startsWith(all.front(), "lt-proc "))
         return std::nullopt;
-    found.analyser = all.front();
-    const auto tagger =
-        std::find_if(all.begin(), all.end(), [](const QString &s) { return startsWith(s, "apertium-tagger "); });
+    found.analyser = QStringList {all.front()};
+    // The tagger keeps each word's surface form, which tells where the word of a sentence stands.
+    found.tagger = Apertium::taggingStages(all);
     const auto generator =
-        std::find_if(all.begin(), all.end(), [](const QString &s) { return startsWith(s, "lt-proc -z $1 "); });
+        std::find_if(all.begin(), all.end(), [](const QString &s) { return startsWith(s, "lt-proc -z -g "); });
     const auto bilingual = bilingualStage(all);
-    if (tagger == all.end() || generator == all.end() || !bilingual)
+    if (found.tagger.isEmpty() || generator == all.end() || !bilingual)
         return std::nullopt;
-    // -p keeps each word's surface form, which tells where the word of a sentence stands. A tagger
-    // that crashes (Debian's Russian and Ukrainian ones do on any word left ambiguous) would leave the
-    // stages before it holding the socket open until the time-out: its end ends them all.
-    QStringList chain(all.begin(), tagger);
-    chain.append(QStringLiteral("{ %1; kill 0; }").arg(*tagger));
-    found.tagger = chain.join(separator).replace(QLatin1String("$2"), QLatin1String("-p"));
-    found.generator =
-        QStringList(generator, all.end()).join(separator).replace(QLatin1String("$1"), QLatin1String("-g"));
-    found.bilingual = *bilingual;
-    if (reverseScript)
-        found.reverseBilingual = bilingualStage(split(*reverseScript));
+    found.generator = Apertium::stagesOf(QStringList(generator, all.end()));
+    found.bilingual = QStringList {*bilingual};
+    if (reverseScript) {
+        if (const auto reverse = bilingualStage(Apertium::modeCommands(*reverseScript)))
+            found.reverseBilingual = QStringList {*reverse};
+    }
     return found;
 }
 
@@ -257,18 +243,18 @@ using Apertium::ReadingPart;
 using namespace ApertiumWords;
 
 ApertiumWordLookup::ApertiumWordLookup(Stages stages, std::chrono::milliseconds timeout)
-    : m_analyser(QStringLiteral("analyser"), stages.analyser, {}, timeout)
+    : m_analyser(stages.analyser, timeout)
     , m_tagger(stages.tagger, timeout)
-    , m_bilingual(QStringLiteral("bilingual"), stages.bilingual, {}, timeout)
-    , m_generator(QStringLiteral("generator"), stages.generator, {}, timeout)
+    , m_bilingual(stages.bilingual, timeout)
+    , m_generator(stages.generator, timeout)
 {
     if (stages.reverseBilingual)
-        m_reverse.emplace(QStringLiteral("reverse"), *stages.reverseBilingual, QStringList {}, timeout);
+        m_reverse.emplace(*stages.reverseBilingual, timeout);
 }
 
-std::vector<Apertium::NullFlushPipeline *> ApertiumWordLookup::pipelines()
+std::vector<Apertium::StageChain *> ApertiumWordLookup::chains()
 {
-    std::vector<Apertium::NullFlushPipeline *> all {&m_analyser, &m_bilingual, &m_generator};
+    std::vector<Apertium::StageChain *> all {&m_analyser, &m_bilingual, &m_generator};
     if (m_reverse)
         all.push_back(&*m_reverse);
     return all;
@@ -276,9 +262,11 @@ std::vector<Apertium::NullFlushPipeline *> ApertiumWordLookup::pipelines()
 
 bool ApertiumWordLookup::start()
 {
-    // Started together, the stages load their data side by side.
-    const auto all = pipelines();
-    return std::all_of(all.begin(), all.end(), [](auto *pipeline) { return pipeline->start(); });
+    const auto all = chains();
+    bool started = true;
+    for (auto *chain : all)
+        started = chain->start() && started;
+    return started;
 }
 
 bool ApertiumWordLookup::prepare()
@@ -286,17 +274,17 @@ bool ApertiumWordLookup::prepare()
     if (!start())
         return false;
     m_tagger.words(u"a", {0, 1});
-    const auto all = pipelines();
+    const auto all = chains();
     return std::all_of(all.begin(), all.end(),
-                       [](auto *pipeline) { return pipeline->request(QStringLiteral(".")).has_value(); });
+                       [](auto *chain) { return chain->request(QStringLiteral(".")).has_value(); });
 }
 
 std::vector<pid_t> ApertiumWordLookup::processGroups()
 {
-    std::vector<pid_t> groups {m_analyser.processGroup(), m_tagger.processGroup(), m_bilingual.processGroup(),
-                               m_generator.processGroup()};
-    if (m_reverse)
-        groups.push_back(m_reverse->processGroup());
+    std::vector<pid_t> groups = m_analyser.processGroups();
+    for (const auto &more : {m_tagger.processGroups(), m_bilingual.processGroups(), m_generator.processGroups(),
+                             m_reverse ? m_reverse->processGroups() : std::vector<pid_t> {}})
+        groups.insert(groups.end(), more.begin(), more.end());
     return groups;
 }
 

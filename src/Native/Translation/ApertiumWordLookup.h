@@ -7,10 +7,11 @@
 // a word with no context and carries its inflection over ("eat" → "come", "run" → "corrido"), and a
 // noun that Apertium also lists as a modifier comes out as an adjective ("car" → "automovilístico").
 //
-// Each stage runs as a persistent null-flush process of its own, started on first use; one that dies
-// is started again by its pipeline. Thread-safe. Calls block, so never make them on the UI thread.
+// The stages are the pair's own, shared with its sentence pipeline: the analyser and the tagger as
+// processes (started on first use; one that dies is started again), the dictionaries and the
+// generator in this process. Thread-safe. Calls block, so never make them on the UI thread.
 
-#include "Native/Apertium/NullFlushPipeline.h"
+#include "Native/Apertium/StageChain.h"
 #include "Native/Apertium/StreamUnits.h"
 #include "Native/Language/ApertiumTagger.h"
 #include "Native/Translation/Translator.h"
@@ -29,19 +30,20 @@ namespace Lumivox::Native {
 
 namespace ApertiumWords {
 
-/// The shell commands of a pair's stages, taken from the null-flush form of its mode.
+/// The shell commands of a pair's stages, taken from the null-flush form of its mode (each list runs
+/// its commands one after the other).
 struct Stages
 {
     /// The source analyser alone.
-    QString analyser;
+    QStringList analyser;
     /// The mode's stages up to and including its tagger, which keeps the surface forms.
-    QString tagger;
+    QStringList tagger;
     /// The pair's bilingual dictionary.
-    QString bilingual;
+    QStringList bilingual;
     /// The target generator, marking what it cannot generate, and the post-generator.
-    QString generator;
+    QStringList generator;
     /// The reverse pair's bilingual dictionary, when that pair is installed.
-    std::optional<QString> reverseBilingual;
+    std::optional<QStringList> reverseBilingual;
 
     bool operator==(const Stages &) const = default;
 };
@@ -112,7 +114,7 @@ public:
     std::vector<pid_t> processGroups();
 
 private:
-    std::vector<Apertium::NullFlushPipeline *> pipelines();
+    std::vector<Apertium::StageChain *> chains();
     std::optional<TaggedWord> tagged(const QString &word, const std::optional<WordContext> &context, bool *alone);
     std::vector<Apertium::ReadingPart> analyse(const QString &text, bool *unknown);
     std::vector<Apertium::ReadingPart> translations(const Apertium::ReadingPart &source);
@@ -120,13 +122,13 @@ private:
                                                   const Apertium::ReadingPart &source);
     QString generate(const Apertium::ReadingPart &target);
 
-    Apertium::NullFlushPipeline m_analyser;
+    Apertium::StageChain m_analyser;
     ApertiumTagger m_tagger;
     /// Until when a tagger that failed is left alone.
     std::atomic<std::chrono::steady_clock::time_point> m_taggerRestsUntil {};
-    Apertium::NullFlushPipeline m_bilingual;
-    Apertium::NullFlushPipeline m_generator;
-    std::optional<Apertium::NullFlushPipeline> m_reverse;
+    Apertium::StageChain m_bilingual;
+    Apertium::StageChain m_generator;
+    std::optional<Apertium::StageChain> m_reverse;
 };
 
 } // namespace Lumivox::Native

@@ -3,6 +3,7 @@
 #include "Models/LanguageCatalog.h"
 #include "Native/Language/LanguageRecognizer.h"
 #include "Native/Services.h"
+#include "Services/Translation/SourceLanguage.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Text/TextUtils.h"
 
@@ -238,7 +239,7 @@ void GlanceTranslator::remember(const Glance &glance, const QString &key, bool r
 
 std::optional<QString> GlanceTranslator::sourceLanguage(const QString &text)
 {
-    if (AppIdentity::isRunningInCI())
+    if (AppIdentity::isRunningInCI() || !SourceLanguage::mayRecognize(text))
         return std::nullopt;
     const auto recognizer = Native::service<Native::LanguageRecognizer>();
     if (!recognizer)

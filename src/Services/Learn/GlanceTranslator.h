@@ -106,7 +106,8 @@ public:
     static bool hasContext(const QString &word, const QString &sentence);
 
     /// The detected language of a text as an on-device code, else the detected code lower-cased; none
-    /// when nothing is detected, and always none on a build machine.
+    /// when nothing is detected or the text is one word of the Latin script, and always none on a
+    /// build machine.
     static std::optional<QString> sourceLanguage(const QString &text);
     /// The source handed to Google: a two-letter code as it is, anything else left to detection.
     static std::optional<QString> googleSource(const QString &source);

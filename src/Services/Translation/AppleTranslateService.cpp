@@ -2,6 +2,7 @@
 
 #include "Models/LanguageCatalog.h"
 #include "Native/Services.h"
+#include "Services/Translation/SourceLanguage.h"
 #include "Shared/Diagnostics/DiagnosticLog.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Text/TextUtils.h"
@@ -262,7 +263,7 @@ bool AppleTranslationEngine::checkModelInstalled(const QString &source, const QS
 
 std::optional<QString> AppleTranslationEngine::detectSourceLanguage(const QString &text)
 {
-    if (!m_sourceRecognizer)
+    if (!m_sourceRecognizer || !SourceLanguage::mayRecognize(text))
         return std::nullopt;
     const auto dominant = m_sourceRecognizer->dominantLanguage(text);
     if (!dominant)

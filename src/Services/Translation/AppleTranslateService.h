@@ -102,7 +102,7 @@ public:
     /// Loads a model early by translating one sample word.
     QCoro::Task<> warmUpDirect(QString target);
 
-    /// The on-device code of the text's language, or none.
+    /// The on-device code of the text's language, or none (always for one word of the Latin script).
     std::optional<QString> detectSourceLanguage(const QString &text);
 
     /// The pair's session, made on first use and kept; null when the platform has none for the pair.
