@@ -3,6 +3,7 @@
 // figures; run by hand: build/release/bench/glance_bench
 
 #include "Fakes/FakeGlanceTranslation.h"
+#include "Models/LanguageCatalog.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Translation/AppleTranslateService.h"
 #include "Shared/Text/TextUtils.h"
@@ -50,6 +51,8 @@ const QStringList sentences {
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // As the program does at start: the languages the installed pairs translate into.
+    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
     const QString es = QStringLiteral("es");
 
     // Cached: the coordinator's take() on a hover, and start() answering from the cache.

@@ -6,6 +6,7 @@
 
 #include "Timings.h"
 
+#include "Models/LanguageCatalog.h"
 #include "Services/Learn/EnglishGrammarNote.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Learn/ReadAhead.h"
@@ -66,6 +67,8 @@ const QStringList sentences {
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // As the program does at start: the languages the installed pairs translate into.
+    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
     const QString es = QStringLiteral("es");
     AppleTranslateService &engine = AppleTranslateService::shared();
     GlanceTranslator translator {engine};
