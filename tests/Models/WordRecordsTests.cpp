@@ -227,11 +227,20 @@ TEST(WordRecordsJson, ReadsRecordsOutOfAnOuterLayout)
     EXPECT_EQ(words.value->front(), savedWord());
     EXPECT_EQ(fromJson<WordLookup>(toJson(fullLookup())).value, fullLookup());
 
-    // A repeated key counts with its last value on both paths.
-    const QByteArray twice = R"({"word":"first","streak":"x","id":"0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B",)"
-                             R"("word":"second","target":"t","meaning":"m","date":1})";
-    EXPECT_EQ(decode<WordLookup>(twice).value->word, QStringLiteral("second"));
-    EXPECT_EQ(fromJson<WordLookup>(*parseJson(twice).value).value->word, QStringLiteral("second"));
+    // A key given twice in any object refuses the text on both paths, an unknown key or one written
+    // with an escape too; the same key in two objects is no repeat.
+    const QByteArray lookupKeys = R"("id":"0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B","target":"t","meaning":"m","date":1)";
+    for (const QByteArray &twice : {QByteArray(R"({"word":"first",)" + lookupKeys + R"(,"word":"second"})"),
+                                    QByteArray(R"({"word":"first",)" + lookupKeys + R"(,"w\u006Frd":"second"})"),
+                                    QByteArray(R"({"word":"w","more":1,)" + lookupKeys + R"(,"more":2})"),
+                                    QByteArray(R"({"word":"w","more":{"k":1,"k":1},)" + lookupKeys + "}")}) {
+        SCOPED_TRACE(twice.toStdString());
+        EXPECT_EQ(decode<WordLookup>(twice).error, QStringLiteral("a key given twice"));
+        EXPECT_EQ(parseJson(twice).error, QStringLiteral("a key given twice"));
+    }
+    const QByteArray sameKeyApart = R"({"word":"w","more":{"word":1},)" + lookupKeys + "}";
+    EXPECT_TRUE(decode<WordLookup>(sameKeyApart));
+    EXPECT_TRUE(fromJson<WordLookup>(*parseJson(sameKeyApart).value));
 }
 
 TEST(WordRecordsJson, ErrorsNeverQuoteTheRecordsText)
