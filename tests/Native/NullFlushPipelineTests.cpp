@@ -89,17 +89,19 @@ TEST(NullFlushPipeline, OnlyAPipelineThatDiedIsTriedAgain)
         bool warm; // a first request is answered before the one that counts
         std::optional<QString> reply;
         int starts;
+        std::chrono::milliseconds timeout {1000};
     };
     const QString echo = QStringLiteral("while IFS= read -r -d '' x; do printf '%s\\0' \"$x\"; done");
-    const std::chrono::milliseconds timeout(1000);
     const Case cases[] = {
         {"dies at its first request, answers after a restart",
          QStringLiteral("echo >> \"$1\"; [ \"$(wc -l < \"$1\")\" -gt 1 ] || exit 0; ") + echo, false,
          QStringLiteral("hello"), 2},
         // Still busy at the time-out: the same text would keep it busy as long again.
         {"never answers", QStringLiteral("echo >> \"$1\"; cat > /dev/null"), false, std::nullopt, 1},
-        // Loading its data takes longer than the time-out, but less than twice that.
-        {"slow to load", QStringLiteral("echo >> \"$1\"; sleep 1.2; ") + echo, false, QStringLiteral("hello"), 1},
+        // Loading its data takes longer than the time-out, but less than twice that: a generous time-out
+        // leaves the shell's own start seconds of room on a busy machine.
+        {"slow to load", QStringLiteral("echo >> \"$1\"; sleep 4.5; ") + echo, false, QStringLiteral("hello"), 1,
+         std::chrono::milliseconds(4000)},
         // Once loaded, the time-out alone holds.
         {"slow once loaded",
          QStringLiteral("echo >> \"$1\"; n=0; while IFS= read -r -d '' x; do n=$((n+1)); "
@@ -109,7 +111,7 @@ TEST(NullFlushPipeline, OnlyAPipelineThatDiedIsTriedAgain)
     for (const Case &c : cases) {
         QTemporaryDir folder;
         const QString starts = folder.filePath(QStringLiteral("starts"));
-        NullFlushPipeline pipeline(QStringLiteral("probe"), c.script, {starts}, timeout);
+        NullFlushPipeline pipeline(QStringLiteral("probe"), c.script, {starts}, c.timeout);
         if (c.warm) {
             EXPECT_EQ(pipeline.request(QStringLiteral("first")), QStringLiteral("first")) << c.what;
         }
