@@ -2,6 +2,7 @@
 // messages, selection, the sidebar's rows and counts, the word detail and the export.
 
 #include "Fakes/WordsFixture.h"
+#include "Features/Words/WordDates.h"
 #include "Features/Words/WordHighlight.h"
 #include "Features/Words/WordsModel.h"
 #include "Models/TriggerMode.h"
@@ -62,11 +63,13 @@ protected:
         return *m_book;
     }
 
+    /// The words as the list view reads them.
     std::vector<QString> listed()
     {
+        const QAbstractItemModel &list = *model().list();
         std::vector<QString> out;
-        for (const auto &item : model().items())
-            out.push_back(item->word);
+        for (int row = 0; row < list.rowCount(); ++row)
+            out.push_back(list.index(row, 0).data(WordsListModel::WordRole).toString());
         return out;
     }
 
@@ -88,7 +91,8 @@ TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
     fixture.saved.push_back(makeSaved({.word = QStringLiteral("Apricot"),
                                        .meaning = QStringLiteral("abricot"),
                                        .date = fixture.ago(30),
-                                       .target = QStringLiteral("de")}));
+                                       .target = QStringLiteral("de"),
+                                       .grammarTag = QStringLiteral("noun")}));
     fixture.history = {makeLookup({.word = QStringLiteral("pear"),
                                    .meaning = QStringLiteral("poire"),
                                    .date = fixture.ago(10),
@@ -99,6 +103,21 @@ TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
 
     EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Banana", "cherry", "Apricot"}));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("Saved — 4 words"));
+    // What each row shows and tells a screen reader.
+    for (const int row : {0, 3}) {
+        const QModelIndex index = m.list()->index(row, 0);
+        const bool first = row == 0;
+        SCOPED_TRACE(row);
+        EXPECT_EQ(index.data(Qt::DisplayRole).toString(), first ? "apple" : "Apricot");
+        EXPECT_EQ(index.data(WordsListModel::MeaningsRole).toString(), first ? "pomme" : "abricot");
+        EXPECT_EQ(index.data(Qt::ToolTipRole).toString(), first ? "apple — pomme" : "Apricot — abricot");
+        EXPECT_EQ(index.data(Qt::AccessibleTextRole), index.data(Qt::ToolTipRole));
+        EXPECT_EQ(index.data(WordsListModel::TagRole), first ? QVariant() : QVariant(QStringLiteral("noun")));
+        EXPECT_EQ(index.data(WordsListModel::DateRole).toString(),
+                  WordDates::shortText(fixture.ago(first ? 1 : 30), fixture.now(), fixture.calendar));
+        EXPECT_TRUE(index.data(WordsListModel::IsSavedRole).toBool());
+    }
+    EXPECT_FALSE(m.list()->index(4, 0).data().isValid()) << "past the last row";
 
     m.setSort(WordSort::alphabetical);
     EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Apricot", "Banana", "cherry"}));
@@ -394,6 +413,10 @@ TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)
     EXPECT_EQ(detail.copyText(), QStringLiteral("maison — home; house"));
     detail.copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("maison — home; house"));
+
+    m.setQuery(QStringLiteral("zzz"));
+    EXPECT_FALSE(detail.lastEncounter()) << "nothing selected";
+    m.setQuery(QString());
 
     detail.toggleSaved();
     ASSERT_EQ(book().saved().size(), 1u);
