@@ -315,6 +315,19 @@ TEST_F(HoverScenarioTest, TheLookupRefusesProtectedAndUnselectedAppsByTheFrontOn
         }
     }
     windowList->setActiveWindow(std::nullopt);
+
+    // Accessibility itself can end the lookup: a window of ours, or an element that must not be read.
+    for (const auto &[answer, reason] : {std::pair(AX::ownProcess(), Reason::ownProcess),
+                                         std::pair(AX::suppressed(), Reason::accessibilitySuppressed)}) {
+        SetUp();
+        controller->setLimitToSelectedApps(false); // kept in the preferences by the rows above
+        sources->lookups.answer({answer, false});
+        overlay->visible = true;
+        rest(onWord);
+        EXPECT_EQ(reasons(), std::vector<Reason> {reason});
+        EXPECT_FALSE(overlay->visible);
+        EXPECT_EQ(sources->captures.calls, 0);
+    }
 }
 
 TEST_F(HoverScenarioTest, AProcessIsAskedForItsTreeOnceThenEveryTenSecondsAndItsRetryIsTrustedOnlyWhenJustAsked)
@@ -392,6 +405,24 @@ TEST_F(HoverScenarioTest, AProcessIsAskedForItsTreeOnceThenEveryTenSecondsAndIts
         ASSERT_FALSE(notes.empty());
         EXPECT_EQ(lastNote().note.tally.value().webAX, QString::fromLatin1(label));
     }
+
+    // Past 128 processes, those asked ten minutes ago or longer are forgotten, and asked afresh.
+    capture->screenRecordingGranted = false;
+    controller->checkPermission();
+    const auto hoverMany = [&](std::int32_t from, std::int32_t to) {
+        for (std::int32_t pid = from; pid <= to; ++pid)
+            hoverProcess(pid, pid % 2 ? onWord : elsewhere);
+    };
+    hoverMany(1000, 1000);
+    clock->advance(10min);
+    hoverMany(1001, 1130);
+    const auto asked = [&](std::int32_t pid) {
+        return std::count(sources->webRequests.begin(), sources->webRequests.end(), pid);
+    };
+    ASSERT_EQ(asked(1130), 1);
+    hoverMany(1000, 1001);
+    EXPECT_EQ(asked(1000), 2) << "asked exactly ten minutes before the list grew too long";
+    EXPECT_EQ(asked(1001), 1);
 }
 
 TEST_F(HoverScenarioTest, ANewerHoverDuringTheWaitForAProcessTreeEndsTheOlderAndCarriesOn)
@@ -585,6 +616,14 @@ TEST_F(HoverScenarioTest, ScreenTextFallbackWaitsItsTurnAndRefusesAPointerThatDr
         setHoldKey(false);
         input->setFlags(Native::Modifier::option);
     }
+
+    // A whole interval after the last capture the next one does not wait at all.
+    clock->advance(HoverState::ocrInterval);
+    const auto next = sources->captures.hold();
+    rest(onWord + QPointF(300, 0));
+    EXPECT_TRUE(next.isWaiting());
+    next.release(ScreenCaptureService::Outcome::miss());
+    settle();
 }
 
 TEST_F(HoverScenarioTest, AFailedWordCoolsDownForSixtySecondsOnlyWithAGoogleKey)

@@ -242,6 +242,17 @@ TEST(WordRecordsJson, ReadsRecordsOutOfAnOuterLayout)
     const QByteArray sameKeyApart = R"({"word":"w","more":{"word":1},)" + lookupKeys + "}";
     EXPECT_TRUE(decode<WordLookup>(sameKeyApart));
     EXPECT_TRUE(fromJson<WordLookup>(*parseJson(sameKeyApart).value));
+    // Also among many keys, where they are no longer compared one by one.
+    QByteArray many = R"({"word":"w",)" + lookupKeys;
+    for (int i = 0; i < 40; ++i)
+        many += ",\"k" + QByteArray::number(i) + "\":0";
+    EXPECT_TRUE(decode<WordLookup>(many + "}"));
+    EXPECT_TRUE(parseJson(many + "}"));
+    for (const char *repeated : {"k0", "k39", "word"}) {
+        const QByteArray twice = many + ",\"" + repeated + "\":1}";
+        EXPECT_EQ(decode<WordLookup>(twice).error, QStringLiteral("a key given twice")) << repeated;
+        EXPECT_EQ(parseJson(twice).error, QStringLiteral("a key given twice")) << repeated;
+    }
 }
 
 TEST(WordRecordsJson, ErrorsNeverQuoteTheRecordsText)
@@ -264,7 +275,10 @@ QString describeDouble(double d)
 
 QString scanned(QByteArrayView json)
 {
-    JsonScanner s(json);
+    // The value is read as a view into a longer text, as a history line is: whatever follows it must
+    // never be read as part of it.
+    const QByteArray text = json.toByteArray() + "0\"\\u1e.9";
+    JsonScanner s(QByteArrayView(text).first(json.size()));
     if (s.next() == '"') {
         QString text;
         if (s.text(text) && s.atEnd())
@@ -323,6 +337,9 @@ TEST(JsonScanner, ReadsStringsAndNumbersExactlyAsTheTreeParserDoes)
         {R"("\u12G4")", QStringLiteral("refused")},
         {R"("\u12")", QStringLiteral("refused")},
         {R"("\x")", QStringLiteral("refused")},
+        {R"("abc)", QStringLiteral("refused")},
+        {R"("a\n)", QStringLiteral("refused")},
+        {R"("a\)", QStringLiteral("refused")},
         // Raw UTF-8: the shortest forms up to U+10FFFF and nothing else, with and without escapes
         // beside them.
         {"\"\xC3\xA9\xE0\xA0\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\"",
@@ -343,6 +360,10 @@ TEST(JsonScanner, ReadsStringsAndNumbersExactlyAsTheTreeParserDoes)
         {"18446744073709551615", QStringLiteral("uint:18446744073709551615")},
         {"18446744073709551616", QStringLiteral("double:1.8446744073709552e+19")},
         {"-0", QStringLiteral("int:0")},
+        {"12", QStringLiteral("uint:12")},
+        {"1.25", QStringLiteral("double:1.25")},
+        {"1e5", QStringLiteral("double:100000")},
+        {"1e+", QStringLiteral("refused")},
         {"1.5e3", QStringLiteral("double:1500")},
         {"1E-2", QStringLiteral("double:0.01")},
         {"1.7976931348623157e308", QStringLiteral("double:1.7976931348623157e+308")},
