@@ -186,6 +186,10 @@ TEST(Appcast, ReadsReleasesAndRefusesWhatIsUnsafeOrBroken)
          exactlyTheLimit,
          {"1.2 1.2 https://lumivox.app/download", "1.10 1.10 (spring) https://lumivox.app/1.10"}},
         {"one byte over the size limit", exactlyTheLimit + ' ', {}, true},
+        {"an item outside the channel is not read",
+         "<rss xmlns:sparkle=\"http://www.example.org/xml-namespaces/sparkle\">" + release("9")
+             + "<channel><title>Lumivox</title></channel></rss>",
+         {}},
         {"entities (a document type)", laughs, {}, true},
         {"not XML", "<rss><channel><item>", {}, true},
         {"no channel", "<html><body>not a feed</body></html>", {}, true},
@@ -217,10 +221,14 @@ TEST(Appcast, ReadsReleasesAndRefusesWhatIsUnsafeOrBroken)
         EXPECT_EQ(Appcast::compareVersions(QString::fromLatin1(c.a), QString::fromLatin1(c.b)), c.order)
             << c.a << " against " << c.b;
     }
+    // The newest release wins; of two that compare equal, the first listed.
     const std::vector<Appcast::Item> offered {{QStringLiteral("1.2"), QStringLiteral("1.2"), {}},
-                                              {QStringLiteral("1.10"), QStringLiteral("1.10"), {}},
-                                              {QStringLiteral("1.3"), QStringLiteral("1.3"), {}}};
-    EXPECT_EQ(Appcast::newestUpdate(offered, QStringLiteral("1.2"))->version, QStringLiteral("1.10"));
+                                              {QStringLiteral("1.10"), QStringLiteral("1.10 first"), {}},
+                                              {QStringLiteral("1.3"), QStringLiteral("1.3"), {}},
+                                              {QStringLiteral("1.10.0"), QStringLiteral("1.10 again"), {}}};
+    const auto newest = Appcast::newestUpdate(offered, QStringLiteral("1.2"));
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->displayVersion, QStringLiteral("1.10 first"));
     EXPECT_EQ(Appcast::newestUpdate(offered, QStringLiteral("1.10")), std::nullopt);
 }
 
