@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <thread>
 
 using namespace Lumivox::Native::Apertium;
 
@@ -40,6 +41,7 @@ TEST(NullFlushPipeline, EscapesLikeDestxt)
 {
     EXPECT_EQ(escape(u"a[b]^$/<>{}\\@c"), QStringLiteral("a\\[b\\]\\^\\$\\/\\<\\>\\{\\}\\\\\\@c"));
     EXPECT_EQ(unescape(escape(u"x^y$z\\")), QStringLiteral("x^y$z\\"));
+    EXPECT_EQ(unescape(u"x\\"), QStringLiteral("x\\")) << "a backslash at the end stays";
     EXPECT_FALSE(modeFile(QStringLiteral("../etc/passwd")));
     EXPECT_FALSE(modeFile(QStringLiteral("xx-yy")));
 }
@@ -72,13 +74,31 @@ TEST(NullFlushPipeline, RestartsAfterThePipelineIsKilled)
 {
     NullFlushPipeline pipeline(QStringLiteral("tagger"), tagger, {}, patient);
     ASSERT_TRUE(pipeline.request(QStringLiteral("house")));
+    EXPECT_TRUE(pipeline.isRunning());
     const pid_t group = pipeline.processGroup();
     ASSERT_GT(group, 0);
     kill(-group, SIGKILL);
+    // Its end is noticed as soon as the system reports it.
+    bool ended = false;
+    for (int i = 0; i < 1000 && !ended; ++i) {
+        ended = !pipeline.isRunning();
+        if (!ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(ended);
     const auto reply = pipeline.request(QStringLiteral("house"));
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->startsWith(QStringLiteral("^house/")));
     EXPECT_NE(pipeline.processGroup(), group);
+
+    // Stopped while another pipeline of this process runs, it still starts afresh.
+    NullFlushPipeline other(QStringLiteral("other"), QStringLiteral("cat"), {}, patient);
+    ASSERT_TRUE(other.start());
+    pipeline.stop();
+    EXPECT_FALSE(pipeline.isRunning());
+    EXPECT_TRUE(pipeline.request(QStringLiteral("house")));
+    EXPECT_TRUE(pipeline.isRunning());
+    EXPECT_TRUE(other.isRunning());
 }
 
 TEST(NullFlushPipeline, SilentOrBrokenPipelinesFailWithinTheTimeout)
