@@ -5,6 +5,12 @@
 // Prints p50, p95 and max per case and the stages of the slowest hovers.
 //
 //   scripts/run-session.sh build/dev/bench/hover_road_bench
+//
+// With --scale N the program runs at QT_SCALE_FACTOR=N and the GTK window at GDK_SCALE=N, on a screen
+// large enough for both (LUMIVOX_SESSION_SCREEN=2560x1600), and only the GTK word is hovered; the
+// hovers are counted by where their word came from.
+//
+//   LUMIVOX_SESSION_SCREEN=2560x1600 scripts/run-session.sh build/dev/bench/hover_road_bench --scale 2
 
 #include "Fakes/FakeWordBookEnvironment.h"
 #include "Support/FixtureProcess.h"
@@ -26,6 +32,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 using namespace Lumivox::Testing;
 using namespace std::chrono_literals;
@@ -38,6 +45,7 @@ struct Hover
     qint64 ms = 0;
     QString stages;
     QString source;
+    QString reason;
 };
 
 std::vector<Hover> events(const QString &file)
@@ -46,9 +54,8 @@ std::vector<Hover> events(const QString &file)
     const QJsonObject root = QJsonDocument::fromJson(WordBookEnvironment::contents(file)).object();
     for (const QJsonValue &v : root.value(QStringLiteral("events")).toArray()) {
         const QJsonObject e = v.toObject();
-        if (e.value("reason").toString() == QStringLiteral("shown"))
-            out.push_back({e.value("word").toString(), e.value("ms").toInteger(), e.value("stages").toString(),
-                           e.value("source").toString()});
+        out.push_back({e.value("word").toString(), e.value("ms").toInteger(), e.value("stages").toString(),
+                       e.value("source").toString(), e.value("reason").toString()});
     }
     return out;
 }
@@ -73,19 +80,27 @@ void report(const char *name, std::vector<Hover> hovers)
 int main(int argc, char **argv)
 {
     QApplication qapp(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    const qsizetype scaleAt = arguments.indexOf(QStringLiteral("--scale"));
+    const QString scale = scaleAt > 0 && scaleAt + 1 < arguments.size() ? arguments[scaleAt + 1] : QString();
     QTemporaryDir config, data;
     QDir().mkpath(config.path() + "/Lumivox");
     QFile prefs(config.path() + "/Lumivox/app.lumivox.json");
     prefs.open(QIODevice::WriteOnly);
-    prefs.write(R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true})");
+    prefs.write(R"({"translateTarget": "es", "holdKey": "option", "hasCompletedOnboarding": true,
+                   "wordsAskedAboutHistory": true})");
     prefs.close();
     QProcess app;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", config.path());
     env.insert("XDG_DATA_HOME", data.path());
     env.insert("QT_LOGGING_RULES", "app.lumivox.App.debug=true");
+    if (!scale.isEmpty())
+        env.insert("QT_SCALE_FACTOR", scale);
     app.setProcessEnvironment(env);
     app.setProgram(qEnvironmentVariable("LUMIVOX_APP", QStringLiteral("build/dev/src/App/lumivox")));
+    // Started as at login: no window of its own lies over the words.
+    app.setArguments({QStringLiteral("--autostart")});
     app.start();
     QByteArray log;
     if (!spinUntil([&] { return (log += app.readAllStandardError()).contains("idle after"); }, 30s)) {
@@ -108,13 +123,16 @@ int main(int argc, char **argv)
         QThread::msleep(2500);
         std::vector<Hover> out;
         for (const Hover &h : events(file))
-            if (pick(h))
+            if (h.reason == QStringLiteral("shown") && pick(h))
                 out.push_back(h);
         return out;
     };
 
     FixtureProcess gtk;
-    if (!gtk.start("gtk_text_fixture", {"--at", "40", "40"}))
+    QProcessEnvironment gtkEnv = QProcessEnvironment::systemEnvironment();
+    if (!scale.isEmpty())
+        gtkEnv.insert("GDK_SCALE", scale);
+    if (!gtk.start("gtk_text_fixture", {"--at", "40", "40"}, gtkEnv))
         return 1;
     QRect box;
     for (const QByteArray &line : gtk.lines()) {
@@ -124,6 +142,24 @@ int main(int argc, char **argv)
     }
     for (int i = 0; i < 101; ++i)
         hoverAt(box.center() + QPoint(i % 2, 0));
+    if (!scale.isEmpty()) {
+        const std::vector<Hover> all = collect([](const Hover &h) { return h.word == QStringLiteral("pineapple"); });
+        std::vector<Hover> ax, ocr;
+        for (const Hover &h : all)
+            (h.source.startsWith(QStringLiteral("accessibility")) ? ax : ocr).push_back(h);
+        std::printf("GTK at x%s, program at x%s\n", qPrintable(scale), qPrintable(scale));
+        report("  read through accessibility", ax);
+        report("  read from screen text", ocr);
+        std::map<QString, int> others;
+        for (const Hover &h : events(file))
+            if (h.reason != QStringLiteral("shown"))
+                ++others[h.reason + QLatin1Char(' ') + h.word];
+        for (const auto &[what, count] : others)
+            std::printf("  not shown: %-30s %d\n", qPrintable(what), count);
+        app.terminate();
+        app.waitForFinished(10000);
+        return 0;
+    }
     report("accessibility, translation cached", collect([](const Hover &h) { return h.source.contains("cached"); }));
     gtk.stop();
 

@@ -1,6 +1,7 @@
 // Recognition of a captured 640 x 80 strip of text with the engine warm. Needs a display:
 // scripts/run-session.sh build/dev/bench/text_recognition_bench
-// Prints p50/p95 of the engine alone and of recognizeWord (engine, word choice and sentence).
+// Prints p50/p95 of the engine alone and of recognizeWord (engine, word choice and sentence), for
+// 18 px text and for a terminal (xterm, its default 6 x 13 bitmap font) full of accented words.
 
 #include "Native/Services.h"
 #include "Native/TextRecognition/TextRecognition.h"
@@ -12,6 +13,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -77,7 +81,42 @@ int main(int argc, char **argv)
     report("recognizeWord 640x80 strip, warm", 100,
            [&] { hit = Testing::await(TextRecognizer::recognizeWord(strip.image, strip.cropRect, strip.mouse)); });
     std::printf("word read: %s\n", hit ? qPrintable(hit->text) : "(none)");
-
     fixture.stop();
+
+    // Eight rows of accented words in the terminal's 6 x 13 cells, the pointer on the fourth row.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("words.txt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    for (int row = 0; row < 8; ++row)
+        file.write("Les mots naïve crème brûlée façade über déjà vu, Don't señor rôle café piñata.\n");
+    file.close();
+    QProcess terminal;
+    terminal.start(QStringLiteral("xterm"),
+                   {QStringLiteral("-u8"), QStringLiteral("-geometry"), QStringLiteral("80x10+0+0"),
+                    QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                    QStringLiteral("cat \"$0\"; sleep 600"), path});
+    if (!terminal.waitForStarted(10000)) {
+        std::fprintf(stderr, "text_recognition_bench: xterm did not start\n");
+        return 1;
+    }
+    QThread::sleep(2);
+    const QPointF onCreme(2 + 6 * 17.5, 2 + 13 * 3.5);
+    const auto shot = Testing::await(capture.captureRegion(onCreme, std::nullopt, QSizeF(640, 80)));
+    if (!shot.result) {
+        std::fprintf(stderr, "text_recognition_bench: the terminal capture failed\n");
+        return 1;
+    }
+    const auto &terminalStrip = *shot.result;
+    report("engine recognize terminal strip, warm", 100,
+           [&] { (void)engine->recognize(terminalStrip.image, QRectF(0, 0, 1, 1)); });
+    report("recognizeWord terminal strip, warm", 100, [&] {
+        hit = Testing::await(
+            TextRecognizer::recognizeWord(terminalStrip.image, terminalStrip.cropRect, terminalStrip.mouse));
+    });
+    std::printf("word read: %s\n", hit ? qPrintable(hit->text) : "(none)");
+    terminal.kill();
+    terminal.waitForFinished();
     return 0;
 }

@@ -11,6 +11,7 @@ PACKAGES=(
   libx11-dev libxi-dev libxtst-dev libxres-dev libxext-dev libxrandr-dev libxcomposite-dev libxcb1-dev libxcb-res0-dev
   libatspi2.0-dev libglib2.0-dev libgtk-3-dev
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng
+  tesseract-ocr-script-latn  # screen text: the Latin-script model knows the accented letters
   apertium transfuse apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita apertium-rus-ukr
   libcld2-dev libsecret-1-dev
   # reading a word aloud: Qt TextToSpeech over the desktop's speech-dispatcher
@@ -20,9 +21,12 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xcompmgr  # a compositing manager, for the system tests of window capture
   gedit focuswriter  # a GTK 3 and a Qt 6 editor the word lookup is tested against
+  chromium  # a browser page the word lookup is tested against
+  xterm xfonts-base  # a terminal with its default bitmap font, read as screen text
   # the private desktop session of the system tests
   xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin at-spi2-core
   gnome-keyring libsecret-tools dunst libnotify-bin trayer xdg-utils
+  file  # xdg-mime tells a folder by it when xdg-open shows the report's folder outside a known desktop
   util-linux  # unshare: the full-disk test mounts a small tmpfs in a namespace of its own
   # the desktop's colour-scheme setting (settings portal with its GTK back-end)
   xdg-desktop-portal xdg-desktop-portal-gtk

@@ -4,6 +4,8 @@
 #   an unlocked gnome-keyring (secrets) and a notification daemon (dunst), all with a throw-away HOME.
 # Usage: scripts/run-session.sh [--wm] CMD [ARG...]
 #   --wm   also start the openbox window manager (and wait until it manages windows)
+# LUMIVOX_SESSION_SCREEN=WxH sizes the X screen (default 1280x800); a test that lays out several
+# monitors on it (RandR) needs room for all of them.
 # Every service is awaited before CMD starts; if one does not come up the session fails (exit 90)
 # rather than letting CMD run against a missing service.
 set -u
@@ -16,7 +18,8 @@ if [ -z "${LUMIVOX_IN_SESSION:-}" ]; then
   # Outer half: the X server and the throw-away home, then the rest inside dbus-run-session.
   session_home=$(mktemp -d /tmp/lumivox-session.XXXXXX)
   displayfile="$session_home/display"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$displayfile" 2>"$session_home/xvfb.log" &
+  screen_size=${LUMIVOX_SESSION_SCREEN:-1280x800}
+  Xvfb -displayfd 3 -screen 0 "${screen_size}x24" -nolisten tcp -noreset 3>"$displayfile" 2>"$session_home/xvfb.log" &
   xvfb_pid=$!
   cleanup() {
     kill "$xvfb_pid" 2>/dev/null

@@ -9,12 +9,14 @@
 #include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Overlay/OverlayPanel.h"
 #include "Features/Shell/SettingsWindowOwner.h"
+#include "Models/LanguageCatalog.h"
 #include "Native/Accessibility/Accessibility.h"
 #include "Native/Capture/ScreenCapture.h"
 #include "Native/Input/Input.h"
 #include "Native/Services.h"
 #include "Native/Session/LoginItem.h"
 #include "Native/Session/Notifications.h"
+#include "Native/Translation/InstalledLanguages.h"
 #include "Native/Windows/WindowList.h"
 #include "Services/Detection/TextRecognizer.h"
 #include "Services/Learn/EnglishGrammarNote.h"
@@ -25,6 +27,7 @@
 #include "Services/Words/WordBook.h"
 #include "Shared/Diagnostics/DiagnosticLog.h"
 #include "Shared/Platform/AppIdentity.h"
+#include "Shared/Platform/KeychainStorage.h"
 #include "Shared/Preferences/PreferenceStore.h"
 
 #include <QCoreApplication>
@@ -66,6 +69,16 @@ QCoro::Task<> warmUpTagger()
     })
         .withPriority(0)
         .spawn();
+}
+
+std::set<QString> handOverOnDeviceLanguages()
+{
+    QStringList table;
+    for (const Language &language : LanguageCatalog::allLanguages())
+        table.append(language.id.toLower());
+    std::set<QString> found = Native::onDeviceTargetLanguages(table);
+    LanguageCatalog::setOnDeviceLanguageCodes(found);
+    return found;
 }
 
 std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
@@ -121,6 +134,7 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
 
 CompositionRoot::CompositionRoot(Native::Services &platform)
     : platform(platform)
+    , onDeviceLanguages(handOverOnDeviceLanguages())
     , preferences(PreferenceStore::standard())
     , diagnosticLog(DiagnosticLog::shared())
     , appearance(Appearance::shared())
@@ -132,13 +146,17 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
     , onboardingWindow(std::make_shared<OnboardingWindowOwner>())
     , tooltipPanel(std::make_unique<OverlayPanel>())
     , languagePicker(std::make_unique<LanguagePickerPanel>(appearance))
-    , reviewReminder(AppIdentity::isHostingTests()
-                         ? nullptr
-                         : std::make_shared<ReviewReminder>(Native::Notifications::overDBus(), Clock::system()))
+    , notifications(Native::Notifications::overDBus())
+    , reviewReminder(AppIdentity::isHostingTests() ? nullptr
+                                                   : std::make_shared<ReviewReminder>(notifications, Clock::system()))
     , hoverController(makeHoverController(*this))
 {
     // No quit hook here: the coordinator writes the cache, the word book and the diagnostics at
     // quit, in that order, on the one path every way of ending takes.
+
+    // The one read of the keyring, on its worker: Settings, the picker and the key screen follow its
+    // answer when it arrives (KeychainStorage::announcer()).
+    KeychainStorage::readInBackground(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService);
 }
 
 CompositionRoot::~CompositionRoot() = default;

@@ -7,13 +7,17 @@
 
 #include "Services/Translation/TranslationStore.h"
 
+#include <QString>
+
 #include <memory>
+#include <set>
 
 namespace Lumivox {
 
 namespace Native {
+class Notifications;
 class Services;
-}
+} // namespace Native
 
 class AppleTranslateService;
 class Appearance;
@@ -49,6 +53,9 @@ public:
     bool quit();
 
     Native::Services &platform;
+    /// The languages this computer translates into on the device, found once through the platform
+    /// layer and handed to the language catalogue before anything below reads it.
+    const std::set<QString> onDeviceLanguages;
     /// The user's preference store; shared because the objects keeping state in it hold it.
     const std::shared_ptr<PreferenceStore> preferences;
     DiagnosticLog &diagnosticLog;
@@ -64,6 +71,8 @@ public:
     /// The tooltip's window and the floating language picker, which the coordinator shows and hides.
     const std::unique_ptr<OverlayPanel> tooltipPanel;
     const std::unique_ptr<LanguagePickerPanel> languagePicker;
+    /// The desktop's notification service, shared by the review reminder and the notices at start.
+    const std::shared_ptr<Native::Notifications> notifications;
     /// The reminder of words due for review; none in a test host.
     const std::shared_ptr<ReviewReminder> reviewReminder;
     /// The one hover coordinator; made last, so that it goes first.

@@ -67,6 +67,11 @@ void PickerPanel::prepare(const QString &currentID, const QStringList &recentIDs
     m_panel.model()->prepare(currentID, recentIDs, hasGoogleKey);
 }
 
+void PickerPanel::setHasGoogleKey(bool hasGoogleKey)
+{
+    m_panel.model()->setHasGoogleKey(hasGoogleKey);
+}
+
 bool PickerPanel::isLocked(const Language &language) const
 {
     return m_panel.model()->isLocked(language);

@@ -42,6 +42,7 @@ public:
 
     bool isVisible() const override;
     void prepare(const QString &currentID, const QStringList &recentIDs, bool hasGoogleKey) override;
+    void setHasGoogleKey(bool hasGoogleKey) override;
     bool isLocked(const Language &language) const override;
     void show(QPointF near) override;
     void dismiss() override;

@@ -1,5 +1,8 @@
 #include "App/ShellWindows.h"
 
+#include "Features/Shell/NoticeTexts.h"
+#include "Features/Shell/Views/NoticeDialog.h"
+
 #include <QLoggingCategory>
 
 namespace Lumivox::App {
@@ -10,13 +13,15 @@ Q_LOGGING_CATEGORY(lcApp, "app.lumivox.App")
 
 void ShellWindows::showPermissionHelp(Permission permission)
 {
-    if (permission == Permission::accessibility) {
-        qCWarning(lcApp) << "the accessibility bus is off: words are read from the screen only. Turn on"
-                            " assistive technologies in your desktop's settings, then restart the"
-                            " applications you read from";
-    } else {
-        qCWarning(lcApp) << "the screen cannot be read in this session (Lumivox needs X11)";
-    }
+    const NoticeTexts::Notice help =
+        NoticeTexts::permissionHelp(permission, qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
+    qCInfo(lcApp).noquote() << help.title;
+    NoticeDialog::present(help);
+}
+
+void ShellWindows::showReportNotice(const DiagnosticReport::Delivery &delivery)
+{
+    NoticeDialog::present(NoticeTexts::reportNotice(delivery));
 }
 
 } // namespace Lumivox::App

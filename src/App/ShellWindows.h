@@ -25,8 +25,9 @@ public:
     bool isOnboardingVisible() const override { return m_onboarding->isVisible(); }
     void closeOnboarding() override { m_onboarding->close(); }
     void openSettings() override { m_settings->show(); }
-    /// The desktop has no settings page to send the user to: what to do goes to the log.
+    /// The desktop has no settings page to send the user to: a dialog says what to do on it.
     void showPermissionHelp(Permission permission) override;
+    void showReportNotice(const DiagnosticReport::Delivery &delivery) override;
     void showWords(WordBook &book, std::function<void(std::optional<QUuid>)> openReview) override
     {
         m_words->showWords(book, std::move(openReview));

@@ -7,9 +7,12 @@
 
 #include "App/CompositionRoot.h"
 #include "Features/Coordinator/HoverTextController.h"
+#include "Features/Design/AppIcon.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Shell/AppDelegate.h"
 #include "Features/Shell/SettingsWindowOwner.h"
+#include "Features/Shell/StartNotices.h"
 #include "Features/Shell/TrayMenuModel.h"
 #include "Features/Shell/UpdateNotifier.h"
 #include "Features/Shell/UpdaterDelegate.h"
@@ -22,12 +25,15 @@
 #include "Native/Session/TerminationSignals.h"
 #include "Native/Updates/AppcastUpdater.h"
 #include "Native/X11/X11Connection.h"
+#include "Services/Words/WordBook.h"
+#include "Services/Words/WordBookStorage.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Preferences/PreferenceStore.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -67,6 +73,9 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("app.lumivox"));
     QApplication::setApplicationVersion(QStringLiteral(LUMIVOX_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    FormStyle::install();
+    // Every window, the window list, Alt+Tab and the About pane show it.
+    QApplication::setWindowIcon(AppIcon::icon());
 
     // A test run must not share the daily program's settings, words and bus name.
     const bool hostingTests = AppIdentity::isHostingTests();
@@ -116,7 +125,9 @@ int main(int argc, char *argv[])
     if (!hostingTests)
         updater.start();
     updateNotifier.track(updater);
-    root.settingsWindow->setContext({&controller, &root.appearance, &updateNotifier, &updater, root.reviewReminder});
+    root.settingsWindow->setContext(
+        {&controller, &root.appearance, &updateNotifier, &updater, root.reviewReminder,
+         hostingTests ? std::function<bool()>() : [] { return QSystemTrayIcon::isSystemTrayAvailable(); }});
     root.onboardingWindow->setContext(
         {&controller, &root.appearance, root.platform.get<Native::MotionPreference>(), Clock::system()});
 
@@ -157,11 +168,29 @@ int main(int argc, char *argv[])
         trayIcon = std::make_unique<TrayIcon>(controller, updateNotifier, *trayMenu);
         QObject::connect(trayIcon.get(), &TrayIcon::embedded, &app,
                          [&sinceStart] { qCInfo(lcApp) << "tray icon shown after" << sinceStart.elapsed() << "ms"; });
-        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-            qCWarning(lcApp) << "this desktop has no tray (on GNOME it needs a tray extension); open Lumivox again"
-                                " to reach its settings";
-        }
         trayIcon->show();
+
+        // Told once, by notification: files of the user's kept aside, and a panel without a tray (then
+        // nothing of the program shows after a start at login). A panel may come up after a program
+        // started at login, so the tray is judged then only once the icon has had time to be taken in.
+        std::vector<StartNotices::KeptFile> kept;
+        if (const auto keptAs = defaults->setAsideAs())
+            kept.push_back({StartNotices::KeptFile::Store::preferences, defaults->filePath(), *keptAs});
+        for (const WordBook::SetAside &file : root.wordBook.setAsideAtStart()) {
+            const bool history = QFileInfo(file.file).fileName() == WordBookStorage::historyFileName;
+            kept.push_back(
+                {history ? StartNotices::KeptFile::Store::history : StartNotices::KeptFile::Store::savedWords,
+                 file.file, file.keptAs});
+        }
+        StartNotices::sendKeptFiles(*root.notifications, kept);
+        const auto tellIfNoTray = [notifications = root.notifications] {
+            if (!QSystemTrayIcon::isSystemTrayAvailable())
+                StartNotices::sendNoTray(*notifications);
+        };
+        if (delegate.isLaunchedAtLoginOrService())
+            QTimer::singleShot(std::chrono::milliseconds(TrayIcon::embedWatchLimit), &app, tellIfNoTray);
+        else
+            tellIfNoTray();
     }
 
     QTimer::singleShot(0, &app, [&sinceStart, &delegate] {

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcFonts, "app.lumivox.Fonts")
@@ -83,6 +84,26 @@ bool codePointLess(const QString &a, const QString &b)
     return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
 }
 
+// How well a family suits the tooltip when the language names none that is installed: the serif
+// and sans families a Linux desktop ships for every script come before whatever sorts first by
+// name (URW's "C059" would otherwise win for Latin). Lower is better; none: no preference. The
+// CJK families are left out: the first of them by name is the region the language's own table
+// does not prefer either way.
+std::optional<int> desktopRank(const QString &family)
+{
+    static const QStringList exact {QStringLiteral("Noto Serif"), QStringLiteral("DejaVu Serif"),
+                                    QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")};
+    if (const qsizetype at = exact.indexOf(family); at >= 0)
+        return int(at);
+    if (family.contains(QLatin1String("CJK")) || family.contains(QLatin1String("Mono")))
+        return std::nullopt;
+    if (family.startsWith(QLatin1String("Noto Serif ")))
+        return int(exact.size());
+    if (family.startsWith(QLatin1String("Noto Sans ")))
+        return int(exact.size()) + 1;
+    return std::nullopt;
+}
+
 bool haveFontDatabase()
 {
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
@@ -139,6 +160,16 @@ QString bestFont(const QString &languageID, const QString &sampleScript, const Q
         if (list.contains(family)) {
             best = family;
             break;
+        }
+    }
+    if (best.isEmpty()) {
+        std::optional<int> bestRank;
+        for (const QString &family : list) {
+            const std::optional<int> rank = desktopRank(family);
+            if (rank && (!bestRank || *rank < *bestRank)) {
+                bestRank = rank;
+                best = family;
+            }
         }
     }
     if (best.isEmpty())

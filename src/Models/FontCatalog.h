@@ -21,7 +21,8 @@ QStringList families(const QString &text);
 QStringList fonts(const QString &sampleScript, const QStringList &preferredFonts);
 
 /// One family for the language, never empty: its first preferred family that can draw the sample,
-/// else the first that can, else "SF Pro". Kept per language id.
+/// else the desktop's own Noto or DejaVu family that can (serif first), else the first that can,
+/// else "SF Pro". Kept per language id.
 QString bestFont(const QString &languageID, const QString &sampleScript, const QStringList &preferredFonts);
 
 } // namespace Lumivox::FontCatalog

@@ -8,12 +8,13 @@
 #include <algorithm>
 #include <initializer_list>
 #include <map>
+#include <mutex>
 
 namespace Lumivox {
 
 bool Language::isAppleSupported() const
 {
-    return LanguageCatalog::appleSupportedLanguageCodes().count(Text::lowercased(id)) > 0;
+    return LanguageCatalog::isOnDeviceCode(id);
 }
 
 namespace LanguageCatalog {
@@ -51,6 +52,19 @@ const std::map<QString, Language> &byId()
         return built;
     }();
     return map;
+}
+
+// What this computer translates into; written at start, read from any thread.
+std::mutex &onDeviceMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::set<QString> &onDeviceCodes()
+{
+    static std::set<QString> codes;
+    return codes;
 }
 
 const QStringList &popularIds()
@@ -213,16 +227,29 @@ std::vector<Language> sortedByName(std::vector<Language> languages)
     return languages;
 }
 
-const std::set<QString> &appleSupportedLanguageCodes()
+std::set<QString> appleSupportedLanguageCodes()
 {
-    static const std::set<QString> codes {QStringLiteral("ar"), QStringLiteral("de"),    QStringLiteral("en"),
-                                          QStringLiteral("es"), QStringLiteral("fr"),    QStringLiteral("hi"),
-                                          QStringLiteral("id"), QStringLiteral("it"),    QStringLiteral("ja"),
-                                          QStringLiteral("ko"), QStringLiteral("nl"),    QStringLiteral("pl"),
-                                          QStringLiteral("pt"), QStringLiteral("ru"),    QStringLiteral("th"),
-                                          QStringLiteral("tr"), QStringLiteral("uk"),    QStringLiteral("vi"),
-                                          QStringLiteral("zh"), QStringLiteral("zh-cn"), QStringLiteral("zh-tw")};
-    return codes;
+    std::lock_guard lock(onDeviceMutex());
+    return onDeviceCodes();
+}
+
+void setOnDeviceLanguageCodes(const std::set<QString> &codes)
+{
+    std::set<QString> lowered;
+    for (const QString &code : codes)
+        lowered.insert(Text::lowercased(code));
+    // Settings may hold the bare macro-language code, which means Chinese (Simplified).
+    if (lowered.count(QStringLiteral("zh-cn")) > 0)
+        lowered.insert(QStringLiteral("zh"));
+    std::lock_guard lock(onDeviceMutex());
+    onDeviceCodes() = std::move(lowered);
+}
+
+bool isOnDeviceCode(QStringView code)
+{
+    const QString key = Text::lowercased(code);
+    std::lock_guard lock(onDeviceMutex());
+    return onDeviceCodes().count(key) > 0;
 }
 
 std::optional<Language> language(QStringView code)
@@ -241,12 +268,12 @@ std::optional<Language> language(QStringView code)
 
 std::optional<QString> appleCode(QStringView detectedCode)
 {
-    const QString code = Text::lowercased(detectedCode);
+    QString code = Text::lowercased(detectedCode);
     if (code == QLatin1String("zh-hans") || code == QLatin1String("zh"))
-        return QStringLiteral("zh-cn");
-    if (code == QLatin1String("zh-hant"))
-        return QStringLiteral("zh-tw");
-    if (appleSupportedLanguageCodes().count(code) > 0)
+        code = QStringLiteral("zh-cn");
+    else if (code == QLatin1String("zh-hant"))
+        code = QStringLiteral("zh-tw");
+    if (isOnDeviceCode(code))
         return code;
     return std::nullopt;
 }
@@ -257,8 +284,7 @@ bool translatesOnDevice(QStringView from, QStringView to)
     const QString target = Text::lowercased(to);
     if (source == target)
         return false;
-    const auto &codes = appleSupportedLanguageCodes();
-    return codes.count(source) > 0 && codes.count(target) > 0;
+    return isOnDeviceCode(source) && isOnDeviceCode(target);
 }
 
 } // namespace LanguageCatalog

@@ -56,6 +56,7 @@ public:
     {
         preparations.push_back({currentID, recentIDs, hasGoogleKey});
     }
+    void setHasGoogleKey(bool hasGoogleKey) override { keyAnswers.push_back(hasGoogleKey); }
     bool isLocked(const Language &language) const override { return language.requiresGoogleKey(); }
     void show(QPointF near) override
     {
@@ -71,6 +72,8 @@ public:
     bool visible = false;
     int dismissals = 0;
     std::vector<Preparation> preparations;
+    /// What setHasGoogleKey() was told, in order.
+    std::vector<bool> keyAnswers;
     std::vector<QPointF> shownAt;
 };
 
@@ -85,6 +88,7 @@ public:
     bool isOnboardingVisible() const override { return onboardingVisible; }
     void openSettings() override { ++settingsOpened; }
     void showPermissionHelp(Permission permission) override { help.push_back(permission); }
+    void showReportNotice(const DiagnosticReport::Delivery &delivery) override { reportNotices.push_back(delivery); }
     void showWords(WordBook &, std::function<void(std::optional<QUuid>)> openReview) override
     {
         ++wordsShown;
@@ -104,6 +108,7 @@ public:
     int onboardingShown = 0;
     int settingsOpened = 0;
     std::vector<Permission> help;
+    std::vector<DiagnosticReport::Delivery> reportNotices;
     int wordsShown = 0;
     std::function<void(std::optional<QUuid>)> reviewFromWords;
     std::vector<std::optional<QUuid>> reviews;

@@ -15,14 +15,22 @@ namespace Lumivox::Testing {
 class FakeMailHandOff final : public Native::MailHandOff
 {
 public:
+    /// What findHandler answers.
+    HandlerInfo handler {Handler::mailProgram, QStringLiteral("mail.desktop")};
     /// What compose answers.
     Outcome composeOutcome {Status::composed, 0, QString()};
-    /// What openLink answers.
-    bool linkOpens = true;
+    /// What showFolder and copyToClipboard answer.
+    bool folderOpens = true;
+    bool clipboardTakes = true;
 
     std::vector<Draft> drafts;
-    std::vector<QUrl> links;
+    std::vector<QString> folders;
     std::vector<QString> clipboard;
+
+    void findHandler(std::function<void(HandlerInfo)> done) override
+    {
+        QTimer::singleShot(0, QCoreApplication::instance(), [done = std::move(done), found = handler] { done(found); });
+    }
 
     void compose(const Draft &draft, std::chrono::milliseconds, std::function<void(Outcome)> done) override
     {
@@ -31,16 +39,17 @@ public:
                            [done = std::move(done), outcome = composeOutcome] { done(outcome); });
     }
 
-    bool openLink(const QUrl &link) override
+    void showFolder(const QString &path, std::chrono::milliseconds, std::function<void(bool)> done) override
     {
-        links.push_back(link);
-        return linkOpens;
+        folders.push_back(path);
+        QTimer::singleShot(0, QCoreApplication::instance(),
+                           [done = std::move(done), opens = folderOpens] { done(opens); });
     }
 
     bool copyToClipboard(const QString &text) override
     {
         clipboard.push_back(text);
-        return true;
+        return clipboardTakes;
     }
 };
 

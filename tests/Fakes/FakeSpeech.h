@@ -18,6 +18,8 @@ public:
     };
 
     std::vector<QLocale> voices;
+    bool available = true;
+    int availabilityChecks = 0;
     std::vector<Utterance> spoken;
     /// Every call in order: "stop" or "say".
     std::vector<QString> calls;
@@ -28,6 +30,11 @@ public:
         spoken.push_back({text, chooseVoice ? chooseVoice(voices) : std::nullopt});
     }
     void stop() override { calls.push_back(QStringLiteral("stop")); }
+    void checkAvailable(std::function<void(bool)> answer) override
+    {
+        ++availabilityChecks;
+        answer(available);
+    }
 };
 
 } // namespace Lumivox::Testing

@@ -595,9 +595,9 @@ TEST_F(HoverScenarioTest, ScreenTextFallbackWaitsItsTurnAndRefusesAPointerThatDr
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        notes.clear();
         clock->advance(50ms);
         move(onWord + QPointF(300, 0)); // off the word: cleared
+        notes.clear();
         const auto held = sources->captures.hold();
         sources->recognitions.answer(word);
         rest(onWord + QPointF(300, 0));
@@ -632,8 +632,8 @@ TEST_F(HoverScenarioTest, AFailedWordCoolsDownForSixtySecondsOnlyWithAGoogleKey)
     onDevice.attempts.setFallback(TranslationAttempt::failed(Reason::appleModelMissing, QStringLiteral("en-es")));
     google.attempts.setFallback(TranslationAttempt::failed(Reason::googleFailed, QStringLiteral("HTTP 403 es")));
     const auto hover = [this] {
-        notes.clear();
         setHoldKey(false);
+        notes.clear();
         scriptWordAlone(QStringLiteral("river"));
         setHoldKey(true);
     };
@@ -667,23 +667,26 @@ TEST_F(HoverScenarioTest, AFailedWordCoolsDownForSixtySecondsOnlyWithAGoogleKey)
     EXPECT_EQ(notes[0].note.tally, AppTally::Update::translation(QStringLiteral("google key missing si")));
 }
 
-TEST_F(HoverScenarioTest, ALateResultAfterLettingGoOrLeavingTheWordShowsAndRecordsNothing)
+TEST_F(HoverScenarioTest, ALateResultAfterLettingGoOrLeavingTheWordShowsNothingAndRecordsTheHide)
 {
     struct Row
     {
         const char *name;
         std::function<void(HoverScenarioTest &)> meanwhile;
+        Reason hide;
     };
     const std::vector<Row> rows {
-        {"hold key released (unseen by the tracker)", [](auto &t) { t.input->setFlags(0); }},
+        {"hold key released (unseen by the tracker)", [](auto &t) { t.input->setFlags(0); }, Reason::holdKeyNotPressed},
         {"pointer 2.5 pt right of the word",
          [](auto &t) {
              t.input->setLocation({142.5, 308});
-         }},
+         },
+         Reason::pointerMoved},
         {"pointer 8.5 pt above the word",
          [](auto &t) {
              t.input->setLocation({120, 324.5});
-         }},
+         },
+         Reason::pointerMoved},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -694,7 +697,8 @@ TEST_F(HoverScenarioTest, ALateResultAfterLettingGoOrLeavingTheWordShowsAndRecor
         row.meanwhile(*this);
         translated.release(TranslationAttempt::success(QStringLiteral("río")));
         settle();
-        EXPECT_TRUE(notes.empty());
+        ASSERT_EQ(reasons(), std::vector<Reason> {row.hide});
+        EXPECT_EQ(notes[0].note.detail, QStringLiteral("before the meaning came"));
         EXPECT_FALSE(overlay->visible);
         EXPECT_EQ(cache.value(QStringLiteral("es:auto:river")), QStringLiteral("río")) << "the result is kept";
     }
@@ -706,6 +710,52 @@ TEST_F(HoverScenarioTest, ALateResultAfterLettingGoOrLeavingTheWordShowsAndRecor
     move({141.5, 323.5});
     translated.release(TranslationAttempt::success(QStringLiteral("lago")));
     EXPECT_EQ(lastShownText(), QStringLiteral("lago"));
+}
+
+TEST_F(HoverScenarioTest, AWordWithoutABoxKeepsItsTooltipWithinTheDriftAndEveryHideIsRecorded)
+{
+    // The application gave the word's offset but no box for it.
+    const auto boxless = [&] {
+        return AccessibilityWorker::Lookup {AX::hit({QStringLiteral("river"), QString(), QRectF(), std::nullopt}),
+                                            true};
+    };
+    sources->lookups.answer(boxless());
+    onDevice.attempts.answer(TranslationAttempt::success(QStringLiteral("río")));
+    rest(onWord);
+    ASSERT_EQ(lastShownText(), QStringLiteral("río"));
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::shown});
+    const int hidesBefore = overlay->hides;
+
+    // Still, and moves within 16 points of where it was read, keep it without another read.
+    for (const QPointF to : {onWord, onWord + QPointF(11, 11), onWord + QPointF(-16, 0), onWord + QPointF(0, 15.9)}) {
+        move(to);
+        rest(to);
+        clock->advance(1s);
+        settle();
+    }
+    EXPECT_TRUE(overlay->visible);
+    EXPECT_EQ(overlay->hides, hidesBefore);
+    EXPECT_EQ(sources->lookups.calls, 1);
+    EXPECT_EQ(notes.size(), 1u);
+
+    // Beyond it the tooltip goes, and says so.
+    move(onWord + QPointF(12, 12));
+    EXPECT_FALSE(overlay->visible);
+    ASSERT_EQ(reasons(), (std::vector<Reason> {Reason::shown, Reason::pointerMoved}));
+    EXPECT_EQ(notes[1].note.detail, QStringLiteral("hidden on a move"));
+
+    // Letting go of the key hides a shown tooltip with a note too; one with nothing shown, silently.
+    sources->lookups.answer(boxless());
+    rest(onWord);
+    ASSERT_TRUE(overlay->visible);
+    setHoldKey(false);
+    EXPECT_FALSE(overlay->visible);
+    EXPECT_EQ(notes.back().reason, Reason::holdKeyNotPressed);
+    EXPECT_EQ(notes.back().note.detail, QStringLiteral("hidden on release"));
+    const std::size_t recorded = notes.size();
+    setHoldKey(true);
+    setHoldKey(false);
+    EXPECT_EQ(notes.size(), recorded + 1) << "the one hover that started and ended";
 }
 
 TEST_F(HoverScenarioTest, TheGlanceWinsOverTheWordTranslationWhichIsStillStored)

@@ -178,6 +178,8 @@ TEST_F(HoverTextControllerTest, APreferenceFileThatIsNotJsonGivesTheDefaultsAndI
 
 TEST_F(HoverTextControllerTest, AssigningTheTargetLanguageRunsEveryEffectEvenWhenUnchanged)
 {
+    // A computer with a pair into German.
+    Testing::ScopedOnDeviceLanguages onDevice({QStringLiteral("en"), QStringLiteral("de"), QStringLiteral("fr")});
     defaults->set(QStringLiteral("translateTarget"), QStringLiteral("de"));
     defaults->set(QStringLiteral("recentTargetLanguages"), strings({"fr", "de", "es", "it"}));
     const auto controller = make();
@@ -484,6 +486,8 @@ TEST_F(HoverTextControllerTest, PermissionsArePolledEveryTwoSecondsUntilBothAreG
 
 TEST_F(HoverTextControllerTest, ThePickerOpensAtThePointerAndALockedChoiceOpensTheKeyScreen)
 {
+    // A computer with a pair into German.
+    Testing::ScopedOnDeviceLanguages onDevice({QStringLiteral("en"), QStringLiteral("de"), QStringLiteral("fr")});
     defaults->set(QStringLiteral("hasCompletedOnboarding"), true);
     defaults->set(QStringLiteral("translateTarget"), QStringLiteral("de"));
     defaults->set(QStringLiteral("recentTargetLanguages"), strings({"fr"}));
@@ -793,14 +797,18 @@ TEST_F(HoverTextControllerTest, TheReportIsMailedOnceAtATimeAndOtherwiseLandsOnT
     EXPECT_EQ(attached.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions {})
         << "the report stays the user's";
     EXPECT_TRUE(mail->clipboard.empty());
+    EXPECT_TRUE(windows->reportNotices.empty()) << "an attached report speaks for itself";
 
-    // The mail program fails: the report goes to the clipboard and a mail link opens; then it may be
-    // sent again.
+    // The mail program fails: the report goes to the clipboard, its folder opens and the user is told;
+    // then it may be sent again.
     mail->composeOutcome = {Native::MailHandOff::Status::failed, 1, QStringLiteral("exit 1")};
     controller->emailDiagnosticReport();
     ASSERT_TRUE(spinUntil([&] { return !controller->isSendingDiagnosticReport(); }));
     ASSERT_EQ(mail->clipboard.size(), 1u);
     EXPECT_TRUE(mail->clipboard[0].contains(QStringLiteral("translate to: de")));
-    EXPECT_EQ(mail->links.size(), 1u);
+    EXPECT_EQ(mail->folders.size(), 1u);
     EXPECT_EQ(mail->drafts.size(), 2u);
+    ASSERT_EQ(windows->reportNotices.size(), 1u);
+    EXPECT_EQ(windows->reportNotices[0].route, DiagnosticReport::Delivery::Route::mailProgramFailed);
+    EXPECT_EQ(windows->reportNotices[0].file, mail->drafts[1].attachmentPath);
 }

@@ -5,6 +5,7 @@
 #include "Features/LanguagePicker/LanguagePickerModel.h"
 #include "Features/LanguagePicker/LanguagePickerPlacement.h"
 #include "Models/LanguageCatalog.h"
+#include "Support/TestSupport.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -197,17 +198,31 @@ TEST(LanguagePickerModel, HighlightMovesWithinTheRowsAndChoosesOnlyARow)
     model.cancel();
 }
 
-TEST(LanguagePickerModel, LocksFollowWhetherAKeyIsStored)
+TEST(LanguagePickerModel, LocksFollowWhatThisComputerTranslatesAndWhetherAKeyIsStored)
 {
+    // The seven languages of the installed Apertium pairs are open; Chinese, which no pair
+    // translates into, needs the key.
+    Testing::ScopedOnDeviceLanguages onDevice(Testing::installedPairLanguages);
     LanguagePickerModel model;
-    const Language bengali = *LanguageCatalog::language(u"bn");
-    const Language french = *LanguageCatalog::language(u"fr");
+    LanguagePickerListModel list(&model);
     model.prepare(QStringLiteral("fr"), {}, false);
-    EXPECT_TRUE(model.isLocked(bengali));
-    EXPECT_FALSE(model.isLocked(french));
-    model.prepare(QStringLiteral("fr"), {}, true);
+    QStringList open;
+    for (const Language &language : model.rows()) {
+        if (!model.isLocked(language))
+            open.append(language.id);
+    }
+    EXPECT_EQ(open, QStringList({"en", "fr", "it", "pt", "ru", "es", "uk"}));
+    EXPECT_TRUE(model.isLocked(*LanguageCatalog::language(u"zh-CN")));
+
+    // The keyring's answer arrives while the picker is ready: the marks are drawn again at once.
+    QSignalSpy marks(&list, &QAbstractItemModel::dataChanged);
+    model.setHasGoogleKey(true);
     for (const Language &language : model.rows())
         EXPECT_FALSE(model.isLocked(language)) << language.id.toStdString();
+    model.setHasGoogleKey(true);
+    EXPECT_EQ(marks.count(), 1);
+    model.prepare(QStringLiteral("fr"), {}, false);
+    EXPECT_TRUE(model.isLocked(*LanguageCatalog::language(u"zh-CN")));
 }
 
 TEST(LanguagePickerList, RolesCarryEveryMarkAndHeadersCannotBeChosen)

@@ -59,6 +59,7 @@ TEST_F(OnboardingTest, StepsMoveOnlyWithinTheFourAndReturnPressesTheMainButton)
     // Registered outside the program: the last step shows the real state, not the remembered one.
     ASSERT_TRUE(loginItem->setEnabled(true));
     const auto window = makeWindow();
+    EXPECT_EQ(window->windowType(), Qt::Dialog);
     windows->onboardingVisible = true;
     window->show();
     ASSERT_FALSE(controller->launchAtLogin()) << "the first step leaves it alone";

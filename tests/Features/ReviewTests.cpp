@@ -235,6 +235,8 @@ TEST_F(ReviewTest, ThePromptNamesTheHoldKeyAndEitherAnswerEndsItForGood)
         windows.showKeepPrompt(*book, {});
         QWidget *prompt = windows.promptWindow();
         ASSERT_TRUE(prompt && prompt->isVisible());
+        EXPECT_EQ(prompt->windowType(), Qt::Dialog);
+        EXPECT_EQ(prompt->windowTitle(), QStringLiteral("Keep Words"));
         EXPECT_LE(prompt->width(), KeepWordsPrompt::width) << "the text wraps instead of widening the window";
         windows.showKeepPrompt(*book, {});
         EXPECT_EQ(windows.promptWindow(), prompt) << "never a second prompt while one is on screen";

@@ -7,6 +7,7 @@
 #include "Features/Settings/AppearanceSettingsModel.h"
 #include "Features/Settings/AppsSettingsModel.h"
 #include "Features/Settings/GeneralSettingsModel.h"
+#include "Features/Settings/GoogleKeyModel.h"
 #include "Shared/Platform/KeychainStorage.h"
 #include "Support/TestSupport.h"
 
@@ -50,6 +51,9 @@ TEST_F(SettingsPanesTest, GeneralShowsPermissionRowsUnlessBothAreGranted)
     grant(true, true);
     EXPECT_TRUE(model.showsPermissionRows()) << "once reviewed, the rows stay";
     EXPECT_EQ(rows.count(), 2);
+    model.disappear(); // the window was closed; it lives on for the next opening
+    EXPECT_FALSE(model.showsPermissionRows());
+    EXPECT_EQ(rows.count(), 3);
 }
 
 TEST_F(SettingsPanesTest, GeneralGoogleRowFollowsAnyStoredItemEvenABlankOne)
@@ -58,16 +62,72 @@ TEST_F(SettingsPanesTest, GeneralGoogleRowFollowsAnyStoredItemEvenABlankOne)
     GeneralSettingsModel model(*controller, &updater);
     EXPECT_EQ(model.googleRowButtonTitle(), QStringLiteral("Add Key…"));
     EXPECT_EQ(model.googleRowSubtitle(),
-              QStringLiteral("20 languages are translated on this computer. Add your key "
-                             "for Sinhala, Tamil and 32 more"));
-
-    await(KeychainStorage::save(KeychainStorage::googleAPIKeyAccount, QStringLiteral("  "),
-                                KeychainStorage::licenseService));
+              QStringLiteral("7 languages are translated on this computer. Add your key "
+                             "for Sinhala, Tamil and 45 more"));
     model.openGoogleKey();
     EXPECT_TRUE(controller->showsGoogleKeyScreen());
-    controller->setShowsGoogleKeyScreen(false); // back from the key screen
+
+    // Whatever writes or reads the keyring, the row and the picker's locks follow its answer at once,
+    // without the pane being shown again.
+    QSignalSpy row(&model, &GeneralSettingsModel::hasStoredGoogleKeyChanged);
+    await(KeychainStorage::save(KeychainStorage::googleAPIKeyAccount, QStringLiteral("  "),
+                                KeychainStorage::licenseService));
+    ASSERT_TRUE(spinUntil([&] { return row.count() == 1; }));
     EXPECT_EQ(model.googleRowButtonTitle(), QStringLiteral("Manage Key…"));
     EXPECT_EQ(model.googleRowSubtitle(), QStringLiteral("Your Google Cloud key is active in your keyring"));
+    ASSERT_FALSE(picker->keyAnswers.empty());
+    EXPECT_FALSE(picker->keyAnswers.back()) << "a key of blanks translates nothing";
+    await(KeychainStorage::save(KeychainStorage::googleAPIKeyAccount, QStringLiteral("AIzaKey"),
+                                KeychainStorage::licenseService));
+    ASSERT_TRUE(spinUntil([&] { return !picker->keyAnswers.empty() && picker->keyAnswers.back(); }));
+    controller->setShowsGoogleKeyScreen(false); // back from the key screen
+    EXPECT_EQ(model.googleRowButtonTitle(), QStringLiteral("Manage Key…"));
+}
+
+// The counts of the General row and of the key screens come from what this computer translates.
+TEST_F(SettingsPanesTest, KeyTextsCountTheLanguagesThisComputerTranslates)
+{
+    struct Case
+    {
+        std::set<QString> onDevice;
+        const char *summary;
+        const char *moreChip;
+        const char *saved;
+    };
+    for (const Case &c : std::vector<Case> {
+             {Testing::installedPairLanguages,
+              "7 languages are translated on this computer. Add your key for Sinhala, Tamil and 45 more", "+ 43 more",
+              "Sinhala, Tamil and 45 more now translate through your Google key."},
+             {{QStringLiteral("es")},
+              "1 language is translated on this computer. Add your key for Sinhala, Tamil and 51 more",
+              "+ 49 more",
+              "Sinhala, Tamil and 51 more now translate through your Google key."},
+             {{},
+              "No language is translated on this computer. Add your key for Sinhala, Tamil and 52 more",
+              "+ 50 more",
+              "Sinhala, Tamil and 52 more now translate through your Google key."},
+         }) {
+        Testing::ScopedOnDeviceLanguages set(c.onDevice);
+        EXPECT_EQ(GeneralSettingsModel::onDeviceSummary(), QString::fromUtf8(c.summary));
+        GoogleKeyModel keyScreen;
+        EXPECT_EQ(keyScreen.moreChipText(), QString::fromUtf8(c.moreChip));
+        EXPECT_TRUE(keyScreen.savedLine().startsWith(QString::fromUtf8(c.saved)))
+            << keyScreen.savedLine().toStdString();
+    }
+}
+
+TEST_F(SettingsPanesTest, GeneralSaysWhenThePanelHasNoTray)
+{
+    GeneralSettingsModel model(*controller, &updater);
+    EXPECT_FALSE(model.showsNoTrayNote()) << "without a way to ask, a tray is taken to be there";
+    bool tray = false;
+    QSignalSpy note(&model, &GeneralSettingsModel::showsNoTrayNoteChanged);
+    model.setTrayCheck([&] { return tray; });
+    EXPECT_TRUE(model.showsNoTrayNote());
+    tray = true; // the panel's tray came up later
+    model.appear();
+    EXPECT_FALSE(model.showsNoTrayNote());
+    EXPECT_EQ(note.count(), 2);
 }
 
 TEST_F(SettingsPanesTest, GeneralUpdateSwitchWritesTheUsersChangeOnly)
@@ -99,8 +159,17 @@ TEST_F(SettingsPanesTest, AppearanceStoresWholeSizesAndFontsPerLanguage)
     controller->setFontSize(16.5); // stored by something other than the slider
     EXPECT_EQ(model.sizeLabel(), QStringLiteral("16 pt"));
     EXPECT_EQ(model.preview().fontSize, 16.5);
-    EXPECT_EQ(model.preview().text, QStringLiteral("coffee"));
     EXPECT_FALSE(model.preview().status.has_value());
+    // The preview is a translation into the language the font is chosen for, over a word of
+    // another language.
+    for (const auto &[target, tooltip, word] :
+         {std::tuple {"es", "Hola", "hello"}, std::tuple {"si", "ආයුබෝවන්", "hello"},
+          std::tuple {"en", "Hello", "bonjour"}}) {
+        controller->setTargetLanguage(QString::fromUtf8(target));
+        EXPECT_EQ(model.preview().text, QString::fromUtf8(tooltip));
+        EXPECT_EQ(model.previewSentence().word, QString::fromUtf8(word));
+        EXPECT_EQ(model.preview().fontName, controller->font(QString::fromUtf8(target)));
+    }
 
     controller->setTargetLanguage(QStringLiteral("fr"));
     const QString spanishBefore = controller->font(QStringLiteral("es"));

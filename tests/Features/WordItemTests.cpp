@@ -257,4 +257,18 @@ TEST_F(WordItemTest, PronouncerStopsFirstAndPicksAVoiceOfTheLanguage)
     EXPECT_EQ(speech->spoken[1].locale, QLocale(QLocale::Portuguese, QLocale::Brazil));
     EXPECT_EQ(speech->spoken[2].locale, QLocale(QLocale::English, QLocale::UnitedKingdom));
     EXPECT_EQ(speech->spoken[3].locale, std::nullopt);
+
+    // Whether anything can speak is asked of the service once, and told to whoever asks while alive.
+    speech->available = false;
+    QObject alive;
+    std::vector<bool> answers;
+    Pronouncer::whenAvailabilityKnown(&alive, [&](bool available) { answers.push_back(available); });
+    Pronouncer::whenAvailabilityKnown(&alive, [&](bool available) { answers.push_back(available); });
+    EXPECT_EQ(answers, (std::vector<bool> {false, false}));
+    EXPECT_EQ(speech->availabilityChecks, 1);
+    auto other = std::make_shared<FakeSpeech>();
+    Native::ScopedOverride<Native::Speech> replaced(other);
+    Pronouncer::whenAvailabilityKnown(&alive, [&](bool available) { answers.push_back(available); });
+    EXPECT_EQ(answers.back(), true) << "another service is asked afresh";
+    EXPECT_EQ(other->availabilityChecks, 1);
 }

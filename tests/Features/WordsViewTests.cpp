@@ -5,6 +5,7 @@
 #include "Features/Design/Brand.h"
 #include "Features/Words/Views/EmptyMessageView.h"
 #include "Features/Words/Views/WordsView.h"
+#include "Features/Words/WordsWindows.h"
 #include "Support/TestSupport.h"
 
 #include <QAbstractButton>
@@ -14,6 +15,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -136,6 +140,7 @@ TEST_F(WordsViewTest, SavingAndRemovingFromTheDetail)
     auto *box = view->findChild<QMessageBox *>(QStringLiteral("wordRemoveConfirmation"));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("Remove “pear” from Words?"));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Remove Word")) << "a short title, the question below it";
     QTest::mouseClick(box->findChild<QAbstractButton *>(QStringLiteral("wordRemoveCancel")), Qt::LeftButton);
     ASSERT_TRUE(spinUntil([&] { return !view->findChild<QMessageBox *>(QStringLiteral("wordRemoveConfirmation")); }));
     EXPECT_EQ(book->saved().size(), 4u);
@@ -175,6 +180,85 @@ TEST_F(WordsViewTest, TheWindowKeepsItsPlaceAndSize)
     ASSERT_TRUE(defaults->data(WordsView::geometryKey));
     WordsView again(*book, {}, defaults, appearance, fixture.clock);
     EXPECT_EQ(again.size(), QSize(1000, 640));
+}
+
+TEST_F(WordsViewTest, TheOwnerOpensTheWindowAtItsSizeAndLaterWhereTheUserLeftIt)
+{
+    QRect left;
+    {
+        WordsWindows owner(defaults, appearance, fixture.clock, false);
+        owner.showWords(*book, {});
+        QWidget *window = owner.wordsWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        EXPECT_EQ(window->size(), QSize(1100, 720));
+        // Centred, give or take the frame the platform draws around it.
+        EXPECT_LE((window->geometry().center() - window->screen()->availableGeometry().center()).manhattanLength(), 8);
+        window->setGeometry(QRect(30, 40, 900, 600));
+        window->close();
+        left = window->geometry();
+    }
+    WordsWindows again(defaults, appearance, fixture.clock, false);
+    again.showWords(*book, {});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(again.wordsWindow()));
+    EXPECT_EQ(again.wordsWindow()->geometry(), left) << "the frame of the earlier run, not a centred one";
+}
+
+TEST_F(WordsViewTest, TheEmptyListsHintNamesTheHoldKeyTheUserHasNow)
+{
+    WordsFixture nothing;
+    const auto empty = nothing.book();
+    WordsWindows owner(defaults, appearance, fixture.clock, false);
+    owner.showWords(*empty, {});
+    auto *hint = owner.wordsWindow()->findChild<EmptyMessageView *>(QStringLiteral("wordsListEmpty"));
+    ASSERT_NE(hint, nullptr);
+    for (const auto &[holdKey, detail] :
+         {std::pair {"command", "Point at a word and press Ctrl+S while holding Super to save it."},
+          std::pair {"control", "Point at a word and press S while holding Ctrl to save it."},
+          std::pair {"option", "Point at a word and press S while holding Alt to save it."}}) {
+        defaults->set(QStringLiteral("holdKey"), QString::fromLatin1(holdKey));
+        EXPECT_EQ(hint->detail(), QString::fromUtf8(detail)) << holdKey;
+    }
+}
+
+TEST_F(WordsViewTest, TheListIsRebuiltOnlyWhenWhatItShowsChangesAndScrollsOnlyToANewSelection)
+{
+    for (int i = 0; i < 40; ++i)
+        book->save(makeLookup({.word = QStringLiteral("word%1").arg(i),
+                               .meaning = QStringLiteral("m"),
+                               .date = fixture.ago(100 + i)}),
+                   fixture.ago(100 + i));
+    auto *list = find<QListView>("wordsList");
+    QScrollBar *bar = list->verticalScrollBar();
+    view->model()->setSelection(view->model()->items().back()->key);
+    QCoreApplication::processEvents();
+    ASSERT_GT(bar->value(), 0) << "a new selection is scrolled to";
+    bar->setValue(0);
+
+    QSignalSpy resets(list->model(), &QAbstractItemModel::modelReset);
+    book->record(
+        makeLookup({.word = QStringLiteral("pear"), .meaning = QStringLiteral("poire"), .date = fixture.ago(0)}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(resets.count(), 0) << "a look-up of a word not listed changes nothing shown";
+    EXPECT_EQ(bar->value(), 0);
+
+    book->save(makeLookup({.word = QStringLiteral("plum"), .meaning = QStringLiteral("prune"), .date = fixture.ago(0)}),
+               fixture.ago(0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(bar->value(), 0) << "the reader's place is kept";
+    EXPECT_TRUE(list->selectionModel()->isSelected(list->currentIndex())) << "and so is the selection";
+}
+
+TEST_F(WordsViewTest, WithoutSpeechTheSpeakerIsGreyedOutAndSaysWhy)
+{
+    const auto speaker = [this] { return view->findChild<QToolButton *>(QStringLiteral("wordHear")); };
+    ASSERT_NE(speaker(), nullptr);
+    EXPECT_TRUE(speaker()->isEnabled());
+    view->model()->detail()->setSpeechAvailable(false);
+    QCoreApplication::processEvents();
+    ASSERT_NE(speaker(), nullptr);
+    EXPECT_FALSE(speaker()->isEnabled());
+    EXPECT_EQ(speaker()->toolTip(), QStringLiteral("Speech is not installed on this computer"));
 }
 
 TEST_F(WordsViewTest, AChangeOfSchemeRedrawsTheDetailInTheNewColours)

@@ -75,6 +75,14 @@ TEST(FontCatalog, BestFontFallsBackWhenPreferredFamiliesCannotBeUsed)
                                     {QStringLiteral("Geeza Pro"), QStringLiteral("Noto Naskh Arabic")}),
               QStringLiteral("Noto Naskh Arabic"));
 
+    // None of a language's own families installed: the desktop's serif for its script, not the
+    // family that sorts first by name.
+    const QStringList macOnly {QStringLiteral("SF Pro"), QStringLiteral("Helvetica Neue")};
+    EXPECT_EQ(FontCatalog::bestFont(QStringLiteral("test-latin"), QStringLiteral("Aa"), macOnly),
+              QStringLiteral("Noto Serif"));
+    EXPECT_EQ(FontCatalog::bestFont(QStringLiteral("test-sinhala"), QStringLiteral("අ"), macOnly),
+              QStringLiteral("Noto Serif Sinhala"));
+
     // No family draws a private-use character.
     EXPECT_EQ(FontCatalog::bestFont(QStringLiteral("test-none"), QString(QChar(0xE83A)), unusable),
               QStringLiteral("SF Pro"));

@@ -1,4 +1,5 @@
 #include "Models/LanguageCatalog.h"
+#include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -25,15 +26,12 @@ TEST(LanguageCatalog, TableHasItsRowsInNameOrder)
     EXPECT_EQ(all.front().id, QStringLiteral("ar"));
     EXPECT_EQ(all.back().id, QStringLiteral("vi"));
     std::set<QString> seen;
-    int onDevice = 0;
     for (const Language &row : all) {
         EXPECT_TRUE(seen.insert(row.id.toLower()).second) << row.id.toStdString();
         EXPECT_EQ(row.flag.size(), 4) << row.id.toStdString(); // two regional indicators, two units each
         EXPECT_GE(row.sampleWords.size(), 2);
         EXPECT_LE(row.sampleWords.size(), 4);
-        onDevice += row.isAppleSupported() ? 1 : 0;
     }
-    EXPECT_EQ(onDevice, 20);
 
     const Language &sinhala = all[42];
     EXPECT_EQ(sinhala.id, QStringLiteral("si"));
@@ -73,28 +71,52 @@ TEST(LanguageCatalog, LooksUpRowsByCode)
     EXPECT_FALSE(LanguageCatalog::language(u"xx"));
 }
 
-TEST(LanguageCatalog, MapsDetectedCodesToOnDeviceCodes)
+// The on-device set is what this computer was found to translate into: every look-up follows the set
+// it was handed, in any case, and nothing else.
+TEST(LanguageCatalog, OnDeviceLookUpsFollowTheSetHandedOver)
 {
-    EXPECT_EQ(LanguageCatalog::appleCode(u"zh-Hans"), QStringLiteral("zh-cn"));
-    EXPECT_EQ(LanguageCatalog::appleCode(u"ZH"), QStringLiteral("zh-cn"));
-    EXPECT_EQ(LanguageCatalog::appleCode(u"zh-HANT"), QStringLiteral("zh-tw"));
-    EXPECT_EQ(LanguageCatalog::appleCode(u"EN"), QStringLiteral("en"));
-    EXPECT_FALSE(LanguageCatalog::appleCode(u"si"));
-    EXPECT_FALSE(LanguageCatalog::appleCode(u"pt-br"));
-    EXPECT_FALSE(LanguageCatalog::appleCode(u" en")); // not trimmed
-}
+    struct Case
+    {
+        std::set<QString> set;
+        const char16_t *detected;
+        std::optional<QString> code;
+    };
+    const std::set<QString> apertium = Testing::installedPairLanguages;
+    const std::set<QString> chinese {QStringLiteral("EN"), QStringLiteral("zh-CN"), QStringLiteral("zh-tw")};
+    for (const Case &c : std::vector<Case> {
+             {apertium, u"EN", QStringLiteral("en")},
+             {apertium, u"zh-Hans", std::nullopt}, // Chinese is no pair's target here
+             {apertium, u"de", std::nullopt},
+             {apertium, u"pt-br", std::nullopt},
+             {apertium, u" en", std::nullopt}, // not trimmed
+             {chinese, u"zh-Hans", QStringLiteral("zh-cn")},
+             {chinese, u"ZH", QStringLiteral("zh-cn")},
+             {chinese, u"zh-HANT", QStringLiteral("zh-tw")},
+             {chinese, u"en", QStringLiteral("en")},
+             {chinese, u"es", std::nullopt},
+             {{}, u"en", std::nullopt},
+         }) {
+        Testing::ScopedOnDeviceLanguages set(c.set);
+        EXPECT_EQ(LanguageCatalog::appleCode(c.detected), c.code) << QString::fromUtf16(c.detected).toStdString();
+    }
 
-TEST(LanguageCatalog, DecidesOnDevicePairs)
-{
+    Testing::ScopedOnDeviceLanguages set(apertium);
     EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"EN"));
-    EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"en", u"fr"));
-    EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"si"));
-    EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"zh", u"zh-CN"));
+    EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"en", u"FR"));
+    EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"zh-CN"));
+    int onDevice = 0;
+    for (const Language &row : LanguageCatalog::allLanguages()) {
+        EXPECT_EQ(row.requiresGoogleKey(), !row.isAppleSupported());
+        onDevice += row.isAppleSupported() ? 1 : 0;
+    }
+    EXPECT_EQ(onDevice, 7);
+    for (const char16_t *id : {u"si", u"zh-CN", u"zh-TW", u"de", u"ja"})
+        EXPECT_TRUE(LanguageCatalog::language(id)->requiresGoogleKey()) << QString::fromUtf16(id).toStdString();
 
-    for (const char16_t *id : {u"si", u"ta", u"bn"})
-        EXPECT_TRUE(LanguageCatalog::language(id)->requiresGoogleKey());
-    EXPECT_TRUE(LanguageCatalog::language(u"zh-CN")->isAppleSupported());
-    EXPECT_TRUE(LanguageCatalog::language(u"zh-TW")->isAppleSupported());
+    // Settings may name Chinese (Simplified) by its bare code.
+    Testing::ScopedOnDeviceLanguages withChinese(chinese);
+    EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"zh", u"en"));
+    EXPECT_TRUE(LanguageCatalog::language(u"zh")->isAppleSupported());
 }
 
 TEST(Language, EqualityAndHashCoverEveryField)

@@ -4,6 +4,8 @@
 
 #include "Fakes/FakeCoordinator.h"
 #include "Fakes/FakeMotionPreference.h"
+#include "Features/Design/AppIcon.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/Onboarding/Views/OnboardingDemos.h"
 #include "Features/Onboarding/Views/OnboardingWindow.h"
 #include "Features/Settings/Views/SettingsStyle.h"
@@ -39,6 +41,10 @@ void settle(std::chrono::milliseconds time)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    FormStyle::install();
+    // What the language pairs the project installs translate into, as the program finds at start.
+    LanguageCatalog::setOnDeviceLanguageCodes(installedPairLanguages);
+    QApplication::setWindowIcon(AppIcon::icon());
     bool ok = true;
     for (bool dark : {false, true}) {
         CoordinatorOverFakes scene;

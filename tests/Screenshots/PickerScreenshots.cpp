@@ -3,7 +3,9 @@
 // locked rows. Each is drawn on a plain backdrop so the rounded corners show; one more shot takes the
 // real screen around the picker as shown at the pointer.
 
+#include "Features/Design/AppIcon.h"
 #include "Features/Design/Appearance.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/LanguagePicker/Views/LanguagePicker.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
 #include "Features/LanguagePicker/Views/LanguagePickerView.h"
@@ -100,6 +102,10 @@ int main(int argc, char **argv)
     // Colours follow the palette set below rather than the session's desktop preference.
     qputenv("LUMIVOX_HOSTING_TESTS", "1");
     QApplication app(argc, argv);
+    FormStyle::install();
+    // What the language pairs the project installs translate into, as the program finds at start.
+    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
+    QApplication::setWindowIcon(AppIcon::icon());
     QDir().mkpath(outputDir());
 
     const std::vector<PickerState> states {

@@ -4,6 +4,7 @@
 #include "Fakes/FakeCoordinator.h"
 #include "Fakes/WordsFixture.h"
 #include "Features/Design/Appearance.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/Words/Views/KeepWordsPrompt.h"
 #include "Features/Words/Views/ReviewView.h"
 #include "Features/Words/Views/WordsSettingsPane.h"
@@ -66,6 +67,7 @@ public:
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    FormStyle::install();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QString folder = qEnvironmentVariable("LUMIVOX_SCREENSHOTS_DIR", QStringLiteral("."));
     QDir().mkpath(folder);

@@ -1,17 +1,24 @@
 // Renders every tab of the settings window, light and dark, to settings-<tab>[-dark].png: General
-// with its permission rows and with "All set", the Google key screen's entry and saved screens,
-// Appearance with its live preview, Apps with a few applications, Words (its pane is made by the
-// Words feature) and About.
+// with its permission rows, without a tray in the panel and with "All set", the Google key screen's entry and saved
+// screens, Appearance with its live preview, Apps with a few applications, Words (its pane is made by the Words
+// feature) and About.
 
 #include "Fakes/FakeCoordinator.h"
 #include "Fakes/FakeSecrets.h"
+#include "Features/Design/AppIcon.h"
+#include "Features/Design/FormStyle.h"
+#include "Features/Settings/Views/GeneralSettingsPane.h"
 #include "Features/Settings/Views/GoogleKeyView.h"
 #include "Features/Settings/Views/SettingsWindow.h"
+#include "Features/Words/Views/WordsSettingsPane.h"
 #include "Shared/Platform/KeychainStorage.h"
 #include "Support/TestSupport.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -40,9 +47,44 @@ bool render(SettingsWindow &window, const QString &name, bool dark)
 
 } // namespace
 
+// Desktop entries, with icons, for two of the applications Settings › Words never keeps words from
+// by default; the third stays uninstalled and shows under its id.
+void installSomeApps()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const std::pair<const char *, QColor> apps[] = {{"org.keepassxc.KeePassXC", QColor(0x6c, 0xac, 0x4d)},
+                                                    {"org.gnome.seahorse.Application", QColor(0xe5, 0xa5, 0x0a)}};
+    for (const auto &[id, colour] : apps) {
+        const QString name = QString::fromLatin1(id).section(QLatin1Char('.'), 2, 2);
+        QDir().mkpath(data + QStringLiteral("/applications"));
+        QDir().mkpath(data + QStringLiteral("/icons/hicolor/32x32/apps"));
+        QFile entry(data + QStringLiteral("/applications/%1.desktop").arg(QString::fromLatin1(id)));
+        if (entry.open(QIODevice::WriteOnly))
+            entry.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nIcon=%2\nExec=true\n")
+                            .arg(name == QLatin1String("KeePassXC") ? name : QStringLiteral("Passwords and Keys"),
+                                 name.toLower())
+                            .toUtf8());
+        QImage icon(32, 32, QImage::Format_ARGB32_Premultiplied);
+        icon.fill(Qt::transparent);
+        QPainter painter(&icon);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(colour);
+        painter.setPen(Qt::NoPen);
+        painter.drawRoundedRect(QRectF(2, 2, 28, 28), 7, 7);
+        painter.end();
+        icon.save(data + QStringLiteral("/icons/hicolor/32x32/apps/%1.png").arg(name.toLower()));
+    }
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    FormStyle::install();
+    installSomeApps();
+    // What the language pairs the project installs translate into, as the program finds at start, and
+    // the icon it sets.
+    LanguageCatalog::setOnDeviceLanguageCodes(installedPairLanguages);
+    QApplication::setWindowIcon(AppIcon::icon());
     bool ok = true;
     for (bool dark : {false, true}) {
         Scene scene;
@@ -77,7 +119,11 @@ int main(int argc, char **argv)
         scene.controller->setLimitToSelectedApps(true);
         scene.controller->setAllowedAppIDs({QStringLiteral("kitty"), QStringLiteral("firefox")});
         SettingsWindow window(std::move(d));
+        window.setWordsPane(new WordsSettingsPane(*scene.book, *scene.controller, {}, {}, appearance));
         ok = render(window, QStringLiteral("general"), dark) && ok;
+        window.generalPane()->model()->setTrayCheck([] { return false; });
+        ok = render(window, QStringLiteral("general-no-tray"), dark) && ok;
+        window.generalPane()->model()->setTrayCheck({});
         scene.grant(true, true);
         ok = render(window, QStringLiteral("general-all-set"), dark) && ok;
         scene.controller->setShowsGoogleKeyScreen(true);

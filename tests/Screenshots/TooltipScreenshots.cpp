@@ -4,6 +4,7 @@
 // Sinhala, Arabic and Chinese in their own fonts. Each is drawn on a plain backdrop of the scheme's
 // window colour, as it would stand on a desktop.
 
+#include "Features/Design/FormStyle.h"
 #include "Features/Overlay/Views/OverlayTooltip.h"
 #include "Models/TriggerMode.h"
 
@@ -178,6 +179,7 @@ bool render(const Shot &shot, ColorScheme scheme, const QDir &dir)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    FormStyle::install();
     const QDir dir(qEnvironmentVariable("LUMIVOX_SCREENSHOTS_DIR", QStringLiteral(".")));
     int failures = 0;
     for (const Shot &shot : shots()) {

@@ -3,6 +3,7 @@
 
 #include "Fakes/WordsFixture.h"
 #include "Features/Design/Appearance.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/Words/Views/WordDetailView.h"
 #include "Features/Words/Views/WordsView.h"
 #include "Screenshots/Shooter.h"
@@ -134,6 +135,7 @@ void fill(WordsFixture &f)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    FormStyle::install();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QString folder = qEnvironmentVariable("LUMIVOX_SCREENSHOTS_DIR", QStringLiteral("."));
     QDir().mkpath(folder);
@@ -152,6 +154,11 @@ int main(int argc, char **argv)
         WordsModel &m = *view.model();
 
         shooter.shoot(&view, QStringLiteral("saved"));
+        // The window at its smallest, on a word met four times.
+        view.resize(view.minimumSize());
+        m.setSelection(full.saved[0].key());
+        shooter.shoot(&view, QStringLiteral("smallest"));
+        view.resize(1100, 720);
         m.setSelection(full.saved[1].key());
         shooter.shoot(&view, QStringLiteral("long-word"));
         m.setSelection(full.saved[2].key());

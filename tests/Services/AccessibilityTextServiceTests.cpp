@@ -1,6 +1,7 @@
 #include "Fakes/FakeAccessibility.h"
 #include "Native/Services.h"
 #include "Services/Detection/AccessibilityTextService.h"
+#include "Services/Detection/OffsetTrust.h"
 #include "Shared/Platform/AppIdentity.h"
 
 #include <gtest/gtest.h>
@@ -596,5 +597,143 @@ TEST_F(AccessibilityTextServiceTest, AWordInAnInlineElementTakesItsSentenceFromT
         const auto hit = lookupAt(charCentre(6));
         ASSERT_TRUE(hit.hitResult());
         EXPECT_EQ(hit.hitResult()->fullText, c.sentence);
+    }
+}
+
+TEST_F(AccessibilityTextServiceTest, AnOffsetIsBelievedOnlyWhereItsBoxHoldsThePointer)
+{
+    // Three lines in an editor too large for any estimate from the pointer's position; "The" at the
+    // start of the first line is what a provider answering offset 0 everywhere names.
+    const QString text = QStringLiteral("The harbour sleeps.\nBoats rest by the quay.\nLanterns glow at night.");
+    const QPointF onQuay = charCentre(text.indexOf(QStringLiteral("quay")) - 20 + 1, QPointF(100, 116));
+    const QPointF onLanterns = charCentre(1, QPointF(100, 132));
+    const QPointF onThe = charCentre(1);
+    using Answer = std::function<std::optional<Native::AXValue>(const Native::AXValue &)>;
+    const Answer zeroEverywhere = [](const Native::AXValue &) { return Native::AXValue(Native::AXRange {0, 1}); };
+    const Answer flatBoxes = [](const Native::AXValue &p) {
+        const auto r = std::get<Native::AXRange>(p);
+        return Native::AXValue(QRectF(100 + 8.0 * double(r.location), 100, 8.0 * double(r.length), 0));
+    };
+    const Answer noBoxes = [](const Native::AXValue &) { return Native::AXValue(QRectF()); };
+    const Answer unanswered = [](const Native::AXValue &) { return std::optional<Native::AXValue>(); };
+    const struct
+    {
+        const char *name;
+        Answer offsets; // absent: the layout's own
+        Answer boxes; // absent: the layout's own
+        QPointF at;
+        std::optional<QString> word; // absent: a miss
+        std::optional<QString> doubt;
+        bool boxed = true;
+    } cases[] = {
+        {"the layout's offsets and boxes", {}, {}, onQuay, QStringLiteral("quay")},
+        {"offset 0 everywhere, boxes without height: on another line", zeroEverywhere, flatBoxes, onLanterns,
+         std::nullopt, OffsetTrust::flatBoxesDoubt()},
+        {"offset 0 everywhere, boxes without height: on the word it names", zeroEverywhere, flatBoxes, onThe,
+         std::nullopt, OffsetTrust::flatBoxesDoubt()},
+        {"offset 0 everywhere, no boxes", zeroEverywhere, noBoxes, onLanterns, std::nullopt,
+         OffsetTrust::oneOffsetDoubt()},
+        {"offset 0 everywhere, the layout's boxes",
+         zeroEverywhere,
+         {},
+         onQuay,
+         std::nullopt,
+         OffsetTrust::defaultIndexDoubt()},
+        {"offset 0 everywhere, the layout's boxes, on the word it names",
+         zeroEverywhere,
+         {},
+         onThe,
+         QStringLiteral("The")},
+        {"the layout's offsets, no boxes: the word without a box",
+         {},
+         noBoxes,
+         onQuay,
+         QStringLiteral("quay"),
+         std::nullopt,
+         false},
+        {"the layout's offsets, boxes unanswered",
+         {},
+         unanswered,
+         onLanterns,
+         QStringLiteral("Lanterns"),
+         std::nullopt,
+         false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto element = textElement(text);
+        element->bounds(QRectF(90, 90, 600, 400));
+        if (c.offsets)
+            element->parameterized["AXRangeForPosition"] = c.offsets;
+        if (c.boxes)
+            element->parameterized["AXBoundsForRange"] = c.boxes;
+        const auto result = lookupAt(c.at);
+        if (c.word) {
+            ASSERT_TRUE(result.hitResult()) << (result.missResult() ? "miss" : "other");
+            EXPECT_EQ(result.hitResult()->word, *c.word);
+            EXPECT_EQ(result.hitResult()->bounds.isEmpty(), !c.boxed) << "an empty box stays no box";
+        } else {
+            ASSERT_TRUE(result.missResult()) << qPrintable(result.hitResult()->word);
+            EXPECT_EQ(result.missResult()->reason, c.doubt);
+        }
+    }
+
+    // A box moved up holds the pointer at its row's middle only while that is within a quarter of the
+    // box's height of it: a box one row up (16 points) never does.
+    auto element = textElement(text);
+    element->bounds(QRectF(90, 90, 600, 400));
+    const auto layoutBoxes = element->parameterized["AXBoundsForRange"];
+    for (const double up : {4.0, 11.0, 12.0, 16.0}) {
+        SCOPED_TRACE(up);
+        element->parameterized["AXBoundsForRange"] = [&](const Native::AXValue &p) {
+            auto box = std::get<QRectF>(*layoutBoxes(p));
+            return std::optional<Native::AXValue>(box.translated(0, -up));
+        };
+        EXPECT_EQ(lookupAt(onQuay).hitResult() != nullptr, up < 12);
+    }
+}
+
+TEST_F(AccessibilityTextServiceTest, AWrappedParagraphNeverGivesTheRowAbove)
+{
+    // A paragraph of two rows that answers -1 for offsets at some points, as a browser's does, over a
+    // run of text whose box spans both rows: the estimate from the pointer's position across the
+    // run would pick a word of the first row for a pointer on the second.
+    const QString paragraph = QStringLiteral("Wrapped words checks correctly\nthe moonlight traveller rests");
+    auto block = FakeElement::make();
+    block->pid(otherPid).role(QStringLiteral("AXStaticText")).text(paragraph, QPointF(100, 100));
+    block->value(QString(paragraph).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    const auto blockOffsets = block->parameterized["AXRangeForPosition"];
+    bool blockAnswers = false;
+    block->parameterized["AXRangeForPosition"] = [&](const Native::AXValue &p) -> std::optional<Native::AXValue> {
+        if (!blockAnswers)
+            return Native::AXRange {-1, 0};
+        return blockOffsets(p);
+    };
+    ax->elementEverywhere(block);
+    const qsizetype secondRow = paragraph.indexOf(QLatin1Char('\n')) + 1;
+    for (const QString &word : {QStringLiteral("moonlight"), QStringLiteral("traveller"), QStringLiteral("rests")}) {
+        const QPointF at = charCentre(paragraph.indexOf(word) - secondRow + 1, QPointF(100, 116));
+        SCOPED_TRACE(word.toStdString());
+        blockAnswers = false;
+        const auto estimated = lookupAt(at);
+        EXPECT_TRUE(!estimated.hitResult() || estimated.hitResult()->word == word)
+            << qPrintable(estimated.hitResult()->word);
+
+        // The same run as the hit test's leaf under a paragraph that answers: the paragraph reads.
+        auto run = FakeElement::make();
+        run->pid(otherPid)
+            .role(QStringLiteral("AXStaticText"))
+            .text(QStringLiteral("checks correctly the moonlight"), QPointF(100, 100));
+        run->bounds(QRectF(100, 100, 240, 32));
+        run->parameterized["AXRangeForPosition"] = [](const Native::AXValue &) {
+            return std::optional<Native::AXValue>(Native::AXRange {-1, 0});
+        };
+        run->values["AXParent"] = Native::AXElement(block);
+        ax->elementEverywhere(run);
+        blockAnswers = true;
+        const auto read = lookupAt(at);
+        ASSERT_TRUE(read.hitResult());
+        EXPECT_EQ(read.hitResult()->word, word);
+        ax->elementEverywhere(block);
     }
 }

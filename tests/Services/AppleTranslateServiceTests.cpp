@@ -36,6 +36,9 @@ const InlinePresentationIntent strong {InlinePresentationIntent::stronglyEmphasi
 
 TEST(AppleTranslateService, ExplainsEveryFailure)
 {
+    // A computer with pairs into German and Chinese as well.
+    Testing::ScopedOnDeviceLanguages onDevice({QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("fr"),
+                                               QStringLiteral("de"), QStringLiteral("zh-cn"), QStringLiteral("zh-tw")});
     Fixture f;
     auto english = f.translator->install(QStringLiteral("en"), QStringLiteral("es"));
     f.translator->setAvailability(QStringLiteral("en"), QStringLiteral("de"), Availability::supported);
@@ -137,6 +140,9 @@ TEST(AppleTranslateService, PlainAndMarkedResultsOrNothing)
 
 TEST(AppleTranslateService, WarmUpStopsAtTheFirstInstalledSample)
 {
+    // A computer with pairs into German and Chinese as well.
+    Testing::ScopedOnDeviceLanguages onDevice({QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("fr"),
+                                               QStringLiteral("de"), QStringLiteral("zh-cn"), QStringLiteral("zh-tw")});
     Fixture f;
     auto french = f.translator->install(QStringLiteral("fr"), QStringLiteral("en"));
     AppleTranslateService service([&] { return f.dependencies(); });

@@ -217,6 +217,10 @@ TEST(GlanceTranslatorKeys, OffsetTargetCaseAndSurroundingSpace)
 
 TEST(GlanceTranslatorGate, NoGlanceWithoutADistinctSentenceInAnotherLanguage)
 {
+    // A computer with pairs into German and Chinese as well.
+    Testing::ScopedOnDeviceLanguages onDeviceSet({QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("fr"),
+                                                  QStringLiteral("de"), QStringLiteral("zh-cn"),
+                                                  QStringLiteral("zh-tw")});
     auto recognizer = std::make_shared<Testing::FakeLanguageRecognizer>();
     Native::ScopedOverride<Native::LanguageRecognizer> installed {recognizer};
     const QString spanish = QStringLiteral("El zorro marrón salta sobre el perro.");

@@ -5,6 +5,7 @@
 #include "Fakes/FakeTagger.h"
 #include "Fakes/FakeTranslation.h"
 #include "Native/Services.h"
+#include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,9 @@ TEST(ReadAhead, SkippingNonWordsPassesOverCodeAndLinksButOnlyWhenAsked)
 
 TEST(ReadAhead, OnlyInstalledOnDevicePairsQualify)
 {
+    // A computer with pairs into German and Chinese as well.
+    Testing::ScopedOnDeviceLanguages onDevice({QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("fr"),
+                                               QStringLiteral("de"), QStringLiteral("zh-cn"), QStringLiteral("zh-tw")});
     auto translator = std::make_shared<Testing::FakeTranslator>();
     Native::ScopedOverride<Native::Translator> installed {translator};
     translator->install(QStringLiteral("en"), QStringLiteral("es"));

@@ -152,3 +152,47 @@ TEST_F(TextRecognizerTest, NothingToRecogniseGivesNone)
 }
 
 } // namespace
+
+TEST_F(TextRecognizerTest, AWordReadAgainMustBeTheSameWordAndGivesItsAccents)
+{
+    // "Les mots naive créme vu." as the strip's reading; the pointer on the third word.
+    const QString text = QStringLiteral("Les mots naive créme vu.");
+    const struct
+    {
+        const char *name;
+        QString again; // empty: nothing read again
+        QString pointed; // the word under the pointer
+        std::optional<QString> word;
+        std::optional<QString> context;
+    } cases[] = {
+        {"the same word", QStringLiteral("naive"), QStringLiteral("naive"), QStringLiteral("naive"), text},
+        {"the same word with the accents the strip lost", QStringLiteral("naïve"), QStringLiteral("naive"),
+         QStringLiteral("naïve"), QStringLiteral("Les mots naïve créme vu.")},
+        {"another accent on the same letters", QStringLiteral("crème,"), QStringLiteral("créme"),
+         QStringLiteral("crème"), QStringLiteral("Les mots naive crème vu.")},
+        {"another word", QStringLiteral("naivo"), QStringLiteral("naive"), std::nullopt, std::nullopt},
+        {"nothing read with confidence", QString(), QStringLiteral("naive"), std::nullopt, std::nullopt},
+    };
+    std::vector<QRectF> boxes;
+    for (int i = 0; i < 5; ++i)
+        boxes.push_back(box(100 + 100 * i, 180 + 100 * i));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        lines({FakeTextRecognition::line(text, box(100, 580), boxes)});
+        engine->rereadings.set({{c.pointed, c.again.isEmpty() ? std::nullopt : std::optional<QString>(c.again)}});
+        const qsizetype index = text.split(QLatin1Char(' ')).indexOf(c.pointed);
+        const auto hit = at(140 + 100 * double(index));
+        EXPECT_EQ(hit ? std::optional(hit->text) : std::nullopt, c.word);
+        EXPECT_EQ(hit ? hit->context : std::nullopt, c.context);
+    }
+
+    // A word the strip's reading was unsure of, under the pointer: nothing, not its neighbour 3
+    // points away.
+    engine->rereadings.set({});
+    Native::RecognizedLine line =
+        FakeTextRecognition::line(QStringLiteral("Les mots"), box(100, 280), {box(100, 180), box(200, 280)});
+    line.unsure.push_back(box(183, 197));
+    lines({line});
+    EXPECT_FALSE(at(185));
+    EXPECT_EQ(at(181)->text, QStringLiteral("Les"));
+}

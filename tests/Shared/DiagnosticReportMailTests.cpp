@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -16,13 +15,6 @@ using Testing::await;
 using Delivery = DiagnosticReport::Delivery;
 
 namespace {
-
-const QString note = QStringLiteral("Full report is on the clipboard.");
-
-QString decodedBody(const QUrl &url)
-{
-    return QUrlQuery(url).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded);
-}
 
 unsigned mode(const QString &path)
 {
@@ -56,31 +48,6 @@ protected:
     }
     QString runtime() const { return home.filePath(QStringLiteral("run")); }
 };
-
-TEST(MailLinkTest, BodyIsCutAfter1200Characters)
-{
-    const QString exact(1200, QLatin1Char('a'));
-    const auto link = DiagnosticReport::mailtoURL(QStringLiteral("1.2"), exact);
-    ASSERT_TRUE(link);
-    EXPECT_EQ(link->scheme(), QStringLiteral("mailto"));
-    EXPECT_EQ(link->path(), DiagnosticReport::supportAddress);
-    EXPECT_EQ(QUrlQuery(*link).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
-              QStringLiteral("Lumivox 1.2 diagnostic report"));
-    EXPECT_EQ(decodedBody(*link), exact + QStringLiteral("\n\n") + note);
-
-    const auto cut = DiagnosticReport::mailtoURL(QStringLiteral("1.2"), exact + QLatin1Char('b'));
-    ASSERT_TRUE(cut);
-    EXPECT_EQ(decodedBody(*cut), exact + QStringLiteral("\n\u2026\n") + note);
-}
-
-TEST(MailLinkTest, QueryCharactersInTheBodySurviveTheLink)
-{
-    const QString body = QStringLiteral("a&b=c+d #e?f%20 \u00E9\U0001F600");
-    const auto link = DiagnosticReport::mailtoURL(QStringLiteral("1.2"), body);
-    ASSERT_TRUE(link);
-    EXPECT_EQ(decodedBody(*link), body + QStringLiteral("\n\n") + note);
-    EXPECT_FALSE(link->toEncoded().contains('+'));
-}
 
 TEST_F(MailTest, AttachmentIsAPrivateFileInAPrivateFolder)
 {
@@ -134,34 +101,61 @@ TEST_F(MailTest, WithoutARuntimeFolderTheCacheIsUsedAndMadePrivate)
 TEST_F(MailTest, SendAttachesTheReportToANewMessage)
 {
     auto mail = std::make_shared<Testing::FakeMailHandOff>();
-    EXPECT_EQ(await(DiagnosticReport::send(QStringLiteral("the report"), QStringLiteral("1.2"), mail)),
-              Delivery::attached);
+    const Delivery delivery = await(DiagnosticReport::send(QStringLiteral("the report"), QStringLiteral("1.2"), mail));
+    EXPECT_TRUE(delivery.attached());
 
     ASSERT_EQ(mail->drafts.size(), 1u);
     const auto &draft = mail->drafts[0];
     EXPECT_EQ(draft.recipient, DiagnosticReport::supportAddress);
     EXPECT_EQ(draft.subject, QStringLiteral("Lumivox 1.2 diagnostic report"));
     EXPECT_EQ(draft.body, DiagnosticReport::mailBody);
+    EXPECT_EQ(draft.attachmentPath, delivery.file);
     QFile attached(draft.attachmentPath);
     ASSERT_TRUE(attached.open(QIODevice::ReadOnly));
     EXPECT_EQ(attached.readAll(), QByteArray("the report"));
     EXPECT_TRUE(mail->clipboard.empty());
-    EXPECT_TRUE(mail->links.empty());
+    EXPECT_TRUE(mail->folders.empty());
 }
 
-TEST_F(MailTest, AFailedMailProgramFallsBackToClipboardAndLink)
+// Without a mail program that takes the message, nothing claims an attachment: the report goes on
+// the clipboard, its folder is opened, and the result says which way it went.
+TEST_F(MailTest, WithoutAMailProgramTheReportIsOnTheClipboardAndItsFolderOpens)
 {
-    auto mail = std::make_shared<Testing::FakeMailHandOff>();
-    mail->composeOutcome = {Native::MailHandOff::Status::toolMissing, 0, QStringLiteral("xdg-email not found")};
-    EXPECT_EQ(await(DiagnosticReport::send(QStringLiteral("the report"), QStringLiteral("1.2"), mail)),
-              Delivery::mailLink);
-    EXPECT_EQ(mail->clipboard, std::vector<QString> {QStringLiteral("the report")});
-    ASSERT_EQ(mail->links.size(), 1u);
-    EXPECT_EQ(decodedBody(mail->links[0]), DiagnosticReport::mailBody + QStringLiteral("\n\n") + note);
+    using Handler = Native::MailHandOff::Handler;
+    using Route = Delivery::Route;
+    struct Case
+    {
+        Handler handler;
+        Native::MailHandOff::Status composed;
+        Route route;
+        bool composeAsked;
+    };
+    for (const Case &c : std::vector<Case> {
+             {Handler::none, Native::MailHandOff::Status::composed, Route::noMailProgram, false},
+             {Handler::webBrowser, Native::MailHandOff::Status::composed, Route::webBrowser, false},
+             {Handler::mailProgram, Native::MailHandOff::Status::failed, Route::mailProgramFailed, true},
+             {Handler::mailProgram, Native::MailHandOff::Status::toolMissing, Route::mailProgramFailed, true},
+         }) {
+        auto mail = std::make_shared<Testing::FakeMailHandOff>();
+        mail->handler = {c.handler, QStringLiteral("x.desktop")};
+        mail->composeOutcome = {c.composed, 1, QStringLiteral("no")};
+        const Delivery delivery =
+            await(DiagnosticReport::send(QStringLiteral("the report"), QStringLiteral("1.2"), mail));
+        SCOPED_TRACE(int(c.route));
+        EXPECT_EQ(delivery.route, c.route);
+        EXPECT_EQ(mail->drafts.size(), c.composeAsked ? 1u : 0u);
+        EXPECT_EQ(mail->clipboard, std::vector<QString> {QStringLiteral("the report")});
+        ASSERT_TRUE(delivery.file);
+        EXPECT_EQ(mail->folders, std::vector<QString> {runtime() + QStringLiteral("/Lumivox")});
+        EXPECT_TRUE(delivery.onClipboard && delivery.folderShown);
+    }
 
-    mail->linkOpens = false;
-    EXPECT_EQ(await(DiagnosticReport::send(QStringLiteral("the report"), QStringLiteral("1.2"), mail)),
-              Delivery::clipboardOnly);
+    auto mail = std::make_shared<Testing::FakeMailHandOff>();
+    mail->handler = {Handler::none, {}};
+    mail->folderOpens = false;
+    mail->clipboardTakes = false;
+    const Delivery delivery = await(DiagnosticReport::send(QStringLiteral("r"), QStringLiteral("1.2"), mail));
+    EXPECT_FALSE(delivery.onClipboard || delivery.folderShown) << "what failed is not reported as done";
 }
 
 TEST_F(MailTest, WithoutAPrivateFolderNothingIsAttached)
@@ -173,10 +167,12 @@ TEST_F(MailTest, WithoutAPrivateFolderNothingIsAttached)
     blocker.close();
 
     auto mail = std::make_shared<Testing::FakeMailHandOff>();
-    EXPECT_EQ(await(DiagnosticReport::send(QStringLiteral("the report"), QStringLiteral("1.2"), mail)),
-              Delivery::mailLink);
+    const Delivery delivery = await(DiagnosticReport::send(QStringLiteral("the report"), QStringLiteral("1.2"), mail));
+    EXPECT_EQ(delivery.route, Delivery::Route::noFile);
+    EXPECT_FALSE(delivery.file);
     EXPECT_TRUE(mail->drafts.empty());
     EXPECT_EQ(mail->clipboard.size(), 1u);
+    EXPECT_TRUE(mail->folders.empty());
 }
 
 } // namespace

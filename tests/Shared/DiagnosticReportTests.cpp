@@ -75,15 +75,15 @@ TEST(DiagnosticReportTest, EmptyLog)
               lines({
                   u"Lumivox diagnostic report",
                   u"App: 1.2 (34)",
-                  u"macOS: Debian GNU/Linux 12",
+                  u"Linux: Debian GNU/Linux 12",
                   u"",
                   u"State",
                   u"  enabled: yes",
                   u"  trigger: Option",
                   u"  accessibility: yes",
-                  u"  screen recording: no",
+                  u"  screen capture: no",
                   u"  translate to: es",
-                  u"  apple language: no",
+                  u"  on-device language: no",
                   u"  google key: yes",
                   u"  limit to selected apps: yes (3)",
                   u"",
@@ -101,6 +101,9 @@ TEST(DiagnosticReportTest, EmptyLog)
               }));
     state.limitToSelectedApps = false;
     EXPECT_TRUE(report({}, {}, {}, state).contains(QStringLiteral("\n  limit to selected apps: no\n")));
+    // Packages carry a version alone: no empty parentheses for a build.
+    state.build.clear();
+    EXPECT_TRUE(report({}, {}, {}, state).startsWith(QStringLiteral("Lumivox diagnostic report\nApp: 1.2\nLinux: ")));
 }
 
 TEST(DiagnosticReportTest, FullReport)
@@ -135,16 +138,16 @@ TEST(DiagnosticReportTest, FullReport)
               lines({
                   u"Lumivox diagnostic report",
                   u"App: 1.2 (34)",
-                  u"macOS: Debian GNU/Linux 12",
+                  u"Linux: Debian GNU/Linux 12",
                   u"Collected: 2027-01-15 07:00:00 – 2027-01-15 08:03:20 UTC",
                   u"",
                   u"State",
                   u"  enabled: yes",
                   u"  trigger: Option",
                   u"  accessibility: yes",
-                  u"  screen recording: no",
+                  u"  screen capture: no",
                   u"  translate to: es",
-                  u"  apple language: no",
+                  u"  on-device language: no",
                   u"  google key: yes",
                   u"  limit to selected apps: yes (3)",
                   u"",
@@ -187,7 +190,7 @@ TEST(DiagnosticReportTest, ApplicationLinesByTally)
     EXPECT_EQ(tally.reportLines(QStringLiteral("a")),
               (QStringList {
                   QStringLiteral("  a  sometimes  shown × 3 of 6  (accessibility × 3)"),
-                  QStringLiteral("    not read: unreadable × 1, no screen recording × 1, word filtered × 2"),
+                  QStringLiteral("    not read: unreadable × 1, no screen capture × 1, word filtered × 2"),
                   QStringLiteral("    roles on miss: c × 5, a × 2, b × 2"),
                   QStringLiteral("    web accessibility: first request × 1, still missed after request × 0"),
                   QStringLiteral("    translation: HTTP 403 × 1"),

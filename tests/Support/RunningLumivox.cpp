@@ -43,6 +43,16 @@ bool keyboardIsHeld(Display *d)
     return status == AlreadyGrabbed;
 }
 
+bool pointerIsHeld(Display *d)
+{
+    const int status = XGrabPointer(d, DefaultRootWindow(d), False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None,
+                                    None, CurrentTime);
+    if (status == GrabSuccess)
+        XUngrabPointer(d, CurrentTime);
+    XSync(d, False);
+    return status == AlreadyGrabbed;
+}
+
 std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid)
 {
     std::vector<unsigned long> out;

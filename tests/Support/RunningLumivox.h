@@ -43,6 +43,11 @@ public:
     /// Empty `preferences`: a first run.
     explicit RunningLumivox(const QByteArray &preferences,
                             const std::function<void(const QString &dataHome)> &prepare = {})
+        : RunningLumivox(preferences, {QStringLiteral("--autostart")}, prepare)
+    { }
+    /// Started with `arguments`: none for a start by the user, "--autostart" for one at login.
+    RunningLumivox(const QByteArray &preferences, const QStringList &arguments,
+                   const std::function<void(const QString &dataHome)> &prepare = {})
     {
         QDir().mkpath(config.path() + QStringLiteral("/Lumivox"));
         if (!preferences.isEmpty()) {
@@ -59,8 +64,8 @@ public:
         if (prepare)
             prepare(data.path());
         process.setProgram(qEnvironmentVariable("LUMIVOX_APP"));
-        // Started as at login, which opens no window: the tests look at the tooltip alone.
-        process.setArguments({QStringLiteral("--autostart")});
+        // Most tests start it as at login, which opens no window: they look at the tooltip alone.
+        process.setArguments(arguments);
         process.start();
     }
     ~RunningLumivox()
@@ -122,6 +127,8 @@ unsigned long windowTitled(Display *d, qint64 pid, const char *title);
 bool keyIsTaken(Display *d, unsigned long keysym, unsigned int modifiers);
 // Whether another client holds the keyboard (an active grab, as a pop-up takes it).
 bool keyboardIsHeld(Display *d);
+// Whether another client holds the pointer.
+bool pointerIsHeld(Display *d);
 
 // A viewable window of the process anywhere in the tree (a tray icon sits inside the tray's window).
 struct TreeWindow

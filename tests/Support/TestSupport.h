@@ -7,8 +7,11 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+#include "Models/LanguageCatalog.h"
+
 #include <chrono>
 #include <functional>
+#include <set>
 
 namespace Lumivox::Testing {
 
@@ -37,5 +40,28 @@ inline QString sourcePath(const QString &relative)
 {
     return qEnvironmentVariable("LUMIVOX_SOURCE_DIR", QStringLiteral(".")) + QLatin1Char('/') + relative;
 }
+
+/// What the language pairs the project installs translate into: the on-device set every test program
+/// starts with (the program itself finds its own at start).
+inline const std::set<QString> installedPairLanguages {QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("fr"),
+                                                       QStringLiteral("it"), QStringLiteral("pt"), QStringLiteral("ru"),
+                                                       QStringLiteral("uk")};
+
+/// Another on-device set for the life of the object.
+class ScopedOnDeviceLanguages
+{
+public:
+    explicit ScopedOnDeviceLanguages(const std::set<QString> &codes)
+        : m_previous(LanguageCatalog::appleSupportedLanguageCodes())
+    {
+        LanguageCatalog::setOnDeviceLanguageCodes(codes);
+    }
+    ~ScopedOnDeviceLanguages() { LanguageCatalog::setOnDeviceLanguageCodes(m_previous); }
+    ScopedOnDeviceLanguages(const ScopedOnDeviceLanguages &) = delete;
+    ScopedOnDeviceLanguages &operator=(const ScopedOnDeviceLanguages &) = delete;
+
+private:
+    std::set<QString> m_previous;
+};
 
 } // namespace Lumivox::Testing

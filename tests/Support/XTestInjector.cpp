@@ -3,6 +3,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <thread>
+
 namespace Lumivox::Testing {
 
 XTestInjector::XTestInjector()
@@ -31,6 +33,15 @@ void XTestInjector::tap(KeySymbol symbol)
 {
     key(symbol, true);
     key(symbol, false);
+}
+
+void XTestInjector::chord(std::initializer_list<KeySymbol> keys, std::chrono::milliseconds hold)
+{
+    for (KeySymbol symbol : keys)
+        key(symbol, true);
+    std::this_thread::sleep_for(hold);
+    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
+        key(*it, false);
 }
 
 void XTestInjector::type(const std::string &text)

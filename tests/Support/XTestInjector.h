@@ -4,6 +4,8 @@
 // server's input path like a person's keys and clicks, so it produces raw events and honours grabs
 // (a warp or a synthetic event would do neither).
 
+#include <chrono>
+#include <initializer_list>
 #include <string>
 
 typedef struct _XDisplay Display;
@@ -28,6 +30,9 @@ public:
     void moveTo(int x, int y);
     void key(KeySymbol symbol, bool down);
     void tap(KeySymbol symbol);
+    /// Presses the keys one after another, holds them for `hold` and lets go in reverse order, as a
+    /// person presses a shortcut (Super, Alt, L).
+    void chord(std::initializer_list<KeySymbol> keys, std::chrono::milliseconds hold);
     /// Taps the key of each character (letters and digits).
     void type(const std::string &text);
     /// Presses and releases the left button where the pointer is.

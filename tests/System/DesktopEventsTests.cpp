@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 using namespace Lumivox;
@@ -58,8 +59,13 @@ TEST(DesktopEvents, ActiveWindowAndDesktopSwitchesArriveAsEvents)
                         {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(windowID)}));
         ASSERT_TRUE(spinUntil([&] { return !events.empty(); })) << "no event for an activated window";
         EXPECT_EQ(events.front(), Native::DesktopEvent::Type::activeWindowChanged);
-        const auto active = windows->activeWindow();
-        ASSERT_TRUE(active);
+        // The window manager may pass through "no active window" on its way to the new one; the
+        // event says a change happened, the property settles a moment later.
+        std::optional<Native::ActiveWindow> active;
+        ASSERT_TRUE(spinUntil([&] {
+            active = windows->activeWindow();
+            return active && active->windowID == windowID;
+        })) << "the activated window never became the active one";
         EXPECT_EQ(active->windowID, windowID);
         EXPECT_EQ(active->pid, fixture->pid());
         EXPECT_EQ(active->applicationID, QStringLiteral("plain_window"));

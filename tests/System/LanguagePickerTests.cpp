@@ -1,12 +1,14 @@
 // The floating picker on the private X display: it opens at the real pointer, takes the keyboard
 // from whatever is in front (keys are typed through XTest, as a person's would arrive), chooses with
-// Return, and closes on a click anywhere outside it.
+// Return, and closes on a click anywhere outside it. And the same through the real program's hot key.
 
 #include "Features/Design/Appearance.h"
 #include "Features/LanguagePicker/Views/LanguagePickerPanel.h"
 #include "Features/LanguagePicker/Views/LanguagePickerView.h"
 #include "Native/Input/Input.h"
 #include "Native/Services.h"
+#include "Support/FocusedWindow.h"
+#include "Support/RunningLumivox.h"
 #include "Support/TestSupport.h"
 #include "Support/XTestInjector.h"
 
@@ -18,9 +20,13 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <optional>
+
 using namespace Lumivox;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -102,4 +108,79 @@ TEST_F(LanguagePickerSession, AClickOutsideClosesItWithoutAChoice)
     ASSERT_TRUE(Testing::spinUntil([&] { return !panel.isVisible(); }));
     EXPECT_TRUE(chosen.empty());
     EXPECT_EQ(dismissed.count(), 2);
+}
+
+// The real program, its hot key pressed as a person presses it: Super, Alt and L go down one after
+// another and are held a moment, so the picker shows while the hot key's own grab still holds the
+// keyboard. Wherever the focus is, the picker then holds keyboard and pointer (another client's grab
+// fails), the keys typed reach it and not the application with the focus, and Escape closes it.
+TEST(LanguagePickerProgram, TheHotKeyHeldAsAPersonHoldsItGivesThePickerKeyboardAndPointerWhereverTheFocusIs)
+{
+    Display *d = XOpenDisplay(nullptr);
+    ASSERT_TRUE(d) << "the private session has no display";
+    Testing::XTestInjector keys;
+    ASSERT_TRUE(keys.ok());
+    struct Row
+    {
+        const char *focus;
+        bool inAnApplication;
+    };
+    for (const Row &row : {Row {"in another application", true}, Row {"on the root window", false}}) {
+        SCOPED_TRACE(row.focus);
+        Testing::RunningLumivox app(QByteArray(R"({"translateTarget": "de", "holdKey": "option",
+            "hasCompletedOnboarding": true, "wordsAskedAboutHistory": true})"));
+        ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+        std::optional<Testing::FocusedWindow> focused;
+        if (row.inAnApplication) {
+            focused.emplace();
+            ASSERT_NE(focused->windowID(), 0u);
+        } else {
+            XSetInputFocus(d, DefaultRootWindow(d), RevertToPointerRoot, CurrentTime);
+            XSync(d, False);
+        }
+        // Shown means on screen with keyboard and pointer held: this test's own grabs fail.
+        std::string seen;
+        const auto pickerShown = [&](bool shown) {
+            return Testing::spinUntil(
+                [&] {
+                    const bool onScreen = !Testing::windowsOf(d, app.process.processId()).empty();
+                    const bool keyboard = Testing::keyboardIsHeld(d);
+                    const bool pointer = Testing::pointerIsHeld(d);
+                    seen = std::string("on screen ") + (onScreen ? "yes" : "no") + ", keyboard held "
+                        + (keyboard ? "yes" : "no") + ", pointer held " + (pointer ? "yes" : "no") + "\n";
+                    return shown ? onScreen && keyboard && pointer : !onScreen;
+                },
+                10s);
+        };
+        const auto log = [&] {
+            app.log += app.process.readAllStandardError();
+            return seen + app.log.toStdString();
+        };
+
+        keys.moveTo(300, 250);
+        keys.chord({XK_Super_L, XK_Alt_L, XK_l}, 150ms);
+        ASSERT_TRUE(pickerShown(true)) << log();
+        keys.type("span");
+        keys.tap(XK_Return);
+        EXPECT_TRUE(pickerShown(false)) << log();
+        EXPECT_TRUE(Testing::spinUntil(
+            [&] {
+                return Testing::WordBookEnvironment::contents(app.preferencesPath())
+                    .contains(R"("translateTarget": "es")");
+            },
+            10s))
+            << Testing::WordBookEnvironment::contents(app.preferencesPath()).toStdString();
+
+        keys.chord({XK_Super_L, XK_Alt_L, XK_l}, 150ms);
+        ASSERT_TRUE(pickerShown(true)) << log();
+        keys.tap(XK_Escape);
+        EXPECT_TRUE(pickerShown(false)) << log();
+        EXPECT_FALSE(Testing::keyboardIsHeld(d));
+        EXPECT_FALSE(Testing::pointerIsHeld(d));
+        if (focused) {
+            for (const QByteArray &line : focused->lines())
+                EXPECT_FALSE(line.startsWith("key ")) << "the focused application got " << line.toStdString();
+        }
+    }
+    XCloseDisplay(d);
 }

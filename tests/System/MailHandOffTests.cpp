@@ -1,8 +1,10 @@
 // The mail hand-off over the real freedesktop tools in the private session: the installed xdg-email
-// (with $MAILER pointing at a stand-in mail program that records the link it is given), Qt's desktop
-// services opening a mailto: link through xdg-open (a stand-in earlier on PATH records it), and the
-// X clipboard.
+// (with $MAILER pointing at a stand-in mail program that records the link it is given), and the whole
+// report hand-off with stand-in programs registered as the desktop's handlers (a mail program, a web
+// browser, a file manager) through the real xdg-mime and xdg-open, and the X clipboard.
 
+#include "Features/Shell/NoticeTexts.h"
+#include "Features/Shell/Views/NoticeDialog.h"
 #include "Native/Session/MailHandOff.h"
 #include "Shared/Diagnostics/DiagnosticReport.h"
 #include "Support/TestSupport.h"
@@ -10,7 +12,10 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrlQuery>
@@ -43,9 +48,6 @@ protected:
         ASSERT_TRUE(dir.isValid());
         bin = dir.filePath(QStringLiteral("bin"));
         QDir().mkpath(bin);
-        // Earlier on PATH than the real one, so no browser or mail program of the machine is started.
-        script(QStringLiteral("xdg-open"),
-               QStringLiteral("printf '%s' \"$1\" > '%1'\n").arg(out(QStringLiteral("xdg-open"))));
         qputenv("PATH", QFile::encodeName(bin) + ':' + savedPath);
         ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xdg-email")).isEmpty())
             << "xdg-utils is not installed";
@@ -146,20 +148,102 @@ TEST_F(MailHandOffTest, WithoutXdgEmailTheToolIsMissing)
     EXPECT_EQ(outcome.status, Status::toolMissing);
 }
 
-TEST_F(MailHandOffTest, SendingWithoutXdgEmailPutsTheReportOnTheClipboardAndOpensTheLink)
+// The desktop's handlers, as a user's session registers them: desktop entries of stand-in programs
+// that record what they are given, made the defaults with xdg-mime.
+class ReportHandOffTest : public MailHandOffTest
 {
-    qputenv("PATH", QFile::encodeName(bin));
-    const QString report = QStringLiteral("Lumivox diagnostic report\nApp: 1.2 (34)");
+protected:
+    QString applications = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
 
-    const auto delivery = Testing::await(DiagnosticReport::send(report, QStringLiteral("1.2"), mail));
-    EXPECT_EQ(delivery, DiagnosticReport::Delivery::mailLink);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), report);
+    void SetUp() override
+    {
+        MailHandOffTest::SetUp();
+        QDir().mkpath(applications);
+        handler(QStringLiteral("lumivox-test-files.desktop"), QStringLiteral("files"),
+                QStringLiteral("MimeType=inode/directory;\n"));
+        makeDefault(QStringLiteral("lumivox-test-files.desktop"), QStringLiteral("inode/directory"));
+    }
+    void TearDown() override
+    {
+        QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                      + QStringLiteral("/mimeapps.list"));
+        for (const char *name : {"lumivox-test-files.desktop", "lumivox-test-mail.desktop", "lumivox-test-web.desktop"})
+            QFile::remove(applications + QLatin1Char('/') + QString::fromLatin1(name));
+        MailHandOffTest::TearDown();
+    }
 
-    ASSERT_TRUE(Testing::spinUntil([&] { return !readText(out(QStringLiteral("xdg-open"))).isEmpty(); }, 10s));
-    const QUrl link(readText(out(QStringLiteral("xdg-open"))), QUrl::StrictMode);
-    EXPECT_EQ(link.scheme(), QStringLiteral("mailto"));
-    EXPECT_EQ(QUrlQuery(link).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded),
-              DiagnosticReport::mailBody + QStringLiteral("\n\nFull report is on the clipboard."));
+    // A desktop entry whose program writes its first argument to <name>.out.
+    void handler(const QString &entry, const QString &name, const QString &keys)
+    {
+        const QString program = script(name, QStringLiteral("printf '%s' \"$1\" > '%1'\n").arg(out(name)));
+        QFile file(applications + QLatin1Char('/') + entry);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2 %u\n%3")
+                       .arg(name, program, keys)
+                       .toUtf8());
+    }
+    static void makeDefault(const QString &entry, const QString &type)
+    {
+        ASSERT_EQ(QProcess::execute(QStringLiteral("xdg-mime"), {QStringLiteral("default"), entry, type}), 0);
+    }
+
+    DiagnosticReport::Delivery send(const QString &report)
+    {
+        return Testing::await(DiagnosticReport::send(report, QStringLiteral("1.2"), mail));
+    }
+    QString received(const QString &name)
+    {
+        Testing::spinUntil([&] { return !readText(out(name)).isEmpty(); }, 10s);
+        return readText(out(name));
+    }
+};
+
+TEST_F(ReportHandOffTest, AMailProgramGetsTheReportAttached)
+{
+    handler(QStringLiteral("lumivox-test-mail.desktop"), QStringLiteral("mail"),
+            QStringLiteral("MimeType=x-scheme-handler/mailto;\n"));
+    makeDefault(QStringLiteral("lumivox-test-mail.desktop"), QStringLiteral("x-scheme-handler/mailto"));
+    QGuiApplication::clipboard()->clear();
+
+    const auto delivery = send(QStringLiteral("Lumivox diagnostic report\nApp: 1.2"));
+    EXPECT_TRUE(delivery.attached()) << int(delivery.route);
+    const QUrl link(received(QStringLiteral("mail")), QUrl::StrictMode);
+    ASSERT_EQ(link.scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(QUrlQuery(link).queryItemValue(QStringLiteral("attach"), QUrl::FullyDecoded), delivery.file.value_or(""));
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty()) << "nothing else was needed";
+}
+
+// A browser would open a web page that drops the attachment, and no handler opens nothing: in both
+// cases the report is on the clipboard, its folder is open, and the notice names the file.
+TEST_F(ReportHandOffTest, WithoutAMailProgramTheClipboardAndTheFolderCarryTheReport)
+{
+    handler(QStringLiteral("lumivox-test-web.desktop"), QStringLiteral("web"),
+            QStringLiteral("Categories=Network;WebBrowser;\nMimeType=text/html;x-scheme-handler/http;"
+                           "x-scheme-handler/mailto;\n"));
+    for (const bool browser : {true, false}) {
+        SCOPED_TRACE(browser ? "web browser" : "no handler");
+        if (browser)
+            makeDefault(QStringLiteral("lumivox-test-web.desktop"), QStringLiteral("x-scheme-handler/mailto"));
+        else
+            QFile::remove(applications + QStringLiteral("/lumivox-test-web.desktop"));
+        QFile::remove(out(QStringLiteral("files")));
+        const QString report = QStringLiteral("Lumivox diagnostic report\nApp: 1.2\n%1").arg(browser);
+
+        const auto delivery = send(report);
+        using Route = DiagnosticReport::Delivery::Route;
+        EXPECT_EQ(delivery.route, browser ? Route::webBrowser : Route::noMailProgram);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), report);
+        ASSERT_TRUE(delivery.file);
+        EXPECT_EQ(received(QStringLiteral("files")), QFileInfo(*delivery.file).absolutePath());
+        EXPECT_TRUE(delivery.folderShown);
+        EXPECT_FALSE(QFile::exists(out(QStringLiteral("web")))) << "the browser was started";
+
+        NoticeDialog *dialog = NoticeDialog::present(NoticeTexts::reportNotice(delivery));
+        const QString text = dialog->findChild<QLabel *>(QStringLiteral("reportNotice.text"))->text();
+        EXPECT_TRUE(text.contains(QStringLiteral("on the clipboard"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QFileInfo(*delivery.file).fileName())) << text.toStdString();
+        dialog->close();
+    }
 }
 
 } // namespace

@@ -37,8 +37,11 @@ TEST(OnDeviceTranslation, TranslatesWordsAndExplainsFailures)
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("El perro come la comida en la cocina de la casa."),
                                                QStringLiteral("es"))),
               TranslationAttempt::failed(DiagnosticReason::sourceIsTarget, QStringLiteral("es") + arrow + "es"));
+    // French is translated on this computer, but only from Spanish; German not at all.
+    EXPECT_EQ(await(service.translateExplained(QStringLiteral("house"), QStringLiteral("fr"))),
+              TranslationAttempt::failed(DiagnosticReason::appleModelMissing, QStringLiteral("en") + arrow + "fr"));
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("house"), QStringLiteral("de"))),
-              TranslationAttempt::failed(DiagnosticReason::appleModelMissing, QStringLiteral("en") + arrow + "de"));
+              TranslationAttempt::failed(DiagnosticReason::appleFailed, QStringLiteral("unsupported de")));
     EXPECT_TRUE(await(service.isInstalled(QStringLiteral("ru"), QStringLiteral("uk"))));
     EXPECT_FALSE(await(service.isInstalled(QStringLiteral("en"), QStringLiteral("fr"))));
 }

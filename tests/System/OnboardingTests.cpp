@@ -42,12 +42,24 @@ void startPortal()
         << "the settings portal did not start: " << reply.errorMessage().toStdString();
 }
 
-void pressReturn(Display *d)
+// Presses Return (or another key) in the window with that title until it has gone; a press that a
+// busy machine delivers before the focus has arrived is lost. Returns how many presses it took.
+int pressUntilGone(Display *d, const RunningLumivox &app, const char *title, const char *key = "Return")
 {
-    const KeyCode key = XKeysymToKeycode(d, XStringToKeysym("Return"));
-    XTestFakeKeyEvent(d, key, True, CurrentTime);
-    XTestFakeKeyEvent(d, key, False, CurrentTime);
-    XFlush(d);
+    int presses = 0;
+    const auto window = [&] { return windowTitled(d, app.process.processId(), title); };
+    while (presses < 12 && window() != 0) {
+        XSetInputFocus(d, window(), RevertToParent, CurrentTime);
+        XSync(d, False);
+        spinUntil([] { return false; }, 400ms);
+        const KeyCode code = XKeysymToKeycode(d, XStringToKeysym(key));
+        XTestFakeKeyEvent(d, code, True, CurrentTime);
+        XTestFakeKeyEvent(d, code, False, CurrentTime);
+        XFlush(d);
+        ++presses;
+        spinUntil([&] { return window() == 0; }, 600ms);
+    }
+    return presses;
 }
 
 bool storedCompletion(const RunningLumivox &app)
@@ -77,28 +89,13 @@ TEST(OnboardingSession, AFirstRunOpensTheGuideReturnFinishesItAndTheNextRunDoesN
     QByteArray written;
     {
         RunningLumivox first(QByteArray {});
-        Window guide = 0;
-        ASSERT_TRUE(spinUntil(
-            [&] {
-                guide = windowTitled(d, first.process.processId(), "Welcome to Lumivox");
-                return guide != 0;
-            },
-            60s))
+        ASSERT_TRUE(
+            spinUntil([&] { return windowTitled(d, first.process.processId(), "Welcome to Lumivox") != 0; }, 60s))
             << "no guide on a first run: " << first.process.readAllStandardError().toStdString();
-        // Four steps: three times Continue, then Done. A press that a busy machine delivers before
-        // the focus has arrived is lost, so Return is pressed until the guide has gone, never fewer
-        // than four times.
-        int presses = 0;
-        const auto guideOpen = [&] { return windowTitled(d, first.process.processId(), "Welcome to Lumivox") != 0; };
-        while (presses < 12 && guideOpen()) {
-            XSetInputFocus(d, guide, RevertToParent, CurrentTime);
-            XSync(d, False);
-            spinUntil([] { return false; }, 400ms);
-            pressReturn(d);
-            ++presses;
-            spinUntil([&] { return !guideOpen(); }, 600ms);
-        }
-        EXPECT_FALSE(guideOpen()) << "Done did not close the guide";
+        // Four steps: three times Continue, then Done, so never fewer than four presses.
+        const int presses = pressUntilGone(d, first, "Welcome to Lumivox");
+        EXPECT_EQ(windowTitled(d, first.process.processId(), "Welcome to Lumivox"), 0u)
+            << "Done did not close the guide";
         EXPECT_GE(presses, 4) << "the guide closed before its last step";
         EXPECT_TRUE(spinUntil([&] { return storedCompletion(first); }, 10s)) << "Done was not stored";
         QFile file(first.preferencesPath());
@@ -111,5 +108,40 @@ TEST(OnboardingSession, AFirstRunOpensTheGuideReturnFinishesItAndTheNextRunDoesN
         spinUntil([] { return false; }, 2s);
         EXPECT_EQ(windowTitled(d, second.process.processId(), "Welcome to Lumivox"), 0u);
     }
+    XCloseDisplay(d);
+}
+
+TEST(OnboardingSession, AfterTheGuideSettingsOpensAsTheProgramsOnlyWindow)
+{
+    Display *d = XOpenDisplay(nullptr);
+    ASSERT_TRUE(d);
+    RunningLumivox app(QByteArray {});
+    const qint64 pid = app.process.processId();
+    ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "Welcome to Lumivox") != 0; }, 60s))
+        << "no guide on a first run: " << app.process.readAllStandardError().toStdString();
+    pressUntilGone(d, app, "Welcome to Lumivox");
+    ASSERT_EQ(windowTitled(d, pid, "Welcome to Lumivox"), 0u);
+    // The question about keeping words follows the guide; Escape answers "Not Now".
+    ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "Keep Words") != 0; }, 20s));
+    pressUntilGone(d, app, "Keep Words", "Escape");
+    ASSERT_EQ(windowTitled(d, pid, "Keep Words"), 0u);
+
+    // Opened again, as from the launcher: the running copy shows its Settings.
+    QProcess again;
+    again.setProcessEnvironment(app.process.processEnvironment());
+    again.start(qEnvironmentVariable("LUMIVOX_APP"), {});
+    ASSERT_TRUE(again.waitForFinished(30000));
+    ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "Lumivox Settings") != 0; }, 20s));
+    // Give anything that would come along with Settings the time to show, then list what is mapped.
+    spinUntil([] { return false; }, 1500ms);
+    QStringList titles;
+    for (const unsigned long window : windowIDsOf(d, pid)) {
+        char *name = nullptr;
+        XFetchName(d, window, &name);
+        titles << QString::fromUtf8(name ? name : "(untitled)");
+        if (name)
+            XFree(name);
+    }
+    EXPECT_EQ(titles, QStringList {QStringLiteral("Lumivox Settings")});
     XCloseDisplay(d);
 }

@@ -7,6 +7,7 @@
 #include "Features/Settings/Views/GoogleKeyView.h"
 #include "Features/Settings/Views/SettingsWidgets.h"
 #include "Features/Settings/Views/SettingsWindow.h"
+#include "Native/Secrets/Secrets.h"
 #include "Shared/Platform/KeychainStorage.h"
 #include "Support/TestSupport.h"
 
@@ -17,6 +18,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace Lumivox;
 using namespace Lumivox::Testing;
@@ -66,13 +69,14 @@ protected:
 };
 
 // Runs one step in a fresh process; true when it passed.
-bool runStep(const char *step)
+bool runStep(const char *step, const char *fixture = "RestartedProgram")
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_also_run_disabled_tests"),
-                 QStringLiteral("--gtest_filter=RestartedProgram.DISABLED_") + QString::fromLatin1(step)});
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_also_run_disabled_tests"),
+         QStringLiteral("--gtest_filter=%1.DISABLED_%2").arg(QString::fromLatin1(fixture), QString::fromLatin1(step))});
     return child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
 }
 
@@ -105,6 +109,75 @@ TEST_F(RestartedProgram, DISABLED_EntryScreenAfterRemoval)
     QCoreApplication::processEvents();
     EXPECT_FALSE(model().hasSavedKey());
     EXPECT_TRUE(window->findChild<QLineEdit *>(QStringLiteral("googleKey.field"))->isVisible());
+}
+
+// The session's keyring, answering reads only after a while, as one that is still starting does: so
+// the window is surely on screen before the answer comes.
+class SlowToAnswer final : public Native::Secrets
+{
+public:
+    Outcome read(const QString &service, const QString &account, std::chrono::milliseconds timeout) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return m_keyring->read(service, account, timeout);
+    }
+    Outcome write(const QString &service, const QString &account, const QString &label, const QByteArray &data,
+                  std::chrono::milliseconds timeout) override
+    {
+        return m_keyring->write(service, account, label, data, timeout);
+    }
+    Outcome remove(const QString &service, const QString &account, std::chrono::milliseconds timeout) override
+    {
+        return m_keyring->remove(service, account, timeout);
+    }
+
+private:
+    std::shared_ptr<Native::Secrets> m_keyring = Native::Secrets::makeDefault();
+};
+
+// A start with a key already in the keyring: Settings opens before the keyring has answered, and the
+// General pane's key row turns to the stored key by itself once it does.
+class StartWithAStoredKey : public ::testing::Test, protected CoordinatorOverFakes
+{
+protected:
+    Native::ScopedOverride<Native::Secrets> slow {std::make_shared<SlowToAnswer>()};
+};
+
+TEST_F(StartWithAStoredKey, DISABLED_GeneralRowShowsTheKeyWithoutATabSwitch)
+{
+    Appearance appearance {std::nullopt};
+    SettingsWindow::Dependencies d;
+    d.controller = controller.get();
+    d.appearance = &appearance;
+    d.apps =
+        AppsSettingsModel::Sources {[] { return std::vector<InstalledApp>(); }, [] { return std::set<QString>(); }};
+    SettingsWindow window(std::move(d));
+    window.present();
+    auto *button = window.findChild<QPushButton *>(QStringLiteral("general.googleKey"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QStringLiteral("Add Key…")) << "the keyring answered before the window showed";
+    EXPECT_TRUE(spinUntil([&] { return button->text() == QStringLiteral("Manage Key…"); }, std::chrono::seconds(20)))
+        << button->text().toStdString();
+    EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("general.googleSubtitle"))->text(),
+              QStringLiteral("Your Google Cloud key is active in your keyring"));
+}
+
+TEST(SettingsKeyring, AKeyStoredBeforeTheStartShowsInTheGeneralPane)
+{
+    QProcess store;
+    store.start(QStringLiteral("secret-tool"),
+                {QStringLiteral("store"), QStringLiteral("--label=Lumivox"), QStringLiteral("service"),
+                 KeychainStorage::licenseService, QStringLiteral("account"), KeychainStorage::googleAPIKeyAccount});
+    ASSERT_TRUE(store.waitForStarted(10000));
+    store.write(key.toUtf8());
+    store.closeWriteChannel();
+    ASSERT_TRUE(store.waitForFinished(10000) && store.exitCode() == 0) << store.readAllStandardError().toStdString();
+
+    EXPECT_TRUE(runStep("GeneralRowShowsTheKeyWithoutATabSwitch", "StartWithAStoredKey"));
+
+    QProcess::execute(QStringLiteral("secret-tool"),
+                      {QStringLiteral("clear"), QStringLiteral("service"), KeychainStorage::licenseService,
+                       QStringLiteral("account"), KeychainStorage::googleAPIKeyAccount});
 }
 
 TEST(SettingsKeyring, SaveRestartRemoveRestart)

@@ -5,6 +5,7 @@
 #include "Support/RunningLumivox.h"
 #include "Support/TestSupport.h"
 
+#include <QColor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -21,6 +22,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 using namespace Lumivox;
@@ -194,6 +196,78 @@ TEST(Shell, TheTrayIconIsEmbeddedAndItsMenuOpens)
     EXPECT_TRUE(stop(*app));
     trayer.kill();
     trayer.waitForFinished(5000);
+    XCloseDisplay(d);
+    preferences.remove();
+}
+
+TEST(Shell, TheTrayIconStandsOutOnALightAndOnADarkPanel)
+{
+    Display *d = XOpenDisplay(nullptr);
+    ASSERT_TRUE(d);
+    QFile preferences(onboardingDone());
+    const Atom trayOwner = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
+    for (const auto &[name, tint] : {std::pair {"light", 0xf0f0f0u}, std::pair {"dark", 0x202124u}}) {
+        SCOPED_TRACE(name);
+        // A panel of one colour all over: trayer's tint, fully opaque.
+        QProcess trayer;
+        trayer.start(QStringLiteral("trayer"),
+                     {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
+                      "true", "--transparent", "true", "--alpha", "0", "--tint",
+                      QStringLiteral("0x%1").arg(tint, 6, 16, QLatin1Char('0'))});
+        ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer is missing (scripts/install-deps.sh installs it)";
+        ASSERT_TRUE(Testing::spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s));
+
+        auto app = startApp({QStringLiteral("--autostart")});
+        QByteArray log;
+        ASSERT_TRUE(Testing::spinUntil(
+            [&] {
+                log += app->readAll();
+                return log.contains("tray icon shown after");
+            },
+            60s))
+            << log.toStdString();
+        std::vector<QRect> windows;
+        ASSERT_TRUE(Testing::spinUntil(
+            [&] {
+                windows = windowsOf(d, app->processId());
+                return !windows.empty();
+            },
+            10s));
+        // Drawn by now, or within a moment: wait until the icon's pixels stop being the panel's.
+        const QRect icon = windows.front();
+        const QColor panel = QColor::fromRgb(QRgb(tint));
+        const auto standingOut = [&] {
+            XImage *image = XGetImage(d, DefaultRootWindow(d), icon.x(), icon.y(), unsigned(icon.width()),
+                                      unsigned(icon.height()), AllPlanes, ZPixmap);
+            if (!image)
+                return 0;
+            int count = 0;
+            for (int y = 0; y < icon.height(); ++y) {
+                for (int x = 0; x < icon.width(); ++x) {
+                    const QColor pixel = QColor::fromRgb(QRgb(XGetPixel(image, x, y)));
+                    if (std::abs(pixel.lightness() - panel.lightness()) >= 100)
+                        ++count;
+                }
+            }
+            XDestroyImage(image);
+            return count;
+        };
+        // The outline of the bubble alone is some sixty pixels in strong contrast with the panel; an
+        // icon in the panel's own tone has none.
+        EXPECT_TRUE(Testing::spinUntil([&] { return standingOut() >= 40; }, 10s))
+            << standingOut() << " pixels stand out of " << icon.width() * icon.height();
+
+        const QString shots = Testing::sourcePath(QStringLiteral("build/screenshots"));
+        QDir().mkpath(shots);
+        QProcess::execute(QStringLiteral("import"),
+                          {"-window", "root", "-crop",
+                           QStringLiteral("%1x24+%2+0").arg(icon.width() + 4).arg(std::max(0, icon.left() - 2)),
+                           shots + QStringLiteral("/tray-panel-%1.png").arg(QString::fromLatin1(name))});
+        EXPECT_TRUE(stop(*app));
+        trayer.kill();
+        trayer.waitForFinished(5000);
+        ASSERT_TRUE(Testing::spinUntil([&] { return XGetSelectionOwner(d, trayOwner) == None; }, 10s));
+    }
     XCloseDisplay(d);
     preferences.remove();
 }

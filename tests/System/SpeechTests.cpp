@@ -116,6 +116,12 @@ TEST_F(SpeechTest, SpeaksThroughSpeechDispatcherInTheChosenVoice)
     speech->say(QStringLiteral("house"), {});
     EXPECT_TRUE(Testing::spinUntil([] { return spoken().contains(QStringLiteral("|house")); }, 30s))
         << spoken().toStdString();
+
+    // With voices, the speaker button has something to say.
+    std::atomic<int> available = -1;
+    speech->checkAvailable([&](bool answer) { available = answer ? 1 : 0; });
+    EXPECT_TRUE(Testing::spinUntil([&] { return available != -1; }, 30s));
+    EXPECT_EQ(available, 1);
 }
 
 TEST_F(SpeechTest, WithoutAServiceNothingIsSpokenAndNothingComplains)
@@ -125,13 +131,17 @@ TEST_F(SpeechTest, WithoutAServiceNothingIsSpokenAndNothingComplains)
     warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(recordWarnings);
     Offered offered;
+    std::atomic<int> available = -1;
     {
         auto speech = Native::Speech::makeDefault();
         speech->say(QStringLiteral("hello"), offered.recorder());
         speech->stop();
         speech->say(QStringLiteral("again"), offered.recorder());
+        // The window is told, so that it can grey its speaker out and say why.
+        speech->checkAvailable([&](bool answer) { available = answer ? 1 : 0; });
         // Leaving the scope waits for the speech thread to finish what it was asked.
     }
+    EXPECT_EQ(available, 0);
     qInstallMessageHandler(previous);
     qunsetenv("SPEECHD_ADDRESS");
     EXPECT_FALSE(offered.received());

@@ -22,6 +22,8 @@ public:
     /// Readies the list before each showing: the current code, the recent codes (newest first) and
     /// whether a Google key is stored (languages that need one are locked without it).
     virtual void prepare(const QString &currentID, const QStringList &recentIDs, bool hasGoogleKey) = 0;
+    /// The keyring's answer changed what the last prepare() said; the locks follow at once.
+    virtual void setHasGoogleKey(bool hasGoogleKey) = 0;
     /// The language needs a Google key and the picker was told there is none.
     virtual bool isLocked(const Language &language) const = 0;
     /// Shows the picker near a point (bottom-left-origin screen coordinates).

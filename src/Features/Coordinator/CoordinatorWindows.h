@@ -1,9 +1,10 @@
 #pragma once
 
-// The coordinator's windows: onboarding, settings, the permission help, and the Words, Review and
-// keep-words windows. Each lives with its own feature; the application wires them to this interface.
+// The coordinator's windows: onboarding, settings, the permission help, the report notice, and the
+// Words, Review and keep-words windows. Each lives with its own feature; the application wires them to this interface.
 
 #include "Models/TooltipKeyLabels.h"
+#include "Shared/Diagnostics/DiagnosticReport.h"
 
 #include <QObject>
 #include <QUuid>
@@ -36,6 +37,10 @@ public:
     /// Where the desktop has no settings page to send the user to, tells how to grant the permission
     /// (for accessibility: applications started before it was enabled need a restart).
     virtual void showPermissionHelp(Permission permission) = 0;
+
+    /// The diagnostic report did not go out as an attachment: tells the user what was done with it
+    /// (on the clipboard, its file and folder) and how to send it.
+    virtual void showReportNotice(const DiagnosticReport::Delivery &delivery) = 0;
 
     /// Opens or brings forward the Words window; `openReview` opens the review of one saved word
     /// (or of every due word).

@@ -36,7 +36,8 @@ DiagnosticSnapshot HoverTextController::diagnosticSnapshot() const
     DiagnosticSnapshot snapshot;
     snapshot.version = QCoreApplication::applicationVersion();
     // No separate build number on Linux: packages carry the version alone.
-    snapshot.macOS = QSysInfo::prettyProductName() + u' ' + QSysInfo::kernelType() + u' ' + QSysInfo::kernelVersion();
+    // PRETTY_NAME of os-release, and the kernel that runs it.
+    snapshot.system = QSysInfo::prettyProductName() + QStringLiteral(", kernel ") + QSysInfo::kernelVersion();
     snapshot.enabled = m_isEnabled;
     snapshot.trigger = triggerMode().title();
     snapshot.accessibility = m_hasAccessibilityPermission;
@@ -84,9 +85,14 @@ QCoro::Task<> HoverTextController::sendDiagnosticReport(QPointer<HoverTextContro
         co_return;
     // The hand-off gives up waiting on a mail program that stays open, and never ends it: the
     // user may still be writing the message.
-    co_await DiagnosticReport::send(std::move(report), QCoreApplication::applicationVersion(), mail);
-    if (self)
-        self->m_isSendingReport = false;
+    const DiagnosticReport::Delivery delivery =
+        co_await DiagnosticReport::send(std::move(report), QCoreApplication::applicationVersion(), mail);
+    if (!self)
+        co_return;
+    self->m_isSendingReport = false;
+    // Only a message with the report attached speaks for itself.
+    if (!delivery.attached())
+        self->m_deps.windows->showReportNotice(delivery);
 }
 
 void HoverTextController::clearCache()

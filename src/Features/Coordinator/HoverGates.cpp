@@ -14,6 +14,16 @@ bool isOnWord(const QRectF &word, QPointF point)
     return Native::containsHalfOpen(toleranceRect(word), point);
 }
 
+bool isOnWord(const std::optional<QRectF> &word, const std::optional<QPointF> &readAt, QPointF point)
+{
+    if (word)
+        return isOnWord(*word, point);
+    if (!readAt)
+        return false;
+    const QPointF drift = point - *readAt;
+    return QPointF::dotProduct(drift, drift) <= boxlessDrift * boxlessDrift;
+}
+
 bool isPointInMenuBar(QPointF point, const std::optional<ScreenInfo> &screen)
 {
     if (!screen)
@@ -30,9 +40,24 @@ MoveAction onMove(const Situation &s, QPointF point)
         return s.shownOrPending ? MoveAction::clear : MoveAction::none;
     if (s.frontProtected)
         return MoveAction::clear;
-    if (!s.lastWordRect)
+    if (!s.lastWordRect && !s.lastWordPoint)
         return MoveAction::cancelOnly;
-    return isOnWord(*s.lastWordRect, point) ? MoveAction::none : MoveAction::clear;
+    return isOnWord(s.lastWordRect, s.lastWordPoint, point) ? MoveAction::none : MoveAction::clear;
+}
+
+DiagnosticReason hideReason(const Situation &s)
+{
+    if (s.isMenuTracking)
+        return DiagnosticReason::menuTracking;
+    if (s.inMenuBar)
+        return DiagnosticReason::menuBar;
+    if (s.inOwnWindow)
+        return DiagnosticReason::ownWindow;
+    if (!s.holdKeyPressed)
+        return DiagnosticReason::holdKeyNotPressed;
+    if (s.frontProtected)
+        return DiagnosticReason::drmProtected;
+    return DiagnosticReason::pointerMoved;
 }
 
 StillnessVerdict onStillness(const Situation &s, QPointF point)
@@ -56,7 +81,7 @@ StillnessVerdict onStillness(const Situation &s, QPointF point)
     if (s.frontProtected)
         return refuse(DiagnosticReason::drmProtected, false);
     // A filtered word is as sticky as a shown one, so resting on it does not read it again.
-    if (s.lastWordRect && isOnWord(*s.lastWordRect, point) && (s.hasRecognizedText || s.lastWordFiltered))
+    if (isOnWord(s.lastWordRect, s.lastWordPoint, point) && (s.hasRecognizedText || s.lastWordFiltered))
         return {Kind::silent, DiagnosticReason::shown, false};
     if (s.busy)
         return refuse(DiagnosticReason::busy, false);

@@ -23,6 +23,12 @@ QRectF toleranceRect(const QRectF &word);
 /// The pointer is still on the word: inside its tolerance rectangle, the left and bottom edges
 /// counting as inside and the right and top edges as outside.
 bool isOnWord(const QRectF &word, QPointF point);
+/// A word read without a rectangle (its application gave the offset but no box) keeps the pointer
+/// while it stays this close (points) to where the word was read.
+constexpr double boxlessDrift = 16;
+/// The pointer is still on the word read last: by its rectangle where it has one, else by the drift
+/// from where it was read. False when neither is known.
+bool isOnWord(const std::optional<QRectF> &word, const std::optional<QPointF> &readAt, QPointF point);
 /// The top panel of the screen holding the point: the strip above its visible frame, down to 1 pt
 /// below the visible frame's top edge. False without a screen.
 bool isPointInMenuBar(QPointF point, const std::optional<ScreenInfo> &screen);
@@ -39,6 +45,8 @@ struct Situation
     /// The front application shows protected content.
     bool frontProtected = false;
     std::optional<QRectF> lastWordRect;
+    /// Where a word without a rectangle was read.
+    std::optional<QPointF> lastWordPoint;
     bool hasRecognizedText = false;
     bool lastWordFiltered = false;
     /// A lookup or a translation runs.
@@ -56,6 +64,9 @@ enum class MoveAction {
     cancelOnly,
 };
 MoveAction onMove(const Situation &situation, QPointF point);
+/// Why a move that clears hid the tooltip, for its note: the gate that failed, else the pointer
+/// having left the word.
+DiagnosticReason hideReason(const Situation &situation);
 
 struct StillnessVerdict
 {

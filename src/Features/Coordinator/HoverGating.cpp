@@ -38,6 +38,7 @@ HoverGates::Situation HoverTextController::situation(QPointF point) const
                                                   : AppIdentity::isPointInsideOwnWindow(point);
     s.frontProtected = AppIdentity::isDRMProtected(m_currentFrontmostAppID);
     s.lastWordRect = m_hover.lastWordRect;
+    s.lastWordPoint = m_hover.lastWordPoint;
     s.hasRecognizedText = m_hover.recognizedText.has_value();
     s.lastWordFiltered = m_hover.lastWordFiltered;
     s.busy = m_hover.captureTask.isPresent() || m_hover.translateTask.isPresent();
@@ -49,11 +50,14 @@ void HoverTextController::handleMovement(QPointF point)
 {
     if (!hasAnyPermission() || !m_isEnabled)
         return;
-    switch (HoverGates::onMove(situation(point), point)) {
+    const HoverGates::Situation s = situation(point);
+    switch (HoverGates::onMove(s, point)) {
     case HoverGates::MoveAction::none:
         break;
     case HoverGates::MoveAction::clear:
         clearOverlay();
+        // Every hide says why, so that a tooltip that flashed away can be told from one never shown.
+        note(HoverGates::hideReason(s), {.detail = QStringLiteral("hidden on a move")});
         break;
     case HoverGates::MoveAction::cancelOnly:
         cancelInFlightWork();
@@ -72,8 +76,10 @@ void HoverTextController::handleModifierChange(Native::ModifierFlags flags, QPoi
         handleHoverStillness(point);
         return;
     }
-    if (isShownOrPending())
+    if (isShownOrPending()) {
         clearOverlay();
+        note(DiagnosticReason::holdKeyNotPressed, {.detail = QStringLiteral("hidden on release")});
+    }
 }
 
 void HoverTextController::handleHoverStillness(QPointF point)

@@ -26,14 +26,6 @@ constexpr QSizeF captureSize {640, 80};
 /// The pointer may drift this far (squared points) between the stillness and the capture.
 constexpr double pointerDriftLimitSquared = 256;
 
-// A word with no usable rectangle still needs one for the tolerance test: a small box on the point.
-QRectF wordRectOrBox(const QRectF &bounds, QPointF point)
-{
-    if (bounds == QRectF())
-        return QRectF(point - QPointF(24, 12), QSizeF(48, 24));
-    return bounds;
-}
-
 const QString accessibilitySource = QStringLiteral("accessibility");
 const QString ocrSource = QStringLiteral("ocr");
 
@@ -46,6 +38,19 @@ void HoverTextController::rememberWebAccessibilityRequest(std::int32_t pid)
     if (requests.size() > 128)
         std::erase_if(requests, [&](const auto &entry) { return entry.second <= now - 600s; });
     requests[pid] = now;
+}
+
+void HoverTextController::rememberWordPlace(const QRectF &bounds, QPointF readAt)
+{
+    // A word without a box is not placed by an empty rectangle (one at the screen's corner would
+    // send the next move off it): the pointer's drift from where it was read decides instead.
+    if (bounds.isEmpty()) {
+        m_hover.lastWordRect.reset();
+        m_hover.lastWordPoint = readAt;
+    } else {
+        m_hover.lastWordRect = bounds;
+        m_hover.lastWordPoint.reset();
+    }
 }
 
 void HoverTextController::startLookup(QPointF point)
@@ -163,7 +168,7 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
     }
 
     if (const auto *found = outcome.result.hitResult()) {
-        self->m_hover.lastWordRect = wordRectOrBox(found->bounds, request.point);
+        self->rememberWordPlace(found->bounds, request.point);
         if (outcome.isTranslatable) {
             // An element that gave the word but no text around it has no sentence to read it in.
             const std::optional<QString> context =
@@ -204,9 +209,11 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
     }
     const QString role = miss.role.value_or(QString());
     const QString snippet = miss.snippet.value_or(QString());
+    // Why the accessibility read gave way (offsets not believed), for every note of the fallback.
+    const QString why = miss.reason.value_or(QString());
     const auto missNote = [&](DiagnosticReason reason, const QString &stage, const QString &detail = {}) {
         self->note(reason,
-                   {.detail = detail,
+                   {.detail = detail.isEmpty() ? why : detail,
                     .tally = AppTally::Update::axMiss(stage, role, webLabel),
                     .word = snippet,
                     .role = role,
@@ -215,7 +222,7 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
 
     if (!self->m_hasScreenRecordingPermission) {
         self->clearOverlay();
-        missNote(DiagnosticReason::noScreenRecording, QStringLiteral("no screen recording"));
+        missNote(DiagnosticReason::noScreenRecording, QStringLiteral("no screen capture"));
         end();
         co_return;
     }
@@ -283,7 +290,7 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
     }
     const QRectF rect =
         ScreenGeometry::cocoaRect(image.cropRect, recognized->visionBox, ScreenGeometry::primaryScreenMaxY());
-    self->m_hover.lastWordRect = wordRectOrBox(rect, request.point);
+    self->rememberWordPlace(rect, request.point);
     if (request.skipNonWords && !WordFilter::evaluate(recognized->text, recognized->context).isTranslatable()) {
         self->m_hover.lastWordFiltered = true;
         self->note(
@@ -293,7 +300,7 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
         co_return;
     }
     self->applyRecognition(recognized->text, recognized->context, recognized->wordOffset, request.point, generation,
-                           ocrSource, timing);
+                           ocrSource, timing, why);
     end();
 }
 

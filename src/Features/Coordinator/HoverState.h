@@ -91,6 +91,8 @@ struct HoverState
     /// Where the last lookup was made (bottom-left-origin screen points); the tooltip is placed there.
     QPointF lastHitLocation {-9999, -9999};
     std::optional<QRectF> lastWordRect;
+    /// Where a word read without a rectangle was read (then lastWordRect is empty).
+    std::optional<QPointF> lastWordPoint;
     bool lastWordFiltered = false;
     /// Grows when a lookup starts and when the tooltip is cleared; late results of an older
     /// generation are dropped.

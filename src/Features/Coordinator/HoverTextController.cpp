@@ -103,6 +103,13 @@ HoverTextController::HoverTextController(Dependencies dependencies, QObject *par
     connect(m_mouseTracker.get(), &MouseTracker::modifiersChanged, this, &HoverTextController::handleModifierChange);
     connect(m_deps.picker.get(), &CoordinatorPicker::chosen, this, &HoverTextController::chooseLanguageFromPicker);
     connect(m_deps.picker.get(), &CoordinatorPicker::cancelled, this, [this] { m_deps.picker->dismiss(); });
+    // The keyring answers after start, and after the key screen changed the key: the picker's locks
+    // follow without waiting for its next showing.
+    connect(&KeychainStorage::announcer(), &KeychainStorage::Announcer::answerCached, this,
+            [this](const QString &key, const QString &service) {
+                if (key == KeychainStorage::googleAPIKeyAccount && service == KeychainStorage::licenseService)
+                    m_deps.picker->setHasGoogleKey(hasGoogleKey());
+            });
     if (m_deps.appWindows) {
         connect(m_deps.appWindows.get(), &AppWindows::windowBecameKey, this, &HoverTextController::windowBecameKey);
         // On the next turn, once the closed window is really gone from the list.
@@ -525,6 +532,7 @@ void HoverTextController::clearOverlay()
     m_hover.translatedText.reset();
     m_hover.currentGlance.reset();
     m_hover.lastWordRect.reset();
+    m_hover.lastWordPoint.reset();
     m_hover.lastWordFiltered = false;
     m_hover.lookupShownAt.reset();
     endLookup();

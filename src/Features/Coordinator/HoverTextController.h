@@ -42,8 +42,8 @@
 
 #include <QCoroTask>
 #include <QObject>
-#include <QPointer>
 #include <QPointF>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -458,6 +458,8 @@ private:
     HoverGates::Situation situation(QPointF point) const;
     bool isShownOrPending() const;
     void startLookup(QPointF point);
+    /// Where the word just read is, for the pointer-left test: its box, or the point it was read at.
+    void rememberWordPlace(const QRectF &bounds, QPointF readAt);
 
     // Lookup (HoverLookup.cpp).
     struct LookupRequest
@@ -484,12 +486,14 @@ private:
         bool joinedReadAhead = false;
         /// "accessibility" or "ocr".
         QString origin;
+        /// The origin as the notes give it: with why accessibility gave way, where it did.
+        QString shownAs;
         QString word;
         QString target;
     };
     void applyRecognition(const QString &word, const std::optional<QString> &context,
                           std::optional<qsizetype> wordOffset, QPointF point, std::int64_t generation,
-                          const QString &origin, const HoverTiming &timing);
+                          const QString &origin, const HoverTiming &timing, const QString &fallbackWhy = {});
     static QCoro::Task<WordTranslation> wordTranslationTask(QPointer<HoverTextController> self, QString word,
                                                             Language language, QString target,
                                                             std::optional<QString> source, bool hasGoogleKey,

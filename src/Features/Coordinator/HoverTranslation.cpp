@@ -87,8 +87,9 @@ HoverTextController::wordTranslationTask(QPointer<HoverTextController> self, QSt
 
 void HoverTextController::applyRecognition(const QString &word, const std::optional<QString> &context,
                                            std::optional<qsizetype> wordOffset, QPointF point, std::int64_t generation,
-                                           const QString &origin, const HoverTiming &timing)
+                                           const QString &origin, const HoverTiming &timing, const QString &fallbackWhy)
 {
+    const QString shownAs = fallbackWhy.isEmpty() ? origin : origin + QStringLiteral(" after ") + fallbackWhy;
     if (word.isEmpty())
         return;
     if (m_hover.recognizedText == word && m_hover.translatedText)
@@ -108,7 +109,7 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
         if (const auto taken = glances->take(word, *context, target, wordOffset)) {
             showGlance(taken->glance, point, true);
             note(DiagnosticReason::shown,
-                 {.detail = origin + (taken->wasReadAhead ? QStringLiteral(" read ahead") : QStringLiteral(" cached")),
+                 {.detail = shownAs + (taken->wasReadAhead ? QStringLiteral(" read ahead") : QStringLiteral(" cached")),
                   .tally = AppTally::Update::shown(QStringLiteral("cache")),
                   .word = word,
                   .meaning = taken->glance.meaning,
@@ -138,7 +139,7 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
         m_hover.lastTranslationForCopy = cached;
         showMeaning(*cached, point, true);
         note(DiagnosticReason::shown,
-             {.detail = origin + QStringLiteral(" cached"),
+             {.detail = shownAs + QStringLiteral(" cached"),
               .tally = AppTally::Update::shown(QStringLiteral("cache")),
               .word = word,
               .meaning = *cached,
@@ -166,7 +167,7 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
         return;
 
     showLoading(point);
-    TranslationJob job {generation, timing, std::move(glance), point, joinedReadAhead, origin, word, target};
+    TranslationJob job {generation, timing, std::move(glance), point, joinedReadAhead, origin, shownAs, word, target};
     const std::stop_token stop = m_hover.translateTask.start();
     [[maybe_unused]] auto task =
         translationTask(QPointer<HoverTextController>(this), std::move(job), std::move(translation), stop);
@@ -177,9 +178,14 @@ bool HoverTextController::mayShowTranslation(std::int64_t generation, const std:
     if (stop.stop_requested() || m_hover.translateGeneration != generation)
         return false;
     // The user let go of the key or left the word while the meaning was on its way.
-    if (!isHoldKeyPressed()
-        || (m_hover.lastWordRect && !HoverGates::isOnWord(*m_hover.lastWordRect, m_deps.input->mouseLocation()))) {
+    const bool held = isHoldKeyPressed();
+    const bool placed = m_hover.lastWordRect || m_hover.lastWordPoint;
+    if (!held
+        || (placed
+            && !HoverGates::isOnWord(m_hover.lastWordRect, m_hover.lastWordPoint, m_deps.input->mouseLocation()))) {
         clearOverlay();
+        note(held ? DiagnosticReason::pointerMoved : DiagnosticReason::holdKeyNotPressed,
+             {.detail = QStringLiteral("before the meaning came")});
         return false;
     }
     return true;
@@ -206,7 +212,7 @@ QCoro::Task<> HoverTextController::translationTask(QPointer<HoverTextController>
                 self->showGlance(*glance, job.point, true);
                 self->note(
                     DiagnosticReason::shown,
-                    {.detail = job.origin + (job.joinedReadAhead ? QStringLiteral(" joined read ahead") : QString()),
+                    {.detail = job.shownAs + (job.joinedReadAhead ? QStringLiteral(" joined read ahead") : QString()),
                      .tally = AppTally::Update::shown(job.origin),
                      .word = job.word,
                      .meaning = glance->meaning,
@@ -233,7 +239,7 @@ QCoro::Task<> HoverTextController::translationTask(QPointer<HoverTextController>
         self->setCanCopyLastTranslation(true);
         self->showMeaning(*result.text, job.point, true);
         self->note(DiagnosticReason::shown,
-                   {.detail = job.origin,
+                   {.detail = job.shownAs,
                     .tally = AppTally::Update::shown(job.origin),
                     .word = job.word,
                     .meaning = *result.text,

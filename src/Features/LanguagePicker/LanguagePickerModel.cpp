@@ -89,10 +89,7 @@ void LanguagePickerModel::prepare(const QString &currentID, const QStringList &r
         emit currentIDChanged(m_currentID);
     }
     m_recentIDs = recentIDs;
-    if (hasGoogleKey != m_hasGoogleKey) {
-        m_hasGoogleKey = hasGoogleKey;
-        emit hasGoogleKeyChanged(m_hasGoogleKey);
-    }
+    setHasGoogleKey(hasGoogleKey);
     setQuery(QString());
     // The recent list may differ from the last showing's even when the query did not change.
     refresh();
@@ -114,6 +111,12 @@ void LanguagePickerModel::prepare(const QString &currentID, const QStringList &r
     setSelectedIndex(index);
     ++m_presentationCount;
     emit presentationCountChanged(m_presentationCount);
+}
+
+void LanguagePickerModel::setHasGoogleKey(bool hasGoogleKey)
+{
+    if (std::exchange(m_hasGoogleKey, hasGoogleKey) != hasGoogleKey)
+        emit hasGoogleKeyChanged(m_hasGoogleKey);
 }
 
 void LanguagePickerModel::moveSelection(int delta)

@@ -63,6 +63,8 @@ public:
     /// Readies the model before each showing: clears the search, rebuilds the sections and
     /// highlights the current language (the first row when no row has its code exactly).
     void prepare(const QString &currentID, const QStringList &recentIDs, bool hasGoogleKey);
+    /// The keyring's answer arrived while the picker is ready or on show: the locks follow it.
+    void setHasGoogleKey(bool hasGoogleKey);
     /// Moves the highlight, stopping at the first and the last row.
     void moveSelection(int delta);
     void choose(const Language &language);

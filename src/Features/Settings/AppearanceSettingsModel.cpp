@@ -39,18 +39,27 @@ QString AppearanceSettingsModel::sizeLabel() const
     return QStringLiteral("%1 pt").arg(whole);
 }
 
+AppearanceSettingsModel::PreviewSentence AppearanceSettingsModel::previewSentence() const
+{
+    if (m_controller.currentLanguage().id == QLatin1String("en"))
+        return {QStringLiteral("Dites "), QStringLiteral("bonjour"), QStringLiteral(" à tous.")};
+    return {QStringLiteral("Say "), QStringLiteral("hello"), QStringLiteral(" to everyone.")};
+}
+
 TooltipContent AppearanceSettingsModel::preview() const
 {
+    // The preview shows what the font is chosen for: a word in the target language's own script.
+    const Language language = m_controller.currentLanguage();
     TooltipContent content;
-    content.text = QStringLiteral("coffee");
+    content.text = language.sampleWords.isEmpty() ? language.nativeName : language.sampleWords.constFirst();
     content.fontName = m_controller.currentFont();
     content.fontSize = fontSize();
     return content;
 }
 
-QString AppearanceSettingsModel::previewDescription()
+QString AppearanceSettingsModel::previewDescription() const
 {
-    return QStringLiteral("Tooltip preview: coffee shown over the word café");
+    return QStringLiteral("Tooltip preview: %1 shown over the word %2").arg(preview().text, previewSentence().word);
 }
 
 } // namespace Lumivox

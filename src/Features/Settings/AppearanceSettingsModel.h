@@ -34,9 +34,20 @@ public:
     /// The whole points of the size, the fraction dropped.
     QString sizeLabel() const;
 
-    /// The real tooltip with the sample word, in the current font and size.
+    /// The sentence under the preview, the pointed-at word apart: English, or French when the
+    /// target language is English, so that the tooltip above it is always a translation.
+    struct PreviewSentence
+    {
+        QString before;
+        QString word;
+        QString after;
+        bool operator==(const PreviewSentence &) const = default;
+    };
+    PreviewSentence previewSentence() const;
+    /// The real tooltip with the word's translation into the target language ("hello" in its
+    /// script), in that language's font and the current size.
     TooltipContent preview() const;
-    static QString previewDescription();
+    QString previewDescription() const;
 
 signals:
     /// Any value the pane shows may have changed.

@@ -18,6 +18,12 @@ GeneralSettingsModel::GeneralSettingsModel(HoverTextController &controller, Sett
     // Back from the key screen: the row tells what the screen left stored.
     connect(&m_controller, &HoverTextController::showsGoogleKeyScreenChanged, this,
             &GeneralSettingsModel::refreshGoogleKey);
+    // The keyring's answer may arrive after the pane was built (Settings opens at start).
+    connect(&KeychainStorage::announcer(), &KeychainStorage::Announcer::answerCached, this,
+            [this](const QString &key, const QString &service) {
+                if (key == KeychainStorage::googleAPIKeyAccount && service == KeychainStorage::licenseService)
+                    refreshGoogleKey();
+            });
     refreshGoogleKey();
 }
 
@@ -48,11 +54,20 @@ void GeneralSettingsModel::reviewPermissions()
     permissionsChanged();
 }
 
+void GeneralSettingsModel::disappear()
+{
+    m_showsPermissions = false;
+    permissionsChanged();
+}
+
 QString GeneralSettingsModel::onDeviceSummary()
 {
-    return QStringLiteral("%1 languages are translated on this computer. Add your key for Sinhala, Tamil and %2 more")
-        .arg(GoogleKeyModel::onDeviceCount())
-        .arg(GoogleKeyModel::moreThanNamedCount());
+    const int onDevice = GoogleKeyModel::onDeviceCount();
+    const QString here = onDevice == 0 ? QStringLiteral("No language is translated on this computer.")
+        : onDevice == 1                ? QStringLiteral("1 language is translated on this computer.")
+                                       : QStringLiteral("%1 languages are translated on this computer.").arg(onDevice);
+    return here
+        + QStringLiteral(" Add your key for Sinhala, Tamil and %1 more").arg(GoogleKeyModel::moreThanNamedCount());
 }
 
 QString GeneralSettingsModel::googleRowSubtitle() const
@@ -78,6 +93,24 @@ void GeneralSettingsModel::refreshGoogleKey()
         emit hasStoredGoogleKeyChanged();
 }
 
+QString GeneralSettingsModel::noTrayNote()
+{
+    return QStringLiteral("Your panel has no tray: start Lumivox again to open Settings.");
+}
+
+void GeneralSettingsModel::setTrayCheck(std::function<bool()> trayAvailable)
+{
+    m_trayAvailable = std::move(trayAvailable);
+    refreshTray();
+}
+
+void GeneralSettingsModel::refreshTray()
+{
+    const bool shows = m_trayAvailable && !m_trayAvailable();
+    if (std::exchange(m_showsNoTrayNote, shows) != shows)
+        emit showsNoTrayNoteChanged();
+}
+
 void GeneralSettingsModel::appear()
 {
     // Loading the updater's value is no change of the user's: nothing is written back.
@@ -87,6 +120,7 @@ void GeneralSettingsModel::appear()
     m_controller.refreshLaunchAtLogin();
     m_controller.checkPermission();
     refreshGoogleKey();
+    refreshTray();
 }
 
 } // namespace Lumivox

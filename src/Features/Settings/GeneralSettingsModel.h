@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 namespace Lumivox {
 
 class GeneralSettingsModel final : public QObject
@@ -19,6 +21,7 @@ class GeneralSettingsModel final : public QObject
     Q_PROPERTY(bool checksForUpdates READ checksForUpdates WRITE setChecksForUpdates NOTIFY checksForUpdatesChanged)
     Q_PROPERTY(bool showsPermissionRows READ showsPermissionRows NOTIFY showsPermissionRowsChanged)
     Q_PROPERTY(bool hasStoredGoogleKey READ hasStoredGoogleKey NOTIFY hasStoredGoogleKeyChanged)
+    Q_PROPERTY(bool showsNoTrayNote READ showsNoTrayNote NOTIFY showsNoTrayNoteChanged)
 
 public:
     GeneralSettingsModel(HoverTextController &controller, SettingsUpdater *updater, QObject *parent = nullptr);
@@ -45,18 +48,29 @@ public:
     /// What the pane does each time it is shown: the updater's switch, the login item and the
     /// permissions read afresh.
     void appear();
-    /// Reads again whether a key is stored.
+    /// The window was closed: the next opening shows "All set" again when nothing is missing.
+    void disappear();
+    /// Reads again whether a key is stored; also whenever the keyring's answer arrives.
     void refreshGoogleKey();
 
     static QString onDeviceSummary();
+
+    /// How to tell whether the panel has a tray; asked now and each time the pane appears. None: it is
+    /// taken to have one.
+    void setTrayCheck(std::function<bool()> trayAvailable);
+    /// Without a tray the program has no icon: the pane says how to come back to it.
+    bool showsNoTrayNote() const { return m_showsNoTrayNote; }
+    static QString noTrayNote();
 
 signals:
     void checksForUpdatesChanged();
     void showsPermissionRowsChanged();
     void hasStoredGoogleKeyChanged();
+    void showsNoTrayNoteChanged();
 
 private:
     void permissionsChanged();
+    void refreshTray();
 
     HoverTextController &m_controller;
     QPointer<SettingsUpdater> m_updater;
@@ -64,6 +78,8 @@ private:
     bool m_showsPermissions = false;
     bool m_hasStoredGoogleKey = false;
     bool m_lastShowsRows = true;
+    std::function<bool()> m_trayAvailable;
+    bool m_showsNoTrayNote = false;
 };
 
 } // namespace Lumivox

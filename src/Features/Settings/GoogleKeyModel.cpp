@@ -46,6 +46,16 @@ GoogleKeyModel::GoogleKeyModel(QObject *parent)
     : QObject(parent)
     , m_savedKey(KeychainStorage::get(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService))
 {
+    // The keyring's first answer after start, or a retry of a read that failed, lands here too.
+    connect(&KeychainStorage::announcer(), &KeychainStorage::Announcer::answerCached, this,
+            [this](const QString &key, const QString &service) {
+                if (m_userActed || key != KeychainStorage::googleAPIKeyAccount
+                    || service != KeychainStorage::licenseService)
+                    return;
+                const auto stored = KeychainStorage::get(key, service);
+                if (std::exchange(m_savedKey, stored) != stored)
+                    emit savedKeyChanged();
+            });
     if (!m_savedKey) [[maybe_unused]]
         auto loading = loadSavedKey();
 }
@@ -57,8 +67,9 @@ QCoro::Task<> GoogleKeyModel::loadSavedKey()
         co_await KeychainStorage::load(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService);
     if (!self || m_userActed || !result.value)
         co_return;
-    m_savedKey = result.value;
-    emit savedKeyChanged();
+    // The cache's announcement may have brought the same answer already.
+    if (std::exchange(m_savedKey, result.value) != result.value)
+        emit savedKeyChanged();
 }
 
 std::vector<Language> GoogleKeyModel::googleLanguages()

@@ -1,8 +1,8 @@
 #pragma once
 
 // The Google key screen: where the user pastes their Google Cloud Translation key, saves it to the
-// keyring, sees it masked and removes it. The screen is the key's only writer; every reader asks
-// KeychainStorage afresh, so nobody is told of a change.
+// keyring, sees it masked and removes it. The screen is the key's only writer; the other readers
+// hear of its changes from the keyring cache's announcer.
 //
 // Saving and removing go through the keyring's worker and may wait for a password dialog, so they
 // run as coroutines while `isBusy` is set; the screen stays responsive and further clicks are
@@ -35,8 +35,8 @@ public:
     /// Longer than any key the service hands out by far; anything beyond is not a key.
     static constexpr qsizetype maximumKeyLength = 512;
 
-    /// Reads the stored key (through the keyring cache) once, as the screen opens; when the cache
-    /// has no answer yet, the keyring's answer follows.
+    /// Reads the stored key (through the keyring cache) as the screen opens; when the cache has no
+    /// answer yet, the keyring's answer follows when it arrives.
     explicit GoogleKeyModel(QObject *parent = nullptr);
 
     /// Languages only the Google key translates, in the table's order.

@@ -63,6 +63,7 @@ QWidget *SettingsWindowOwner::makeWindow(const Context &context)
     if (context.updater)
         deps.updater = new UpdaterForSettings(*context.updater, context.updater);
     deps.presence = std::make_shared<DelegatePresence>();
+    deps.trayAvailable = context.trayAvailable;
     deps.reportProblem = [controller = QPointer<HoverTextController>(context.controller)] {
         if (controller)
             controller->emailDiagnosticReport();

@@ -32,6 +32,8 @@ public:
         /// Asked whether notifications can be shown when the review reminder is turned on; none:
         /// they cannot.
         std::shared_ptr<ReviewReminder> reminder;
+        /// Whether the panel has a tray for the program's icon; none: it is taken to have one.
+        std::function<bool()> trayAvailable;
     };
 
     SettingsWindowOwner() = default;

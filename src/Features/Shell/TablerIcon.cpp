@@ -4,6 +4,7 @@
 #include <QPolygonF>
 
 #include <map>
+#include <optional>
 #include <tuple>
 
 namespace Lumivox::TablerIcon {
@@ -16,6 +17,8 @@ constexpr qreal badgeDiameter = 8.0;
 constexpr qreal updateDotDiameter = 7.0;
 // The transparent ring that separates a dot from the letters beneath it.
 constexpr qreal dotRing = 1.5;
+// The rim in the label's opposite tone around the bubble (half outside it) and around the badge.
+constexpr qreal rimWidth = 2.0;
 
 QPainterPath buildMonogram()
 {
@@ -72,17 +75,42 @@ QImage blank(QSizeF points, qreal ratio)
     return image;
 }
 
+// The label colour's opposite, for the rim that keeps the icon visible on a panel of the label's
+// own tone.
+QColor rimColor(const QColor &label)
+{
+    return label.lightnessF() < 0.5 ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+// The bubble in the label colour, its letters and a thin rim around it in the opposite tone. A Linux
+// panel neither tints the icon nor says what colour it is, so the icon must read on light and dark
+// panels alike: whichever the panel is, either the bubble or its rim and letters stand out.
 void drawMonogram(QPainter &painter, const QColor &color, qreal opacity)
 {
+    // Drawn whole, then faded as one: a faded bubble over its faded rim would let the rim show through.
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    QImage layer = blank(QSizeF(monogramSide, monogramSide), ratio);
+    {
+        QPainter inLayer(&layer);
+        inLayer.setRenderHint(QPainter::Antialiasing);
+        inLayer.scale(monogramSide / 24.0, monogramSide / 24.0);
+        // A stroke 2 points wide around every edge: half of it is the rim outside the bubble, and
+        // it fills the letters, which are narrower than that.
+        const QPainterPath &path = monogramPath();
+        inLayer.strokePath(
+            path, QPen(rimColor(color), rimWidth * 24.0 / monogramSide, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        inLayer.fillPath(path, color);
+    }
     painter.save();
     painter.setOpacity(opacity);
-    painter.scale(monogramSide / 24.0, monogramSide / 24.0);
-    painter.fillPath(monogramPath(), color);
+    painter.drawImage(QPointF(0, 0), layer);
     painter.restore();
 }
 
-// A dot of `diameter` in the top right corner of `width`, after clearing a ring around it.
-void drawCornerDot(QPainter &painter, qreal width, qreal diameter, const QColor &color)
+// A dot of `diameter` in the top right corner of `width`, after clearing a ring around it. `rim`
+// outlines it in that colour, so a dot in the label colour shows on a panel of the same tone.
+void drawCornerDot(QPainter &painter, qreal width, qreal diameter, const QColor &color,
+                   const std::optional<QColor> &rim = std::nullopt)
 {
     const QRectF dot(width - diameter, 0, diameter, diameter);
     painter.save();
@@ -91,8 +119,15 @@ void drawCornerDot(QPainter &painter, qreal width, qreal diameter, const QColor 
     painter.setBrush(Qt::black);
     painter.drawEllipse(dot.adjusted(-dotRing, -dotRing, dotRing, dotRing));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setBrush(color);
-    painter.drawEllipse(dot);
+    if (rim) {
+        painter.setBrush(*rim);
+        painter.drawEllipse(dot);
+        painter.setBrush(color);
+        painter.drawEllipse(dot.adjusted(rimWidth / 2, rimWidth / 2, -rimWidth / 2, -rimWidth / 2));
+    } else {
+        painter.setBrush(color);
+        painter.drawEllipse(dot);
+    }
     painter.restore();
 }
 
@@ -111,7 +146,7 @@ QImage draw(Variant variant, qreal ratio, const QColor &label)
         break;
     case Variant::badged:
         drawMonogram(painter, label, 1.0);
-        drawCornerDot(painter, width, badgeDiameter, label);
+        drawCornerDot(painter, width, badgeDiameter, label, rimColor(label));
         break;
     case Variant::update:
     case Variant::pausedUpdate:

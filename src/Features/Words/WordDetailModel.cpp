@@ -6,6 +6,7 @@
 #include "Features/Words/WordHighlight.h"
 #include "Features/Words/WordLanguages.h"
 #include "Services/Words/WordBook.h"
+#include "Shared/Platform/AppIdentity.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -27,7 +28,24 @@ WordDetailModel::WordDetailModel(WordBook &book, OpenReview openReview, Now now,
     , m_book(book)
     , m_openReview(std::move(openReview))
     , m_now(std::move(now))
-{ }
+{
+    // A test host never wakes the desktop's speech service.
+    if (!AppIdentity::isHostingTests())
+        Pronouncer::whenAvailabilityKnown(this, [this](bool available) { setSpeechAvailable(available); });
+}
+
+void WordDetailModel::setSpeechAvailable(bool available)
+{
+    if (m_speechAvailable == available)
+        return;
+    m_speechAvailable = available;
+    emit changed();
+}
+
+QString WordDetailModel::hearHelp() const
+{
+    return canHear() ? QStringLiteral("Hear it") : QStringLiteral("Speech is not installed on this computer");
+}
 
 void WordDetailModel::setItem(std::optional<WordItem> item)
 {
@@ -181,7 +199,7 @@ QString WordDetailModel::removeMessage() const
 
 void WordDetailModel::hear()
 {
-    if (m_item)
+    if (m_item && canHear())
         Pronouncer::speak(m_item->word, m_item->source);
 }
 

@@ -32,6 +32,8 @@ class WordDetailModel : public QObject
     Q_PROPERTY(QString saveToggleText READ saveToggleText NOTIFY changed)
     Q_PROPERTY(QString saveToggleHelp READ saveToggleHelp NOTIFY changed)
     Q_PROPERTY(QString hearLabel READ hearLabel NOTIFY changed)
+    Q_PROPERTY(bool canHear READ canHear NOTIFY changed)
+    Q_PROPERTY(QString hearHelp READ hearHelp NOTIFY changed)
     Q_PROPERTY(QString primaryActionText READ primaryActionText NOTIFY changed)
     Q_PROPERTY(bool primaryActionEnabled READ primaryActionEnabled NOTIFY changed)
     Q_PROPERTY(bool canRemove READ canRemove NOTIFY changed)
@@ -75,6 +77,12 @@ public:
     QString saveToggleText() const;
     QString saveToggleHelp() const;
     QString hearLabel() const;
+    /// False once the speech service said nothing can speak; until it answers, true.
+    bool canHear() const { return m_speechAvailable.value_or(true); }
+    /// The speaker's tooltip: what it does, or why it does nothing.
+    QString hearHelp() const;
+    /// The speech service's answer (asked at construction, except in a test host).
+    void setSpeechAvailable(bool available);
     /// "Save" for a word not saved, "Review This Word" for a saved one.
     QString primaryActionText() const;
     /// False for a learned word's review.
@@ -117,6 +125,7 @@ private:
     Now m_now;
     std::optional<WordItem> m_item;
     std::optional<QUuid> m_pendingRemoval;
+    std::optional<bool> m_speechAvailable;
 };
 
 } // namespace Lumivox

@@ -6,6 +6,8 @@
 #include "Services/Words/WordBook.h"
 #include "Shared/Text/TextUtils.h"
 
+#include <algorithm>
+
 namespace Lumivox {
 
 WordsModel::WordsModel(WordBook &book, OpenReview openReview, std::shared_ptr<Clock> clock,
@@ -147,7 +149,12 @@ void WordsModel::refilter()
 
 void WordsModel::publish(std::vector<WordItemRef> items)
 {
-    if (items != m_list->items()) {
+    // Items are made afresh from the book at every change of it; only what they hold tells whether
+    // the list changed (a look-up of another word, or of a word in another section, leaves it be).
+    const auto &shown = m_list->items();
+    const bool same = std::equal(items.begin(), items.end(), shown.begin(), shown.end(),
+                                 [](const WordItemRef &a, const WordItemRef &b) { return a == b || *a == *b; });
+    if (!same) {
         m_list->setItems(std::move(items));
         emit itemsChanged();
     }

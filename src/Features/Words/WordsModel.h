@@ -89,6 +89,8 @@ public:
     bool canExport() const;
 
     void setKeyLabels(KeyLabels labels);
+    /// The hold key changed: the empty list's hint is written again.
+    void refreshKeyLabels() { publish(items()); }
     void setFileChooser(WordExporter::FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
     /// The window is shown: selects the first word when nothing is selected yet.

@@ -1,11 +1,14 @@
 #include "Features/Words/WordsWindows.h"
 
+#include "Features/Coordinator/CoordinatorSettings.h"
 #include "Features/Shell/AppDelegate.h"
 #include "Features/Words/Views/KeepWordsPrompt.h"
 #include "Features/Words/Views/ReviewView.h"
 #include "Features/Words/Views/WordsView.h"
+#include "Models/TriggerMode.h"
 #include "Services/Words/WordBook.h"
 #include "Shared/Platform/AppIdentity.h"
+#include "Shared/Preferences/PreferenceStore.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -15,6 +18,13 @@
 namespace Lumivox {
 
 namespace {
+
+// The tooltip's key labels for the hold key the coordinator keeps in the store.
+TooltipKeyLabels holdKeyLabels(const PreferenceStore &defaults)
+{
+    return TriggerMode::fromStored(defaults.string(CoordinatorSettings::holdKeyKey).value_or(QString()))
+        .tooltipKeyLabels();
+}
 
 void centre(QWidget *window)
 {
@@ -62,13 +72,16 @@ bool WordsWindows::isWordsWindow(const QWidget *window)
 void WordsWindows::showWords(WordBook &book, WordsModel::OpenReview openReview)
 {
     if (!m_words) {
+        // The view places itself: centred at its first size, or where an earlier run left it.
         auto *view = new WordsView(book, std::move(openReview), m_defaults, m_appearance, m_clock);
         view->setObjectName(wordsID);
-        view->setWindowTitle(QStringLiteral("Words"));
-        // The view restores a frame kept by an earlier run when it is first shown; until then it
-        // stands centred at its first size.
-        view->resize(1100, 720);
-        centre(view);
+        view->model()->setKeyLabels([defaults = m_defaults] { return holdKeyLabels(*defaults); });
+        // The empty list's hint names the hold key the user has now.
+        connect(m_defaults.get(), &PreferenceStore::changed, view->model(),
+                [model = view->model()](const QString &key) {
+                    if (key == CoordinatorSettings::holdKeyKey)
+                        model->refreshKeyLabels();
+                });
         m_words = view;
     }
     present(m_words);
@@ -121,8 +134,9 @@ void WordsWindows::showKeepPrompt(WordBook &book, const TooltipKeyLabels &keys)
         if (self && self->m_prompt)
             self->m_prompt->close();
     };
-    // No close button: the question goes away with an answer.
-    auto *window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A dialog of its own, not resizable, without a close button: the question goes away with an
+    // answer.
+    auto *window = new QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     window->setObjectName(promptID);
     window->setWindowTitle(QStringLiteral("Keep Words"));
     auto *layout = new QVBoxLayout(window);

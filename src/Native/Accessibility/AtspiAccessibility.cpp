@@ -83,7 +83,7 @@ public:
             return AtspiElement::processOnly(pid);
         session.drain();
         if (AtspiAccessible *app = session.application(pid))
-            return AtspiElement::wrap(app, pid);
+            return AtspiElement::wrap(app, pid, AtspiElement::coordinatesFor(pid));
         return AtspiElement::processOnly(pid);
     }
 

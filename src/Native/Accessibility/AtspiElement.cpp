@@ -26,12 +26,6 @@ constexpr int frameRadius = 2048;
 // The longest text handed out whole as "AXValue".
 constexpr int valueLimit = 1 << 20;
 
-// X11 pixels are points times Qt's device pixel ratio, the same rule as the window list's.
-double devicePixelRatio()
-{
-    return X11::screenScale().devicePixelRatio;
-}
-
 // Text ends that AT-SPI word runs carry ("brown ", "pointer. ") but a word does not.
 bool isWordPadding(char32_t c)
 {
@@ -56,17 +50,20 @@ std::optional<QRect> windowGeometry(std::uint32_t windowID)
 
 } // namespace
 
-std::shared_ptr<AtspiElement> AtspiElement::wrap(AtspiAccessible *object, std::optional<std::int32_t> pid)
+std::shared_ptr<AtspiElement> AtspiElement::wrap(AtspiAccessible *object, std::optional<std::int32_t> pid,
+                                                 Coordinates coordinates)
 {
     auto element = std::make_shared<AtspiElement>(Kind::object);
     element->m_object = object;
     element->m_pid = pid;
+    element->m_coordinates = std::move(coordinates);
     return element;
 }
 
 std::shared_ptr<AtspiElement> AtspiElement::child(std::shared_ptr<AtspiElement> parent, int index)
 {
     auto element = std::make_shared<AtspiElement>(Kind::object);
+    element->m_coordinates = parent->m_coordinates;
     element->m_parent = std::move(parent);
     element->m_index = index;
     return element;
@@ -84,6 +81,13 @@ std::shared_ptr<AtspiElement> AtspiElement::systemWide(AXWindowLocator locator)
     auto element = std::make_shared<AtspiElement>(Kind::systemWide);
     element->m_locator = std::move(locator);
     return element;
+}
+
+AtspiElement::Coordinates AtspiElement::coordinatesFor(std::optional<std::int32_t> pid)
+{
+    const auto screens = X11::screenSnapshot();
+    const auto space = pid ? Session::instance().applicationSpace(*pid, screens->generation) : std::nullopt;
+    return std::make_shared<const AppCoordinates>(screens->layout, space.value_or(AppSpace {}));
 }
 
 AtspiElement::~AtspiElement()
@@ -125,15 +129,18 @@ AXElement AtspiElement::elementAtPosition(QPointF quartzPoint)
     AtspiAccessible *object = resolve();
     if (!object)
         return nullptr;
-    const QPoint px = pixels(quartzPoint);
+    const QPoint px = appPoint(quartzPoint);
     AtspiAccessible *start = nullptr;
-    if (roleOf(object) == ATSPI_ROLE_APPLICATION)
-        start = windowAt(object, px, std::nullopt);
-    else
+    if (roleOf(object) == ATSPI_ROLE_APPLICATION) {
+        const auto screens = X11::screenSnapshot();
+        start = windowAt(object, screens->layout.toPixels(quartzPoint), std::nullopt, screens->layout,
+                         m_coordinates->space(), nullptr);
+    } else {
         start = static_cast<AtspiAccessible *>(g_object_ref(object));
+    }
     if (!start)
         return nullptr;
-    return wrap(descend(start, px), m_pid);
+    return wrap(descend(start, px), m_pid, m_coordinates);
 }
 
 std::optional<AXValue> AtspiElement::attribute(std::string_view name)
@@ -241,22 +248,6 @@ std::optional<AXValue> AtspiElement::parameterizedAttribute(std::string_view nam
     return std::nullopt;
 }
 
-double AtspiElement::scale()
-{
-    static const double value = devicePixelRatio();
-    return value;
-}
-
-QPoint AtspiElement::pixels(QPointF point)
-{
-    return QPoint(int(std::lround(point.x() * scale())), int(std::lround(point.y() * scale())));
-}
-
-QRectF AtspiElement::points(const QRect &r)
-{
-    return QRectF(r.x() / scale(), r.y() / scale(), r.width() / scale(), r.height() / scale());
-}
-
 AtspiAccessible *AtspiElement::resolve()
 {
     if (m_object || !m_parent || m_index < 0)
@@ -276,7 +267,8 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
     // Asking ourselves over the bus would wait on our own main thread.
     if (window->pid == getpid())
         return processOnly(window->pid);
-    const QPoint px = pixels(point);
+    const auto screens = X11::screenSnapshot();
+    const QPointF pixel = screens->layout.toPixels(point);
 
     std::lock_guard lock(Session::instance().mutex);
     Session &session = Session::instance();
@@ -286,17 +278,31 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
     AtspiAccessible *app = session.application(window->pid);
     if (!app)
         return processOnly(window->pid);
+    const auto previous = session.applicationSpace(window->pid, screens->generation);
+    // The space is told once per window (and again when the screens change).
+    const auto known = session.space(window->windowID, screens->generation);
+    std::optional<AppSpace> measured;
     AtspiAccessible *top = session.window(window->windowID, app);
     const bool remembered = top != nullptr;
     if (!top) {
-        top = windowAt(app, px, windowGeometry(window->windowID));
+        top = windowAt(app, pixel, windowGeometry(window->windowID), screens->layout, previous, &measured);
         if (!top) {
             if (!childCountOf(app) && !session.isUnresponsive(app))
                 session.forgetApplication(window->pid);
-            return wrap(app, window->pid);
+            return wrap(app, window->pid, coordinatesFor(window->pid));
         }
         session.rememberWindow(window->windowID, top);
+    } else if (!known) {
+        const auto geometry = windowGeometry(window->windowID);
+        const auto reported = extentsOf(top);
+        if (geometry && reported)
+            measured = AppSpace::measure(*geometry, *reported, screens->layout, previous);
     }
+    const AppSpace used = measured ? *measured : known.value_or(previous.value_or(AppSpace {}));
+    if (!known)
+        session.rememberSpace(window->pid, window->windowID, used, measured.has_value(), screens->generation);
+    const auto coordinates = std::make_shared<const AppCoordinates>(screens->layout, used);
+    const QPoint px = coordinates->fromPixel(pixel);
     g_object_unref(app);
     // Where a search found text in this window before, the hit test starts there, as long as the
     // point lies inside it and the hit test from it reaches text.
@@ -306,7 +312,7 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
         g_object_unref(entry);
         if (leaf && !isDeadEnd(leaf)) {
             g_object_unref(top);
-            return wrap(leaf, window->pid);
+            return wrap(leaf, window->pid, coordinates);
         }
         if (leaf)
             g_object_unref(leaf);
@@ -320,35 +326,47 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
         session.rememberEntry(window->windowID, entry);
     if (entry)
         g_object_unref(entry);
-    return wrap(leaf, window->pid);
+    return wrap(leaf, window->pid, coordinates);
 }
 
-// The application's top-level window at a point: the one whose extents come closest to the
-// window the window list found, else the smallest (dialogs and popups sit above their owners).
-AtspiAccessible *AtspiElement::windowAt(AtspiAccessible *app, QPoint px, std::optional<QRect> geometry)
+// The application's top-level window at a pixel. Given the X window's geometry, each accessible
+// window's frame tells the space it would be reported in, and the window whose frame, read in that
+// space, comes closest to the X window is the one (its space goes to `measured`). Without it, the
+// smallest window holding the point in the space known before (dialogs and popups sit above their
+// owners).
+AtspiAccessible *AtspiElement::windowAt(AtspiAccessible *app, QPointF pixel, std::optional<QRect> geometry,
+                                        const ScreenLayout &screens, std::optional<AppSpace> previous,
+                                        std::optional<AppSpace> *measured)
 {
     const auto count = childCountOf(app);
     if (!count)
         return nullptr;
     AtspiAccessible *best = nullptr;
-    qint64 bestScore = std::numeric_limits<qint64>::max();
+    double bestScore = std::numeric_limits<double>::infinity();
     for (int i = 0; i < std::min(*count, 64); ++i) {
         AtspiAccessible *window = childOf(app, i);
         if (!window)
             continue;
         const auto r = extentsOf(window);
-        if (!r || !r->contains(px)) {
+        const auto space = r && geometry ? AppSpace::measure(*geometry, *r, screens, previous) : std::nullopt;
+        const AppCoordinates coordinates(screens, space.value_or(previous.value_or(AppSpace {})));
+        if (!r || !r->contains(coordinates.fromPixel(pixel))) {
             g_object_unref(window);
             continue;
         }
-        const qint64 score = geometry ? qint64(std::abs(r->x() - geometry->x())) + std::abs(r->y() - geometry->y())
-                + std::abs(r->width() - geometry->width()) + std::abs(r->height() - geometry->height())
-                                      : qint64(r->width()) * r->height();
+        double score = double(r->width()) * r->height();
+        if (geometry) {
+            const QRectF onScreen = coordinates.toPixels(*r);
+            score = std::abs(onScreen.x() - geometry->x()) + std::abs(onScreen.y() - geometry->y())
+                + std::abs(onScreen.width() - geometry->width()) + std::abs(onScreen.height() - geometry->height());
+        }
         if (score < bestScore) {
             if (best)
                 g_object_unref(best);
             best = window;
             bestScore = score;
+            if (measured)
+                *measured = space;
         } else {
             g_object_unref(window);
         }
@@ -707,7 +725,7 @@ std::optional<AXValue> AtspiElement::rangeForPosition(QPointF point)
 {
     if (!hasText())
         return std::nullopt;
-    const auto offset = offsetUnder(pixels(point));
+    const auto offset = offsetUnder(appPoint(point));
     if (!offset)
         return std::nullopt;
     if (*offset < 0)
@@ -762,7 +780,7 @@ std::optional<AXValue> AtspiElement::markerForPosition(QPointF point)
 {
     if (!hasText())
         return std::nullopt;
-    const auto offset = offsetUnder(pixels(point));
+    const auto offset = offsetUnder(appPoint(point));
     if (!offset || *offset < 0)
         return std::nullopt;
     return marker(*offset);
@@ -846,26 +864,63 @@ std::shared_ptr<AtspiElement> AtspiElement::parentElement()
 {
     if (!m_parentElement) {
         AtspiAccessible *parent = parentOf(m_object);
-        m_parentElement = parent ? wrap(parent, m_pid) : nullptr;
+        m_parentElement = parent ? wrap(parent, m_pid, m_coordinates) : nullptr;
     }
     return *m_parentElement;
 }
 
-// The UTF-16 range of the parent's text that this element's text stands for, when it is embedded
-// there (the parent keeps an object replacement character in its place).
+// The UTF-16 range of the parent's text that this element's text stands for: where it is embedded
+// there (the parent keeps an object replacement character in its place), or where it is one of the
+// runs the parent's text is made of (a browser's bold or italic run, which is no link).
 std::optional<AXValue> AtspiElement::rangeInParent()
 {
     if (!hasText())
         return std::nullopt;
-    const auto range = rangeInParentOf(m_object);
-    if (!range)
-        return std::nullopt;
     const auto parent = parentElement();
-    if (!parent || !parent->hasText() || !parent->frame(range->first))
+    if (!parent || !parent->hasText())
         return std::nullopt;
-    const qint64 from = parent->m_frame.toUtf16(range->first);
-    const qint64 to = parent->m_frame.toUtf16(range->second);
-    return AXRange {from, to - from};
+    if (const auto range = rangeInParentOf(m_object)) {
+        if (!parent->frame(range->first))
+            return std::nullopt;
+        const qint64 from = parent->m_frame.toUtf16(range->first);
+        const qint64 to = parent->m_frame.toUtf16(range->second);
+        return AXRange {from, to - from};
+    }
+    return parent->runRange(m_object);
+}
+
+// Where `run`, a child of this element, stands in this element's text, when that text is exactly its
+// children's texts one after the other. Anything else (a child without text, a text of its own
+// between them) leaves the place unknown.
+std::optional<AXValue> AtspiElement::runRange(AtspiAccessible *run)
+{
+    constexpr int runLimit = 64;
+    if (!frame(std::nullopt) || !m_frame.whole())
+        return std::nullopt;
+    const auto count = childCountOf(m_object);
+    if (!count || *count < 1 || *count > runLimit)
+        return std::nullopt;
+    QString joined;
+    std::optional<AXRange> found;
+    for (int i = 0; i < *count; ++i) {
+        AtspiAccessible *child = childOf(m_object, i);
+        if (!child)
+            return std::nullopt;
+        const auto length = characterCountOf(child);
+        const auto text = length ? textOf(child, 0, *length) : std::nullopt;
+        const bool self = child == run;
+        g_object_unref(child);
+        if (!text)
+            return std::nullopt;
+        if (self)
+            found = AXRange {joined.size(), text->size()};
+        joined += *text;
+        if (joined.size() > m_frame.text.size())
+            return std::nullopt;
+    }
+    if (!found || joined != m_frame.text)
+        return std::nullopt;
+    return *found;
 }
 
 AXElement AtspiElement::topLevelWindow()
@@ -879,7 +934,7 @@ AXElement AtspiElement::topLevelWindow()
             g_object_unref(parent);
             if (roleOf(current) == ATSPI_ROLE_APPLICATION)
                 break;
-            return wrap(current, m_pid);
+            return wrap(current, m_pid, m_coordinates);
         }
         g_object_unref(current);
         current = parent;

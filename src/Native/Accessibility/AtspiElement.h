@@ -4,6 +4,9 @@
 // hit-tests across applications, an application or a deeper element, or a process we may not ask
 // (our own, or one without an accessible application).
 //
+// Coordinates: every element converts through its application's own space (AppCoordinates), told
+// from the window the hit test went through, never through our own device pixel ratio.
+//
 // Hit-testing: AT-SPI cannot tell which application is on top at a point, so the window list says
 // which window (and process) is under the pointer; the process's AT-SPI application is found by its
 // bus connection's process id, its window by geometry, and the element by descending with
@@ -14,6 +17,7 @@
 // budget rather than a fixed depth.
 
 #include "Native/Accessibility/Accessibility.h"
+#include "Native/Accessibility/AppCoordinates.h"
 #include "Native/Accessibility/AtspiRequests.h"
 #include "Native/Accessibility/AtspiTextFrame.h"
 
@@ -29,12 +33,18 @@ class AtspiElement final : public AccessibilityElement, public std::enable_share
 public:
     enum class Kind { object, systemWide, processOnly };
 
+    using Coordinates = std::shared_ptr<const AppCoordinates>;
+
     /// Takes over the reference to `object`.
-    static std::shared_ptr<AtspiElement> wrap(AtspiAccessible *object, std::optional<std::int32_t> pid);
+    static std::shared_ptr<AtspiElement> wrap(AtspiAccessible *object, std::optional<std::int32_t> pid,
+                                              Coordinates coordinates);
     /// A child that is read only when first used.
     static std::shared_ptr<AtspiElement> child(std::shared_ptr<AtspiElement> parent, int index);
     static std::shared_ptr<AtspiElement> processOnly(std::int32_t pid);
     static std::shared_ptr<AtspiElement> systemWide(AXWindowLocator locator);
+    /// The space last measured on a window of the process, over the current screens (the screen's
+    /// pixels where none was). Under the session's lock.
+    static Coordinates coordinatesFor(std::optional<std::int32_t> pid);
 
     explicit AtspiElement(Kind kind)
         : m_kind(kind)
@@ -55,13 +65,14 @@ public:
     std::optional<QString> textWithheldReason() override;
 
 private:
-    static double scale();
-    static QPoint pixels(QPointF point);
-    static QRectF points(const QRect &r);
+    QPoint appPoint(QPointF point) const { return m_coordinates->fromPoint(point); }
+    QRectF points(const QRect &r) const { return m_coordinates->toPoints(r); }
 
     AtspiAccessible *resolve();
     AXElement hitTestScreen(QPointF point);
-    static AtspiAccessible *windowAt(AtspiAccessible *app, QPoint px, std::optional<QRect> geometry);
+    static AtspiAccessible *windowAt(AtspiAccessible *app, QPointF pixel, std::optional<QRect> geometry,
+                                     const ScreenLayout &screens, std::optional<AppSpace> previous,
+                                     std::optional<AppSpace> *measured);
     static AtspiAccessible *descend(AtspiAccessible *current, QPoint px, bool *moved = nullptr,
                                     AtspiAccessible **entry = nullptr);
     static AtspiAccessible *hitTestLeaf(AtspiAccessible *from, QPoint px);
@@ -93,6 +104,7 @@ private:
     std::optional<AXValue> children();
     std::shared_ptr<AtspiElement> parentElement();
     std::optional<AXValue> rangeInParent();
+    std::optional<AXValue> runRange(AtspiAccessible *run);
     AXElement topLevelWindow();
 
     Kind m_kind;
@@ -103,6 +115,7 @@ private:
     std::optional<std::shared_ptr<AtspiElement>> m_parentElement;
     int m_index = -1;
     std::optional<std::int32_t> m_pid;
+    Coordinates m_coordinates;
     AXWindowLocator m_locator;
     // What this element has read (one lookup's view of it).
     std::optional<std::optional<Interfaces>> m_interfaces;

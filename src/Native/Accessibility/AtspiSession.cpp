@@ -180,6 +180,7 @@ void Session::forgetApplication(std::int32_t pid)
         g_object_unref(it->second);
         m_appByPid.erase(it);
     }
+    m_spaceByPid.erase(pid);
 }
 
 AtspiAccessible *Session::window(std::uint32_t windowID, AtspiAccessible *app)
@@ -231,6 +232,34 @@ void Session::rememberEntry(std::uint32_t windowID, AtspiAccessible *entry)
     if (it->second.entry)
         g_object_unref(it->second.entry);
     it->second.entry = entry ? static_cast<AtspiAccessible *>(g_object_ref(entry)) : nullptr;
+}
+
+std::optional<AppSpace> Session::space(std::uint32_t windowID, std::uint64_t screens) const
+{
+    const auto it = m_windows.find(windowID);
+    if (it == m_windows.end() || !it->second.space || it->second.space->screens != screens)
+        return std::nullopt;
+    return it->second.space->space;
+}
+
+void Session::rememberSpace(std::int32_t pid, std::uint32_t windowID, AppSpace space, bool measured,
+                            std::uint64_t screens)
+{
+    if (auto it = m_windows.find(windowID); it != m_windows.end())
+        it->second.space = MeasuredSpace {space, screens};
+    if (!measured)
+        return;
+    if (m_spaceByPid.size() >= 256)
+        m_spaceByPid.clear();
+    m_spaceByPid[pid] = MeasuredSpace {space, screens};
+}
+
+std::optional<AppSpace> Session::applicationSpace(std::int32_t pid, std::uint64_t screens) const
+{
+    const auto it = m_spaceByPid.find(pid);
+    if (it == m_spaceByPid.end() || it->second.screens != screens)
+        return std::nullopt;
+    return it->second.space;
 }
 
 void Session::release(RememberedWindow &remembered)

@@ -10,6 +10,8 @@
 // subscriptions are dropped: we never listen to events, and without them no application turns up
 // behind our back.
 
+#include "Native/Accessibility/AppCoordinates.h"
+
 #include <QLoggingCategory>
 
 #include <chrono>
@@ -79,6 +81,15 @@ public:
     AtspiAccessible *entry(std::uint32_t windowID);
     void rememberEntry(std::uint32_t windowID, AtspiAccessible *entry);
 
+    /// How the application draws the coordinates of a remembered window, as measured on it under the
+    /// screens of generation `screens`; none once the screens have changed since.
+    std::optional<AppSpace> space(std::uint32_t windowID, std::uint64_t screens) const;
+    /// Keeps the space the window's coordinates are read in, so that it is told once; one that was
+    /// measured on the window (not assumed) also stands for its application.
+    void rememberSpace(std::int32_t pid, std::uint32_t windowID, AppSpace space, bool measured, std::uint64_t screens);
+    /// The space last measured on any window of the application, under the same screens.
+    std::optional<AppSpace> applicationSpace(std::int32_t pid, std::uint64_t screens) const;
+
     /// Whether the application of `object` counts text offsets in UTF-16 units (Qt) rather than in
     /// code points (what AT-SPI asks for, and what GTK and the browsers count). Told by the toolkit
     /// name of the application object (other elements of a Qt application name none), asked once
@@ -107,11 +118,18 @@ private:
     std::map<std::string, std::int32_t> m_pidByBus;
     std::map<std::int32_t, AtspiAccessible *> m_appByPid;
     std::map<std::int32_t, Clock::time_point> m_absent;
+    struct MeasuredSpace
+    {
+        AppSpace space;
+        std::uint64_t screens = 0;
+    };
     struct RememberedWindow
     {
         AtspiAccessible *window = nullptr;
         AtspiAccessible *entry = nullptr;
+        std::optional<MeasuredSpace> space;
     };
+    std::map<std::int32_t, MeasuredSpace> m_spaceByPid;
     static void release(RememberedWindow &remembered);
     std::map<std::uint32_t, RememberedWindow> m_windows;
 };

@@ -21,7 +21,6 @@
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xcomposite.h>
-#include <X11/extensions/Xrandr.h>
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -44,12 +43,6 @@ using namespace CaptureFailureCode;
 CaptureFailure failure(long long code, const char *message)
 {
     return CaptureFailure {CaptureFailureCode::domain, code, QString::fromLatin1(message)};
-}
-
-// X11 pixels are points times Qt's device pixel ratio, the same rule as the window list's.
-double devicePixelRatio()
-{
-    return X11::screenScale().devicePixelRatio;
 }
 
 QRect toPixels(const QRectF &points, double scale)
@@ -595,10 +588,16 @@ public:
             return failure(noDisplay, "no X display");
         X11::ErrorTrap trap(d);
         const CaptureDisplay &display = filter.display;
+        // Each monitor is scaled from its own corner, so the strip is scaled within the display and
+        // then placed at the display's pixel origin.
+        const ScreenLayout layout = X11::screenLayout();
+        const QPointF origin = layout.toPixels(display.frame.topLeft());
         const double scale = display.frame.width() > 0 && display.pixelWidth > 0
             ? display.pixelWidth / display.frame.width()
-            : devicePixelRatio();
-        const QRect area = toPixels(configuration.sourceRect.translated(display.frame.topLeft()), scale) & rootRect(d);
+            : layout.screenAtPixel(origin).value_or(LayoutScreen {}).factor;
+        const QRect area = toPixels(configuration.sourceRect, scale)
+                               .translated(int(std::lround(origin.x())), int(std::lround(origin.y())))
+            & rootRect(d);
         if (area.isEmpty())
             return failure(invalidRegion, "the region lies outside the screen");
 
@@ -634,8 +633,13 @@ public:
         if (attributes.map_state != IsViewable)
             return failure(windowGone, "the window is not on screen");
 
+        // A window is scaled as the monitor that holds its centre, as its frame in points is.
+        const double scale = X11::screenLayout()
+                                 .screenAtPixel(QRectF(rootX, rootY, attributes.width, attributes.height).center())
+                                 .value_or(LayoutScreen {})
+                                 .factor;
         const QRect local =
-            toPixels(configuration.sourceRect, devicePixelRatio()) & QRect(0, 0, attributes.width, attributes.height);
+            toPixels(configuration.sourceRect, scale) & QRect(0, 0, attributes.width, attributes.height);
         if (local.isEmpty())
             return failure(invalidRegion, "the region lies outside the window");
 
@@ -682,37 +686,10 @@ public:
 private:
     static std::vector<CaptureDisplay> displays(Display *d)
     {
-        const double scale = devicePixelRatio();
+        const ScreenLayout layout = X11::screenLayout();
         std::vector<CaptureDisplay> out;
-        int event = 0;
-        int error = 0;
-        int major = 0;
-        int minor = 0;
-        if (XRRQueryExtension(d, &event, &error) && XRRQueryVersion(d, &major, &minor)
-            && (major > 1 || (major == 1 && minor >= 5))) {
-            int count = 0;
-            XRRMonitorInfo *monitors = XRRGetMonitors(d, DefaultRootWindow(d), True, &count);
-            if (monitors) {
-                for (int i = 0; i < count; ++i) {
-                    const XRRMonitorInfo &m = monitors[i];
-                    if (m.width <= 0 || m.height <= 0)
-                        continue;
-                    CaptureDisplay display {static_cast<std::uint32_t>(m.name),
-                                            QRectF(m.x / scale, m.y / scale, m.width / scale, m.height / scale),
-                                            m.width, m.height};
-                    if (m.primary)
-                        out.insert(out.begin(), display);
-                    else
-                        out.push_back(display);
-                }
-            }
-            if (monitors)
-                XRRFreeMonitors(monitors);
-        }
-        if (out.empty()) {
-            const QRect root = rootRect(d);
-            out.push_back({0, QRectF(0, 0, root.width() / scale, root.height() / scale), root.width(), root.height()});
-        }
+        for (const X11::Monitor &m : X11::monitors(d))
+            out.push_back({m.name, layout.toPoints(QRectF(m.pixels)), m.pixels.width(), m.pixels.height()});
         return out;
     }
 

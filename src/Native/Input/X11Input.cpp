@@ -75,9 +75,9 @@ std::optional<PointerState> queryPointer(Display *d)
     // False only means the pointer is on another screen of a multi-screen display; the root
     // coordinates are still those of the pointer.
     XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &windowX, &windowY, &state);
-    const X11::ScreenScale scale = X11::screenScale();
-    return PointerState {QPointF(rootX / scale.devicePixelRatio, scale.primaryMaxY - rootY / scale.devicePixelRatio),
-                         flagsFromState(state)};
+    const auto screens = X11::screenSnapshot();
+    const QPointF point = screens->layout.toPoints(QPointF(rootX, rootY));
+    return PointerState {QPointF(point.x(), screens->layout.flipLine() - point.y()), flagsFromState(state)};
 }
 
 bool onMainThread()

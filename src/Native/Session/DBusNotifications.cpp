@@ -53,9 +53,14 @@ public:
         QStringList actions;
         if (notification.clickable)
             actions << QStringLiteral("default") << QStringLiteral("Review");
+        // The body is plain text, but services read markup in it: a file name with "&" or "<" must
+        // show as written.
+        QString body = notification.body;
+        body.replace(QLatin1Char('&'), QStringLiteral("&amp;"))
+            .replace(QLatin1Char('<'), QStringLiteral("&lt;"))
+            .replace(QLatin1Char('>'), QStringLiteral("&gt;"));
         // App name from the desktop entry's hint; no icon, no replacement, the service's own expiry.
-        call << QStringLiteral("Lumivox") << 0u << QString() << notification.title << notification.body << actions
-             << hints << -1;
+        call << QStringLiteral("Lumivox") << 0u << QString() << notification.title << body << actions << hints << -1;
         whenAnswered(call, [done = std::move(done)](const QDBusMessage &reply) {
             if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
                 done(reply.arguments().constFirst().toUInt());

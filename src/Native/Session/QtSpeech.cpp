@@ -96,6 +96,12 @@ public:
         });
     }
 
+    void checkAvailable(std::function<void(bool)> answer) override
+    {
+        QMetaObject::invokeMethod(
+            m_context, [engine = m_engine, answer = std::move(answer)] { answer(engine->get() != nullptr); });
+    }
+
     void stop() override
     {
         QMetaObject::invokeMethod(m_context, [engine = m_engine] {

@@ -28,6 +28,10 @@ public:
     virtual void say(const QString &text, VoiceChoice chooseVoice) = 0;
     /// Cuts off whatever is being spoken.
     virtual void stop() = 0;
+    /// Finds out whether anything can speak: a speech engine with at least one voice. `answer`
+    /// runs once, on the speech thread (or at once); the first call may take a second or two, as
+    /// the speech service may have to start.
+    virtual void checkAvailable(std::function<void(bool available)> answer) = 0;
 
     static std::shared_ptr<Speech> makeDefault();
 };

@@ -27,6 +27,9 @@ struct RecognizedLine
     QString text;
     QRectF box;
     std::vector<RecognizedWord> words;
+    /// Boxes of the words the engine was unsure of: left out of `text`, but a pointer on one of them
+    /// is on an unread word, not near its neighbour.
+    std::vector<QRectF> unsure;
 
     /// The box of a UTF-16 range of `text`: the union of the words it touches; none when it
     /// touches no recognised word.
@@ -47,9 +50,17 @@ public:
     virtual ~TextRecognition() = default;
 
     /// Recognises the text inside `regionOfInterest` (normalised to the image, bottom-left origin)
-    /// and reports boxes relative to that region. Blocks until done; never call it on the UI
-    /// thread. The first call loads the recognition model.
-    virtual RecognitionReply recognize(const QImage &image, const QRectF &regionOfInterest) = 0;
+    /// and reports boxes relative to that region. With `focusLine` (a height in the region, 0 at its
+    /// bottom and 1 at its top), only the text line at that height (within a few points) is read.
+    /// Blocks until done; never call it on the UI thread. The first call loads the recognition
+    /// models.
+    virtual RecognitionReply recognize(const QImage &image, const QRectF &regionOfInterest,
+                                       std::optional<double> focusLine = std::nullopt) = 0;
+
+    /// Reads the word in `box` (normalised to the image, bottom-left origin) again on its own, with
+    /// a model that knows the accented letters of Latin script; none when it reads nothing with
+    /// confidence. Blocks like recognize().
+    virtual std::optional<QString> readWord(const QImage &image, const QRectF &box) = 0;
 
     static std::shared_ptr<TextRecognition> makeDefault();
 };

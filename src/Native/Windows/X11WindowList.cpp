@@ -535,7 +535,7 @@ std::vector<WindowInfo> describe(const Server &x, const std::vector<Placed> &pla
     }
     const std::vector<std::int32_t> pids = pidsOf(x, ids, &netWmPids);
 
-    const double ratio = X11::screenScale().devicePixelRatio;
+    const ScreenLayout layout = X11::screenLayout();
     std::vector<WindowInfo> out;
     for (std::size_t i = 0; i < placed.size(); ++i) {
         const auto types = values32(replies[i][type].get());
@@ -546,8 +546,7 @@ std::vector<WindowInfo> describe(const Server &x, const std::vector<Placed> &pla
         info.windowID = placed[i].id;
         if (pids[i] > 0)
             info.pid = pids[i];
-        const QRect &px = placed[i].pixels;
-        info.bounds = QRectF(px.x() / ratio, px.y() / ratio, px.width() / ratio, px.height() / ratio);
+        info.bounds = layout.toPoints(QRectF(placed[i].pixels));
         if (placed[i].overrideRedirect || hasType(typeTooltip) || hasType(typePopupMenu) || hasType(typeDropdownMenu)
             || hasType(typeNotification) || hasType(typeCombo) || hasType(typeDnd)) {
             info.layer = popupLayer;
@@ -625,7 +624,7 @@ public:
         const Server *x = server();
         if (!x)
             return {};
-        const QPointF pixel = quartzPoint * X11::screenScale().devicePixelRatio;
+        const QPointF pixel = X11::screenLayout().toPixels(quartzPoint);
         const auto desktop = readDesktop(*x, std::nullopt);
         if (!desktop)
             return {};
@@ -642,7 +641,7 @@ public:
         const Server *x = server();
         if (!x)
             return std::nullopt;
-        const QPointF pixel = quartzPoint * X11::screenScale().devicePixelRatio;
+        const QPointF pixel = X11::screenLayout().toPixels(quartzPoint);
         const auto desktop =
             readDesktop(*x, QPoint(static_cast<int>(std::floor(pixel.x())), static_cast<int>(std::floor(pixel.y()))));
         if (!desktop)

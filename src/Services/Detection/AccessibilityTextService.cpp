@@ -3,6 +3,7 @@
 #include "Native/Accessibility/Accessibility.h"
 #include "Native/Geometry/Containment.h"
 #include "Native/Services.h"
+#include "Services/Detection/OffsetTrust.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Platform/WindowLookup.h"
 #include "Shared/Text/TextUtils.h"
@@ -107,8 +108,12 @@ QRectF grown(const QRectF &r, double by)
     return r.adjusted(-by, -by, by, by);
 }
 
+// An empty rectangle stays empty: a word without a box has no place on the screen, and a flipped
+// empty one would stand at the screen's edge.
 QRectF converted(const QRectF &quartz, std::optional<double> primaryMaxY)
 {
+    if (quartz.isEmpty())
+        return QRectF();
     const double flip = primaryMaxY.value_or(quartz.bottom());
     return QRectF(quartz.left(), flip - quartz.bottom(), quartz.width(), quartz.height());
 }
@@ -369,18 +374,27 @@ QRectF wordRect(const QRectF &rect, qint64 location, qint64 length, qint64 textL
                   rect.height());
 }
 
+// Why an element's offsets were not believed, for the diagnostics of a miss; the first doubt stands.
+using Doubt = std::optional<QString>;
+
+void doubt(Doubt &out, const QString &why)
+{
+    if (!out)
+        out = why;
+}
+
 std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &element, QPointF at,
-                                                      std::optional<double> primaryMaxY)
+                                                      std::optional<double> primaryMaxY, Doubt &doubts)
 {
     const auto range = as<AXRange>(element.parameterizedAttribute("AXRangeForPosition", at));
     if (!range)
         return std::nullopt;
     const qint64 index = range->location;
     const auto bounds = elementBounds(element);
-    // Some text views answer 0 or 1 for every point; far into a wide field that is a default, not
-    // the position under the pointer.
-    if (bounds && bounds->width() > 40 && index <= 1 && (at.x() - bounds->left()) / bounds->width() > 0.12)
+    if (OffsetTrust::isDefaultIndexFarIn(bounds, index, at)) {
+        doubt(doubts, OffsetTrust::defaultIndexDoubt());
         return std::nullopt;
+    }
     if (index < 0)
         return std::nullopt;
 
@@ -407,16 +421,35 @@ std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &elem
     if (Text::graphemeCount(word) < 2)
         return std::nullopt;
 
+    // The offset alone never names the word: the box of its characters must hold the pointer, or,
+    // where the provider draws no boxes, the offset must change when asked far away.
     const qint64 wordLocation = window->start + found->start;
     QRectF wordBounds;
     const auto answered =
         as<QRectF>(element.parameterizedAttribute("AXBoundsForRange", AXRange {wordLocation, found->length}));
-    if (answered && answered->width() > 0 && answered->height() > 0) {
-        if (!Native::containsHalfOpen(grown(*answered, 8), at))
-            return std::nullopt; // the index pointed at the word, but the pointer is not on it
+    switch (OffsetTrust::judgeBox(answered, at)) {
+    case OffsetTrust::BoxVerdict::holdsPoint:
         wordBounds = *answered;
-    } else if (bounds && bounds->width() <= 120 && bounds->height() <= 40) {
-        wordBounds = *bounds;
+        break;
+    case OffsetTrust::BoxVerdict::elsewhere:
+        return std::nullopt;
+    case OffsetTrust::BoxVerdict::flat:
+        doubt(doubts, OffsetTrust::flatBoxesDoubt());
+        return std::nullopt;
+    case OffsetTrust::BoxVerdict::none:
+        if (!bounds)
+            return std::nullopt;
+        if (const auto probe = OffsetTrust::probePoint(*bounds, at)) {
+            const auto there = as<AXRange>(element.parameterizedAttribute("AXRangeForPosition", *probe));
+            if (!there || there->location == index) {
+                doubt(doubts, OffsetTrust::oneOffsetDoubt());
+                return std::nullopt;
+            }
+        }
+        // A small element is as good as the word's box; a larger one leaves the word without one.
+        if (bounds->width() <= 120 && bounds->height() <= 40)
+            wordBounds = *bounds;
+        break;
     }
 
     std::optional<TextWindow> source = sentenceWindow(wordLocation, 240, *window);
@@ -435,8 +468,26 @@ std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &elem
     return hit;
 }
 
+// The UTF-16 range in `raw` of a range of the text it reads as (`Text::trimmed(shown(raw))`).
+AXRange rawRange(const QString &raw, qint64 location, qint64 length)
+{
+    std::vector<qint64> kept;
+    kept.reserve(std::size_t(raw.size()));
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (!isUnshown(raw[i].unicode()))
+            kept.push_back(i);
+    }
+    const QString visible = shown(raw);
+    const qint64 lead = std::max<qint64>(visible.indexOf(Text::trimmed(visible)), 0);
+    const auto at = [&](qint64 k) { return kept[std::size_t(std::clamp<qint64>(k, 0, qint64(kept.size()) - 1))]; };
+    if (kept.empty() || length < 1)
+        return AXRange {location, length};
+    const qint64 start = at(lead + location);
+    return AXRange {start, at(lead + location + length - 1) + 1 - start};
+}
+
 std::optional<HitResult> extractFromStandardAttribute(AccessibilityElement &element, QPointF at,
-                                                      std::optional<double> primaryMaxY)
+                                                      std::optional<double> primaryMaxY, Doubt &doubts)
 {
     if (const auto role = stringAttribute(element, "AXRole"); role && nonTextRoles().contains(*role))
         return std::nullopt;
@@ -445,11 +496,16 @@ std::optional<HitResult> extractFromStandardAttribute(AccessibilityElement &elem
         return std::nullopt;
 
     QString text;
+    // The element's own text, when the word was taken from it (not from its title).
+    std::optional<QString> ownText;
     for (const char *name : {"AXValue", "AXTitle"}) {
         if (const auto value = stringAttribute(element, name)) {
             text = Text::trimmed(shown(*value));
-            if (!text.isEmpty())
+            if (!text.isEmpty()) {
+                if (name == std::string_view("AXValue"))
+                    ownText = *value;
                 break;
+            }
         }
     }
     if (text.isEmpty())
@@ -465,7 +521,25 @@ std::optional<HitResult> extractFromStandardAttribute(AccessibilityElement &elem
         const auto located = wordAtFraction(text, fraction);
         if (!located)
             return std::nullopt;
-        const QRectF rect = wordRect(*bounds, located->location, located->length, text.size());
+        QRectF rect = wordRect(*bounds, located->location, located->length, text.size());
+        // An element that draws its text can say where the estimated word is; a wrapped one puts it
+        // on another row than the pointer's, and then the estimate is no reading at all.
+        if (ownText && element.attribute("AXNumberOfCharacters")) {
+            const auto box = as<QRectF>(element.parameterizedAttribute(
+                "AXBoundsForRange", rawRange(*ownText, located->location, located->length)));
+            switch (OffsetTrust::judgeBox(box, at)) {
+            case OffsetTrust::BoxVerdict::holdsPoint:
+                rect = *box;
+                break;
+            case OffsetTrust::BoxVerdict::elsewhere:
+                return std::nullopt;
+            case OffsetTrust::BoxVerdict::flat:
+                doubt(doubts, OffsetTrust::flatBoxesDoubt());
+                return std::nullopt;
+            case OffsetTrust::BoxVerdict::none:
+                break;
+            }
+        }
         return HitResult {located->word, text, converted(rect, primaryMaxY), located->location};
     }
     return std::nullopt;
@@ -477,6 +551,7 @@ struct ChildWalk
     QPointF at;
     std::optional<double> primaryMaxY;
     const std::stop_token &stop;
+    Doubt &doubts;
     Clock::time_point deadline = Clock::now() + walkTimeBudget;
 
     bool over() const { return stop.stop_requested() || Clock::now() >= deadline; }
@@ -513,9 +588,9 @@ struct ChildWalk
             if (--remaining < 0 || over())
                 return std::nullopt;
             if (!unplaced) {
-                if (auto hit = extractFromParameterizedText(*child, at, primaryMaxY))
+                if (auto hit = extractFromParameterizedText(*child, at, primaryMaxY, doubts))
                     return hit;
-                if (auto hit = extractFromStandardAttribute(*child, at, primaryMaxY))
+                if (auto hit = extractFromStandardAttribute(*child, at, primaryMaxY, doubts))
                     return hit;
             }
             if (auto hit = wordInChildren(*child, depth + 1, remaining))
@@ -526,7 +601,8 @@ struct ChildWalk
 };
 
 std::optional<HitResult> extractFromTextMarkers(AccessibilityElement &element, QPointF at,
-                                                std::optional<double> primaryMaxY, const std::stop_token &stop)
+                                                std::optional<double> primaryMaxY, const std::stop_token &stop,
+                                                Doubt &doubts)
 {
     const auto marker = as<AXTextMarker>(element.parameterizedAttribute("AXTextMarkerForPosition", at));
     if (!marker)
@@ -547,9 +623,12 @@ std::optional<HitResult> extractFromTextMarkers(AccessibilityElement &element, Q
         const auto single = extractSingleWord(*text);
         if (!single || *single != *text)
             continue;
+        // Markers come from the same offsets: the word's box must hold the pointer.
         const auto bounds = as<QRectF>(element.parameterizedAttribute("AXBoundsForTextMarkerRange", *range));
-        if (!bounds || bounds->width() <= 0 || bounds->height() <= 0
-            || !Native::containsHalfOpen(grown(*bounds, 8), at))
+        const OffsetTrust::BoxVerdict verdict = OffsetTrust::judgeBox(bounds, at);
+        if (verdict == OffsetTrust::BoxVerdict::flat)
+            doubt(doubts, OffsetTrust::flatBoxesDoubt());
+        if (verdict != OffsetTrust::BoxVerdict::holdsPoint)
             continue;
         wordRange = range;
         word = *text;
@@ -668,27 +747,38 @@ LookupResult lookupWord(QPointF at, std::optional<double> primaryMaxY, std::stop
         return LookupResult::suppressed();
 
     auto cancelled = [&] { return stop.stop_requested(); };
+    Doubt doubts;
     if (cancelled())
         return LookupResult::miss(pid, role);
-    if (auto hit = extractFromParameterizedText(*element, at, primaryMaxY))
+    if (auto hit = extractFromParameterizedText(*element, at, primaryMaxY, doubts))
         return LookupResult::hit(std::move(*hit));
     if (cancelled())
         return LookupResult::miss(pid, role);
-    if (auto hit = extractFromStandardAttribute(*element, at, primaryMaxY))
+    if (auto hit = extractFromStandardAttribute(*element, at, primaryMaxY, doubts))
         return LookupResult::hit(std::move(*hit));
     if (cancelled())
         return LookupResult::miss(pid, role);
     if (isContainerRole(role)) {
-        if (auto hit = ChildWalk {at, primaryMaxY, stop}.wordInChildren(*element, 0, 16))
+        if (auto hit = ChildWalk {at, primaryMaxY, stop, doubts}.wordInChildren(*element, 0, 16))
             return LookupResult::hit(std::move(*hit));
         if (cancelled())
             return LookupResult::miss(pid, role);
     }
-    if (auto hit = extractFromTextMarkers(*element, at, primaryMaxY, stop))
+    if (auto hit = extractFromTextMarkers(*element, at, primaryMaxY, stop, doubts))
         return LookupResult::hit(std::move(*hit));
     if (cancelled())
         return LookupResult::miss(pid, role);
-    return LookupResult::miss(pid, role, snippet(*element), element->textWithheldReason());
+    // A browser's hit test can end on a run of a paragraph's text whose box spans two rows, over a
+    // point that is not its own: the paragraph itself knows the character there.
+    if (const auto parent = as<AXElement>(element->attribute("AXParent")); parent && *parent) {
+        if (auto hit = extractFromParameterizedText(**parent, at, primaryMaxY, doubts))
+            return LookupResult::hit(std::move(*hit));
+        if (cancelled())
+            return LookupResult::miss(pid, role);
+    }
+    if (!doubts)
+        doubts = element->textWithheldReason();
+    return LookupResult::miss(pid, role, snippet(*element), doubts);
 }
 
 LookupResult lookupWordInProcess(std::int32_t pid, QPointF at, std::optional<double> primaryMaxY, bool hitTestAgain,
@@ -697,13 +787,14 @@ LookupResult lookupWordInProcess(std::int32_t pid, QPointF at, std::optional<dou
     if (!isFinite(at))
         return LookupResult::miss(pid);
     const auto accessibility = Native::service<Native::Accessibility>();
+    Doubt doubts;
     if (const AXElement application = accessibility->applicationElement(pid)) {
         application->setMessagingTimeout(messagingTimeout);
-        if (auto hit = ChildWalk {at, primaryMaxY, stop}.wordInChildren(*application, 0, 24))
+        if (auto hit = ChildWalk {at, primaryMaxY, stop, doubts}.wordInChildren(*application, 0, 24))
             return LookupResult::hit(std::move(*hit));
     }
     if (!hitTestAgain || stop.stop_requested())
-        return LookupResult::miss(pid);
+        return LookupResult::miss(pid, std::nullopt, std::nullopt, doubts);
     return lookupWord(at, primaryMaxY, stop);
 }
 

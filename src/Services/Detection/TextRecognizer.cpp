@@ -33,6 +33,8 @@ struct CandidateHit
     bool isDirectHit = false;
     double edgeDistance = 0;
     double centerDistance = 0;
+    /// A word the engine was unsure of: when it is the best candidate, nothing is read.
+    bool unsure = false;
 
     bool isBetter(const CandidateHit &other) const
     {
@@ -143,9 +145,16 @@ std::optional<RecognizedHit> bestHit(const std::vector<Native::RecognizedLine> &
 {
     std::optional<Best> best;
     for (const Native::RecognizedLine &line : lines) {
+        const QRectF lineBox = imageRect(line.box, region);
+        for (const QRectF &unsure : line.unsure) {
+            auto candidate = candidateHit(QString(), imageRect(unsure, region), pointer, cropSize);
+            if (candidate && (!best || candidate->isBetter(best->candidate))) {
+                candidate->unsure = true;
+                best = Best {std::move(*candidate), line.text, lineBox, 0, 0};
+            }
+        }
         if (line.text.isEmpty())
             continue;
-        const QRectF lineBox = imageRect(line.box, region);
         const double characters = static_cast<double>(std::max<qsizetype>(Text::graphemeCount(line.text), 1));
         Text::enumerateWords(line.text, [&](const Text::Segment &segment) {
             if (!Text::isWordLike(segment))
@@ -169,10 +178,36 @@ std::optional<RecognizedHit> bestHit(const std::vector<Native::RecognizedLine> &
             return true;
         });
     }
-    if (!best)
+    // A guess is worse than nothing: a pointer on a word read without confidence reads none.
+    if (!best || best->candidate.unsure)
         return std::nullopt;
     RecognizedHit hit {best->candidate.word, best->candidate.box, std::nullopt, std::nullopt};
     context(hit, *best);
+    return hit;
+}
+
+// A word without its accents and case: two readings that agree in it are of the same word.
+QString folded(const QString &word)
+{
+    QString out;
+    for (const QChar c : word.normalized(QString::NormalizationForm_D)) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            out.append(c);
+    }
+    return out.toCaseFolded();
+}
+
+// The word under the pointer is read a second time on its own, by a model that knows accented
+// letters: where the two readings are the same word, the second (with its accents) is shown; where
+// they differ, the reading is a guess, and nothing is shown.
+std::optional<RecognizedHit> confirmed(RecognizedHit hit, const std::optional<QString> &again)
+{
+    const auto second = again ? normalizedWord(*again) : std::nullopt;
+    if (!second || folded(*second) != folded(hit.text))
+        return std::nullopt;
+    if (hit.context && hit.wordOffset && hit.context->mid(*hit.wordOffset, hit.text.size()) == hit.text)
+        hit.context->replace(*hit.wordOffset, hit.text.size(), *second);
+    hit.text = *second;
     return hit;
 }
 
@@ -219,17 +254,24 @@ QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cro
                           1 - (mouse.y() - cropRect.top()) / cropRect.height());
     const QRectF region = regionOfInterest(pointer.y(), cropRect.height());
 
+    // Only the pointer's line is read: the sentence comes from it alone.
+    const double focus = (pointer.y() - region.top()) / region.height();
     auto engine = Native::service<Native::TextRecognition>();
     // Named, not a temporary of the co_await expression: GCC 12 destroys such temporaries twice.
-    QFuture<Native::RecognitionReply> recognition =
-        QtConcurrent::task([engine, image, region] { return engine->recognize(image, region); })
+    QFuture<std::optional<RecognizedHit>> recognition =
+        QtConcurrent::task([engine, image, region, focus, pointer, size = cropRect.size()] {
+            const Native::RecognitionReply reply = engine->recognize(image, region, focus);
+            const auto *lines = std::get_if<std::vector<Native::RecognizedLine>>(&reply);
+            if (!lines)
+                return std::optional<RecognizedHit>();
+            auto hit = bestHit(*lines, region, pointer, size);
+            if (!hit)
+                return hit;
+            return confirmed(std::move(*hit), engine->readWord(image, hit->visionBox));
+        })
             .withPriority(userInitiatedPriority)
             .spawn();
-    const Native::RecognitionReply reply = co_await recognition;
-    const auto *lines = std::get_if<std::vector<Native::RecognizedLine>>(&reply);
-    if (!lines)
-        co_return std::nullopt;
-    co_return bestHit(*lines, region, pointer, cropRect.size());
+    co_return co_await recognition;
 }
 
 } // namespace Lumivox::TextRecognizer

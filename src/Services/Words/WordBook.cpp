@@ -127,6 +127,8 @@ WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceS
         WordBookStorage::writeQueue().drain();
         auto read = WordBookStorage::readSaved(*m_savedPath, m_clock->wallNow());
         m_saved = std::move(read.saved);
+        if (read.setAsideAs)
+            m_setAsideAtStart.push_back({*m_savedPath, *read.setAsideAs});
         if (!read.writable)
             m_savedPath.reset();
     }
@@ -134,6 +136,8 @@ WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceS
         auto read = WordBookStorage::readHistory(*m_historyPath, m_clock->wallNow());
         m_history.assign(std::make_move_iterator(read.lookups.begin()), std::make_move_iterator(read.lookups.end()));
         m_historyLinesOnDisk = read.lines;
+        if (read.setAsideAs)
+            m_setAsideAtStart.push_back({*m_historyPath, *read.setAsideAs});
         if (!read.writable)
             m_historyPath.reset();
     }

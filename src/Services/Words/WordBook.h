@@ -106,6 +106,16 @@ public:
     /// (as the user sees characters) are equal ignoring case: "run" and "running", not "go" and "gone".
     static bool sameMeaning(const QString &a, const QString &b);
 
+    /// A file the book could not read when it was made, and where it was set aside.
+    struct SetAside
+    {
+        QString file;
+        QString keptAs;
+        bool operator==(const SetAside &) const = default;
+    };
+    /// The files set aside while the book was made (Words.json, then History.jsonl), in that order.
+    const std::vector<SetAside> &setAsideAtStart() const { return m_setAsideAtStart; }
+
     /// Writes a pending save now, and writes again what an earlier write failed to put on disk; waits
     /// for every queued write. Blocks; call it at quit. True when both files hold the book (always for
     /// a book without a folder).
@@ -223,6 +233,7 @@ private:
     std::optional<QString> m_savedPath;
     std::optional<QString> m_historyPath;
     qint64 m_historyLinesOnDisk = 0;
+    std::vector<SetAside> m_setAsideAtStart;
     std::unordered_map<WordKey, std::size_t> m_savedIndex;
     std::unordered_map<WordKey, qint64> m_historyCounts;
     std::optional<TimerHandle> m_saveTask;

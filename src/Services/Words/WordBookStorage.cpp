@@ -23,12 +23,13 @@ bool isInteger(const JsonNumber &number)
 
 // A file the book cannot read is moved out of the way; when even that fails it is left alone, and
 // the book must not write it this session.
-bool setAsideOrKeepOut(const QString &path, Clock::WallTime now)
+template<class Read>
+void setAsideOrKeepOut(Read &read, const QString &path, Clock::WallTime now)
 {
-    if (PrivateFile::setAside(path, now))
-        return true;
-    qCWarning(lcWordStorage).noquote() << path << "is left alone and not written this session";
-    return false;
+    read.setAsideAs = PrivateFile::setAside(path, now);
+    read.writable = read.setAsideAs.has_value();
+    if (!read.writable)
+        qCWarning(lcWordStorage).noquote() << path << "is left alone and not written this session";
 }
 
 } // namespace
@@ -109,7 +110,7 @@ SavedRead readSaved(const QString &path, Clock::WallTime now)
     } else {
         qCWarning(lcWordStorage).noquote() << "saved words cannot be read:" << path << "is" << file.reason;
     }
-    result.writable = setAsideOrKeepOut(path, now);
+    setAsideOrKeepOut(result, path, now);
     return result;
 }
 
@@ -122,7 +123,7 @@ HistoryRead readHistory(const QString &path, Clock::WallTime now)
         return result;
     if (file.presence != PrivateFile::Presence::read) {
         qCWarning(lcWordStorage).noquote() << "the history cannot be read:" << path << "is" << file.reason;
-        result.writable = setAsideOrKeepOut(path, now);
+        setAsideOrKeepOut(result, path, now);
         return result;
     }
     QByteArray undecodable;
@@ -151,7 +152,7 @@ HistoryRead readHistory(const QString &path, Clock::WallTime now)
     if (result.lookups.empty()) {
         // Not one line of ours: the whole file is kept as it is rather than rewritten empty.
         result.lines = 0;
-        result.writable = setAsideOrKeepOut(path, now);
+        setAsideOrKeepOut(result, path, now);
         return result;
     }
     if (undecodableLines > 0) {

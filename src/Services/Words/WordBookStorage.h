@@ -52,6 +52,8 @@ struct SavedRead
     std::vector<SavedWord> saved;
     /// False when the file was there, could not be read, and could not be set aside either.
     bool writable = true;
+    /// Where the unreadable file now is, when it was set aside.
+    std::optional<QString> setAsideAs;
 };
 SavedRead readSaved(const QString &path, Clock::WallTime now);
 
@@ -61,6 +63,8 @@ struct HistoryRead
     /// Non-empty lines, including those that did not decode.
     qint64 lines = 0;
     bool writable = true;
+    /// Where the unreadable file now is, when it was set aside.
+    std::optional<QString> setAsideAs;
 };
 /// Lines that do not decode are skipped but counted, and kept in a file beside the history (named as
 /// a file set aside is) before the rewrite at start can drop them; when they cannot be kept, the

@@ -62,7 +62,7 @@ void AppTally::apply(const Update &update)
             ++axThenCaptureEmpty;
         else if (update.text == QLatin1String("capture failed"))
             ++axThenCaptureFailed;
-        else if (update.text == QLatin1String("no screen recording"))
+        else if (update.text == QLatin1String("no screen capture"))
             ++axThenNoScreenRecording;
         else
             ++axThenUnreadable;
@@ -124,7 +124,7 @@ QStringList AppTally::reportLines(const QString &app) const
     QStringList notRead;
     const std::pair<const char *, qint64> counters[] = {
         {"unreadable", axThenUnreadable},        {"capture empty", axThenCaptureEmpty},
-        {"capture failed", axThenCaptureFailed}, {"no screen recording", axThenNoScreenRecording},
+        {"capture failed", axThenCaptureFailed}, {"no screen capture", axThenNoScreenRecording},
         {"pointer moved", pointerMoved},         {"word filtered", filtered},
     };
     for (const auto &[name, count] : counters) {

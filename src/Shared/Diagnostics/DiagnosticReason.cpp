@@ -19,22 +19,22 @@ constexpr Row rows[] = {
     {DiagnosticReason::disabled, "disabled", "turned off", true, true},
     {DiagnosticReason::noPermission, "noPermission", "no permission", true, false},
     {DiagnosticReason::menuTracking, "menuTracking", "menu open", true, true},
-    {DiagnosticReason::menuBar, "menuBar", "menu bar", true, true},
+    {DiagnosticReason::menuBar, "menuBar", "panel", true, true},
     {DiagnosticReason::ownWindow, "ownWindow", "own window", true, true},
     {DiagnosticReason::drmProtected, "drmProtected", "protected app", true, false},
     {DiagnosticReason::ownProcess, "ownProcess", "own process", true, true},
     {DiagnosticReason::accessibilitySuppressed, "accessibilitySuppressed", "accessibility suppressed", false, false},
     {DiagnosticReason::appNotAllowed, "appNotAllowed", "app not allowed", true, false},
     {DiagnosticReason::wordFiltered, "wordFiltered", "word filtered", false, true},
-    {DiagnosticReason::noScreenRecording, "noScreenRecording", "no screen recording", false, false},
+    {DiagnosticReason::noScreenRecording, "noScreenRecording", "no screen capture", false, false},
     {DiagnosticReason::pointerMoved, "pointerMoved", "pointer moved", true, true},
     {DiagnosticReason::captureFailed, "captureFailed", "capture failed", false, false},
     {DiagnosticReason::captureEmpty, "captureEmpty", "capture empty", false, false},
     {DiagnosticReason::ocrMiss, "ocrMiss", "text not recognized", false, false},
     {DiagnosticReason::busy, "busy", "busy", true, false},
-    {DiagnosticReason::appleModelMissing, "appleModelMissing", "apple model missing", false, false},
-    {DiagnosticReason::appleSessionMissing, "appleSessionMissing", "apple session missing", false, false},
-    {DiagnosticReason::appleFailed, "appleFailed", "apple translation failed", false, false},
+    {DiagnosticReason::appleModelMissing, "appleModelMissing", "on-device model missing", false, false},
+    {DiagnosticReason::appleSessionMissing, "appleSessionMissing", "on-device translation unavailable", false, false},
+    {DiagnosticReason::appleFailed, "appleFailed", "on-device translation failed", false, false},
     {DiagnosticReason::sourceIsTarget, "sourceIsTarget", "already target language", false, false},
     {DiagnosticReason::googleKeyMissing, "googleKeyMissing", "google key missing", false, false},
     {DiagnosticReason::googleFailed, "googleFailed", "google translation failed", false, false},
@@ -44,14 +44,17 @@ constexpr Row rows[] = {
 
 static_assert(std::size(rows) == 26);
 
-const Row &row(DiagnosticReason reason) { return rows[static_cast<int>(reason)]; }
+const Row &row(DiagnosticReason reason)
+{
+    return rows[static_cast<int>(reason)];
+}
 
 } // namespace
 
 const std::array<DiagnosticReason, 26> &allCases()
 {
     static const std::array<DiagnosticReason, 26> cases = [] {
-        std::array<DiagnosticReason, 26> out{};
+        std::array<DiagnosticReason, 26> out {};
         for (std::size_t i = 0; i < out.size(); ++i)
             out[i] = rows[i].reason;
         return out;
@@ -59,7 +62,10 @@ const std::array<DiagnosticReason, 26> &allCases()
     return cases;
 }
 
-QString rawValue(DiagnosticReason reason) { return QString::fromLatin1(row(reason).raw); }
+QString rawValue(DiagnosticReason reason)
+{
+    return QString::fromLatin1(row(reason).raw);
+}
 
 std::optional<DiagnosticReason> fromRawValue(const QString &raw)
 {
@@ -70,9 +76,18 @@ std::optional<DiagnosticReason> fromRawValue(const QString &raw)
     return std::nullopt;
 }
 
-QString label(DiagnosticReason reason) { return QString::fromLatin1(row(reason).label); }
-bool isSkip(DiagnosticReason reason) { return row(reason).skip; }
-bool isRoutine(DiagnosticReason reason) { return row(reason).routine; }
+QString label(DiagnosticReason reason)
+{
+    return QString::fromLatin1(row(reason).label);
+}
+bool isSkip(DiagnosticReason reason)
+{
+    return row(reason).skip;
+}
+bool isRoutine(DiagnosticReason reason)
+{
+    return row(reason).routine;
+}
 
 QString reportOutcome(DiagnosticReason reason)
 {

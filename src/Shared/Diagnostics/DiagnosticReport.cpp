@@ -173,8 +173,9 @@ QString text(const std::vector<DiagnosticLog::Entry> &entries, const std::map<QS
 {
     QStringList lines {
         QStringLiteral("Lumivox diagnostic report"),
-        QStringLiteral("App: ") + snapshot.version + QStringLiteral(" (") + snapshot.build + QLatin1Char(')'),
-        QStringLiteral("macOS: ") + snapshot.macOS,
+        QStringLiteral("App: ") + snapshot.version
+            + (snapshot.build.isEmpty() ? QString() : QStringLiteral(" (") + snapshot.build + QLatin1Char(')')),
+        QStringLiteral("Linux: ") + snapshot.system,
     };
     if (!entries.empty()) {
         QDateTime earliest = entries.front().first;
@@ -192,9 +193,9 @@ QString text(const std::vector<DiagnosticLog::Entry> &entries, const std::map<QS
     lines.append(QStringLiteral("  enabled: ") + yesNo(snapshot.enabled));
     lines.append(QStringLiteral("  trigger: ") + snapshot.trigger);
     lines.append(QStringLiteral("  accessibility: ") + yesNo(snapshot.accessibility));
-    lines.append(QStringLiteral("  screen recording: ") + yesNo(snapshot.screenRecording));
+    lines.append(QStringLiteral("  screen capture: ") + yesNo(snapshot.screenRecording));
     lines.append(QStringLiteral("  translate to: ") + snapshot.targetLanguage);
-    lines.append(QStringLiteral("  apple language: ") + yesNo(snapshot.appleLanguage));
+    lines.append(QStringLiteral("  on-device language: ") + yesNo(snapshot.appleLanguage));
     lines.append(QStringLiteral("  google key: ") + yesNo(snapshot.hasGoogleKey));
     lines.append(QStringLiteral("  limit to selected apps: ")
                  + (snapshot.limitToSelectedApps

@@ -2,8 +2,8 @@
 
 // The diagnostic report: a plain-text summary of the diagnostic log and of the program's settings
 // and permissions, for the user to mail to support when tooltips do not appear, and its delivery:
-// as a file attached to a new message in the user's mail program, or else on the clipboard with a
-// mailto: link.
+// as a file attached to a new message in the user's mail program, or else on the clipboard with its
+// file shown in the file manager, for the user to send by hand.
 
 #include "Native/Services.h"
 #include "Native/Session/MailHandOff.h"
@@ -13,7 +13,6 @@
 #include <QCoroTask>
 #include <QString>
 #include <QTimeZone>
-#include <QUrl>
 
 #include <map>
 #include <optional>
@@ -25,16 +24,17 @@ namespace Lumivox {
 struct DiagnosticSnapshot
 {
     QString version;
+    /// Empty on Linux, where packages carry the version alone; then the report shows none.
     QString build;
-    /// The operating system's version text.
-    QString macOS;
+    /// The operating system's name and version ("Debian GNU/Linux 12 (bookworm), kernel 6.1.0").
+    QString system;
     bool enabled = false;
     /// The display label of the hold-key mode.
     QString trigger;
     bool accessibility = false;
     bool screenRecording = false;
     QString targetLanguage;
-    /// The target language can be translated on the device.
+    /// This computer translates into the target language on the device.
     bool appleLanguage = false;
     bool hasGoogleKey = false;
     bool limitToSelectedApps = false;
@@ -70,25 +70,43 @@ std::optional<QString> attachmentFolder();
 /// a plain file stands at the file's name, or the write fails.
 std::optional<QString> writeAttachment(const QString &text, const QString &folder);
 
-/// A mailto: link to support with the subject and the body, followed by the note that the full report
-/// is on the clipboard; a body over 1200 characters is cut to 1200 and marked with "…".
-std::optional<QUrl> mailtoURL(const QString &version, const QString &body);
-
 /// How the report left.
-enum class Delivery {
-    /// A new message in the mail program, with the report attached.
-    attached,
-    /// The report is on the clipboard and a mailto: link was opened.
-    mailLink,
-    /// The report is on the clipboard, but no link could be opened.
-    clipboardOnly,
+struct Delivery
+{
+    enum class Route {
+        /// A new message in the mail program, with the report attached.
+        attached,
+        /// Nothing on this desktop opens mail links.
+        noMailProgram,
+        /// Mail links open in a web browser, and a web page cannot take an attached file.
+        webBrowser,
+        /// The mail program did not take the message.
+        mailProgramFailed,
+        /// The report's file could not be written, so there was nothing to attach.
+        noFile,
+    };
+
+    Route route = Route::attached;
+    /// The report's file, when it was written.
+    std::optional<QString> file;
+    /// On every route but `attached`: the report is on the clipboard.
+    bool onClipboard = false;
+    /// On every route but `attached`: the file's folder was opened in the file manager.
+    bool folderShown = false;
+
+    bool attached() const { return route == Route::attached; }
+    bool operator==(const Delivery &) const = default;
 };
 
-/// The mail program is given this long to take the message.
+/// The mail program is given this long to take the message, and the file manager to say that it
+/// cannot open the report's folder.
 inline constexpr std::chrono::milliseconds composeTimeout {8000};
+inline constexpr std::chrono::milliseconds folderTimeout {3000};
 
-/// Mails the report: attached to a new message when the file and the mail program work, else on the
-/// clipboard with a mailto: link. GUI thread.
+/// Mails the report: attached to a new message when the file can be written and mail links open in
+/// a mail program that takes the message; otherwise the report goes on the clipboard and its folder
+/// is opened, and the result says which, for the user to be told. Never claims an attachment that
+/// was not made. GUI thread.
 QCoro::Task<Delivery> send(QString report, QString version,
                            std::shared_ptr<Native::MailHandOff> mail = Native::service<Native::MailHandOff>());
 

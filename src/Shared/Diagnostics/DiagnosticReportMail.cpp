@@ -5,7 +5,6 @@
 #include "Shared/Diagnostics/DiagnosticReport.h"
 
 #include "Shared/Storage/PrivateFile.h"
-#include "Shared/Text/TextUtils.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,8 +22,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcDiagnostics)
 namespace Lumivox::DiagnosticReport {
 
 namespace {
-
-constexpr qsizetype mailLinkBodyLimit = 1200;
 
 bool isOwnDirectory(const struct stat &info)
 {
@@ -66,6 +63,39 @@ QString baseForAttachments()
         return QString();
     return cache + QStringLiteral("/Lumivox/reports");
 }
+
+struct HandlerAwaiter
+{
+    Native::MailHandOff *mail;
+    Native::MailHandOff::HandlerInfo handler {};
+
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> handle)
+    {
+        mail->findHandler([this, handle](Native::MailHandOff::HandlerInfo found) {
+            handler = std::move(found);
+            handle.resume();
+        });
+    }
+    Native::MailHandOff::HandlerInfo await_resume() { return handler; }
+};
+
+struct FolderAwaiter
+{
+    Native::MailHandOff *mail;
+    QString folder;
+    bool shown = false;
+
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> handle)
+    {
+        mail->showFolder(folder, folderTimeout, [this, handle](bool opened) {
+            shown = opened;
+            handle.resume();
+        });
+    }
+    bool await_resume() const { return shown; }
+};
 
 struct ComposeAwaiter
 {
@@ -122,44 +152,36 @@ std::optional<QString> writeAttachment(const QString &text, const QString &folde
     return path;
 }
 
-std::optional<QUrl> mailtoURL(const QString &version, const QString &body)
-{
-    const QString note = QStringLiteral("Full report is on the clipboard.");
-    const QString mailBody = Text::graphemeCount(body) <= mailLinkBodyLimit
-        ? body + QStringLiteral("\n\n") + note
-        : Text::graphemePrefix(body, mailLinkBodyLimit) + QStringLiteral("\n\u2026\n") + note;
-
-    // Everything but the unreserved characters is escaped: mail programs differ in what they
-    // decode ("+" as a space, for one), and an escaped character reads the same in all of them.
-    const QByteArray encoded = QByteArrayLiteral("mailto:") + QUrl::toPercentEncoding(supportAddress, "@")
-        + QByteArrayLiteral("?subject=") + QUrl::toPercentEncoding(subject(version)) + QByteArrayLiteral("&body=")
-        + QUrl::toPercentEncoding(mailBody);
-    QUrl url = QUrl::fromEncoded(encoded, QUrl::StrictMode);
-    if (!url.isValid())
-        return std::nullopt;
-    return url;
-}
-
 QCoro::Task<Delivery> send(QString report, QString version, std::shared_ptr<Native::MailHandOff> mail)
 {
-    std::optional<QString> attachment;
+    Delivery delivery;
     if (const auto folder = attachmentFolder())
-        attachment = writeAttachment(report, *folder);
+        delivery.file = writeAttachment(report, *folder);
 
-    if (attachment) {
-        ComposeAwaiter composing {mail.get(), {supportAddress, subject(version), mailBody, *attachment}};
+    HandlerAwaiter asking {mail.get()};
+    const Native::MailHandOff::HandlerInfo handler = co_await asking;
+    if (!delivery.file) {
+        delivery.route = Delivery::Route::noFile;
+    } else if (handler.kind == Native::MailHandOff::Handler::none) {
+        delivery.route = Delivery::Route::noMailProgram;
+    } else if (handler.kind == Native::MailHandOff::Handler::webBrowser) {
+        // A browser would open a web form that drops the attachment while the text says it is there.
+        delivery.route = Delivery::Route::webBrowser;
+    } else {
+        ComposeAwaiter composing {mail.get(), {supportAddress, subject(version), mailBody, *delivery.file}};
         const Native::MailHandOff::Outcome outcome = co_await composing;
         if (outcome.succeeded())
-            co_return Delivery::attached;
-        qCWarning(lcDiagnostics, "mail program not reached (%s); using a mail link", qUtf8Printable(outcome.message));
+            co_return delivery;
+        qCWarning(lcDiagnostics, "mail program not reached (%s)", qUtf8Printable(outcome.message));
+        delivery.route = Delivery::Route::mailProgramFailed;
     }
 
-    // A link cannot carry the report: the clipboard does, and the link's body says so.
-    mail->copyToClipboard(report);
-    const auto link = mailtoURL(version, mailBody);
-    if (link && mail->openLink(*link))
-        co_return Delivery::mailLink;
-    co_return Delivery::clipboardOnly;
+    delivery.onClipboard = mail->copyToClipboard(report);
+    if (delivery.file) {
+        FolderAwaiter showing {mail.get(), QFileInfo(*delivery.file).absolutePath()};
+        delivery.folderShown = co_await showing;
+    }
+    co_return delivery;
 }
 
 } // namespace Lumivox::DiagnosticReport

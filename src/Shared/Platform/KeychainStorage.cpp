@@ -68,8 +68,11 @@ std::optional<std::optional<QString>> cached(const CacheKey &key)
 
 void remember(const CacheKey &key, std::optional<QString> value)
 {
-    std::lock_guard lock(state().mutex);
-    state().cache.insert(key, std::move(value));
+    {
+        std::lock_guard lock(state().mutex);
+        state().cache.insert(key, std::move(value));
+    }
+    emit announcer().answerCached(key.account, key.service);
 }
 
 Failure failureOf(const Native::Secrets::Outcome &outcome)
@@ -125,23 +128,22 @@ void setTimeouts(Timeouts value)
     state().timeouts = value;
 }
 
-std::optional<QString> get(const QString &key, const QString &service)
+Announcer &announcer()
+{
+    // Never destroyed: a read still running on the worker at exit may announce.
+    static auto *instance = new Announcer;
+    return *instance;
+}
+
+void readInBackground(const QString &key, const QString &service)
 {
     const CacheKey cacheKey {service, key};
-    if (auto hit = cached(cacheKey))
-        return *hit;
-
-    if (!onUIThread())
-        return worker().runBlocking([&] { return readNow(cacheKey).value; });
-
     {
-        // Asked again under the same lock as the in-flight check: a read that finished since the
-        // first look must not make this miss start another.
+        // The cache is asked under the same lock as the in-flight check: a read that finished just
+        // now must not be followed by another.
         std::lock_guard lock(state().mutex);
-        if (auto it = state().cache.constFind(cacheKey); it != state().cache.constEnd())
-            return *it;
-        if (state().backgroundReads.contains(cacheKey))
-            return std::nullopt;
+        if (state().cache.contains(cacheKey) || state().backgroundReads.contains(cacheKey))
+            return;
         state().backgroundReads.insert(cacheKey);
     }
     worker().post([cacheKey] {
@@ -149,6 +151,19 @@ std::optional<QString> get(const QString &key, const QString &service)
         std::lock_guard lock(state().mutex);
         state().backgroundReads.remove(cacheKey);
     });
+}
+
+std::optional<QString> get(const QString &key, const QString &service)
+{
+    const CacheKey cacheKey {service, key};
+    if (auto hit = cached(cacheKey))
+        return *hit;
+    if (!onUIThread())
+        return worker().runBlocking([&] { return readNow(cacheKey).value; });
+    readInBackground(key, service);
+    // A read that finished since the first look answers now.
+    if (auto hit = cached(cacheKey))
+        return *hit;
     return std::nullopt;
 }
 

@@ -4,10 +4,11 @@
 // out through a process-wide in-memory cache.
 //
 // The secret store may be slow, absent, or locked behind a password dialog, so nothing here waits
-// for it on the UI thread: the program reads a key once at start (`load`) and whenever it changes
-// (`save`, `remove`), and `get` serves the cache. All store traffic runs one call at a time on the
-// "app.lumivox.secret-store" worker, each call bounded by a time-out. Reads never show a password dialog;
-// `save` and `remove` may, since they only run when the user acts in the settings.
+// for it on the UI thread: the program starts reading its key at start (`readInBackground`), writes
+// it when the user changes it (`save`, `remove`), and `get` serves the cache. Whoever shows
+// something that depends on the key listens to `announcer()` and asks `get` again when it speaks. All store traffic
+// runs one call at a time on the "app.lumivox.secret-store" worker, each call bounded by a time-out. Reads never show a
+// password dialog; `save` and `remove` may, since they only run when the user acts in the settings.
 //
 // A read that found the item, or found that there is none, is cached for the life of the process;
 // changes made by other programs afterwards are not seen until the next start. A read that failed
@@ -18,6 +19,7 @@
 #include "Native/Secrets/Secrets.h"
 
 #include <QCoroTask>
+#include <QObject>
 #include <QString>
 
 #include <chrono>
@@ -58,6 +60,25 @@ struct Timeouts
     /// Long enough for the user to type a keyring password when asked.
     std::chrono::milliseconds write {60000};
 };
+
+/// Says that the cache has learnt the answer for an item: a read finished (found or not found), or
+/// a save or a removal succeeded. Emitted on the thread that learnt it, so receivers on the UI thread
+/// get it queued; a failed read says nothing, since the cache did not change.
+class Announcer final : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+signals:
+    void answerCached(const QString &key, const QString &service);
+};
+
+/// The process's one announcer.
+Announcer &announcer();
+
+/// Starts one read of the item on the store's worker unless the cache already holds its answer or
+/// a read is on its way; returns at once. Any thread.
+void readInBackground(const QString &key, const QString &service);
 
 /// The cached text of the item (account `key`, service `service`). On a cache miss on the UI thread
 /// it answers "none" at once and starts one background read whose answer serves later calls; on any

@@ -1,6 +1,7 @@
 #include "Shared/Platform/ScreenGeometry.h"
 
 #include "Native/Geometry/Containment.h"
+#include "Native/X11/X11Screen.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -9,15 +10,11 @@ namespace Lumivox::ScreenGeometry {
 
 namespace {
 
-// Height of the screen at Qt's origin: the line Qt's y-down coordinates are flipped around.
+// The line Qt's y-down coordinates are flipped around: one definition for every thread and every
+// backend, kept with the layout of the screens.
 double qtFlipLine()
 {
-    const auto list = QGuiApplication::screens();
-    for (QScreen *s : list) {
-        if (s->geometry().topLeft() == QPoint(0, 0))
-            return s->geometry().height();
-    }
-    return list.isEmpty() ? 0.0 : list.first()->geometry().bottom() + 1.0;
+    return Native::X11::screenSnapshot()->layout.flipLine();
 }
 
 QRectF flipQt(const QRectF &r, double line)
@@ -63,7 +60,9 @@ std::optional<double> primaryScreenMaxY(const std::vector<ScreenInfo> &list)
 
 std::optional<double> primaryScreenMaxY()
 {
-    return primaryScreenMaxY(screens());
+    if (!qGuiApp || QGuiApplication::screens().isEmpty())
+        return std::nullopt;
+    return qtFlipLine();
 }
 
 std::optional<ScreenInfo> screen(QPointF p, const std::vector<ScreenInfo> &list, const std::optional<ScreenInfo> &main)

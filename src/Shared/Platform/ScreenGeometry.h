@@ -33,6 +33,7 @@ std::optional<ScreenInfo> mainScreen();
 
 /// The maximum y of the primary screen: the first screen at origin (0, 0), else the first screen.
 std::optional<double> primaryScreenMaxY(const std::vector<ScreenInfo> &screens);
+/// The live line, the same on every thread and for every conversion (see Native::ScreenLayout::flipLine).
 std::optional<double> primaryScreenMaxY();
 
 /// The first screen containing the point, else the main screen, else the first screen.

@@ -279,7 +279,8 @@ void PreferenceStore::load()
     }
 
     // Never written over, never written through: moved out of the way, and the store starts empty.
-    if (PrivateFile::setAside(m_filePath, m_clock->wallNow())) {
+    m_setAsideAs = PrivateFile::setAside(m_filePath, m_clock->wallNow());
+    if (m_setAsideAs) {
         m_persistent = true;
     } else {
         qCCritical(lcPreferences).noquote()

@@ -62,6 +62,8 @@ public:
     QString filePath() const { return m_filePath; }
     /// False for a memory-only store, including one whose file exists but could not be opened.
     bool isPersistent() const;
+    /// Where the file the store could not read at load now is, when it was set aside.
+    std::optional<QString> setAsideAs() const { return m_setAsideAs; }
 
     std::optional<PreferenceValue> object(const QString &key) const;
     bool contains(const QString &key) const;
@@ -106,6 +108,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<QString, PreferenceValue> m_values;
     bool m_persistent = false;
+    std::optional<QString> m_setAsideAs;
     bool m_dirty = false;
     bool m_writeScheduled = false;
     TimerHandle m_pendingWrite;

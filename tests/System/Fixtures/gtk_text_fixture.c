@@ -1,6 +1,6 @@
 // A GTK 3 window with known text for the accessibility system tests: a menu bar, a wrapped label, a
 // text view, an entry and a button. Once laid out it prints where its words are on screen
-//   word <key> <x> <y> <width> <height>      (X11 pixels, root coordinates)
+//   word <key> <x> <y> <width> <height>      (X11 pixels, root coordinates, also at GDK_SCALE=2)
 // then "ready". Options: --at X Y places the window; --long fills the text view with a long text;
 // --notebook puts the text view on the page of a notebook without tabs, as deep in containers as
 // a tabbed editor keeps its documents (the page's tab then reports -1 x -1 extents), and prints
@@ -33,9 +33,11 @@ static GtkWidget *view;
 static GtkWidget *entry;
 static GtkWidget *button;
 
+// GTK measures in its own units, the screen's pixels divided by the window's scale (GDK_SCALE).
 static void printRect(const char *key, int x, int y, int w, int h)
 {
-    printf("word %s %d %d %d %d\n", key, x, y, w, h);
+    const int s = gtk_widget_get_scale_factor(window);
+    printf("word %s %d %d %d %d\n", key, x * s, y * s, w * s, h * s);
 }
 
 static void widgetRect(const char *key, GtkWidget *widget)

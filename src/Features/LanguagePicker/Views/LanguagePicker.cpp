@@ -47,9 +47,9 @@ LanguagePicker::LanguagePicker(const QString &title, QWidget *parent)
     m_menu->setObjectName(QStringLiteral("languageControl.menu"));
     m_menu->setModel(m_options);
     m_menu->setItemDelegate(new OptionDelegate(m_menu));
-    // A scrolling list of 20 rows rather than the style's menu of all 56, which would run past the
-    // screen and open scrolled away from the "Popular" section.
-    m_menu->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    // A scrolling list of 20 rows rather than a menu of all 56, which would run past the screen and
+    // open scrolled away from the "Popular" section (the program's style opens a list for a pop-up
+    // with more choices than it shows).
     m_menu->setMaxVisibleItems(20);
     m_menu->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_menu->setAccessibleName(title);

@@ -2,6 +2,7 @@
 
 #include "Features/LanguagePicker/LanguagePickerPlacement.h"
 #include "Features/LanguagePicker/Views/LanguagePickerView.h"
+#include "Native/Input/PointerGrab.h"
 #include "Native/Services.h"
 #include "Native/Windows/Compositing.h"
 #include "Shared/Platform/ScreenGeometry.h"
@@ -11,13 +12,21 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 #include <QWindow>
 
 namespace Lumivox {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcPicker, "app.lumivox.Picker")
+
+} // namespace
 
 LanguagePickerPanel::LanguagePickerPanel(Appearance &appearance, QWidget *parent)
     : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
@@ -31,6 +40,8 @@ LanguagePickerPanel::LanguagePickerPanel(Appearance &appearance, QWidget *parent
     m_focusCheck.setSingleShot(true);
     m_focusCheck.setInterval(0);
     connect(&m_focusCheck, &QTimer::timeout, this, &LanguagePickerPanel::checkFocus);
+    m_grabRetry.setSingleShot(true);
+    connect(&m_grabRetry, &QTimer::timeout, this, &LanguagePickerPanel::holdInput);
     // The first showing would otherwise wait for the view and for the fonts of a dozen scripts
     // (the native names), several times the time of every later one; they are made as soon as the
     // program is idle instead.
@@ -77,6 +88,9 @@ void LanguagePickerPanel::warmUp()
 void LanguagePickerPanel::showNear(QPointF point)
 {
     m_focusCheck.stop();
+    m_grabRetry.stop();
+    m_grabAttempts = 0;
+    m_holdsInput = false;
     m_isDismissing = false;
 
     makeView();
@@ -99,6 +113,7 @@ void LanguagePickerPanel::showNear(QPointF point)
     m_view->present();
     // The window system may hand the focus over only after this turn.
     m_focusCheck.start();
+    holdInput();
 }
 
 void LanguagePickerPanel::dismiss()
@@ -107,6 +122,7 @@ void LanguagePickerPanel::dismiss()
         return;
     m_isDismissing = true;
     m_focusCheck.stop();
+    releaseInput();
     QWidget::setVisible(false);
     m_isDismissing = false;
     emit dismissed();
@@ -125,8 +141,16 @@ void LanguagePickerPanel::setVisible(bool visible)
 
 void LanguagePickerPanel::closeEvent(QCloseEvent *event)
 {
-    // The toolkit closes a pop-up on a click outside it.
     event->ignore();
+    // The toolkit closes its pop-ups when the program loses the activation. The picker never takes
+    // it (the grab brings the keys), but the X server reports the end of an earlier showing's grab
+    // as such a loss a moment later, by then perhaps during the next showing. While the picker
+    // holds keyboard and pointer, or is still taking them, no other window can have been chosen:
+    // such a close is not the user's, and the picker stays.
+    if (!m_isPressed && QGuiApplication::applicationState() != Qt::ApplicationActive
+        && (m_holdsInput || m_grabRetry.isActive()))
+        return;
+    // Otherwise it is a click outside.
     if (!m_isDismissing)
         dismiss();
 }
@@ -177,6 +201,10 @@ bool LanguagePickerPanel::eventFilter(QObject *watched, QEvent *event)
 
 bool LanguagePickerPanel::event(QEvent *event)
 {
+    if (event->type() == QEvent::MouseButtonPress) {
+        const QScopedValueRollback pressed(m_isPressed, true);
+        return QWidget::event(event);
+    }
     if (event->type() == QEvent::WindowDeactivate && isVisible() && !m_focusCheck.isActive())
         m_focusCheck.start();
     return QWidget::event(event);
@@ -189,10 +217,50 @@ void LanguagePickerPanel::checkFocus()
     // A pop-up of our own above the panel (the search field's context menu) keeps its focus.
     if (QWidget *popup = QApplication::activePopupWidget(); popup && popup != this)
         return;
-    if (QWindow *window = windowHandle())
-        window->setKeyboardGrabEnabled(true);
     if (!m_view->searchField()->hasFocus())
         m_view->searchField()->setFocus(Qt::PopupFocusReason);
+    holdInput();
+}
+
+void LanguagePickerPanel::holdInput()
+{
+    m_grabRetry.stop();
+    if (!isVisible())
+        return;
+    // A pop-up of our own above the panel (the search field's context menu) holds them meanwhile.
+    if (QWidget *popup = QApplication::activePopupWidget(); popup && popup != this)
+        return;
+    const auto pointer = Native::service<Native::PointerGrab>();
+    // Held: watched, since the toolkit takes a refused pointer grab for granted (see PointerGrab),
+    // and a grab refused while another client held the pointer for a moment is asked for again.
+    if (m_holdsInput && pointer->isHeld() != false) {
+        m_grabRetry.start(grabWatchInterval);
+        return;
+    }
+    // Unmapped windows cannot grab either: the first attempts may come before the server shows it.
+    QWindow *window = windowHandle();
+    m_holdsInput = window && window->setKeyboardGrabEnabled(true) && window->setMouseGrabEnabled(true)
+        && pointer->isHeld() != false;
+    if (m_holdsInput) {
+        m_grabAttempts = 0;
+        m_grabRetry.start(grabWatchInterval);
+    } else if (++m_grabAttempts < maxGrabAttempts) {
+        m_grabRetry.start(grabRetryInterval);
+    } else {
+        qCWarning(lcPicker) << "another application holds the keyboard or pointer; the picker takes no keys";
+    }
+}
+
+void LanguagePickerPanel::releaseInput()
+{
+    m_grabRetry.stop();
+    m_grabAttempts = 0;
+    m_holdsInput = false;
+    // Hiding releases them too; released first, the application in front has its keys back at once.
+    if (QWindow *window = windowHandle(); window && isVisible()) {
+        window->setKeyboardGrabEnabled(false);
+        window->setMouseGrabEnabled(false);
+    }
 }
 
 } // namespace Lumivox

@@ -5,6 +5,9 @@
 // program, so the panel is a pop-up window that grabs keyboard and pointer while shown: typing reaches
 // its search field whatever application is in front, and a click anywhere outside closes it. While
 // it holds the grab the global hot key cannot fire, so the panel closes itself on that combination.
+// The X server refuses a grab while another client holds the keyboard or pointer, which right after
+// the hot key is our own hot key's grab (held until its last key is up), so the panel asks again
+// until it holds both, and while shown it checks that it still does.
 //
 // The owner prepares the model before each showing, sets the model's onChoose and onCancel, and
 // hears every dismissal through dismissed().
@@ -63,15 +66,27 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    static constexpr int grabRetryInterval = 20; // ms
+    static constexpr int grabWatchInterval = 250; // ms
+    // 5 s of asking: longer than anyone holds a hot key; a keyboard held for good (a screen
+    // locker) is then left alone.
+    static constexpr int maxGrabAttempts = 250;
+
     void makeView();
     void warmUp();
     bool handleKey(const QKeyEvent &event);
     void checkFocus();
+    void holdInput();
+    void releaseInput();
 
     Appearance &m_appearance;
     LanguagePickerModel *m_model;
     LanguagePickerView *m_view = nullptr;
     QTimer m_focusCheck;
+    QTimer m_grabRetry;
+    int m_grabAttempts = 0;
+    bool m_holdsInput = false;
+    bool m_isPressed = false; // a mouse press is being handled
     bool m_isDismissing = false;
     bool m_translucent = false;
 };

@@ -246,8 +246,11 @@ private:
         const QString native = index.data(LanguagePickerListModel::NativeNameRole).toString();
         if (!native.isEmpty() && nameShown == name && left < right) {
             p.setPen(selected ? withAlpha(Qt::white, 0.7) : secondaryText().resolved(m_appearance.scheme()));
+            // Scripts with tall marks (the bracket of Burmese ြ) reach above and below a Latin line;
+            // clipped to it, their ends would be cut off and leave a stray bar. The row's padding
+            // has room for them.
             p.drawText(QRectF(left, content.top(), right - left, content.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
                        metrics.elidedText(native, Qt::ElideRight, right - left));
         }
     }
@@ -321,7 +324,7 @@ LanguagePickerView::LanguagePickerView(LanguagePickerModel *model, Appearance &a
     column->addWidget(listArea);
     column->addWidget(new Divider(m_appearance, this));
 
-    m_hint = new QLabel(QStringLiteral("type to search · ↑↓ · ⏎ choose · esc"), this);
+    m_hint = new QLabel(QStringLiteral("type to search · ↑↓ move · ⏎ choose · esc"), this);
     m_hint->setObjectName(QStringLiteral("languagePicker.hint"));
     m_hint->setFont(pixelFont(11));
     m_hint->setTextFormat(Qt::PlainText);

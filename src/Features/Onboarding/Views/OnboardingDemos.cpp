@@ -2,7 +2,7 @@
 
 #include "Features/Design/Brand.h"
 #include "Features/Design/Styling.h"
-#include "Features/Overlay/Views/OverlayTooltip.h"
+#include "Features/Overlay/Views/TooltipLayout.h"
 #include "Features/Overlay/Views/TooltipText.h"
 
 #include <QEasingCurve>
@@ -192,13 +192,11 @@ void PageDots::paintEvent(QPaintEvent *)
 // TooltipPicture
 
 TooltipPicture::TooltipPicture(const QString &text, double fontSize)
-    : m_view(std::make_unique<OverlayTooltip>())
 {
     TooltipContent content;
     content.text = text;
     content.fontSize = fontSize;
-    m_view->setContent(content, ArrowEdge::bottom);
-    m_view->resize(m_view->sizeHint());
+    m_layout = std::make_unique<TooltipLayout>(content, ArrowEdge::bottom);
 }
 
 TooltipPicture::~TooltipPicture() = default;
@@ -208,17 +206,20 @@ const QPixmap &TooltipPicture::image(ColorScheme scheme, qreal devicePixelRatio)
     if (m_scheme == scheme && !m_image.isNull() && m_image.devicePixelRatio() == devicePixelRatio)
         return m_image;
     m_scheme = scheme;
-    m_view->setColorScheme(scheme);
-    m_image = QPixmap(m_view->size() * devicePixelRatio);
+    const QSizeF size = m_layout->size();
+    m_image = QPixmap(QSize(int(std::ceil(size.width())), int(std::ceil(size.height()))) * devicePixelRatio);
     m_image.setDevicePixelRatio(devicePixelRatio);
     m_image.fill(Qt::transparent);
-    m_view->render(&m_image, QPoint(), QRegion(), QWidget::DrawChildren);
+    QPainter painter(&m_image);
+    TooltipLayout::Paint options;
+    options.scheme = scheme;
+    m_layout->paint(painter, options);
     return m_image;
 }
 
 QPointF TooltipPicture::arrowTip() const
 {
-    const QRectF bubble = m_view->tooltipLayout().bubbleRect();
+    const QRectF bubble = m_layout->bubbleRect();
     return QPointF(bubble.center().x(), bubble.bottom());
 }
 
@@ -364,13 +365,15 @@ void HoverDemo::paintEvent(QPaintEvent *)
     const QPointF frameBottomRight = wordBox.bottomRight() + offset;
     paintPointer(painter, frameBottomRight - QPointF(pointerFrame.width(), pointerFrame.height()) + QPointF(3, 1));
 
-    // The key's caption beside the key cap.
-    const bool down = Demo::isKeyDown(m_phase);
-    painter.setFont(m_scene.captionFont);
-    painter.setPen((down ? Brand::accent() : Brand::secondaryText()).resolved(scheme));
-    const QRectF key = QRectF(m_key->geometry());
-    const QStaticText &caption = down ? m_scene.held : m_scene.keyName;
-    painter.drawStaticText(QPointF(key.right() + 8, key.center().y() - caption.size().height() / 2), caption);
+    // "held" beside the key cap while it is down. Up, the cap already names the key ("Alt"), so a
+    // caption naming it again would only repeat it.
+    if (Demo::isKeyDown(m_phase)) {
+        painter.setFont(m_scene.captionFont);
+        painter.setPen(Brand::accent().resolved(scheme));
+        const QRectF key = QRectF(m_key->geometry());
+        const QStaticText &caption = m_scene.held;
+        painter.drawStaticText(QPointF(key.right() + 8, key.center().y() - caption.size().height() / 2), caption);
+    }
 }
 
 void HoverDemo::layoutScene(const QRectF &inner)
@@ -381,8 +384,7 @@ void HoverDemo::layoutScene(const QRectF &inner)
     for (auto [text, font, shape] : {std::tuple {QStringLiteral("Le "), m_scene.font, &m_scene.before},
                                      std::tuple {QStringLiteral("café"), m_scene.font, &m_scene.word},
                                      std::tuple {QStringLiteral(" est prêt."), m_scene.font, &m_scene.after},
-                                     std::tuple {QStringLiteral("held"), m_scene.captionFont, &m_scene.held},
-                                     std::tuple {m_key->symbol(), m_scene.captionFont, &m_scene.keyName}}) {
+                                     std::tuple {QStringLiteral("held"), m_scene.captionFont, &m_scene.held}}) {
         shape->setText(text);
         shape->setTextFormat(Qt::PlainText);
         shape->prepare(QTransform(), font);
@@ -399,7 +401,7 @@ void HoverDemo::layoutScene(const QRectF &inner)
 // WordFilterDemo
 
 const QString WordFilterDemo::personName = QStringLiteral("Ada Lovelace");
-const QString WordFilterDemo::codeToken = QStringLiteral("viewDidLoad");
+const QString WordFilterDemo::codeToken = QStringLiteral("parse_args");
 const QString WordFilterDemo::linkToken = QStringLiteral("wikipedia.org");
 
 namespace {

@@ -19,7 +19,7 @@ class QVariantAnimation;
 
 namespace Lumivox {
 
-class OverlayTooltip;
+class TooltipLayout;
 
 /// A key cap: the key's name on a rounded face with a lower edge; a pressed key loses its edge and
 /// sinks by its height.
@@ -67,7 +67,9 @@ private:
     QVariantAnimation *m_move;
 };
 
-/// The real tooltip with a plain text, as an image for the scheme it was drawn in.
+/// The real tooltip's drawing with a plain text, as an image for the scheme it was drawn in. No
+/// window of its own: a widget made only to be painted from would be a top-level window of the
+/// program, which every "bring the windows forward" would show.
 class TooltipPicture
 {
 public:
@@ -79,7 +81,7 @@ public:
     QPointF arrowTip() const;
 
 private:
-    std::unique_ptr<OverlayTooltip> m_view;
+    std::unique_ptr<TooltipLayout> m_layout;
     QPixmap m_image;
     std::optional<ColorScheme> m_scheme;
 };
@@ -126,7 +128,6 @@ private:
         QStaticText word;
         QStaticText after;
         QStaticText held;
-        QStaticText keyName;
         QRectF wordBox;
     };
 

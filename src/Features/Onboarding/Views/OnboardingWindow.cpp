@@ -122,7 +122,7 @@ private:
 
 OnboardingWindow::OnboardingWindow(HoverTextController &controller, std::shared_ptr<Native::MotionPreference> motion,
                                    std::shared_ptr<Clock> clock, const Appearance &appearance, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
+    : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
     , m_appearance(appearance)
     , m_model(new OnboardingModel(controller, std::move(motion), std::move(clock), this))
     , m_pages(new QStackedWidget)
@@ -220,6 +220,9 @@ QWidget *OnboardingWindow::stepHeader(const QString &title, const QString &messa
     QLabel *text = textLabel(message, designFont(13), Brand::secondaryText(), appearance);
     text->setWordWrap(true);
     column->addWidget(text);
+    // Every page's heading is centred, as the first page's is.
+    for (QLabel *label : header->findChildren<QLabel *>())
+        label->setAlignment(Qt::AlignHCenter);
     return header;
 }
 
@@ -228,8 +231,11 @@ QVBoxLayout *OnboardingWindow::headedPage(QWidget *page, const char *name, const
 {
     page->setObjectName(QString::fromLatin1(name));
     auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 30, 0, 0);
+    column->setContentsMargins(0, 30, 0, 16);
     column->setSpacing(spacing);
+    // A page with little on it sits in the middle of the window rather than leaving its lower half
+    // empty; the page adds the matching stretch below its content.
+    column->addStretch(1);
     QWidget *header = stepHeader(title, message, appearance);
     header->setContentsMargins(36, 0, 36, 0);
     column->addWidget(header);
@@ -246,8 +252,6 @@ QWidget *OnboardingWindow::howItWorksPage(const Appearance &appearance)
     QWidget *header =
         stepHeader(QStringLiteral("How Lumivox works"),
                    QStringLiteral("Translate any word on screen without leaving what you’re doing."), appearance);
-    for (QLabel *label : header->findChildren<QLabel *>())
-        label->setAlignment(Qt::AlignHCenter);
     column->addWidget(header);
     m_hoverDemo = new HoverDemo(appearance);
     column->addWidget(m_hoverDemo);
@@ -307,12 +311,12 @@ QWidget *OnboardingWindow::permissionsPage(const Appearance &appearance)
         18, appearance);
     auto *card = new SettingsCard(appearance);
     m_accessibility = new PermissionRowView(
-        PermissionRowView::accessibility(), [&controller] { controller.requestAccessibilityPermission(); }, appearance,
-        false);
+        PermissionRowView::accessibility(PermissionRowView::Place::onboarding),
+        [&controller] { controller.requestAccessibilityPermission(); }, appearance, false);
     m_accessibility->setObjectName(QStringLiteral("onboarding.accessibility"));
     m_screen = new PermissionRowView(
-        PermissionRowView::screenRecording(), [&controller] { controller.requestScreenRecordingPermission(); },
-        appearance, false);
+        PermissionRowView::screenCapture(PermissionRowView::Place::onboarding),
+        [&controller] { controller.requestScreenRecordingPermission(); }, appearance, false);
     m_screen->setObjectName(QStringLiteral("onboarding.screenRecording"));
     card->addWidget(m_accessibility);
     card->addWidget(m_screen);

@@ -28,7 +28,6 @@ AboutSettingsPane::AboutSettingsPane(AboutSettingsModel *model, const Appearance
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(40, 28, 40, 40);
     column->setSpacing(0);
-    column->setAlignment(Qt::AlignHCenter);
 
     auto *icon = new QLabel;
     icon->setObjectName(QStringLiteral("about.icon"));
@@ -72,6 +71,7 @@ AboutSettingsPane::AboutSettingsPane(AboutSettingsModel *model, const Appearance
     QFont serif = Brand::title(15);
     serif.setItalic(true);
     meaning->setFont(serif);
+    // Wraps within the box rather than being cut at its edge.
     meaning->setWordWrap(true);
     meaning->setAlignment(Qt::AlignHCenter);
     tone(meaning, Brand::secondaryText(), appearance);
@@ -80,6 +80,7 @@ AboutSettingsPane::AboutSettingsPane(AboutSettingsModel *model, const Appearance
     column->addWidget(m_definition);
 
     auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(12);
     m_check->setObjectName(QStringLiteral("about.checkForUpdates"));
     auto *report = new QPushButton(QStringLiteral("Report a Problem…"));
     report->setObjectName(QStringLiteral("about.reportProblem"));
@@ -94,8 +95,11 @@ AboutSettingsPane::AboutSettingsPane(AboutSettingsModel *model, const Appearance
     QLabel *copyright = plainLabel(m_model->copyright());
     copyright->setObjectName(QStringLiteral("about.copyright"));
     copyright->setFont(captionFont());
-    tone(copyright, Brand::tertiaryText(), appearance);
-    column->addWidget(copyright, 0, Qt::AlignHCenter);
+    copyright->setWordWrap(true);
+    copyright->setAlignment(Qt::AlignHCenter);
+    // The tertiary tone all but vanishes at caption size on the window background.
+    tone(copyright, Brand::secondaryText(), appearance);
+    column->addWidget(copyright);
 
     connect(m_check, &QPushButton::clicked, m_model, &AboutSettingsModel::checkForUpdates);
     connect(report, &QPushButton::clicked, m_model, &AboutSettingsModel::reportProblem);

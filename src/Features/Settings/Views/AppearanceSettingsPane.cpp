@@ -37,7 +37,7 @@ AppearanceSettingsPane::AppearanceSettingsPane(HoverTextController &controller, 
     auto *previewCard = new SettingsCard(appearance);
     auto *stage = new QWidget;
     stage->setMinimumHeight(130);
-    stage->setAccessibleName(AppearanceSettingsModel::previewDescription());
+    m_stage = stage;
     auto *stack = new QVBoxLayout(stage);
     stack->setSpacing(-8);
     stack->setAlignment(Qt::AlignCenter);
@@ -47,15 +47,12 @@ AppearanceSettingsPane::AppearanceSettingsPane(HoverTextController &controller, 
     sentence->setSpacing(0);
     QFont title3;
     title3.setPointSizeF(title3.pointSizeF() > 0 ? title3.pointSizeF() * 1.45 : 15);
-    const auto part = [&](const QString &text) {
-        QLabel *label = plainLabel(text, stage);
-        label->setFont(title3);
-        sentence->addWidget(label);
-        return label;
-    };
-    part(QStringLiteral("Le "));
-    hoveredWord(part(QStringLiteral("café")), true, appearance);
-    part(QStringLiteral(" est prêt."));
+    for (QLabel **part : {&m_sentenceBefore, &m_sentenceWord, &m_sentenceAfter}) {
+        *part = plainLabel({}, stage);
+        (*part)->setFont(title3);
+        sentence->addWidget(*part);
+    }
+    hoveredWord(m_sentenceWord, true, appearance);
     stack->addLayout(sentence);
     stack->setAlignment(sentence, Qt::AlignHCenter);
     previewCard->addWidget(stage);
@@ -106,6 +103,11 @@ void AppearanceSettingsPane::showValues()
 {
     m_preview->setColorScheme(m_appearance.scheme());
     m_preview->setContent(m_model->preview(), ArrowEdge::bottom);
+    const AppearanceSettingsModel::PreviewSentence sentence = m_model->previewSentence();
+    m_sentenceBefore->setText(sentence.before);
+    m_sentenceWord->setText(sentence.word);
+    m_sentenceAfter->setText(sentence.after);
+    m_stage->setAccessibleName(m_model->previewDescription());
     {
         const QSignalBlocker quiet(m_fonts);
         const QStringList fonts = m_model->fonts();

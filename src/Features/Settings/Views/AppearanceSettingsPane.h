@@ -1,8 +1,8 @@
 #pragma once
 
-// The Appearance tab: the live preview (the real tooltip over a sample sentence), the font of the
-// current target language and the tooltip size. Everything shown comes from
-// AppearanceSettingsModel and follows the coordinator.
+// The Appearance tab: the live preview (the real tooltip, in the target language, over a sample
+// sentence), the font of the current target language and the tooltip size. Everything shown comes
+// from AppearanceSettingsModel and follows the coordinator.
 
 #include "Features/Design/Appearance.h"
 #include "Features/Settings/AppearanceSettingsModel.h"
@@ -35,6 +35,10 @@ private:
     const Appearance &m_appearance;
     AppearanceSettingsModel *m_model;
     OverlayTooltip *m_preview;
+    QWidget *m_stage = nullptr;
+    QLabel *m_sentenceBefore = nullptr;
+    QLabel *m_sentenceWord = nullptr;
+    QLabel *m_sentenceAfter = nullptr;
     QComboBox *m_fonts;
     QLabel *m_fontSubtitle;
     QSlider *m_size;

@@ -78,7 +78,14 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     auto *startup = new SettingsCard(appearance);
     auto *login = switchBox("general.openAtLogin");
     bindProperty(&controller, "launchAtLogin", login, "checked");
-    startup->addRow(QStringLiteral("Open at login"), {}, login);
+    // Without a tray in the panel, how to come back to these settings is said where starting is.
+    SettingsRow *atLogin = startup->addRow(QStringLiteral("Open at login"), {}, login);
+    atLogin->detail()->setObjectName(QStringLiteral("general.noTray"));
+    const auto followTray = [this, atLogin] {
+        atLogin->setDetail(m_model->showsNoTrayNote() ? GeneralSettingsModel::noTrayNote() : QString());
+    };
+    connect(m_model, &GeneralSettingsModel::showsNoTrayNoteChanged, atLogin, followTray);
+    followTray();
     auto *updates = switchBox("general.checkForUpdates");
     bindProperty(m_model, "checksForUpdates", updates, "checked");
     startup->addRow(QStringLiteral("Check for updates automatically"), {}, updates);
@@ -96,7 +103,7 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
         PermissionRowView::accessibility(), [&controller] { controller.requestAccessibilityPermission(); }, appearance,
         false);
     m_screenRecording = new PermissionRowView(
-        PermissionRowView::screenRecording(), [&controller] { controller.requestScreenRecordingPermission(); },
+        PermissionRowView::screenCapture(), [&controller] { controller.requestScreenRecordingPermission(); },
         appearance, false);
     rows->addWidget(m_accessibility);
     rows->addWidget(m_screenRecording);
@@ -116,7 +123,7 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     help->addRow(QStringLiteral("Welcome guide"), {}, guide);
     auto *words = button(QStringLiteral("Open…"), "general.openWords");
     connect(words, &QPushButton::clicked, &controller, &HoverTextController::openWordsSettings);
-    help->addRow(QStringLiteral("Saved words and History"),
+    help->addRow(QStringLiteral("Saved words and history"),
                  QStringLiteral("What Lumivox keeps on this computer is in Settings › Words."), words);
     column->addWidget(formSection(QStringLiteral("Help"), help));
 

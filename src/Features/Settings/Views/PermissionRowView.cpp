@@ -37,17 +37,21 @@ protected:
 
 } // namespace
 
-PermissionRowView::Texts PermissionRowView::accessibility()
+PermissionRowView::Texts PermissionRowView::accessibility(Place place)
 {
-    return {QStringLiteral("Accessibility"), QStringLiteral("Reads the text under the pointer."),
+    return {QStringLiteral("Accessibility"),
+            place == Place::onboarding ? QStringLiteral("Required")
+                                       : QStringLiteral("Reads the text under the pointer."),
             QStringLiteral("Turn On…"),
             QStringLiteral("Turns on the desktop's accessibility support. Applications started before may need a "
                            "restart.")};
 }
 
-PermissionRowView::Texts PermissionRowView::screenRecording()
+PermissionRowView::Texts PermissionRowView::screenCapture(Place place)
 {
-    return {QStringLiteral("Screen Recording"), QStringLiteral("Optional. Reads text in images and PDFs."),
+    return {QStringLiteral("Screen capture"),
+            place == Place::onboarding ? QStringLiteral("Optional, for images and PDFs")
+                                       : QStringLiteral("Optional. Reads text in images and PDFs."),
             QStringLiteral("Learn More…"),
             QStringLiteral("Needs an X11 session: under Wayland the screen cannot be read.")};
 }
@@ -70,6 +74,9 @@ PermissionRowView::PermissionRowView(const Texts &texts, std::function<void()> g
     auto *granted = new QHBoxLayout(m_grantedLabel);
     granted->setContentsMargins(0, 0, 0, 0);
     granted->setSpacing(5);
+    // Against the trailing edge: the stack is as wide as this row's button, which differs from row
+    // to row, and the marks of rows above each other must line up.
+    granted->addStretch(1);
     granted->addWidget(new CheckMark(m_grantedLabel));
     QLabel *grantedText = plainLabel(QStringLiteral("Granted"), m_grantedLabel);
     tone(grantedText, Brand::secondaryText(), appearance);

@@ -40,10 +40,13 @@ public:
     QPushButton *grantButton() const { return m_button; }
     QWidget *grantedLabel() const { return m_grantedLabel; }
 
+    /// Where a row stands: the first-run guide says only how much each permission matters.
+    enum class Place { settings, onboarding };
+
     /// Accessibility: turning on the accessibility bus.
-    static Texts accessibility();
-    /// Screen text: readable on X11, not under Wayland.
-    static Texts screenRecording();
+    static Texts accessibility(Place place = Place::settings);
+    /// Screen capture: allowed on X11, not under Wayland.
+    static Texts screenCapture(Place place = Place::settings);
 
 private:
     Texts m_texts;

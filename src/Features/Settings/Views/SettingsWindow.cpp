@@ -9,7 +9,10 @@
 #include "Features/Settings/Views/SettingsStyle.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHideEvent>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
@@ -32,6 +35,7 @@ SettingsWindow::SettingsWindow(Dependencies dependencies, QWidget *parent)
     const Appearance &appearance = *m_deps.appearance;
 
     m_general = new GeneralSettingsPane(controller, m_deps.updater, appearance);
+    m_general->model()->setTrayCheck(m_deps.trayAvailable);
     m_generalTab->addWidget(m_general);
     m_appearancePane = new AppearanceSettingsPane(controller, appearance);
     m_apps =
@@ -84,10 +88,44 @@ void SettingsWindow::applyScheme()
     update();
 }
 
+QWidget *SettingsWindow::tabContent() const
+{
+    QWidget *page = m_tabs->currentWidget();
+    if (auto *stack = qobject_cast<QStackedWidget *>(page))
+        page = stack->currentWidget();
+    if (!page)
+        return nullptr;
+    // A form pane scrolls its column; the column is what has to fit.
+    if (auto *scroll = page->findChild<QScrollArea *>(QString(), Qt::FindDirectChildrenOnly);
+        scroll && scroll->widget())
+        return scroll->widget();
+    return page;
+}
+
 void SettingsWindow::showTab()
 {
-    const int height = m_model->currentHeight() + m_tabs->tabBar()->sizeHint().height() + 6;
+    // Each tab has its designed height, and more when the desktop's fonts make its content taller:
+    // a form that fits on the screen is never cut off at the bottom.
+    int content = m_model->currentHeight();
+    if (QWidget *page = tabContent()) {
+        page->installEventFilter(this);
+        const int needed = page->hasHeightForWidth() ? page->heightForWidth(SettingsWindowModel::width)
+                                                     : page->minimumSizeHint().height();
+        content = std::max(content, needed);
+    }
+    const int chrome = m_tabs->tabBar()->sizeHint().height() + 6;
+    int height = content + chrome;
+    if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        height = std::min(height, screen->availableGeometry().height() - frameAllowance);
     setFixedSize(SettingsWindowModel::width, height);
+}
+
+bool SettingsWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // A pane whose content grew (the permission rows in place of "All set") gets the room at once.
+    if (event->type() == QEvent::LayoutRequest && watched == tabContent())
+        QTimer::singleShot(0, this, &SettingsWindow::showTab);
+    return QWidget::eventFilter(watched, event);
 }
 
 void SettingsWindow::showKeyScreen()
@@ -142,6 +180,8 @@ void SettingsWindow::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
     if (event->spontaneous())
         return; // minimised: still a window of ours
+    // The window lives for the whole run: what "Review…" opened folds back for the next opening.
+    m_general->model()->disappear();
     // After the hide has finished, so that the window no longer counts as visible.
     QTimer::singleShot(0, m_model, [self = QPointer<SettingsWindow>(this)] {
         if (self && !self->isVisible())

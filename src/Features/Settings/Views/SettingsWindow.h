@@ -40,6 +40,9 @@ public:
         std::shared_ptr<SettingsPresence> presence;
         /// Mails the diagnostic report ("Report a Problem…").
         std::function<void()> reportProblem;
+        /// Whether the panel has a tray for the program's icon (the General pane says when it has
+        /// none); empty: it is taken to have one.
+        std::function<bool()> trayAvailable;
         /// Where the Apps tab finds applications; empty: the installed-application catalogue.
         std::optional<AppsSettingsModel::Sources> apps;
     };
@@ -68,8 +71,14 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    /// Room left on the screen for the window manager's title bar and frame.
+    static constexpr int frameAllowance = 48;
+
+    /// What the tab on show has to fit: a form's column, or the pane itself.
+    QWidget *tabContent() const;
     void showTab();
     void showKeyScreen();
     void applyScheme();

@@ -16,6 +16,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScrollBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -319,7 +321,8 @@ void WordDetailView::rebuild()
     hear->setIcon(Symbols::icon(QStringLiteral("speaker.wave.2.fill")));
     hear->setIconSize(QSize(18, 18));
     hear->setAutoRaise(true);
-    hear->setToolTip(QStringLiteral("Hear it"));
+    hear->setToolTip(m_model->hearHelp());
+    hear->setEnabled(m_model->canHear());
     hear->setAccessibleName(m_model->hearLabel());
     connect(hear, &QToolButton::clicked, m_model, &WordDetailModel::hear);
     titleRow->addWidget(hear, 0, Qt::AlignVCenter);
@@ -433,13 +436,20 @@ void WordDetailView::replaceContent(QWidget *content)
         old->deleteLater();
     }
     setWidget(content);
+    // The column never scrolls across: it is as wide as the widest row of what it shows (the
+    // actions of a saved word), with the scroll bar beside it, and the window's other columns give
+    // way. Narrower, the scroll bar would cover the right edge of the buttons and the card.
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+    setMinimumWidth(std::max(minimumColumnWidth, content->minimumSizeHint().width() + scrollBar + 2 * frameWidth()));
 }
 
 void WordDetailView::confirmRemoval()
 {
     if (m_confirmation)
         return;
-    auto *box = new QMessageBox(QMessageBox::Warning, m_model->removeTitle(), m_model->removeTitle(),
+    // The question is the message; the title bar gets a short name of its own, which a window
+    // manager does not cut.
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Remove Word"), m_model->removeTitle(),
                                 QMessageBox::NoButton, window());
     box->setObjectName(QStringLiteral("wordRemoveConfirmation"));
     box->setTextFormat(Qt::PlainText);

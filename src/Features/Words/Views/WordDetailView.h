@@ -17,6 +17,9 @@ class WordDetailView : public QScrollArea
 {
     Q_OBJECT
 public:
+    /// The column's width when what it shows needs less.
+    static constexpr int minimumColumnWidth = 320;
+
     WordDetailView(WordDetailModel *model, const Appearance &appearance, QWidget *parent = nullptr);
 
     /// The removal confirmation while it is open.

@@ -110,6 +110,9 @@ WordsListView::WordsListView(WordsModel *model, const Appearance &appearance, QW
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Scrolling follows the window's selection (showSelection), not every current row the view is
+    // given back after its rows were made anew.
+    m_list->setAutoScroll(false);
     addWidget(m_list);
     addWidget(m_empty);
 
@@ -120,7 +123,7 @@ WordsListView::WordsListView(WordsModel *model, const Appearance &appearance, QW
     connect(&appearance, &Appearance::isDarkChanged, m_list->viewport(), qOverload<>(&QWidget::update));
     connect(model, &WordsModel::itemsChanged, this, &WordsListView::showItems);
     connect(model, &WordsModel::emptyMessageChanged, this, &WordsListView::showItems);
-    connect(model, &WordsModel::selectionChanged, this, &WordsListView::showSelection);
+    connect(model, &WordsModel::selectionChanged, this, [this] { showSelection(true); });
     showItems();
 }
 
@@ -128,17 +131,20 @@ void WordsListView::showItems()
 {
     m_empty->setMessage(m_model->emptyTitle(), m_model->emptyDetail());
     setCurrentWidget(m_model->items().empty() ? static_cast<QWidget *>(m_empty) : m_list);
-    showSelection();
+    // New rows keep the reader's place; only a new selection is scrolled to.
+    showSelection(false);
 }
 
-void WordsListView::showSelection()
+void WordsListView::showSelection(bool scroll)
 {
     m_showing = true;
     const auto row = m_model->selection() ? m_model->list()->row(*m_model->selection()) : std::nullopt;
     if (row) {
         const QModelIndex index = m_model->list()->index(*row, 0);
-        m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        m_list->scrollTo(index);
+        if (m_list->selectionModel()->currentIndex() != index || !m_list->selectionModel()->isSelected(index))
+            m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        if (scroll)
+            m_list->scrollTo(index);
     } else {
         m_list->selectionModel()->clear();
     }

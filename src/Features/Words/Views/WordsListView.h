@@ -25,7 +25,7 @@ public:
 
 private:
     void showItems();
-    void showSelection();
+    void showSelection(bool scroll);
 
     WordsModel *m_model;
     QListView *m_list;

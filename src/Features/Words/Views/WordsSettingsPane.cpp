@@ -286,8 +286,13 @@ void WordsSettingsPane::showReminder()
 
 void WordsSettingsPane::showExcluded()
 {
+    // The old rows go once the event that changed the list has returned: the change usually comes
+    // from one of their own "−" buttons, which is still inside its click.
     while (QLayoutItem *item = m_excludedRows->takeAt(0)) {
-        delete item->widget();
+        if (QWidget *old = item->widget()) {
+            old->hide();
+            old->deleteLater();
+        }
         delete item;
     }
     const ColorScheme scheme = m_appearance.scheme();

@@ -13,12 +13,14 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -175,7 +177,7 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
 
     m_detailStack = new QStackedWidget(m_splitter);
     m_detailStack->setObjectName(QStringLiteral("wordDetailColumn"));
-    m_detailStack->setMinimumWidth(320);
+    // As wide as the word on show needs: WordDetailView keeps its own minimum width.
     m_detail = new WordDetailView(m_model->detail(), appearance, m_detailStack);
     m_noSelection = new EmptyMessageView(QStringLiteral("bookmark"), appearance, m_detailStack);
     m_noSelection->setObjectName(QStringLiteral("wordDetailEmpty"));
@@ -205,7 +207,13 @@ WordsView::WordsView(WordBook &book, WordsModel::OpenReview openReview, std::sha
     setWindowTitle(m_model->windowTitle());
     showDetail();
 
+    // Centred at its first size; a frame kept by an earlier run then takes the place of both.
     resize(defaultSize);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), defaultSize);
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
     if (const auto stored = m_defaults->data(geometryKey))
         restoreGeometry(*stored);
 }

@@ -1,0 +1,244 @@
+// The real program on scaled and mixed-scale monitors (RandR monitors on one large Xvfb screen, each
+// scaled by Qt as a desktop would): a word hovered on each monitor is read through accessibility
+// and its tooltip shows beside the pointer on the pointer's monitor; the picker opened near each
+// corner of each monitor lies inside that monitor. And one screen at ×2 with a GTK window at
+// GDK_SCALE=2: every word is read through accessibility, none from screen text.
+
+#include "Support/RunningLumivox.h"
+#include "Support/XTestInjector.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/keysym.h>
+
+#include <cmath>
+#include <cstdio>
+
+using namespace Lumivox;
+using namespace Lumivox::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Monitor
+{
+    QRect pixels;
+    double factor = 1.0;
+    bool primary = false;
+};
+
+QString monitorName(std::size_t index)
+{
+    return QString(QChar(u'A' + int(index)));
+}
+
+int ignoreXError(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+// Lays the monitors out on the session's screen, named A, B, …; the first takes the screen's output.
+void layOut(Display *d, const std::vector<Monitor> &monitors)
+{
+    const Window root = DefaultRootWindow(d);
+    const auto previous = XSetErrorHandler(ignoreXError);
+    for (std::size_t i = 0; i < 4; ++i)
+        XRRDeleteMonitor(d, root, XInternAtom(d, qPrintable(monitorName(i)), False));
+    XSync(d, False);
+    XSetErrorHandler(previous);
+    XRRScreenResources *resources = XRRGetScreenResources(d, root);
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const Monitor &m = monitors[i];
+        const bool withOutput = i == 0 && resources && resources->noutput > 0;
+        XRRMonitorInfo *info = XRRAllocateMonitor(d, withOutput ? 1 : 0);
+        info->name = XInternAtom(d, qPrintable(monitorName(i)), False);
+        info->primary = m.primary;
+        info->x = m.pixels.x();
+        info->y = m.pixels.y();
+        info->width = m.pixels.width();
+        info->height = m.pixels.height();
+        info->mwidth = m.pixels.width() / 4;
+        info->mheight = m.pixels.height() / 4;
+        if (withOutput)
+            info->outputs[0] = resources->outputs[0];
+        XRRSetMonitor(d, root, info);
+        XFree(info);
+    }
+    if (resources)
+        XRRFreeScreenResources(resources);
+    XSync(d, False);
+}
+
+// How far the pointer is from the nearest point of a window, in pixels.
+double distance(QPoint pointer, const QRect &r)
+{
+    const double dx = std::max({r.left() - pointer.x(), 0, pointer.x() - r.right()});
+    const double dy = std::max({r.top() - pointer.y(), 0, pointer.y() - r.bottom()});
+    return std::hypot(dx, dy);
+}
+
+// Where a fixture puts its window: inside the monitor, in GTK's units (pixels divided by its scale).
+QStringList placedOn(const Monitor &m, int gdkScale)
+{
+    return {QStringLiteral("--at"), QString::number((m.pixels.x() + 60) / gdkScale),
+            QString::number((m.pixels.y() + 60) / gdkScale)};
+}
+
+class ScaledScreens : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        display = XOpenDisplay(nullptr);
+        ASSERT_TRUE(display) << "the private session has no display";
+        ASSERT_TRUE(input.ok());
+        ASSERT_GE(DisplayWidth(display, DefaultScreen(display)), 4160) << "the session's screen is too small";
+    }
+    void TearDown() override
+    {
+        if (display) {
+            layOut(display, {});
+            XCloseDisplay(display);
+        }
+        qunsetenv("QT_SCREEN_SCALE_FACTORS");
+        qunsetenv("QT_SCALE_FACTOR");
+    }
+
+    // Holds Alt over the centre of the word until its hover is recorded; gives the tooltip's frame
+    // (pixels) and the hover's event.
+    std::pair<QRect, std::optional<QJsonObject>> hover(RunningLumivox &app, const QRect &word, const QString &text)
+    {
+        input.moveTo(word.center().x(), word.center().y());
+        QThread::msleep(300);
+        input.key(XK_Alt_L, true);
+        QRect tooltip;
+        spinUntil(
+            [&] {
+                const auto frames = windowsOf(display, app.process.processId());
+                tooltip = frames.empty() ? QRect() : frames.front();
+                return !frames.empty();
+            },
+            10s);
+        const auto event = app.event(text);
+        if (const auto frames = windowsOf(display, app.process.processId()); !frames.empty())
+            tooltip = frames.front();
+        input.key(XK_Alt_L, false);
+        spinUntil([&] { return windowsOf(display, app.process.processId()).empty(); }, 10s);
+        return {tooltip, event};
+    }
+
+    Display *display = nullptr;
+    XTestInjector input;
+};
+
+} // namespace
+
+TEST_F(ScaledScreens, TooltipAndPickerStayOnThePointersMonitorWhateverItsScale)
+{
+    struct Layout
+    {
+        const char *name;
+        std::vector<Monitor> monitors;
+    };
+    const std::vector<Layout> layouts {
+        {"x1 primary, x2 to its right", {{{0, 0, 1280, 800}, 1.0, true}, {{1280, 0, 2560, 1600}, 2.0, false}}},
+        {"x2 above a x1 primary", {{{0, 0, 2560, 1600}, 2.0, false}, {{0, 1600, 1280, 800}, 1.0, true}}},
+        {"x1.5 left of a x1 primary", {{{0, 0, 2880, 1800}, 1.5, false}, {{2880, 0, 1280, 800}, 1.0, true}}},
+    };
+    // One word of the GTK window on each monitor.
+    const std::vector<std::pair<QByteArray, QString>> words {{"view:pineapple", QStringLiteral("pineapple")},
+                                                             {"label:clever", QStringLiteral("clever")}};
+    for (const Layout &layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        layOut(display, layout.monitors);
+        QStringList factors;
+        for (std::size_t i = 0; i < layout.monitors.size(); ++i)
+            factors << monitorName(i) + QLatin1Char('=') + QString::number(layout.monitors[i].factor);
+        qputenv("QT_SCREEN_SCALE_FACTORS", factors.join(QLatin1Char(';')).toLatin1());
+        RunningLumivox app;
+        ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+
+        for (std::size_t i = 0; i < layout.monitors.size(); ++i) {
+            const Monitor &monitor = layout.monitors[i];
+            SCOPED_TRACE(monitorName(i).toStdString());
+            // GTK knows one whole scale for all its windows.
+            const int gdkScale = std::max(1, int(monitor.factor));
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("GDK_SCALE"), QString::number(gdkScale));
+            FixtureProcess gtk;
+            ASSERT_TRUE(gtk.start(QStringLiteral("gtk_text_fixture"), placedOn(monitor, gdkScale), environment));
+            const QRect word = wordBox(gtk, words[i].first);
+            ASSERT_TRUE(monitor.pixels.contains(word)) << "the fixture's word lies on its monitor";
+
+            const auto [tooltip, event] = hover(app, word, words[i].second);
+            ASSERT_FALSE(tooltip.isEmpty()) << app.log.toStdString();
+            EXPECT_TRUE(monitor.pixels.contains(tooltip)) << "tooltip at " << tooltip.x() << "," << tooltip.y() << " "
+                                                          << tooltip.width() << "x" << tooltip.height();
+            const double points = distance(word.center(), tooltip) / monitor.factor;
+            EXPECT_LE(points, 40.0);
+            ASSERT_TRUE(event) << app.log.toStdString();
+            EXPECT_TRUE(event->value("source").toString().startsWith(QStringLiteral("accessibility")))
+                << event->value("source").toString().toStdString();
+            std::printf("%s, monitor %s: tooltip %dx%d at %.0f points from the pointer, word read through %s\n",
+                        layout.name, qPrintable(monitorName(i)), tooltip.width(), tooltip.height(), points,
+                        qPrintable(event->value("source").toString()));
+
+            // The picker opened 20 pixels in from each corner.
+            const QRect inner = monitor.pixels.adjusted(20, 20, -20, -20);
+            int inside = 0;
+            for (const QPoint corner : {inner.topLeft(), inner.topRight(), inner.bottomLeft(), inner.bottomRight()}) {
+                input.moveTo(corner.x(), corner.y());
+                input.chord({XK_Super_L, XK_Alt_L, XK_l}, 150ms);
+                QRect picker;
+                ASSERT_TRUE(spinUntil(
+                    [&] {
+                        const auto frames = windowsOf(display, app.process.processId());
+                        picker = frames.empty() ? QRect() : frames.front();
+                        return !frames.empty() && keyboardIsHeld(display);
+                    },
+                    10s))
+                    << app.log.toStdString();
+                EXPECT_TRUE(monitor.pixels.contains(picker))
+                    << "picker opened at " << corner.x() << "," << corner.y() << " lies at " << picker.x() << ","
+                    << picker.y() << " " << picker.width() << "x" << picker.height();
+                inside += monitor.pixels.contains(picker);
+                input.tap(XK_Escape);
+                ASSERT_TRUE(spinUntil([&] { return windowsOf(display, app.process.processId()).empty(); }, 10s));
+            }
+            std::printf("%s, monitor %s: picker inside the monitor from %d of 4 corners\n", layout.name,
+                        qPrintable(monitorName(i)), inside);
+        }
+    }
+}
+
+TEST_F(ScaledScreens, AGtkWindowAtTwiceTheScaleIsReadThroughAccessibility)
+{
+    layOut(display, {{{0, 0, 2560, 1600}, 2.0, true}});
+    qputenv("QT_SCALE_FACTOR", "2");
+    RunningLumivox app;
+    ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GDK_SCALE"), QStringLiteral("2"));
+    FixtureProcess gtk;
+    ASSERT_TRUE(gtk.start(QStringLiteral("gtk_text_fixture"), {"--at", "40", "40"}, environment));
+
+    const std::vector<std::pair<QByteArray, QString>> words {{"label:Mind", QStringLiteral("Mind")},
+                                                             {"label:clever", QStringLiteral("clever")},
+                                                             {"view:first", QStringLiteral("first")},
+                                                             {"view:pineapple", QStringLiteral("pineapple")},
+                                                             {"entry:lantern", QStringLiteral("lantern")}};
+    for (const auto &[key, text] : words) {
+        SCOPED_TRACE(text.toStdString());
+        const QRect word = wordBox(gtk, key);
+        ASSERT_FALSE(word.isEmpty());
+        const auto [tooltip, event] = hover(app, word, text);
+        ASSERT_TRUE(event) << app.log.toStdString();
+        EXPECT_EQ(event->value("reason").toString(), QStringLiteral("shown"));
+        EXPECT_TRUE(event->value("source").toString().startsWith(QStringLiteral("accessibility")))
+            << event->value("source").toString().toStdString();
+    }
+}
