@@ -449,6 +449,7 @@ TEST_F(WordsModelTest, DetailOfASavedWordAsksBeforeRemovingAndReviewsIt)
         makeSaved({.word = QStringLiteral("walk"), .meaning = QStringLiteral("marcher"), .date = fixture.ago(10)});
     learned.review.learned = true;
     learned.metCount = 0;
+    learned.encounters.clear(); // as an imported word may be
     fixture.saved = {word, learned};
     WordsModel &m = model();
     m.setSelection(word.key());
@@ -472,6 +473,7 @@ TEST_F(WordsModelTest, DetailOfASavedWordAsksBeforeRemovingAndReviewsIt)
     m.setSelection(learned.key());
     EXPECT_EQ(detail.statistics(), (QStringList {"Met <b>0 times</b>", "Saved <b>Today</b>", "<b>Learned</b>"}));
     EXPECT_FALSE(detail.primaryActionEnabled());
+    EXPECT_FALSE(detail.lastEncounter());
     detail.performPrimaryAction();
     EXPECT_EQ(reviews.size(), 1u);
 
