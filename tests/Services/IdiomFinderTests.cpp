@@ -149,6 +149,10 @@ TEST(IdiomFinder, MatchesAndRewritesInTheSentencesTense)
          "cut corners = do something badly to save time -> He did something badly to save time."},
         {"She is taking a rain check.", "She is/Verb/be taking/Verb/take a rain check",
          "take a rain check = postpone -> She is postponing."},
+        {"We are seeing eye to eye.", "We are/Verb/be seeing/Verb/see eye to eye",
+         "see eye to eye = agree -> We are agreeing."},
+        {"He is kicking the bucket.", "He is/Verb/be kicking/Verb/kick the bucket",
+         "kick the bucket = die -> He is dying."},
         // A verb the tagger took for a noun leaves the gloss's verb as it is; the plural after it is no verb.
         {"Just spill the beans!", "Just spill/Noun/spill the beans/Noun/bean",
          "spill the beans = reveal the secret -> Just reveal the secret!"},
