@@ -229,6 +229,9 @@ TEST(Appcast, ReadsReleasesAndRefusesWhatIsUnsafeOrBroken)
     const auto newest = Appcast::newestUpdate(offered, QStringLiteral("1.2"));
     ASSERT_TRUE(newest);
     EXPECT_EQ(newest->displayVersion, QStringLiteral("1.10 first"));
+    EXPECT_EQ(Appcast::newestUpdate(offered, QStringLiteral("1.1")).value_or(Appcast::Item {}).displayVersion,
+              QStringLiteral("1.10 first"))
+        << "not merely the first one newer than ours";
     EXPECT_EQ(Appcast::newestUpdate(offered, QStringLiteral("1.10")), std::nullopt);
 }
 
