@@ -132,11 +132,21 @@ TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
     EXPECT_EQ(titles.count(), 2);
     EXPECT_EQ(m.emptyTitle(), QStringLiteral("No matches"));
     m.setQuery(QString());
+    WordsListModel &rows = *m.list();
+    const QModelIndex fourth = rows.index(3, 0);
 
     m.setSection(WordsSection::pair(QStringLiteral("en"), QStringLiteral("fr")));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("English → French — 3 words"));
     m.setSection(WordsSection::app(QStringLiteral("org.example.Reader")));
     EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Apricot", "cherry"}));
+    // An index a view kept from before the list shrank, and rows outside the list, give nothing.
+    EXPECT_FALSE(rows.data(fourth, WordsListModel::WordRole).isValid());
+    for (const int row : {-1, 3})
+        EXPECT_FALSE(rows.key(row)) << row;
+    for (const auto &[row, word] : {std::pair {0, "apple"}, std::pair {2, "cherry"}}) {
+        const auto key = rows.key(row);
+        EXPECT_EQ(key ? key->word() : QString(), QString::fromUtf8(word)) << row;
+    }
     EXPECT_EQ(m.title(), QStringLiteral("org.example.Reader")) << "the title names the app by its id's name";
     m.setSection(WordsSection::history());
     EXPECT_EQ(m.windowTitle(), QStringLiteral("History — 1 word"));
