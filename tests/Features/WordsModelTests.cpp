@@ -414,7 +414,9 @@ TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)
     EXPECT_EQ(detail.saveToggleText(), QStringLiteral("Save"));
     EXPECT_EQ(detail.saveToggleHelp(), QStringLiteral("Save this word"));
     EXPECT_EQ(detail.primaryActionText(), QStringLiteral("Save"));
+    EXPECT_TRUE(detail.primaryActionEnabled());
     EXPECT_FALSE(detail.canRemove());
+    EXPECT_EQ(detail.alsoMet().size(), 1u) << "the older encounter";
     const auto card = detail.lastEncounter();
     ASSERT_TRUE(card);
     EXPECT_EQ(card->source, QStringLiteral("Reader · Chapter <1>")) << "shown as plain text";
@@ -426,6 +428,8 @@ TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)
 
     m.setQuery(QStringLiteral("zzz"));
     EXPECT_FALSE(detail.lastEncounter()) << "nothing selected";
+    EXPECT_FALSE(detail.primaryActionEnabled());
+    detail.hear(); // nothing to say
     m.setQuery(QString());
 
     detail.toggleSaved();
