@@ -2,7 +2,7 @@
 // by line at every start, and a general-purpose tree costs several times what the records
 // themselves do. The verdicts and messages are the tree reader's, value for value:
 //   - the whole text is always checked, so broken JSON anywhere wins over a bad field;
-//   - a key that appears twice counts with its last value, as it does in the tree;
+//   - a key that appears twice in one object refuses the text, as it does in the tree;
 //   - a record reports its first bad field in field order, wherever the keys stood.
 
 #include "Models/WordRecordsDetail.h"
@@ -22,7 +22,7 @@ namespace {
 using Detail::Path;
 namespace Message = Detail::Message;
 
-// What one reading of an object found for one field. A repeated key starts its field afresh.
+// What one reading of an object found for one field.
 struct Slot
 {
     bool seen = false;
@@ -74,7 +74,6 @@ public:
     bool read(Record &out, QString &problem, const Path &path)
     {
         std::array<Slot, Detail::fieldCount<Record>> found;
-        // A key repeated in the enclosing object starts this record afresh.
         out = {};
         if (!expectObject(problem, path))
             return !s.failed();

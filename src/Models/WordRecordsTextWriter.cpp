@@ -44,7 +44,8 @@ public:
         while (p < end) {
             const char16_t c = *p++;
             if (c < 0x80) {
-                if (c >= 0x20 && c != '"' && c != '\\') {
+                // "/" goes out as "\\/", as the other writers of these files write it; readers take both.
+                if (c >= 0x20 && c != '"' && c != '\\' && c != '/') {
                     *w++ = char(c);
                     continue;
                 }
@@ -55,6 +56,9 @@ public:
                     break;
                 case '\\':
                     *w++ = '\\';
+                    break;
+                case '/':
+                    *w++ = '/';
                     break;
                 case '\b':
                     *w++ = 'b';

@@ -36,6 +36,23 @@ AppDelegate::KeyPress key(Qt::KeyboardModifiers modifiers, const char *text, boo
     return {down, modifiers, QString::fromUtf8(text)};
 }
 
+// A window that counts the key presses that reach it.
+class KeyCounter : public QWidget
+{
+public:
+    explicit KeyCounter(Qt::WindowFlags flags = {})
+        : QWidget(nullptr, flags)
+    { }
+    int presses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        ++presses;
+        QWidget::keyPressEvent(event);
+    }
+};
+
 } // namespace
 
 TEST(AppDelegate, HidesOnlyForItsOwnCtrlQ)
@@ -91,14 +108,14 @@ TEST(AppDelegate, CtrlQHidesTheWindowsAndAReopenLaterBringsSettingsBack)
     StaticsReset reset;
     ShellHarness h(false);
     h.defaults->set(CoordinatorSettings::hasCompletedOnboardingKey, true);
-    QWidget settings;
+    KeyCounter settings;
     settings.setWindowTitle(QStringLiteral("Settings"));
     settings.show();
     QWidget frameless(nullptr, Qt::Window | Qt::FramelessWindowHint);
     frameless.show();
     QWidget dialog(nullptr, Qt::Dialog);
     dialog.show();
-    QWidget tool(nullptr, Qt::Tool);
+    KeyCounter tool(Qt::Tool);
     tool.show();
     int terminations = 0;
     AppDelegate::Dependencies d;
@@ -118,9 +135,11 @@ TEST(AppDelegate, CtrlQHidesTheWindowsAndAReopenLaterBringsSettingsBack)
     QKeyEvent ctrlQRelease(QEvent::KeyRelease, Qt::Key_Q, Qt::ControlModifier, QStringLiteral("q"));
     QCoreApplication::sendEvent(&settings, &ctrlQRelease);
     EXPECT_TRUE(settings.isVisible());
+    EXPECT_EQ(settings.presses, 2);
     EXPECT_FALSE(AppDelegate::dockIconSuppressed);
     QKeyEvent ctrlQ(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier, QStringLiteral("q"));
     QCoreApplication::sendEvent(&tool, &ctrlQ);
+    EXPECT_EQ(tool.presses, 0) << "Ctrl+Q goes no further than the program";
     EXPECT_EQ(terminations, 0);
     EXPECT_FALSE(settings.isVisible());
     EXPECT_FALSE(dialog.isVisible());

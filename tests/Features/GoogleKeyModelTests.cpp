@@ -169,5 +169,6 @@ TEST_F(GoogleKeyModelTest, CountsComeFromTheCatalogue)
     EXPECT_EQ(model.moreChipText(), QStringLiteral("+ %1 more").arg(google.size() - 4));
     EXPECT_EQ(GoogleKeyModel::moreThanNamedCount(), int(google.size()) - 2);
     EXPECT_TRUE(model.savedLine().startsWith(QStringLiteral("Sinhala, Tamil and %1 more").arg(google.size() - 2)));
-    EXPECT_GE(GoogleKeyModel::moreThanNamedCount(), 0);
+    // The counts above read as words only while there are more languages than the chips name.
+    EXPECT_GT(google.size(), featured.size());
 }

@@ -24,6 +24,7 @@
 
 #include <QCoreApplication>
 #include <QSysInfo>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -261,6 +262,195 @@ TEST_F(HoverScenarioTest, GatesRefuseInOrderWithOneNoteAndClearOnlyWhereTheyMust
     EXPECT_EQ(sources->windows.calls, 1);
 }
 
+TEST_F(HoverScenarioTest, TheLookupRefusesProtectedAndUnselectedAppsByTheFrontOneOrTheOneUnderThePointer)
+{
+    const QString player = QStringLiteral("com.apple.tv");
+    const QString editor = QStringLiteral("org.gnome.TextEditor");
+    struct Row
+    {
+        const char *name;
+        std::optional<QString> front; // in front from the start, or from the middle of the window lookup
+        std::optional<QString> hovered;
+        bool limit;
+        std::optional<Reason> refused; // none: the lookup goes on to read the word
+        QString detail;
+        bool frontDuringLookup = false;
+    };
+    const std::vector<Row> rows {
+        // (A protected app in front from the start is refused before the lookup, by the gates.)
+        {"a protected app comes to the front meanwhile", player, editor, false, Reason::drmProtected, editor, true},
+        {"a protected app under the pointer", editor, player, false, Reason::drmProtected, player},
+        {"neither protected", editor, editor, false, std::nullopt, {}},
+        {"only selected apps: an allowed one", QStringLiteral("org.other"), editor, true, std::nullopt, {}},
+        {"only selected apps: another", editor, QStringLiteral("org.other"), true, Reason::appNotAllowed,
+         QStringLiteral("org.other")},
+        {"only selected apps: a window without an id over an allowed app in front",
+         editor,
+         std::nullopt,
+         true,
+         std::nullopt,
+         {}},
+        {"only selected apps: nothing known", std::nullopt, std::nullopt, true, Reason::appNotAllowed,
+         QStringLiteral("unknown")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        windowList->setActiveWindow(row.frontDuringLookup ? std::nullopt
+                                                          : std::optional(Native::ActiveWindow {3, 300, row.front}));
+        SetUp();
+        controller->setAllowedAppIDs({editor});
+        controller->setLimitToSelectedApps(row.limit);
+        const auto window = sources->windows.hold();
+        scriptWordAlone(QStringLiteral("river"));
+        notes.clear();
+        rest(onWord);
+        if (row.frontDuringLookup) {
+            windowList->setActiveWindow(Native::ActiveWindow {3, 300, row.front});
+            input->sendDesktop(Native::DesktopEvent::Type::activeWindowChanged);
+        }
+        window.release(WindowLookup::Hit {7, 4242, 0, row.hovered});
+        settle();
+        EXPECT_EQ(sources->lookups.calls, row.refused ? 0 : 1);
+        if (row.refused) {
+            ASSERT_EQ(reasons(), std::vector<Reason> {*row.refused});
+            EXPECT_EQ(notes[0].note.detail, row.detail);
+        }
+    }
+    windowList->setActiveWindow(std::nullopt);
+
+    // Accessibility itself can end the lookup: a window of ours, or an element that must not be read.
+    for (const auto &[answer, reason] : {std::pair(AX::ownProcess(), Reason::ownProcess),
+                                         std::pair(AX::suppressed(), Reason::accessibilitySuppressed)}) {
+        SetUp();
+        controller->setLimitToSelectedApps(false); // kept in the preferences by the rows above
+        sources->lookups.answer({answer, false});
+        overlay->visible = true;
+        rest(onWord);
+        EXPECT_EQ(reasons(), std::vector<Reason> {reason});
+        EXPECT_FALSE(overlay->visible);
+        EXPECT_EQ(sources->captures.calls, 0);
+    }
+}
+
+TEST_F(HoverScenarioTest, AProcessIsAskedForItsTreeOnceThenEveryTenSecondsAndItsRetryIsTrustedOnlyWhenJustAsked)
+{
+    const QPointF elsewhere = onWord + QPointF(300, 0);
+    const auto web = [](std::int32_t pid, const char *role, const char *snippet) {
+        return AccessibilityWorker::Lookup {AX::miss(pid, QString::fromLatin1(role), QString::fromLatin1(snippet)),
+                                            false};
+    };
+    const auto hoverProcess = [&](std::int32_t pid, QPointF at) {
+        sources->windows.answer(WindowLookup::Hit {7, pid, 0, QStringLiteral("org.example.Browser")});
+        notes.clear();
+        rest(at);
+    };
+    const auto lastNote = [&]() -> const Recorded & { return notes.back(); };
+    const Clock::Instant start = clock->now();
+    const auto at = [&](Clock::Duration since) { clock->advance(start + since - clock->now()); };
+
+    // The first hover over a process asks it at once, waits for it to build its tree, then trusts
+    // the retry's answer even when that is a miss too.
+    sources->lookups.answer(web(4242, "AXWebArea", "first"));
+    sources->processLookups.answer(web(4242, "AXGroup", "retry"));
+    hoverProcess(4242, onWord);
+    EXPECT_EQ(sources->webRequests, std::vector<std::int32_t> {4242});
+    EXPECT_EQ(sources->processLookups.calls, 0) << "the retry waits for the tree to be built";
+    clock->advance(249ms);
+    EXPECT_EQ(sources->processLookups.calls, 0);
+    clock->advance(1ms);
+    settle();
+    EXPECT_EQ(sources->hitTestAgain, std::vector<bool> {true});
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::captureEmpty});
+    EXPECT_EQ(lastNote().note.role, QStringLiteral("AXGroup")) << "the retry's answer";
+    EXPECT_EQ(
+        lastNote().note.tally,
+        AppTally::Update::axMiss(QStringLiteral("capture empty"), QStringLiteral("AXGroup"), QStringLiteral("first")));
+
+    // Asked before: a retry that misses too leaves the first answer; one that finds the word wins.
+    at(2s);
+    sources->lookups.answer(web(4242, "AXWebArea", "first"));
+    sources->processLookups.answer(web(4242, "AXGroup", "retry"));
+    hoverProcess(4242, elsewhere);
+    EXPECT_EQ(sources->hitTestAgain, (std::vector<bool> {true, false})) << "no pause and no new hit test";
+    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::captureEmpty});
+    EXPECT_EQ(lastNote().note.role, QStringLiteral("AXWebArea")) << "the first answer";
+    EXPECT_EQ(lastNote().note.tally.value().webAX, QStringLiteral("already"));
+    at(4s);
+    sources->lookups.answer(web(4242, "AXWebArea", "first"));
+    sources->processLookups.answer(axHit(QStringLiteral("river")));
+    onDevice.attempts.answer(TranslationAttempt::success(QStringLiteral("río")));
+    hoverProcess(4242, onWord);
+    EXPECT_EQ(lastShownText(), QStringLiteral("río"));
+    EXPECT_EQ(sources->webRequests.size(), 1u);
+
+    // Ten seconds after it was asked, to the millisecond, it is asked again.
+    controller->clearOverlay();
+    at(10s - 1ms);
+    sources->lookups.answer(web(4242, "AXWebArea", "first"));
+    hoverProcess(4242, elsewhere);
+    EXPECT_EQ(sources->webRequests.size(), 1u);
+    at(10s);
+    sources->lookups.answer(web(4242, "AXWebArea", "first"));
+    hoverProcess(4242, onWord + QPointF(600, 0));
+    EXPECT_EQ(sources->webRequests, (std::vector<std::int32_t> {4242, 4242}));
+
+    // A miss in a process the window did not name (a window of no known process) asks that one, once.
+    for (const char *label : {"first", "already"}) {
+        SCOPED_TRACE(label);
+        clock->advance(1s);
+        sources->windows.answer(std::nullopt);
+        sources->lookups.answer(web(77, "AXTextArea", "text"));
+        notes.clear();
+        rest(label == std::string_view("first") ? elsewhere : onWord);
+        EXPECT_EQ(sources->webRequests.back(), 77);
+        EXPECT_EQ(std::count(sources->webRequests.begin(), sources->webRequests.end(), 77), 1);
+        ASSERT_FALSE(notes.empty());
+        EXPECT_EQ(lastNote().note.tally.value().webAX, QString::fromLatin1(label));
+    }
+
+    // Past 128 processes, those asked ten minutes ago or longer are forgotten, and asked afresh.
+    capture->screenRecordingGranted = false;
+    controller->checkPermission();
+    const auto hoverMany = [&](std::int32_t from, std::int32_t to) {
+        for (std::int32_t pid = from; pid <= to; ++pid)
+            hoverProcess(pid, pid % 2 ? onWord : elsewhere);
+    };
+    hoverMany(1000, 1000);
+    clock->advance(10min);
+    hoverMany(1001, 1130);
+    const auto asked = [&](std::int32_t pid) {
+        return std::count(sources->webRequests.begin(), sources->webRequests.end(), pid);
+    };
+    ASSERT_EQ(asked(1130), 1);
+    hoverMany(1000, 1001);
+    EXPECT_EQ(asked(1000), 2) << "asked exactly ten minutes before the list grew too long";
+    EXPECT_EQ(asked(1001), 1);
+}
+
+TEST_F(HoverScenarioTest, ANewerHoverDuringTheWaitForAProcessTreeEndsTheOlderAndCarriesOn)
+{
+    sources->windows.answer(WindowLookup::Hit {7, 4242, 0, QStringLiteral("org.example.Browser")});
+    sources->lookups.answer(
+        AccessibilityWorker::Lookup {AX::miss(4242, QStringLiteral("AXWebArea"), QStringLiteral("old")), false});
+    rest(onWord);
+    // While the older waits for the tree, the pointer moves on and rests on another word.
+    const QPointF next = onWord + QPointF(300, 0);
+    move(next);
+    sources->windows.answer(WindowLookup::Hit {8, 5151, 0, QStringLiteral("org.example.Notes")});
+    sources->lookups.answer(axHit(QStringLiteral("stream"), std::nullopt, wordRect.translated(300, 0)));
+    const Reply<TranslationAttempt> translated = onDevice.attempts.hold();
+    notes.clear();
+    rest(next);
+    clock->advance(1s);
+    settle();
+    EXPECT_EQ(sources->processLookups.calls, 0) << "the older never retries";
+    EXPECT_TRUE(notes.empty()) << "and records nothing";
+    translated.release(TranslationAttempt::success(QStringLiteral("arroyo")));
+    settle();
+    EXPECT_EQ(lastShownText(), QStringLiteral("arroyo")) << "the newer one goes on";
+    EXPECT_EQ(reasons(), std::vector<Reason> {Reason::shown});
+}
+
 TEST_F(HoverScenarioTest, AnAccessibilityWordIsTranslatedShownRecordedAndThenServedFromTheCache)
 {
     sources->windows.answer(WindowLookup::Hit {7, 4242, 0, QStringLiteral("org.gnome.TextEditor")});
@@ -428,6 +618,14 @@ TEST_F(HoverScenarioTest, ScreenTextFallbackWaitsItsTurnAndRefusesAPointerThatDr
         setHoldKey(false);
         input->setFlags(Native::Modifier::option);
     }
+
+    // A whole interval after the last capture the next one does not wait at all.
+    clock->advance(HoverState::ocrInterval);
+    const auto next = sources->captures.hold();
+    rest(onWord + QPointF(300, 0));
+    EXPECT_TRUE(next.isWaiting());
+    next.release(ScreenCaptureService::Outcome::miss());
+    settle();
 }
 
 TEST_F(HoverScenarioTest, AFailedWordCoolsDownForSixtySecondsOnlyWithAGoogleKey)
@@ -1087,16 +1285,19 @@ public:
         glances.answer(Glance {word + QStringLiteral("-es")});
         rest(bounds.center());
     }
-    // The pause, then until `count` glances in all were asked for; a count already reached waits a
-    // while to show that no more follow.
+    // The pause, then until `count` glances in all were asked for; with a count already reached,
+    // until what the pause started has run to its end (the search on the thread pool, then the steps
+    // after it here), so that any glance that should not follow would have been asked for.
     void readAhead(std::size_t count)
     {
         clock->advance(HoverTextController::readAheadPause);
         // The search runs on the thread pool, slow under the sanitizers on a busy machine.
-        if (count > glanceWords.size())
+        if (count > glanceWords.size()) {
             spinUntil([&] { return glanceWords.size() >= count; }, 30s);
-        else
-            spinUntil([] { return false; }, 200ms);
+        } else {
+            settle();
+            QThreadPool::globalInstance()->waitForDone();
+        }
         settle();
     }
     std::vector<QString> words() const

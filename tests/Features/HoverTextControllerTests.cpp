@@ -784,7 +784,7 @@ TEST_F(HoverTextControllerTest, WarmUpTouchesEachEngineInTurnAndFollowsATargetCh
         clock->advance(HoverTextController::warmUpDelay - 1ms);
         EXPECT_TRUE(calls.empty()) << "nothing before the delay";
         clock->advance(1ms);
-        spinUntil([&] { return calls.size() >= row.expected.size(); }, 2000ms);
+        ASSERT_TRUE(spinUntil([&] { return calls.size() >= row.expected.size(); }, 30s)) << calls.size();
         EXPECT_EQ(calls, row.expected);
         EXPECT_EQ(!preparedSessions.empty(), row.preparesSession);
     }
@@ -796,8 +796,7 @@ TEST_F(HoverTextControllerTest, WarmUpTouchesEachEngineInTurnAndFollowsATargetCh
     duringTagger = [&] { controller->setTargetLanguage(QStringLiteral("fr")); };
     controller->warmUp();
     clock->advance(HoverTextController::warmUpDelay);
-    spinUntil([&] { return calls.size() >= 2; }, 2000ms);
-    ASSERT_GE(calls.size(), 2u);
+    ASSERT_TRUE(spinUntil([&] { return calls.size() >= 2; }, 30s));
     EXPECT_EQ(calls[1], QStringLiteral("on device fr"));
 }
 

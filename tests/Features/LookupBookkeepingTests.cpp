@@ -304,9 +304,10 @@ TEST_F(LookupBookkeepingTest, AnEmptyStoredMeaningIsAMissNeitherShownNorRecorded
     // A translation store read back from disk may hold an empty text for a word.
     cache.set(QString(), HoverTextController::cacheKey(QStringLiteral("river"), QStringLiteral("es"), std::nullopt));
     hover(QStringLiteral("river"));
-    EXPECT_NE(controller->hover().translatedText, std::optional<QString>(QString()));
-    for (const WordLookup &lookup : book->history())
-        EXPECT_FALSE(lookup.meaning.isEmpty());
+    // Translated afresh: shown and recorded with the translator's meaning.
+    EXPECT_EQ(controller->hover().translatedText, QStringLiteral("RIVER"));
+    ASSERT_EQ(book->history().size(), 1u);
+    EXPECT_EQ(book->history().front().meaning, QStringLiteral("RIVER"));
 }
 
 TEST_F(LookupBookkeepingTest, KeyHintsEndExactlyFourteenDaysOnAndHasKeysFollowsTheHoldKeyNotTheGrab)

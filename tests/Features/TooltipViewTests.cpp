@@ -5,6 +5,10 @@
 #include "Features/Overlay/Views/TooltipShape.h"
 #include "Features/Overlay/Views/TooltipText.h"
 
+#include <QImage>
+#include <QPainter>
+#include <QTextLine>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -332,4 +336,131 @@ TEST(TooltipView, TextFromOtherProgramsIsPlainAndBounded)
     TooltipContent missing = text(QStringLiteral("casa"));
     missing.fontName = QStringLiteral("No Such Font Family 42");
     EXPECT_EQ(TooltipLayout(missing, ArrowEdge::bottom).size(), reference.size());
+}
+
+namespace {
+
+QRectF frameOf(const TooltipLayout::Element &element)
+{
+    return std::visit([](const auto &e) { return e.frame; }, element);
+}
+
+// Every line the text's layout drew, end to end: what a reader sees of it.
+QString drawnText(const TooltipLayout::Text &t)
+{
+    QString out;
+    for (int i = 0; i < t.layout->lineCount(); ++i) {
+        const QTextLine line = t.layout->lineAt(i);
+        out += t.layout->text().mid(line.textStart(), line.textLength());
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(TooltipView, RowsAndRulesAddUpToTheContentExactly)
+{
+    // The key footer is the widest row; a rule stands above the chip's row and above the footer.
+    TooltipContent c;
+    c.glance = glance(EnglishGrammar::Line {QStringLiteral("verb"), QStringLiteral("past of run")},
+                      marked(QStringLiteral("Corrió a casa."), QStringLiteral("Corrió")));
+    c.status = keysStatus();
+    const TooltipLayout layout(c, ArrowEdge::bottom);
+    const QRectF content = layout.contentRect();
+    QRectF drawn;
+    std::vector<QRectF> ruleFrames;
+    std::vector<QRectF> others;
+    for (const auto &e : layout.elements()) {
+        const QRectF frame = frameOf(e);
+        EXPECT_TRUE(content.adjusted(-0.01, -0.01, 0.01, 0.01).contains(frame));
+        (std::holds_alternative<TooltipLayout::Rule>(e) ? ruleFrames : others).push_back(frame);
+        drawn = drawn.united(frame);
+    }
+    // Nothing wider or taller than what is drawn: the widest row spans the column edge to edge.
+    EXPECT_DOUBLE_EQ(drawn.left(), content.left());
+    EXPECT_DOUBLE_EQ(drawn.right(), content.right());
+    EXPECT_DOUBLE_EQ(drawn.top(), content.top());
+    EXPECT_DOUBLE_EQ(drawn.bottom(), content.bottom());
+    // Each rule is one point high across its column (the glance's above the sentence, the whole
+    // content's above the footer), with the stack's 6 points to what follows it.
+    ASSERT_EQ(ruleFrames.size(), 2u);
+    std::sort(ruleFrames.begin(), ruleFrames.end(), [](const QRectF &a, const QRectF &b) { return a.top() < b.top(); });
+    QRectF glance;
+    for (const QRectF &other : others) {
+        if (other.bottom() <= ruleFrames[1].top())
+            glance = glance.united(other);
+    }
+    EXPECT_DOUBLE_EQ(ruleFrames[0].left(), glance.left());
+    EXPECT_DOUBLE_EQ(ruleFrames[0].right(), glance.right());
+    EXPECT_DOUBLE_EQ(ruleFrames[1].width(), content.width());
+    for (const QRectF &rule : ruleFrames) {
+        EXPECT_DOUBLE_EQ(rule.height(), 1);
+        double next = content.bottom();
+        for (const QRectF &other : others) {
+            if (other.top() > rule.top())
+                next = std::min(next, other.top());
+        }
+        EXPECT_DOUBLE_EQ(next - rule.bottom(), 6);
+    }
+}
+
+TEST(TooltipView, AnElidedTextEndsInAnEllipsisThatIsDrawnAndNeverSplitsACharacter)
+{
+    // Emphasised throughout, so the first guess (made in the regular weight) is too long and has to
+    // be shortened step by step; a sentence of emoji puts the steps between the halves of a pair.
+    for (const QString &unit : {QStringLiteral("palabra "), QStringLiteral("😀")}) {
+        SCOPED_TRACE(unit.toStdString());
+        const QString text = unit.repeated(400);
+        StyledText sentence(text);
+        sentence.setInlinePresentationIntent({0, text.size()},
+                                             InlinePresentationIntent(InlinePresentationIntent::stronglyEmphasized));
+        TooltipContent c;
+        c.glance = glance(std::nullopt, sentence);
+        const TooltipLayout layout(c, ArrowEdge::bottom);
+        const TooltipLayout::Text *shown = nullptr;
+        for (const auto &e : layout.elements()) {
+            if (const auto *t = std::get_if<TooltipLayout::Text>(&e); t && t->layout->text() != c.glance->meaning)
+                shown = t;
+        }
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown->layout->lineCount(), 4);
+        EXPECT_TRUE(shown->layout->text().endsWith(QChar(0x2026)));
+        EXPECT_EQ(drawnText(*shown), shown->layout->text()) << "the ellipsis is on a line that is drawn";
+        EXPECT_TRUE(QStringView(shown->layout->text()).isValidUtf16());
+    }
+}
+
+TEST(TooltipView, KeyCapsAreFilledAndTheGrammarChipIsOnlyOutlined)
+{
+    TooltipContent c;
+    c.glance = glance(EnglishGrammar::Line {QStringLiteral("verb"), QStringLiteral("past of run")});
+    c.status = keysStatus();
+    const TooltipLayout layout(c, ArrowEdge::bottom);
+    QImage image(layout.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        // In the dark scheme a key cap's face differs from the tooltip's surface.
+        layout.paint(painter, {.scheme = ColorScheme::dark, .opaque = true});
+    }
+    int chips = 0;
+    int caps = 0;
+    for (const auto &e : layout.elements()) {
+        const auto *box = std::get_if<TooltipLayout::Box>(&e);
+        if (!box)
+            continue;
+        // Inside the box, in its padding beside the label, against the surface just outside it.
+        const int y = int(box->frame.center().y());
+        const QRgb inside = image.pixel(int(box->frame.left()) + 2, y);
+        const QRgb outside = image.pixel(int(box->frame.left()) - 2, y);
+        if (box->style == TooltipLayout::Box::Style::chip) {
+            ++chips;
+            EXPECT_EQ(inside, outside) << "the chip is hollow";
+        } else {
+            ++caps;
+            EXPECT_NE(inside, outside) << "a key cap is filled";
+        }
+    }
+    EXPECT_EQ(chips, 1);
+    EXPECT_EQ(caps, 2);
 }

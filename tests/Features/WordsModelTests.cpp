@@ -2,6 +2,7 @@
 // messages, selection, the sidebar's rows and counts, the word detail and the export.
 
 #include "Fakes/WordsFixture.h"
+#include "Features/Words/WordDates.h"
 #include "Features/Words/WordHighlight.h"
 #include "Features/Words/WordsModel.h"
 #include "Models/TriggerMode.h"
@@ -62,11 +63,13 @@ protected:
         return *m_book;
     }
 
+    /// The words as the list view reads them.
     std::vector<QString> listed()
     {
+        const QAbstractItemModel &list = *model().list();
         std::vector<QString> out;
-        for (const auto &item : model().items())
-            out.push_back(item->word);
+        for (int row = 0; row < list.rowCount(); ++row)
+            out.push_back(list.index(row, 0).data(WordsListModel::WordRole).toString());
         return out;
     }
 
@@ -88,7 +91,8 @@ TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
     fixture.saved.push_back(makeSaved({.word = QStringLiteral("Apricot"),
                                        .meaning = QStringLiteral("abricot"),
                                        .date = fixture.ago(30),
-                                       .target = QStringLiteral("de")}));
+                                       .target = QStringLiteral("de"),
+                                       .grammarTag = QStringLiteral("noun")}));
     fixture.history = {makeLookup({.word = QStringLiteral("pear"),
                                    .meaning = QStringLiteral("poire"),
                                    .date = fixture.ago(10),
@@ -99,6 +103,21 @@ TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
 
     EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Banana", "cherry", "Apricot"}));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("Saved — 4 words"));
+    // What each row shows and tells a screen reader.
+    for (const int row : {0, 3}) {
+        const QModelIndex index = m.list()->index(row, 0);
+        const bool first = row == 0;
+        SCOPED_TRACE(row);
+        EXPECT_EQ(index.data(Qt::DisplayRole).toString(), first ? "apple" : "Apricot");
+        EXPECT_EQ(index.data(WordsListModel::MeaningsRole).toString(), first ? "pomme" : "abricot");
+        EXPECT_EQ(index.data(Qt::ToolTipRole).toString(), first ? "apple — pomme" : "Apricot — abricot");
+        EXPECT_EQ(index.data(Qt::AccessibleTextRole), index.data(Qt::ToolTipRole));
+        EXPECT_EQ(index.data(WordsListModel::TagRole), first ? QVariant() : QVariant(QStringLiteral("noun")));
+        EXPECT_EQ(index.data(WordsListModel::DateRole).toString(),
+                  WordDates::shortText(fixture.ago(first ? 1 : 30), fixture.now(), fixture.calendar));
+        EXPECT_TRUE(index.data(WordsListModel::IsSavedRole).toBool());
+    }
+    EXPECT_FALSE(m.list()->index(4, 0).data().isValid()) << "past the last row";
 
     m.setSort(WordSort::alphabetical);
     EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Apricot", "Banana", "cherry"}));
@@ -113,11 +132,21 @@ TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
     EXPECT_EQ(titles.count(), 2);
     EXPECT_EQ(m.emptyTitle(), QStringLiteral("No matches"));
     m.setQuery(QString());
+    WordsListModel &rows = *m.list();
+    const QModelIndex fourth = rows.index(3, 0);
 
     m.setSection(WordsSection::pair(QStringLiteral("en"), QStringLiteral("fr")));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("English → French — 3 words"));
     m.setSection(WordsSection::app(QStringLiteral("org.example.Reader")));
     EXPECT_EQ(listed(), (std::vector<QString> {"apple", "Apricot", "cherry"}));
+    // An index a view kept from before the list shrank, and rows outside the list, give nothing.
+    EXPECT_FALSE(rows.data(fourth, WordsListModel::WordRole).isValid());
+    for (const int row : {-1, 3})
+        EXPECT_FALSE(rows.key(row)) << row;
+    for (const auto &[row, word] : {std::pair {0, "apple"}, std::pair {2, "cherry"}}) {
+        const auto key = rows.key(row);
+        EXPECT_EQ(key ? key->word() : QString(), QString::fromUtf8(word)) << row;
+    }
     EXPECT_EQ(m.title(), QStringLiteral("org.example.Reader")) << "the title names the app by its id's name";
     m.setSection(WordsSection::history());
     EXPECT_EQ(m.windowTitle(), QStringLiteral("History — 1 word"));
@@ -385,7 +414,9 @@ TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)
     EXPECT_EQ(detail.saveToggleText(), QStringLiteral("Save"));
     EXPECT_EQ(detail.saveToggleHelp(), QStringLiteral("Save this word"));
     EXPECT_EQ(detail.primaryActionText(), QStringLiteral("Save"));
+    EXPECT_TRUE(detail.primaryActionEnabled());
     EXPECT_FALSE(detail.canRemove());
+    EXPECT_EQ(detail.alsoMet().size(), 1u) << "the older encounter";
     const auto card = detail.lastEncounter();
     ASSERT_TRUE(card);
     EXPECT_EQ(card->source, QStringLiteral("Reader · Chapter <1>")) << "shown as plain text";
@@ -394,6 +425,12 @@ TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)
     EXPECT_EQ(detail.copyText(), QStringLiteral("maison — home; house"));
     detail.copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("maison — home; house"));
+
+    m.setQuery(QStringLiteral("zzz"));
+    EXPECT_FALSE(detail.lastEncounter()) << "nothing selected";
+    EXPECT_FALSE(detail.primaryActionEnabled());
+    detail.hear(); // nothing to say
+    m.setQuery(QString());
 
     detail.toggleSaved();
     ASSERT_EQ(book().saved().size(), 1u);
@@ -426,6 +463,7 @@ TEST_F(WordsModelTest, DetailOfASavedWordAsksBeforeRemovingAndReviewsIt)
         makeSaved({.word = QStringLiteral("walk"), .meaning = QStringLiteral("marcher"), .date = fixture.ago(10)});
     learned.review.learned = true;
     learned.metCount = 0;
+    learned.encounters.clear(); // as an imported word may be
     fixture.saved = {word, learned};
     WordsModel &m = model();
     m.setSelection(word.key());
@@ -449,6 +487,7 @@ TEST_F(WordsModelTest, DetailOfASavedWordAsksBeforeRemovingAndReviewsIt)
     m.setSelection(learned.key());
     EXPECT_EQ(detail.statistics(), (QStringList {"Met <b>0 times</b>", "Saved <b>Today</b>", "<b>Learned</b>"}));
     EXPECT_FALSE(detail.primaryActionEnabled());
+    EXPECT_FALSE(detail.lastEncounter());
     detail.performPrimaryAction();
     EXPECT_EQ(reviews.size(), 1u);
 

@@ -244,9 +244,9 @@ TEST(WordRecordsFuzz, ByteMutationsOfValidRecordsNeverCrashAndRoundTrip)
         encode(sampleWord().review),
         encode(WordKey(QStringLiteral("Naïve"), QStringLiteral("en"), QStringLiteral("ja"))),
         encodeArray(std::vector<SavedWord> {sampleWord(), sampleWord()}),
-        // Escapes, a surrogate pair, a repeated key and an unknown key the reader must pass over.
+        // Escapes, a surrogate pair and an unknown key the reader must pass over.
         QByteArray(R"({"id":"6e1f0c2a-3b4d-4c5e-8f90-a1b2c3d4e5f6","word":"a\u00e9\ud83d\ude00\n\/","target":"x",)"
-                   R"("meaning":"m","meaning":"n","more":{"k":[1,2.5e-3,true,null]},"date":-12.5e2})"),
+                   R"("meaning":"m","more":{"k":[1,2.5e-3,true,null]},"date":-12.5e2})"),
     };
     int accepted = 0;
     for (int i = 0; i < 12000; ++i)

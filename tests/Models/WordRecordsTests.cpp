@@ -1,6 +1,7 @@
 #include "Models/ReviewAnswer.h"
 #include "Models/WordRecords.h"
 #include "Models/WordRecordsJson.h"
+#include "Shared/Json/LimitedJson.h"
 #include "Shared/Text/TextUtils.h"
 
 #include <QSet>
@@ -228,11 +229,31 @@ TEST(WordRecordsJson, ReadsRecordsOutOfAnOuterLayout)
     EXPECT_EQ(words.value->front(), savedWord());
     EXPECT_EQ(fromJson<WordLookup>(toJson(fullLookup())).value, fullLookup());
 
-    // A repeated key counts with its last value on both paths.
-    const QByteArray twice = R"({"word":"first","streak":"x","id":"0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B",)"
-                             R"("word":"second","target":"t","meaning":"m","date":1})";
-    EXPECT_EQ(decode<WordLookup>(twice).value->word, QStringLiteral("second"));
-    EXPECT_EQ(fromJson<WordLookup>(*parseJson(twice).value).value->word, QStringLiteral("second"));
+    // A key given twice in any object refuses the text on both paths, an unknown key or one written
+    // with an escape too; the same key in two objects is no repeat.
+    const QByteArray lookupKeys = R"("id":"0F8A2C4E-1B3D-4E5F-9A6B-7C8D9E0F1A2B","target":"t","meaning":"m","date":1)";
+    for (const QByteArray &twice : {QByteArray(R"({"word":"first",)" + lookupKeys + R"(,"word":"second"})"),
+                                    QByteArray(R"({"word":"first",)" + lookupKeys + R"(,"w\u006Frd":"second"})"),
+                                    QByteArray(R"({"word":"w","more":1,)" + lookupKeys + R"(,"more":2})"),
+                                    QByteArray(R"({"word":"w","more":{"k":1,"k":1},)" + lookupKeys + "}")}) {
+        SCOPED_TRACE(twice.toStdString());
+        EXPECT_EQ(decode<WordLookup>(twice).error, QStringLiteral("a key given twice"));
+        EXPECT_EQ(parseJson(twice).error, QStringLiteral("a key given twice"));
+    }
+    const QByteArray sameKeyApart = R"({"word":"w","more":{"word":1},)" + lookupKeys + "}";
+    EXPECT_TRUE(decode<WordLookup>(sameKeyApart));
+    EXPECT_TRUE(fromJson<WordLookup>(*parseJson(sameKeyApart).value));
+    // Also among many keys, where they are no longer compared one by one.
+    QByteArray many = R"({"word":"w",)" + lookupKeys;
+    for (int i = 0; i < 40; ++i)
+        many += ",\"k" + QByteArray::number(i) + "\":0";
+    EXPECT_TRUE(decode<WordLookup>(many + "}"));
+    EXPECT_TRUE(parseJson(many + "}"));
+    for (const char *repeated : {"k0", "k39", "word"}) {
+        const QByteArray twice = many + ",\"" + repeated + "\":1}";
+        EXPECT_EQ(decode<WordLookup>(twice).error, QStringLiteral("a key given twice")) << repeated;
+        EXPECT_EQ(parseJson(twice).error, QStringLiteral("a key given twice")) << repeated;
+    }
 }
 
 TEST(WordRecordsJson, ErrorsNeverQuoteTheRecordsText)
@@ -242,6 +263,129 @@ TEST(WordRecordsJson, ErrorsNeverQuoteTheRecordsText)
     EXPECT_FALSE(result.error.contains(QStringLiteral("diary")));
     EXPECT_FALSE(decode<WordLookup>(QByteArray(600, '[')));
     EXPECT_TRUE(decode<WordLookup>(QByteArray(600, '[')).error.contains(QStringLiteral("nested")));
+}
+
+namespace {
+
+// One JSON value as the in-place scanner reads it and as the tree parser reads it, in one form:
+// "text:…", "int:…", "uint:…", "double:…" or "refused".
+QString describeDouble(double d)
+{
+    return QStringLiteral("double:") + (d == 0 && std::signbit(d) ? QStringLiteral("-0") : QString::number(d, 'g', 17));
+}
+
+QString scanned(QByteArrayView json)
+{
+    // The value is read as a view into a longer text, as a history line is: whatever follows it must
+    // never be read as part of it.
+    const QByteArray text = json.toByteArray() + "0\"\\u1e.9";
+    JsonScanner s(QByteArrayView(text).first(json.size()));
+    if (s.next() == '"') {
+        QString text;
+        if (s.text(text) && s.atEnd())
+            return QStringLiteral("text:") + text;
+    } else {
+        JsonNumber n;
+        if (s.number(n) && s.atEnd()) {
+            switch (n.kind) {
+            case JsonNumber::integer:
+                return QStringLiteral("int:%1").arg(n.i);
+            case JsonNumber::unsignedInteger:
+                return QStringLiteral("uint:%1").arg(n.u);
+            case JsonNumber::floating:
+                return describeDouble(n.d);
+            }
+        }
+    }
+    return QStringLiteral("refused");
+}
+
+QString parsed(QByteArrayView json)
+{
+    const auto tree = parseJsonLimited<nlohmann::json>(json);
+    if (!tree)
+        return QStringLiteral("refused");
+    if (tree->is_string())
+        return QStringLiteral("text:") + QString::fromStdString(tree->get<std::string>());
+    if (tree->is_number_unsigned())
+        return QStringLiteral("uint:%1").arg(tree->get<std::uint64_t>());
+    if (tree->is_number_integer())
+        return QStringLiteral("int:%1").arg(tree->get<std::int64_t>());
+    return describeDouble(tree->get<double>());
+}
+
+} // namespace
+
+TEST(JsonScanner, ReadsStringsAndNumbersExactlyAsTheTreeParserDoes)
+{
+    struct Row
+    {
+        QByteArray json;
+        QString expected;
+    };
+    const std::vector<Row> rows {
+        // Escapes at every UTF-8 length boundary, hex digits of both cases, surrogate pairs.
+        {R"("\u0041\u007f")", QStringLiteral("text:A\u007f")},
+        {R"("\u0080\u07FF")", QStringLiteral("text:\u0080\u07FF")},
+        {R"("\u0800\uffff")", QStringLiteral("text:\u0800\uFFFF")},
+        {R"("\u00e9\u00E9\u00aF\u00Fa\u0abc\u0ABC")", QStringLiteral("text:\u00E9\u00E9\u00AF\u00FA\u0ABC\u0ABC")},
+        {R"("\uD800\uDC00 \udbff\udfff")", QStringLiteral("text:\U00010000 \U0010FFFF")},
+        {R"("\" \\ \/ \b \f \n \r \t")", QStringLiteral("text:\" \\ / \b \f \n \r \t")},
+        {R"("\uD800")", QStringLiteral("refused")},
+        {R"("\uDC00\uD800")", QStringLiteral("refused")},
+        {R"("\uD800\u0041")", QStringLiteral("refused")},
+        {R"("\uD800\uD800")", QStringLiteral("refused")},
+        {R"("\u12G4")", QStringLiteral("refused")},
+        {R"("\u12")", QStringLiteral("refused")},
+        {R"("\x")", QStringLiteral("refused")},
+        {R"("abc)", QStringLiteral("refused")},
+        {R"("a\n)", QStringLiteral("refused")},
+        {R"("a\)", QStringLiteral("refused")},
+        // Raw UTF-8: the shortest forms up to U+10FFFF and nothing else, with and without escapes
+        // beside them.
+        {"\"\xC3\xA9\xE0\xA0\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\"",
+         QStringLiteral("text:é\u0800\U00010000\U0010FFFF")},
+        {"\"\\n\xE0\xA0\x80\"", QStringLiteral("text:\n\u0800")},
+        {"\"\xED\xA0\x80\"", QStringLiteral("refused")}, // U+D800
+        {"\"\\n\xED\xBF\xBF\"", QStringLiteral("refused")}, // U+DFFF after an escape
+        {"\"\xC0\xAF\"", QStringLiteral("refused")}, // overlong "/"
+        {"\"\xE0\x9F\xBF\"", QStringLiteral("refused")}, // overlong U+07FF
+        {"\"\xF0\x8F\xBF\xBF\"", QStringLiteral("refused")}, // overlong U+FFFF
+        {"\"\xF4\x90\x80\x80\"", QStringLiteral("refused")}, // past U+10FFFF
+        {"\"\xE2\x82\"", QStringLiteral("refused")}, // cut short
+        {"\"\xF8\x88\x80\x80\x80\"", QStringLiteral("refused")},
+        {"\"a\tb\"", QStringLiteral("refused")}, // a raw control character
+        // Numbers: integers while they fit in 64 bits, doubles to the edge of their range.
+        {"-9223372036854775808", QStringLiteral("int:-9223372036854775808")},
+        {"-9223372036854775809", QStringLiteral("double:-9.2233720368547758e+18")},
+        {"18446744073709551615", QStringLiteral("uint:18446744073709551615")},
+        {"18446744073709551616", QStringLiteral("double:1.8446744073709552e+19")},
+        {"-0", QStringLiteral("int:0")},
+        {"12", QStringLiteral("uint:12")},
+        {"1.25", QStringLiteral("double:1.25")},
+        {"1e5", QStringLiteral("double:100000")},
+        {"1e+", QStringLiteral("refused")},
+        {"1.5e3", QStringLiteral("double:1500")},
+        {"1E-2", QStringLiteral("double:0.01")},
+        {"1.7976931348623157e308", QStringLiteral("double:1.7976931348623157e+308")},
+        {"4.9e-324", QStringLiteral("double:4.9406564584124654e-324")},
+        {"1e-400", QStringLiteral("double:0")},
+        {"-0.0001e-400", QStringLiteral("double:-0")},
+        {"0.00000000000000000001e-390", QStringLiteral("double:0")},
+        {"1e+400", QStringLiteral("refused")},
+        {"-1.8e308", QStringLiteral("refused")},
+        {"100000000000000000000e290", QStringLiteral("refused")},
+        {"01", QStringLiteral("refused")},
+        {"1.", QStringLiteral("refused")},
+        {"1e", QStringLiteral("refused")},
+        {"-", QStringLiteral("refused")},
+        {"+1", QStringLiteral("refused")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.json.toStdString());
+        EXPECT_EQ(scanned(row.json), row.expected);
+        EXPECT_EQ(parsed(row.json), row.expected);
+    }
 }
 
 TEST(WordKey, NormalisesTheWordAndLanguageCodes)

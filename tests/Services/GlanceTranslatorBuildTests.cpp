@@ -364,3 +364,14 @@ TEST(GlanceCompound, TwoOrThreeNounsEndingInTheWordWithNothingButSpaces)
             {7, 7}, joined, Testing::handMadeTokens(joined, QStringLiteral("The/Determiner bus/Noun station/Noun"))),
         QStringLiteral("busstation"));
 }
+
+TEST(GlanceGoogle, OnlyATwoLetterSourceIsHandedOnAnythingElseIsLeftToDetection)
+{
+    const std::vector<std::pair<QString, std::optional<QString>>> rows {
+        {QStringLiteral("en"), QStringLiteral("en")}, {QStringLiteral("pt"), QStringLiteral("pt")},
+        {QStringLiteral("zh-Hans"), std::nullopt},    {QStringLiteral("fil"), std::nullopt},
+        {QStringLiteral("e"), std::nullopt},          {QString(), std::nullopt},
+    };
+    for (const auto &[source, handed] : rows)
+        EXPECT_EQ(GlanceTranslator::googleSource(source), handed) << source.toStdString();
+}

@@ -195,6 +195,12 @@ TEST_F(GoogleClientTest, SendsThePostWithTheKeyOnlyInItsHeader)
     ASSERT_EQ(server.requests.size(), 2);
     EXPECT_EQ(QJsonDocument::fromJson(server.requests[1].body).object().value(QStringLiteral("source")),
               QStringLiteral("en"));
+
+    // A client without a session of its own goes through the shared one, made once.
+    const GoogleTranslateClient shared(QStringLiteral("fr"), QStringLiteral("secret-key"), {nullptr, server.root()});
+    EXPECT_EQ(explained(shared, QStringLiteral("house")), TranslationAttempt::success(QStringLiteral("maison")));
+    EXPECT_EQ(server.requests.size(), 3);
+    EXPECT_EQ(GoogleTranslateClient::sharedSession(), GoogleTranslateClient::sharedSession());
 }
 
 TEST_F(GoogleClientTest, BlankTextOrKeyFailsWithoutARequest)

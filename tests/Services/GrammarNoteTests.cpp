@@ -59,6 +59,10 @@ TEST_F(GrammarNote, VerbFormsAndPhrasalVerbs)
         {"Have you not walked?", "Have/Verb/have you/Pronoun/you not/Adverb/not walked/Verb/walk", "walked",
          "verb: past participle of walk"},
         {"I walked.", "I/Pronoun/I walked/Verb/walk", "walked", "verb: past of walk"},
+        {"She has already walked.", "She/Pronoun/she has/Verb/have already/Adverb/already walked/Verb/walk", "walked",
+         "verb: past participle of walk"},
+        {"They played.", "They/Pronoun/they played/Verb/play", "played", "verb: past of play"},
+        {"She plays.", "She/Pronoun/she plays/Verb/play", "plays", "verb: present of play"},
         {"She studies.", "She/Pronoun/she studies/Verb/study", "studies", "verb: present of study"},
         {"He is here.", "He/Pronoun/he is/Verb/be here/Adverb/here", "is", "verb: present of be"},
         {"They are running.", "They/Pronoun/they are/Verb/be running/Verb/run", "running", "verb: -ing form of run"},
@@ -109,6 +113,7 @@ TEST_F(GrammarNote, WordsWithSpecialReadings)
         {"the left side", "the/Determiner left side/Noun", "left", "adjective"},
         {"my left hand", "my/Determiner left/Adjective hand/Noun", "left", "adjective"},
         {"on my left", "on my/Determiner left/Adjective", "left", "noun"},
+        {"Keep to the left", "Keep/Verb to the/Determiner left/Verb/leave", "left", "noun"},
         {"nothing left to do", "nothing/Pronoun left/Verb/leave to do/Verb", "left", "adjective"},
         {"two left", "two/Number left/Verb/leave", "left", "adjective"},
         {"There is no time left.", "There is no/Determiner time/Noun left/Verb/leave", "left", "adjective"},
@@ -123,6 +128,7 @@ TEST_F(GrammarNote, WordsWithSpecialReadings)
         {"Most people agree.", "Most/Determiner people/Noun/person agree", "Most", "determiner: superlative of many"},
         {"less money", "less money/Noun/money", "less", "determiner: comparative of little"},
         {"more slowly", "more slowly/Adverb", "more", "adverb"},
+        {"I want more", "I want/Verb more/Adverb/more", "more", ""},
         {"at least one day", "at least one/Number day/Noun", "least", ""},
     });
 }

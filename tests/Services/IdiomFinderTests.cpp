@@ -147,6 +147,15 @@ TEST(IdiomFinder, MatchesAndRewritesInTheSentencesTense)
         {"She took a rain check.", "She took/Verb/take a rain check", "take a rain check = postpone -> She postponed."},
         {"He cut corners.", "He cut/Verb/cut corners",
          "cut corners = do something badly to save time -> He did something badly to save time."},
+        {"She is taking a rain check.", "She is/Verb/be taking/Verb/take a rain check",
+         "take a rain check = postpone -> She is postponing."},
+        {"We are seeing eye to eye.", "We are/Verb/be seeing/Verb/see eye to eye",
+         "see eye to eye = agree -> We are agreeing."},
+        {"He is kicking the bucket.", "He is/Verb/be kicking/Verb/kick the bucket",
+         "kick the bucket = die -> He is dying."},
+        // A verb the tagger took for a noun leaves the gloss's verb as it is; the plural after it is no verb.
+        {"Just spill the beans!", "Just spill/Noun/spill the beans/Noun/bean",
+         "spill the beans = reveal the secret -> Just reveal the secret!"},
     });
 }
 
@@ -193,7 +202,11 @@ TEST(IdiomFinder, LongestIdiomFirstAndOnlyWhereHovered)
          "make a long story short = say it briefly -> Break a leg and say it briefly."},
         {"Break a leg and make a long story short.", "Break a leg and make a long story short",
          "break a leg = good luck -> Good luck and make a long story short.", "leg"},
-        {"He finally spilled the beans.", "He finally spilled the beans", "", "finally"},
+        {"He finally spilled the beans.", "He finally spilled/Verb/spill the beans",
+         "spill the beans = reveal the secret -> He finally revealed the secret.", "beans"},
+        {"He finally spilled the beans.", "He finally spilled/Verb/spill the beans", "", "finally"},
+        {"He finally spilled the beans.", "He finally spilled/Verb/spill the beans", "", "finally "}, // touches it
+        {"He finally spilled the beans.", "He finally spilled/Verb/spill the beans", "", "."},
         {"Spill the", "Spill the", ""},
         {"", "", ""},
     });

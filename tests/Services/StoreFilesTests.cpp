@@ -41,9 +41,8 @@ struct Store
     /// Starts the store over the folder as the program does, changes something and writes it out;
     /// whether the store says the file holds the change (the diagnostics log does not say).
     std::function<bool(const QString &folder, const std::shared_ptr<FakeClock> &clock)> startAndWrite;
-    /// Whether a file it cannot read is kept (set aside); the diagnostics log only ignores it and
-    /// writes over it, links excepted.
-    bool keepsWhatItCannotRead = true;
+    /// The largest file it reads.
+    qint64 cap;
 };
 
 WordBook book(const QString &folder, const std::shared_ptr<FakeClock> &clock, bool keepsHistory)
@@ -62,27 +61,31 @@ const std::vector<Store> &stores()
              PreferenceStore store(QDir(folder).filePath(preferencesFile), clock);
              store.set(QStringLiteral("holdKey"), QStringLiteral("alt"));
              return store.synchronize();
-         }},
+         },
+         PrivateFile::preferencesCap},
         {"translation cache", preferencesFile,
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              auto defaults = std::make_shared<PreferenceStore>(QDir(folder).filePath(preferencesFile), clock);
              TranslationStore cache(defaults, 3000, 0, clock);
              cache.set(QStringLiteral("casa"), QStringLiteral("es:en:house"));
              return defaults->synchronize();
-         }},
+         },
+         PrivateFile::preferencesCap},
         {"Words.json", bookFolder + QStringLiteral("/Words.json"),
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              auto words = book(folder, clock, false);
              const Date now = Date::fromWallTime(clock->wallNow());
              words.save(lookup(QStringLiteral("house"), now), now);
              return words.flush();
-         }},
+         },
+         PrivateFile::wordBookCap},
         {"History.jsonl", bookFolder + QStringLiteral("/History.jsonl"),
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              auto words = book(folder, clock, true);
              words.record(lookup(QStringLiteral("house"), Date::fromWallTime(clock->wallNow())));
              return words.flush();
-         }},
+         },
+         PrivateFile::wordBookCap},
         {"diagnostics.json", diagnosticsFile,
          [](const QString &folder, const std::shared_ptr<FakeClock> &clock) {
              DiagnosticLog log(QDir(folder).filePath(diagnosticsFile), true, 1500ms, clock);
@@ -90,7 +93,7 @@ const std::vector<Store> &stores()
              await(log.flushNow());
              return true;
          },
-         false},
+         PrivateFile::diagnosticsCap},
     };
     return all;
 }
@@ -192,18 +195,39 @@ TEST(StoreFiles, WhateverIsInAFilesPlaceTheStartEndsAndLosesNothingReadable)
                 });
                 EXPECT_TRUE(linkKept);
             }
-            if (!hostile.readable.isEmpty() && (store.keepsWhatItCannotRead || hostile.readable == "keep me")) {
+            if (!hostile.readable.isEmpty()) {
                 const bool kept = std::any_of(found.cbegin(), found.cend(), [&](const QString &entry) {
                     return QFileInfo(entry).isFile() && !QFileInfo(entry).isSymLink()
                         && contents(entry) == hostile.readable;
                 });
                 EXPECT_TRUE(kept);
             }
-            // Written afresh, as a file of ours, unless a folder still stands in its place.
-            if (store.keepsWhatItCannotRead || hostile.readable != "keep me") {
-                EXPECT_TRUE(written);
-                EXPECT_TRUE(S_ISREG(modeOf(path)));
-            }
+            // Written afresh, as a file of ours.
+            EXPECT_TRUE(written);
+            EXPECT_TRUE(S_ISREG(modeOf(path)));
+        }
+    }
+}
+
+TEST(StoreFiles, EachFileIsReadUpToItsCapAndSetAsideBeyondIt)
+{
+    for (const Store &store : stores()) {
+        for (const qint64 extra : {0, 1}) {
+            SCOPED_TRACE(std::string(store.name) + (extra ? ", one byte over its cap" : ", at its cap"));
+            QTemporaryDir folder;
+            const QString path = QDir(folder.path()).filePath(store.file);
+            ASSERT_TRUE(store.startAndWrite(folder.path(), std::make_shared<FakeClock>()));
+            // What the store wrote itself, made up to the size with line feeds (white space in JSON,
+            // empty lines in the history).
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            ASSERT_TRUE(file.write(QByteArray(store.cap + extra - file.size(), '\n')));
+            file.close();
+
+            ASSERT_TRUE(store.startAndWrite(folder.path(), std::make_shared<FakeClock>()));
+            const QStringList aside = QDir(QFileInfo(path).absolutePath())
+                                          .entryList({QStringLiteral("*-unreadable-*")}, QDir::Files | QDir::System);
+            EXPECT_EQ(aside.size(), extra) << aside.join(' ').toStdString();
         }
     }
 }
@@ -285,8 +309,12 @@ TEST(StoreFilesKill, AWriteKilledAtAnyMomentLeavesEveryFileWholeAndNoLeftoversAf
     const auto historyAlpha = historyNamed(QStringLiteral("alpha"), historyDate);
     const auto historyBeta = historyNamed(QStringLiteral("beta"), historyDate);
     const QStringList ours {WordBookStorage::savedFileName, WordBookStorage::historyFileName,
-                            QStringLiteral("app.lumivox.json"), QStringLiteral("diagnostics.json"),
-                            QStringLiteral("History.jsonl.backup")};
+                            QStringLiteral("app.lumivox.json"), QStringLiteral("diagnostics.json")};
+    // Copies the user made beside the files: no start may take them for leftovers of a write.
+    const QStringList usersCopies {
+        files.saved() + QStringLiteral(".bak123"),   files.saved() + QStringLiteral(".Backup"),
+        files.saved() + QStringLiteral(".OLD123"),   files.saved() + QStringLiteral(".Ab12Cd"),
+        files.history() + QStringLiteral(".backup"), files.preferences() + QStringLiteral(".old001")};
     QRandomGenerator random(11);
 
     for (int round = 0; round < 12; ++round) {
@@ -316,11 +344,10 @@ TEST(StoreFilesKill, AWriteKilledAtAnyMomentLeavesEveryFileWholeAndNoLeftoversAf
         ASSERT_TRUE(wrote) << child.readAllStandardError().toStdString();
 
         if (round == 0) {
-            // Leftovers of Qt's atomic writer, from versions that used it, go the same way; a copy
-            // the user made is no leftover.
-            put(files.saved() + QStringLiteral(".Qx7Kp2"), "stray");
-            put(files.preferences() + QStringLiteral(".aB3dE9"), "stray");
-            put(files.history() + QStringLiteral(".backup"), "the user's copy");
+            for (const QString &copy : usersCopies)
+                put(copy, "the user's copy");
+            // A temporary of ours that an earlier kill left goes the same way as this kill's.
+            put(QDir(files.book()).filePath(QStringLiteral(".Words.json.lumivox-Qx7Kp2")), "stray");
         }
 
         // The next start.
@@ -336,8 +363,10 @@ TEST(StoreFilesKill, AWriteKilledAtAnyMomentLeavesEveryFileWholeAndNoLeftoversAf
 
         for (const QString &entry : everything(files.folder)) {
             const QFileInfo info(entry);
-            EXPECT_TRUE(info.isDir() || ours.contains(info.fileName())) << entry.toStdString();
+            EXPECT_TRUE(info.isDir() || ours.contains(info.fileName()) || usersCopies.contains(entry))
+                << entry.toStdString();
         }
-        EXPECT_EQ(contents(files.history() + QStringLiteral(".backup")), "the user's copy");
+        for (const QString &copy : usersCopies)
+            EXPECT_EQ(contents(copy), "the user's copy") << copy.toStdString();
     }
 }

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 using namespace Lumivox;
@@ -344,7 +346,7 @@ TEST_F(DiagnosticLogTest, LoadAcceptsTheStoreOrTheOlderBareArray)
     EXPECT_TRUE(await(noEvents->recordedEvents()).empty());
 }
 
-TEST_F(DiagnosticLogTest, AnUnusableFileGivesAnEmptyLogAndIsReplacedByTheNextWrite)
+TEST_F(DiagnosticLogTest, AnUnusableFileIsSetAsideAndTheLogStartsEmpty)
 {
     const QByteArray tallyWithoutRoles = R"({"apps":{"a":{"shownAccessibility":1,"shownOCR":0,"shownCache":0,
         "axThenUnreadable":0,"axThenCaptureEmpty":0,"axThenCaptureFailed":0,"axThenNoScreenRecording":0,
@@ -358,14 +360,23 @@ TEST_F(DiagnosticLogTest, AnUnusableFileGivesAnEmptyLogAndIsReplacedByTheNextWri
         {"nested beyond reason", QByteArray(200000, '[') + QByteArray(200000, ']')},
         {"enormous", "[" + QByteArray(DiagnosticLog::maxFileSize, ' ') + "]"},
     };
+    const QDir folder(QFileInfo(path()).absolutePath());
+    const QStringList asideNames {QStringLiteral("diagnostics-unreadable-*.json")};
     for (const auto &[what, bytes] : files) {
         SCOPED_TRACE(what);
         writeFile(bytes);
+        const qsizetype asideBefore = folder.entryList(asideNames, QDir::Files).size();
         auto log = makeLog();
         EXPECT_TRUE(await(log->snapshot()).empty());
         EXPECT_TRUE(await(log->appTallies()).empty());
-        // Left in place until something is recorded.
-        EXPECT_EQ(readFile(), bytes);
+        // Kept whole beside the new file, under a name of its own.
+        const QStringList aside = folder.entryList(asideNames, QDir::Files, QDir::Time);
+        ASSERT_EQ(aside.size(), asideBefore + 1);
+        const bool kept = std::any_of(aside.cbegin(), aside.cend(), [&](const QString &name) {
+            QFile file(folder.filePath(name));
+            return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
+        });
+        EXPECT_TRUE(kept);
 
         record(*log, Reason::ocrMiss, {});
         clock->advance(2s);

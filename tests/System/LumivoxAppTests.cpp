@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -181,8 +180,9 @@ TEST(LumivoxApp, StartsTakesOnlyItsHotKeyFollowsTheHoldKeyAndEndsOnSigterm)
     EXPECT_TRUE(pickerShown(false)) << app.log.toStdString();
     hotKey();
     ASSERT_TRUE(pickerShown(true)) << app.log.toStdString();
+    // The keys reach the picker in the order typed, and each narrows the list at once: Return chooses
+    // from the narrowed list however slowly the program runs.
     keys.type("french");
-    QThread::msleep(1000); // the search narrows the list as it is typed (slowly under the sanitizers)
     keys.tap(XK_Return);
     EXPECT_TRUE(pickerShown(false)) << app.log.toStdString();
 

@@ -69,8 +69,7 @@ NullFlushPipeline::NullFlushPipeline(QString name, QString script, QStringList a
     , m_script(std::move(script))
     , m_arguments(std::move(arguments))
     , m_timeout(timeout)
-{
-}
+{ }
 
 NullFlushPipeline::~NullFlushPipeline()
 {
@@ -165,7 +164,7 @@ bool NullFlushPipeline::startLocked()
 
     const QByteArray script = m_script.toUtf8();
     const QByteArray label = QStringLiteral("lumivox-%1").arg(m_name).toUtf8();
-    std::vector<QByteArray> args{QByteArrayLiteral("bash"), QByteArrayLiteral("-c"), script, label};
+    std::vector<QByteArray> args {QByteArrayLiteral("bash"), QByteArrayLiteral("-c"), script, label};
     for (const QString &a : m_arguments)
         args.push_back(a.toUtf8());
     std::vector<char *> argv;
@@ -236,18 +235,21 @@ std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &paylo
     // can outlast the time-out, and with no second try it needs the room in this one.
     const auto deadline = std::chrono::steady_clock::now() + (m_loaded ? m_timeout : 2 * m_timeout);
     auto remainingMs = [&] {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         return static_cast<int>(std::max<long long>(0, left.count()));
     };
 
     qsizetype sent = 0;
     while (sent < payload.size()) {
-        pollfd p{m_fd, POLLOUT, 0};
+        pollfd p {m_fd, POLLOUT, 0};
         if (poll(&p, 1, remainingMs()) <= 0) {
             failure = Failure::timedOut;
             return std::nullopt;
         }
-        const ssize_t n = send(m_fd, payload.constData() + sent, payload.size() - sent, MSG_NOSIGNAL);
+        // Never blocking: a send larger than the room left would otherwise wait, past any deadline,
+        // for a pipeline that has stopped reading.
+        const ssize_t n = send(m_fd, payload.constData() + sent, payload.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
@@ -271,7 +273,7 @@ std::optional<QString> NullFlushPipeline::exchangeLocked(const QByteArray &paylo
             m_loaded = true;
             return QString::fromUtf8(reply);
         }
-        pollfd p{m_fd, POLLIN, 0};
+        pollfd p {m_fd, POLLIN, 0};
         const int ready = poll(&p, 1, remainingMs());
         if (ready <= 0) {
             qCWarning(lcApertium) << m_name << "did not answer in time";

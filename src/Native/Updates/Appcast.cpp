@@ -51,9 +51,11 @@ Item readItem(QXmlStreamReader &xml)
         }
     }
     item.displayVersion = shortVersion.isEmpty() ? item.version : shortVersion;
-    // The release page is opened in the user's browser: only https, never a local file or a script.
+    // The release page is opened in the user's browser: only https, never a local file or a script,
+    // and never with a user name or password in front of the host ("https://lumivox.app@example.com/"
+    // leads to example.com).
     const QUrl page(link.isEmpty() ? enclosureURL : link, QUrl::StrictMode);
-    if (page.isValid() && page.scheme() == u"https" && !page.host().isEmpty())
+    if (page.isValid() && page.scheme() == u"https" && !page.host().isEmpty() && page.userInfo().isEmpty())
         item.pageURL = page;
     return item;
 }

@@ -3,7 +3,8 @@
 // The update feed: an RSS document whose items each announce one release. We read only what the
 // offer needs (the comparable version, the version shown to the user and the release's page) and
 // refuse anything that could make reading it costly or unsafe: a document type declaration (the
-// only way to declare entities), a document past the size limit, a page that is not https.
+// only way to declare entities), a document past the size limit, a page that is not https or that
+// carries a user name or password.
 
 #include <QByteArray>
 #include <QString>
@@ -21,7 +22,7 @@ struct Item
     QString version;
     /// The version shown to the user ("sparkle:shortVersionString"), else `version`.
     QString displayVersion;
-    /// Where the user downloads the release; always https.
+    /// Where the user downloads the release; always https, never with user information.
     QUrl pageURL;
 };
 

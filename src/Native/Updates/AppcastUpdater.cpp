@@ -81,18 +81,32 @@ void AppcastUpdater::startCheck(Kind kind)
         return;
     const QUrl url = m_options.feedURL;
     if (!url.isValid() || !(url.scheme() == u"https" || (url.scheme() == u"http" && isLoopback(url)))) {
-        if (m_options.delegate)
-            m_options.delegate->didAbortWithError(errorDomain, insecureFeed);
-        fail(kind, QStringLiteral("the update feed's address is not https"));
+        fail(kind, insecureFeed, QStringLiteral("the update feed's address is not https"));
         return;
     }
     QNetworkRequest request(url);
-    // Never follow a redirect from https to plain http.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Every redirect is looked at below: only https is followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(3);
-    request.setTransferTimeout(int(m_options.timeout.count()));
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Lumivox/%1").arg(m_options.currentVersion));
     QNetworkReply *reply = m_network->get(request);
+    connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl &to) {
+        if (to.scheme() == u"https" && !to.host().isEmpty()) {
+            emit reply->redirectAllowed();
+            return;
+        }
+        reply->setProperty("insecureRedirect", true);
+        reply->abort();
+    });
+    // A feed that trickles in a byte at a time never trips an inactivity time-out: the whole read has
+    // a deadline, or "Check for Updates" would stay greyed out and the daily check stop for good.
+    auto *deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, reply, [reply] {
+        reply->setProperty("timedOut", true);
+        reply->abort();
+    });
+    deadline->start(m_options.timeout);
     // A feed is a few kilobytes: stop reading one that grows past the limit instead of holding it.
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
         if (received > Appcast::maximumFeedBytes || total > Appcast::maximumFeedBytes) {
@@ -103,23 +117,29 @@ void AppcastUpdater::startCheck(Kind kind)
     connect(reply, &QNetworkReply::finished, this, [this, reply, kind] {
         reply->deleteLater();
         setChecking(nullptr);
+        if (reply->property("insecureRedirect").toBool()) {
+            fail(kind, insecureFeed, QStringLiteral("the update feed's address leads to one that is not https"));
+            return;
+        }
+        if (reply->property("timedOut").toBool()) {
+            fail(kind, networkError,
+                 QStringLiteral("the update feed did not arrive within %1 seconds")
+                     .arg(std::chrono::duration<double>(m_options.timeout).count()));
+            return;
+        }
         if (reply->property("tooLarge").toBool()) {
-            if (m_options.delegate)
-                m_options.delegate->didAbortWithError(errorDomain, invalidFeed);
-            fail(kind, QStringLiteral("the update feed is larger than %1 bytes").arg(Appcast::maximumFeedBytes));
+            fail(kind, invalidFeed,
+                 QStringLiteral("the update feed is larger than %1 bytes").arg(Appcast::maximumFeedBytes));
             return;
         }
         if (reply->error() != QNetworkReply::NoError) {
-            if (m_options.delegate)
-                m_options.delegate->didAbortWithError(errorDomain, networkError);
-            fail(kind, QStringLiteral("the update feed could not be read (%1)").arg(reply->errorString()));
+            fail(kind, networkError,
+                 QStringLiteral("the update feed could not be read (%1)").arg(reply->errorString()));
             return;
         }
         const auto parsed = Appcast::parse(reply->read(Appcast::maximumFeedBytes + 1));
         if (const auto *error = std::get_if<Appcast::Error>(&parsed)) {
-            if (m_options.delegate)
-                m_options.delegate->didAbortWithError(errorDomain, invalidFeed);
-            fail(kind, error->message);
+            fail(kind, invalidFeed, error->message);
             return;
         }
         const auto newest =
@@ -132,9 +152,11 @@ void AppcastUpdater::startCheck(Kind kind)
     setChecking(reply);
 }
 
-void AppcastUpdater::fail(Kind kind, const QString &message)
+void AppcastUpdater::fail(Kind kind, int code, const QString &message)
 {
     qCWarning(lcUpdates) << "update check failed:" << message;
+    if (m_options.delegate)
+        m_options.delegate->didAbortWithError(errorDomain, code);
     if (kind == Kind::userInitiated && m_options.userDriver) {
         if (m_options.delegate)
             m_options.delegate->willShowModalAlert();

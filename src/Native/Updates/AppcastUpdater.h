@@ -1,7 +1,7 @@
 #pragma once
 
-// The Linux updater: reads the update feed over https with a size limit and a time-out, compares
-// the newest release with ours and offers it. Main thread.
+// The Linux updater: reads the update feed over https with a size limit and an overall deadline,
+// compares the newest release with ours and offers it. Main thread.
 
 #include "Native/Updates/Updater.h"
 
@@ -22,7 +22,8 @@ class AppcastUpdater final : public Updater
 public:
     struct Options
     {
-        /// https, path "/appcast.xml". Plain http is accepted only for a loopback host (tests).
+        /// https, path "/appcast.xml". Plain http is accepted only for a loopback host (tests); a
+        /// redirect is followed only to https.
         QUrl feedURL;
         QString currentVersion;
         UpdaterDelegate *delegate = nullptr;
@@ -37,7 +38,7 @@ public:
         std::function<void(bool)> storeAutomaticChecks;
         std::chrono::milliseconds firstCheckDelay {std::chrono::minutes(1)};
         std::chrono::milliseconds checkInterval {std::chrono::hours(24)};
-        /// A feed that has not arrived by then is given up.
+        /// A feed that has not arrived whole by then is given up, however slowly it is still coming.
         std::chrono::milliseconds timeout {std::chrono::seconds(20)};
     };
 
@@ -57,7 +58,7 @@ private:
     enum class Kind { scheduled, userInitiated };
     void startCheck(Kind kind);
     void finishCheck(Kind kind);
-    void fail(Kind kind, const QString &message);
+    void fail(Kind kind, int code, const QString &message);
     void offer(Kind kind, const UpdateItem &item);
     void setChecking(QNetworkReply *reply);
 

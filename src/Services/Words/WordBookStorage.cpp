@@ -51,15 +51,14 @@ QByteArray encodeWordBookFile(const std::vector<SavedWord> &saved)
 WordRecords::Decoded<std::vector<SavedWord>> decodeWordBookFile(QByteArrayView bytes)
 {
     // One pass of the scanner over the whole file: the saved words are nearly all of it and are read
-    // in place, and every other value is checked as strictly as a full JSON parser would, including
-    // the earlier value of a key given twice.
+    // in place, and every other value is checked as strictly as a full JSON parser would. A key given
+    // twice refuses the file: a "saved" list read over another would lose the first at the next save.
     WordRecords::Decoded<std::vector<SavedWord>> result;
     JsonScanner scanner(bytes);
     if (scanner.next() != '{') {
         result.error = QStringLiteral("not a JSON object");
         return result;
     }
-    // A key given twice counts with its last value, as in any JSON reader.
     std::optional<bool> versionIsInteger;
     std::optional<std::vector<SavedWord>> saved;
     QString savedProblem;

@@ -36,9 +36,8 @@ namespace WordBookStorage {
 
 inline const QString savedFileName = QStringLiteral("Words.json");
 inline const QString historyFileName = QStringLiteral("History.jsonl");
-/// Far beyond a full book (10,000 look-ups, thousands of saved words); a larger file is not ours and
-/// is set aside unread.
-inline constexpr qint64 maxFileBytes = qint64(128) << 20;
+/// Each of the two files' size cap; a larger file is set aside unread.
+inline constexpr qint64 maxFileBytes = PrivateFile::wordBookCap;
 
 /// The serial queue "app.lumivox.words" on which every write of the word book runs.
 SerialExecutor &writeQueue();

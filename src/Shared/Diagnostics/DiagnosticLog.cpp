@@ -261,17 +261,18 @@ void DiagnosticLog::load()
     const PrivateFile::Contents file = PrivateFile::read(*m_filePath, maxFileSize);
     if (file.presence == PrivateFile::Presence::missing)
         return;
-    if (file.presence != PrivateFile::Presence::read) {
-        qCWarning(lcDiagnostics).noquote() << "diagnostics file ignored: it is" << file.reason;
-        // The next write would replace the link with our file; what it leads to was never ours, and
-        // the link is kept as it was, beside.
-        if (file.presence == PrivateFile::Presence::link)
-            PrivateFile::setAside(*m_filePath, m_clock->wallNow());
-        return;
-    }
-    auto contents = DiagnosticLogFile::decode(file.bytes);
+    std::optional<DiagnosticLogFile::Contents> contents;
+    if (file.presence != PrivateFile::Presence::read)
+        qCWarning(lcDiagnostics).noquote() << "the diagnostics file cannot be read: it is" << file.reason;
+    else if (!(contents = DiagnosticLogFile::decode(file.bytes)))
+        qCWarning(lcDiagnostics, "the diagnostics file does not decode");
     if (!contents) {
-        qCWarning(lcDiagnostics, "diagnostics file unreadable; starting empty");
+        // Never written over, never written through: moved out of the way, and the log starts empty.
+        // When even that fails the file is left alone, and the log is kept in memory this session.
+        if (!PrivateFile::setAside(*m_filePath, m_clock->wallNow())) {
+            qCWarning(lcDiagnostics).noquote() << *m_filePath << "is left alone and not written this session";
+            m_filePath.reset();
+        }
         return;
     }
     m_entries = std::move(contents->entries);

@@ -14,13 +14,14 @@
 // The file is written once activity has paused for the persist delay (every change that schedules
 // a write pushes it back), atomically, and at quit with a bounded wait so that the last outcomes are
 // not lost, under PrivateFile's rules (0600 in a 0700 folder, never through a link). A file that
-// cannot be read or decoded gives an empty log and is replaced by the next write; a symbolic link in
-// its place is set aside first, so what it leads to is never written.
+// cannot be read or decoded is never written over: it is set aside (PrivateFile::setAside) and the
+// log starts empty; when even that fails, the log is kept in memory for the session.
 
 #include "Shared/Async/Clock.h"
 #include "Shared/Async/SerialExecutor.h"
 #include "Shared/Diagnostics/AppTally.h"
 #include "Shared/Diagnostics/DiagnosticReason.h"
+#include "Shared/Storage/PrivateFile.h"
 
 #include <QCoroTask>
 #include <QDateTime>
@@ -100,8 +101,8 @@ public:
     static constexpr std::size_t eventLimit = 200;
     /// Word and meaning texts are clipped to this many characters by `note`.
     static constexpr qsizetype clipLength = 48;
-    /// A diagnostics file beyond this size is not ours (ours stays far below): it is ignored.
-    static constexpr qint64 maxFileSize = 4 * 1024 * 1024;
+    /// A diagnostics file beyond this size is set aside unread.
+    static constexpr qint64 maxFileSize = PrivateFile::diagnosticsCap;
 
     /// A log kept in `filePath` (memory only when absent). With `load`, the file is read first, on the
     /// log's executor, before anything recorded later. The clock times the delayed write.

@@ -68,6 +68,28 @@ QString jsonNestingError()
     return QStringLiteral("nested more than %1 levels deep").arg(maxJsonNesting);
 }
 
+QString jsonRepeatedKeyError()
+{
+    return QStringLiteral("a key given twice");
+}
+
+bool JsonKeys::insert(std::string_view key)
+{
+    if (m_many.empty()) {
+        if (std::find(m_few.cbegin(), m_few.cend(), key) != m_few.cend())
+            return false;
+        if (m_few.size() < fewKeys) {
+            if (m_few.empty())
+                m_few.reserve(16);
+            m_few.emplace_back(key);
+            return true;
+        }
+        m_many.insert(std::make_move_iterator(m_few.begin()), std::make_move_iterator(m_few.end()));
+        m_few.clear();
+    }
+    return m_many.emplace(key).second;
+}
+
 // RFC 3629: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool JsonScanner::isValidUtf8(std::string_view text)
 {

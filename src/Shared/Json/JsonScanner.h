@@ -7,6 +7,8 @@
 //     lone surrogate escape refused, a number too large for a double refused;
 //   - nesting deeper than maxJsonNesting is refused as it is met, so a hostile file can exhaust
 //     neither memory nor the stack;
+//   - a key given twice in one object is refused: no writer of ours repeats a key, and a reader that
+//     kept either value would lose the other at the next save;
 //   - the first failure is kept (with its byte position) and every later call fails too.
 // A caller reads a value by looking at next() and calling the matching reader; skip() checks and
 // throws away any value.
@@ -21,6 +23,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 namespace Lumivox {
 
@@ -32,6 +36,23 @@ inline constexpr std::size_t maxJsonNesting = 512;
 QString jsonSyntaxError(std::size_t byte);
 /// "nested more than 512 levels deep"
 QString jsonNestingError();
+/// "a key given twice"
+QString jsonRepeatedKeyError();
+
+/// The keys of one object read so far.
+class JsonKeys
+{
+public:
+    /// False when `key` was there already.
+    bool insert(std::string_view key);
+
+private:
+    // A record has a dozen keys, compared in place; past that a hostile object of a million keys
+    // must not cost a million squared.
+    static constexpr std::size_t fewKeys = 32;
+    std::vector<std::string> m_few;
+    std::unordered_set<std::string> m_many;
+};
 
 struct JsonNumber
 {
@@ -162,12 +183,15 @@ public:
         if (take('}'))
             return leave();
         std::string keyScratch;
+        JsonKeys keys;
         for (;;) {
             if (next() != '"')
                 return broken();
             std::string_view key;
             if (!string(key, keyScratch))
                 return false;
+            if (!keys.insert(key))
+                return repeatedKey();
             if (!take(':'))
                 return broken();
             if (!member(key))
@@ -251,6 +275,13 @@ private:
     {
         --m_depth;
         return true;
+    }
+
+    bool repeatedKey()
+    {
+        if (m_failure.isNull())
+            m_failure = jsonRepeatedKeyError();
+        return false;
     }
 
     bool escapedString(std::string_view &out, std::string &scratch);

@@ -1,5 +1,7 @@
 #include "Shared/Json/LimitedJson.h"
 
+#include <vector>
+
 namespace Lumivox {
 
 namespace {
@@ -24,12 +26,26 @@ public:
     }
     bool string(typename JsonTree::string_t &v) { return m_dom.string(v); }
     bool binary(typename JsonTree::binary_t &v) { return m_dom.binary(v); }
-    bool key(typename JsonTree::string_t &v) { return m_dom.key(v); }
+    bool key(typename JsonTree::string_t &v)
+    {
+        if (!m_keys.back().insert(v)) {
+            m_repeatedKey = true;
+            return false;
+        }
+        return m_dom.key(v);
+    }
 
-    bool start_object(std::size_t n) { return enter() && m_dom.start_object(n); }
+    bool start_object(std::size_t n)
+    {
+        if (!enter())
+            return false;
+        m_keys.emplace_back();
+        return m_dom.start_object(n);
+    }
     bool end_object()
     {
         --m_depth;
+        m_keys.pop_back();
         return m_dom.end_object();
     }
     bool start_array(std::size_t n) { return enter() && m_dom.start_array(n); }
@@ -47,6 +63,7 @@ public:
     }
 
     bool tooDeep() const { return m_tooDeep; }
+    bool repeatedKey() const { return m_repeatedKey; }
     std::size_t errorByte() const { return m_errorByte; }
 
 private:
@@ -63,6 +80,9 @@ private:
     std::size_t m_depth = 0;
     std::size_t m_errorByte = 0;
     bool m_tooDeep = false;
+    // The keys of each object being read, innermost last.
+    std::vector<JsonKeys> m_keys;
+    bool m_repeatedKey = false;
 };
 
 } // namespace
@@ -83,7 +103,9 @@ std::optional<JsonTree> parseJsonLimited(QByteArrayView utf8, QString *error)
     if (parsed)
         return json;
     if (error)
-        *error = sax.tooDeep() ? jsonNestingError() : jsonSyntaxError(sax.errorByte());
+        *error = sax.tooDeep()  ? jsonNestingError()
+            : sax.repeatedKey() ? jsonRepeatedKeyError()
+                                : jsonSyntaxError(sax.errorByte());
     return std::nullopt;
 }
 

@@ -26,8 +26,7 @@ using Json = nlohmann::json;
 // Deeper nesting than any setting needs: such a value is dropped (the file as a whole is refused
 // only past the parser's own limit).
 constexpr int maxDepth = 64;
-// Settings and a full translation cache take a few hundred kilobytes; a larger file is not ours.
-constexpr qint64 maxFileBytes = qint64(32) << 20;
+constexpr qint64 maxFileBytes = PrivateFile::preferencesCap;
 
 constexpr const char *dateTag = "$date";
 constexpr const char *dataTag = "$data";

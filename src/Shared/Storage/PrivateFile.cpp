@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string_view>
@@ -26,8 +27,11 @@ using FileStatus = struct stat;
 constexpr mode_t fileMode = 0600;
 constexpr mode_t folderMode = 0700;
 constexpr mode_t othersBits = 077;
-// Letters Qt's atomic writer also draws its temporary names from, so one clean-up finds both.
+// A temporary of ours is ".<name>.lumivox-<six letters or digits>": a name no one else gives a
+// file, so that the clean-up at start can never take a copy the user made ("Words.json.bak123",
+// "Words.json.Backup").
 constexpr std::string_view strayLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::string_view strayMark = ".lumivox-";
 constexpr qsizetype strayLength = 6;
 
 QString systemReason(int error)
@@ -113,36 +117,26 @@ QString fill(Descriptor &fd, QByteArrayView bytes)
     return error;
 }
 
-// Six letters or digits, not all of them small letters: "Words.json.Qx7Kp2" is a temporary, while
-// "Words.json.backup" may be the user's own copy and is never touched. (A temporary of Qt's writer
-// is all small letters about once in 180 and then stays; ours never are.)
-bool isStraySuffix(QByteArrayView suffix)
+QByteArray strayPrefix(const QByteArray &name)
 {
-    if (suffix.size() != strayLength)
-        return false;
-    bool onlySmall = true;
-    for (const char c : suffix) {
-        if (strayLetters.find(c) == std::string_view::npos)
-            return false;
-        onlySmall = onlySmall && c >= 'a' && c <= 'z';
-    }
-    return !onlySmall;
+    return '.' + name + QByteArray(strayMark.data(), qsizetype(strayMark.size()));
 }
 
 bool isStrayName(const QByteArray &entry, const QByteArray &name)
 {
-    return entry.startsWith(name + '.') && isStraySuffix(QByteArrayView(entry).sliced(name.size() + 1));
+    const QByteArray prefix = strayPrefix(name);
+    if (entry.size() != prefix.size() + strayLength || !entry.startsWith(prefix))
+        return false;
+    return std::all_of(entry.cbegin() + prefix.size(), entry.cend(),
+                       [](char c) { return strayLetters.find(c) != std::string_view::npos; });
 }
 
 QByteArray strayName(const QByteArray &name)
 {
-    QByteArray suffix;
-    while (!isStraySuffix(suffix)) {
-        suffix.clear();
-        for (qsizetype i = 0; i < strayLength; ++i)
-            suffix += strayLetters[std::size_t(QRandomGenerator::global()->bounded(qint64(strayLetters.size())))];
-    }
-    return name + '.' + suffix;
+    QByteArray temporary = strayPrefix(name);
+    for (qsizetype i = 0; i < strayLength; ++i)
+        temporary += strayLetters[std::size_t(QRandomGenerator::global()->bounded(qint64(strayLetters.size())))];
+    return temporary;
 }
 
 // Takes group and others' access away from a file or folder of the user's that has it: earlier

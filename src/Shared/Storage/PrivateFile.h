@@ -23,6 +23,18 @@
 
 namespace Lumivox::PrivateFile {
 
+// The size caps of the program's files, each far beyond what the program writes there itself; a
+// larger file is not ours and is set aside unread (see read()). Stated here and nowhere else:
+//   - the preference file, 32 MiB: the settings and a full translation cache (3,000 entries) take a
+//     few hundred kilobytes;
+//   - Words.json and History.jsonl, 128 MiB each: a full history (10,000 look-ups with their
+//     sentences) and thousands of saved words with up to 8 encounters each take tens of megabytes;
+//   - diagnostics.json, 4 MiB: 40 entries, 40 application tallies and 200 events of clipped texts
+//     stay below 200 kilobytes.
+inline constexpr qint64 preferencesCap = qint64(32) << 20;
+inline constexpr qint64 wordBookCap = qint64(128) << 20;
+inline constexpr qint64 diagnosticsCap = qint64(4) << 20;
+
 enum class Presence {
     /// Nothing at the path (or a folder on the way is missing).
     missing,
@@ -85,10 +97,11 @@ std::optional<QString> setAside(const QString &path, Clock::WallTime now);
 /// part of a file that a rewrite is about to drop.
 std::optional<QString> keepBeside(const QString &path, QByteArrayView bytes, Clock::WallTime now);
 
-/// Removes the temporaries that an interrupted replace leaves beside `path` ("<name>.Qx7Kp2", also
-/// those of Qt's atomic writer): regular files of the user's only, never a name of only small letters
-/// ("Words.json.backup" may be the user's own copy). Call it before the file is read at start, when
-/// no write of it can be under way. Gives how many were removed.
+/// Removes the temporaries that an interrupted replace leaves beside `path`: names only this writer
+/// gives (".Words.json.lumivox-Qx7Kp2"), regular files of the user's only. Anything else beside the
+/// file, whatever its name ("Words.json.bak123", "Words.json.Ab12Cd"), may be the user's own copy and
+/// is never touched. Call it before the file is read at start, when no write of it can be under way.
+/// Gives how many were removed.
 int clearStrays(const QString &path);
 
 } // namespace Lumivox::PrivateFile
