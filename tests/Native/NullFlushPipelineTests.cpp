@@ -114,9 +114,23 @@ TEST(NullFlushPipeline, SilentOrBrokenPipelinesFailWithinTheTimeout)
     NullFlushPipeline deaf(QStringLiteral("deaf"), QStringLiteral("exec sleep 600"), {},
                            std::chrono::milliseconds(200));
     EXPECT_FALSE(requestOrGiveUp(deaf, QString(4 << 20, QLatin1Char('x'))));
-    // A NUL inside the text does not split the reply.
+    // A NUL inside the text does not split the reply; and the user's shell start-up file, which
+    // bash would read for a shell on a socket started from the desktop, is left alone.
+    QTemporaryDir home;
+    QFile bashrc(home.filePath(QStringLiteral(".bashrc")));
+    ASSERT_TRUE(bashrc.open(QIODevice::WriteOnly));
+    bashrc.write("printf 'from bashrc\\0'; touch \"$HOME/ran\"\n");
+    bashrc.close();
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldLevel = qgetenv("SHLVL");
+    qputenv("HOME", home.path().toUtf8());
+    qunsetenv("SHLVL");
     NullFlushPipeline echo(QStringLiteral("echo"), QStringLiteral("cat"), {}, patient);
-    EXPECT_EQ(echo.request(QStringLiteral("a") + QChar(0) + QStringLiteral("b")), QStringLiteral("a b"));
+    const auto reply = requestOrGiveUp(echo, QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
+    qputenv("HOME", oldHome);
+    qputenv("SHLVL", oldLevel);
+    EXPECT_EQ(reply, QStringLiteral("a b"));
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("ran"))));
 }
 
 TEST(NullFlushPipeline, OnlyAPipelineThatDiedIsTriedAgain)

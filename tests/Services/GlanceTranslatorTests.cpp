@@ -163,6 +163,76 @@ TEST_F(GlanceTranslatorSharing, AHoverWithAKeyRetriesOnceWhenReadAheadYieldsNoth
     Q_UNUSED(aheadDog);
 }
 
+TEST_F(GlanceTranslatorSharing, ReadAheadCancelledBeforeItStartsNeverComputesAndADeadTranslatorRetriesNothing)
+{
+    // Cancelled by a hover before its turn came: no work is done for it at all.
+    const GlanceTask ahead = readAhead(QStringLiteral("jumps"));
+    const GlanceTask next = hover(QStringLiteral("brown"));
+    EXPECT_TRUE(ahead.isCancelled());
+    ASSERT_TRUE(callsReach(1));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(fake->calls.size(), 1u);
+    EXPECT_EQ(fake->calls[0].word, QStringLiteral("brown"));
+    fake->finish(0, glanceMeaning(QStringLiteral("marrón")));
+    EXPECT_EQ(wait(next), glanceMeaning(QStringLiteral("marrón")));
+
+    // A translator that goes while a hover waits to retry with its key: the hover gets nothing, and
+    // nothing is started on the translator that is gone.
+    auto other = std::make_unique<GlanceTranslator>(fake->compute());
+    const GlanceTask running = other->start(QStringLiteral("fox"), sentence, es, false, std::nullopt, true);
+    const GlanceTask retrying = other->start(QStringLiteral("fox"), sentence, es, true, std::nullopt, false);
+    ASSERT_TRUE(callsReach(2));
+    other.reset();
+    EXPECT_EQ(wait(retrying), std::nullopt);
+    EXPECT_EQ(wait(running), std::nullopt);
+    fake->finish(1, glanceMeaning(QStringLiteral("zorro")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fake->calls.size(), 2u);
+}
+
+TEST(GlanceTranslatorCache, AGlanceStaysReadAheadUntilAHoverOrATakeAsksForItAndThenFillsTheLookedUpRoom)
+{
+    enum class Then { readAhead, hover, take };
+    struct Case
+    {
+        const char *what;
+        bool firstReadAhead;
+        Then then;
+        bool stillReadAhead;
+    };
+    const Case cases[] = {
+        {"read ahead twice", true, Then::readAhead, true},
+        {"read ahead, then hovered", true, Then::hover, false},
+        {"read ahead, then taken", true, Then::take, false},
+        {"hovered, then read ahead", false, Then::readAhead, false},
+    };
+    auto word = [](int i) { return QStringLiteral("w%1").arg(i); };
+    const QString probe = QStringLiteral("probe");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto fake = FakeGlanceCompute::make();
+        fake->answerAtOnce(true);
+        GlanceTranslator translator {fake->compute()};
+        // The looked-up room one short of full: the probe, once looked up, takes its last place.
+        for (int i = 0; i < int(GlanceTranslator::limit) - 1; ++i)
+            wait(translator.start(word(i), sentence, es, false, std::nullopt, false));
+        wait(translator.start(probe, sentence, es, false, std::nullopt, c.firstReadAhead));
+        if (c.then == Then::take)
+            ASSERT_TRUE(translator.take(probe, sentence, es, std::nullopt));
+        else
+            wait(translator.start(probe, sentence, es, false, std::nullopt, c.then == Then::readAhead));
+        EXPECT_EQ(fake->calls.size(), GlanceTranslator::limit);
+        // Filling the room exactly pushes nothing out.
+        EXPECT_TRUE(translator.cached(word(0), sentence, es, std::nullopt));
+        // One more looked-up key pushes out the oldest one only when the probe took up the last place.
+        wait(translator.start(QStringLiteral("one more"), sentence, es, false, std::nullopt, false));
+        EXPECT_EQ(translator.cached(word(0), sentence, es, std::nullopt).has_value(), c.stillReadAhead);
+        const auto taken = translator.take(probe, sentence, es, std::nullopt);
+        ASSERT_TRUE(taken);
+        EXPECT_EQ(taken->wasReadAhead, c.stillReadAhead);
+    }
+}
+
 TEST(GlanceTranslatorCache, LookedUpAndReadAheadKeysHaveTheirOwnLimits)
 {
     auto fake = FakeGlanceCompute::make();
@@ -213,6 +283,21 @@ TEST(GlanceTranslatorKeys, OffsetTargetCaseAndSurroundingSpace)
     EXPECT_EQ(GlanceTranslator::cacheKey(word, QStringLiteral("\n ") + sentence + QStringLiteral(" \t"), es, 16),
               GlanceTranslator::cacheKey(word, sentence, es, 16));
     EXPECT_EQ(GlanceTranslator::cacheKey(word, sentence, es, 16), QStringLiteral("es|16|Fox|") + sentence);
+
+    // Google is told only a two-letter source; anything else it detects itself.
+    for (const char *source : {"es", "zh-cn", "e", "", "haw"}) {
+        const QString code = QString::fromLatin1(source);
+        EXPECT_EQ(GlanceTranslator::googleSource(code), code.size() == 2 ? std::optional(code) : std::nullopt)
+            << source;
+    }
+}
+
+TEST(GlanceTranslatorShared, EveryCallGetsTheInstanceTheFirstMade)
+{
+    onDevice();
+    static AppleTranslateService service;
+    GlanceTranslator &first = GlanceTranslator::shared(service);
+    EXPECT_EQ(&GlanceTranslator::shared(service), &first);
 }
 
 TEST(GlanceTranslatorGate, NoGlanceWithoutADistinctSentenceInAnotherLanguage)

@@ -6,7 +6,9 @@
 #include "Fakes/FakeWordBookEnvironment.h"
 #include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
+#include "Support/XTestInjector.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -115,6 +117,21 @@ public:
                 return true;
             },
             timeout);
+    }
+    /// Moves the pointer to `pixel` and waits until the program has seen it come to rest there: a key
+    /// pressed next then meets a program that has taken in the whole move, and no late motion of it
+    /// can interrupt what the key starts. A pointer already there makes no move, and the program has
+    /// had it there since before.
+    bool moveAndRest(XTestInjector &input, QPoint pixel)
+    {
+        if (input.pointer() == pixel)
+            return true;
+        // Only a rest after this move counts: what was logged before it is passed over.
+        QCoreApplication::processEvents();
+        log += process.readAllStandardError();
+        logSeen = log.size();
+        input.moveTo(pixel.x(), pixel.y());
+        return waitForLog("pointer rests at", 10s);
     }
     // The newest hover event of diagnostics.json for the word (written 1.5 s after activity).
     std::optional<QJsonObject> event(const QString &word)

@@ -70,4 +70,17 @@ int XTestInjector::screenHeightPixels() const
     return DisplayHeight(m_display, DefaultScreen(m_display));
 }
 
+QPoint XTestInjector::pointer() const
+{
+    Window root = 0;
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int state = 0;
+    XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &windowX, &windowY, &state);
+    return QPoint(x, y);
+}
+
 } // namespace Lumivox::Testing

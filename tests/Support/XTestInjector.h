@@ -4,6 +4,8 @@
 // server's input path like a person's keys and clicks, so it produces raw events and honours grabs
 // (a warp or a synthetic event would do neither).
 
+#include <QPoint>
+
 #include <chrono>
 #include <initializer_list>
 #include <string>
@@ -40,6 +42,8 @@ public:
     /// The window that has the X input focus (1 for PointerRoot).
     unsigned long inputFocus() const;
     int screenHeightPixels() const;
+    /// Where the pointer is, in root-window pixels.
+    QPoint pointer() const;
 
 private:
     Display *m_display;

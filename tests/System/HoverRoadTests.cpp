@@ -8,7 +8,6 @@
 
 #include <QElapsedTimer>
 #include <QLineF>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -34,8 +33,7 @@ TEST(HoverRoad, AltOverAWordShowsItsMeaningThroughAccessibilityOrScreenTextAndLe
     ASSERT_FALSE(pineapple.isEmpty());
 
     // Accessibility: the tooltip comes on screen beside the pointer.
-    pointer.moveTo(pineapple.center().x(), pineapple.center().y());
-    QThread::msleep(300);
+    ASSERT_TRUE(app.moveAndRest(pointer, pineapple.center())) << app.logText();
     pointer.key(XK_Alt_L, true);
     QElapsedTimer shown;
     shown.start();
@@ -69,8 +67,7 @@ TEST(HoverRoad, AltOverAWordShowsItsMeaningThroughAccessibilityOrScreenTextAndLe
             quick = QPoint(parts[2].toInt(), parts[3].toInt());
     }
     ASSERT_FALSE(quick.isNull());
-    pointer.moveTo(quick.x(), quick.y());
-    QThread::msleep(300);
+    ASSERT_TRUE(app.moveAndRest(pointer, quick)) << app.logText();
     pointer.key(XK_Alt_L, true);
     const auto ocr = app.event(QStringLiteral("quick"));
     pointer.key(XK_Alt_L, false);

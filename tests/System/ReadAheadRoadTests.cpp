@@ -7,8 +7,6 @@
 #include "Support/RunningLumivox.h"
 #include "Support/XTestInjector.h"
 
-#include <QThread>
-
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
@@ -36,8 +34,7 @@ TEST(ReadAheadRoad, TheThreeWordsAfterTheFirstOfASentenceShowFromTheGlanceCache)
     const QRect first = boxOf(QStringLiteral("Tabs"));
     ASSERT_FALSE(first.isEmpty());
 
-    pointer.moveTo(first.center().x(), first.center().y());
-    QThread::msleep(300);
+    ASSERT_TRUE(app.moveAndRest(pointer, first.center())) << app.logText();
     pointer.key(XK_Alt_L, true);
     const auto translated = app.event(QStringLiteral("Tabs"));
     ASSERT_TRUE(translated) << app.log.toStdString();

@@ -47,7 +47,8 @@ QString describe(const ATS::LookupResult &r)
 
 // An application that did not answer in time is left alone for a second; on a loaded machine a
 // reading that missed for that reason is taken again once, as a user would hover again. A wrong
-// word is never retried.
+// word is never retried. The pause is waited out: it runs on the lookup's own clock and nothing
+// tells when it is over, and a reading taken within it would not even ask the application.
 template<class Lookup>
 ATS::LookupResult read(Lookup lookup)
 {

@@ -7,8 +7,6 @@
 #include "Support/RunningLumivox.h"
 #include "Support/XTestInjector.h"
 
-#include <QThread>
-
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -112,8 +110,10 @@ protected:
     // (pixels) and the hover's event.
     std::pair<QRect, std::optional<QJsonObject>> hover(RunningLumivox &app, const QRect &word, const QString &text)
     {
-        input.moveTo(word.center().x(), word.center().y());
-        QThread::msleep(300);
+        if (!app.moveAndRest(input, word.center())) {
+            ADD_FAILURE() << "the program never saw the pointer rest on " << text.toStdString() << app.logText();
+            return {};
+        }
         input.key(XK_Alt_L, true);
         QRect tooltip;
         spinUntil(

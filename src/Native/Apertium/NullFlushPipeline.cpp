@@ -164,7 +164,10 @@ bool NullFlushPipeline::startLocked()
 
     const QByteArray script = m_script.toUtf8();
     const QByteArray label = QStringLiteral("lumivox-%1").arg(m_name).toUtf8();
-    std::vector<QByteArray> args {QByteArrayLiteral("bash"), QByteArrayLiteral("-c"), script, label};
+    // No start-up files: bash reads ~/.bashrc when its input is a socket, as here, and whatever the
+    // user keeps there (slow tools, locks, output of its own) would run before every engine start.
+    std::vector<QByteArray> args {QByteArrayLiteral("bash"), QByteArrayLiteral("--norc"), QByteArrayLiteral("-c"),
+                                  script, label};
     for (const QString &a : m_arguments)
         args.push_back(a.toUtf8());
     std::vector<char *> argv;
