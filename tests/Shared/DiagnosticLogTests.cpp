@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMutex>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -247,6 +248,28 @@ TEST_F(DiagnosticLogTest, PostCleansTheTexts)
     EXPECT_EQ(tally.translationErrors, (std::map<QString, qint64> {{QStringLiteral("HTTP 500b"), 1}}));
     EXPECT_EQ(tally.roles.size(), 1u);
     EXPECT_EQ(await(log->recordedEvents()).back().word, QStringLiteral("w"));
+}
+
+// The log line of a new entry is read by people and says the reason as the report does; the stored
+// file keeps the raw name.
+TEST_F(DiagnosticLogTest, TheLogLineNamesTheReasonInTheReportsWords)
+{
+    static QMutex mutex;
+    static QStringList lines;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &context, const QString &message) {
+            if (QLatin1String(context.category) == QLatin1String("app.lumivox.Outcomes")) {
+                const QMutexLocker lock(&mutex);
+                lines.append(message);
+            }
+        });
+    auto log = makeLog();
+    record(*log, Reason::appleModelMissing, {.detail = QStringLiteral("en-zh")});
+    await(log->flushNow());
+    qInstallMessageHandler(previous);
+    const QMutexLocker lock(&mutex);
+    EXPECT_EQ(lines, QStringList {QStringLiteral("on-device model missing en-zh")});
+    EXPECT_TRUE(readFile().contains("\"appleModelMissing\"")) << readFile().toStdString();
 }
 
 TEST_F(DiagnosticLogTest, NoteDoesNothingInATestHost)

@@ -311,12 +311,13 @@ void DiagnosticLog::recordNow(DiagnosticReason reason, const Note &note, const Q
         if (m_entries.size() > limit)
             m_entries.erase(m_entries.begin(), m_entries.begin() + std::ptrdiff_t(m_entries.size() - limit));
         newEntry = true;
-        const QByteArray raw = DiagnosticReasons::rawValue(reason).toUtf8();
+        // The log is read by people: the reason's label, as in the report; the stored files keep its raw name.
+        const QByteArray label = DiagnosticReasons::label(reason).toUtf8();
         const QByteArray cleaned = detail.toUtf8();
         if (DiagnosticReasons::isRoutine(reason))
-            qCDebug(lcOutcomes, "%s %s", raw.constData(), cleaned.constData());
+            qCDebug(lcOutcomes, "%s %s", label.constData(), cleaned.constData());
         else
-            qCWarning(lcOutcomes, "%s %s", raw.constData(), cleaned.constData());
+            qCWarning(lcOutcomes, "%s %s", label.constData(), cleaned.constData());
     }
 
     const bool keepsExtra = reason != DiagnosticReason::shown && reason != DiagnosticReason::wordFiltered;
