@@ -178,6 +178,10 @@ TEST_F(SettingsWindowTest, PanesReachTheCoordinator)
     EXPECT_EQ(find<LanguagePicker>("general.targetLanguage")->selection(), QStringLiteral("fr"));
     grant(true, true);
     EXPECT_TRUE(find<QPushButton>("general.reviewPermissions")->isVisible());
+    // The compact row is as tall as its own texts, not as the hidden permission rows.
+    QCoreApplication::processEvents();
+    const QWidget *allSet = find<QPushButton>("general.reviewPermissions")->parentWidget();
+    EXPECT_LE(allSet->height(), allSet->heightForWidth(allSet->width()));
     QTest::mouseClick(find<QPushButton>("general.reviewPermissions"), Qt::LeftButton);
     EXPECT_FALSE(find<QPushButton>("permission.accessibility.grant")->isVisible());
     grant(false, true);

@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 namespace Lumivox {
@@ -92,7 +91,10 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     column->addWidget(formSection(QStringLiteral("Startup"), startup));
 
     // Permissions
-    m_permissions = new QStackedWidget;
+    auto *permissions = new QWidget;
+    auto *permissionCards = new QVBoxLayout(permissions);
+    permissionCards->setContentsMargins(0, 0, 0, 0);
+    permissionCards->setSpacing(0);
     auto *allSet = new SettingsCard(appearance);
     auto *review = button(QStringLiteral("Review…"), "general.reviewPermissions");
     connect(review, &QPushButton::clicked, m_model, &GeneralSettingsModel::reviewPermissions);
@@ -107,9 +109,11 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
         appearance, false);
     rows->addWidget(m_accessibility);
     rows->addWidget(m_screenRecording);
-    m_permissions->addWidget(allSet);
-    m_permissions->addWidget(rows);
-    column->addWidget(formSection(QStringLiteral("Permissions"), m_permissions));
+    permissionCards->addWidget(allSet);
+    permissionCards->addWidget(rows);
+    m_allSet = allSet;
+    m_permissionRows = rows;
+    column->addWidget(formSection(QStringLiteral("Permissions"), permissions));
     connect(m_model, &GeneralSettingsModel::showsPermissionRowsChanged, this, &GeneralSettingsPane::showPermissions);
     connect(&controller, &HoverTextController::hasAccessibilityPermissionChanged, this,
             &GeneralSettingsPane::showPermissions);
@@ -167,14 +171,11 @@ void GeneralSettingsPane::showEvent(QShowEvent *event)
 
 void GeneralSettingsPane::showPermissions()
 {
-    m_permissions->setCurrentIndex(m_model->showsPermissionRows() ? 1 : 0);
+    const bool rows = m_model->showsPermissionRows();
+    m_allSet->setVisible(!rows);
+    m_permissionRows->setVisible(rows);
     m_accessibility->setGranted(m_model->controller().hasAccessibilityPermission());
     m_screenRecording->setGranted(m_model->controller().hasScreenRecordingPermission());
-    // Only the page on show decides the stack's height.
-    for (int i = 0; i < m_permissions->count(); ++i)
-        m_permissions->widget(i)->setSizePolicy(
-            QSizePolicy::Preferred, i == m_permissions->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-    m_permissions->adjustSize();
 }
 
 void GeneralSettingsPane::showGoogleRow()

@@ -14,7 +14,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QStackedWidget;
 
 namespace Lumivox {
 
@@ -38,7 +37,9 @@ private:
     void showGoogleRow();
 
     GeneralSettingsModel *m_model;
-    QStackedWidget *m_permissions;
+    // One of the two shows; a hidden card takes no room (a stacked widget would keep the taller's height).
+    QWidget *m_allSet;
+    QWidget *m_permissionRows;
     PermissionRowView *m_accessibility;
     PermissionRowView *m_screenRecording;
     QLabel *m_googleSubtitle;
