@@ -10,6 +10,7 @@
 #include "Features/Settings/Views/PermissionRowView.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -102,11 +103,23 @@ TEST_F(OnboardingTest, APermissionGrantedElsewhereShowsWithinASecondAndNothingRu
     window->show();
     window->model()->go(2);
     EXPECT_FALSE(window->accessibilityRow()->isGranted());
+    // Each row says how much its permission matters, granted or not, before how to turn it on.
+    const auto detail = [](const QWidget *row) {
+        QStringList out;
+        for (const QLabel *label : row->findChildren<QLabel *>())
+            out.append(label->text());
+        return out.join(u'|');
+    };
+    EXPECT_TRUE(detail(window->accessibilityRow()).contains(QStringLiteral("Required\nTurns on")))
+        << detail(window->accessibilityRow()).toStdString();
+    EXPECT_TRUE(detail(window->screenRow()).contains(QStringLiteral("Optional, for images and PDFs\nNeeds an X11")))
+        << detail(window->screenRow()).toStdString();
     accessibility->trusted = true;
     clock->advance(999ms);
     EXPECT_FALSE(window->accessibilityRow()->isGranted());
     clock->advance(1ms);
     EXPECT_TRUE(window->accessibilityRow()->isGranted());
+    EXPECT_TRUE(detail(window->accessibilityRow()).split(u'|').contains(QStringLiteral("Required")));
     EXPECT_FALSE(window->screenRow()->isGranted());
 
     // Closed in the middle of the demonstration: no poll, no loop, no animation left behind.
