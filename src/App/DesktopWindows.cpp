@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QIcon>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QWidget>
@@ -115,6 +116,9 @@ void DesktopWindows::showAboutPanel()
                                   QMessageBox::Ok);
     about->setObjectName(QStringLiteral("aboutPanel"));
     about->setTextFormat(Qt::PlainText);
+    // The program's icon beside its name, as a desktop's standard About box shows it.
+    if (const QIcon icon = QApplication::windowIcon(); !icon.isNull())
+        about->setIconPixmap(icon.pixmap(QSize(64, 64), about->devicePixelRatioF()));
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->show();
 }

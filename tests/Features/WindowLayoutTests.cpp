@@ -1,7 +1,8 @@
-// Every window and pane, laid out offscreen in the program's style, shows all of its text: no label
-// cut or elided, no title wider than its button, nothing outside its window or past the edge of a
-// scroll area that cannot scroll that way. And the check itself finds each kind of fault.
+// Every window, pane and dialog, laid out offscreen in the program's style, shows all of its text:
+// no label cut or elided, no title wider than its button, nothing outside its window or past the
+// edge of a scroll area that cannot scroll that way. And the check itself finds each kind of fault.
 
+#include "App/DesktopWindows.h"
 #include "Fakes/FakeCoordinator.h"
 #include "Fakes/FakeMotionPreference.h"
 #include "Fakes/FakeSecrets.h"
@@ -12,6 +13,8 @@
 #include "Features/Settings/Views/GeneralSettingsPane.h"
 #include "Features/Settings/Views/GoogleKeyView.h"
 #include "Features/Settings/Views/SettingsWindow.h"
+#include "Features/Shell/NoticeTexts.h"
+#include "Features/Shell/Views/NoticeDialog.h"
 #include "Features/Words/Views/ReviewView.h"
 #include "Features/Words/Views/WordsSettingsPane.h"
 #include "Features/Words/Views/WordsView.h"
@@ -20,8 +23,11 @@
 #include "Support/LayoutCheck.h"
 #include "Support/TestSupport.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -200,6 +206,54 @@ TEST_F(WindowLayout, TheGuideTheReviewThePromptAndThePickerFit)
     picker.showNear(QPointF(300, 300));
     expectFits(&picker, QStringLiteral("language picker"));
     picker.dismiss();
+}
+
+TEST_F(WindowLayout, TheDialogsFit)
+{
+    using Route = DiagnosticReport::Delivery::Route;
+    using Permission = CoordinatorWindows::Permission;
+    const QString report = QStringLiteral("/home/someone/.cache/Lumivox/reports/Lumivox-diagnostic-report.txt");
+    const std::vector<NoticeTexts::Notice> notices {
+        NoticeTexts::permissionHelp(Permission::accessibility, QStringLiteral("GNOME")),
+        NoticeTexts::permissionHelp(Permission::accessibility, QStringLiteral("XFCE")),
+        NoticeTexts::permissionHelp(Permission::screenRecording, QString()),
+        NoticeTexts::reportNotice({Route::noMailProgram, report, true, true}),
+        NoticeTexts::reportNotice({Route::webBrowser, report, true, true}),
+        NoticeTexts::reportNotice({Route::mailProgramFailed, report, true, false}),
+        NoticeTexts::reportNotice({Route::noFile, std::nullopt, true, false}),
+    };
+    for (const NoticeTexts::Notice &notice : notices) {
+        NoticeDialog dialog(notice);
+        expectFits(&dialog, notice.name + QStringLiteral(": ") + notice.title);
+    }
+
+    App::DesktopWindows windows;
+    windows.showAboutPanel();
+    auto *about = qobject_cast<QMessageBox *>([] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == QStringLiteral("aboutPanel"))
+                return window;
+        }
+        return static_cast<QWidget *>(nullptr);
+    }());
+    ASSERT_NE(about, nullptr);
+    expectFits(about, QStringLiteral("the tray's About box"));
+    about->close();
+
+    WordsFixture words;
+    fillWords(words);
+    const auto book = words.book();
+    WordsView view(*book, {}, std::make_shared<PreferenceStore>(QString()), appearance, words.clock);
+    view.model()->setSelection(words.saved[0].key());
+    settle(&view);
+    auto *remove = view.findChild<QAbstractButton *>(QStringLiteral("wordRemove"));
+    ASSERT_NE(remove, nullptr);
+    remove->click();
+    auto *confirmation = view.findChild<QMessageBox *>(QStringLiteral("wordRemoveConfirmation"));
+    ASSERT_NE(confirmation, nullptr);
+    expectFits(confirmation, QStringLiteral("the Remove confirmation"));
+    confirmation->reject();
+    view.close();
 }
 
 TEST(LayoutCheck, FindsEachKindOfCutOffText)

@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,8 @@ TEST_F(WordsViewTest, SavingAndRemovingFromTheDetail)
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("Remove “pear” from Words?"));
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Remove Word")) << "a short title, the question below it";
+    ASSERT_NE(box->windowHandle(), nullptr);
+    EXPECT_EQ(box->windowHandle()->transientParent(), view->windowHandle()) << "a dialog of the Words window";
     QTest::mouseClick(box->findChild<QAbstractButton *>(QStringLiteral("wordRemoveCancel")), Qt::LeftButton);
     ASSERT_TRUE(spinUntil([&] { return !view->findChild<QMessageBox *>(QStringLiteral("wordRemoveConfirmation")); }));
     EXPECT_EQ(book->saved().size(), 4u);

@@ -3,6 +3,7 @@
 // browser.
 
 #include "Features/Design/AppIcon.h"
+#include "Features/Design/FormStyle.h"
 #include "Features/Shell/NoticeTexts.h"
 #include "Features/Shell/Views/NoticeDialog.h"
 #include "Screenshots/Shooter.h"
@@ -15,6 +16,7 @@ using namespace Lumivox::Testing;
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    FormStyle::install();
     QApplication::setWindowIcon(AppIcon::icon());
     Shooter shooter(qEnvironmentVariable("LUMIVOX_SCREENSHOTS_DIR", QStringLiteral(".")), QStringLiteral("notice-"));
     const std::pair<const char *, NoticeTexts::Notice> notices[] = {

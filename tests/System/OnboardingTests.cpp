@@ -1,6 +1,7 @@
 // The first-run guide in the private session: the desktop's animation switch read through the real
-// settings portal, and the real program opening the guide on a first run, finishing it with Return
-// through every step, and not opening it on the next start.
+// settings portal; the real program opening the guide on a first run, finishing it with Return
+// through every step, and not opening it on the next start; and after the guide, its dialogs as the
+// window manager sees them and Settings opened from the tray as the program's only window.
 
 #include "Native/Desktop/MotionPreference.h"
 #include "Support/RunningLumivox.h"
@@ -14,6 +15,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 using namespace Lumivox;
@@ -70,6 +72,75 @@ bool storedCompletion(const RunningLumivox &app)
     return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("hasCompletedOnboarding")).toBool();
 }
 
+// A dialog as the window manager sees it: of the dialog type, transient for another window, and of
+// one fixed size (`size`: that size, a zero side for any, an empty size for any at all), so that it
+// offers no maximise and no resize.
+void expectDialog(Display *d, unsigned long window, QSize size)
+{
+    ASSERT_NE(window, 0u);
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char *value = nullptr;
+    std::vector<Atom> types;
+    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), 0, 8, False, XA_ATOM, &type,
+                           &format, &items, &after, &value)
+            == Success
+        && value) {
+        types.assign(reinterpret_cast<Atom *>(value), reinterpret_cast<Atom *>(value) + items);
+        XFree(value);
+    }
+    ASSERT_FALSE(types.empty()) << "no window type";
+    EXPECT_EQ(types.front(), XInternAtom(d, "_NET_WM_WINDOW_TYPE_DIALOG", False)) << "a dialog first";
+    Window parent = 0;
+    EXPECT_TRUE(XGetTransientForHint(d, window, &parent) && parent != 0) << "transient for another window";
+    XSizeHints hints {};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(d, window, &hints, &supplied));
+    ASSERT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize)) << "no size limits";
+    EXPECT_EQ(QSize(hints.min_width, hints.min_height), QSize(hints.max_width, hints.max_height)) << "resizable";
+    if (size.width() > 0) {
+        EXPECT_EQ(hints.min_width, size.width());
+    }
+    if (size.height() > 0) {
+        EXPECT_EQ(hints.min_height, size.height());
+    }
+}
+
+void tap(Display *d, const char *key)
+{
+    const KeyCode code = XKeysymToKeycode(d, XStringToKeysym(key));
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    XFlush(d);
+}
+
+// Opens the tray menu with a click on the icon and chooses its `nth` enabled item. After the guide,
+// with no word saved, they are the switch (or the permission request), Words…, Translate To,
+// Translate When, Report a Problem…, About Lumivox and Settings….
+bool chooseInTray(Display *d, const QRect &icon, qint64 pid, int nth)
+{
+    XTestFakeMotionEvent(d, -1, icon.center().x(), icon.center().y(), CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+    const bool opened = spinUntil(
+        [&] {
+            for (const TreeWindow &w : windowsInTree(d, pid)) {
+                if (w.frame.height() > 200 && w.frame.width() < 400)
+                    return true;
+            }
+            return false;
+        },
+        10s);
+    if (!opened)
+        return false;
+    for (int i = 0; i < nth; ++i)
+        tap(d, "Down");
+    tap(d, "Return");
+    return true;
+}
+
 } // namespace
 
 TEST(OnboardingSession, TheDesktopsAnimationSwitchReachesThroughThePortal)
@@ -111,37 +182,73 @@ TEST(OnboardingSession, AFirstRunOpensTheGuideReturnFinishesItAndTheNextRunDoesN
     XCloseDisplay(d);
 }
 
-TEST(OnboardingSession, AfterTheGuideSettingsOpensAsTheProgramsOnlyWindow)
+TEST(OnboardingSession, AfterTheGuideItsDialogsAreDialogsAndSettingsOpensAsTheProgramsOnlyWindow)
 {
     Display *d = XOpenDisplay(nullptr);
     ASSERT_TRUE(d);
+    QProcess trayer;
+    trayer.start(QStringLiteral("trayer"),
+                 {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
+                  "true", "--transparent", "false"});
+    ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer is missing (scripts/install-deps.sh installs it)";
+    const Atom trayOwner = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
+    ASSERT_TRUE(spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s)) << "no tray";
+
     RunningLumivox app(QByteArray {});
     const qint64 pid = app.process.processId();
     ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "Welcome to Lumivox") != 0; }, 60s))
-        << "no guide on a first run: " << app.process.readAllStandardError().toStdString();
+        << "no guide on a first run: " << app.logText();
+    expectDialog(d, windowTitled(d, pid, "Welcome to Lumivox"), QSize(540, 480));
     pressUntilGone(d, app, "Welcome to Lumivox");
     ASSERT_EQ(windowTitled(d, pid, "Welcome to Lumivox"), 0u);
     // The question about keeping words follows the guide; Escape answers "Not Now".
     ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "Keep Words") != 0; }, 20s));
+    expectDialog(d, windowTitled(d, pid, "Keep Words"), QSize(420, 0));
     pressUntilGone(d, app, "Keep Words", "Escape");
     ASSERT_EQ(windowTitled(d, pid, "Keep Words"), 0u);
 
-    // Opened again, as from the launcher: the running copy shows its Settings.
-    QProcess again;
-    again.setProcessEnvironment(app.process.processEnvironment());
-    again.start(qEnvironmentVariable("LUMIVOX_APP"), {});
-    ASSERT_TRUE(again.waitForFinished(30000));
-    ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "Lumivox Settings") != 0; }, 20s));
-    // Give anything that would come along with Settings the time to show, then list what is mapped.
+    QRect icon;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            for (const TreeWindow &w : windowsInTree(d, pid)) {
+                if (w.frame.width() <= 32 && w.frame.top() < 24)
+                    icon = w.frame;
+            }
+            return !icon.isEmpty();
+        },
+        30s))
+        << "the tray icon did not show";
+    // The tray's About box, then its Settings, as a user opens them.
+    ASSERT_TRUE(chooseInTray(d, icon, pid, 6)) << "the tray menu did not open";
+    ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "About Lumivox") != 0; }, 20s)) << app.logText();
+    expectDialog(d, windowTitled(d, pid, "About Lumivox"), QSize());
+    pressUntilGone(d, app, "About Lumivox");
+    ASSERT_EQ(windowTitled(d, pid, "About Lumivox"), 0u);
+    ASSERT_TRUE(chooseInTray(d, icon, pid, 7)) << "the tray menu did not open again";
+    ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "Lumivox Settings") != 0; }, 20s)) << app.logText();
+
+    // Give anything that would come along with Settings (the program asks its windows forward again
+    // over the next few hundred milliseconds) the time to show, then list what is mapped.
     spinUntil([] { return false; }, 1500ms);
     QStringList titles;
     for (const unsigned long window : windowIDsOf(d, pid)) {
         char *name = nullptr;
         XFetchName(d, window, &name);
-        titles << QString::fromUtf8(name ? name : "(untitled)");
+        titles << (name && *name ? QString::fromUtf8(name) : QStringLiteral("(untitled)"));
         if (name)
             XFree(name);
     }
-    EXPECT_EQ(titles, QStringList {QStringLiteral("Lumivox Settings")});
+    EXPECT_EQ(titles.join(QStringLiteral(", ")).toStdString(), "Lumivox Settings") << "the top-level windows";
+    QStringList everywhere;
+    for (const TreeWindow &w : windowsInTree(d, pid))
+        everywhere << (w.frame == icon         ? QStringLiteral("(tray icon)")
+                           : w.title.isEmpty() ? QStringLiteral("(untitled)")
+                                               : QString::fromUtf8(w.title));
+    everywhere.sort();
+    EXPECT_EQ(everywhere.join(QStringLiteral(", ")).toStdString(), "(tray icon), Lumivox Settings")
+        << "with the tray icon, nothing else is on screen";
+
+    trayer.kill();
+    trayer.waitForFinished(5000);
     XCloseDisplay(d);
 }

@@ -130,6 +130,20 @@ void FormStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *opti
     QProxyStyle::drawPrimitive(element, option, painter, widget);
 }
 
+void FormStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                            const QWidget *widget) const
+{
+    if (element == CE_ProgressBarGroove || element == CE_ProgressBarContents) {
+        if (const auto *bar = qstyleoption_cast<const QStyleOptionProgressBar *>(option)) {
+            QStyleOptionProgressBar copy(*bar);
+            copy.palette = outlined(option->palette);
+            QProxyStyle::drawControl(element, &copy, painter, widget);
+            return;
+        }
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
+
 void FormStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
                                    const QWidget *widget) const
 {
@@ -247,7 +261,7 @@ int FormStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidg
             combo && combo->count() > combo->maxVisibleItems())
             return 0;
     }
-    if (hint == SH_ScrollBar_Transient)
+    if (hint == SH_ScrollBar_Transient || hint == SH_DialogButtonBox_ButtonsHaveIcons)
         return 0;
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }

@@ -9,6 +9,9 @@
 //     handle. Ours is a slim trough with a rounded handle in the text colour, without arrows.
 //   - A pop-up button with more choices than it shows at once opens a scrolling list at the
 //     choice, not a menu that runs past the screen.
+//   - Progress bars are outlined like the other controls, so an empty one still shows its track.
+//   - Dialog buttons carry their titles alone: the toolkit's stand-in pictures (a green tick, a red
+//     cross) come only on desktops without an icon theme of their own, and look like no desktop.
 // Main thread, like every style.
 
 #include <QProxyStyle>
@@ -28,6 +31,8 @@ public:
 
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                        const QWidget *widget = nullptr) const override;
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget = nullptr) const override;
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
                             const QWidget *widget = nullptr) const override;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl subControl,

@@ -91,6 +91,8 @@ AboutSettingsPane::AboutSettingsPane(AboutSettingsModel *model, const Appearance
     column->addSpacing(20);
     column->addLayout(buttons);
     column->addStretch(1);
+    // The small print stands apart from the buttons however tall the window is.
+    column->addSpacing(18);
 
     QLabel *copyright = plainLabel(m_model->copyright());
     copyright->setObjectName(QStringLiteral("about.copyright"));
