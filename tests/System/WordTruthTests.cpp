@@ -2,7 +2,8 @@
 // centre and 2 px inside its first and its last character, and each reading must be that word or
 // nothing; another word fails. The fixtures reproduce what real providers answer:
 // - an editor that answers offset 0 everywhere with character boxes of no height: accessibility
-//   reads nothing there and says why, and screen text reads the words;
+//   reads nothing there and says why, and screen text reads the words; KWrite, whose editor
+//   component answers so, the same;
 // - a paragraph wrapped over two rows that answers -1 at some points;
 // - a page in the real browser, with bold, italic and linked words inside wrapped paragraphs: those
 //   take their paragraph's sentence;
@@ -15,6 +16,7 @@
 #include "Services/Detection/TextRecognizer.h"
 #include "Shared/Platform/WindowLookup.h"
 #include "Support/FixtureProcess.h"
+#include "Support/RealApplication.h"
 #include "Support/TestSupport.h"
 #include "Support/WorkerThread.h"
 
@@ -214,6 +216,28 @@ TEST(WordTruth, AnEditorAnsweringOffsetZeroEverywhereIsReadAsScreenTextOnly)
     screen.print("offset 0 with flat boxes, screen text");
     EXPECT_EQ(screen.wrong, 0) << qPrintable(screen.wrongs.join(QLatin1Char('\n')));
     EXPECT_GE(screen.right, 3 * screen.nothing) << "most words are read";
+}
+
+TEST(WordTruth, KWriteWhichAnswersOffsetZeroEverywhereIsNeverReadAsAnotherWord)
+{
+    Testing::RealApplication editor;
+    ASSERT_TRUE(editor.start(QStringLiteral("kwrite"), {}, true, [](const std::function<void()> &job) {
+        worker().run([&] {
+            job();
+            return true;
+        });
+    })) << qPrintable(editor.error());
+    std::vector<Word> words;
+    for (const auto &word : editor.words())
+        words.push_back({word.text, word.box});
+
+    const Tally accessibility = readEveryWord(words, accessibilityWord);
+    accessibility.print("kwrite, accessibility");
+    EXPECT_EQ(accessibility.wrong, 0) << qPrintable(accessibility.wrongs.join(QLatin1Char('\n')));
+    const Tally program = readEveryWord(words, programsWord);
+    program.print("kwrite, as the program reads");
+    EXPECT_EQ(program.wrong, 0) << qPrintable(program.wrongs.join(QLatin1Char('\n')));
+    EXPECT_GT(program.right, 3 * program.nothing) << "most words are read";
 }
 
 TEST(WordTruth, AWrappedParagraphAnsweringMinusOneNeverGivesAnotherRowsWord)
