@@ -9,6 +9,7 @@
 #include "Native/TextRecognition/TextRecognition.h"
 
 #include <map>
+#include <set>
 
 namespace Lumivox::Testing {
 
@@ -68,6 +69,8 @@ public:
     Guarded<std::map<QString, std::optional<QString>>> rereadings;
     Guarded<std::map<QString, std::optional<QString>>> largerRereadings;
     Guarded<std::map<QString, std::optional<QString>>> aloneRereadings;
+    /// Rereadings by the accented model that the engine is unsure of (all others it is sure of).
+    Guarded<std::set<QString>> unsureRereadings;
     /// The readers asked, in order.
     Guarded<std::vector<WordReader>> readers;
 
@@ -90,8 +93,12 @@ private:
     {
         for (const auto *changes : rereadingsOf(reader)) {
             const auto again = changes->get();
-            if (const auto changed = again.find(text); changed != again.end())
-                return changed->second ? std::optional(WordReading {*changed->second, 90}) : std::nullopt;
+            if (const auto changed = again.find(text); changed != again.end()) {
+                if (!changed->second)
+                    return std::nullopt;
+                const bool unsure = reader != WordReader::lines && unsureRereadings.get().contains(*changed->second);
+                return WordReading {*changed->second, unsure ? 30.0f : 90.0f};
+            }
         }
         if (text.isEmpty())
             return std::nullopt;

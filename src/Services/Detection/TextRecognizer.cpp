@@ -151,8 +151,6 @@ struct StripHit
 {
     RecognizedHit hit;
     bool read = true;
-    /// The box of the word's line, normalised to the image like the word's.
-    QRectF lineBox;
 };
 
 std::optional<StripHit> bestHit(const std::vector<Native::RecognizedLine> &lines, const QRectF &region, QPointF pointer,
@@ -198,11 +196,10 @@ std::optional<StripHit> bestHit(const std::vector<Native::RecognizedLine> &lines
     // A pointer on a word the engine was unsure of is on that word, not on its neighbour: only the
     // readings of the word on its own can give it.
     if (best->candidate.unsure)
-        return StripHit {RecognizedHit {QString(), best->candidate.box, std::nullopt, std::nullopt}, false,
-                         best->lineBox};
+        return StripHit {RecognizedHit {QString(), best->candidate.box, std::nullopt, std::nullopt}, false};
     RecognizedHit hit {best->candidate.word, best->candidate.box, std::nullopt, std::nullopt};
     context(hit, *best);
-    return StripHit {std::move(hit), true, best->lineBox};
+    return StripHit {std::move(hit), true};
 }
 
 // A word without its accents and case: two readings that agree in it are of the same word.
@@ -257,42 +254,60 @@ bool sameButForAccents(const QString &plain, const QString &accented)
 }
 
 // The word under the pointer is read again on its own by a model that knows accented letters, and
-// shown (with its accents) only when another reading is the same word: the strip's, else the word
-// read alone by the strip's model. Where those differ only at accented letters, which the strip's
-// model cannot write, the accented model must read the word the same once more, from a larger image
-// (where it is less sure, but the same answer from other pixels is what counts). Anything else is a
-// guess, and nothing is shown.
+// shown (with its accents) only when another sure reading is the same word: the strip's, else the
+// word read alone by the strip's model. Where those differ only at accented letters, which the
+// strip's model cannot write, the accented model must read the word the same once more, from a
+// larger image (where it is less sure, but the same answer from other pixels is what counts). An
+// accented reading the model is unsure of counts where both other readings are sure of its letters,
+// and its accents where it reads them again the same. Anything else is a guess, and nothing is shown.
 std::optional<RecognizedHit> confirmed(StripHit found,
                                        const std::function<std::optional<WordReading>(WordReader)> &read)
 {
-    const auto reading = [&](WordReader reader, float atLeast) -> std::optional<QString> {
+    const auto reading = [&](WordReader reader) -> std::optional<std::pair<QString, bool>> {
         const auto word = read(reader);
-        if (!word || word->confidence < atLeast)
+        const auto text = word ? normalizedWord(word->text) : std::nullopt;
+        if (!text)
             return std::nullopt;
-        return normalizedWord(word->text);
+        return std::pair {*text, word->confidence >= minimumConfidence};
     };
-    const auto accented = reading(WordReader::accented, minimumConfidence);
-    if (!accented)
+    const auto accentedReading = reading(WordReader::accented);
+    if (!accentedReading)
         return std::nullopt;
-    const auto same = [&](const std::optional<QString> &other) { return other && folded(*other) == folded(*accented); };
+    const auto &[accented, sure] = *accentedReading;
     const std::optional<QString> strip = found.read ? std::optional<QString>(found.hit.text) : std::nullopt;
-    bool agreed = same(strip);
     std::optional<QString> alone;
-    if (!agreed) {
-        alone = reading(WordReader::lines, minimumConfidence);
-        agreed = same(alone);
-    }
-    if (!agreed) {
-        const bool alike =
-            (strip && sameButForAccents(*strip, *accented)) || (alone && sameButForAccents(*alone, *accented));
-        agreed = alike && reading(WordReader::accentedLarger, 0) == accented;
+    const auto readAlone = [&] {
+        if (const auto word = reading(WordReader::lines); word && word->second)
+            alone = word->first;
+    };
+    const auto same = [&](const std::optional<QString> &other) { return other && folded(*other) == folded(accented); };
+    const auto readAgainTheSame = [&] {
+        const auto again = reading(WordReader::accentedLarger);
+        return again && again->first == accented;
+    };
+    bool agreed = false;
+    if (sure) {
+        agreed = same(strip);
+        if (!agreed) {
+            readAlone();
+            agreed = same(alone);
+        }
+        if (!agreed) {
+            const bool alike =
+                (strip && sameButForAccents(*strip, accented)) || (alone && sameButForAccents(*alone, accented));
+            agreed = alike && readAgainTheSame();
+        }
+    } else {
+        readAlone();
+        agreed =
+            same(strip) && same(alone) && (accented.compare(*strip, Qt::CaseInsensitive) == 0 || readAgainTheSame());
     }
     if (!agreed)
         return std::nullopt;
     RecognizedHit hit = std::move(found.hit);
     if (hit.context && hit.wordOffset && hit.context->mid(*hit.wordOffset, hit.text.size()) == hit.text)
-        hit.context->replace(*hit.wordOffset, hit.text.size(), *accented);
-    hit.text = *accented;
+        hit.context->replace(*hit.wordOffset, hit.text.size(), accented);
+    hit.text = accented;
     return hit;
 }
 
@@ -324,22 +339,20 @@ bool hasInk(const QImage &image, const QRect &rect)
 // the window's right edge may go on at the start of the next row: it is half a word where that row
 // starts at the window's left edge, and may be where that edge is not in the capture. A word at the
 // left edge under a row that reaches the right edge may be the rest of one; where the right edge is
-// not in the capture, that cannot be told. Near is within the height of the word's line;
-// rectangles are normalised to the image (origin bottom-left), the window's may reach beyond it.
-bool mayBeHalfAWord(const QImage &image, const QRectF &word, const QRectF &line, const QRectF &window)
+// not in the capture, that cannot be told. Near is within the height of the word's glyphs;
+// rectangles are normalised to the image (origin bottom-left), the window's (inside its border) may
+// reach beyond it.
+bool mayBeHalfAWord(const QImage &image, const QRectF &word, const QRectF &window)
 {
     const QRect w = pixelRect(image, word);
-    const QRect l = pixelRect(image, line);
     const QRect f = pixelRect(image, window);
-    // Inside the window's own border.
-    const QRect inside = f.adjusted(2, 2, -2, -2);
-    const int near = std::max(l.height(), 1);
+    const int near = std::max(w.height(), 1);
     const bool leftInView = f.left() >= 0;
     const bool rightInView = f.right() < image.width();
     if (rightInView && f.right() - w.right() <= near)
-        return !leftInView || hasInk(image, QRect(f.left(), l.bottom() + 1, near, near) & inside);
+        return !leftInView || hasInk(image, QRect(f.left(), w.bottom() + 1, near, near) & f);
     if (leftInView && w.left() - f.left() <= near && rightInView)
-        return hasInk(image, QRect(f.right() - near + 1, l.top() - near, near, near) & inside);
+        return hasInk(image, QRect(f.right() - near + 1, w.top() - near, near, near) & f);
     return false;
 }
 
@@ -389,11 +402,12 @@ QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cro
     // Only the window's part of the capture is read: a neighbour's text holds none of its words, and a
     // neighbour of the other tone (a dark terminal beside a light page) would mislead the engine as
     // to which is text and which is ground. A window that does not hold the pointer is out of date.
+    // Its border, which the engine would read as a letter of the words beside it, is left out.
     std::optional<QRectF> windowInImage;
-    if (window && window->contains(mouse)) {
-        windowInImage = QRectF((window->left() - cropRect.left()) / cropRect.width(),
-                               1 - (window->bottom() - cropRect.top()) / cropRect.height(),
-                               window->width() / cropRect.width(), window->height() / cropRect.height());
+    if (const QRectF inside = window ? window->adjusted(2, 2, -2, -2) : QRectF(); inside.contains(mouse)) {
+        windowInImage = QRectF((inside.left() - cropRect.left()) / cropRect.width(),
+                               1 - (inside.bottom() - cropRect.top()) / cropRect.height(),
+                               inside.width() / cropRect.width(), inside.height() / cropRect.height());
         region.setLeft(std::max(region.left(), windowInImage->left()));
         region.setRight(std::min(region.right(), windowInImage->right()));
     }
@@ -409,8 +423,7 @@ QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cro
             if (!lines)
                 return std::optional<RecognizedHit>();
             auto found = bestHit(*lines, region, pointer, size);
-            if (!found
-                || (windowInImage && mayBeHalfAWord(image, found->hit.visionBox, found->lineBox, *windowInImage)))
+            if (!found || (windowInImage && mayBeHalfAWord(image, found->hit.visionBox, *windowInImage)))
                 return std::optional<RecognizedHit>();
             const QRectF box = found->hit.visionBox;
             return confirmed(std::move(*found),
