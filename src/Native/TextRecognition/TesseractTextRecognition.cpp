@@ -6,8 +6,9 @@
 // "crème" as "créme", sure of itself. Without the Latin-script model the English one reads again.
 // Screen text is small, so the image is turned grey, light-on-dark text is inverted to dark on
 // light, and the image is scaled up twice before recognition. Measured on 6 x 13 bitmap cells and
-// 15 px text: three times read the same words and cost a quarter more; of the page layouts, a single
-// block reads the pointer's line (a single line took only part of it, sparse text was slower).
+// 15 to 18 px text: three times read no more words and took a quarter to a third longer; of the page
+// layouts, a single block was fastest of those that read the pointer's word (as a single line the
+// engine read only part of the line; sparse text and a single column were slower).
 // Words the engine is unsure of (mostly junk from glyphs cut by the strip's edge) are left out of
 // the text.
 
