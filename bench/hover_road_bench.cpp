@@ -4,7 +4,8 @@
 //   - fresh words: every word of a GTK window's sentences once, through accessibility, none of them
 //     in a cache and none read ahead (they are hovered last word first), translated on this computer;
 //   - cached words: the same words again, served from the cache;
-//   - screen text: the words of a window that only paints its text (capture and recognition).
+//   - screen text: the words of a window that only paints its text (capture and recognition), and
+//     of a terminal (xterm, its default 6 x 13 bitmap font).
 // Prints n, p50, p95 and max per case and the stages of the slowest hovers. Exits with 1 when the
 // program does not start or a case shows no hover at all.
 //
@@ -21,7 +22,10 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <X11/keysym.h>
@@ -209,5 +213,44 @@ int main(int argc, char **argv)
     everyCaseShown &= report("screen text (capture + recognition)", repeats, eventsSince(app, start),
                              [](const QString &s) { return s.startsWith(QStringLiteral("ocr")); });
     painted.stop();
+
+    // The same sentences in a terminal, broken into rows of at most 80 columns between words.
+    QStringList rows {QString()};
+    for (const QString &word : QString::fromUtf8(sentences).split(u' ')) {
+        if (rows.back().size() + 1 + word.size() > 80)
+            rows.append(QString());
+        rows.back() += (rows.back().isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("sentences.txt")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(rows.join(u'\n').toUtf8()) < 0)
+        return 1;
+    file.close();
+    QProcess terminal;
+    terminal.start(QStringLiteral("xterm"),
+                   {QStringLiteral("-u8"), QStringLiteral("-geometry"), QStringLiteral("80x8+0+0"),
+                    QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                    QStringLiteral("cat \"$0\"; sleep 600"), file.fileName()});
+    if (!terminal.waitForStarted(10000)) {
+        std::fprintf(stderr, "xterm did not start\n");
+        return 1;
+    }
+    settle();
+    // Cells are 6 x 13 pixels inside a 2 pixel border.
+    std::vector<QPoint> cells;
+    for (int row = 0; row < rows.size(); ++row) {
+        for (auto m = QRegularExpression(QStringLiteral("[A-Za-z]+")).globalMatch(rows[row]); m.hasNext();) {
+            const auto match = m.next();
+            cells.emplace_back(2 + 6 * int(match.capturedStart()) + 3 * int(match.capturedLength()), 2 + 13 * row + 6);
+        }
+    }
+    start = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < repeats; ++i)
+        hoverAt(cells[std::size_t(i) % cells.size()]);
+    settle();
+    everyCaseShown &= report("screen text in a terminal (xterm)", repeats, eventsSince(app, start),
+                             [](const QString &s) { return s.startsWith(QStringLiteral("ocr")); });
+    terminal.kill();
+    terminal.waitForFinished();
     return everyCaseShown ? 0 : 1;
 }

@@ -30,6 +30,7 @@ TEST=(
   xcompmgr  # a compositing manager, for the system tests of window capture
   libgtk-3-dev gedit focuswriter  # GTK 3 and Qt 6 windows the word lookup is tested against
   chromium  # a browser page the word lookup is tested against
+  kwrite  # an editor whose accessibility answers offset 0 everywhere (KDE's editor component, Qt 5)
   xterm xfonts-base  # a terminal with its default bitmap font, read as screen text
   # the private desktop session of the system tests
   xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin

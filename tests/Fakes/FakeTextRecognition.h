@@ -2,12 +2,14 @@
 
 // A recognition engine that answers with scripted lines (boxes as the real one gives them:
 // normalised to the requested region, origin bottom-left) and records the regions it was asked for.
-// A word read again is the scripted word at that place, unless `rereadings` says otherwise.
+// A word read again is the scripted word at that place, unless the rereadings of its reader say
+// otherwise.
 
 #include "Fakes/Guarded.h"
 #include "Native/TextRecognition/TextRecognition.h"
 
 #include <map>
+#include <set>
 
 namespace Lumivox::Testing {
 
@@ -24,8 +26,9 @@ public:
         return m_reply.get();
     }
 
-    std::optional<QString> readWord(const QImage &, const QRectF &box) override
+    std::optional<WordReading> readWord(const QImage &, const QRectF &box, WordReader reader) override
     {
+        readers.with([&](std::vector<WordReader> &r) { r.push_back(reader); });
         const auto regions = m_regions.get();
         const auto reply = m_reply.get();
         const auto *lines = std::get_if<std::vector<Native::RecognizedLine>>(&reply);
@@ -47,19 +50,29 @@ public:
             for (const Native::RecognizedWord &word : line.words) {
                 const QRectF inImage(r.left() + word.box.left() * r.width(), r.top() + word.box.top() * r.height(),
                                      word.box.width() * r.width(), word.box.height() * r.height());
-                if (inImage.contains(box.center())) {
-                    const QString text = line.text.mid(word.start, word.length);
-                    const auto again = rereadings.get();
-                    const auto changed = again.find(text);
-                    return changed == again.end() ? std::optional<QString>(text) : changed->second;
-                }
+                if (inImage.contains(box.center()))
+                    return reread(line.text.mid(word.start, word.length), reader);
+            }
+            for (const QRectF &unsure : line.unsure) {
+                const QRectF inImage(r.left() + unsure.left() * r.width(), r.top() + unsure.top() * r.height(),
+                                     unsure.width() * r.width(), unsure.height() * r.height());
+                if (inImage.contains(box.center()))
+                    return reread(QString(), reader);
             }
         }
         return std::nullopt;
     }
 
-    /// What reading a word again gives instead of the word itself.
+    /// What reading a word again gives instead of the word itself: with the accented model (also
+    /// from the larger image unless `largerRereadings` says otherwise), and with the strip's model.
+    /// A word the strip was unsure of is the empty text here; by default it reads as nothing.
     Guarded<std::map<QString, std::optional<QString>>> rereadings;
+    Guarded<std::map<QString, std::optional<QString>>> largerRereadings;
+    Guarded<std::map<QString, std::optional<QString>>> aloneRereadings;
+    /// Rereadings by the accented model that the engine is unsure of (all others it is sure of).
+    Guarded<std::set<QString>> unsureRereadings;
+    /// The readers asked, in order.
+    Guarded<std::vector<WordReader>> readers;
 
     /// A line whose words are the space-separated tokens of `text`, each given its own box.
     static Native::RecognizedLine line(const QString &text, const QRectF &lineBox, const std::vector<QRectF> &wordBoxes)
@@ -76,6 +89,35 @@ public:
     }
 
 private:
+    std::optional<WordReading> reread(const QString &text, WordReader reader) const
+    {
+        for (const auto *changes : rereadingsOf(reader)) {
+            const auto again = changes->get();
+            if (const auto changed = again.find(text); changed != again.end()) {
+                if (!changed->second)
+                    return std::nullopt;
+                const bool unsure = reader != WordReader::lines && unsureRereadings.get().contains(*changed->second);
+                return WordReading {*changed->second, unsure ? 30.0f : 90.0f};
+            }
+        }
+        if (text.isEmpty())
+            return std::nullopt;
+        return WordReading {text, 90};
+    }
+
+    std::vector<const Guarded<std::map<QString, std::optional<QString>>> *> rereadingsOf(WordReader reader) const
+    {
+        switch (reader) {
+        case WordReader::accented:
+            return {&rereadings};
+        case WordReader::accentedLarger:
+            return {&largerRereadings, &rereadings};
+        case WordReader::lines:
+            return {&aloneRereadings};
+        }
+        return {};
+    }
+
     Guarded<Native::RecognitionReply> m_reply {std::vector<Native::RecognizedLine>()};
     Guarded<std::vector<QRectF>> m_regions;
 };

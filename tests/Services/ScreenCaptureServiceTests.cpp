@@ -125,8 +125,13 @@ TEST_F(ScreenCaptureServiceTest, ChromeWindowsAreCapturedAloneAndFallBackToTheDi
     EXPECT_EQ(backend->displayCalls().size(), 2u);
     EXPECT_EQ(fallback.result->cropRect, QRectF(0, 360, 470, 80));
 
-    // Other applications are always captured from the display.
-    EXPECT_TRUE(capture(QPointF(150, 400), hit(500, 0, QStringLiteral("google-chrome"))).result);
+    // Other applications are always captured from the display; the window's frame goes with the
+    // strip where the content lists it.
+    const Outcome display = capture(QPointF(150, 400), hit(500, 0, QStringLiteral("google-chrome")));
+    ASSERT_TRUE(display.result);
+    EXPECT_EQ(display.result->windowFrame, QRectF(100, 100, 800, 600));
+    EXPECT_EQ(alone.result->windowFrame, QRectF(100, 100, 800, 600));
+    EXPECT_FALSE(capture(QPointF(150, 400), hit(500, 0, QStringLiteral("google-chrome"), 78)).result->windowFrame);
     EXPECT_EQ(backend->windowCalls().size(), 2u);
 }
 

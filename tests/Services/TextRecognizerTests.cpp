@@ -5,6 +5,8 @@
 #include "Fakes/FakeTextRecognition.h"
 #include "Support/TestSupport.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 using namespace Lumivox;
@@ -35,11 +37,18 @@ protected:
     void lines(std::vector<Native::RecognizedLine> lines) { engine->setReply(std::move(lines)); }
 
     // `y` in points from the top of the strip, as the capture gives the pointer.
-    std::optional<RecognizedHit> at(double x, double y = 40, QRectF crop = QRectF(0, 0, W, H))
+    std::optional<RecognizedHit> at(double x, double y = 40, QRectF crop = QRectF(0, 0, W, H),
+                                    std::optional<QRectF> window = std::nullopt)
     {
-        QImage image(int(crop.width()), int(crop.height()), QImage::Format_RGB32);
-        return Testing::await(TextRecognizer::recognizeWord(image, crop, QPointF(crop.left() + x, crop.top() + y)));
+        return Testing::await(
+            TextRecognizer::recognizeWord(image, crop, QPointF(crop.left() + x, crop.top() + y), window));
     }
+
+    QImage image = [] {
+        QImage blank(int(W), int(H), QImage::Format_RGB32);
+        blank.fill(Qt::white);
+        return blank;
+    }();
 
     std::shared_ptr<FakeTextRecognition> engine = std::make_shared<FakeTextRecognition>();
     Native::ScopedOverride<Native::TextRecognition> override {engine};
@@ -129,6 +138,42 @@ TEST_F(TextRecognizerTest, ATallStripIsRecognisedInABandAroundThePointer)
     expectNear(engine->regions().back(), QRectF(0, 0.6, 1, 0.4));
 }
 
+TEST_F(TextRecognizerTest, OnlyTheWindowsPartIsReadAndAWordAtItsEdgeThatMayGoOnIsNot)
+{
+    // The window covers the strip's left 300 points; boxes are of that part.
+    const QRectF crop(0, 0, W, H);
+    const QRectF window(0, 0, 300, 80);
+    const auto inWindow = [](double left, double right) {
+        return QRectF(left / 300, 30 / H, (right - left) / 300, 20 / H);
+    };
+    lines({FakeTextRecognition::line(QStringLiteral("the lighth"), inWindow(200, 296),
+                                     {inWindow(200, 230), inWindow(240, 296)})});
+    ASSERT_TRUE(at(270, 40, crop, window));
+    EXPECT_EQ(at(270, 40, crop, window)->text, QStringLiteral("lighth"));
+    // Inside the window's border.
+    expectNear(engine->regions().back(), QRectF(2 / W, 0, 296 / W, 1));
+
+    // Where the row below starts at the window's left edge, the word may go on there; where that
+    // edge is not in the capture, it may too.
+    QPainter(&image).fillRect(QRect(4, 53, 6, 10), Qt::black);
+    EXPECT_FALSE(at(270, 40, crop, window));
+    EXPECT_EQ(at(215, 40, crop, window)->text, QStringLiteral("the")) << "a word inside the row";
+    image.fill(Qt::white);
+    EXPECT_FALSE(at(270, 40, crop, window.adjusted(-100, 0, 0, 0)));
+
+    // A word at the left edge under a row that reaches the right edge may be the rest of a word;
+    // where the right edge is not in the capture, that cannot be seen.
+    lines({FakeTextRecognition::line(QStringLiteral("ouse in"), inWindow(4, 80), {inWindow(4, 40), inWindow(60, 80)})});
+    EXPECT_EQ(at(20, 40, crop, window)->text, QStringLiteral("ouse"));
+    QPainter(&image).fillRect(QRect(290, 14, 6, 12), Qt::black);
+    EXPECT_FALSE(at(20, 40, crop, window));
+    EXPECT_TRUE(at(20, 40, crop, window.adjusted(0, 0, 400, 0)));
+
+    // A window that does not hold the pointer is not used.
+    EXPECT_TRUE(at(20, 40, crop, QRectF(400, 0, 100, 80)));
+    expectNear(engine->regions().back(), QRectF(0, 0, 1, 1));
+}
+
 TEST_F(TextRecognizerTest, WordsWithoutTheirOwnBoxShareTheLineByCharacters)
 {
     lines({Native::RecognizedLine {QStringLiteral("one two three"), box(0, 390), {}}});
@@ -157,21 +202,43 @@ TEST_F(TextRecognizerTest, AWordReadAgainMustBeTheSameWordAndGivesItsAccents)
 {
     // "Les mots naive créme vu." as the strip's reading; the pointer on the third word.
     const QString text = QStringLiteral("Les mots naive créme vu.");
+    const std::optional<QString> none;
+    const auto is = [](const char *word) { return std::optional<QString>(QString::fromUtf8(word)); };
     const struct
     {
         const char *name;
-        QString again; // empty: nothing read again
-        QString pointed; // the word under the pointer
+        QString pointed; // the word under the pointer, as the strip reads it
+        std::optional<QString> accented; // read again by the accented model
+        std::optional<QString> alone; // read again by the strip's model
+        std::optional<QString> larger; // read by the accented model from the larger image
         std::optional<QString> word;
         std::optional<QString> context;
+        bool accentedSure = true;
     } cases[] = {
-        {"the same word", QStringLiteral("naive"), QStringLiteral("naive"), QStringLiteral("naive"), text},
-        {"the same word with the accents the strip lost", QStringLiteral("naïve"), QStringLiteral("naive"),
-         QStringLiteral("naïve"), QStringLiteral("Les mots naïve créme vu.")},
-        {"another accent on the same letters", QStringLiteral("crème,"), QStringLiteral("créme"),
-         QStringLiteral("crème"), QStringLiteral("Les mots naive crème vu.")},
-        {"another word", QStringLiteral("naivo"), QStringLiteral("naive"), std::nullopt, std::nullopt},
-        {"nothing read with confidence", QString(), QStringLiteral("naive"), std::nullopt, std::nullopt},
+        {"the same word", "naive", is("naive"), is("naive"), is("naive"), is("naive"), text},
+        {"the same word with the accents the strip lost", "naive", is("naïve"), none, none, is("naïve"),
+         is("Les mots naïve créme vu.")},
+        {"another accent on the same letters", "créme", is("crème,"), none, none, is("crème"),
+         is("Les mots naive crème vu.")},
+        {"another word, also when read alone", "naive", is("naivo"), is("naive"), is("naivo"), none, none},
+        {"nothing read with confidence", "naive", none, is("naive"), is("naive"), none, none},
+        {"another letter in the strip, the same word alone", "mots", is("mats"), is("mats"), none, is("mats"),
+         is("Les mats naive créme vu.")},
+        {"a letter the strip's model cannot write, read the same larger", "créme", is("crôme"), is("créme"),
+         is("crôme"), is("crôme"), is("Les mots naive crôme vu.")},
+        {"a letter the strip's model cannot write, read otherwise larger", "créme", is("crôme"), is("créme"),
+         is("crème"), none, none},
+        {"two characters for one the strip's model cannot write", "naive", is("nañe"), none, is("nañe"), is("nañe"),
+         is("Les mots nañe créme vu.")},
+        {"a letter both models write differs", "naive", is("naïvo"), none, is("naïvo"), none, none},
+        {"the accented model unsure, both other readings sure of the word", "naive", is("naive"), is("naive"), none,
+         is("naive"), text, false},
+        {"the accented model unsure, the strip's model alone reads otherwise", "naive", is("naive"), is("naivo"), none,
+         none, none, false},
+        {"the accented model unsure of the accents, read the same larger", "naive", is("naïve"), is("naive"),
+         is("naïve"), is("naïve"), is("Les mots naïve créme vu."), false},
+        {"the accented model unsure of the accents, read otherwise larger", "naive", is("naïve"), is("naive"),
+         is("naive"), none, none, false},
     };
     std::vector<QRectF> boxes;
     for (int i = 0; i < 5; ++i)
@@ -179,7 +246,10 @@ TEST_F(TextRecognizerTest, AWordReadAgainMustBeTheSameWordAndGivesItsAccents)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         lines({FakeTextRecognition::line(text, box(100, 580), boxes)});
-        engine->rereadings.set({{c.pointed, c.again.isEmpty() ? std::nullopt : std::optional<QString>(c.again)}});
+        engine->rereadings.set({{c.pointed, c.accented}});
+        engine->aloneRereadings.set({{c.pointed, c.alone}});
+        engine->largerRereadings.set({{c.pointed, c.larger}});
+        engine->unsureRereadings.set(c.accentedSure ? std::set<QString>() : std::set<QString> {*c.accented});
         const qsizetype index = text.split(QLatin1Char(' ')).indexOf(c.pointed);
         const auto hit = at(140 + 100 * double(index));
         EXPECT_EQ(hit ? std::optional(hit->text) : std::nullopt, c.word);
@@ -187,12 +257,21 @@ TEST_F(TextRecognizerTest, AWordReadAgainMustBeTheSameWordAndGivesItsAccents)
     }
 
     // A word the strip's reading was unsure of, under the pointer: nothing, not its neighbour 3
-    // points away.
+    // points away, unless it reads the same on its own by both models.
     engine->rereadings.set({});
+    engine->aloneRereadings.set({});
+    engine->largerRereadings.set({});
+    engine->unsureRereadings.set({});
     Native::RecognizedLine line =
         FakeTextRecognition::line(QStringLiteral("Les mots"), box(100, 280), {box(100, 180), box(200, 280)});
     line.unsure.push_back(box(183, 197));
     lines({line});
     EXPECT_FALSE(at(185));
     EXPECT_EQ(at(181)->text, QStringLiteral("Les"));
+    engine->rereadings.set({{QString(), QStringLiteral("brûlée")}});
+    EXPECT_FALSE(at(190)) << "read by one model only";
+    engine->aloneRereadings.set({{QString(), QStringLiteral("brdlée")}});
+    ASSERT_TRUE(at(190));
+    EXPECT_EQ(at(190)->text, QStringLiteral("brûlée"));
+    EXPECT_FALSE(at(190)->context);
 }

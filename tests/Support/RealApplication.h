@@ -4,7 +4,8 @@
 // system tests and the benchmark of the word lookup. Where each word is drawn is read from the
 // application's own text interface (range extents at the word's offsets, in the application's own
 // units), not through the lookup under test, so a lookup that confuses units or elements reads a
-// different word than the one expected there.
+// different word than the one expected there. Boxes without height, which some editors give, are
+// as high as the distance between two rows, and moved to where the text's first character is drawn.
 
 #include <QProcess>
 #include <QRect>

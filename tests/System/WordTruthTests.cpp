@@ -2,7 +2,8 @@
 // centre and 2 px inside its first and its last character, and each reading must be that word or
 // nothing; another word fails. The fixtures reproduce what real providers answer:
 // - an editor that answers offset 0 everywhere with character boxes of no height: accessibility
-//   reads nothing there and says why, and screen text reads the words;
+//   reads nothing there and says why, and screen text reads the words; KWrite, whose editor
+//   component answers so, the same;
 // - a paragraph wrapped over two rows that answers -1 at some points;
 // - a page in the real browser, with bold, italic and linked words inside wrapped paragraphs: those
 //   take their paragraph's sentence;
@@ -13,7 +14,9 @@
 #include "Services/Detection/OffsetTrust.h"
 #include "Services/Detection/ScreenCaptureService.h"
 #include "Services/Detection/TextRecognizer.h"
+#include "Shared/Platform/WindowLookup.h"
 #include "Support/FixtureProcess.h"
+#include "Support/RealApplication.h"
 #include "Support/TestSupport.h"
 #include "Support/WorkerThread.h"
 
@@ -76,10 +79,13 @@ struct Tally
     int nothing = 0;
     int wrong = 0;
     QStringList wrongs;
+    QStringList nothings;
 
     void print(const char *name) const
     {
         std::printf("[tally] %s: right %d, nothing %d, wrong %d\n", name, right, nothing, wrong);
+        if (!nothings.isEmpty())
+            std::printf("[tally]   nothing at: %s\n", qPrintable(nothings.join(QStringLiteral(", "))));
         std::fflush(stdout);
     }
 };
@@ -95,9 +101,10 @@ Tally readEveryWord(const std::vector<Word> &words, const Reading &read)
         for (const double x :
              {word.box.x() + 2.0, word.box.x() + word.box.width() / 2.0, word.box.x() + word.box.width() - 2.0}) {
             const auto got = read(QPointF(x, y));
-            if (!got)
+            if (!got) {
                 ++tally.nothing;
-            else if (*got == word.text)
+                tally.nothings << QStringLiteral("%1 (%2, %3)").arg(word.text).arg(x).arg(y);
+            } else if (*got == word.text)
                 ++tally.right;
             else {
                 ++tally.wrong;
@@ -121,17 +128,34 @@ std::optional<QString> accessibilityWord(QPointF at)
     return std::nullopt;
 }
 
+// As the program reads screen text: the strip around the point, of the window there.
 std::optional<QString> screenTextWord(QPointF at)
 {
     ScreenCaptureService capture;
-    const auto outcome = Testing::await(capture.captureRegion(at, std::nullopt, QSizeF(640, 80)));
+    const auto outcome = Testing::await(capture.captureRegion(at, WindowLookup::window(at), QSizeF(640, 80)));
     if (!outcome.result)
         return std::nullopt;
     const auto &strip = *outcome.result;
-    const auto hit = Testing::await(TextRecognizer::recognizeWord(strip.image, strip.cropRect, strip.mouse));
+    const auto hit =
+        Testing::await(TextRecognizer::recognizeWord(strip.image, strip.cropRect, strip.mouse, strip.windowFrame));
     if (!hit)
         return std::nullopt;
     return hit->text;
+}
+
+// As the program reads a word: through accessibility (the application's tree walked again where
+// the hit test ends on a container), else from screen text.
+std::optional<QString> programsWord(QPointF at)
+{
+    auto result = lookup(at);
+    const auto *miss = result.missResult();
+    if (miss && miss->pid && ATS::isContainerRole(miss->role)) {
+        const std::int32_t pid = *miss->pid;
+        result = worker().run([pid, at] { return ATS::lookupWordInProcess(pid, at, screenHeight, false); });
+    }
+    if (const auto *hit = result.hitResult())
+        return hit->word;
+    return screenTextWord(at);
 }
 
 // Waits until the application answers over the bus with the given role at a point.
@@ -194,6 +218,28 @@ TEST(WordTruth, AnEditorAnsweringOffsetZeroEverywhereIsReadAsScreenTextOnly)
     EXPECT_GE(screen.right, 3 * screen.nothing) << "most words are read";
 }
 
+TEST(WordTruth, KWriteWhichAnswersOffsetZeroEverywhereIsNeverReadAsAnotherWord)
+{
+    Testing::RealApplication editor;
+    ASSERT_TRUE(editor.start(QStringLiteral("kwrite"), {}, true, [](const std::function<void()> &job) {
+        worker().run([&] {
+            job();
+            return true;
+        });
+    })) << qPrintable(editor.error());
+    std::vector<Word> words;
+    for (const auto &word : editor.words())
+        words.push_back({word.text, word.box});
+
+    const Tally accessibility = readEveryWord(words, accessibilityWord);
+    accessibility.print("kwrite, accessibility");
+    EXPECT_EQ(accessibility.wrong, 0) << qPrintable(accessibility.wrongs.join(QLatin1Char('\n')));
+    const Tally program = readEveryWord(words, programsWord);
+    program.print("kwrite, as the program reads");
+    EXPECT_EQ(program.wrong, 0) << qPrintable(program.wrongs.join(QLatin1Char('\n')));
+    EXPECT_GT(program.right, 3 * program.nothing) << "most words are read";
+}
+
 TEST(WordTruth, AWrappedParagraphAnsweringMinusOneNeverGivesAnotherRowsWord)
 {
     ProviderFixture paragraph(QStringLiteral("--minus-one"));
@@ -206,6 +252,12 @@ TEST(WordTruth, AWrappedParagraphAnsweringMinusOneNeverGivesAnotherRowsWord)
     tally.print("wrapped paragraph answering -1, accessibility");
     EXPECT_EQ(tally.wrong, 0) << qPrintable(tally.wrongs.join(QLatin1Char('\n')));
     EXPECT_GT(tally.right, int(paragraph.words.size())) << "the points that answer are read";
+
+    // Where accessibility reads nothing the program reads the screen.
+    const Tally program = readEveryWord(paragraph.words, programsWord);
+    program.print("wrapped paragraph answering -1, as the program reads");
+    EXPECT_EQ(program.wrong, 0) << qPrintable(program.wrongs.join(QLatin1Char('\n')));
+    EXPECT_GT(program.right, tally.right);
 }
 
 TEST(WordTruth, ABrowserPageReadsInlineWordsInTheirParagraphsSentence)
@@ -261,6 +313,9 @@ TEST(WordTruth, ABrowserPageReadsInlineWordsInTheirParagraphsSentence)
     tally.print("browser page, accessibility");
     EXPECT_EQ(tally.wrong, 0) << qPrintable(tally.wrongs.join(QLatin1Char('\n')));
     EXPECT_GT(tally.right, tally.nothing);
+    const Tally program = readEveryWord(words, programsWord);
+    program.print("browser page, as the program reads");
+    EXPECT_EQ(program.wrong, 0) << qPrintable(program.wrongs.join(QLatin1Char('\n')));
 
     // Bold, italic and linked words carry their paragraph's sentence.
     const std::map<QString, QString> inline_ {
@@ -290,21 +345,27 @@ TEST(WordTruth, ABrowserPageReadsInlineWordsInTheirParagraphsSentence)
 
 TEST(WordTruth, ATerminalsBitmapFontReadsAccentedWordsRightOrNotAtAll)
 {
-    // xterm's default font draws 6 x 13 pixel cells inside a 2 pixel border.
-    const QStringList rows {
+    // xterm's default font draws 6 x 13 pixel cells inside a 2 pixel border, here 50 to a row, so
+    // that the capture holds both edges of the window. The fourth line fills its row to the last
+    // column; the fifth runs on into the next row, splitting "lighthouse": either half is that word
+    // or nothing.
+    constexpr int columns = 50;
+    const QStringList lines {
         QStringLiteral("Les mots naïve crème brûlée façade über déjà vu"),
         QStringLiteral("Don't señor rôle café piñata Zoë résumé élan"),
         QStringLiteral("The harbour master checks every vessel at dawn."),
+        QStringLiteral("This row is as wide as the window, up to its walls"),
+        QStringLiteral("The next row goes on past its last column; a lighthouse splits."),
     };
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QFile file(dir.filePath(QStringLiteral("words.txt")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(rows.join(QLatin1Char('\n')).toUtf8() + '\n');
+    file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
     file.close();
     QProcess terminal;
     terminal.start(QStringLiteral("xterm"),
-                   {QStringLiteral("-u8"), QStringLiteral("-geometry"), QStringLiteral("80x8+0+0"),
+                   {QStringLiteral("-u8"), QStringLiteral("-geometry"), QStringLiteral("50x9+0+0"),
                     QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
                     QStringLiteral("cat \"$0\"; printf done; sleep 600"), file.fileName()});
     ASSERT_TRUE(terminal.waitForStarted(10000)) << "xterm must be installed";
@@ -314,16 +375,23 @@ TEST(WordTruth, ATerminalsBitmapFontReadsAccentedWordsRightOrNotAtAll)
         ~Stop() { Testing::endProcess(p); }
     } stop {terminal};
 
+    // A word split over two rows is two boxes of that word.
     std::vector<Word> words;
     static const QRegularExpression wordPattern(QStringLiteral("[\\w']+"),
                                                 QRegularExpression::UseUnicodePropertiesOption);
-    for (int row = 0; row < rows.size(); ++row) {
-        for (auto m = wordPattern.globalMatch(rows[row]); m.hasNext();) {
+    int row = 0;
+    for (const QString &line : lines) {
+        for (auto m = wordPattern.globalMatch(line); m.hasNext();) {
             const auto match = m.next();
-            words.push_back(
-                {match.captured(),
-                 QRect(2 + 6 * int(match.capturedStart()), 2 + 13 * row, 6 * int(match.capturedLength()), 13)});
+            for (int cell = int(match.capturedStart()); cell < int(match.capturedEnd());) {
+                const int end = std::min(int(match.capturedEnd()), (cell / columns + 1) * columns);
+                words.push_back(
+                    {match.captured(),
+                     QRect(2 + 6 * (cell % columns), 2 + 13 * (row + cell / columns), 6 * (end - cell), 13)});
+                cell = end;
+            }
         }
+        row += int(line.size() + columns - 1) / columns;
     }
     // Once the last row is drawn, its "harbour" reads.
     const auto harbour = std::find_if(words.begin(), words.end(), [](const Word &w) { return w.text == "harbour"; });

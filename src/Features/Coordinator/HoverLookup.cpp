@@ -281,7 +281,7 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
     }
 
     const ScreenCaptureService::CaptureResult image = std::move(*captured.result);
-    auto ocrJob = sources->recognizeWord(image.image, image.cropRect, image.mouse);
+    auto ocrJob = sources->recognizeWord(image.image, image.cropRect, image.mouse, image.windowFrame);
     const std::optional<RecognizedHit> recognized = co_await ocrJob;
     timing.mark(QStringLiteral("ocr"), clock->now());
     if (!isCurrent()) {

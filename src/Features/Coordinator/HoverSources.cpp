@@ -51,10 +51,10 @@ PlatformHoverSources::captureRegion(QPointF quartzPoint, std::optional<WindowLoo
     co_return co_await job;
 }
 
-QCoro::Task<std::optional<RecognizedHit>> PlatformHoverSources::recognizeWord(QImage image, QRectF cropRect,
-                                                                              QPointF mouse)
+QCoro::Task<std::optional<RecognizedHit>>
+PlatformHoverSources::recognizeWord(QImage image, QRectF cropRect, QPointF mouse, std::optional<QRectF> window)
 {
-    auto job = TextRecognizer::recognizeWord(std::move(image), cropRect, mouse);
+    auto job = TextRecognizer::recognizeWord(std::move(image), cropRect, mouse, window);
     co_return co_await job;
 }
 

@@ -5,9 +5,12 @@
 // and reads single words again: the English model has only "é", and reads "naïve" as "naive" and
 // "crème" as "créme", sure of itself. Without the Latin-script model the English one reads again.
 // Screen text is small, so the image is turned grey, light-on-dark text is inverted to dark on
-// light, and the image is scaled up twice before recognition (measured on 6 x 13 bitmap cells and
-// 9 pt text: three times read no better, and cost a third more); words the engine is unsure of
-// (mostly junk from glyphs cut by the strip's edge) are left out of the text.
+// light, and the image is scaled up twice before recognition. Measured on 6 x 13 bitmap cells and
+// 15 to 18 px text: three times read no more words and took a quarter to a third longer; of the page
+// layouts, a single block was fastest of those that read the pointer's word (as a single line the
+// engine read only part of the line; sparse text and a single column were slower).
+// Words the engine is unsure of (mostly junk from glyphs cut by the strip's edge) are left out of
+// the text.
 
 #include "Native/TextRecognition/TextRecognition.h"
 
@@ -43,14 +46,17 @@ namespace {
 Q_LOGGING_CATEGORY(lcTextRecognition, "app.lumivox.TextRecognition")
 
 constexpr int upscale = 2;
+// A word read a second time by the same model is read from an image scaled up this much.
+constexpr int largerUpscale = 3;
 constexpr float minimumConfidence = 60.0f;
+constexpr tesseract::PageSegMode linePageSegMode = tesseract::PSM_SINGLE_BLOCK;
 // A line within this many pixels of the focus row (6 points above or below, upscaled) may hold the
 // word under the pointer.
 constexpr int focusReach = 6 * upscale;
 // Around a word read again, so that its first and last glyphs are whole.
 constexpr int wordMargin = 3;
-// The resolution the upscaled screen text roughly corresponds to; it spares the engine guessing.
-constexpr int sourceResolution = 140;
+// The resolution of screen text scaled up once; it spares the engine guessing.
+constexpr int resolutionPerScale = 70;
 
 // Reads a model file as the engine would, less its LSTM word list (entry 19 of the file's table).
 // The engine keeps every part of the file in memory for as long as it runs, used or not, and the
@@ -135,7 +141,7 @@ QRect pixelRegion(const QImage &image, const QRectF &region)
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)) & image.rect();
 }
 
-QImage prepared(const QImage &image, const QRect &region)
+QImage prepared(const QImage &image, const QRect &region, int scale)
 {
     QImage grey = image.copy(region).convertToFormat(QImage::Format_Grayscale8);
     if (grey.isNull())
@@ -150,7 +156,7 @@ QImage prepared(const QImage &image, const QRect &region)
     const quint64 pixels = static_cast<quint64>(grey.width()) * static_cast<quint64>(grey.height());
     if (pixels > 0 && sum / pixels < 128)
         grey.invertPixels();
-    return grey.scaled(grey.width() * upscale, grey.height() * upscale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+    return grey.scaled(grey.width() * scale, grey.height() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_Grayscale8);
 }
 
@@ -199,7 +205,7 @@ public:
         const QRect region = pixelRegion(image, regionOfInterest);
         if (region.isEmpty())
             return failed("the region of interest is empty");
-        QImage input = prepared(image, region);
+        QImage input = prepared(image, region, upscale);
         if (input.isNull())
             return failed("the image could not be converted");
         // The focus height, from the region's bottom, as a row of the prepared image.
@@ -210,7 +216,7 @@ public:
                                                 failed("the recognition engine has stopped"));
     }
 
-    std::optional<QString> readWord(const QImage &image, const QRectF &box) override
+    std::optional<WordReading> readWord(const QImage &image, const QRectF &box, WordReader reader) override
     {
         if (image.isNull())
             return std::nullopt;
@@ -218,10 +224,12 @@ public:
             pixelRegion(image, box).adjusted(-wordMargin, -wordMargin, wordMargin, wordMargin) & image.rect();
         if (region.isEmpty())
             return std::nullopt;
-        QImage input = prepared(image, region);
+        const int scale = reader == WordReader::accentedLarger ? largerUpscale : upscale;
+        QImage input = prepared(image, region, scale);
         if (input.isNull())
             return std::nullopt;
-        return onEngineThread<std::optional<QString>>([this, &input] { return readOne(input); }, std::nullopt);
+        return onEngineThread<std::optional<WordReading>>(
+            [this, &input, reader, scale] { return readOne(input, reader == WordReader::lines, scale); }, std::nullopt);
     }
 
 private:
@@ -302,7 +310,7 @@ private:
         wordApi->SetVariable("tessedit_do_invert", "0");
         m_wordApi = std::move(wordApi);
         // A strip holds a few lines of one block of text.
-        api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+        api->SetPageSegMode(linePageSegMode);
         // Dark text on light is all the engine ever sees (inverted above); trying each doubtful
         // line inverted again would only double the time spent on junk at the strip's edges.
         api->SetVariable("tessedit_do_invert", "0");
@@ -313,12 +321,12 @@ private:
         return true;
     }
 
-    static void setImage(tesseract::TessBaseAPI &api, const QImage &input)
+    static void setImage(tesseract::TessBaseAPI &api, const QImage &input, int scale)
     {
         api.SetImage(input.constBits(), input.width(), input.height(), 1, static_cast<int>(input.bytesPerLine()));
-        api.SetSourceResolution(sourceResolution);
+        api.SetSourceResolution(resolutionPerScale * scale);
     }
-    void setImage(const QImage &input) { setImage(*m_api, input); }
+    void setImage(const QImage &input) { setImage(*m_api, input, upscale); }
 
     /// Blanks the lines that the top or bottom edge cuts through. Only the lower or upper part of
     /// their glyphs is there, so they read as junk, and each costs several times a whole line: the
@@ -358,18 +366,24 @@ private:
     }
 
     // Engine thread only.
-    std::optional<QString> readOne(const QImage &input)
+    // By the accented model, or by the lines' model (as a single word for once).
+    std::optional<WordReading> readOne(const QImage &input, bool byLineModel, int scale)
     {
         if (!ensureEngine())
             return std::nullopt;
-        setImage(*m_wordApi, input);
-        if (m_wordApi->Recognize(nullptr) != 0 || m_wordApi->MeanTextConf() < minimumConfidence)
-            return std::nullopt;
-        std::unique_ptr<char[]> utf8(m_wordApi->GetUTF8Text());
+        tesseract::TessBaseAPI &api = byLineModel ? *m_api : *m_wordApi;
+        if (byLineModel)
+            api.SetPageSegMode(tesseract::PSM_SINGLE_WORD);
+        setImage(api, input, scale);
+        const bool read = api.Recognize(nullptr) == 0;
+        std::unique_ptr<char[]> utf8(read ? api.GetUTF8Text() : nullptr);
+        const float confidence = read ? float(api.MeanTextConf()) : 0.0f;
+        if (byLineModel)
+            api.SetPageSegMode(linePageSegMode);
         const QString word = utf8 ? QString::fromUtf8(utf8.get()).trimmed() : QString();
         if (word.isEmpty())
             return std::nullopt;
-        return word;
+        return WordReading {word, confidence};
     }
 
     RecognitionReply run(QImage &input, std::optional<int> focusRow)

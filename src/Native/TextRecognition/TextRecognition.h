@@ -57,10 +57,27 @@ public:
     virtual RecognitionReply recognize(const QImage &image, const QRectF &regionOfInterest,
                                        std::optional<double> focusLine = std::nullopt) = 0;
 
-    /// Reads the word in `box` (normalised to the image, bottom-left origin) again on its own, with
-    /// a model that knows the accented letters of Latin script; none when it reads nothing with
-    /// confidence. Blocks like recognize().
-    virtual std::optional<QString> readWord(const QImage &image, const QRectF &box) = 0;
+    /// How a word is read again on its own.
+    enum class WordReader {
+        /// The model that knows the accented letters of Latin script.
+        accented,
+        /// The same model, from the image scaled up half as much again: a second look at the same
+        /// glyphs.
+        accentedLarger,
+        /// The model that reads the lines, on the word alone.
+        lines,
+    };
+
+    struct WordReading
+    {
+        QString text;
+        /// How sure the engine is of it, 0 to 100.
+        float confidence = 0;
+    };
+
+    /// Reads the word in `box` (normalised to the image, bottom-left origin) again on its own; none
+    /// when it reads nothing. Blocks like recognize().
+    virtual std::optional<WordReading> readWord(const QImage &image, const QRectF &box, WordReader reader) = 0;
 
     static std::shared_ptr<TextRecognition> makeDefault();
 };

@@ -180,14 +180,21 @@ ScreenCaptureService::Outcome ScreenCaptureService::captureWithContent(const Nat
     }
     const QSize output = outputPixelSize(crop, display->frame.size(), QSize(display->pixelWidth, display->pixelHeight));
 
+    const auto target = window
+        ? std::find_if(content.windows.begin(), content.windows.end(),
+                       [&](const Native::CaptureWindow &w) { return w.windowID == window->windowID; })
+        : content.windows.end();
+    std::optional<QRectF> windowFrame;
+    if (target != content.windows.end())
+        windowFrame = target->frame;
+
     if (window && capturesWindowDirectly(window->bundleIdentifier)) {
-        const auto target =
-            std::find_if(content.windows.begin(), content.windows.end(),
-                         [&](const Native::CaptureWindow &w) { return w.windowID == window->windowID; });
         if (target != content.windows.end()) {
             std::optional<CaptureError> error;
-            if (auto result = captureWindow(*target, point, *display, size, error))
+            if (auto result = captureWindow(*target, point, *display, size, error)) {
+                result->windowFrame = windowFrame;
                 return Outcome::captured(std::move(*result));
+            }
             if (error)
                 qCDebug(lcScreenCapture) << "window capture failed, capturing the display:" << error->message;
         }
@@ -206,7 +213,8 @@ ScreenCaptureService::Outcome ScreenCaptureService::captureWithContent(const Nat
         invalidateOnExecutor();
         return Outcome::failed(toError(*failure));
     }
-    return Outcome::captured({std::move(std::get<QImage>(reply)), globalRect(crop, display->frame.topLeft()), point});
+    return Outcome::captured(
+        {std::move(std::get<QImage>(reply)), globalRect(crop, display->frame.topLeft()), point, windowFrame});
 }
 
 std::optional<ScreenCaptureService::CaptureResult>

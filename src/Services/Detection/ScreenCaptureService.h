@@ -35,6 +35,8 @@ public:
         QImage image;
         QRectF cropRect; // the captured rectangle, global points
         QPointF mouse; // as passed in
+        /// The frame of the window the capture was asked for, global points, where it is known.
+        std::optional<QRectF> windowFrame;
     };
 
     struct CaptureError

@@ -19,12 +19,17 @@ namespace Lumivox::TextRecognizer {
 
 namespace {
 
+using WordReader = Native::TextRecognition::WordReader;
+using WordReading = Native::TextRecognition::WordReading;
+
 // Thread-pool priorities: a hover waits on its recognition, the warm-up waits on nothing.
 constexpr int userInitiatedPriority = 2;
 constexpr int utilityPriority = 0;
 
 constexpr double bandHeight = 80; // points of a tall strip that are recognised around the pointer
 constexpr qsizetype maximumWordLength = 32;
+// A word read again on its own counts as a reading from this confidence on (the engine's 0 to 100).
+constexpr float minimumConfidence = 60;
 
 struct CandidateHit
 {
@@ -140,8 +145,16 @@ void context(RecognizedHit &hit, const Best &best)
     }
 }
 
-std::optional<RecognizedHit> bestHit(const std::vector<Native::RecognizedLine> &lines, const QRectF &region,
-                                     QPointF pointer, QSizeF cropSize)
+// The word under the pointer as the strip's reading gives it; `read` is false where the engine was
+// unsure of it (its text is then empty).
+struct StripHit
+{
+    RecognizedHit hit;
+    bool read = true;
+};
+
+std::optional<StripHit> bestHit(const std::vector<Native::RecognizedLine> &lines, const QRectF &region, QPointF pointer,
+                                QSizeF cropSize)
 {
     std::optional<Best> best;
     for (const Native::RecognizedLine &line : lines) {
@@ -178,12 +191,15 @@ std::optional<RecognizedHit> bestHit(const std::vector<Native::RecognizedLine> &
             return true;
         });
     }
-    // A guess is worse than nothing: a pointer on a word read without confidence reads none.
-    if (!best || best->candidate.unsure)
+    if (!best)
         return std::nullopt;
+    // A pointer on a word the engine was unsure of is on that word, not on its neighbour: only the
+    // readings of the word on its own can give it.
+    if (best->candidate.unsure)
+        return StripHit {RecognizedHit {QString(), best->candidate.box, std::nullopt, std::nullopt}, false};
     RecognizedHit hit {best->candidate.word, best->candidate.box, std::nullopt, std::nullopt};
     context(hit, *best);
-    return hit;
+    return StripHit {std::move(hit), true};
 }
 
 // A word without its accents and case: two readings that agree in it are of the same word.
@@ -197,18 +213,147 @@ QString folded(const QString &word)
     return out.toCaseFolded();
 }
 
-// The word under the pointer is read a second time on its own, by a model that knows accented
-// letters: where the two readings are the same word, the second (with its accents) is shown; where
-// they differ, the reading is a guess, and nothing is shown.
-std::optional<RecognizedHit> confirmed(RecognizedHit hit, const std::optional<QString> &again)
+// A character without its accents and case, and whether it had an accent.
+std::pair<QString, bool> baseOf(char32_t c)
 {
-    const auto second = again ? normalizedWord(*again) : std::nullopt;
-    if (!second || folded(*second) != folded(hit.text))
+    const QString decomposed = QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_D);
+    bool accented = false;
+    for (const QChar mark : QStringView(decomposed).mid(1))
+        accented = accented || mark.category() == QChar::Mark_NonSpacing;
+    return {decomposed.left(1).toCaseFolded(), accented};
+}
+
+// Two readings of one word agree on every letter, except that an accented letter of `accented` may
+// stand for one or two other characters of `plain`: a model that cannot write "ñ" or "ô" reads "fi"
+// or "é" there. Compared without case.
+bool sameButForAccents(const QString &plain, const QString &accented)
+{
+    std::vector<std::pair<QString, bool>> letters;
+    for (const uint c : accented.toUcs4())
+        letters.push_back(baseOf(char32_t(c)));
+    std::vector<QString> others;
+    for (const uint c : plain.toUcs4())
+        others.push_back(baseOf(char32_t(c)).first);
+    // stands[i][j]: the first i characters of `plain` stand for the first j letters of `accented`.
+    const std::size_t m = others.size();
+    const std::size_t n = letters.size();
+    std::vector<std::vector<bool>> stands(m + 1, std::vector<bool>(n + 1, false));
+    stands[0][0] = true;
+    for (std::size_t i = 0; i <= m; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            if (!stands[i][j])
+                continue;
+            const auto &[base, isAccented] = letters[j];
+            if (i < m && (isAccented || others[i] == base))
+                stands[i + 1][j + 1] = true;
+            if (isAccented && i + 2 <= m)
+                stands[i + 2][j + 1] = true;
+        }
+    }
+    return stands[m][n];
+}
+
+// The word under the pointer is read again on its own by a model that knows accented letters, and
+// shown (with its accents) only when another sure reading is the same word: the strip's, else the
+// word read alone by the strip's model. Where those differ only at accented letters, which the
+// strip's model cannot write, the accented model must read the word the same once more, from a
+// larger image (where it is less sure, but the same answer from other pixels is what counts). An
+// accented reading the model is unsure of counts where both other readings are sure of its letters,
+// and its accents where it reads them again the same. Anything else is a guess, and nothing is shown.
+std::optional<RecognizedHit> confirmed(StripHit found,
+                                       const std::function<std::optional<WordReading>(WordReader)> &read)
+{
+    const auto reading = [&](WordReader reader) -> std::optional<std::pair<QString, bool>> {
+        const auto word = read(reader);
+        const auto text = word ? normalizedWord(word->text) : std::nullopt;
+        if (!text)
+            return std::nullopt;
+        return std::pair {*text, word->confidence >= minimumConfidence};
+    };
+    const auto accentedReading = reading(WordReader::accented);
+    if (!accentedReading)
         return std::nullopt;
+    const auto &[accented, sure] = *accentedReading;
+    const std::optional<QString> strip = found.read ? std::optional<QString>(found.hit.text) : std::nullopt;
+    std::optional<QString> alone;
+    const auto readAlone = [&] {
+        if (const auto word = reading(WordReader::lines); word && word->second)
+            alone = word->first;
+    };
+    const auto same = [&](const std::optional<QString> &other) { return other && folded(*other) == folded(accented); };
+    const auto readAgainTheSame = [&] {
+        const auto again = reading(WordReader::accentedLarger);
+        return again && again->first == accented;
+    };
+    bool agreed = false;
+    if (sure) {
+        agreed = same(strip);
+        if (!agreed) {
+            readAlone();
+            agreed = same(alone);
+        }
+        if (!agreed) {
+            const bool alike =
+                (strip && sameButForAccents(*strip, accented)) || (alone && sameButForAccents(*alone, accented));
+            agreed = alike && readAgainTheSame();
+        }
+    } else {
+        readAlone();
+        agreed =
+            same(strip) && same(alone) && (accented.compare(*strip, Qt::CaseInsensitive) == 0 || readAgainTheSame());
+    }
+    if (!agreed)
+        return std::nullopt;
+    RecognizedHit hit = std::move(found.hit);
     if (hit.context && hit.wordOffset && hit.context->mid(*hit.wordOffset, hit.text.size()) == hit.text)
-        hit.context->replace(*hit.wordOffset, hit.text.size(), *second);
-    hit.text = *second;
+        hit.context->replace(*hit.wordOffset, hit.text.size(), accented);
+    hit.text = accented;
     return hit;
+}
+
+// A rectangle normalised to the image (origin bottom-left) in the image's pixels (origin top-left).
+QRect pixelRect(const QImage &image, const QRectF &r)
+{
+    return QRectF(r.left() * image.width(), (1 - r.bottom()) * image.height(), r.width() * image.width(),
+                  r.height() * image.height())
+        .toAlignedRect();
+}
+
+// Something is drawn in the rectangle (image pixels): it is not one even tone.
+bool hasInk(const QImage &image, const QRect &rect)
+{
+    const QRect inside = rect & image.rect();
+    int lowest = 255;
+    int highest = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const int grey = qGray(image.pixel(x, y));
+            lowest = std::min(lowest, grey);
+            highest = std::max(highest, grey);
+        }
+    }
+    return highest - lowest > 96;
+}
+
+// A terminal breaks a long line at its last column, inside a word if need be. A word that reaches
+// the window's right edge may go on at the start of the next row: it is half a word where that row
+// starts at the window's left edge, and may be where that edge is not in the capture. A word at the
+// left edge under a row that reaches the right edge may be the rest of one; where the right edge is
+// not in the capture, that cannot be told. Near is within the height of the word's glyphs;
+// rectangles are normalised to the image (origin bottom-left), the window's (inside its border) may
+// reach beyond it.
+bool mayBeHalfAWord(const QImage &image, const QRectF &word, const QRectF &window)
+{
+    const QRect w = pixelRect(image, word);
+    const QRect f = pixelRect(image, window);
+    const int near = std::max(w.height(), 1);
+    const bool leftInView = f.left() >= 0;
+    const bool rightInView = f.right() < image.width();
+    if (rightInView && f.right() - w.right() <= near)
+        return !leftInView || hasInk(image, QRect(f.left(), w.bottom() + 1, near, near) & f);
+    if (leftInView && w.left() - f.left() <= near && rightInView)
+        return hasInk(image, QRect(f.right() - near + 1, w.top() - near, near, near) & f);
+    return false;
 }
 
 QImage sampleImage()
@@ -246,28 +391,43 @@ QCoro::Task<> warmUp()
     co_await done;
 }
 
-QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse)
+QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse,
+                                                        std::optional<QRectF> window)
 {
     if (AppIdentity::isRunningInCI() || !(cropRect.width() > 0) || !(cropRect.height() > 0))
         co_return std::nullopt;
     const QPointF pointer((mouse.x() - cropRect.left()) / cropRect.width(),
                           1 - (mouse.y() - cropRect.top()) / cropRect.height());
-    const QRectF region = regionOfInterest(pointer.y(), cropRect.height());
+    QRectF region = regionOfInterest(pointer.y(), cropRect.height());
+    // Only the window's part of the capture is read: a neighbour's text holds none of its words, and a
+    // neighbour of the other tone (a dark terminal beside a light page) would mislead the engine as
+    // to which is text and which is ground. A window that does not hold the pointer is out of date.
+    // Its border, which the engine would read as a letter of the words beside it, is left out.
+    std::optional<QRectF> windowInImage;
+    if (const QRectF inside = window ? window->adjusted(2, 2, -2, -2) : QRectF(); inside.contains(mouse)) {
+        windowInImage = QRectF((inside.left() - cropRect.left()) / cropRect.width(),
+                               1 - (inside.bottom() - cropRect.top()) / cropRect.height(),
+                               inside.width() / cropRect.width(), inside.height() / cropRect.height());
+        region.setLeft(std::max(region.left(), windowInImage->left()));
+        region.setRight(std::min(region.right(), windowInImage->right()));
+    }
 
     // Only the pointer's line is read: the sentence comes from it alone.
     const double focus = (pointer.y() - region.top()) / region.height();
     auto engine = Native::service<Native::TextRecognition>();
     // Named, not a temporary of the co_await expression: GCC 12 destroys such temporaries twice.
     QFuture<std::optional<RecognizedHit>> recognition =
-        QtConcurrent::task([engine, image, region, focus, pointer, size = cropRect.size()] {
+        QtConcurrent::task([engine, image, region, focus, pointer, windowInImage, size = cropRect.size()] {
             const Native::RecognitionReply reply = engine->recognize(image, region, focus);
             const auto *lines = std::get_if<std::vector<Native::RecognizedLine>>(&reply);
             if (!lines)
                 return std::optional<RecognizedHit>();
-            auto hit = bestHit(*lines, region, pointer, size);
-            if (!hit)
-                return hit;
-            return confirmed(std::move(*hit), engine->readWord(image, hit->visionBox));
+            auto found = bestHit(*lines, region, pointer, size);
+            if (!found || (windowInImage && mayBeHalfAWord(image, found->hit.visionBox, *windowInImage)))
+                return std::optional<RecognizedHit>();
+            const QRectF box = found->hit.visionBox;
+            return confirmed(std::move(*found),
+                             [&](WordReader reader) { return engine->readWord(image, box, reader); });
         })
             .withPriority(userInitiatedPriority)
             .spawn();

@@ -29,9 +29,11 @@ namespace TextRecognizer {
 /// Loads the recognition model before the first hover (off the calling thread).
 QCoro::Task<> warmUp();
 
-/// The word under `mouse` in a capture. `cropRect` and `mouse` are the capture's, in Quartz points.
-/// Never fails: anything that goes wrong gives none.
-QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse);
+/// The word under `mouse` in a capture. `cropRect` and `mouse` are the capture's, in Quartz points;
+/// `window`, the frame of the window under the pointer: only its part of the capture is read. Never
+/// fails: anything that goes wrong gives none.
+QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse,
+                                                        std::optional<QRectF> window = std::nullopt);
 
 } // namespace TextRecognizer
 
