@@ -345,8 +345,8 @@ QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(AppleTranslateSer
 
 bool GlanceTranslator::hasContext(const QString &word, const QString &sentence)
 {
-    const QString trimmed = Text::trimmed(sentence);
-    return trimmed != word && trimmed.contains(word);
+    // A line of the word and punctuation ("river.", "(river)") is the word alone too.
+    return sentence.contains(word) && Text::words(sentence).size() > 1;
 }
 
 QCoro::Task<std::optional<Glance>> GlanceTranslator::build(QString word, QString sentence, QString source,

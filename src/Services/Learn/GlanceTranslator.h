@@ -101,8 +101,8 @@ public:
     static QString cacheKey(const QString &word, const QString &sentence, const QString &target,
                             std::optional<qsizetype> wordOffset);
 
-    /// Whether the sentence reads the word in context: it holds the word and more than the word. A
-    /// word alone on its line gets no glance, only its own translation.
+    /// Whether the sentence reads the word in context: it holds the word and another word. A word
+    /// alone on its line gets no glance, only its own translation.
     static bool hasContext(const QString &word, const QString &sentence);
 
     /// The detected language of a text as an on-device code, else the detected code lower-cased; none
