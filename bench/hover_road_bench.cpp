@@ -5,11 +5,12 @@
 //     in a cache and none read ahead (they are hovered last word first), translated on this computer;
 //   - cached words: the same words again, served from the cache;
 //   - screen text: the words of a window that only paints its text (capture and recognition), and
-//     of a terminal (xterm, its default 6 x 13 bitmap font).
+//     the same sentences in xterm's bitmap font (xterm shows nothing to accessibility).
 // Prints n, p50, p95 and max per case and the stages of the slowest hovers. Exits with 1 when the
 // program does not start or a case shows no hover at all.
 //
 //   scripts/run-session.sh build/release/bench/hover_road_bench [path/to/lumivox]
+// (without --wm: the terminal's words are found by its cells, in a window at the screen's corner).
 //
 // With --scale N the program runs at QT_SCALE_FACTOR=N and the GTK window at GDK_SCALE=N, on a screen
 // large enough for both (LUMIVOX_SESSION_SCREEN=2560x1600), and only the GTK window's first word is
@@ -22,8 +23,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -103,6 +102,33 @@ bool report(const char *name, std::size_t hovered, const std::vector<QJsonObject
                     qPrintable(some.mid(0, 8).join(u' ')));
     }
     return !hovers.empty();
+}
+
+// The sentences in an 80-column terminal, broken between words.
+QStringList terminalRows()
+{
+    QStringList rows {QString()};
+    for (const QString &word : QString::fromUtf8(sentences).split(u' ')) {
+        if (!rows.back().isEmpty() && rows.back().size() + 1 + word.size() > 80)
+            rows.append(QString());
+        rows.back() += (rows.back().isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    return rows;
+}
+
+// The centres of the words of `rows` in xterm's default font: 6 x 13 pixel cells inside a 2 pixel
+// border, the window at the screen's corner.
+std::vector<QPoint> terminalWords(const QStringList &rows)
+{
+    std::vector<QPoint> out;
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]+"));
+    for (int row = 0; row < rows.size(); ++row) {
+        for (auto m = word.globalMatch(rows[row]); m.hasNext();) {
+            const auto match = m.next();
+            out.emplace_back(2 + 6 * int(match.capturedStart()) + 3 * int(match.capturedLength()), 2 + 13 * row + 6);
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -214,43 +240,33 @@ int main(int argc, char **argv)
                              [](const QString &s) { return s.startsWith(QStringLiteral("ocr")); });
     painted.stop();
 
-    // The same sentences in a terminal, broken into rows of at most 80 columns between words.
-    QStringList rows {QString()};
-    for (const QString &word : QString::fromUtf8(sentences).split(u' ')) {
-        if (rows.back().size() + 1 + word.size() > 80)
-            rows.append(QString());
-        rows.back() += (rows.back().isEmpty() ? QString() : QStringLiteral(" ")) + word;
-    }
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("sentences.txt")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(rows.join(u'\n').toUtf8()) < 0)
+    QTemporaryDir folder;
+    QFile text(folder.filePath(QStringLiteral("sentences.txt")));
+    const QStringList rows = terminalRows();
+    if (!folder.isValid() || !text.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "no file for the terminal's text\n");
         return 1;
-    file.close();
+    }
+    text.write(rows.join(u'\n').toUtf8() + '\n');
+    text.close();
     QProcess terminal;
     terminal.start(QStringLiteral("xterm"),
-                   {QStringLiteral("-u8"), QStringLiteral("-geometry"), QStringLiteral("80x8+0+0"),
-                    QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
-                    QStringLiteral("cat \"$0\"; sleep 600"), file.fileName()});
+                   {QStringLiteral("-u8"), QStringLiteral("-geometry"),
+                    QStringLiteral("80x%1+0+0").arg(rows.size() + 2), QStringLiteral("-e"), QStringLiteral("sh"),
+                    QStringLiteral("-c"), QStringLiteral("cat \"$0\"; sleep 600"), text.fileName()});
     if (!terminal.waitForStarted(10000)) {
         std::fprintf(stderr, "xterm did not start\n");
         return 1;
     }
-    settle();
-    // Cells are 6 x 13 pixels inside a 2 pixel border.
-    std::vector<QPoint> cells;
-    for (int row = 0; row < rows.size(); ++row) {
-        for (auto m = QRegularExpression(QStringLiteral("[A-Za-z]+")).globalMatch(rows[row]); m.hasNext();) {
-            const auto match = m.next();
-            cells.emplace_back(2 + 6 * int(match.capturedStart()) + 3 * int(match.capturedLength()), 2 + 13 * row + 6);
-        }
-    }
+    // Mapped and drawn well within this.
+    spinUntil([] { return false; }, 1500ms);
+    const std::vector<QPoint> cells = terminalWords(rows);
     start = QDateTime::currentDateTimeUtc();
     for (int i = 0; i < repeats; ++i)
         hoverAt(cells[std::size_t(i) % cells.size()]);
     settle();
-    everyCaseShown &= report("screen text in a terminal (xterm)", repeats, eventsSince(app, start),
+    everyCaseShown &= report("screen text in xterm", repeats, eventsSince(app, start),
                              [](const QString &s) { return s.startsWith(QStringLiteral("ocr")); });
-    terminal.kill();
-    terminal.waitForFinished();
+    endProcess(terminal);
     return everyCaseShown ? 0 : 1;
 }

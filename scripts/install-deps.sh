@@ -14,7 +14,7 @@ RUN=(
   libatspi2.0-dev libglib2.0-dev at-spi2-core
   libtesseract-dev libleptonica-dev tesseract-ocr-eng
   tesseract-ocr-script-latn  # screen text: the Latin-script model knows the accented letters
-  apertium transfuse apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita apertium-rus-ukr
+  apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita apertium-rus-ukr
   libcld2-dev libsecret-1-dev
   # reading a word aloud: Qt TextToSpeech over the desktop's speech-dispatcher
   # (Debian's Qt6TextToSpeech CMake package needs Qt6QmlIntegration from qt6-declarative-dev)
@@ -26,6 +26,7 @@ RUN=(
 
 TEST=(
   clang-format tesseract-ocr speech-dispatcher
+  transfuse  # what `apertium -f html` runs, to hold the program's marked translations against by hand
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xcompmgr  # a compositing manager, for the system tests of window capture
   libgtk-3-dev gedit focuswriter  # GTK 3 and Qt 6 windows the word lookup is tested against

@@ -248,28 +248,35 @@ char32_t unit(char c)
 template<class Text>
 std::optional<QUuid> parseUuid(const Text &text)
 {
-    if (text.size() != 36)
+    // Each character's digit value; -1 for anything else.
+    static constexpr auto digits = [] {
+        std::array<signed char, 256> table {};
+        table.fill(-1);
+        for (int c = 0; c < 10; ++c)
+            table[std::size_t('0' + c)] = static_cast<signed char>(c);
+        for (int c = 0; c < 6; ++c) {
+            table[std::size_t('a' + c)] = static_cast<signed char>(10 + c);
+            table[std::size_t('A' + c)] = static_cast<signed char>(10 + c);
+        }
+        return table;
+    }();
+    if (text.size() != 36 || unit(text[8]) != U'-' || unit(text[13]) != U'-' || unit(text[18]) != U'-'
+        || unit(text[23]) != U'-')
         return std::nullopt;
     std::array<char, 16> bytes {};
-    std::size_t digit = 0;
-    for (qsizetype i = 0; i < 36; ++i) {
-        const char32_t c = unit(text[i]);
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (c != U'-')
-                return std::nullopt;
-            continue;
-        }
-        int value = -1;
-        if (c >= U'0' && c <= U'9')
-            value = int(c - U'0');
-        else if (c >= U'a' && c <= U'f')
-            value = int(c - U'a') + 10;
-        else if (c >= U'A' && c <= U'F')
-            value = int(c - U'A') + 10;
-        if (value < 0)
+    std::size_t byte = 0;
+    for (qsizetype i = 0; i < 36; i += 2) {
+        if (i == 8 || i == 13 || i == 18 || i == 23)
+            ++i;
+        const char32_t high = unit(text[i]);
+        const char32_t low = unit(text[i + 1]);
+        if (high > 0xFF || low > 0xFF)
             return std::nullopt;
-        bytes[digit / 2] = char(bytes[digit / 2] | (digit % 2 ? value : value << 4));
-        ++digit;
+        const int h = digits[high];
+        const int l = digits[low];
+        if ((h | l) < 0)
+            return std::nullopt;
+        bytes[byte++] = char(h << 4 | l);
     }
     return QUuid::fromRfc4122(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }

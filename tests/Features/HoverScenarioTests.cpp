@@ -792,7 +792,8 @@ TEST_F(HoverScenarioTest, TheGlanceWinsOverTheWordTranslationWhichIsStillStored)
 
 TEST_F(HoverScenarioTest, AWordAloneOnItsLineWaitsForNoGlanceAndComesFromTheCacheTheNextTime)
 {
-    for (const QString &line : {QStringLiteral("river"), QStringLiteral("  river\n")}) {
+    for (const QString &line :
+         {QStringLiteral("river"), QStringLiteral("  river\n"), QStringLiteral("river."), QStringLiteral("(river)")}) {
         SCOPED_TRACE(line.toStdString());
         SetUp();
         sources->lookups.answer(axHit(QStringLiteral("river"), line));

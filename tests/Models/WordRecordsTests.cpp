@@ -235,6 +235,7 @@ TEST(WordRecordsJson, ReadsRecordsOutOfAnOuterLayout)
     for (const QByteArray &twice : {QByteArray(R"({"word":"first",)" + lookupKeys + R"(,"word":"second"})"),
                                     QByteArray(R"({"word":"first",)" + lookupKeys + R"(,"w\u006Frd":"second"})"),
                                     QByteArray(R"({"word":"w","more":1,)" + lookupKeys + R"(,"more":2})"),
+                                    QByteArray(R"({"w\u006Frd":"first",)" + lookupKeys + R"(,"wor\u0064":"second"})"),
                                     QByteArray(R"({"word":"w","more":{"k":1,"k":1},)" + lookupKeys + "}")}) {
         SCOPED_TRACE(twice.toStdString());
         EXPECT_EQ(decode<WordLookup>(twice).error, QStringLiteral("a key given twice"));
@@ -243,6 +244,8 @@ TEST(WordRecordsJson, ReadsRecordsOutOfAnOuterLayout)
     const QByteArray sameKeyApart = R"({"word":"w","more":{"word":1},)" + lookupKeys + "}";
     EXPECT_TRUE(decode<WordLookup>(sameKeyApart));
     EXPECT_TRUE(fromJson<WordLookup>(*parseJson(sameKeyApart).value));
+    const QByteArray twoEscapedKeys = R"({"word":"w","more":{"\u0061":1,"\u0062":2},)" + lookupKeys + "}";
+    EXPECT_TRUE(decode<WordLookup>(twoEscapedKeys));
     // Also among many keys, where they are no longer compared one by one.
     QByteArray many = R"({"word":"w",)" + lookupKeys;
     for (int i = 0; i < 40; ++i)

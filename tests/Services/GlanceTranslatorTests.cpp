@@ -316,16 +316,25 @@ TEST(GlanceTranslatorGate, NoGlanceWithoutADistinctSentenceInAnotherLanguage)
     onDevice();
     AppleTranslateService service;
     GlanceTranslator translator {service};
+    // The hover asks first, and shows the word's own translation at once where the answer is no;
+    // German has a back-end on this computer, though not the pair it needs.
     auto glance = [&](const QString &word, const QString &text, const QString &target) {
+        EXPECT_EQ(translator.canGlance(word, text, target, false), word == QLatin1String("Hund")) << word.toStdString();
         return wait(translator.start(word, text, target, false, std::nullopt, false));
     };
     EXPECT_EQ(glance(QStringLiteral("Fox"), QStringLiteral("  Fox\n"), es), std::nullopt);
+    EXPECT_EQ(glance(QStringLiteral("Fox"), QStringLiteral("(Fox.)"), es), std::nullopt);
     EXPECT_EQ(glance(QStringLiteral("cat"), sentence, es), std::nullopt); // not in it
     EXPECT_EQ(glance(QStringLiteral("zorro"), spanish, QStringLiteral("ES")), std::nullopt); // already the target
     EXPECT_EQ(glance(QStringLiteral("Hund"), QStringLiteral("Der Hund schläft im Garten."), es), std::nullopt);
+    // A sentence the recogniser cannot name.
+    EXPECT_EQ(glance(QStringLiteral("nets"), QStringLiteral("Old sailors mend torn nets."), es), std::nullopt);
     // German to Sinhala is not on the device and there is no key: no back-end is tried.
     EXPECT_EQ(glance(QStringLiteral("ami"), QStringLiteral("Bonjour tout le monde, mon ami."), QStringLiteral("si")),
               std::nullopt);
+    EXPECT_TRUE(translator.canGlance(QStringLiteral("ami"), QStringLiteral("Bonjour tout le monde, mon ami."),
+                                     QStringLiteral("si"), true));
+    EXPECT_TRUE(translator.canGlance(QStringLiteral("zorro"), spanish, QStringLiteral("en"), false));
     recognizer->recognize(QStringLiteral("中文的句子"), QStringLiteral("zh-Hans"));
     recognizer->recognize(QStringLiteral("Teksti suomeksi"), QStringLiteral("FI"));
     EXPECT_EQ(GlanceTranslator::sourceLanguage(QStringLiteral("中文的句子")), QStringLiteral("zh-cn"));

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <tuple>
 
 using namespace Lumivox;
 using Testing::await;
@@ -83,6 +84,19 @@ TEST(OnDeviceTranslation, ALoneEnglishWordIsNotTakenForAnotherLanguage)
     };
     for (const auto &[text, language] : texts)
         EXPECT_EQ(GlanceTranslator::sourceLanguage(QString::fromUtf8(text)), language) << text;
+    // A lone word English does not know, or one into English, is read in the recogniser's guess after
+    // all; a guess of a language not on the device ("heavy" as Czech) gives nothing to try.
+    const std::vector<std::tuple<const char *, const char *, std::optional<QString>>> guessed {
+        {"château", "es", QStringLiteral("castillo")},
+        {"cidade", "es", QStringLiteral("ciudad")},
+        {"niño", "en", QStringLiteral("boy")},
+        {"siempre", "en", QStringLiteral("always")},
+        {"heavy", "en", std::nullopt},
+    };
+    for (const auto &[word, target, meaning] : guessed) {
+        EXPECT_EQ(await(service.translateExplained(QString::fromUtf8(word), QString::fromUtf8(target))).text, meaning)
+            << word;
+    }
 }
 
 TEST(OnDeviceTranslation, AWordAloneTakesThePartOfSpeechOfItsSentence)

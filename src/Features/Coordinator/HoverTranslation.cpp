@@ -103,11 +103,15 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
     m_hover.lastTranslationForCopy = word;
     setCanCopyLastTranslation(true);
 
-    // A word alone on its line has no glance to wait for: its own translation, cached by the word,
-    // is served at once the next time.
-    GlanceTranslator *glances =
-        context && GlanceTranslator::hasContext(word, *context) ? m_deps.glanceTranslator : nullptr;
+    // A word alone on its line, or in a sentence no glance can come of (its language unknown, or the
+    // target's), has no glance to wait for: its own translation, cached by the word, is served at
+    // once the next time.
     const QString target = m_targetLanguage;
+    const bool googleKey = hasGoogleKey();
+    GlanceTranslator *glances =
+        context && m_deps.glanceTranslator && m_deps.glanceTranslator->canGlance(word, *context, target, googleKey)
+        ? m_deps.glanceTranslator
+        : nullptr;
     if (glances) {
         if (const auto taken = glances->take(word, *context, target, wordOffset)) {
             showGlance(taken->glance, point, true);
@@ -121,7 +125,6 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
         }
     }
 
-    const bool googleKey = hasGoogleKey();
     const Language language = currentLanguage();
     std::optional<GlanceTask> glance;
     bool joinedReadAhead = false;

@@ -300,13 +300,11 @@ QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(AppleTranslateSer
                                                                std::optional<qsizetype> wordOffset,
                                                                std::stop_token stop)
 {
-    if (!hasContext(word, sentence))
+    const auto source = glanceSource(word, sentence, target, hasGoogleKey);
+    if (!source)
         co_return std::nullopt;
     const QString trimmed = Text::trimmed(sentence);
     const QString to = Text::lowercased(target);
-    const auto source = sourceLanguage(trimmed);
-    if (!source || *source == to)
-        co_return std::nullopt;
     // The offset counts from the start of the sentence as the caller holds it, leading white space
     // included.
     if (wordOffset)
@@ -343,10 +341,33 @@ QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(AppleTranslateSer
     co_return std::nullopt;
 }
 
+std::optional<QString> GlanceTranslator::glanceSource(const QString &word, const QString &sentence,
+                                                      const QString &target, bool hasGoogleKey)
+{
+    if (!hasContext(word, sentence))
+        return std::nullopt;
+    const QString to = Text::lowercased(target);
+    auto source = sourceLanguage(Text::trimmed(sentence));
+    if (!source || *source == to)
+        return std::nullopt;
+    const auto &onDeviceCodes = LanguageCatalog::appleSupportedLanguageCodes();
+    if (!hasGoogleKey && (onDeviceCodes.count(*source) == 0 || onDeviceCodes.count(to) == 0))
+        return std::nullopt;
+    return source;
+}
+
+bool GlanceTranslator::canGlance(const QString &word, const QString &sentence, const QString &target,
+                                 bool hasGoogleKey) const
+{
+    if (m_compute)
+        return hasContext(word, sentence);
+    return glanceSource(word, sentence, target, hasGoogleKey).has_value();
+}
+
 bool GlanceTranslator::hasContext(const QString &word, const QString &sentence)
 {
-    const QString trimmed = Text::trimmed(sentence);
-    return trimmed != word && trimmed.contains(word);
+    // A line of the word and punctuation ("river.", "(river)") is the word alone too.
+    return sentence.contains(word) && Text::words(sentence).size() > 1;
 }
 
 QCoro::Task<std::optional<Glance>> GlanceTranslator::build(QString word, QString sentence, QString source,

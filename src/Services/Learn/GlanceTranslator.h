@@ -101,9 +101,15 @@ public:
     static QString cacheKey(const QString &word, const QString &sentence, const QString &target,
                             std::optional<qsizetype> wordOffset);
 
-    /// Whether the sentence reads the word in context: it holds the word and more than the word. A
-    /// word alone on its line gets no glance, only its own translation.
+    /// Whether the sentence reads the word in context: it holds the word and another word. A word
+    /// alone on its line gets no glance, only its own translation.
     static bool hasContext(const QString &word, const QString &sentence);
+
+    /// Whether a glance can come of the word in this sentence: it has context, and its language is
+    /// known, is not the target's and has a back-end that translates it. A hover that can have none
+    /// shows the word's own translation at once, from the cache the next time. Translators over an
+    /// injected computation leave all but the context to it.
+    bool canGlance(const QString &word, const QString &sentence, const QString &target, bool hasGoogleKey) const;
 
     /// The detected language of a text as an on-device code, else the detected code lower-cased; none
     /// when nothing is detected or the text is one word of the Latin script, and always none on a
@@ -173,6 +179,9 @@ private:
     static QCoro::Task<> retryWithKey(std::weak_ptr<void> life, GlanceTranslator *self, GlanceTask running,
                                       GlanceTask result, QString word, QString sentence, QString target,
                                       std::optional<qsizetype> wordOffset);
+    /// The sentence's language when a glance can come of it (see canGlance).
+    static std::optional<QString> glanceSource(const QString &word, const QString &sentence, const QString &target,
+                                               bool hasGoogleKey);
     static QCoro::Task<std::optional<Glance>> translate(AppleTranslateService *onDevice, QString word, QString sentence,
                                                         QString target, bool hasGoogleKey,
                                                         std::optional<qsizetype> wordOffset, std::stop_token stop);

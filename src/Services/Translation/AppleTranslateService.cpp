@@ -263,7 +263,14 @@ bool AppleTranslationEngine::checkModelInstalled(const QString &source, const QS
 
 std::optional<QString> AppleTranslationEngine::detectSourceLanguage(const QString &text)
 {
-    if (!m_sourceRecognizer || !SourceLanguage::mayRecognize(text))
+    if (!SourceLanguage::mayRecognize(text))
+        return std::nullopt;
+    return recognizedLanguage(text);
+}
+
+std::optional<QString> AppleTranslationEngine::recognizedLanguage(const QString &text)
+{
+    if (!m_sourceRecognizer)
         return std::nullopt;
     const auto dominant = m_sourceRecognizer->dominantLanguage(text);
     if (!dominant)
@@ -303,7 +310,27 @@ struct ExplainedPlan
     std::shared_ptr<OnDeviceSession> session;
     QString text;
     QString pair;
+    /// For a word whose language is not known: the recogniser's guess, asked when the first pair
+    /// does not translate it.
+    std::shared_ptr<OnDeviceSession> fallback;
+    QString fallbackPair;
 };
+
+// A pair's session when the pair is on the device and installed; the failure that says why not
+// otherwise.
+std::optional<TranslationAttempt> sessionFor(AppleTranslationEngine &engine, const QString &from, const QString &target,
+                                             std::shared_ptr<OnDeviceSession> &session)
+{
+    const QString pair = from + arrow + target;
+    if (from == target)
+        return TranslationAttempt::failed(DiagnosticReason::sourceIsTarget, pair);
+    if (!engine.isModelInstalled(from, target))
+        return TranslationAttempt::failed(DiagnosticReason::appleModelMissing, pair);
+    session = engine.directSession(from, target);
+    if (!session)
+        return TranslationAttempt::failed(DiagnosticReason::appleSessionMissing, pair);
+    return std::nullopt;
+}
 
 ExplainedPlan planExplained(AppleTranslationEngine &engine, const QString &text, const QString &targetLanguage,
                             const std::optional<QString> &source)
@@ -325,23 +352,32 @@ ExplainedPlan planExplained(AppleTranslationEngine &engine, const QString &text,
             TranslationAttempt::failed(DiagnosticReason::appleFailed, QStringLiteral("unsupported source ") + *source);
         return plan;
     }
-    QString from;
-    if (source)
+    const QString english = QStringLiteral("en");
+    QString from = english;
+    std::optional<QString> guess;
+    if (source) {
         from = *source;
-    else
-        from = engine.detectSourceLanguage(plan.text).value_or(QStringLiteral("en"));
+    } else if (SourceLanguage::mayRecognize(plan.text)) {
+        from = engine.detectSourceLanguage(plan.text).value_or(english);
+    } else {
+        // One word, whose recognised language is a guess: English first, whose analyser knows its own
+        // words ("heavy" read as Czech is English), then the guess for a word English does not know
+        // ("château"), or at once when the target is English ("siempre").
+        guess = engine.recognizedLanguage(plan.text);
+        if (guess && (*guess == english || *guess == target || !isOnDeviceCode(*guess)))
+            guess.reset();
+        if (guess && target == english)
+            from = *std::exchange(guess, std::nullopt);
+    }
     plan.pair = from + arrow + target;
-    if (from == target) {
-        plan.failure = TranslationAttempt::failed(DiagnosticReason::sourceIsTarget, plan.pair);
-        return plan;
+    plan.failure = sessionFor(engine, from, target, plan.session);
+    if (guess && !sessionFor(engine, *guess, target, plan.fallback))
+        plan.fallbackPair = *guess + arrow + target;
+    if (plan.failure && plan.fallback) {
+        plan.failure.reset();
+        plan.session = std::exchange(plan.fallback, nullptr);
+        plan.pair = plan.fallbackPair;
     }
-    if (!engine.isModelInstalled(from, target)) {
-        plan.failure = TranslationAttempt::failed(DiagnosticReason::appleModelMissing, plan.pair);
-        return plan;
-    }
-    plan.session = engine.directSession(from, target);
-    if (!plan.session)
-        plan.failure = TranslationAttempt::failed(DiagnosticReason::appleSessionMissing, plan.pair);
     return plan;
 }
 
@@ -393,8 +429,14 @@ QCoro::Task<TranslationAttempt> AppleTranslationEngine::translateExplained(QStri
     const ExplainedPlan plan = planExplained(*this, text, targetLanguage, source);
     if (plan.failure)
         co_return *plan.failure;
-    const auto result = co_await plan.session->translate(plan.text, std::move(context));
-    co_return explainedResult(result, plan.pair);
+    const auto result = co_await plan.session->translate(plan.text, context);
+    TranslationAttempt attempt = explainedResult(result, plan.pair);
+    if (!attempt.text && plan.fallback) {
+        const auto second = co_await plan.fallback->translate(plan.text, std::move(context));
+        if (TranslationAttempt other = explainedResult(second, plan.fallbackPair); other.text)
+            attempt = std::move(other);
+    }
+    co_return attempt;
 }
 
 QCoro::Task<std::optional<QString>> AppleTranslationEngine::translateDirect(QString text, QString source,

@@ -104,6 +104,8 @@ public:
 
     /// The on-device code of the text's language, or none (always for one word of the Latin script).
     std::optional<QString> detectSourceLanguage(const QString &text);
+    /// The recogniser's answer for any text, one word included, as an on-device code.
+    std::optional<QString> recognizedLanguage(const QString &text);
 
     /// The pair's session, made on first use and kept; null when the platform has none for the pair.
     std::shared_ptr<OnDeviceSession> directSession(const QString &source, const QString &target);

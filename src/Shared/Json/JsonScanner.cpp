@@ -73,19 +73,25 @@ QString jsonRepeatedKeyError()
     return QStringLiteral("a key given twice");
 }
 
-bool JsonKeys::insert(std::string_view key)
+bool JsonKeys::insert(std::string_view key, bool lasting)
 {
     if (m_many.empty()) {
-        if (std::find(m_few.cbegin(), m_few.cend(), key) != m_few.cend())
-            return false;
-        if (m_few.size() < fewKeys) {
-            if (m_few.empty())
-                m_few.reserve(16);
-            m_few.emplace_back(key);
+        // Keys of one object seldom share both their length and their first letter.
+        for (std::size_t i = 0; i < m_fewCount; ++i) {
+            const std::string_view seen = m_few[i];
+            if (seen.size() == key.size() && (key.empty() || (seen.front() == key.front() && seen == key)))
+                return false;
+        }
+        if (m_fewCount < fewKeys) {
+            if (!lasting)
+                key = m_copies.emplace_front(key);
+            m_few[m_fewCount++] = key;
             return true;
         }
-        m_many.insert(std::make_move_iterator(m_few.begin()), std::make_move_iterator(m_few.end()));
-        m_few.clear();
+        for (std::size_t i = 0; i < m_fewCount; ++i)
+            m_many.emplace(m_few[i]);
+        m_fewCount = 0;
+        m_copies.clear();
     }
     return m_many.emplace(key).second;
 }

@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <forward_list>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -43,14 +44,18 @@ QString jsonRepeatedKeyError();
 class JsonKeys
 {
 public:
-    /// False when `key` was there already.
-    bool insert(std::string_view key);
+    /// False when `key` was there already. A `lasting` key's characters stay where they are while
+    /// the object is read (a view of the input), so it is kept without a copy.
+    bool insert(std::string_view key, bool lasting = false);
 
 private:
-    // A record has a dozen keys, compared in place; past that a hostile object of a million keys
-    // must not cost a million squared.
+    // A record has a dozen keys, compared in place without an allocation; past that a hostile object
+    // of a million keys must not cost a million squared.
     static constexpr std::size_t fewKeys = 32;
-    std::vector<std::string> m_few;
+    std::array<std::string_view, fewKeys> m_few;
+    std::size_t m_fewCount = 0;
+    // Where the few keys that are not lasting are kept (a list: its texts never move).
+    std::forward_list<std::string> m_copies;
     std::unordered_set<std::string> m_many;
 };
 
@@ -190,7 +195,8 @@ public:
             std::string_view key;
             if (!string(key, keyScratch))
                 return false;
-            if (!keys.insert(key))
+            // A key without escapes is a view of the input.
+            if (!keys.insert(key, key.data() >= m_begin && key.data() < m_end))
                 return repeatedKey();
             if (!take(':'))
                 return broken();
