@@ -114,49 +114,46 @@ TEST_F(LanguagePickerSession, AClickOutsideClosesItWithoutAChoice)
 // another and are held a moment, so the picker shows while the hot key's own grab still holds the
 // keyboard. Wherever the focus is, the picker then holds keyboard and pointer (another client's grab
 // fails), the keys typed reach it and not the application with the focus, and Escape closes it.
-TEST(LanguagePickerProgram, TheHotKeyHeldAsAPersonHoldsItGivesThePickerKeyboardAndPointerWhereverTheFocusIs)
+class LanguagePickerProgram : public ::testing::Test
 {
-    Display *d = XOpenDisplay(nullptr);
-    ASSERT_TRUE(d) << "the private session has no display";
-    Testing::XTestInjector keys;
-    ASSERT_TRUE(keys.ok());
-    struct Row
+protected:
+    void SetUp() override
     {
-        const char *focus;
-        bool inAnApplication;
-    };
-    for (const Row &row : {Row {"in another application", true}, Row {"on the root window", false}}) {
-        SCOPED_TRACE(row.focus);
-        Testing::RunningLumivox app(QByteArray(R"({"translateTarget": "de", "holdKey": "option",
-            "hasCompletedOnboarding": true, "wordsAskedAboutHistory": true})"));
+        display = XOpenDisplay(nullptr);
+        ASSERT_TRUE(display) << "the private session has no display";
+        ASSERT_TRUE(keys.ok());
         ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
-        std::optional<Testing::FocusedWindow> focused;
-        if (row.inAnApplication) {
-            focused.emplace();
-            ASSERT_NE(focused->windowID(), 0u);
-        } else {
-            XSetInputFocus(d, DefaultRootWindow(d), RevertToPointerRoot, CurrentTime);
-            XSync(d, False);
-        }
-        // Shown means on screen with keyboard and pointer held: this test's own grabs fail.
-        std::string seen;
-        const auto pickerShown = [&](bool shown) {
-            return Testing::spinUntil(
-                [&] {
-                    const bool onScreen = !Testing::windowsOf(d, app.process.processId()).empty();
-                    const bool keyboard = Testing::keyboardIsHeld(d);
-                    const bool pointer = Testing::pointerIsHeld(d);
-                    seen = std::string("on screen ") + (onScreen ? "yes" : "no") + ", keyboard held "
-                        + (keyboard ? "yes" : "no") + ", pointer held " + (pointer ? "yes" : "no") + "\n";
-                    return shown ? onScreen && keyboard && pointer : !onScreen;
-                },
-                10s);
-        };
-        const auto log = [&] {
-            app.log += app.process.readAllStandardError();
-            return seen + app.log.toStdString();
-        };
+    }
+    void TearDown() override
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
 
+    // Shown means on screen with keyboard and pointer held: this test's own grabs fail.
+    bool pickerShown(bool shown)
+    {
+        return Testing::spinUntil(
+            [&] {
+                const bool onScreen = !Testing::windowsOf(display, app.process.processId()).empty();
+                const bool keyboard = Testing::keyboardIsHeld(display);
+                const bool pointer = Testing::pointerIsHeld(display);
+                seen = std::string("on screen ") + (onScreen ? "yes" : "no") + ", keyboard held "
+                    + (keyboard ? "yes" : "no") + ", pointer held " + (pointer ? "yes" : "no") + "\n";
+                return shown ? onScreen && keyboard && pointer : !onScreen;
+            },
+            10s);
+    }
+    std::string log()
+    {
+        app.log += app.process.readAllStandardError();
+        return seen + app.log.toStdString();
+    }
+
+    // Opens the picker with the hot key, chooses Spanish by typing, opens it again and leaves with
+    // Escape; afterwards nothing holds keyboard or pointer.
+    void chooseSpanishThenLeave()
+    {
         keys.moveTo(300, 250);
         keys.chord({XK_Super_L, XK_Alt_L, XK_l}, 150ms);
         ASSERT_TRUE(pickerShown(true)) << log();
@@ -175,12 +172,30 @@ TEST(LanguagePickerProgram, TheHotKeyHeldAsAPersonHoldsItGivesThePickerKeyboardA
         ASSERT_TRUE(pickerShown(true)) << log();
         keys.tap(XK_Escape);
         EXPECT_TRUE(pickerShown(false)) << log();
-        EXPECT_FALSE(Testing::keyboardIsHeld(d));
-        EXPECT_FALSE(Testing::pointerIsHeld(d));
-        if (focused) {
-            for (const QByteArray &line : focused->lines())
-                EXPECT_FALSE(line.startsWith("key ")) << "the focused application got " << line.toStdString();
-        }
+        EXPECT_FALSE(Testing::keyboardIsHeld(display));
+        EXPECT_FALSE(Testing::pointerIsHeld(display));
     }
-    XCloseDisplay(d);
+
+    Display *display = nullptr;
+    Testing::XTestInjector keys;
+    Testing::RunningLumivox app {QByteArray(R"({"translateTarget": "de", "holdKey": "option",
+        "hasCompletedOnboarding": true, "wordsAskedAboutHistory": true})")};
+    std::string seen;
+};
+
+TEST_F(LanguagePickerProgram, TheHotKeyHeldAsAPersonHoldsItGivesThePickerTheKeysFromTheFocusedApplication)
+{
+    Testing::FocusedWindow focused;
+    ASSERT_NE(focused.windowID(), 0u);
+    chooseSpanishThenLeave();
+    for (const QByteArray &line : focused.lines())
+        EXPECT_FALSE(line.startsWith("key ")) << "the focused application got " << line.toStdString();
+}
+
+TEST_F(LanguagePickerProgram, TheHotKeyHeldAsAPersonHoldsItGivesThePickerTheKeysWithTheFocusOnTheRootWindow)
+{
+    XSetInputFocus(display, DefaultRootWindow(display), RevertToPointerRoot, CurrentTime);
+    XSync(display, False);
+    ASSERT_EQ(keys.inputFocus(), DefaultRootWindow(display));
+    chooseSpanishThenLeave();
 }

@@ -249,10 +249,13 @@ TEST(Shell, TheTrayIconStandsOutOnALightAndOnADarkPanel)
                 return !windows.empty();
             },
             10s));
-        // Drawn by now, or within a moment: wait until the icon's pixels stop being the panel's.
-        const QRect icon = windows.front();
+        // Drawn by now, or within a moment: wait until the icon's pixels stop being the panel's. The
+        // panel may still be laying out the icon it has just taken in, so its place is read afresh.
+        QRect icon = windows.front();
         const QColor panel = QColor::fromRgb(QRgb(tint));
         const auto standingOut = [&] {
+            if (const auto now = windowsOf(d, app->processId()); !now.empty())
+                icon = now.front();
             XImage *image = XGetImage(d, DefaultRootWindow(d), icon.x(), icon.y(), unsigned(icon.width()),
                                       unsigned(icon.height()), AllPlanes, ZPixmap);
             if (!image)
