@@ -108,6 +108,9 @@ TEST(SessionEnd, AWordSavedJustBeforeSighupOrTheLossOfTheXServerIsWritten)
         ASSERT_TRUE(app->waitForLog("tooltip keys armed", 15s)) << app->logText();
         keys->tap(XK_s);
         ASSERT_TRUE(app->waitForLog("the word shown was saved", 5s)) << app->logText();
+        // The window's title, read for the saved word on a worker thread: the end comes after it, not
+        // in the middle of it.
+        ASSERT_TRUE(app->waitForLog("the window title", 5s)) << app->logText();
         keys->key(XK_Alt_L, false);
         // Nothing of the test may still talk to a server that is about to go.
         keys.reset();
