@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 using namespace Lumivox;
 
@@ -463,4 +464,53 @@ TEST(TooltipView, KeyCapsAreFilledAndTheGrammarChipIsOnlyOutlined)
     }
     EXPECT_EQ(chips, 1);
     EXPECT_EQ(caps, 2);
+}
+
+TEST(TooltipView, TheSpinnerLeadsWithItsDarkestSpokeFadesToAQuarterAndKeepsItsCapsInsideItsFrame)
+{
+    TooltipContent c;
+    c.isLoading = true;
+    const TooltipLayout layout(c, ArrowEdge::bottom);
+    QRectF frame;
+    for (const auto &e : layout.elements()) {
+        if (const auto *s = std::get_if<TooltipLayout::Spinner>(&e))
+            frame = s->frame;
+    }
+    ASSERT_FALSE(frame.isEmpty());
+    // Drawn eight times over, so that a quarter of a point is two whole pixels.
+    constexpr double scale = 8;
+    for (const double phase : {0.0, 0.5}) {
+        SCOPED_TRACE(phase);
+        QImage image((layout.size() * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.scale(scale, scale);
+            layout.paint(painter, {.opaque = true, .spinnerPhase = phase});
+        }
+        const QPointF centre = frame.center();
+        const QColor surface = image.pixelColor((frame.topLeft() * scale).toPoint());
+        // How far from the surface the ink is at a point: in proportion to the ink's opacity there.
+        const auto ink = [&](double angle, double radius) {
+            const QPointF at = centre + QPointF(std::cos(angle), std::sin(angle)) * radius;
+            const QColor pixel = image.pixelColor((at * scale).toPoint());
+            return std::abs(pixel.red() - surface.red()) + std::abs(pixel.green() - surface.green())
+                + std::abs(pixel.blue() - surface.blue());
+        };
+        // Spoke i points at 2πi/8 from straight up (clockwise); the one the phase gives leads, and
+        // each one further behind it is lighter, the last a quarter as dark as the leader.
+        const int lead = int(phase * 8);
+        const auto spoke = [&](int behind) {
+            const int i = (lead - behind + 8) % 8;
+            return ink(2 * std::numbers::pi * i / 8 - std::numbers::pi / 2, 6.375);
+        };
+        ASSERT_GT(spoke(0), 60);
+        for (int behind = 1; behind < 8; ++behind)
+            EXPECT_LT(spoke(behind), spoke(behind - 1)) << behind;
+        EXPECT_NEAR(double(spoke(7)) / spoke(0), 0.25, 0.04);
+        // The round caps of the 2-point strokes end half a point inside the 20-point frame.
+        const double up = 2 * std::numbers::pi * lead / 8 - std::numbers::pi / 2;
+        EXPECT_GT(ink(up, 9.25), spoke(0) / 2) << "the leading spoke reaches out to 9.5 points";
+        EXPECT_LT(ink(up, 9.75), 6) << "and no further";
+    }
 }

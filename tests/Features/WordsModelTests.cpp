@@ -1,11 +1,13 @@
 // The Words window's presenters over a fixture word book: sections, search, order, titles, empty
 // messages, selection, the sidebar's rows and counts, the word detail and the export.
 
+#include "Fakes/FakeSpeech.h"
 #include "Fakes/WordsFixture.h"
 #include "Features/Words/WordDates.h"
 #include "Features/Words/WordHighlight.h"
 #include "Features/Words/WordsModel.h"
 #include "Models/TriggerMode.h"
+#include "Native/Services.h"
 
 #include <QAbstractItemModelTester>
 #include <QClipboard>
@@ -134,6 +136,8 @@ TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
     m.setQuery(QString());
     WordsListModel &rows = *m.list();
     const QModelIndex fourth = rows.index(3, 0);
+    const std::optional<WordKey> banana = rows.key(2);
+    ASSERT_EQ(banana ? banana->word() : QString(), QStringLiteral("banana")) << "keyed by its normalised form";
 
     m.setSection(WordsSection::pair(QStringLiteral("en"), QStringLiteral("fr")));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("English → French — 3 words"));
@@ -146,7 +150,9 @@ TEST_F(WordsModelTest, SectionsSearchSortAndTitles)
     for (const auto &[row, word] : {std::pair {0, "apple"}, std::pair {2, "cherry"}}) {
         const auto key = rows.key(row);
         EXPECT_EQ(key ? key->word() : QString(), QString::fromUtf8(word)) << row;
+        EXPECT_EQ(key ? rows.row(*key) : std::nullopt, row) << "the row a selected word is found in";
     }
+    EXPECT_EQ(rows.row(*banana), std::nullopt) << "a word the section leaves out";
     EXPECT_EQ(m.title(), QStringLiteral("org.example.Reader")) << "the title names the app by its id's name";
     m.setSection(WordsSection::history());
     EXPECT_EQ(m.windowTitle(), QStringLiteral("History — 1 word"));
@@ -404,6 +410,8 @@ TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)
     newer.title = QStringLiteral("Chapter <1>");
     fixture.history = {makeLookup(older), makeLookup(newer)};
     const QUuid newestID = fixture.history.back().id;
+    const auto speech = std::make_shared<FakeSpeech>();
+    Native::ScopedOverride<Native::Speech> speaking(speech);
     WordsModel &m = model();
     m.setSection(WordsSection::history());
     WordDetailModel &detail = *m.detail();
@@ -425,12 +433,28 @@ TEST_F(WordsModelTest, DetailOfAHistoryWordSavesItsNewestEncounter)
     EXPECT_EQ(detail.copyText(), QStringLiteral("maison — home; house"));
     detail.copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("maison — home; house"));
+    detail.hear();
+    ASSERT_EQ(speech->spoken.size(), 1u);
+    EXPECT_EQ(speech->spoken[0].text, QStringLiteral("maison"));
 
     m.setQuery(QStringLiteral("zzz"));
     EXPECT_FALSE(detail.lastEncounter()) << "nothing selected";
     EXPECT_FALSE(detail.primaryActionEnabled());
-    detail.hear(); // nothing to say
+    detail.hear();
+    EXPECT_EQ(speech->spoken.size(), 1u) << "nothing to say";
     m.setQuery(QString());
+
+    // Once the speech service has said nothing can speak, the button says so and says nothing. A test
+    // host never wakes the service itself: the answer is given here.
+    EXPECT_EQ(speech->availabilityChecks, 0);
+    QSignalSpy changes(&detail, &WordDetailModel::changed);
+    detail.setSpeechAvailable(false);
+    detail.setSpeechAvailable(false);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_FALSE(detail.canHear());
+    EXPECT_EQ(detail.hearHelp(), QStringLiteral("Speech is not installed on this computer"));
+    detail.hear();
+    EXPECT_EQ(speech->spoken.size(), 1u);
 
     detail.toggleSaved();
     ASSERT_EQ(book().saved().size(), 1u);

@@ -9,6 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
 using namespace Lumivox;
 using namespace Lumivox::WordRecords;
 
@@ -277,12 +283,35 @@ QString describeDouble(double d)
     return QStringLiteral("double:") + (d == 0 && std::signbit(d) ? QStringLiteral("-0") : QString::number(d, 'g', 17));
 }
 
-QString scanned(QByteArrayView json)
+// A copy of the bytes that ends where readable memory ends: a read one byte past them faults.
+class AtTheEdgeOfMemory
 {
-    // The value is read as a view into a longer text, as a history line is: whatever follows it must
-    // never be read as part of it.
-    const QByteArray text = json.toByteArray() + "0\"\\u1e.9";
-    JsonScanner s(QByteArrayView(text).first(json.size()));
+public:
+    explicit AtTheEdgeOfMemory(QByteArrayView bytes)
+        : m_page(std::size_t(sysconf(_SC_PAGESIZE)))
+        , m_size((std::size_t(bytes.size()) / m_page + 2) * m_page)
+        , m_base(static_cast<char *>(mmap(nullptr, m_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)))
+    {
+        if (m_base == MAP_FAILED || mprotect(m_base + m_size - m_page, m_page, PROT_NONE) != 0)
+            std::abort();
+        m_bytes = QByteArrayView(m_base + m_size - m_page - bytes.size(), bytes.size());
+        std::memcpy(const_cast<char *>(m_bytes.data()), bytes.data(), std::size_t(bytes.size()));
+    }
+    ~AtTheEdgeOfMemory() { munmap(m_base, m_size); }
+    AtTheEdgeOfMemory(const AtTheEdgeOfMemory &) = delete;
+    AtTheEdgeOfMemory &operator=(const AtTheEdgeOfMemory &) = delete;
+    QByteArrayView bytes() const { return m_bytes; }
+
+private:
+    std::size_t m_page;
+    std::size_t m_size;
+    char *m_base;
+    QByteArrayView m_bytes;
+};
+
+QString scannedView(QByteArrayView json)
+{
+    JsonScanner s(json);
     if (s.next() == '"') {
         QString text;
         if (s.text(text) && s.atEnd())
@@ -301,6 +330,17 @@ QString scanned(QByteArrayView json)
         }
     }
     return QStringLiteral("refused");
+}
+
+// The value as the last bytes of a file's buffer, where a read past its end faults; and as a view
+// into a longer text, as a history line is, where whatever follows must never be read as part of it.
+// Both must read the same.
+QString scanned(QByteArrayView json)
+{
+    const QString atTheEdge = scannedView(AtTheEdgeOfMemory(json).bytes());
+    const QByteArray text = json.toByteArray() + "0\"\\u1e.9";
+    const QString inALongerText = scannedView(QByteArrayView(text).first(json.size()));
+    return atTheEdge == inALongerText ? atTheEdge : atTheEdge + QStringLiteral(" or ") + inALongerText;
 }
 
 QString parsed(QByteArrayView json)
@@ -376,6 +416,7 @@ TEST(JsonScanner, ReadsStringsAndNumbersExactlyAsTheTreeParserDoes)
         {"-0.0001e-400", QStringLiteral("double:-0")},
         {"0.00000000000000000001e-390", QStringLiteral("double:0")},
         {"1e+400", QStringLiteral("refused")},
+        {"1" + QByteArray(309, '0'), QStringLiteral("refused")},
         {"-1.8e308", QStringLiteral("refused")},
         {"100000000000000000000e290", QStringLiteral("refused")},
         {"01", QStringLiteral("refused")},

@@ -1,6 +1,7 @@
 #include "Native/Apertium/NullFlushPipeline.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -8,8 +9,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <future>
 #include <thread>
+
+#include <pthread.h>
 
 using namespace Lumivox::Native::Apertium;
 
@@ -22,15 +26,34 @@ const QString tagger = QStringLiteral("lt-proc -z /usr/share/apertium/apertium-e
 // alone can take seconds. Only the tests of the time-out itself use a short one.
 constexpr std::chrono::milliseconds patient(15000);
 
-// One request, which must come back on its own: a pipeline left spinning or blocked would otherwise
-// hold the test until ctest's own time-out, minutes later. Far beyond any time-out used here, this is
-// no measure of speed.
-std::optional<QString> requestOrGiveUp(NullFlushPipeline &pipeline, const QString &text)
+// One request, which must come back on its own. A request waits in poll(), which costs next to no
+// processor time however busy the machine is: one that has used two seconds of it is spinning, and
+// the test ends then, not at ctest's time-out minutes later. One that blocks for good is given up
+// once it has had all the time a request may take (two tries of twice its time-out) and ten seconds
+// more; no measure of speed either.
+std::optional<QString> requestOrGiveUp(NullFlushPipeline &pipeline, const QString &text,
+                                       std::chrono::milliseconds timeout)
 {
-    auto reply = std::async(std::launch::async, [&] { return pipeline.request(text); });
-    if (reply.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
-        std::fprintf(stderr, "a request to the pipeline did not come back within 60 s\n");
-        std::_Exit(1);
+    std::promise<clockid_t> clockOfRequest;
+    std::future<clockid_t> clockKnown = clockOfRequest.get_future();
+    auto reply = std::async(std::launch::async, [&] {
+        clockid_t clock {};
+        pthread_getcpuclockid(pthread_self(), &clock);
+        clockOfRequest.set_value(clock);
+        return pipeline.request(text);
+    });
+    const clockid_t clock = clockKnown.get();
+    const auto giveUpAt = std::chrono::steady_clock::now() + 4 * timeout + std::chrono::seconds(10);
+    while (reply.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        timespec used {};
+        if (clock_gettime(clock, &used) == 0 && used.tv_sec >= 2) {
+            std::fprintf(stderr, "a request to the pipeline spins: two seconds of processor time so far\n");
+            std::_Exit(1);
+        }
+        if (std::chrono::steady_clock::now() > giveUpAt) {
+            std::fprintf(stderr, "a request to the pipeline did not come back within its time-outs\n");
+            std::_Exit(1);
+        }
     }
     return reply.get();
 }
@@ -49,12 +72,12 @@ TEST(NullFlushPipeline, EscapesLikeDestxt)
 TEST(NullFlushPipeline, TaggerAnswersEachRequestSeparately)
 {
     NullFlushPipeline pipeline(QStringLiteral("tagger"), tagger, {}, patient);
-    const auto first = pipeline.request(escape(u"The cats were running"));
+    const auto first = requestOrGiveUp(pipeline, escape(u"The cats were running"), patient);
     ASSERT_TRUE(first);
     EXPECT_EQ(*first,
               QStringLiteral("^The/The<det><def><sp>$ ^cats/cat<n><pl>$ ^were/be<vbser><past>$ "
                              "^running/run<vblex><ger>$"));
-    const auto second = pipeline.request(escape(u"house."));
+    const auto second = requestOrGiveUp(pipeline, escape(u"house."), patient);
     ASSERT_TRUE(second);
     EXPECT_TRUE(second->startsWith(QStringLiteral("^house/house<n><sg>$")));
     EXPECT_TRUE(second->contains(QStringLiteral("^./.<sent>$")));
@@ -65,7 +88,7 @@ TEST(NullFlushPipeline, TranslationKeepsWordBoundBlanks)
     const auto script = NullFlushPipeline::translationScript(QStringLiteral("eng-spa"));
     ASSERT_TRUE(script);
     NullFlushPipeline pipeline(QStringLiteral("eng-spa"), *script, {QStringLiteral("-g"), QString()}, patient);
-    const auto reply = pipeline.request(QStringLiteral("I saw a [[b]]red[[/]] car."));
+    const auto reply = requestOrGiveUp(pipeline, QStringLiteral("I saw a [[b]]red[[/]] car."), patient);
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->contains(QStringLiteral("[[b]]rojo[[/]]"))) << reply->toStdString();
 }
@@ -73,7 +96,7 @@ TEST(NullFlushPipeline, TranslationKeepsWordBoundBlanks)
 TEST(NullFlushPipeline, RestartsAfterThePipelineIsKilled)
 {
     NullFlushPipeline pipeline(QStringLiteral("tagger"), tagger, {}, patient);
-    ASSERT_TRUE(pipeline.request(QStringLiteral("house")));
+    ASSERT_TRUE(requestOrGiveUp(pipeline, QStringLiteral("house"), patient));
     EXPECT_TRUE(pipeline.isRunning());
     const pid_t group = pipeline.processGroup();
     ASSERT_GT(group, 0);
@@ -86,34 +109,41 @@ TEST(NullFlushPipeline, RestartsAfterThePipelineIsKilled)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(ended);
-    const auto reply = pipeline.request(QStringLiteral("house"));
+    const auto reply = requestOrGiveUp(pipeline, QStringLiteral("house"), patient);
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->startsWith(QStringLiteral("^house/")));
     EXPECT_NE(pipeline.processGroup(), group);
 
-    // Stopped while another pipeline of this process runs, it still starts afresh.
+    // Stopped while another pipeline of this process runs, and another child in the program's own
+    // process group (a helper it started), it still starts afresh.
     NullFlushPipeline other(QStringLiteral("other"), QStringLiteral("cat"), {}, patient);
     ASSERT_TRUE(other.start());
+    QProcess helper;
+    helper.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(helper.waitForStarted());
     pipeline.stop();
     EXPECT_FALSE(pipeline.isRunning());
-    EXPECT_TRUE(pipeline.request(QStringLiteral("house")));
+    EXPECT_TRUE(requestOrGiveUp(pipeline, QStringLiteral("house"), patient));
     EXPECT_TRUE(pipeline.isRunning());
     EXPECT_TRUE(other.isRunning());
+    helper.kill();
+    helper.waitForFinished();
 }
 
 TEST(NullFlushPipeline, SilentOrBrokenPipelinesFailWithinTheTimeout)
 {
     // Never answers with a NUL.
-    NullFlushPipeline silent(QStringLiteral("silent"), QStringLiteral("cat >/dev/null"), {},
-                             std::chrono::milliseconds(200));
-    EXPECT_FALSE(requestOrGiveUp(silent, QStringLiteral("x")));
-    // Exits at once.
-    NullFlushPipeline broken(QStringLiteral("broken"), QStringLiteral("exit 3"), {}, std::chrono::milliseconds(500));
-    EXPECT_FALSE(requestOrGiveUp(broken, QStringLiteral("x")));
+    constexpr std::chrono::milliseconds brief(200);
+    NullFlushPipeline silent(QStringLiteral("silent"), QStringLiteral("cat >/dev/null"), {}, brief);
+    EXPECT_FALSE(requestOrGiveUp(silent, QStringLiteral("x"), brief));
+    // Exits at once: the reply is an end, and a request larger than the socket holds meets a write
+    // that fails.
+    NullFlushPipeline broken(QStringLiteral("broken"), QStringLiteral("exit 3"), {}, brief);
+    EXPECT_FALSE(requestOrGiveUp(broken, QStringLiteral("x"), brief));
+    EXPECT_FALSE(requestOrGiveUp(broken, QString(4 << 20, QLatin1Char('x')), brief));
     // Never reads: a request larger than the socket holds cannot even be written.
-    NullFlushPipeline deaf(QStringLiteral("deaf"), QStringLiteral("exec sleep 600"), {},
-                           std::chrono::milliseconds(200));
-    EXPECT_FALSE(requestOrGiveUp(deaf, QString(4 << 20, QLatin1Char('x'))));
+    NullFlushPipeline deaf(QStringLiteral("deaf"), QStringLiteral("exec sleep 600"), {}, brief);
+    EXPECT_FALSE(requestOrGiveUp(deaf, QString(4 << 20, QLatin1Char('x')), brief));
     // A NUL inside the text does not split the reply; and the user's shell start-up file, which
     // bash would read for a shell on a socket started from the desktop, is left alone.
     QTemporaryDir home;
@@ -126,7 +156,7 @@ TEST(NullFlushPipeline, SilentOrBrokenPipelinesFailWithinTheTimeout)
     qputenv("HOME", home.path().toUtf8());
     qunsetenv("SHLVL");
     NullFlushPipeline echo(QStringLiteral("echo"), QStringLiteral("cat"), {}, patient);
-    const auto reply = requestOrGiveUp(echo, QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
+    const auto reply = requestOrGiveUp(echo, QStringLiteral("a") + QChar(0) + QStringLiteral("b"), patient);
     qputenv("HOME", oldHome);
     qputenv("SHLVL", oldLevel);
     EXPECT_EQ(reply, QStringLiteral("a b"));
@@ -170,9 +200,9 @@ TEST(NullFlushPipeline, OnlyAPipelineThatDiedIsTriedAgain)
         const QString starts = folder.filePath(QStringLiteral("starts"));
         NullFlushPipeline pipeline(QStringLiteral("probe"), c.script, {starts}, c.timeout);
         if (c.warm) {
-            EXPECT_EQ(requestOrGiveUp(pipeline, QStringLiteral("first")), QStringLiteral("first")) << c.what;
+            EXPECT_EQ(requestOrGiveUp(pipeline, QStringLiteral("first"), c.timeout), QStringLiteral("first")) << c.what;
         }
-        EXPECT_EQ(requestOrGiveUp(pipeline, QStringLiteral("hello")), c.reply) << c.what;
+        EXPECT_EQ(requestOrGiveUp(pipeline, QStringLiteral("hello"), c.timeout), c.reply) << c.what;
         pipeline.stop();
         QFile file(starts);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.what;

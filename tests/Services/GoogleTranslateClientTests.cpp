@@ -245,12 +245,20 @@ TEST_F(GoogleClientTest, UnusableRepliesGiveTheStatusAndTarget)
     }
 }
 
-TEST_F(GoogleClientTest, AHugeReplyIsDroppedWithoutWaitingForAllOfIt)
+TEST_F(GoogleClientTest, AReplyUpToItsCapIsReadAndALargerOneIsDroppedWithoutWaitingForAllOfIt)
 {
-    QByteArray huge = LoopbackServer::translations({QString(3 << 20, QLatin1Char('a'))});
-    answer(200, huge);
-    EXPECT_EQ(explained(client(), QStringLiteral("house")),
-              failure(DiagnosticReason::googleFailed, QStringLiteral("HTTP 200 fr")));
+    // White space after the document fills a reply up to the byte.
+    QByteArray atTheCap = LoopbackServer::translations({QStringLiteral("maison")});
+    atTheCap += QByteArray(GoogleTranslateClient::maximumReplyBytes - atTheCap.size(), ' ');
+    const TranslationAttempt dropped = failure(DiagnosticReason::googleFailed, QStringLiteral("HTTP 200 fr"));
+    for (const auto &[body, expected] :
+         {std::pair {atTheCap, TranslationAttempt::success(QStringLiteral("maison"))},
+          std::pair {atTheCap + ' ', dropped},
+          std::pair {LoopbackServer::translations({QString(3 << 20, QLatin1Char('a'))}), dropped}}) {
+        SCOPED_TRACE(body.size());
+        answer(200, body);
+        EXPECT_EQ(explained(client(), QStringLiteral("house")), expected);
+    }
 }
 
 TEST_F(GoogleClientTest, DecodesEntitiesOneLevelInPlainTextOnly)

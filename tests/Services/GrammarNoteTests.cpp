@@ -95,6 +95,12 @@ TEST_F(GrammarNote, NounsAdjectivesAndComparison)
         {"It is happier than that.", "It is/Verb/be happier/Noun than that", "happier",
          "adjective: comparative of happy"},
         {"It is nicer than that.", "It is/Verb/be nicer/Adverb than that", "nicer", "adjective: comparative of nice"},
+        // A comparative the tagger did not know is found by its stem only before "than", the stem's
+        // doubled last letter undone; after any verb it is the adjective "than" makes it.
+        {"It is fatter than that.", "It is/Verb/be fatter/Noun than that", "fatter", "adjective: comparative of fat"},
+        {"She grew happier than ever.", "She/Pronoun/she grew/Verb/grow happier/Noun than ever", "happier",
+         "adjective: comparative of happy"},
+        {"It is a cooler.", "It is/Verb/be a/Determiner/a cooler/Noun/cooler", "cooler", "noun"},
         {"She is the best.", "She is/Verb/be the/Determiner/the best/Adjective/good", "best",
          "adjective: superlative of good"},
         {"It is more bigger.", "It is more/Adverb/more bigger/Adjective/bigger", "bigger", "adjective"},

@@ -1,13 +1,11 @@
 // The ends of a session that come without a word from the user: the terminal the program was started
 // from closes (SIGHUP), or the X server goes away (a logout without a session manager, a crash). A
-// word saved with Alt+S half a second earlier, still waiting for its delayed write, is in Words.json
-// all the same. Each row runs on an X server of its own, which the test may then end.
+// word saved with Alt+S just before, still waiting for its delayed write, is in Words.json all the
+// same. Each row runs on an X server of its own, which the test may then end.
 
 #include "Support/FocusedWindow.h"
 #include "Support/RunningLumivox.h"
 #include "Support/XTestInjector.h"
-
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -105,16 +103,17 @@ TEST(SessionEnd, AWordSavedJustBeforeSighupOrTheLossOfTheXServerIsWritten)
         ASSERT_FALSE(pineapple.isEmpty());
         ASSERT_NE(focused->windowID(), 0u);
 
-        keys->moveTo(pineapple.center().x(), pineapple.center().y());
-        QThread::msleep(300);
+        ASSERT_TRUE(app->moveAndRest(*keys, pineapple.center())) << app->logText();
         keys->key(XK_Alt_L, true);
         ASSERT_TRUE(app->waitForLog("tooltip keys armed", 15s)) << app->logText();
         keys->tap(XK_s);
         ASSERT_TRUE(app->waitForLog("the word shown was saved", 5s)) << app->logText();
+        // The window's title, read for the saved word on a worker thread: the end comes after it, not
+        // in the middle of it.
+        ASSERT_TRUE(app->waitForLog("the window title", 5s)) << app->logText();
         keys->key(XK_Alt_L, false);
         // Nothing of the test may still talk to a server that is about to go.
         keys.reset();
-        QThread::msleep(500);
         ASSERT_FALSE(app->savedWords().contains("\"pineapple\"")) << "the write waits for its delay";
 
         row.end(*app, display);

@@ -8,7 +8,10 @@
 #include "Services/Words/WordBook.h"
 #include "Shared/Platform/ScreenGeometry.h"
 
+#include <QLoggingCategory>
 #include <QPointer>
+
+Q_LOGGING_CATEGORY(lcBookkeeping, "app.lumivox.Hover")
 
 namespace Lumivox {
 
@@ -125,6 +128,9 @@ QCoro::Task<> HoverTextController::titleTask(QPointer<HoverTextController> self,
 {
     auto job = sources->windowTitle(at);
     const std::optional<QString> title = co_await job;
+    // Read on a worker thread: what waits for the title (a test about to end the program) waits for
+    // this line. The title itself is the other program's text and is not logged.
+    qCDebug(lcBookkeeping) << (title ? "the window title was read" : "the window title is not known");
     if (!title || !self)
         co_return;
     if (self->m_hover.currentLookup && self->m_hover.currentLookup->id == lookup.id)
