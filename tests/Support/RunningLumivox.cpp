@@ -151,4 +151,34 @@ std::vector<TreeWindow> windowsInTree(Display *d, qint64 pid)
     return found;
 }
 
+bool startTrayPanel(Display *d, QProcess &trayer, const QStringList &looks)
+{
+    trayer.start(QStringLiteral("trayer"),
+                 QStringList {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                              QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                              QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
+                              QStringLiteral("true")}
+                     + looks);
+    if (!trayer.waitForStarted(10000))
+        return false;
+    const Atom trayOwner = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
+    return spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, std::chrono::seconds(20));
+}
+
+QRect trayIconOf(Display *d, qint64 pid)
+{
+    // The panel is 24 pixels high at the top; the icon is the program's small window inside it.
+    QRect icon;
+    spinUntil(
+        [&] {
+            for (const TreeWindow &w : windowsInTree(d, pid)) {
+                if (w.frame.width() <= 32 && w.frame.top() < 24)
+                    icon = w.frame;
+            }
+            return !icon.isEmpty();
+        },
+        std::chrono::seconds(30));
+    return icon;
+}
+
 } // namespace Lumivox::Testing

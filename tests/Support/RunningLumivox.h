@@ -180,6 +180,13 @@ struct TreeWindow
 };
 std::vector<TreeWindow> windowsInTree(Display *d, qint64 pid);
 
+// Starts trayer as a panel at the top right (`looks` sets its colours) and waits until it holds the
+// tray; false when trayer is missing or takes no tray.
+bool startTrayPanel(Display *d, QProcess &trayer,
+                    const QStringList &looks = {QStringLiteral("--transparent"), QStringLiteral("false")});
+// The program's icon as the panel embedded it, waited for; empty when it never shows.
+QRect trayIconOf(Display *d, qint64 pid);
+
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)
 {
     for (const QByteArray &line : fixture.lines()) {

@@ -196,12 +196,7 @@ TEST(OnboardingSession, AfterTheGuideItsDialogsAreDialogsAndSettingsOpensAsThePr
     Display *d = XOpenDisplay(nullptr);
     ASSERT_TRUE(d);
     QProcess trayer;
-    trayer.start(QStringLiteral("trayer"),
-                 {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
-                  "true", "--transparent", "false"});
-    ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer is missing (scripts/install-deps.sh installs it)";
-    const Atom trayOwner = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
-    ASSERT_TRUE(spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s)) << "no tray";
+    ASSERT_TRUE(startTrayPanel(d, trayer)) << "trayer is missing (scripts/install-deps.sh installs it) or took no tray";
 
     RunningLumivox app(QByteArray {});
     const qint64 pid = app.process.processId();
@@ -216,17 +211,8 @@ TEST(OnboardingSession, AfterTheGuideItsDialogsAreDialogsAndSettingsOpensAsThePr
     pressUntilGone(d, app, "Keep Words", "Escape");
     ASSERT_EQ(windowTitled(d, pid, "Keep Words"), 0u);
 
-    QRect icon;
-    ASSERT_TRUE(spinUntil(
-        [&] {
-            for (const TreeWindow &w : windowsInTree(d, pid)) {
-                if (w.frame.width() <= 32 && w.frame.top() < 24)
-                    icon = w.frame;
-            }
-            return !icon.isEmpty();
-        },
-        30s))
-        << "the tray icon did not show";
+    const QRect icon = trayIconOf(d, pid);
+    ASSERT_FALSE(icon.isEmpty()) << "the tray icon did not show";
     // The tray's About box, then its Settings, as a user opens them.
     ASSERT_TRUE(chooseInTray(d, icon, pid, 6)) << "the tray menu did not open";
     ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "About Lumivox") != 0; }, 20s)) << app.logText();

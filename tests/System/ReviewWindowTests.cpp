@@ -75,12 +75,7 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
     Display *d = XOpenDisplay(nullptr);
     ASSERT_TRUE(d) << "the private session has no display";
     QProcess trayer;
-    trayer.start(QStringLiteral("trayer"),
-                 {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
-                  "true", "--transparent", "false"});
-    ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer is missing (scripts/install-deps.sh installs it)";
-    const Atom trayOwner = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
-    ASSERT_TRUE(spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s)) << "no tray";
+    ASSERT_TRUE(startTrayPanel(d, trayer)) << "trayer is missing (scripts/install-deps.sh installs it) or took no tray";
 
     // Two words due an hour ago, one due next week.
     const QString folder = qEnvironmentVariable("LUMIVOX_APP_ID", QStringLiteral("app.lumivox"));
@@ -105,17 +100,8 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
     const QByteArray before = WordBookEnvironment::contents(wordsFile);
     ASSERT_FALSE(before.isEmpty());
     const qint64 pid = app.process.processId();
-    QRect icon;
-    ASSERT_TRUE(spinUntil(
-        [&] {
-            for (const TreeWindow &w : windowsInTree(d, pid)) {
-                if (w.frame.width() <= 32 && w.frame.top() < 24)
-                    icon = w.frame;
-            }
-            return !icon.isEmpty();
-        },
-        30s))
-        << "the tray icon did not show";
+    const QRect icon = trayIconOf(d, pid);
+    ASSERT_FALSE(icon.isEmpty()) << "the tray icon did not show";
 
     // "Review 2 Words" opens the review of the two due words.
     ASSERT_TRUE(chooseReviewInTray(d, icon, pid)) << "the tray menu did not open";

@@ -149,13 +149,8 @@ TEST(Shell, TheTrayIconIsEmbeddedAndItsMenuOpens)
     Display *d = XOpenDisplay(nullptr);
     ASSERT_TRUE(d);
     QProcess trayer;
-    trayer.start(QStringLiteral("trayer"),
-                 {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
-                  "true", "--transparent", "false"});
-    ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer is missing (scripts/install-deps.sh installs it)";
-    const Atom trayOwner = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
-    ASSERT_TRUE(Testing::spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s))
-        << "trayer did not take the tray";
+    ASSERT_TRUE(Testing::startTrayPanel(d, trayer))
+        << "trayer is missing (scripts/install-deps.sh installs it) or took no tray";
 
     // Onboarding done, so that the only windows of the program are the icon and its menu.
     QFile preferences(onboardingDone());
@@ -226,12 +221,11 @@ TEST(Shell, TheTrayIconStandsOutOnALightAndOnADarkPanel)
         SCOPED_TRACE(name);
         // A panel of one colour all over: trayer's tint, fully opaque.
         QProcess trayer;
-        trayer.start(QStringLiteral("trayer"),
-                     {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
-                      "true", "--transparent", "true", "--alpha", "0", "--tint",
-                      QStringLiteral("0x%1").arg(tint, 6, 16, QLatin1Char('0'))});
-        ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer is missing (scripts/install-deps.sh installs it)";
-        ASSERT_TRUE(Testing::spinUntil([&] { return XGetSelectionOwner(d, trayOwner) != None; }, 20s));
+        ASSERT_TRUE(Testing::startTrayPanel(d, trayer,
+                                            {QStringLiteral("--transparent"), QStringLiteral("true"),
+                                             QStringLiteral("--alpha"), QStringLiteral("0"), QStringLiteral("--tint"),
+                                             QStringLiteral("0x%1").arg(tint, 6, 16, QLatin1Char('0'))}))
+            << "trayer is missing (scripts/install-deps.sh installs it) or took no tray";
 
         auto app = startApp({QStringLiteral("--autostart")});
         QByteArray log;
