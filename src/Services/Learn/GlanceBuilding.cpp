@@ -311,8 +311,7 @@ QCoro::Task<std::optional<Glance>> GlanceTranslator::translate(AppleTranslateSer
         *wordOffset -= sentence.indexOf(trimmed);
 
     std::vector<Backend> backends;
-    const auto &onDeviceCodes = LanguageCatalog::appleSupportedLanguageCodes();
-    if (*source != to && onDeviceCodes.count(*source) > 0 && onDeviceCodes.count(to) > 0)
+    if (LanguageCatalog::translatesOnDevice(*source, to))
         backends.push_back({BackendKind::apple, to, onDevice});
     if (hasGoogleKey)
         backends.push_back({BackendKind::google, to});
@@ -350,8 +349,7 @@ std::optional<QString> GlanceTranslator::glanceSource(const QString &word, const
     auto source = sourceLanguage(Text::trimmed(sentence));
     if (!source || *source == to)
         return std::nullopt;
-    const auto &onDeviceCodes = LanguageCatalog::appleSupportedLanguageCodes();
-    if (!hasGoogleKey && (onDeviceCodes.count(*source) == 0 || onDeviceCodes.count(to) == 0))
+    if (!hasGoogleKey && !LanguageCatalog::translatesOnDevice(*source, to))
         return std::nullopt;
     return source;
 }

@@ -49,6 +49,7 @@ Native::TranslationResult<StyledText> styled(const Native::TranslationResult<Nat
     return Native::TranslationResult<StyledText>::success(styled(*result.value));
 }
 
+// Exact codes only: one in another case ("EN") is reported as unsupported, not translated.
 bool isOnDeviceCode(const QString &code)
 {
     return LanguageCatalog::appleSupportedLanguageCodes().count(code) > 0;
@@ -310,10 +311,10 @@ struct ExplainedPlan
     std::shared_ptr<OnDeviceSession> session;
     QString text;
     QString pair;
-    /// For a word whose language is not known: the recogniser's guess, asked when the first pair
-    /// does not translate it.
-    std::shared_ptr<OnDeviceSession> fallback;
-    QString fallbackPair;
+    QString target;
+    /// For a word whose language is not known: the recogniser's guess, asked only when the first
+    /// pair does not translate it (a pair's session, once made, is kept with its worker thread).
+    std::optional<QString> guess;
 };
 
 // A pair's session when the pair is on the device and installed; the failure that says why not
@@ -369,15 +370,15 @@ ExplainedPlan planExplained(AppleTranslationEngine &engine, const QString &text,
         if (guess && target == english)
             from = *std::exchange(guess, std::nullopt);
     }
+    plan.target = target;
     plan.pair = from + arrow + target;
     plan.failure = sessionFor(engine, from, target, plan.session);
-    if (guess && !sessionFor(engine, *guess, target, plan.fallback))
-        plan.fallbackPair = *guess + arrow + target;
-    if (plan.failure && plan.fallback) {
+    if (plan.failure && guess && !sessionFor(engine, *guess, target, plan.session)) {
         plan.failure.reset();
-        plan.session = std::exchange(plan.fallback, nullptr);
-        plan.pair = plan.fallbackPair;
+        plan.pair = *guess + arrow + target;
+        guess.reset();
     }
+    plan.guess = std::move(guess);
     return plan;
 }
 
@@ -431,9 +432,10 @@ QCoro::Task<TranslationAttempt> AppleTranslationEngine::translateExplained(QStri
         co_return *plan.failure;
     const auto result = co_await plan.session->translate(plan.text, context);
     TranslationAttempt attempt = explainedResult(result, plan.pair);
-    if (!attempt.text && plan.fallback) {
-        const auto second = co_await plan.fallback->translate(plan.text, std::move(context));
-        if (TranslationAttempt other = explainedResult(second, plan.fallbackPair); other.text)
+    std::shared_ptr<OnDeviceSession> fallback;
+    if (!attempt.text && plan.guess && !sessionFor(*this, *plan.guess, plan.target, fallback)) {
+        const auto second = co_await fallback->translate(plan.text, std::move(context));
+        if (TranslationAttempt other = explainedResult(second, *plan.guess + arrow + plan.target); other.text)
             attempt = std::move(other);
     }
     co_return attempt;
@@ -466,7 +468,7 @@ QCoro::Task<> AppleTranslationEngine::warmUpDirect(QString target)
     const std::vector<WarmUpSample> samples = warmUpSamples(to);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const QString from = Text::lowercased(samples[i].source);
-        if (from == to || !isOnDeviceCode(from) || !isOnDeviceCode(to) || !isModelInstalled(from, to))
+        if (!LanguageCatalog::translatesOnDevice(from, to) || !isModelInstalled(from, to))
             continue;
         const auto session = directSession(from, to);
         if (!session)
