@@ -99,49 +99,43 @@ QPalette FormStyle::outlined(const QPalette &palette)
     return adjusted;
 }
 
+namespace {
+
+// Draws a copy of the option, outlined, when it is an `Option`; false when it is not one. Each
+// option type is copied as itself: Fusion reads the fields of the concrete type.
+template<class Option, class Draw>
+bool drawnOutlinedAs(const QStyleOption *option, const Draw &draw)
+{
+    const auto *concrete = qstyleoption_cast<const Option *>(option);
+    if (!concrete)
+        return false;
+    Option copy(*concrete);
+    copy.palette = FormStyle::outlined(option->palette);
+    draw(&copy);
+    return true;
+}
+
+} // namespace
+
 void FormStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                               const QWidget *widget) const
 {
-    if (option && isOutlinedPrimitive(element)) {
-        // Each option type is copied as itself: Fusion reads the fields of the concrete type.
-        if (const auto *button = qstyleoption_cast<const QStyleOptionButton *>(option)) {
-            QStyleOptionButton copy(*button);
-            copy.palette = outlined(option->palette);
-            QProxyStyle::drawPrimitive(element, &copy, painter, widget);
-            return;
-        }
-        if (const auto *frame = qstyleoption_cast<const QStyleOptionFrame *>(option)) {
-            QStyleOptionFrame copy(*frame);
-            copy.palette = outlined(option->palette);
-            QProxyStyle::drawPrimitive(element, &copy, painter, widget);
-            return;
-        }
-        if (const auto *item = qstyleoption_cast<const QStyleOptionViewItem *>(option)) {
-            QStyleOptionViewItem copy(*item);
-            copy.palette = outlined(option->palette);
-            QProxyStyle::drawPrimitive(element, &copy, painter, widget);
-            return;
-        }
-        QStyleOption copy(*option);
-        copy.palette = outlined(option->palette);
-        QProxyStyle::drawPrimitive(element, &copy, painter, widget);
+    const auto draw = [&](const QStyleOption *drawn) { QProxyStyle::drawPrimitive(element, drawn, painter, widget); };
+    if (option && isOutlinedPrimitive(element)
+        && (drawnOutlinedAs<QStyleOptionButton>(option, draw) || drawnOutlinedAs<QStyleOptionFrame>(option, draw)
+            || drawnOutlinedAs<QStyleOptionViewItem>(option, draw) || drawnOutlinedAs<QStyleOption>(option, draw)))
         return;
-    }
-    QProxyStyle::drawPrimitive(element, option, painter, widget);
+    draw(option);
 }
 
 void FormStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                             const QWidget *widget) const
 {
-    if (element == CE_ProgressBarGroove || element == CE_ProgressBarContents) {
-        if (const auto *bar = qstyleoption_cast<const QStyleOptionProgressBar *>(option)) {
-            QStyleOptionProgressBar copy(*bar);
-            copy.palette = outlined(option->palette);
-            QProxyStyle::drawControl(element, &copy, painter, widget);
-            return;
-        }
-    }
-    QProxyStyle::drawControl(element, option, painter, widget);
+    const auto draw = [&](const QStyleOption *drawn) { QProxyStyle::drawControl(element, drawn, painter, widget); };
+    if ((element == CE_ProgressBarGroove || element == CE_ProgressBarContents)
+        && drawnOutlinedAs<QStyleOptionProgressBar>(option, draw))
+        return;
+    draw(option);
 }
 
 void FormStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
@@ -153,27 +147,12 @@ void FormStyle::drawComplexControl(ComplexControl control, const QStyleOptionCom
             return;
         }
     }
-    if (option && isOutlinedComplex(control)) {
-        if (const auto *combo = qstyleoption_cast<const QStyleOptionComboBox *>(option)) {
-            QStyleOptionComboBox copy(*combo);
-            copy.palette = outlined(option->palette);
-            QProxyStyle::drawComplexControl(control, &copy, painter, widget);
-            return;
-        }
-        if (const auto *spin = qstyleoption_cast<const QStyleOptionSpinBox *>(option)) {
-            QStyleOptionSpinBox copy(*spin);
-            copy.palette = outlined(option->palette);
-            QProxyStyle::drawComplexControl(control, &copy, painter, widget);
-            return;
-        }
-        if (const auto *slider = qstyleoption_cast<const QStyleOptionSlider *>(option)) {
-            QStyleOptionSlider copy(*slider);
-            copy.palette = outlined(option->palette);
-            QProxyStyle::drawComplexControl(control, &copy, painter, widget);
-            return;
-        }
-    }
-    QProxyStyle::drawComplexControl(control, option, painter, widget);
+    const auto draw = [&](const auto *drawn) { QProxyStyle::drawComplexControl(control, drawn, painter, widget); };
+    if (option && isOutlinedComplex(control)
+        && (drawnOutlinedAs<QStyleOptionComboBox>(option, draw) || drawnOutlinedAs<QStyleOptionSpinBox>(option, draw)
+            || drawnOutlinedAs<QStyleOptionSlider>(option, draw)))
+        return;
+    draw(option);
 }
 
 void FormStyle::drawScrollBar(const QStyleOptionSlider *bar, QPainter *painter) const
