@@ -3,6 +3,7 @@
 // trough, pop-up buttons in the scheme's own colours. Measured on the pixels the style draws.
 
 #include "Features/Design/FormStyle.h"
+#include "Screenshots/Shooter.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,21 +23,6 @@
 using namespace Lumivox;
 
 namespace {
-
-// A desktop's dark palette: dark surfaces and fields, light text.
-QPalette darkPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
-    p.setColor(QPalette::WindowText, QColor(0xec, 0xec, 0xee));
-    p.setColor(QPalette::Base, QColor(0x1f, 0x1f, 0x22));
-    p.setColor(QPalette::AlternateBase, QColor(0x2b, 0x2b, 0x2e));
-    p.setColor(QPalette::Text, QColor(0xec, 0xec, 0xee));
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
-    p.setColor(QPalette::ButtonText, QColor(0xec, 0xec, 0xee));
-    p.setColor(QPalette::Highlight, QColor(0x3d, 0x8b, 0xff));
-    return p;
-}
 
 int distance(const QColor &a, const QColor &b)
 {
@@ -85,7 +71,7 @@ TEST(FormStyle, EveryControlShowsOnItsSurfaceInBothSchemes)
          300},
     };
     for (const auto &[scheme, palette] :
-         {std::pair {"light", QApplication::style()->standardPalette()}, std::pair {"dark", darkPalette()}}) {
+         {std::pair {"light", QApplication::style()->standardPalette()}, std::pair {"dark", Testing::darkPalette()}}) {
         SCOPED_TRACE(scheme);
         const QColor window = palette.color(QPalette::Window);
         for (const Control &control : controls) {

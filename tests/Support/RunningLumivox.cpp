@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 #include <functional>
 
@@ -179,6 +180,38 @@ QRect trayIconOf(Display *d, qint64 pid)
         },
         std::chrono::seconds(30));
     return icon;
+}
+
+void tapKey(Display *d, const char *key)
+{
+    const KeyCode code = XKeysymToKeycode(d, XStringToKeysym(key));
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    XFlush(d);
+}
+
+bool chooseInTrayMenu(Display *d, const QRect &icon, qint64 pid, int nth)
+{
+    XTestFakeMotionEvent(d, -1, icon.center().x(), icon.center().y(), CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+    // The menu: tall and narrow, unlike the program's windows.
+    const bool opened = spinUntil(
+        [&] {
+            for (const TreeWindow &w : windowsInTree(d, pid)) {
+                if (w.frame.height() > 200 && w.frame.width() < 400)
+                    return true;
+            }
+            return false;
+        },
+        std::chrono::seconds(10));
+    if (!opened)
+        return false;
+    for (int i = 0; i < nth; ++i)
+        tapKey(d, "Down");
+    tapKey(d, "Return");
+    return true;
 }
 
 } // namespace Lumivox::Testing

@@ -186,6 +186,11 @@ bool startTrayPanel(Display *d, QProcess &trayer,
                     const QStringList &looks = {QStringLiteral("--transparent"), QStringLiteral("false")});
 // The program's icon as the panel embedded it, waited for; empty when it never shows.
 QRect trayIconOf(Display *d, qint64 pid);
+// Presses and releases the key of a keysym name ("Down", "Return", "space").
+void tapKey(Display *d, const char *key);
+// Opens the tray menu with a click on the icon and chooses the item `nth` presses of Down reach;
+// false when the menu does not open.
+bool chooseInTrayMenu(Display *d, const QRect &icon, qint64 pid, int nth);
 
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)
 {

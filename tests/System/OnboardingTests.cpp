@@ -116,40 +116,6 @@ void expectDialog(Display *d, unsigned long window, QSize size)
     }
 }
 
-void tap(Display *d, const char *key)
-{
-    const KeyCode code = XKeysymToKeycode(d, XStringToKeysym(key));
-    XTestFakeKeyEvent(d, code, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, False, CurrentTime);
-    XFlush(d);
-}
-
-// Opens the tray menu with a click on the icon and chooses its `nth` enabled item. After the guide,
-// with no word saved, they are the switch (or the permission request), Words…, Translate To,
-// Translate When, Report a Problem…, About Lumivox and Settings….
-bool chooseInTray(Display *d, const QRect &icon, qint64 pid, int nth)
-{
-    XTestFakeMotionEvent(d, -1, icon.center().x(), icon.center().y(), CurrentTime);
-    XTestFakeButtonEvent(d, 1, True, CurrentTime);
-    XTestFakeButtonEvent(d, 1, False, CurrentTime);
-    XFlush(d);
-    const bool opened = spinUntil(
-        [&] {
-            for (const TreeWindow &w : windowsInTree(d, pid)) {
-                if (w.frame.height() > 200 && w.frame.width() < 400)
-                    return true;
-            }
-            return false;
-        },
-        10s);
-    if (!opened)
-        return false;
-    for (int i = 0; i < nth; ++i)
-        tap(d, "Down");
-    tap(d, "Return");
-    return true;
-}
-
 } // namespace
 
 TEST(OnboardingSession, TheDesktopsAnimationSwitchReachesThroughThePortal)
@@ -213,13 +179,15 @@ TEST(OnboardingSession, AfterTheGuideItsDialogsAreDialogsAndSettingsOpensAsThePr
 
     const QRect icon = trayIconOf(d, pid);
     ASSERT_FALSE(icon.isEmpty()) << "the tray icon did not show";
-    // The tray's About box, then its Settings, as a user opens them.
-    ASSERT_TRUE(chooseInTray(d, icon, pid, 6)) << "the tray menu did not open";
+    // The tray's About box, then its Settings, as a user opens them. After the guide, with no word
+    // saved, the enabled items are the switch (or the permission request), Words…, Translate To,
+    // Translate When, Report a Problem…, About Lumivox and Settings….
+    ASSERT_TRUE(chooseInTrayMenu(d, icon, pid, 6)) << "the tray menu did not open";
     ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "About Lumivox") != 0; }, 20s)) << app.logText();
     expectDialog(d, windowTitled(d, pid, "About Lumivox"), QSize());
     pressUntilGone(d, app, "About Lumivox");
     ASSERT_EQ(windowTitled(d, pid, "About Lumivox"), 0u);
-    ASSERT_TRUE(chooseInTray(d, icon, pid, 7)) << "the tray menu did not open again";
+    ASSERT_TRUE(chooseInTrayMenu(d, icon, pid, 7)) << "the tray menu did not open again";
     ASSERT_TRUE(spinUntil([&] { return windowTitled(d, pid, "Lumivox Settings") != 0; }, 20s)) << app.logText();
 
     // Give anything that would come along with Settings (the program asks its windows forward again

@@ -36,38 +36,6 @@ std::optional<TreeWindow> titled(Display *d, qint64 pid, const QByteArray &title
     return std::nullopt;
 }
 
-void tap(Display *d, const char *key)
-{
-    const KeyCode code = XKeysymToKeycode(d, XStringToKeysym(key));
-    XTestFakeKeyEvent(d, code, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, False, CurrentTime);
-    XFlush(d);
-}
-
-// Opens the tray menu with a click on the icon and chooses its second enabled item, the review:
-// before it there is one enabled item, the switch or the permission request, whichever shows.
-bool chooseReviewInTray(Display *d, const QRect &icon, qint64 pid)
-{
-    XTestFakeMotionEvent(d, -1, icon.center().x(), icon.center().y(), CurrentTime);
-    XTestFakeButtonEvent(d, 1, True, CurrentTime);
-    XTestFakeButtonEvent(d, 1, False, CurrentTime);
-    XFlush(d);
-    const bool opened = spinUntil(
-        [&] {
-            for (const TreeWindow &w : windowsInTree(d, pid)) {
-                if (w.frame.height() > 200 && w.title != "Review")
-                    return true;
-            }
-            return false;
-        },
-        10s);
-    if (!opened)
-        return false;
-    for (const char *key : {"Down", "Down", "Return"})
-        tap(d, key);
-    return true;
-}
-
 } // namespace
 
 TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
@@ -103,8 +71,9 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
     const QRect icon = trayIconOf(d, pid);
     ASSERT_FALSE(icon.isEmpty()) << "the tray icon did not show";
 
-    // "Review 2 Words" opens the review of the two due words.
-    ASSERT_TRUE(chooseReviewInTray(d, icon, pid)) << "the tray menu did not open";
+    // "Review 2 Words", the second enabled item after the switch or the permission request, opens
+    // the review of the two due words.
+    ASSERT_TRUE(chooseInTrayMenu(d, icon, pid, 2)) << "the tray menu did not open";
     std::optional<TreeWindow> review;
     ASSERT_TRUE(spinUntil([&] { return (review = titled(d, pid, "Review")).has_value(); }, 10s)) << "no Review window";
     EXPECT_GE(review->frame.width(), 600);
@@ -121,13 +90,13 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
         },
         10s))
         << "the Review window did not keep the keyboard focus";
-    tap(d, "space");
+    tapKey(d, "space");
     // "3" does nothing until the meaning shows, and nothing on the next card's question: it is
     // pressed until the answer is saved (a few seconds after the change), and answers exactly once.
     QByteArray after;
     spinUntil(
         [&] {
-            tap(d, "3");
+            tapKey(d, "3");
             std::this_thread::sleep_for(500ms);
             after = WordBookEnvironment::contents(wordsFile);
             return !after.isEmpty() && after != before;
@@ -153,7 +122,7 @@ TEST(ReviewWindow, TheTraysReviewAnswersWithTheKeysAndReopensTheSameWindow)
     XSendEvent(d, review->window, False, NoEventMask, &close);
     XFlush(d);
     ASSERT_TRUE(spinUntil([&] { return !titled(d, pid, "Review"); }, 10s)) << "the Review window did not close";
-    ASSERT_TRUE(chooseReviewInTray(d, icon, pid)) << "the tray menu did not open again";
+    ASSERT_TRUE(chooseInTrayMenu(d, icon, pid, 2)) << "the tray menu did not open again";
     std::optional<TreeWindow> again;
     ASSERT_TRUE(spinUntil([&] { return (again = titled(d, pid, "Review")).has_value(); }, 10s))
         << "the review did not open again";
