@@ -667,6 +667,14 @@ TEST_F(HoverScenarioTest, AFailedWordCoolsDownForSixtySecondsOnlyWithAGoogleKey)
     ASSERT_EQ(reasons(), std::vector<Reason> {Reason::googleKeyMissing});
     EXPECT_EQ(notes[0].note.detail, QStringLiteral("si"));
     EXPECT_EQ(notes[0].note.tally, AppTally::Update::translation(QStringLiteral("google key missing si")));
+
+    // With a key, such a target goes to Google alone: this computer is not asked.
+    storeGoogleKey();
+    const int onDeviceCalls = onDevice.attempts.calls;
+    hover();
+    EXPECT_EQ(reasons(), std::vector<Reason> {Reason::googleFailed});
+    EXPECT_EQ(onDevice.attempts.calls, onDeviceCalls);
+    removeGoogleKey();
 }
 
 TEST_F(HoverScenarioTest, ALateResultAfterLettingGoOrLeavingTheWordShowsNothingAndRecordsTheHide)
