@@ -8,12 +8,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOption>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +46,22 @@ int standingOut(QWidget &widget, const QColor &surface, int by = 40)
     }
     return count;
 }
+
+// How far the widget's left edge, half-way down, stands out of `surface`: its outline.
+int edgeStandingOut(QWidget &widget, const QColor &surface)
+{
+    const QImage image = widget.grab().toImage();
+    int most = 0;
+    for (int x = 0; x < 3; ++x)
+        most = std::max(most, distance(image.pixelColor(x, image.height() / 2), surface));
+    return most;
+}
+
+struct ScrollBar : QScrollBar
+{
+    using QScrollBar::initStyleOption;
+    using QScrollBar::QScrollBar;
+};
 
 } // namespace
 
@@ -91,6 +111,12 @@ TEST(FormStyle, EveryControlShowsOnItsSurfaceInBothSchemes)
         EXPECT_LT(distance(face.pixelColor(face.width() * 2 / 3, face.height() / 2), palette.color(QPalette::Button)),
                   30);
         EXPECT_GE(standingOut(combo, window), 300) << "its outline";
+        // Fusion's own outline is the window colour darkened, which a dark window swallows.
+        EXPECT_GE(edgeStandingOut(combo, window), 65) << "the pop-up button's outline";
+        QSpinBox spin;
+        spin.setPalette(palette);
+        spin.resize(80, 28);
+        EXPECT_GE(edgeStandingOut(spin, window), 65) << "the number field's outline";
 
         // The scroll bar's handle stands out of the trough more than the trough out of the field.
         QScrollBar bar(Qt::Vertical);
@@ -106,4 +132,61 @@ TEST(FormStyle, EveryControlShowsOnItsSurfaceInBothSchemes)
         EXPECT_GE(distance(handle, base), distance(trough, base) + 60)
             << "handle " << handle.name().toStdString() << ", trough " << trough.name().toStdString();
     }
+}
+
+TEST(FormStyle, TheTroughPagesTowardsTheClickLongChoiceListsScrollAndTheRestIsFusion)
+{
+    QStyle *style = QApplication::style();
+    // A click in the trough pages towards it, whichever way the bar lies; on the handle it drags.
+    for (const Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
+        SCOPED_TRACE(orientation == Qt::Vertical ? "vertical" : "horizontal");
+        ScrollBar bar(orientation);
+        bar.setRange(0, 100);
+        bar.setPageStep(20);
+        bar.setValue(50);
+        bar.resize(orientation == Qt::Vertical ? QSize(12, 200) : QSize(200, 12));
+        QStyleOptionSlider option;
+        bar.initStyleOption(&option);
+        const QRect handle = style->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, &bar);
+        ASSERT_FALSE(handle.isEmpty());
+        const auto along = [&](int at) { return orientation == Qt::Vertical ? QPoint(6, at) : QPoint(at, 6); };
+        const int first = orientation == Qt::Vertical ? handle.top() : handle.left();
+        const int last = orientation == Qt::Vertical ? handle.bottom() : handle.right();
+        const std::vector<std::pair<int, QStyle::SubControl>> clicks {
+            {2, QStyle::SC_ScrollBarSubPage},        {first - 1, QStyle::SC_ScrollBarSubPage},
+            {first, QStyle::SC_ScrollBarSlider},     {last, QStyle::SC_ScrollBarSlider},
+            {last + 1, QStyle::SC_ScrollBarAddPage}, {197, QStyle::SC_ScrollBarAddPage},
+        };
+        for (const auto &[at, expected] : clicks)
+            EXPECT_EQ(style->hitTestComplexControl(QStyle::CC_ScrollBar, &option, along(at), &bar), expected) << at;
+    }
+
+    // Nothing to scroll: no handle, only the trough, barely off the field's colour.
+    QScrollBar still(Qt::Vertical);
+    still.setRange(0, 0);
+    still.resize(12, 200);
+    const QImage image = still.grab().toImage();
+    EXPECT_LT(distance(image.pixelColor(6, 100), still.palette().color(QPalette::Base)), 12);
+
+    // A pop-up button opens a menu of a handful of choices, and a scrolling list of more than it shows.
+    for (const auto &[count, menu] : {std::pair {3, true}, std::pair {10, true}, std::pair {30, false}}) {
+        QComboBox combo;
+        combo.setMaxVisibleItems(10);
+        for (int i = 0; i < count; ++i)
+            combo.addItem(QString::number(i));
+        QStyleOptionComboBox option;
+        option.initFrom(&combo);
+        EXPECT_EQ(style->styleHint(QStyle::SH_ComboBox_Popup, &option, &combo) != 0, menu) << count << " choices";
+    }
+
+    // What the style has no rule for is drawn as Fusion draws it.
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    QGroupBox ours(QStringLiteral("Startup"));
+    QGroupBox plain(QStringLiteral("Startup"));
+    plain.setStyle(fusion.get());
+    for (QGroupBox *group : {&ours, &plain}) {
+        group->setPalette(Testing::darkPalette());
+        group->resize(160, 80);
+    }
+    EXPECT_EQ(ours.grab().toImage(), plain.grab().toImage()) << "a group box's frame";
 }
