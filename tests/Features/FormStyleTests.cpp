@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOption>
+#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
@@ -181,12 +183,29 @@ TEST(FormStyle, TheTroughPagesTowardsTheClickLongChoiceListsScrollAndTheRestIsFu
 
     // What the style has no rule for is drawn as Fusion draws it.
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-    QGroupBox ours(QStringLiteral("Startup"));
-    QGroupBox plain(QStringLiteral("Startup"));
-    plain.setStyle(fusion.get());
-    for (QGroupBox *group : {&ours, &plain}) {
-        group->setPalette(Testing::darkPalette());
-        group->resize(160, 80);
+    const std::vector<std::pair<const char *, std::function<std::unique_ptr<QWidget>()>>> untouched {
+        {"a group box", [] { return std::make_unique<QGroupBox>(QStringLiteral("Startup")); }},
+        {"a tab widget's frame",
+         [] {
+             auto tabs = std::make_unique<QTabWidget>();
+             tabs->addTab(new QWidget, QStringLiteral("General"));
+             return tabs;
+         }},
+        {"a sunken panel",
+         [] {
+             auto frame = std::make_unique<QFrame>();
+             frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+             return frame;
+         }},
+    };
+    for (const auto &[name, make] : untouched) {
+        const auto ours = make();
+        const auto plain = make();
+        plain->setStyle(fusion.get());
+        for (QWidget *widget : {ours.get(), plain.get()}) {
+            widget->setPalette(Testing::darkPalette());
+            widget->resize(160, 80);
+        }
+        EXPECT_EQ(ours->grab().toImage(), plain->grab().toImage()) << name;
     }
-    EXPECT_EQ(ours.grab().toImage(), plain.grab().toImage()) << "a group box's frame";
 }
