@@ -151,6 +151,9 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
                                                    : std::make_shared<ReviewReminder>(notifications, Clock::system()))
     , hoverController(makeHoverController(*this))
 {
+    // Before any window shows: every window, dialog and menu draws in the desktop's scheme.
+    appearance.keepApplicationPalette();
+
     // No quit hook here: the coordinator writes the cache, the word book and the diagnostics at
     // quit, in that order, on the one path every way of ending takes.
 

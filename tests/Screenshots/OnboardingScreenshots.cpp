@@ -51,7 +51,7 @@ int main(int argc, char **argv)
         scene.grant(true, false);
         // Without a portal the palette decides the scheme: the windows' own dark palette.
         if (dark)
-            QApplication::setPalette(settingsPalette(ColorScheme::dark));
+            QApplication::setPalette(Appearance::palette(ColorScheme::dark));
         Appearance appearance {std::nullopt};
         OnboardingWindow window(*scene.controller, std::make_shared<FakeMotionPreference>(), scene.clock, appearance);
         window.show();

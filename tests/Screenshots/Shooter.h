@@ -1,8 +1,9 @@
 #pragma once
 
-// What the screenshot programs share: the dark desktop palette of their dark pass, and the camera
+// What the screenshot programs share: the program's palette for their dark pass, and the camera
 // that shows a window, lets it settle and writes it to a PNG file.
 
+#include "Features/Design/Appearance.h"
 #include "Support/LayoutCheck.h"
 
 #include <QApplication>
@@ -14,25 +15,10 @@
 
 namespace Lumivox::Testing {
 
+/// The program's own dark palette, as it sets it for the whole application.
 inline QPalette darkPalette()
 {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2E));
-    p.setColor(QPalette::WindowText, QColor(0xEC, 0xEC, 0xEE));
-    p.setColor(QPalette::Base, QColor(0x1F, 0x1F, 0x22));
-    p.setColor(QPalette::AlternateBase, QColor(0x2B, 0x2B, 0x2E));
-    p.setColor(QPalette::Text, QColor(0xEC, 0xEC, 0xEE));
-    p.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3E));
-    p.setColor(QPalette::ButtonText, QColor(0xEC, 0xEC, 0xEE));
-    p.setColor(QPalette::Highlight, QColor(0x3D, 0x8B, 0xFF));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
-    p.setColor(QPalette::ToolTipBase, QColor(0x3A, 0x3A, 0x3E));
-    p.setColor(QPalette::ToolTipText, QColor(0xEC, 0xEC, 0xEE));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x6E, 0x6E, 0x73));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x6E, 0x6E, 0x73));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x6E, 0x6E, 0x73));
-    return p;
+    return Appearance::palette(ColorScheme::dark);
 }
 
 /// Writes <folder>/<prefix><name>[-dark].png.
@@ -61,7 +47,7 @@ public:
     }
     void setDark(bool dark)
     {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        QApplication::setPalette(Appearance::palette(dark ? ColorScheme::dark : ColorScheme::light));
         m_suffix = dark ? QStringLiteral("-dark") : QString();
     }
     bool ok() const { return m_ok; }

@@ -1,12 +1,16 @@
 #pragma once
 
-// Whether the program draws in the light or the dark scheme. The desktop's colour-scheme
-// preference (the settings portal's org.freedesktop.appearance color-scheme) decides when it states
-// one; otherwise the lightness of the application palette's window colour does. Either changing
-// reaches observers through isDarkChanged.
+// Whether the program draws in the light or the dark scheme, and the one palette it draws with. The
+// desktop's colour-scheme preference (the settings portal's org.freedesktop.appearance color-scheme)
+// decides when it states one; otherwise the lightness of the desktop's palette does: the
+// application palette as the toolkit or anyone but this class set it. (Once the program's own
+// palette is in place, a toolkit theme that changes later shows through only in the roles ours
+// leaves open, so only a palette set whole is seen; the portal is how desktops say it.) Either
+// changing reaches observers through isDarkChanged.
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QPalette>
 
 #include <chrono>
 #include <optional>
@@ -37,6 +41,16 @@ public:
     ColorScheme scheme() const { return m_isDark ? ColorScheme::dark : ColorScheme::light; }
     bool isDark() const { return m_isDark; }
 
+    /// The program's colours in `scheme`: the window, the text background behind lists and forms,
+    /// text, controls, selection, tooltips and links, for every state.
+    static QPalette palette(ColorScheme scheme);
+
+    /// From now on the application's palette (and the tooltips') is palette(scheme()): set at once,
+    /// and again at each change of scheme before observers hear of it. So every window, pane,
+    /// dialog and menu, the tray's included, takes background and text from the same scheme as the
+    /// colours views draw from Brand. The program calls it once, on its shared instance.
+    void keepApplicationPalette();
+
 signals:
     void isDarkChanged(bool isDark);
 
@@ -50,10 +64,14 @@ private:
     void readPortal(std::chrono::milliseconds timeout);
     void takePortalValue(const QVariant &value);
     void reevaluate();
+    void applyPalette();
 
     std::optional<QDBusConnection> m_bus;
     std::optional<ColorScheme> m_preference;
     bool m_preferenceSignalled = false;
+    /// The desktop's palette is dark; a palette this class set is not the desktop's.
+    bool m_paletteDark = false;
+    bool m_keepsPalette = false;
     bool m_isDark = false;
 };
 

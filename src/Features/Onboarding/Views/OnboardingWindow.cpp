@@ -399,7 +399,7 @@ void OnboardingWindow::showPermissions()
 void OnboardingWindow::applyScheme()
 {
     const ColorScheme scheme = m_appearance.scheme();
-    setPalette(settingsPalette(scheme));
+    setPalette(Appearance::palette(scheme));
     const QString accent = Brand::accent().resolved(scheme).name(QColor::HexArgb);
     const QString rule = Brand::rule().resolved(scheme).name(QColor::HexArgb);
     const QString face = Brand::controlBackground().resolved(scheme).name(QColor::HexArgb);

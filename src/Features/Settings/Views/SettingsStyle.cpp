@@ -13,38 +13,6 @@
 
 namespace Lumivox {
 
-QPalette settingsPalette(ColorScheme scheme)
-{
-    const bool dark = scheme == ColorScheme::dark;
-    const QColor text = Brand::primaryText().resolved(scheme);
-    const QColor base = dark ? QColor(0x1e, 0x1e, 0x1e) : QColor(Qt::white);
-    const QColor window = dark ? QColor(0x2b, 0x2b, 0x2b) : QColor(0xec, 0xec, 0xec);
-    const QColor button = dark ? QColor(0x3c, 0x3c, 0x3c) : QColor(0xf6, 0xf6, 0xf6);
-    QPalette palette;
-    for (auto group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Window, window);
-        palette.setColor(group, QPalette::Base, base);
-        palette.setColor(group, QPalette::AlternateBase, window);
-        palette.setColor(group, QPalette::WindowText, text);
-        palette.setColor(group, QPalette::Text, text);
-        palette.setColor(group, QPalette::ButtonText, text);
-        palette.setColor(group, QPalette::Button, button);
-        palette.setColor(group, QPalette::Highlight, Brand::accent().resolved(scheme));
-        palette.setColor(group, QPalette::HighlightedText, Qt::white);
-        palette.setColor(group, QPalette::PlaceholderText, Brand::tertiaryText().resolved(scheme));
-        palette.setColor(group, QPalette::Light, dark ? window.lighter(130) : Qt::white);
-        palette.setColor(group, QPalette::Mid, Brand::separator().resolved(scheme));
-        palette.setColor(group, QPalette::Dark, dark ? Qt::black : QColor(0xa0, 0xa0, 0xa0));
-    }
-    const QColor disabled = Brand::tertiaryText().resolved(scheme);
-    palette.setColor(QPalette::Disabled, QPalette::Window, window);
-    palette.setColor(QPalette::Disabled, QPalette::Base, base);
-    palette.setColor(QPalette::Disabled, QPalette::Button, button);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, disabled);
-    return palette;
-}
-
 void tone(QWidget *widget, const Color &color, const Appearance &appearance)
 {
     const auto apply = [widget, color, scheme = [a = QPointer<const Appearance>(&appearance)] {

@@ -1,8 +1,8 @@
 #pragma once
 
-// The settings window's look, shared by its panes: the window's palette in the scheme drawn, text
-// tones that follow the scheme, the caption font, and a two-way binding of a control to a property
-// of the coordinator or of a pane's model. Main thread.
+// The settings window's look, shared by its panes: text tones that follow the scheme, the caption
+// font, and a two-way binding of a control to a property of the coordinator or of a pane's model.
+// Main thread.
 
 #include "Features/Design/Brand.h"
 
@@ -16,9 +16,6 @@ class QObject;
 class QWidget;
 
 namespace Lumivox {
-
-/// The window's colours: the text background behind the forms, the desktop's text colours.
-QPalette settingsPalette(ColorScheme scheme);
 
 /// Draws the widget's text in `color`, in whatever scheme `appearance` draws now and later.
 void tone(QWidget *widget, const Color &color, const Appearance &appearance);

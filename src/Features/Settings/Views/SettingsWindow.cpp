@@ -84,7 +84,7 @@ void SettingsWindow::setWordsPane(QWidget *pane)
 
 void SettingsWindow::applyScheme()
 {
-    setPalette(settingsPalette(m_deps.appearance->scheme()));
+    setPalette(Appearance::palette(m_deps.appearance->scheme()));
     update();
 }
 

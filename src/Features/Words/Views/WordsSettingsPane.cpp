@@ -267,10 +267,13 @@ void WordsSettingsPane::showSaveKey()
     m_saveKeyCap->setText(m_model->saveKeyCap());
     const ColorScheme scheme = m_appearance.scheme();
     const auto css = [](const QColor &c) { return c.name(QColor::HexArgb); };
+    // A style sheet's label takes its text colour from the application, not from its window: the
+    // cap names its own, in the scheme of its face.
     m_saveKeyCap->setStyleSheet(
-        QStringLiteral("QLabel { background: %1; border: 1px solid %2; border-radius: 5px;"
+        QStringLiteral("QLabel { color: %3; background: %1; border: 1px solid %2; border-radius: 5px;"
                        " padding: 0 5px; }")
-            .arg(css(Brand::controlBackground().resolved(scheme)), css(Brand::separator().resolved(scheme))));
+            .arg(css(Brand::controlBackground().resolved(scheme)), css(Brand::separator().resolved(scheme)),
+                 css(Brand::primaryText().resolved(scheme))));
     m_saveKeyHold->setText(m_model->saveKeyHold());
     m_saveKeyHold->setVisible(!m_model->saveKeyHold().isEmpty());
 }
