@@ -35,7 +35,8 @@ TEST(Notices, AccessibilityHelpNamesTheSwitchOfThisDesktop)
 
 TEST(Notices, AReportThatWasNotAttachedSaysWhatWasDoneAndWhereTheFileIs)
 {
-    const QString file = QDir::homePath() + QStringLiteral("/.cache/Lumivox/reports/Lumivox-diagnostic-report.txt");
+    const QString file = QDir::homePath()
+        + QStringLiteral("/.local/share/Lumivox/Reports/Lumivox-diagnostic-report-2025-03-09-141502.txt");
     const QString paste = QStringLiteral("Write to support@lumivox.app from any mail program or web mail, and %1.");
     const struct
     {
@@ -47,13 +48,14 @@ TEST(Notices, AReportThatWasNotAttachedSaysWhatWasDoneAndWhereTheFileIs)
         {{Route::webBrowser, file, true, true},
          "Mail links open in your web browser",
          QStringLiteral("A web page cannot take an attached file, so nothing was sent. The diagnostic report is on the "
-                        "clipboard. It is saved as ~/.cache/Lumivox/reports/Lumivox-diagnostic-report.txt, and its "
-                        "folder is open."),
+                        "clipboard. It is saved as "
+                        "~/.local/share/Lumivox/Reports/Lumivox-diagnostic-report-2025-03-09-141502.txt, and "
+                        "Lumivox asked your desktop to open its folder."),
          paste.arg(QStringLiteral("paste the report or attach the file"))},
         {{Route::mailProgramFailed, file, false, false},
          "Your mail program did not open",
          QStringLiteral("The diagnostic report could not be put on the clipboard. It is saved as "
-                        "~/.cache/Lumivox/reports/Lumivox-diagnostic-report.txt."),
+                        "~/.local/share/Lumivox/Reports/Lumivox-diagnostic-report-2025-03-09-141502.txt."),
          paste.arg(QStringLiteral("attach the file"))},
         {{Route::noFile, std::nullopt, true, false},
          "The report could not be saved",

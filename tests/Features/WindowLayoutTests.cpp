@@ -212,7 +212,8 @@ TEST_F(WindowLayout, TheDialogsFit)
 {
     using Route = DiagnosticReport::Delivery::Route;
     using Permission = CoordinatorWindows::Permission;
-    const QString report = QStringLiteral("/home/someone/.cache/Lumivox/reports/Lumivox-diagnostic-report.txt");
+    const QString report =
+        QStringLiteral("/home/someone/.local/share/Lumivox/Reports/Lumivox-diagnostic-report-2025-03-09-141502.txt");
     const std::vector<NoticeTexts::Notice> notices {
         NoticeTexts::permissionHelp(Permission::accessibility, QStringLiteral("GNOME")),
         NoticeTexts::permissionHelp(Permission::accessibility, QStringLiteral("XFCE")),

@@ -26,8 +26,8 @@ int main(int argc, char **argv)
         {"report",
          NoticeTexts::reportNotice({DiagnosticReport::Delivery::Route::webBrowser,
                                     QDir::homePath()
-                                        + QStringLiteral("/.cache/Lumivox/reports/"
-                                                         "Lumivox-diagnostic-report.txt"),
+                                        + QStringLiteral("/.local/share/Lumivox/Reports/"
+                                                         "Lumivox-diagnostic-report-2025-03-09-141502.txt"),
                                     true, true})},
     };
     for (bool dark : {false, true}) {

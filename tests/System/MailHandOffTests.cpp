@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrlQuery>
@@ -214,9 +215,17 @@ TEST_F(ReportHandOffTest, AMailProgramGetsTheReportAttached)
 }
 
 // A browser would open a web page that drops the attachment, and no handler opens nothing: in both
-// cases the report is on the clipboard, its folder is open, and the notice names the file.
+// cases the report is on the clipboard, the desktop is asked to open its folder, the notice names the
+// file, and the file is still there when the session's runtime folder is gone (at logout).
 TEST_F(ReportHandOffTest, WithoutAMailProgramTheClipboardAndTheFolderCarryTheReport)
 {
+    const QByteArray sessionRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QString runtime = dir.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const auto restoreRuntime = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", sessionRuntime); });
+
     handler(QStringLiteral("lumivox-test-web.desktop"), QStringLiteral("web"),
             QStringLiteral("Categories=Network;WebBrowser;\nMimeType=text/html;x-scheme-handler/http;"
                            "x-scheme-handler/mailto;\n"));
@@ -235,14 +244,19 @@ TEST_F(ReportHandOffTest, WithoutAMailProgramTheClipboardAndTheFolderCarryTheRep
         EXPECT_EQ(QGuiApplication::clipboard()->text(), report);
         ASSERT_TRUE(delivery.file);
         EXPECT_EQ(received(QStringLiteral("files")), QFileInfo(*delivery.file).absolutePath());
-        EXPECT_TRUE(delivery.folderShown);
+        EXPECT_TRUE(delivery.folderAsked);
         EXPECT_FALSE(QFile::exists(out(QStringLiteral("web")))) << "the browser was started";
 
         NoticeDialog *dialog = NoticeDialog::present(NoticeTexts::reportNotice(delivery));
         const QString text = dialog->findChild<QLabel *>(QStringLiteral("reportNotice.text"))->text();
         EXPECT_TRUE(text.contains(QStringLiteral("on the clipboard"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QFileInfo(*delivery.file).fileName())) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("asked your desktop to open its folder"))) << text.toStdString();
         dialog->close();
+
+        ASSERT_TRUE(QDir(runtime).removeRecursively());
+        EXPECT_EQ(readText(*delivery.file), report) << "the report went with the session's runtime folder";
+        QDir().mkpath(runtime);
     }
 }
 

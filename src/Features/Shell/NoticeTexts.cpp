@@ -97,7 +97,9 @@ Notice reportNotice(const DiagnosticReport::Delivery &delivery)
     if (delivery.file) {
         said.append(QStringLiteral("It is saved as %1%2")
                         .arg(readablePath(*delivery.file),
-                             delivery.folderShown ? QStringLiteral(", and its folder is open.") : QStringLiteral(".")));
+                             delivery.folderAsked
+                                 ? QStringLiteral(", and Lumivox asked your desktop to open its folder.")
+                                 : QStringLiteral(".")));
     }
     if (!delivery.file && !delivery.onClipboard) {
         said.append(QStringLiteral("Nothing was kept to send; please try again."));

@@ -1,16 +1,19 @@
 // Getting the report to support. The report lists words the user pointed at, so its file goes to a
 // folder only the user can enter, never to the shared temporary folder where another user could read
-// it or plant a file or link under its name first.
+// it or plant a file or link under its name first. Nor to the session's runtime folder: that is
+// emptied at logout, and the user, told where the file is, may come back for it later.
 
 #include "Shared/Diagnostics/DiagnosticReport.h"
 
 #include "Shared/Storage/PrivateFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <coroutine>
 
@@ -47,21 +50,60 @@ bool makePrivateDirectory(const QString &path)
 
 QString baseForAttachments()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty() || !QDir::isAbsolutePath(data))
+        return QString();
+    if (const PrivateFile::Outcome made = PrivateFile::makeFolder(data + QStringLiteral("/Lumivox")); !made) {
+        qCWarning(lcDiagnostics).noquote() << "no folder for the report:" << made.error;
+        return QString();
+    }
+    return data + QStringLiteral("/Lumivox/Reports");
+}
+
+// The program's own reports in `folder` (plain files under its names), newest first.
+std::vector<QString> reportsIn(const QString &folder)
+{
+    struct Report
+    {
+        QString path;
+        qint64 modified;
+    };
+    std::vector<Report> found;
+    const QStringList names = QDir(folder).entryList({attachmentPrefix + QStringLiteral("*.txt")},
+                                                     QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString &name : names) {
+        const QString path = QDir(folder).filePath(name);
         struct stat info
         {
         };
-        if (::stat(QFile::encodeName(runtime).constData(), &info) == 0 && isOwnDirectory(info)
-            && (info.st_mode & 077) == 0)
-            return runtime + QStringLiteral("/Lumivox");
+        if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode))
+            found.push_back({path, qint64(info.st_mtime)});
     }
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (cache.isEmpty())
-        return QString();
-    if (!QDir().mkpath(cache + QStringLiteral("/Lumivox")))
-        return QString();
-    return cache + QStringLiteral("/Lumivox/reports");
+    // Names carry the local time, which a change of clock or zone can reorder: the time of writing
+    // decides, the name only between files of one second.
+    std::sort(found.begin(), found.end(), [](const Report &a, const Report &b) {
+        return a.modified != b.modified ? a.modified > b.modified : a.path > b.path;
+    });
+    std::vector<QString> paths;
+    for (Report &report : found)
+        paths.push_back(std::move(report.path));
+    return paths;
+}
+
+// Keeps `written` and the newest others up to keptReports in all.
+void pruneReports(const QString &folder, const QString &written)
+{
+    int kept = 1;
+    for (const QString &path : reportsIn(folder)) {
+        if (path == written)
+            continue;
+        if (kept < keptReports) {
+            ++kept;
+            continue;
+        }
+        if (!QFile::remove(path))
+            qCWarning(lcDiagnostics, "an old report could not be removed");
+    }
 }
 
 struct HandlerAwaiter
@@ -116,6 +158,11 @@ struct ComposeAwaiter
 
 } // namespace
 
+QString attachmentName(const QDateTime &made)
+{
+    return attachmentPrefix + made.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".txt");
+}
+
 QString subject(const QString &version)
 {
     return QStringLiteral("Lumivox ") + version + QStringLiteral(" diagnostic report");
@@ -131,11 +178,11 @@ std::optional<QString> attachmentFolder()
     return folder;
 }
 
-std::optional<QString> writeAttachment(const QString &text, const QString &folder)
+std::optional<QString> writeAttachment(const QString &text, const QString &folder, const QDateTime &made)
 {
     if (!QFileInfo(folder).isDir())
         return std::nullopt;
-    const QString path = QDir(folder).absoluteFilePath(attachmentName);
+    const QString path = QDir(folder).absoluteFilePath(attachmentName(made));
 
     // Nothing but a file of ours is replaced here: a link or anything else in its place was put
     // there by someone else, and the report does not go out.
@@ -149,6 +196,7 @@ std::optional<QString> writeAttachment(const QString &text, const QString &folde
         qCWarning(lcDiagnostics).noquote() << "report attachment not written:" << written.error;
         return std::nullopt;
     }
+    pruneReports(folder, path);
     return path;
 }
 
@@ -179,7 +227,7 @@ QCoro::Task<Delivery> send(QString report, QString version, std::shared_ptr<Nati
     delivery.onClipboard = mail->copyToClipboard(report);
     if (delivery.file) {
         FolderAwaiter showing {mail.get(), QFileInfo(*delivery.file).absolutePath()};
-        delivery.folderShown = co_await showing;
+        delivery.folderAsked = co_await showing;
     }
     co_return delivery;
 }
