@@ -50,21 +50,27 @@ Item readItem(QXmlStreamReader &xml)
             xml.skipCurrentElement();
         }
     }
-    item.displayVersion = shortVersion.isEmpty() ? item.version : shortVersion;
-    // The release page is opened in the user's browser: only https, never a local file or a script,
-    // and never with a user name or password in front of the host ("https://lumivox.app@example.com/"
-    // leads to example.com).
+    // The offer shows it in a sentence: a text too long for one is not a version's name.
+    const bool shortFits = !shortVersion.isEmpty() && shortVersion.size() <= maximumDisplayVersionLength;
+    item.displayVersion = shortFits ? shortVersion : item.version;
+    // The release page is opened in the user's browser: never a local file or a script.
     const QUrl page(link.isEmpty() ? enclosureURL : link, QUrl::StrictMode);
-    if (page.isValid() && page.scheme() == u"https" && !page.host().isEmpty() && page.userInfo().isEmpty())
+    if (isSafeAddress(page))
         item.pageURL = page;
     return item;
 }
 
 } // namespace
 
+bool isSafeAddress(const QUrl &address)
+{
+    return address.isValid() && address.scheme() == u"https" && !address.host().isEmpty()
+        && address.userInfo().isEmpty();
+}
+
 bool isValidVersion(const QString &version)
 {
-    if (version.isEmpty())
+    if (version.isEmpty() || version.count(QLatin1Char('.')) >= maximumVersionParts)
         return false;
     const QStringList parts = version.split(QLatin1Char('.'));
     for (const QString &part : parts) {

@@ -85,13 +85,13 @@ void AppcastUpdater::startCheck(Kind kind)
         return;
     }
     QNetworkRequest request(url);
-    // Every redirect is looked at below: only https is followed.
+    // Every redirect is looked at below: only to an address a release page could have.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(3);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Lumivox/%1").arg(m_options.currentVersion));
     QNetworkReply *reply = m_network->get(request);
     connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl &to) {
-        if (to.scheme() == u"https" && !to.host().isEmpty()) {
+        if (Appcast::isSafeAddress(to)) {
             emit reply->redirectAllowed();
             return;
         }
@@ -118,7 +118,8 @@ void AppcastUpdater::startCheck(Kind kind)
         reply->deleteLater();
         setChecking(nullptr);
         if (reply->property("insecureRedirect").toBool()) {
-            fail(kind, insecureFeed, QStringLiteral("the update feed's address leads to one that is not https"));
+            fail(kind, insecureFeed,
+                 QStringLiteral("the update feed's address leads to one that is not https or carries a user name"));
             return;
         }
         if (reply->property("timedOut").toBool()) {

@@ -23,7 +23,7 @@ public:
     struct Options
     {
         /// https, path "/appcast.xml". Plain http is accepted only for a loopback host (tests); a
-        /// redirect is followed only to https.
+        /// redirect is followed only to an address Appcast::isSafeAddress accepts.
         QUrl feedURL;
         QString currentVersion;
         UpdaterDelegate *delegate = nullptr;
