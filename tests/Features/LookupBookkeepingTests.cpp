@@ -454,6 +454,36 @@ TEST_F(LookupBookkeepingTest, ARefusedSaveKeyIsTriedAgainWithTheCopyKeyAtTheNext
     EXPECT_EQ(hotKeys->registrationCount(), 4u) << "the first mask's keys were given back";
 }
 
+// A tooltip redrawn in place (a new font size here; a save or copy flash alike) keeps keys that are
+// armed, even while the user types, and claims keys that are not, with or without a glance.
+TEST_F(LookupBookkeepingTest, ARedrawnTooltipClaimsItsKeysOnlyWhenTheyAreNotArmed)
+{
+    for (const bool withGlance : {false, true}) {
+        SCOPED_TRACE(withGlance ? "a glance" : "a plain meaning");
+        const auto word = [&](const char *text) {
+            clock->advance(1h);
+            hover(QString::fromLatin1(text), QStringLiteral("The river runs."),
+                  withGlance ? std::optional<Glance>(riverGlance(QStringLiteral("noun"))) : std::nullopt);
+            ASSERT_EQ(controller->hover().currentGlance.has_value(), withGlance);
+            clock->advance(1s);
+        };
+
+        word("river");
+        ASSERT_TRUE(controller->tooltipKeys().isActive());
+        input->setSecondsSinceLastKeyPress(0.1);
+        controller->setFontSize(controller->fontSize() + 1);
+        EXPECT_TRUE(controller->tooltipKeys().isActive()) << "armed keys stay armed through a redraw";
+        input->setSecondsSinceLastKeyPress(60);
+
+        hotKeys->takenElsewhere.insert({TooltipKeys::saveKeyCode, altMask});
+        word("river");
+        ASSERT_FALSE(controller->tooltipKeys().isActive());
+        hotKeys->takenElsewhere.clear();
+        controller->setFontSize(controller->fontSize() - 1);
+        EXPECT_TRUE(controller->tooltipKeys().isActive()) << "a redraw claims the keys it lacks";
+    }
+}
+
 TEST_F(LookupBookkeepingTest, CopyingNeedsAShownNonEmptyTranslation)
 {
     hover(QStringLiteral("river"));

@@ -184,6 +184,11 @@ TEST_F(SettingsWindowTest, PanesReachTheCoordinator)
     EXPECT_LE(allSet->height(), allSet->heightForWidth(allSet->width()));
     QTest::mouseClick(find<QPushButton>("general.reviewPermissions"), Qt::LeftButton);
     EXPECT_FALSE(find<QPushButton>("permission.accessibility.grant")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("general.reviewPermissions")->isVisible()) << "the rows in its place";
+    // The window lives for the whole run: closed and opened again, the rows fold back to one line.
+    window->close();
+    window->present();
+    EXPECT_TRUE(find<QPushButton>("general.reviewPermissions")->isVisible());
     grant(false, true);
     auto *grantAccessibility = find<QPushButton>("permission.accessibility.grant");
     EXPECT_TRUE(grantAccessibility->isVisible());
