@@ -108,26 +108,56 @@ TEST_F(AccessibilityTextServiceTest, DefaultIndexFarIntoAWideFieldIsNotTrusted)
     ASSERT_TRUE(middle.hitResult());
     EXPECT_EQ(middle.hitResult()->word, QStringLiteral("gamma"));
     EXPECT_EQ(middle.hitResult()->wordOffset, 11);
-    // Up to 12 % across, or anywhere in a field of 40 points or less, the index may well be right.
-    // These fields are too tall for an estimate from the pointer's position: only the index reads.
+    // Up to 12 % across, or anywhere in a field of 40 points or less, the index may well be right;
+    // so may any index past 1 (here still inside "alpha", whose box holds the pointer). These fields
+    // are too tall for an estimate from the pointer's position: only the index reads.
     const struct
     {
         QRectF field;
         double x;
+        qint64 index;
         bool read;
     } edges[] = {
-        {QRectF(0, 0, 300, 60), 36, true},
-        {QRectF(0, 0, 300, 60), 37, false},
-        {QRectF(0, 0, 40, 60), 30, true},
-        {QRectF(0, 0, 41, 60), 30, false},
+        {QRectF(0, 0, 300, 60), 36, 0, true}, {QRectF(0, 0, 300, 60), 37, 0, false},
+        {QRectF(0, 0, 300, 60), 36, 1, true}, {QRectF(0, 0, 300, 60), 37, 1, false},
+        {QRectF(0, 0, 300, 60), 37, 2, true}, {QRectF(0, 0, 40, 60), 30, 0, true},
+        {QRectF(0, 0, 41, 60), 30, 0, false}, {QRectF(0, 0, 41, 60), 30, 1, false},
     };
     for (const auto &c : edges) {
-        SCOPED_TRACE(testing::Message() << c.field.width() << " wide, at " << c.x);
+        SCOPED_TRACE(testing::Message() << c.field.width() << " wide, at " << c.x << ", index " << c.index);
         element->bounds(c.field);
+        element->parameterized["AXRangeForPosition"] =
+            [index = c.index](const Native::AXValue &) -> std::optional<Native::AXValue> {
+            return Native::AXRange {index, 1};
+        };
         const auto hit = lookupAt(QPointF(c.x, 8));
         EXPECT_EQ(hit.hitResult() && hit.hitResult()->word == QStringLiteral("alpha")
                       && hit.hitResult()->fullText == text,
                   c.read);
+    }
+}
+
+// Where the provider draws no boxes, the offset is asked again at a corner of the element (inset by
+// 2 points) at least 40 points from the pointer: the farthest one, and of corners equally far the
+// first of top left, top right, bottom left, bottom right.
+TEST(OffsetTrust, TheSecondQuestionGoesToTheFarthestCornerFarEnoughAway)
+{
+    const struct
+    {
+        const char *name;
+        QRectF element;
+        QPointF point;
+        std::optional<QPointF> probe;
+    } cases[] = {
+        {"the farthest of several far corners", QRectF(0, 0, 204, 104), QPointF(10, 10), QPointF(202, 102)},
+        {"four corners equally far: the first", QRectF(0, 0, 204, 104), QPointF(102, 52), QPointF(2, 2)},
+        {"a corner exactly 40 away (24 across, 32 down)", QRectF(0, 0, 28, 36), QPointF(26, 34), QPointF(2, 2)},
+        {"every corner nearer than 40", QRectF(0, 0, 27, 35), QPointF(25, 33), std::nullopt},
+        {"no room inside the inset", QRectF(0, 0, 4, 100), QPointF(2, 50), std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(OffsetTrust::probePoint(c.element, c.point), c.probe);
     }
 }
 
