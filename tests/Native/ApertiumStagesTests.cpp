@@ -207,6 +207,88 @@ TEST(ApertiumStages, AProgramThatCrashesEndsItsPipelineAtOnce)
               QStringLiteral("Червона книга *лежит на стілі."));
 }
 
+// Which commands run in the program and how the others join into processes, spelled out for modes
+// written by hand: the program's own look-ups alone, the tagger ending its process, any other program's
+// end ending the programs before it.
+TEST(ApertiumStages, CommandsBecomeStagesAsTheModeSays)
+{
+    const QString analyser = QStringLiteral("lt-proc -z -w '/d/eng-spa.automorf.bin'");
+    const QString attach = QStringLiteral("apertium-wblank-attach -z");
+    const QString tagger = QStringLiteral("apertium-tagger -z -g -p '/d/eng-spa.prob'");
+    const QString pretransfer = QStringLiteral("apertium-pretransfer -z");
+    const QString transfer = QStringLiteral("apertium-transfer -z -n '/d/genitive.t1x' '/d/genitive.bin'");
+    const QString dictionary = QStringLiteral("lt-proc -z -b '/d/eng-spa.autobil.bin'");
+    const QString lexical = QStringLiteral("lrx-proc -z -m '/d/eng-spa.autolex.bin'");
+    const QString generator = QStringLiteral("lt-proc -z -g '/d/eng-spa.autogen.bin'");
+    const QString postGenerator = QStringLiteral("lt-proc -z -p '/d/eng-spa.autopgen.bin'");
+    const QString twoFiles = QStringLiteral("lt-proc -z '/d/a.bin' '/d/b.bin'");
+    const QString otherOption = QStringLiteral("lt-proc -z -e '/d/compounds.bin'");
+    const auto ending = [](const QString &last) { return QStringLiteral("{ %1; kill 0; }").arg(last); };
+    const struct
+    {
+        const char *name;
+        QStringList commands;
+        QStringList stages;
+        QStringList tagging;
+    } rows[] = {
+        {"a translation mode",
+         {analyser, attach, tagger, pretransfer, transfer, dictionary, lexical, generator, postGenerator},
+         {analyser, attach + " | " + ending(tagger), pretransfer + " | " + ending(transfer), dictionary, lexical,
+          generator, postGenerator},
+         {analyser, attach + " | " + ending(tagger)}},
+        {"a mode without a tagger", {analyser, dictionary, generator}, {analyser, dictionary, generator}, {}},
+        {"look-ups this program does not run itself join the processes",
+         {pretransfer, twoFiles, otherOption, transfer},
+         {pretransfer + " | " + twoFiles + " | " + otherOption + " | " + ending(transfer)},
+         {}},
+        {"a tagger alone", {tagger}, {tagger}, {tagger}},
+        {"nothing", {}, {}, {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(stagesOf(row.commands), row.stages);
+        EXPECT_EQ(taggingStages(row.commands), row.tagging);
+    }
+}
+
+// A look-up of the program's own that refuses what it is given fails the request (here an analyser
+// after an analyser, which meets the first one's stream characters where it reads text), and one
+// that answers gives what lt-proc gives.
+TEST(ApertiumStages, ALookUpThatRefusesItsInputFailsTheRequest)
+{
+    const auto script = NullFlushPipeline::translationScript(QStringLiteral("eng-spa"));
+    ASSERT_TRUE(script);
+    const QString analyser = modeCommands(*script).value(0);
+    const StageChain once(stagesOf({analyser}), patient);
+    ASSERT_EQ(once.inProcessStages(), 1u);
+    EXPECT_TRUE(once.request(QStringLiteral("house")).value_or(QString()).startsWith(u"^house/house<n><sg>/"));
+    const StageChain twice(QStringList {analyser, analyser}, patient);
+    ASSERT_EQ(twice.inProcessStages(), 2u);
+    EXPECT_EQ(twice.request(QStringLiteral("house")), std::nullopt);
+    EXPECT_EQ(once.request(QStringLiteral("a ^ b")), std::nullopt) << "an unescaped stream character";
+
+    // Of a reply only the line end the request was given is taken off: a request whose last unit is
+    // left open comes back as lt-proc gives it at the end of its input, without that unit and with
+    // the blank before it.
+    const struct
+    {
+        const char *option;
+        const char *request;
+        const char *reply;
+    } open[] = {
+        {"-b", "^house<n><sg>$ ^head<n>", "^house<n><sg>/casa<n><f><sg>/c\u00E1mara<n><f><sg>$ "},
+        {"-g", "^casa<n><f><sg>$ ^perro<n>", "casa "},
+    };
+    for (const auto &c : open) {
+        SCOPED_TRACE(c.option);
+        const QStringList commands = modeCommands(*script).filter(QStringLiteral("lt-proc -z %1 ").arg(c.option));
+        ASSERT_EQ(commands.size(), 1);
+        const StageChain own(stagesOf(commands), patient);
+        ASSERT_EQ(own.inProcessStages(), 1u);
+        EXPECT_EQ(own.request(QString::fromUtf8(c.request)), QString::fromUtf8(c.reply));
+    }
+}
+
 TEST(ApertiumStages, TheTaggersSurfaceFormsAreDroppedForTranslation)
 {
     const std::vector<std::pair<const char *, const char *>> rows {
