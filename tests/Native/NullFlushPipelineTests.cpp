@@ -14,6 +14,8 @@
 #include <thread>
 
 #include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Lumivox::Native::Apertium;
 
@@ -190,6 +192,11 @@ TEST(NullFlushPipeline, OnlyAPipelineThatDiedIsTriedAgain)
         {"slow to load", QStringLiteral("echo >> \"$1\"; sleep 4.5; ") + echo, false, QStringLiteral("hello"), 1,
          std::chrono::milliseconds(4000)},
         // Once loaded, the time-out alone holds.
+        // Stages flush an empty reply at the end of their input; one that comes first, in the same
+        // read as the answer, is passed over.
+        {"answers after an empty reply",
+         QStringLiteral("echo >> \"$1\"; while IFS= read -r -d '' x; do printf '\\0%s\\0' \"$x\"; done"), false,
+         QStringLiteral("hello"), 1},
         {"slow once loaded",
          QStringLiteral("echo >> \"$1\"; n=0; while IFS= read -r -d '' x; do n=$((n+1)); "
                         "[ $n -gt 1 ] && sleep 1.5; printf '%s\\0' \"$x\"; done"),
@@ -208,4 +215,28 @@ TEST(NullFlushPipeline, OnlyAPipelineThatDiedIsTriedAgain)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.what;
         EXPECT_EQ(file.readAll().count('\n'), c.starts) << c.what;
     }
+}
+
+// Whether the pipeline runs is asked of its own process alone: never started, it is not running, and
+// no other child of the program is waited for (and so taken from whoever waits for it) in its name;
+// ended, it is not running from the first question on.
+TEST(NullFlushPipeline, IsRunningAsksOfItsOwnProcessAlone)
+{
+    const pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0)
+        _exit(0);
+    siginfo_t info {};
+    ASSERT_EQ(waitid(P_PID, id_t(other), &info, WEXITED | WNOWAIT), 0) << "ended, not yet waited for";
+    NullFlushPipeline never(QStringLiteral("never"), QStringLiteral("cat"), {}, patient);
+    EXPECT_FALSE(never.isRunning());
+    EXPECT_EQ(waitpid(other, nullptr, WNOHANG), other) << "another child was waited for";
+
+    NullFlushPipeline ended(QStringLiteral("ended"), QStringLiteral("exit 0"), {}, patient);
+    ASSERT_TRUE(ended.start());
+    const pid_t group = ended.processGroup();
+    ASSERT_GT(group, 0);
+    ASSERT_EQ(waitid(P_PID, id_t(group), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_FALSE(ended.isRunning());
+    EXPECT_EQ(ended.processGroup(), 0);
 }
