@@ -90,14 +90,16 @@ TEST(ApertiumStages, LookUpsInTheProgramAnswerAsLtProc)
                                                     "[[b]]^red<adj>$ \\[x\\] [superblank] ^head<n><sg>$",
                                                     "^give# up<vblex><past>$ ^at least<adv>$",
                                                     "^London<np><loc>$ ^a\\/b<n><sg>$",
-                                                    "^house<n>$ ^house$ ^=house<n><sg>$"};
+                                                    "^house<n>$ ^house$ ^=house<n><sg>$",
+                                                    "^hou[se]<n><sg>$ ^head<n>[x]<sg>$ ^ca\\[t<n><sg>$"};
     const std::vector<const char *> generatorUnits {
         "^casa<n><f><pl>$ ^Casa<n><f><pl>$ ^CASA<n><f><pl>$",
         "^*zorblax$ ^@house<n><sg>$ ^%x$",
         "^casa<n><xyz>$ ^ser<vbser><pri><p3><sg>$ ^zzz<n><f><sg>$",
         "^=casa<n><f><sg>$ ^$",
         "[[b]]^rojo<adj><m><sg>$[[/]] \\[x\\] [superblank] ^dar<vblex><inf># cuenta$",
-        "^de<pr>$ ^el<det><def><m><sg>$ ^a\\/b<n><m><sg>$"};
+        "^de<pr>$ ^el<det><def><m><sg>$ ^a\\/b<n><m><sg>$",
+        "^ca[sa]<n><f><sg>$ ^perro<n>[x]<m><sg>$ ^gat\\[o<n><m><sg>$"};
     for (const Mode &mode : modes()) {
         const auto script = NullFlushPipeline::translationScript(QString::fromUtf8(mode.name));
         ASSERT_TRUE(script) << mode.name;
@@ -327,12 +329,18 @@ TEST(ApertiumStages, ATransducerIsSmallAndADamagedFileIsRefused)
         return file.fileName();
     };
     // Cut short, with a count grown past the end, foreign, empty, missing: refused at once, never
-    // read into memory the file cannot hold.
+    // read into memory the file cannot hold. So is a whole transducer with padding that takes it
+    // past 64 MiB (sparse here), which no pair's file comes near: it is never read at all.
     QByteArray grown = whole;
     grown[14] = char(0xff);
     grown[15] = char(0xff);
+    const QString padded = written("padded.bin", whole);
+    ASSERT_TRUE(QFile::resize(padded, (qint64(64) << 20) + 1));
+    const QString atTheCap = written("at-the-cap.bin", whole);
+    ASSERT_TRUE(QFile::resize(atTheCap, qint64(64) << 20));
+    EXPECT_TRUE(Transducer::read(atTheCap)) << "the same transducer padded to exactly 64 MiB";
     for (const QString &path : {written("cut.bin", whole.left(whole.size() / 2)), written("grown.bin", grown),
                                 written("foreign.bin", QByteArray(4096, 'x')), written("empty.bin", {}),
-                                dir.filePath(QStringLiteral("missing.bin"))})
+                                dir.filePath(QStringLiteral("missing.bin")), padded})
         EXPECT_FALSE(Transducer::read(path)) << path.toStdString();
 }
