@@ -242,7 +242,8 @@ TEST(WordRecordsJson, ReadsRecordsOutOfAnOuterLayout)
                                     QByteArray(R"({"word":"first",)" + lookupKeys + R"(,"w\u006Frd":"second"})"),
                                     QByteArray(R"({"word":"w","more":1,)" + lookupKeys + R"(,"more":2})"),
                                     QByteArray(R"({"w\u006Frd":"first",)" + lookupKeys + R"(,"wor\u0064":"second"})"),
-                                    QByteArray(R"({"word":"w","more":{"k":1,"k":1},)" + lookupKeys + "}")}) {
+                                    QByteArray(R"({"word":"w","more":{"k":1,"k":1},)" + lookupKeys + "}"),
+                                    QByteArray(R"({"word":"w","more":{"":1,"":2},)" + lookupKeys + "}")}) {
         SCOPED_TRACE(twice.toStdString());
         EXPECT_EQ(decode<WordLookup>(twice).error, QStringLiteral("a key given twice"));
         EXPECT_EQ(parseJson(twice).error, QStringLiteral("a key given twice"));
@@ -252,6 +253,13 @@ TEST(WordRecordsJson, ReadsRecordsOutOfAnOuterLayout)
     EXPECT_TRUE(fromJson<WordLookup>(*parseJson(sameKeyApart).value));
     const QByteArray twoEscapedKeys = R"({"word":"w","more":{"\u0061":1,"\u0062":2},)" + lookupKeys + "}";
     EXPECT_TRUE(decode<WordLookup>(twoEscapedKeys));
+    // An empty key is a key like any other, given once.
+    for (const QByteArray &empty : {QByteArray(R"({"word":"w","more":{"":1},)" + lookupKeys + "}"),
+                                    QByteArray(R"({"word":"w","more":{"a":1,"":2},)" + lookupKeys + "}")}) {
+        SCOPED_TRACE(empty.toStdString());
+        EXPECT_TRUE(decode<WordLookup>(empty));
+        EXPECT_TRUE(parseJson(empty));
+    }
     // Also among many keys, where they are no longer compared one by one.
     QByteArray many = R"({"word":"w",)" + lookupKeys;
     for (int i = 0; i < 40; ++i)
