@@ -9,6 +9,9 @@
 #include "Shared/Platform/ScreenGeometry.h"
 #include "Support/TestSupport.h"
 
+#include <QAbstractAnimation>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 using namespace Lumivox;
@@ -163,7 +166,10 @@ TEST_F(OverlayPanelTest, ADisplayDuringTheFadeOutKeepsThePanel)
     panel.display(meaning(), middle);
     EXPECT_FALSE(panel.isHiding());
     EXPECT_EQ(panel.windowOpacity(), 1);
-    Testing::spinUntil([] { return false; }, std::chrono::milliseconds(3 * OverlayPanel::fadeOutMs));
+    // No fade-out is left to take it away later.
+    for (const QAbstractAnimation *animation : panel.findChildren<QAbstractAnimation *>())
+        EXPECT_EQ(animation->state(), QAbstractAnimation::Stopped);
+    QCoreApplication::processEvents();
     EXPECT_TRUE(panel.isVisible());
     EXPECT_EQ(panel.windowOpacity(), 1);
 
@@ -180,11 +186,6 @@ TEST_F(OverlayPanelTest, WithoutACompositorTheMeaningReplacesTheLoadingStateInOn
 {
     compositing->setActive(false);
     OverlayPanel panel;
-    TooltipContent loading;
-    loading.isLoading = true;
-    panel.display(loading, screen.center());
-    Testing::spinUntil([] { return false; }, std::chrono::milliseconds(100));
-
     struct PaintCounter : QObject
     {
         int paints = 0;
@@ -195,11 +196,22 @@ TEST_F(OverlayPanelTest, WithoutACompositorTheMeaningReplacesTheLoadingStateInOn
         }
     } counter;
     panel.tooltip()->installEventFilter(&counter);
+    TooltipContent loading;
+    loading.isLoading = true;
+    panel.display(loading, screen.center());
+    ASSERT_TRUE(Testing::spinUntil([&] { return counter.paints > 0; })) << "the loading state was never drawn";
+
+    counter.paints = 0;
     panel.display(meaning(), screen.center());
-    // Three times as long as a cross-fade would take.
-    Testing::spinUntil([] { return false; }, std::chrono::milliseconds(450));
-    EXPECT_GE(counter.paints, 1);
-    EXPECT_LE(counter.paints, 2) << "no frames of a fade nobody sees";
+    ASSERT_TRUE(Testing::spinUntil([&] { return counter.paints > 0; })) << "the meaning was never drawn";
+    // Drawn, and nothing left running that would draw it again: no fade of the panel or of its
+    // content, no spinner.
+    for (const QAbstractAnimation *animation : panel.findChildren<QAbstractAnimation *>())
+        EXPECT_EQ(animation->state(), QAbstractAnimation::Stopped) << "frames of a fade nobody sees";
+    for (const QTimer *timer : panel.tooltip()->findChildren<QTimer *>())
+        EXPECT_FALSE(timer->isActive()) << "the loading spinner still turns";
+    QCoreApplication::processEvents();
+    EXPECT_LE(counter.paints, 2);
 }
 
 TEST_F(OverlayPanelTest, WithoutACompositorItShowsAndHidesAtOnceCutToItsShape)
