@@ -136,6 +136,11 @@ public:
     // The newest hover event of diagnostics.json for the word (written 1.5 s after activity).
     std::optional<QJsonObject> event(const QString &word)
     {
+        return eventWhere([&](const QJsonObject &e) { return e.value(QStringLiteral("word")).toString() == word; });
+    }
+    // The newest hover event of diagnostics.json that `matches`.
+    std::optional<QJsonObject> eventWhere(const std::function<bool(const QJsonObject &)> &matches)
+    {
         std::optional<QJsonObject> found;
         spinUntil(
             [&] {
@@ -143,7 +148,7 @@ public:
                     QJsonDocument::fromJson(WordBookEnvironment::contents(data.path() + "/Lumivox/diagnostics.json"))
                         .object();
                 for (const QJsonValue &value : root.value(QStringLiteral("events")).toArray()) {
-                    if (value.toObject().value(QStringLiteral("word")).toString() == word)
+                    if (matches(value.toObject()))
                         found = value.toObject();
                 }
                 return found.has_value();
