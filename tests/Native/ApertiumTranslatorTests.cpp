@@ -153,6 +153,7 @@ TEST(ApertiumRouteSession, WordsSentencesAndMarksGoThroughSpanishOnTheInstalledP
     EXPECT_EQ(toFrench->translate(QStringLiteral("house")).value, QStringLiteral("maison"));
     EXPECT_EQ(toFrench->translate(QStringLiteral("House")).value, QStringLiteral("Maison"));
     EXPECT_EQ(toItalian->translate(QStringLiteral("eat")).value, QStringLiteral("mangiare"));
+    EXPECT_EQ(toFrench->translate(QStringLiteral("happy")).value, QStringLiteral("heureux")); // not "heureuse"
     EXPECT_EQ(toFrench->translateWord(QStringLiteral("run"), WordContext {QStringLiteral("I run every day."), 2}).value,
               QStringLiteral("courir"));
     EXPECT_EQ(toFrench->translate(QStringLiteral("zorblax")).error,

@@ -201,7 +201,15 @@ QStringList generationUnits(const ReadingPart &target)
         part.tags = std::move(withTags);
         return Apertium::writeUnit(part);
     };
-    QStringList units {unit(tags)};
+    QStringList units;
+    // A dictionary lists an adjective in the masculine: a bilingual entry that gives the feminine for a
+    // word of both genders ("feliz" → "heureuse") is asked for the masculine first.
+    if (tags.value(0) == QLatin1String("adj") && tags.contains(QStringLiteral("f"))) {
+        QStringList masculine = tags;
+        masculine.replace(masculine.indexOf(QStringLiteral("f")), QStringLiteral("m"));
+        units.append(unit(masculine));
+    }
+    units.append(unit(tags));
     const bool hasAgreement =
         std::any_of(tags.begin(), tags.end(), [](const QString &t) { return isGender(t) || isNumber(t); });
     if (!hasAgreement) {
