@@ -83,11 +83,12 @@ std::shared_ptr<AtspiElement> AtspiElement::systemWide(AXWindowLocator locator)
     return element;
 }
 
-AtspiElement::Coordinates AtspiElement::coordinatesFor(std::optional<std::int32_t> pid)
+AtspiElement::Coordinates AtspiElement::coordinatesFor(std::optional<std::int32_t> pid,
+                                                       std::optional<QPointF> anchorPixel)
 {
     const auto screens = X11::screenSnapshot();
     const auto space = pid ? Session::instance().applicationSpace(*pid, screens->generation) : std::nullopt;
-    return std::make_shared<const AppCoordinates>(screens->layout, space.value_or(AppSpace {}));
+    return std::make_shared<const AppCoordinates>(screens->layout, space.value_or(AppSpace {}), anchorPixel);
 }
 
 AtspiElement::~AtspiElement()
@@ -289,7 +290,7 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
         if (!top) {
             if (!childCountOf(app) && !session.isUnresponsive(app))
                 session.forgetApplication(window->pid);
-            return wrap(app, window->pid, coordinatesFor(window->pid));
+            return wrap(app, window->pid, coordinatesFor(window->pid, pixel));
         }
         session.rememberWindow(window->windowID, top);
     } else if (!known) {
@@ -301,7 +302,7 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
     const AppSpace used = measured ? *measured : known.value_or(previous.value_or(AppSpace {}));
     if (!known)
         session.rememberSpace(window->pid, window->windowID, used, measured.has_value(), screens->generation);
-    const auto coordinates = std::make_shared<const AppCoordinates>(screens->layout, used);
+    const auto coordinates = std::make_shared<const AppCoordinates>(screens->layout, used, pixel);
     const QPoint px = coordinates->fromPixel(pixel);
     g_object_unref(app);
     // Where a search found text in this window before, the hit test starts there, as long as the
