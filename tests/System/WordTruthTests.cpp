@@ -328,8 +328,8 @@ TEST(WordTruth, ABrowserPageReadsInlineWordsInTheirParagraphsSentence)
     program.print("browser page, as the program reads");
     EXPECT_EQ(program.wrong, 0) << qPrintable(program.wrongs.join(QLatin1Char('\n')));
 
-    // Bold, italic and linked words carry their paragraph's sentence.
-    const std::map<QString, QString> inline_ {
+    // Bold, italic, linked and spanned words carry their paragraph's sentence.
+    std::map<QString, QString> inline_ {
         {QStringLiteral("bold"),
          QStringLiteral("The harbour keeps a bold lantern burning while the quiet ferryman rows past the old pier at "
                         "night.")},
@@ -341,6 +341,15 @@ TEST(WordTruth, ABrowserPageReadsInlineWordsInTheirParagraphsSentence)
         {QStringLiteral("visual"),
          QStringLiteral("Every sailor checks the visual markers twice when fog settles on the narrow channel.")},
     };
+    // Beside a link, the link itself, a span, and runs nested in one another.
+    const QString tavern =
+        QStringLiteral("Sailors drink bitter coffee at the tavern and tell mixed tales of distant islands.");
+    const QString quay = QStringLiteral("The stormy night kept every small fishing boat tied to the quay.");
+    for (const char *word : {"bitter", "tavern", "mixed", "distant"})
+        inline_[QString::fromLatin1(word)] = tavern;
+    for (const char *word : {"stormy", "small", "fishing"})
+        inline_[QString::fromLatin1(word)] = quay;
+    int withSentence = 0;
     for (const Word &word : words) {
         const auto sentence = inline_.find(word.text);
         if (sentence == inline_.end())
@@ -351,7 +360,10 @@ TEST(WordTruth, ABrowserPageReadsInlineWordsInTheirParagraphsSentence)
         EXPECT_EQ(result.hitResult()->word, word.text);
         EXPECT_EQ(result.hitResult()->fullText, sentence->second);
         EXPECT_EQ(result.hitResult()->wordOffset, sentence->second.indexOf(word.text));
+        withSentence += result.hitResult()->fullText == sentence->second;
     }
+    std::printf("[tally] browser page, inline words with their paragraph's sentence: %d of %zu\n", withSentence,
+                inline_.size());
 }
 
 TEST(WordTruth, ATerminalsBitmapFontReadsAccentedWordsRightOrNotAtAll)
