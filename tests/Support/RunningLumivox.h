@@ -133,7 +133,15 @@ public:
         input.moveTo(pixel.x(), pixel.y());
         return waitForLog("pointer rests at", 10s);
     }
-    // The newest hover event of diagnostics.json for the word (written 1.5 s after activity).
+    /// The hover events of diagnostics.json as written so far (1.5 s after activity), oldest first.
+    QJsonArray events() const
+    {
+        return QJsonDocument::fromJson(WordBookEnvironment::contents(data.path() + "/Lumivox/diagnostics.json"))
+            .object()
+            .value(QStringLiteral("events"))
+            .toArray();
+    }
+    // The newest hover event of diagnostics.json for the word.
     std::optional<QJsonObject> event(const QString &word)
     {
         return eventWhere([&](const QJsonObject &e) { return e.value(QStringLiteral("word")).toString() == word; });
@@ -144,10 +152,7 @@ public:
         std::optional<QJsonObject> found;
         spinUntil(
             [&] {
-                const QJsonObject root =
-                    QJsonDocument::fromJson(WordBookEnvironment::contents(data.path() + "/Lumivox/diagnostics.json"))
-                        .object();
-                for (const QJsonValue &value : root.value(QStringLiteral("events")).toArray()) {
+                for (const QJsonValue &value : events()) {
                     if (matches(value.toObject()))
                         found = value.toObject();
                 }
