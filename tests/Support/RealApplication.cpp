@@ -28,6 +28,26 @@ bool holdsKnownText(AtspiAccessible *object, qint64 count)
     return own && *own <= count + 4 && *own >= count - 1;
 }
 
+// Whether an element under `object` has a name that holds `name`.
+bool showsElementNamed(AtspiAccessible *object, const QString &name, int depth)
+{
+    if (depth > 40)
+        return false;
+    if (nameOf(object).value_or(QString()).contains(name))
+        return true;
+    const int children = std::min(childCountOf(object).value_or(0), 256);
+    for (int i = 0; i < children; ++i) {
+        AtspiAccessible *child = childOf(object, i);
+        if (!child)
+            continue;
+        const bool found = showsElementNamed(child, name, depth + 1);
+        g_object_unref(child);
+        if (found)
+            return true;
+    }
+    return false;
+}
+
 // The first text element under `object` that holds the known text; a new reference or nullptr.
 AtspiAccessible *textElement(AtspiAccessible *object, qint64 count, int depth)
 {
@@ -70,7 +90,8 @@ RealApplication::~RealApplication()
 }
 
 bool RealApplication::start(const QString &program, const QStringList &arguments, bool countsUtf16,
-                            const std::function<void(const std::function<void()> &)> &onWorker)
+                            const std::function<void(const std::function<void()> &)> &onWorker,
+                            const QString &settledWhenShown)
 {
     const QString path = m_dir.filePath(QStringLiteral("harbour.txt"));
     const QString text = knownText();
@@ -122,6 +143,10 @@ bool RealApplication::start(const QString &program, const QStringList &arguments
                 AtspiAccessible *app = session.application(pid);
                 if (!app)
                     return;
+                if (!settledWhenShown.isEmpty() && !showsElementNamed(app, settledWhenShown, 0)) {
+                    g_object_unref(app);
+                    return;
+                }
                 AtspiAccessible *element = textElement(app, count, 0);
                 g_object_unref(app);
                 if (!element)
@@ -183,8 +208,10 @@ bool RealApplication::start(const QString &program, const QStringList &arguments
         std::chrono::seconds(30));
     if (!shown) {
         m_error = program
-            + QStringLiteral(" did not show the text on the accessibility bus within 30 s (%1 words laid out)")
-                  .arg(m_words.size());
+            + QStringLiteral(" did not show the text on the accessibility bus within 30 s (%1 words laid out%2)")
+                  .arg(m_words.size())
+                  .arg(settledWhenShown.isEmpty() ? QString()
+                                                  : QStringLiteral(", waiting for \"%1\"").arg(settledWhenShown));
         return false;
     }
     return true;
