@@ -1,7 +1,7 @@
 // The program's shell in the private session: one copy per session however many start at once, a
-// second launch bringing the first one's Settings forward, a start just after a quit running as the
-// one copy, and the tray icon embedded in a real tray host (trayer) with its menu opening on a click
-// (screenshot in build/screenshots/).
+// second launch bringing the first one's Settings forward, a start just after a quit or while an
+// ending copy holds the name running as the one copy, and the tray icon embedded in a real tray host
+// (trayer) with its menu opening on a click (screenshot in build/screenshots/).
 
 #include "Features/Words/WordsWindows.h"
 #include "Support/RunningLumivox.h"
@@ -159,6 +159,40 @@ TEST(Shell, ASecondLaunchBringsTheFirstOnesSettingsForward)
     EXPECT_TRUE(stop(*first)) << first->readAll().toStdString();
     XCloseDisplay(d);
     QFile::remove(preferences.fileName());
+}
+
+// A start that finds the session's name held by a copy that no longer answers (one that is ending;
+// here the test holds the name) waits for the name and runs once it is free; a holder that never
+// lets go is named in the message of a start that ends with status 1.
+TEST(Shell, AStartWaitsForACopyThatNoLongerAnswers)
+{
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    for (const bool letsGo : {true, false}) {
+        SCOPED_TRACE(letsGo ? "the holder lets go" : "the holder keeps the name");
+        ASSERT_EQ(bus->registerService(QStringLiteral("app.lumivox"), QDBusConnectionInterface::DontQueueService,
+                                       QDBusConnectionInterface::DontAllowReplacement)
+                      .value(),
+                  QDBusConnectionInterface::ServiceRegistered);
+        auto app = startApp({QStringLiteral("--autostart")}, QStringLiteral("debug"));
+        QByteArray log;
+        qsizetype seen = 0;
+        const bool waits = waitForOutput(*app, log, seen, "waiting for it to end");
+        if (letsGo) {
+            bus->unregisterService(QStringLiteral("app.lumivox"));
+            ASSERT_TRUE(waits) << log.toStdString();
+            ASSERT_TRUE(waitForOutput(*app, log, seen, "idle after")) << log.toStdString();
+            EXPECT_TRUE(nameOwned());
+            EXPECT_TRUE(stop(*app)) << app->readAll().toStdString();
+        } else {
+            ASSERT_TRUE(app->waitForFinished(30000));
+            bus->unregisterService(QStringLiteral("app.lumivox"));
+            log += app->readAll();
+            EXPECT_TRUE(waits) << log.toStdString();
+            EXPECT_EQ(app->exitCode(), 1) << log.toStdString();
+            EXPECT_TRUE(log.contains("neither answers nor ends")) << log.toStdString();
+        }
+        ASSERT_TRUE(Testing::spinUntil([] { return !nameOwned(); }, 10s));
+    }
 }
 
 // Quit from the tray with the Words window open where the user put it, and a start 0.2 s later:
