@@ -161,11 +161,9 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
 
 CompositionRoot::~CompositionRoot() = default;
 
-bool CompositionRoot::quit()
+bool CompositionRoot::writePending()
 {
-    const bool written = hoverController->applicationWillTerminate();
-    QCoreApplication::quit();
-    return written;
+    return hoverController->applicationWillTerminate();
 }
 
 } // namespace Lumivox

@@ -48,10 +48,10 @@ public:
     CompositionRoot(const CompositionRoot &) = delete;
     CompositionRoot &operator=(const CompositionRoot &) = delete;
 
-    /// The one way the program ends, whoever asks: the coordinator writes what is pending (each
-    /// save waited for a bounded time), then the event loop stops. False when a save did not finish
-    /// in time; the caller may then end the process without waiting for that disk again.
-    bool quit();
+    /// What the program writes before it ends, whoever asks: the coordinator writes what is pending
+    /// (each save waited for a bounded time). False when a save did not finish in time; the caller
+    /// may then end the process without waiting for that disk again.
+    bool writePending();
 
     Native::Services &platform;
     /// The language pairs this computer translates on the device, found once through the platform

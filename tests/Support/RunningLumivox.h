@@ -198,8 +198,8 @@ bool startTrayPanel(Display *d, QProcess &trayer,
 QRect trayIconOf(Display *d, qint64 pid);
 // Presses and releases the key of a keysym name ("Down", "Return", "space").
 void tapKey(Display *d, const char *key);
-// Opens the tray menu with a click on the icon and chooses the item `nth` presses of Down reach;
-// false when the menu does not open.
+// Opens the tray menu with a click on the icon and chooses the item `nth` presses of Down reach (a
+// negative `nth`: presses of Up, from the bottom; -1 is Quit); false when the menu does not open.
 bool chooseInTrayMenu(Display *d, const QRect &icon, qint64 pid, int nth);
 
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)

@@ -10,6 +10,7 @@
 // - a terminal with its default bitmap font showing accented words, read as screen text.
 // Each test prints its tally of right, nothing and wrong.
 
+#include "Native/Accessibility/AtspiRequests.h"
 #include "Services/Detection/AccessibilityTextService.h"
 #include "Services/Detection/OffsetTrust.h"
 #include "Services/Detection/ScreenCaptureService.h"
@@ -34,7 +35,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 using namespace Lumivox;
 namespace ATS = Lumivox::AccessibilityTextService;
@@ -181,6 +184,52 @@ bool answers(QPointF at, const QString &role)
         std::chrono::seconds(20));
 }
 
+// The text of every element under `object` that has some, one element to a line.
+void gatherText(AtspiAccessible *object, QString &into, int depth)
+{
+    namespace Atspi = Native::Atspi;
+    if (depth > 40)
+        return;
+    if (const auto own = Atspi::interfacesOf(object); own && own->text) {
+        if (const auto count = Atspi::characterCountOf(object); count && *count > 0)
+            into += Atspi::textOf(object, 0, *count).value_or(QString()) + QLatin1Char('\n');
+    }
+    const int children = std::min(Atspi::childCountOf(object).value_or(0), 256);
+    for (int i = 0; i < children; ++i) {
+        if (AtspiAccessible *child = Atspi::childOf(object, i)) {
+            gatherText(child, into, depth + 1);
+            g_object_unref(child);
+        }
+    }
+}
+
+// Waits until the application of `pid` exposes a page: its accessible tree holds every word of the
+// page, and its first and last words answer where they are drawn. A browser exposes a page some
+// time after it has drawn it, later still on a busy machine.
+bool exposesPage(qint64 pid, const std::vector<Word> &words)
+{
+    const auto answersAt = [](const Word &word) { return lookup(QRectF(word.box).center()).hitResult() != nullptr; };
+    return Testing::spinUntil(
+        [&] {
+            const QString text = worker().run([pid] {
+                QString gathered;
+                Native::Atspi::Session &session = Native::Atspi::Session::instance();
+                std::lock_guard lock(session.mutex);
+                if (!session.ready())
+                    return gathered;
+                session.drain();
+                if (AtspiAccessible *app = session.application(std::int32_t(pid))) {
+                    gatherText(app, gathered, 0);
+                    g_object_unref(app);
+                }
+                return gathered;
+            });
+            return std::all_of(words.begin(), words.end(), [&](const Word &w) { return text.contains(w.text); })
+                && answersAt(words.front()) && answersAt(words.back());
+        },
+        std::chrono::seconds(60));
+}
+
 class ProviderFixture
 {
 public:
@@ -231,13 +280,18 @@ TEST(WordTruth, AnEditorAnsweringOffsetZeroEverywhereIsReadAsScreenTextOnly)
 
 TEST(WordTruth, KWriteWhichAnswersOffsetZeroEverywhereIsNeverReadAsAnotherWord)
 {
+    // The known text's long line makes KWrite show a bar above the text, which moves it down.
     Testing::RealApplication editor;
-    ASSERT_TRUE(editor.start(QStringLiteral("kwrite"), {}, true, [](const std::function<void()> &job) {
-        worker().run([&] {
-            job();
-            return true;
-        });
-    })) << qPrintable(editor.error());
+    ASSERT_TRUE(editor.start(
+        QStringLiteral("kwrite"), {}, true,
+        [](const std::function<void()> &job) {
+            worker().run([&] {
+                job();
+                return true;
+            });
+        },
+        QStringLiteral("raise limit")))
+        << qPrintable(editor.error());
     std::vector<Word> words;
     for (const auto &word : editor.words())
         words.push_back({word.text, word.box});
@@ -318,7 +372,7 @@ TEST(WordTruth, ABrowserPageReadsInlineWordsInTheirParagraphsSentence)
         << "the page did not load";
     const std::vector<Word> words = wordsIn(lines);
     ASSERT_GE(words.size(), 40u);
-    ASSERT_TRUE(answers(QRectF(words.front().box).center(), QStringLiteral("AXStaticText")));
+    ASSERT_TRUE(exposesPage(browser.processId(), words)) << "the browser did not expose its page";
 
     const Tally tally = readEveryWord(words, accessibilityWord);
     tally.print("browser page, accessibility");

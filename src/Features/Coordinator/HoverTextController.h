@@ -401,9 +401,10 @@ public:
     /// The word book the coordinator works with; the tray menu counts its due words.
     WordBook &wordBook() const { return *m_deps.wordBook; }
 
-    /// What the program does when it ends, however it ends: writes the translation cache, then the
-    /// word book, then the diagnostics file, each waited for at most terminationFlushLimit. True when
-    /// everything was written in time; runs once (later calls give the first answer).
+    /// What the program does when it ends, however it ends: writes the frames of the windows on
+    /// screen and the translation cache with the preferences, then the word book, then the
+    /// diagnostics file, each waited for at most terminationFlushLimit. True when everything was
+    /// written in time; runs once (later calls give the first answer).
     bool applicationWillTerminate();
 
 signals:
