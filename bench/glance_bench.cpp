@@ -51,8 +51,8 @@ const QStringList sentences {
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    // As the program does at start: the languages the installed pairs translate into.
-    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
+    // As the program does at start: the pairs the installed modes join.
+    LanguageCatalog::setOnDevicePairs(Testing::installedPairs());
     const QString es = QStringLiteral("es");
 
     // Cached: the coordinator's take() on a hover, and start() answering from the cache.

@@ -53,8 +53,8 @@ std::vector<Entry> readList(const QString &path)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    // As the program does at start: the languages the installed pairs translate into.
-    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
+    // As the program does at start: the pairs the installed modes join.
+    LanguageCatalog::setOnDevicePairs(Testing::installedPairs());
     const QString path =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(LUMIVOX_BENCH_DATA "/lone-words-en-es.tsv");
     const std::vector<Entry> entries = readList(path);

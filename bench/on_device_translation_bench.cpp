@@ -35,8 +35,8 @@ AppleTranslationEngine::Dependencies freshPlatform()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    // As the program does at start: the languages the installed pairs translate into.
-    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
+    // As the program does at start: the pairs the installed modes join.
+    LanguageCatalog::setOnDevicePairs(Testing::installedPairs());
     const QStringList words {"house", "dog",   "cat",  "red",    "water", "book",  "tree",  "run", "happy", "window",
                              "table", "river", "city", "friend", "green", "light", "small", "eat", "write", "night"};
 

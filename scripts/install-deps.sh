@@ -32,6 +32,7 @@ TEST=(
   libgtk-3-dev gedit focuswriter  # GTK 3 and Qt 6 windows the word lookup is tested against
   chromium  # a browser page the word lookup is tested against
   kwrite  # an editor whose accessibility answers offset 0 everywhere (KDE's editor component, Qt 5)
+  konsole  # a terminal whose first row is drawn just under its tool bar, read as screen text (kwrite's KDE libraries)
   xterm xfonts-base  # a terminal with its default bitmap font, read as screen text
   # the private desktop session of the system tests
   xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin

@@ -16,7 +16,7 @@
 #include "Native/Services.h"
 #include "Native/Session/LoginItem.h"
 #include "Native/Session/Notifications.h"
-#include "Native/Translation/InstalledLanguages.h"
+#include "Native/Translation/TranslationRoutes.h"
 #include "Native/Windows/WindowList.h"
 #include "Services/Detection/TextRecognizer.h"
 #include "Services/Learn/EnglishGrammarNote.h"
@@ -71,13 +71,13 @@ QCoro::Task<> warmUpTagger()
         .spawn();
 }
 
-std::set<QString> handOverOnDeviceLanguages()
+std::set<LanguageCatalog::OnDevicePair> handOverOnDevicePairs()
 {
     QStringList table;
     for (const Language &language : LanguageCatalog::allLanguages())
         table.append(language.id.toLower());
-    std::set<QString> found = Native::onDeviceTargetLanguages(table);
-    LanguageCatalog::setOnDeviceLanguageCodes(found);
+    const std::set<LanguageCatalog::OnDevicePair> found = Native::TranslationRoutes::installed().pairsAmong(table);
+    LanguageCatalog::setOnDevicePairs(found);
     return found;
 }
 
@@ -134,7 +134,7 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
 
 CompositionRoot::CompositionRoot(Native::Services &platform)
     : platform(platform)
-    , onDeviceLanguages(handOverOnDeviceLanguages())
+    , onDevicePairs(handOverOnDevicePairs())
     , preferences(PreferenceStore::standard())
     , diagnosticLog(DiagnosticLog::shared())
     , appearance(Appearance::shared())
@@ -164,11 +164,9 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
 
 CompositionRoot::~CompositionRoot() = default;
 
-bool CompositionRoot::quit()
+bool CompositionRoot::writePending()
 {
-    const bool written = hoverController->applicationWillTerminate();
-    QCoreApplication::quit();
-    return written;
+    return hoverController->applicationWillTerminate();
 }
 
 } // namespace Lumivox

@@ -5,6 +5,7 @@
 // accessors: the hover coordinator and every window take their collaborators from here, in their
 // constructors, so that tests can build them over fakes instead.
 
+#include "Models/LanguageCatalog.h"
 #include "Services/Translation/TranslationStore.h"
 
 #include <QString>
@@ -47,15 +48,15 @@ public:
     CompositionRoot(const CompositionRoot &) = delete;
     CompositionRoot &operator=(const CompositionRoot &) = delete;
 
-    /// The one way the program ends, whoever asks: the coordinator writes what is pending (each
-    /// save waited for a bounded time), then the event loop stops. False when a save did not finish
-    /// in time; the caller may then end the process without waiting for that disk again.
-    bool quit();
+    /// What the program writes before it ends, whoever asks: the coordinator writes what is pending
+    /// (each save waited for a bounded time). False when a save did not finish in time; the caller
+    /// may then end the process without waiting for that disk again.
+    bool writePending();
 
     Native::Services &platform;
-    /// The languages this computer translates into on the device, found once through the platform
+    /// The language pairs this computer translates on the device, found once through the platform
     /// layer and handed to the language catalogue before anything below reads it.
-    const std::set<QString> onDeviceLanguages;
+    const std::set<LanguageCatalog::OnDevicePair> onDevicePairs;
     /// The user's preference store; shared because the objects keeping state in it hold it.
     const std::shared_ptr<PreferenceStore> preferences;
     DiagnosticLog &diagnosticLog;

@@ -131,10 +131,16 @@ bool DesktopWindows::eventFilter(QObject *watched, QEvent *event)
     auto *w = qobject_cast<QWidget *>(watched);
     if (!w || !w->isWindow() || w->windowType() == Qt::ToolTip)
         return false;
-    if (type == QEvent::WindowActivate)
+    if (type == QEvent::WindowActivate) {
+        // Which of our windows the desktop activates and closes, for whoever follows the log (the
+        // system tests wait for these lines).
+        qCDebug(lcWindows).noquote() << "window active:" << w->objectName();
         emit windowBecameKey(reinterpret_cast<quintptr>(w));
-    else
+    } else {
+        if (type == QEvent::Close)
+            qCDebug(lcWindows).noquote() << "window closed:" << w->objectName();
         emit windowClosed(reinterpret_cast<quintptr>(w));
+    }
     return false;
 }
 

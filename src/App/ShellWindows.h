@@ -34,6 +34,7 @@ public:
     }
     void showReview(WordBook &book, std::optional<QUuid> only) override { m_words->showReview(book, only); }
     void showKeepPrompt(WordBook &book, const TooltipKeyLabels &keys) override { m_words->showKeepPrompt(book, keys); }
+    void storeFrames() override { m_words->storeFrame(); }
 
 private:
     std::shared_ptr<SettingsWindowOwner> m_settings;

@@ -1,9 +1,10 @@
 // The program: checks that it runs on an X11 desktop, makes sure it is the only copy in the session
 // (a second launch brings the first one forward and ends), builds its long-lived objects, the one
 // hover coordinator, the updater and the tray icon with its menu, and runs until the user or the
-// session ends it. Every way of ending it (its Quit, the bus's Quit, SIGTERM, SIGINT, a logout)
-// goes through the application delegate and writes the pending saves first, each waited for a
-// bounded time; SIGHUP and the loss of the X server too.
+// session ends it. Every way of ending it (its Quit, the bus's Quit, SIGTERM, SIGINT, SIGHUP, a
+// logout, the loss of the X server) ends the same way: the copy first gives up its name, so that a
+// start from then on runs as the one copy, then writes what is pending, each write waited for a
+// bounded time, and the process ends at once.
 
 #include "App/CompositionRoot.h"
 #include "Features/Coordinator/HoverTextController.h"
@@ -41,9 +42,32 @@
 #include <cstdlib>
 #include <functional>
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcApp, "app.lumivox.App")
 
 using namespace Lumivox;
+
+namespace {
+
+// Ends the process once what is pending has been written, without taking the program apart piece
+// by piece: nothing is waited for then (a speech service still starting, worker threads, helper
+// processes that end when their pipes close), and nothing is drawn or closed on an X connection that
+// may be gone. The session's services drop what the process held (its bus name, its tray icon, its
+// key grabs) when its connections close. A sanitizer build looks for leaks first, as an ordinary
+// exit would.
+[[noreturn]] void endProcess(int status)
+{
+    std::fflush(nullptr);
+#ifdef __SANITIZE_ADDRESS__
+    __lsan_do_leak_check();
+#endif
+    std::_Exit(status);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -91,29 +115,33 @@ int main(int argc, char *argv[])
         qCInfo(lcApp) << "Lumivox is already running (" << instance->mechanism() << "); it was asked to come forward";
         return 0;
     }
+    if (instance->role() == Native::SingleInstance::Role::unanswered) {
+        std::fprintf(stderr,
+                     "lumivox: another copy holds the session's name \"app.lumivox\" but neither answers nor ends;"
+                     " end it (for example with kill) and start Lumivox again.\n");
+        return 1;
+    }
 
     // A lost X server (it ended, or the session ended without a session manager) ends the program
-    // like SIGTERM, pending saves first; the toolkit would end it at once. Watched before anything
-    // else of ours talks to the server, so that this watch hears of the loss first.
+    // like SIGTERM, pending saves first, with status 1; the toolkit would end it at once. Watched
+    // before anything else of ours talks to the server, so that this watch hears of the loss first.
     std::function<void()> displayLost;
     Native::X11::watchConnectionLoss([&displayLost] {
         if (displayLost)
             displayLost();
-        std::fflush(nullptr);
-        std::_Exit(EXIT_FAILURE);
+        endProcess(EXIT_FAILURE);
     });
 
     CompositionRoot root(Native::services());
     HoverTextController &controller = *root.hoverController;
     const auto defaults = root.preferences;
 
-    // A save still hanging (a stale network mount, say) must not keep the process alive: what could
-    // be written has been, and the quit hooks of the stores would only wait for the same disk again.
-    const auto endNowIfSavesHang = [](bool written) {
-        if (!written) {
-            std::fflush(nullptr);
-            std::_Exit(EXIT_FAILURE);
-        }
+    // The one way the program ends. A save still hanging (a stale network mount, say) ends it with
+    // status 1: what could be written has been.
+    const auto end = [&](int status) {
+        instance->release();
+        const bool written = root.writePending();
+        endProcess(written ? status : EXIT_FAILURE);
     };
 
     // Updates: the feed is read once a day and on demand; an offer leads to the release's page.
@@ -151,7 +179,7 @@ int main(int argc, char *argv[])
     delegateDependencies.hostingTests = hostingTests;
     delegateDependencies.arguments = QCoreApplication::arguments();
     delegateDependencies.ownPID = QCoreApplication::applicationPid();
-    delegateDependencies.terminate = [&] { endNowIfSavesHang(root.quit()); };
+    delegateDependencies.terminate = [&] { end(EXIT_SUCCESS); };
     AppDelegate delegate(std::move(delegateDependencies));
     QObject::connect(instance.get(), &Native::SingleInstance::activateRequested, &delegate,
                      [&delegate] { delegate.applicationShouldHandleReopen(); });
@@ -162,7 +190,8 @@ int main(int argc, char *argv[])
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &delegate, [&delegate] { delegate.terminate({}); },
         Qt::QueuedConnection);
-    displayLost = [&delegate] { delegate.terminate({}); };
+    // Possibly inside Xlib's handling of the broken connection: no window may be closed or drawn now.
+    displayLost = [&end] { end(EXIT_FAILURE); };
     const auto terminationSignals = Native::TerminationSignals::install();
     if (terminationSignals) {
         QObject::connect(terminationSignals.get(), &Native::TerminationSignals::received, &app,
@@ -212,7 +241,5 @@ int main(int argc, char *argv[])
         delegate.applicationDidFinishLaunching();
         qCDebug(lcApp) << "idle after" << sinceStart.elapsed() << "ms";
     });
-    const int status = app.exec();
-    endNowIfSavesHang(root.quit());
-    return status;
+    end(app.exec());
 }

@@ -26,8 +26,8 @@ struct Language
     /// A few common words in the language's own script.
     QStringList sampleWords;
 
-    /// Whether this computer translates into the language on the device (its id lower-cased is in the
-    /// catalogue's on-device set).
+    /// Whether this computer translates into the language on the device: English text reaches it (for
+    /// English, some language does), so its id lower-cased is in the catalogue's on-device set.
     bool isAppleSupported() const;
     /// Such a language can only be translated with the user's Google key.
     bool requiresGoogleKey() const { return !isAppleSupported(); }

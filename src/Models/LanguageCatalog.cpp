@@ -54,17 +54,33 @@ const std::map<QString, Language> &byId()
     return map;
 }
 
-// What this computer translates into; written at start, read from any thread.
+// What this computer translates on the device; written at start, read from any thread.
+struct OnDeviceState
+{
+    std::set<OnDevicePair> pairs;
+    /// The languages English text reaches, and English when some language reaches it.
+    std::set<QString> codes;
+    /// Every language some pair starts or ends at.
+    std::set<QString> routeLanguages;
+};
+
 std::mutex &onDeviceMutex()
 {
     static std::mutex mutex;
     return mutex;
 }
 
-std::set<QString> &onDeviceCodes()
+OnDeviceState &onDevice()
 {
-    static std::set<QString> codes;
-    return codes;
+    static OnDeviceState state;
+    return state;
+}
+
+// Settings may hold the bare macro-language code, which means Chinese (Simplified).
+void addChineseAlias(std::set<QString> &codes)
+{
+    if (codes.count(QStringLiteral("zh-cn")) > 0)
+        codes.insert(QStringLiteral("zh"));
 }
 
 const QStringList &popularIds()
@@ -230,26 +246,57 @@ std::vector<Language> sortedByName(std::vector<Language> languages)
 std::set<QString> appleSupportedLanguageCodes()
 {
     std::lock_guard lock(onDeviceMutex());
-    return onDeviceCodes();
+    return onDevice().codes;
 }
 
-void setOnDeviceLanguageCodes(const std::set<QString> &codes)
+std::set<OnDevicePair> onDevicePairs()
 {
-    std::set<QString> lowered;
-    for (const QString &code : codes)
-        lowered.insert(Text::lowercased(code));
-    // Settings may hold the bare macro-language code, which means Chinese (Simplified).
-    if (lowered.count(QStringLiteral("zh-cn")) > 0)
-        lowered.insert(QStringLiteral("zh"));
     std::lock_guard lock(onDeviceMutex());
-    onDeviceCodes() = std::move(lowered);
+    return onDevice().pairs;
+}
+
+void setOnDevicePairs(const std::set<OnDevicePair> &pairs)
+{
+    const QString english = QStringLiteral("en");
+    // Settings may hold the bare macro-language code, which means Chinese (Simplified).
+    const auto alias = [](const QString &code) { return code == QLatin1String("zh-cn") ? QStringLiteral("zh") : code; };
+    OnDeviceState state;
+    for (const auto &[from, to] : pairs) {
+        const QString source = Text::lowercased(from);
+        const QString target = Text::lowercased(to);
+        if (source == target)
+            continue;
+        state.pairs.emplace(source, target);
+        state.pairs.emplace(alias(source), alias(target));
+        state.pairs.emplace(alias(source), target);
+        state.pairs.emplace(source, alias(target));
+        state.routeLanguages.insert(source);
+        state.routeLanguages.insert(target);
+        // English is what users point at and what the program analyses: a language counts as
+        // translated on this computer when English text reaches it, and English when anything does.
+        if (source == english)
+            state.codes.insert(target);
+        if (target == english)
+            state.codes.insert(english);
+    }
+    addChineseAlias(state.codes);
+    addChineseAlias(state.routeLanguages);
+    std::lock_guard lock(onDeviceMutex());
+    onDevice() = std::move(state);
 }
 
 bool isOnDeviceCode(QStringView code)
 {
     const QString key = Text::lowercased(code);
     std::lock_guard lock(onDeviceMutex());
-    return onDeviceCodes().count(key) > 0;
+    return onDevice().codes.count(key) > 0;
+}
+
+bool isRouteLanguage(QStringView code)
+{
+    const QString key = Text::lowercased(code);
+    std::lock_guard lock(onDeviceMutex());
+    return onDevice().routeLanguages.count(key) > 0;
 }
 
 std::optional<Language> language(QStringView code)
@@ -273,18 +320,20 @@ std::optional<QString> appleCode(QStringView detectedCode)
         code = QStringLiteral("zh-cn");
     else if (code == QLatin1String("zh-hant"))
         code = QStringLiteral("zh-tw");
-    if (isOnDeviceCode(code))
+    // A detected language counts when some pair starts or ends at it, also when English reaches it on
+    // no route: Russian text is read as Russian, which translates into Ukrainian, not as English.
+    if (isRouteLanguage(code))
         return code;
     return std::nullopt;
 }
 
 bool translatesOnDevice(QStringView from, QStringView to)
 {
-    const QString source = Text::lowercased(from);
-    const QString target = Text::lowercased(to);
-    if (source == target)
+    OnDevicePair pair {Text::lowercased(from), Text::lowercased(to)};
+    if (pair.first == pair.second)
         return false;
-    return isOnDeviceCode(source) && isOnDeviceCode(target);
+    std::lock_guard lock(onDeviceMutex());
+    return onDevice().pairs.count(pair) > 0;
 }
 
 } // namespace LanguageCatalog

@@ -19,10 +19,14 @@ public:
     void setReply(Native::RecognitionReply reply) { m_reply.set(std::move(reply)); }
 
     std::vector<QRectF> regions() const { return m_regions.get(); }
+    /// The image of the last recognition.
+    QImage image() const { return m_image.get(); }
 
-    Native::RecognitionReply recognize(const QImage &, const QRectF &regionOfInterest, std::optional<double>) override
+    Native::RecognitionReply recognize(const QImage &image, const QRectF &regionOfInterest,
+                                       std::optional<double>) override
     {
         m_regions.with([&](std::vector<QRectF> &regions) { regions.push_back(regionOfInterest); });
+        m_image.set(image);
         return m_reply.get();
     }
 
@@ -120,6 +124,7 @@ private:
 
     Guarded<Native::RecognitionReply> m_reply {std::vector<Native::RecognizedLine>()};
     Guarded<std::vector<QRectF>> m_regions;
+    Guarded<QImage> m_image;
 };
 
 } // namespace Lumivox::Testing

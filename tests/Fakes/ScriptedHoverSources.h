@@ -131,7 +131,7 @@ public:
         const auto reply = captures.next();
         co_return co_await reply;
     }
-    QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage, QRectF, QPointF, std::optional<QRectF>) override
+    QCoro::Task<std::optional<RecognizedHit>> recognizeWord(ScreenCaptureService::CaptureResult) override
     {
         const auto reply = recognitions.next();
         co_return co_await reply;

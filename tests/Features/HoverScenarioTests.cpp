@@ -662,15 +662,46 @@ TEST_F(HoverScenarioTest, AFailedWordCoolsDownForSixtySecondsOnlyWithAGoogleKey)
     hover();
     hover();
     EXPECT_EQ(reasons(), std::vector<Reason> {Reason::appleModelMissing});
-    controller->setTargetLanguage(QStringLiteral("si"));
-    hover();
-    ASSERT_EQ(reasons(), std::vector<Reason> {Reason::googleKeyMissing});
-    EXPECT_EQ(notes[0].note.detail, QStringLiteral("si"));
-    EXPECT_EQ(notes[0].note.tally, AppTally::Update::translation(QStringLiteral("google key missing si")));
+    // A target English reaches on no route says which pair needs the key, also when this computer
+    // translates into it from another language (Russian from Ukrainian), and so does a sentence whose
+    // language reaches the target on no route.
+    const auto hoverInSentence = [this](const QString &word, const QString &sentence) {
+        setHoldKey(false);
+        notes.clear();
+        sources->lookups.answer(axHit(word, sentence));
+        setHoldKey(true);
+    };
+    const QString russian = QStringLiteral("Кошка спит на тёплом подоконнике весь день.");
+    struct Row
+    {
+        const char *target;
+        bool inSentence;
+        const char16_t *pair;
+    };
+    for (const Row &row :
+         {Row {"si", false, u"en\u2192si"}, Row {"ru", false, u"en\u2192ru"}, Row {"fr", true, u"ru\u2192fr"}}) {
+        SCOPED_TRACE(row.target);
+        controller->setTargetLanguage(QString::fromLatin1(row.target));
+        if (row.inSentence)
+            hoverInSentence(QStringLiteral("Кошка"), russian);
+        else
+            hover();
+        // (In a sentence this harness's scripted glance, which has nothing, is noted after it.)
+        ASSERT_FALSE(notes.empty());
+        EXPECT_EQ(notes[0].reason, Reason::googleKeyMissing);
+        EXPECT_EQ(notes[0].note.detail, QString::fromUtf16(row.pair));
+        EXPECT_EQ(
+            notes[0].note.tally,
+            AppTally::Update::translation(QStringLiteral("google key missing ") + QString::fromLatin1(row.target)));
+    }
 
-    // With a key, such a target goes to Google alone: this computer is not asked.
+    // With a key, such hovers go to Google alone: this computer is not asked.
     storeGoogleKey();
     const int onDeviceCalls = onDevice.attempts.calls;
+    hoverInSentence(QStringLiteral("Кошка"), russian);
+    const std::vector<Reason> withKey = reasons();
+    EXPECT_NE(std::find(withKey.begin(), withKey.end(), Reason::googleFailed), withKey.end());
+    controller->setTargetLanguage(QStringLiteral("si"));
     hover();
     EXPECT_EQ(reasons(), std::vector<Reason> {Reason::googleFailed});
     EXPECT_EQ(onDevice.attempts.calls, onDeviceCalls);

@@ -71,21 +71,23 @@ TEST(LanguageCatalog, LooksUpRowsByCode)
     EXPECT_FALSE(LanguageCatalog::language(u"xx"));
 }
 
-// The on-device set is what this computer was found to translate into: every look-up follows the set
+// The on-device pairs are what this computer was found to translate: every look-up follows the pairs
 // it was handed, in any case, and nothing else.
-TEST(LanguageCatalog, OnDeviceLookUpsFollowTheSetHandedOver)
+TEST(LanguageCatalog, OnDeviceLookUpsFollowThePairsHandedOver)
 {
     struct Case
     {
-        std::set<QString> set;
+        std::set<LanguageCatalog::OnDevicePair> pairs;
         const char16_t *detected;
         std::optional<QString> code;
     };
-    const std::set<QString> apertium = Testing::installedPairLanguages;
-    const std::set<QString> chinese {QStringLiteral("EN"), QStringLiteral("zh-CN"), QStringLiteral("zh-tw")};
+    const std::set<LanguageCatalog::OnDevicePair> apertium = Testing::installedPairs();
+    const std::set<LanguageCatalog::OnDevicePair> chinese =
+        Testing::everyPairAmong({QStringLiteral("EN"), QStringLiteral("zh-CN"), QStringLiteral("zh-tw")});
     for (const Case &c : std::vector<Case> {
              {apertium, u"EN", QStringLiteral("en")},
-             {apertium, u"zh-Hans", std::nullopt}, // Chinese is no pair's target here
+             {apertium, u"ru", QStringLiteral("ru")}, // a pair's source, though English reaches it on no route
+             {apertium, u"zh-Hans", std::nullopt}, // Chinese is in no pair here
              {apertium, u"de", std::nullopt},
              {apertium, u"pt-br", std::nullopt},
              {apertium, u" en", std::nullopt}, // not trimmed
@@ -96,26 +98,30 @@ TEST(LanguageCatalog, OnDeviceLookUpsFollowTheSetHandedOver)
              {chinese, u"es", std::nullopt},
              {{}, u"en", std::nullopt},
          }) {
-        Testing::ScopedOnDeviceLanguages set(c.set);
+        Testing::ScopedOnDevicePairs set(c.pairs);
         EXPECT_EQ(LanguageCatalog::appleCode(c.detected), c.code) << QString::fromUtf16(c.detected).toStdString();
     }
 
-    Testing::ScopedOnDeviceLanguages set(apertium);
+    Testing::ScopedOnDevicePairs set(apertium);
     EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"EN"));
     EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"en", u"FR"));
+    EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"RU", u"uk"));
+    EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"ru"));
     EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"zh-CN"));
-    int onDevice = 0;
+    QStringList onDevice;
     for (const Language &row : LanguageCatalog::allLanguages()) {
         EXPECT_EQ(row.requiresGoogleKey(), !row.isAppleSupported());
-        onDevice += row.isAppleSupported() ? 1 : 0;
+        if (row.isAppleSupported())
+            onDevice.append(row.id);
     }
-    EXPECT_EQ(onDevice, 7);
-    for (const char16_t *id : {u"si", u"zh-CN", u"zh-TW", u"de", u"ja"})
-        EXPECT_TRUE(LanguageCatalog::language(id)->requiresGoogleKey()) << QString::fromUtf16(id).toStdString();
+    EXPECT_EQ(onDevice, QStringList({"en", "fr", "it", "pt", "es"}));
 
-    // Settings may name Chinese (Simplified) by its bare code.
-    Testing::ScopedOnDeviceLanguages withChinese(chinese);
+    // A pair of one language is no pair; Settings may name Chinese (Simplified) by its bare code.
+    LanguageCatalog::setOnDevicePairs({{QStringLiteral("es"), QStringLiteral("ES")}});
+    EXPECT_TRUE(LanguageCatalog::onDevicePairs().empty());
+    Testing::ScopedOnDevicePairs withChinese(chinese);
     EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"zh", u"en"));
+    EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"en", u"zh"));
     EXPECT_TRUE(LanguageCatalog::language(u"zh")->isAppleSupported());
 }
 

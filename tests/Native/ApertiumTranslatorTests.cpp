@@ -84,6 +84,16 @@ TEST(ApertiumTranslation, DecodingReadsMarksUnknownWordsAndBlanks)
     EXPECT_TRUE(AT::decode(u"[[/]] [[b]]", u"x").passage.text.isEmpty());
 }
 
+TEST(ApertiumTranslation, OnePairsReplyIsTheNextOnesRequestWithoutItsUnknownWordMarks)
+{
+    // The blanks and escapes ride along; a mark the writer used stays, Apertium's go.
+    EXPECT_EQ(AT::carriedOn(u" Vi el [[b]]*zorblax[[/]] \\@casa #x @y *", u"I saw the zorblax @home x y *"),
+              QStringLiteral(" Vi el [[b]]zorblax[[/]] \\@casa x @y *"));
+    EXPECT_EQ(AT::carriedOn(u"#etiqueta *zorblax", u"#tag zorblax"), QStringLiteral("#etiqueta zorblax"));
+    // Inside a word or a blank a mark character is text.
+    EXPECT_EQ(AT::carriedOn(u"a*b [x*y] [[*b]]", u"a*b"), QStringLiteral("a*b [x*y] [[*b]]"));
+}
+
 TEST(ApertiumTranslation, ModesAndAvailability)
 {
     EXPECT_EQ(AT::modeNames(english, spanish), (QStringList {"en-es", "en-spa", "eng-es", "eng-spa"}));
@@ -102,7 +112,6 @@ TEST(ApertiumTranslation, ModesAndAvailability)
     EXPECT_EQ(translator.session(english, spanish), session);
     EXPECT_FALSE(translator.session(spanish, QStringLiteral("fr")));
     qunsetenv("LUMIVOX_APERTIUM_MODES");
-    EXPECT_EQ(translator.availability(spanish, QStringLiteral("fr")), Translator::Availability::installed);
 }
 
 TEST(ApertiumSession, TranslatesWordsBothWaysAndRefusesUnknownOnes)
@@ -131,6 +140,34 @@ TEST(ApertiumSession, MarkFollowsItsWordThroughReordering)
     const auto phrase = session.translate(MarkedPassage {QStringLiteral("This is very interesting stuff"), {{8, 16}}});
     ASSERT_TRUE(phrase.ok());
     EXPECT_EQ(markedParts(*phrase.value), QStringList {QStringLiteral("muy interesante")});
+}
+
+TEST(ApertiumRouteSession, WordsSentencesAndMarksGoThroughSpanishOnTheInstalledPairs)
+{
+    ApertiumTranslator translator;
+    const auto toFrench = translator.session(english, QStringLiteral("fr"));
+    const auto toItalian = translator.session(english, QStringLiteral("it"));
+    ASSERT_TRUE(toFrench && toItalian);
+
+    // A word alone: its dictionary sense, in the part of speech it has in its sentence.
+    EXPECT_EQ(toFrench->translate(QStringLiteral("house")).value, QStringLiteral("maison"));
+    EXPECT_EQ(toFrench->translate(QStringLiteral("House")).value, QStringLiteral("Maison"));
+    EXPECT_EQ(toItalian->translate(QStringLiteral("eat")).value, QStringLiteral("mangiare"));
+    EXPECT_EQ(toFrench->translate(QStringLiteral("happy")).value, QStringLiteral("heureux")); // not "heureuse"
+    EXPECT_EQ(toFrench->translateWord(QStringLiteral("run"), WordContext {QStringLiteral("I run every day."), 2}).value,
+              QStringLiteral("courir"));
+    EXPECT_EQ(toFrench->translate(QStringLiteral("zorblax")).error,
+              (TranslationError {AT::errorDomain, AT::untranslated}));
+
+    // A sentence keeps its mark on its word through both pairs; an unknown word is no stray mark.
+    const auto marked = toFrench->translate(MarkedPassage {QStringLiteral("I saw a red car."), {{8, 3}}});
+    ASSERT_TRUE(marked.ok());
+    EXPECT_EQ(marked.value->text, QStringLiteral("J'ai vu une voiture rouge."));
+    EXPECT_EQ(markedParts(*marked.value), QStringList {QStringLiteral("rouge")});
+    const auto unknown = toItalian->translate(MarkedPassage {QStringLiteral("The zorblax is red."), {{4, 7}}});
+    ASSERT_TRUE(unknown.ok());
+    EXPECT_FALSE(unknown.value->text.contains(u'*')) << unknown.value->text.toStdString();
+    EXPECT_EQ(markedParts(*unknown.value).join(u' ').contains(QStringLiteral("zorblax")), true);
 }
 
 TEST(ApertiumSession, KilledPipelineIsRestarted)

@@ -257,6 +257,10 @@ TEST(ApertiumWords, GenerationSettlesAgreementAndFollowsCase)
               (QStringList {"^tiempo<n><m><sg>$", "^tiempo<n><sg>$", "^tiempo<n>$"}));
     EXPECT_EQ(AW::generationUnits(reading("jefe", {"n", "GD", "sg"})),
               (QStringList {"^jefe<n><m><sg>$", "^jefe<n><sg>$", "^jefe<n>$"}));
+    EXPECT_EQ(AW::generationUnits(reading("heureux", {"adj", "f", "sg"})),
+              (QStringList {"^heureux<adj><m><sg>$", "^heureux<adj><f><sg>$", "^heureux<adj><sg>$", "^heureux<adj>$"}));
+    EXPECT_EQ(AW::generationUnits(reading("maison", {"n", "f", "sg"})),
+              (QStringList {"^maison<n><f><sg>$", "^maison<n><sg>$", "^maison<n>$"}));
     EXPECT_EQ(AW::generationUnits(reading("frío", {"adj"})),
               (QStringList {"^frío<adj>$", "^frío<adj><m><sg>$", "^frío<adj><mf><sg>$"}));
     EXPECT_EQ(AW::generationUnits(ReadingPart {QStringLiteral("a/b"), {QStringLiteral("adv")}, QStringLiteral(" c")}),

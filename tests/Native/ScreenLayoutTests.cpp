@@ -2,6 +2,7 @@
 // the spaces other applications report their accessibility coordinates in.
 
 #include "Native/Accessibility/AppCoordinates.h"
+#include "Native/Geometry/Containment.h"
 #include "Native/Geometry/ScreenLayout.h"
 
 #include <gtest/gtest.h>
@@ -87,6 +88,28 @@ TEST(ScreenLayout, EachScreenIsScaledFromItsOwnCorner)
     EXPECT_EQ(gap.toPixels(QPointF(1920, 100)), QPointF(3840, 200)) << "as near to both: the first";
     // A screen without a usable factor is taken at x1.
     EXPECT_EQ(ScreenLayout({{QRect(0, 0, 100, 100), 0.0}}).toPoints(QPointF(50, 40)), QPointF(50, 40));
+}
+
+TEST(ScreenLayout, ARectangleAcrossTwoScalesHoldsAPointWhereItsPixelsDoSeenFromThatPointsScreen)
+{
+    // A window from pixel 1000 to 1700 across the border of the x1 and the x2 monitor, its centre on
+    // the x2 one. Through its centre's screen it misses points of the x1 part; seen from each
+    // point's own screen it holds exactly the points whose pixels it holds.
+    const QRectF window(1000, 100, 700, 300);
+    EXPECT_FALSE(containsHalfOpen(mixed.toPoints(window), mixed.toPoints(QPointF(1100, 350))));
+    for (const QPointF pixel : {QPointF(1001, 101), QPointF(1100, 350), QPointF(1279, 399), QPointF(1280, 100),
+                                QPointF(1699, 399), QPointF(999, 200), QPointF(1700, 200), QPointF(1500, 400)}) {
+        SCOPED_TRACE(testing::Message() << "pixel " << pixel.x() << "," << pixel.y());
+        const LayoutScreen screen = *mixed.screenAtPixel(pixel);
+        const QRectF seen = ScreenLayout::toPointsOn(screen, window);
+        EXPECT_EQ(containsHalfOpen(seen, mixed.toPoints(pixel)), containsHalfOpen(window, pixel));
+        EXPECT_EQ(ScreenLayout::toPixelsOn(screen, seen), window);
+    }
+    // An application's box is seen from the point the lookup reads at.
+    const AppCoordinates fromLeft(mixed, AppSpace {}, QPointF(1100, 350));
+    EXPECT_EQ(fromLeft.toPoints(QRect(1000, 100, 700, 300)), window);
+    const AppCoordinates fromRight(mixed, AppSpace {}, QPointF(1500, 350));
+    EXPECT_EQ(fromRight.toPoints(QRect(1000, 100, 700, 300)), QRectF(1140, 50, 350, 150));
 }
 
 TEST(AppSpace, IsToldFromTheWindowFrameAnApplicationReports)

@@ -43,7 +43,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     FormStyle::install();
     // What the language pairs the project installs translate into, as the program finds at start.
-    LanguageCatalog::setOnDeviceLanguageCodes(installedPairLanguages);
+    LanguageCatalog::setOnDevicePairs(installedPairs());
     QApplication::setWindowIcon(AppIcon::icon());
     bool ok = true;
     for (bool dark : {false, true}) {

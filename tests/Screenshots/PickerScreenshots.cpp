@@ -104,7 +104,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     FormStyle::install();
     // What the language pairs the project installs translate into, as the program finds at start.
-    LanguageCatalog::setOnDeviceLanguageCodes(Testing::installedPairLanguages);
+    LanguageCatalog::setOnDevicePairs(Testing::installedPairs());
     QApplication::setWindowIcon(AppIcon::icon());
     QDir().mkpath(outputDir());
 

@@ -87,7 +87,7 @@ int main(int argc, char **argv)
     installSomeApps();
     // What the language pairs the project installs translate into, as the program finds at start, and
     // the icon it sets.
-    LanguageCatalog::setOnDeviceLanguageCodes(installedPairLanguages);
+    LanguageCatalog::setOnDevicePairs(installedPairs());
     QApplication::setWindowIcon(AppIcon::icon());
     bool ok = true;
     for (bool dark : {false, true}) {

@@ -630,6 +630,70 @@ TEST_F(AccessibilityTextServiceTest, AWordInAnInlineElementTakesItsSentenceFromT
     }
 }
 
+TEST_F(AccessibilityTextServiceTest, NestedInlineElementsTakeTheSentenceOfTheirBlock)
+{
+    // A paragraph keeps a placeholder for a link; the link's text is made of runs, the hovered one
+    // among them. The walk goes up through every inline element to the block.
+    const QString paragraph = QStringLiteral("Boats rest. Sailors drink at the \uFFFC tonight. More.");
+    auto block = FakeElement::make();
+    block->role(QStringLiteral("AXStaticText")).text(paragraph, QPointF(0, 300));
+    block->values["AXInline"] = false;
+    auto link = FakeElement::make();
+    link->role(QStringLiteral("AXLink")).text(QStringLiteral("old tavern"), QPointF(0, 320));
+    link->values["AXParent"] = Native::AXElement(block);
+    link->values["AXRangeInParent"] = Native::AXRange {paragraph.indexOf(QChar(0xFFFC)), 1};
+    auto run = textElement(QStringLiteral("tavern"));
+    run->values["AXParent"] = Native::AXElement(link);
+    run->values["AXRangeInParent"] = Native::AXRange {4, 6};
+
+    const QString sentence = QStringLiteral("Sailors drink at the old tavern tonight.");
+    const struct
+    {
+        const char *name;
+        std::optional<bool> linkInline;
+        std::optional<bool> runInline;
+        QString fullText;
+    } cases[] = {
+        {"through an inline link to its paragraph", true, std::nullopt, sentence},
+        {"a parent that is a block of its own", false, std::nullopt, QStringLiteral("old tavern")},
+        {"a parent that says nothing of itself", std::nullopt, std::nullopt, QStringLiteral("old tavern")},
+        {"a hovered element that is a block itself", true, false, QStringLiteral("tavern")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        link->values.erase("AXInline");
+        run->values.erase("AXInline");
+        if (c.linkInline)
+            link->values["AXInline"] = *c.linkInline;
+        if (c.runInline)
+            run->values["AXInline"] = *c.runInline;
+        const auto result = lookupAt(charCentre(2));
+        ASSERT_TRUE(result.hitResult());
+        EXPECT_EQ(result.hitResult()->word, QStringLiteral("tavern"));
+        EXPECT_EQ(result.hitResult()->fullText, c.fullText);
+        if (c.fullText != QStringLiteral("tavern")) {
+            EXPECT_EQ(result.hitResult()->wordOffset, c.fullText.indexOf(QStringLiteral("tavern")));
+        }
+    }
+}
+
+TEST_F(AccessibilityTextServiceTest, AnOffsetOnNoWordReadsNothingAndOneNearTheStartOfAShortRunIsBelieved)
+{
+    // The element's own offset under the pointer is the space between two words: no estimate from
+    // the pointer's place names either of them.
+    textElement(QStringLiteral("alpha beta"));
+    const auto between = lookupAt(charCentre(5));
+    EXPECT_FALSE(between.hitResult());
+    ASSERT_TRUE(between.missResult());
+    EXPECT_EQ(between.missResult()->pid, otherPid);
+
+    // The second character of a run 48 points wide, half way across it: where its own box is.
+    textElement(QStringLiteral("small "));
+    const auto run = lookupAt(charCentre(1));
+    ASSERT_TRUE(run.hitResult());
+    EXPECT_EQ(run.hitResult()->word, QStringLiteral("small"));
+}
+
 TEST_F(AccessibilityTextServiceTest, AnOffsetIsBelievedOnlyWhereItsBoxHoldsThePointer)
 {
     // Three lines in an editor too large for any estimate from the pointer's position; "The" at the

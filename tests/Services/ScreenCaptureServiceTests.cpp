@@ -122,7 +122,8 @@ TEST_F(ScreenCaptureServiceTest, ChromeWindowsAreCapturedAloneAndFallBackToTheDi
     ASSERT_TRUE(fallback.result);
     EXPECT_FALSE(fallback.error);
     EXPECT_EQ(backend->windowCalls().size(), 2u);
-    EXPECT_EQ(backend->displayCalls().size(), 2u);
+    // The strip, and the window's end beside it.
+    EXPECT_EQ(backend->displayCalls().size(), 3u);
     EXPECT_EQ(fallback.result->cropRect, QRectF(0, 360, 470, 80));
 
     // Other applications are always captured from the display; the window's frame goes with the
@@ -133,6 +134,42 @@ TEST_F(ScreenCaptureServiceTest, ChromeWindowsAreCapturedAloneAndFallBackToTheDi
     EXPECT_EQ(alone.result->windowFrame, QRectF(100, 100, 800, 600));
     EXPECT_FALSE(capture(QPointF(150, 400), hit(500, 0, QStringLiteral("google-chrome"), 78)).result->windowFrame);
     EXPECT_EQ(backend->windowCalls().size(), 2u);
+}
+
+TEST_F(ScreenCaptureServiceTest, AStripCrossesIntoTheNeighbouringMonitorAndReadsTheWindowsEndBesideIt)
+{
+    // Two monitors side by side, each reaching over the whole desktop; a window across both, whose
+    // frame as the lookup saw it from the pointer differs from the content's.
+    Native::ShareableContent content;
+    content.displays = {{1, QRectF(0, 0, 1280, 800), 1280, 800, QRectF(0, 0, 2560, 800)},
+                        {2, QRectF(1280, 0, 1280, 800), 1280, 800, QRectF(0, 0, 2560, 800)}};
+    content.windows = {{77, QRectF(100, 100, 800, 600), 500}};
+    backend->setContent(content);
+    WindowLookup::Hit across = hit(500);
+    across.frame = QRectF(100, 100, 1400, 600);
+
+    const Outcome border = capture(QPointF(1270, 300), across);
+    ASSERT_TRUE(border.result);
+    EXPECT_EQ(border.result->cropRect, QRectF(950, 260, 640, 80));
+    EXPECT_EQ(border.result->windowFrame, across.frame);
+    EXPECT_FALSE(border.result->windowEnd) << "the strip holds the window's end";
+    ASSERT_EQ(backend->displayCalls().size(), 1u);
+    EXPECT_EQ(backend->displayCalls().front().filter.display.displayID, 1u);
+    EXPECT_EQ(backend->displayCalls().front().configuration.sourceRect, QRectF(950, 260, 640, 80));
+
+    // At the window's left edge the strip leaves its right end out: that is read beside it.
+    const Outcome start = capture(QPointF(110, 300), across);
+    ASSERT_TRUE(start.result);
+    EXPECT_EQ(start.result->cropRect, QRectF(0, 260, 430, 80));
+    ASSERT_TRUE(start.result->windowEnd);
+    EXPECT_EQ(start.result->windowEnd->rect, QRectF(1468, 260, 32, 80));
+    EXPECT_EQ(start.result->windowEnd->image.size(), QSize(32, 80));
+
+    // A window whose end is off the desktop leaves it unknown.
+    across.frame = QRectF(100, 100, 2600, 600);
+    const Outcome off = capture(QPointF(110, 300), across);
+    ASSERT_TRUE(off.result);
+    EXPECT_FALSE(off.result->windowEnd);
 }
 
 TEST_F(ScreenCaptureServiceTest, ContentIsKeptForThirtySeconds)

@@ -162,16 +162,48 @@ TEST_F(TextRecognizerTest, OnlyTheWindowsPartIsReadAndAWordAtItsEdgeThatMayGoOnI
     EXPECT_FALSE(at(270, 40, crop, window.adjusted(-100, 0, 0, 0)));
 
     // A word at the left edge under a row that reaches the right edge may be the rest of a word;
-    // where the right edge is not in the capture, that cannot be seen.
+    // where the right edge is not in the strip, the window's end read beside it tells, and without
+    // it nothing is read.
     lines({FakeTextRecognition::line(QStringLiteral("ouse in"), inWindow(4, 80), {inWindow(4, 40), inWindow(60, 80)})});
     EXPECT_EQ(at(20, 40, crop, window)->text, QStringLiteral("ouse"));
     QPainter(&image).fillRect(QRect(290, 14, 6, 12), Qt::black);
     EXPECT_FALSE(at(20, 40, crop, window));
-    EXPECT_TRUE(at(20, 40, crop, window.adjusted(0, 0, 400, 0)));
+    const QRectF wide = window.adjusted(0, 0, 400, 0);
+    EXPECT_FALSE(at(20, 40, crop, wide)) << "the end of the row above is not in the strip";
+    QImage end(32, int(H), QImage::Format_RGB32);
+    end.fill(Qt::white);
+    const auto beside = [&] {
+        return Testing::await(TextRecognizer::recognizeWord(ScreenCaptureService::CaptureResult {
+            image, crop, QPointF(20, 40), wide, ScreenCaptureService::Pixels {end, QRectF(668, 0, 32, H)}}));
+    };
+    EXPECT_TRUE(beside()) << "the row above ends short of the window's end";
+    QPainter(&end).fillRect(QRect(20, 12, 8, 12), Qt::black);
+    EXPECT_FALSE(beside()) << "the row above runs on to the window's end";
 
     // A window that does not hold the pointer is not used.
     EXPECT_TRUE(at(20, 40, crop, QRectF(400, 0, 100, 80)));
     expectNear(engine->regions().back(), QRectF(0, 0, 1, 1));
+}
+
+TEST_F(TextRecognizerTest, AWordTheStripCutsIsNoneAndAPaneBorderBoundsTheRead)
+{
+    // The strip's right edge cuts "insi|de"; the word beside it is whole.
+    lines({FakeTextRecognition::line(QStringLiteral("an insi"), box(560, 640), {box(560, 590), box(600, 640)})});
+    EXPECT_EQ(at(575)->text, QStringLiteral("an"));
+    EXPECT_FALSE(at(620));
+
+    // A tool bar's light ground with a button on it ends in a straight line over a dark pane of
+    // text: only the pane is read, the tool bar painted over with the pane's ground.
+    QPainter(&image).fillRect(QRect(0, 22, int(W), int(H) - 22), Qt::black);
+    QPainter(&image).fillRect(QRect(300, 4, 40, 12), Qt::gray);
+    at(40, 30);
+    EXPECT_EQ(engine->image().pixel(320, 10), qRgb(0, 0, 0));
+    EXPECT_EQ(engine->image().pixel(10, 21), qRgb(0, 0, 0));
+    // Text rows make no such line: a pointer between them reads the whole strip as it is.
+    image.fill(Qt::white);
+    QPainter(&image).fillRect(QRect(10, 30, 60, 8), Qt::black);
+    at(40, 30);
+    EXPECT_EQ(engine->image(), image);
 }
 
 TEST_F(TextRecognizerTest, WordsWithoutTheirOwnBoxShareTheLineByCharacters)

@@ -49,6 +49,7 @@ TEST_F(WindowLookupTest, TakesTheFrontmostWindowThatIsSeenAndComplete)
     EXPECT_EQ(hit->pid, 200);
     EXPECT_EQ(hit->layer, 0); // missing layer is 0, not a failure
     EXPECT_EQ(hit->bundleIdentifier, QStringLiteral("org.example.Behind"));
+    EXPECT_EQ(hit->frame, QRectF(0, 0, 500, 500)) << "the window's bounds as the list gave them for the point";
 
     // Edges: the top-left corner is in, the far edges are out; nothing anywhere is a miss.
     EXPECT_TRUE(WindowLookup::window(QPointF(600, 0)));

@@ -28,6 +28,49 @@ bool holdsKnownText(AtspiAccessible *object, qint64 count)
     return own && *own <= count + 4 && *own >= count - 1;
 }
 
+// Whether the element's box lies wholly inside the boxes of the elements around it: an element that
+// slides in is cut off by what holds it until it has arrived.
+bool wholeOnScreen(AtspiAccessible *object, const QRect &box)
+{
+    bool whole = true;
+    AtspiAccessible *around = parentOf(object);
+    for (int depth = 0; around && whole && depth < 20; ++depth) {
+        if (const auto outer = extentsOf(around); outer && !outer->contains(box))
+            whole = false;
+        AtspiAccessible *next = parentOf(around);
+        g_object_unref(around);
+        around = next;
+    }
+    if (around)
+        g_object_unref(around);
+    return whole;
+}
+
+// Where an element under `object` whose name holds `name` is on screen, once it is there whole;
+// none until then.
+std::optional<QRect> placeOfElementNamed(AtspiAccessible *object, const QString &name, int depth)
+{
+    if (depth > 40)
+        return std::nullopt;
+    if (nameOf(object).value_or(QString()).contains(name)) {
+        const auto box = extentsOf(object);
+        if (box && wholeOnScreen(object, *box))
+            return box;
+        return std::nullopt;
+    }
+    const int children = std::min(childCountOf(object).value_or(0), 256);
+    for (int i = 0; i < children; ++i) {
+        AtspiAccessible *child = childOf(object, i);
+        if (!child)
+            continue;
+        const auto found = placeOfElementNamed(child, name, depth + 1);
+        g_object_unref(child);
+        if (found)
+            return found;
+    }
+    return std::nullopt;
+}
+
 // The first text element under `object` that holds the known text; a new reference or nullptr.
 AtspiAccessible *textElement(AtspiAccessible *object, qint64 count, int depth)
 {
@@ -70,7 +113,8 @@ RealApplication::~RealApplication()
 }
 
 bool RealApplication::start(const QString &program, const QStringList &arguments, bool countsUtf16,
-                            const std::function<void(const std::function<void()> &)> &onWorker)
+                            const std::function<void(const std::function<void()> &)> &onWorker,
+                            const QString &settledWhenShown)
 {
     const QString path = m_dir.filePath(QStringLiteral("harbour.txt"));
     const QString text = knownText();
@@ -122,12 +166,23 @@ bool RealApplication::start(const QString &program, const QStringList &arguments
                 AtspiAccessible *app = session.application(pid);
                 if (!app)
                     return;
+                std::optional<QRect> bar;
+                if (!settledWhenShown.isEmpty() && !(bar = placeOfElementNamed(app, settledWhenShown, 0))) {
+                    g_object_unref(app);
+                    return;
+                }
                 AtspiAccessible *element = textElement(app, count, 0);
                 g_object_unref(app);
                 if (!element)
                     return;
                 m_words.clear();
                 const auto visible = extentsOf(element);
+                // The bar slides in over a while, pushing the text away: the words are placed once
+                // the text is clear of it.
+                if (bar && visible && visible->intersects(*bar)) {
+                    g_object_unref(element);
+                    return;
+                }
                 std::vector<Word> flat;
                 for (const Target &t : targets) {
                     const qint64 from = countsUtf16 ? t.start : Text::codePointCount(QStringView(text).left(t.start));
@@ -183,8 +238,10 @@ bool RealApplication::start(const QString &program, const QStringList &arguments
         std::chrono::seconds(30));
     if (!shown) {
         m_error = program
-            + QStringLiteral(" did not show the text on the accessibility bus within 30 s (%1 words laid out)")
-                  .arg(m_words.size());
+            + QStringLiteral(" did not show the text on the accessibility bus within 30 s (%1 words laid out%2)")
+                  .arg(m_words.size())
+                  .arg(settledWhenShown.isEmpty() ? QString()
+                                                  : QStringLiteral(", waiting for \"%1\"").arg(settledWhenShown));
         return false;
     }
     return true;

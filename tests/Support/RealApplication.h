@@ -44,9 +44,13 @@ public:
     /// Starts `program` on a copy of the known text (its path is appended to `arguments`) and waits
     /// until the application shows the text on the accessibility bus. `countsUtf16`: whether the
     /// application's offsets are UTF-16 units (Qt) rather than code points. `onWorker` runs a job
-    /// on the thread that makes the accessibility requests and returns when it is done.
+    /// on the thread that makes the accessibility requests and returns when it is done. Where an
+    /// application shows a bar of its own over the text once it has read it (which moves the text),
+    /// `settledWhenShown` names an element of that bar: the words are placed once it is on screen
+    /// and the text clear of it.
     bool start(const QString &program, const QStringList &arguments, bool countsUtf16,
-               const std::function<void(const std::function<void()> &)> &onWorker);
+               const std::function<void(const std::function<void()> &)> &onWorker,
+               const QString &settledWhenShown = {});
 
     /// Ends the application.
     void stop();

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <cstdlib>
 #include <functional>
 
 namespace Lumivox::Testing {
@@ -192,13 +193,12 @@ void tapKey(Display *d, const char *key)
 
 bool openTrayMenu(Display *d, const QRect &icon, qint64 pid)
 {
-    // Two clicks on one spot within the desktop's double-click time are a double click, which opens
-    // no menu: each click lands a few pixels from the one before, so that a test opening the menu
-    // again at once still opens it.
-    static bool aside = false;
-    aside = !aside;
-    const QPoint spot = icon.center() + QPoint(aside ? -4 : 4, 0);
-    XTestFakeMotionEvent(d, -1, spot.x(), spot.y(), CurrentTime);
+    // A click on the spot of the previous one within the double-click time is a double click,
+    // which opens no menu: the clicks take turns left and right of the icon's centre, further
+    // apart than a double click may be.
+    static int clicks = 0;
+    const int x = icon.center().x() + (clicks++ % 2 == 0 ? -5 : 5);
+    XTestFakeMotionEvent(d, -1, x, icon.center().y(), CurrentTime);
     XTestFakeButtonEvent(d, 1, True, CurrentTime);
     XTestFakeButtonEvent(d, 1, False, CurrentTime);
     XFlush(d);
@@ -219,8 +219,8 @@ bool chooseInTrayMenu(Display *d, const QRect &icon, qint64 pid, int nth)
 {
     if (!openTrayMenu(d, icon, pid))
         return false;
-    for (int i = 0; i < nth; ++i)
-        tapKey(d, "Down");
+    for (int i = 0; i < std::abs(nth); ++i)
+        tapKey(d, nth > 0 ? "Down" : "Up");
     tapKey(d, "Return");
     return true;
 }

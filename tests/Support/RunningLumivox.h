@@ -133,17 +133,27 @@ public:
         input.moveTo(pixel.x(), pixel.y());
         return waitForLog("pointer rests at", 10s);
     }
-    // The newest hover event of diagnostics.json for the word (written 1.5 s after activity).
+    /// The hover events of diagnostics.json as written so far (1.5 s after activity), oldest first.
+    QJsonArray events() const
+    {
+        return QJsonDocument::fromJson(WordBookEnvironment::contents(data.path() + "/Lumivox/diagnostics.json"))
+            .object()
+            .value(QStringLiteral("events"))
+            .toArray();
+    }
+    // The newest hover event of diagnostics.json for the word.
     std::optional<QJsonObject> event(const QString &word)
+    {
+        return eventWhere([&](const QJsonObject &e) { return e.value(QStringLiteral("word")).toString() == word; });
+    }
+    // The newest hover event of diagnostics.json that `matches`.
+    std::optional<QJsonObject> eventWhere(const std::function<bool(const QJsonObject &)> &matches)
     {
         std::optional<QJsonObject> found;
         spinUntil(
             [&] {
-                const QJsonObject root =
-                    QJsonDocument::fromJson(WordBookEnvironment::contents(data.path() + "/Lumivox/diagnostics.json"))
-                        .object();
-                for (const QJsonValue &value : root.value(QStringLiteral("events")).toArray()) {
-                    if (value.toObject().value(QStringLiteral("word")).toString() == word)
+                for (const QJsonValue &value : events()) {
+                    if (matches(value.toObject()))
                         found = value.toObject();
                 }
                 return found.has_value();
@@ -190,8 +200,8 @@ QRect trayIconOf(Display *d, qint64 pid);
 void tapKey(Display *d, const char *key);
 // Opens the tray menu with a click on the icon and waits until it shows; false when it does not.
 bool openTrayMenu(Display *d, const QRect &icon, qint64 pid);
-// Opens the tray menu with a click on the icon and chooses the item `nth` presses of Down reach;
-// false when the menu does not open.
+// Opens the tray menu with a click on the icon and chooses the item `nth` presses of Down reach (a
+// negative `nth`: presses of Up, from the bottom; -1 is Quit); false when the menu does not open.
 bool chooseInTrayMenu(Display *d, const QRect &icon, qint64 pid, int nth);
 
 inline QRect wordBox(const FixtureProcess &fixture, const QByteArray &key)

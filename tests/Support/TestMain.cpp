@@ -13,7 +13,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     Lumivox::FormStyle::install();
-    Lumivox::LanguageCatalog::setOnDeviceLanguageCodes(Lumivox::Testing::installedPairLanguages);
+    Lumivox::LanguageCatalog::setOnDevicePairs(Lumivox::Testing::installedPairs());
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -84,9 +84,9 @@ TEST(Glance, NothingForTheTargetLanguageOrAPairWithoutAnEngine)
     GlanceTranslator translator {AppleTranslateService::shared()};
     EXPECT_EQ(hover(translator, QStringLiteral("perro"), QStringLiteral("El perro come la comida en la cocina.")),
               std::nullopt);
-    // English to French has no installed pair and there is no Google key.
+    // English reaches Russian on no route of the installed pairs and there is no Google key.
     EXPECT_EQ(hover(translator, QStringLiteral("red"), QStringLiteral("I saw a red car in the street yesterday."),
-                    QStringLiteral("fr")),
+                    QStringLiteral("ru")),
               std::nullopt);
 }
 
@@ -96,7 +96,8 @@ TEST(Glance, ReadAheadPreparesTheNextWordsForTheHover)
     const auto source = GlanceTranslator::sourceLanguage(sentence);
     ASSERT_EQ(source, QStringLiteral("en"));
     ASSERT_TRUE(ReadAhead::isOnDevice(source, es));
-    EXPECT_FALSE(ReadAhead::isOnDevice(source, QStringLiteral("fr")));
+    EXPECT_TRUE(ReadAhead::isOnDevice(source, QStringLiteral("fr"))); // through Spanish
+    EXPECT_FALSE(ReadAhead::isOnDevice(source, QStringLiteral("ru")));
 
     GlanceTranslator translator {AppleTranslateService::shared()};
     const auto next = ReadAhead::words(sentence.indexOf(QStringLiteral("small")), sentence, 3, true);

@@ -40,13 +40,17 @@ TEST(OnDeviceTranslation, TranslatesWordsAndExplainsFailures)
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("El perro come la comida en la cocina de la casa."),
                                                QStringLiteral("es"))),
               TranslationAttempt::failed(DiagnosticReason::sourceIsTarget, QStringLiteral("es") + arrow + "es"));
-    // French is translated on this computer, but only from Spanish; German not at all.
+    // French has no pair from English but is reached through Spanish; Russian is translated on this
+    // computer only from Ukrainian; German not at all.
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("house"), QStringLiteral("fr"))),
-              TranslationAttempt::failed(DiagnosticReason::appleModelMissing, QStringLiteral("en") + arrow + "fr"));
+              TranslationAttempt::success(QStringLiteral("maison")));
+    EXPECT_EQ(await(service.translateExplained(QStringLiteral("house"), QStringLiteral("ru"))),
+              TranslationAttempt::failed(DiagnosticReason::appleModelMissing, QStringLiteral("en") + arrow + "ru"));
     EXPECT_EQ(await(service.translateExplained(QStringLiteral("house"), QStringLiteral("de"))),
               TranslationAttempt::failed(DiagnosticReason::appleFailed, QStringLiteral("unsupported de")));
     EXPECT_TRUE(await(service.isInstalled(QStringLiteral("ru"), QStringLiteral("uk"))));
-    EXPECT_FALSE(await(service.isInstalled(QStringLiteral("en"), QStringLiteral("fr"))));
+    EXPECT_TRUE(await(service.isInstalled(QStringLiteral("en"), QStringLiteral("fr"))));
+    EXPECT_FALSE(await(service.isInstalled(QStringLiteral("en"), QStringLiteral("ru"))));
 }
 
 TEST(OnDeviceTranslation, ALoneEnglishWordIsNotTakenForAnotherLanguage)

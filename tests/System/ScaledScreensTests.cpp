@@ -2,10 +2,13 @@
 // scaled by Qt as a desktop would): a word hovered on each monitor is read through accessibility
 // and its tooltip shows beside the pointer on the pointer's monitor; the picker opened near each
 // corner of each monitor lies inside that monitor. And one screen at ×2 with a GTK window at
-// GDK_SCALE=2: every word is read through accessibility, none from screen text.
+// GDK_SCALE=2: every word is read through accessibility, none from screen text. A terminal across the
+// border of a ×1 and a ×2 monitor, lying over an editor, is read itself (its word or nothing, never the
+// editor's hidden one); a word drawn across a monitor border is read whole or not at all.
 
 #include "Support/RunningLumivox.h"
 #include "Support/XTestInjector.h"
+#include "Support/Xterm.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +18,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <numeric>
 
 using namespace Lumivox;
 using namespace Lumivox::Testing;
@@ -131,8 +135,89 @@ protected:
         return {tooltip, event};
     }
 
+    // Holds Alt over a pixel until the hover there has an outcome; gives the word the hover read: the
+    // one its tooltip showed, or the one it meant to translate (a word that fails to translate on
+    // this computer would show with a Google key). Resting without the key and letting go of it are
+    // outcomes of their own, passed over.
+    std::optional<QString> readAt(RunningLumivox &app, QPoint pixel)
+    {
+        static const QStringList read {
+            "shown",          "wordFiltered",     "appleModelMissing", "appleSessionMissing", "appleFailed",
+            "sourceIsTarget", "googleKeyMissing", "googleFailed",      "translationEmpty",    "translationCooldown"};
+        const qsizetype before = app.events().size();
+        if (!app.moveAndRest(input, pixel)) {
+            ADD_FAILURE() << "the program never saw the pointer rest at " << pixel.x() << "," << pixel.y();
+            return std::nullopt;
+        }
+        input.key(XK_Alt_L, true);
+        std::optional<QJsonObject> outcome;
+        spinUntil(
+            [&] {
+                const QJsonArray events = app.events();
+                for (qsizetype i = before; i < events.size() && !outcome; ++i) {
+                    if (events[i].toObject().value(QStringLiteral("reason")).toString()
+                        != QLatin1String("holdKeyNotPressed"))
+                        outcome = events[i].toObject();
+                }
+                return outcome.has_value();
+            },
+            30s);
+        input.key(XK_Alt_L, false);
+        spinUntil([&] { return windowsOf(display, app.process.processId()).empty(); }, 10s);
+        if (!outcome) {
+            ADD_FAILURE() << "no outcome of the hover at " << pixel.x() << "," << pixel.y();
+            return std::nullopt;
+        }
+        const QString reason = outcome->value(QStringLiteral("reason")).toString();
+        const QString word = outcome->value(QStringLiteral("word")).toString();
+        if (!read.contains(reason) || word.isEmpty()) {
+            lastMiss = reason;
+            return std::nullopt;
+        }
+        return word;
+    }
+
+    struct Tally
+    {
+        int right = 0;
+        int nothing = 0;
+        int wrong = 0;
+        QStringList wrongs;
+        QStringList nothings;
+    };
+
+    // Every word at its centre and 2 px inside its first and its last letter: that word or nothing
+    // is read.
+    Tally hoverEveryWord(RunningLumivox &app, const std::vector<Xterm::Word> &words, const char *name)
+    {
+        Tally tally;
+        for (const Xterm::Word &word : words) {
+            const int y = word.box.center().y();
+            for (const int x : {word.box.left() + 2, word.box.center().x(), word.box.right() - 2}) {
+                const auto shown = readAt(app, QPoint(x, y));
+                if (!shown) {
+                    ++tally.nothing;
+                    tally.nothings << QStringLiteral("%1 at (%2, %3): %4").arg(word.text).arg(x).arg(y).arg(lastMiss);
+                } else if (*shown == word.text)
+                    ++tally.right;
+                else {
+                    ++tally.wrong;
+                    tally.wrongs
+                        << QStringLiteral("%1 at (%2, %3) shown as %4").arg(word.text).arg(x).arg(y).arg(*shown);
+                }
+            }
+        }
+        std::printf("[tally] %s: right %d, nothing %d, wrong %d\n", name, tally.right, tally.nothing, tally.wrong);
+        if (!tally.nothings.isEmpty())
+            std::printf("[tally]   nothing: %s\n", qPrintable(tally.nothings.join(QStringLiteral(", "))));
+        std::fflush(stdout);
+        return tally;
+    }
+
     Display *display = nullptr;
     XTestInjector input;
+    // Why the last hover that read no word did not.
+    QString lastMiss;
 };
 
 } // namespace
@@ -241,4 +326,100 @@ TEST_F(ScaledScreens, AGtkWindowAtTwiceTheScaleIsReadThroughAccessibility)
         EXPECT_TRUE(event->value("source").toString().startsWith(QStringLiteral("accessibility")))
             << event->value("source").toString().toStdString();
     }
+}
+
+TEST_F(ScaledScreens, AWindowAcrossTheBorderIsReadItselfNeverTheWindowBeneathIt)
+{
+    // A terminal whose centre is on the x2 monitor reaches onto the x1 monitor, over an editor there.
+    const Monitor left {{0, 0, 1280, 800}, 1.0, true};
+    layOut(display, {left, {{1280, 0, 2560, 1600}, 2.0, false}});
+    qputenv("QT_SCREEN_SCALE_FACTORS", "A=1;B=2");
+    RunningLumivox app;
+    ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+
+    const QStringList hiddenWords =
+        QStringLiteral("morning pebbles bakery orchard meadow quilt river candle basket garden window "
+                       "pillow kettle ladder mirror saddle tunnel barrel copper velvet marble silver "
+                       "pepper ginger walnut cherry almond butter cotton linen paper timber marsh "
+                       "willow maple cedar spruce hazel clover thistle bramble heather fern moss "
+                       "lichen daisy poppy tulip")
+            .split(QLatin1Char(' '));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GDK_SCALE"), QStringLiteral("1"));
+    FixtureProcess editor;
+    ASSERT_TRUE(editor.start(QStringLiteral("gtk_text_fixture"),
+                             {QStringLiteral("--at"), QStringLiteral("700"), QStringLiteral("100"),
+                              QStringLiteral("--text"), hiddenWords.join(QLatin1Char(' '))},
+                             environment));
+    std::vector<QRect> hidden;
+    for (const QString &word : hiddenWords)
+        hidden.push_back(wordBox(editor, "view:" + word.toUtf8()));
+    const QRect view = std::accumulate(hidden.begin(), hidden.end(), QRect(), std::bit_or<QRect>());
+    ASSERT_FALSE(view.isEmpty());
+
+    Xterm terminal;
+    ASSERT_TRUE(terminal.start(100, 12, QPoint(1000, view.top()),
+                               {QStringLiteral("candles flicker softly"), QStringLiteral("sailors sing loudly"),
+                                QStringLiteral("anchors rest below"), QStringLiteral("lanterns swing gently")}))
+        << "xterm must be installed";
+    ASSERT_GT(terminal.frame().center().x(), 1280) << "the terminal's centre is on the x2 monitor";
+    std::vector<Xterm::Word> onLeft;
+    for (const Xterm::Word &word : terminal.words()) {
+        if (left.pixels.contains(word.box))
+            onLeft.push_back(word);
+    }
+    ASSERT_GE(onLeft.size(), 6u);
+    ASSERT_TRUE(std::any_of(onLeft.begin(), onLeft.end(), [&](const Xterm::Word &w) {
+        return std::any_of(hidden.begin(), hidden.end(), [&](const QRect &h) { return h.intersects(w.box); });
+    })) << "the terminal lies over the editor's words";
+
+    const Tally tally = hoverEveryWord(app, onLeft, "terminal across the x1 | x2 border, its x1 part");
+    EXPECT_EQ(tally.wrong, 0) << qPrintable(tally.wrongs.join(QLatin1Char('\n')));
+}
+
+TEST_F(ScaledScreens, AWordAcrossAMonitorBorderIsReadWholeOrNotAtAll)
+{
+    struct Layout
+    {
+        const char *name;
+        std::vector<Monitor> monitors;
+        const char *factors;
+    };
+    const std::vector<Layout> layouts {
+        {"x1 | x1", {{{0, 0, 1280, 800}, 1.0, true}, {{1280, 0, 1280, 800}, 1.0, false}}, "A=1;B=1"},
+        {"x2 | x1", {{{0, 0, 2560, 1600}, 2.0, false}, {{2560, 0, 1280, 800}, 1.0, true}}, "A=2;B=1"},
+    };
+    // A terminal whose 20th column ends at the border; each row's word crosses it after a few letters.
+    constexpr int before = 20;
+    const std::vector<std::pair<QString, int>> crossing {{QStringLiteral("inside"), 4},
+                                                         {QStringLiteral("chapel"), 1},
+                                                         {QStringLiteral("harbour"), 5},
+                                                         {QStringLiteral("lanterns"), 3}};
+    QStringList lines;
+    for (const auto &[word, split] : crossing)
+        lines << QStringLiteral("Then").leftJustified(before - split, QLatin1Char(' ')) + word
+                + QStringLiteral(" glow");
+    int tallied = 0;
+    for (const Layout &layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        layOut(display, layout.monitors);
+        qputenv("QT_SCREEN_SCALE_FACTORS", layout.factors);
+        RunningLumivox app;
+        ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+        const int border = layout.monitors[1].pixels.left();
+        Xterm terminal;
+        ASSERT_TRUE(terminal.start(40, 6, QPoint(border - Xterm::border - before * Xterm::cellWidth, 100), lines))
+            << "xterm must be installed";
+        std::vector<Xterm::Word> words;
+        for (const Xterm::Word &word : terminal.words()) {
+            if (word.box.left() < border && word.box.right() >= border)
+                words.push_back(word);
+        }
+        ASSERT_EQ(words.size(), crossing.size());
+        const Tally tally =
+            hoverEveryWord(app, words, qPrintable(QStringLiteral("a word across the %1 border").arg(layout.name)));
+        EXPECT_EQ(tally.wrong, 0) << qPrintable(tally.wrongs.join(QLatin1Char('\n')));
+        tallied += tally.right;
+    }
+    EXPECT_GT(tallied, 0) << "a strip crosses the border: some words are read whole";
 }

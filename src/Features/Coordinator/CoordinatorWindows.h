@@ -49,6 +49,10 @@ public:
     /// Asks whether to keep looked-up words, unless that question is on screen already.
     virtual void showKeepPrompt(WordBook &book, const TooltipKeyLabels &keys) = 0;
 
+    /// The program is ending with its windows open: what a window keeps of itself when it is hidden
+    /// (its size and place) goes to the preference store now.
+    virtual void storeFrames() { }
+
 signals:
     /// The onboarding window is closing, by the user or because onboarding was completed.
     void onboardingClosed();

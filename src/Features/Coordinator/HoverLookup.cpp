@@ -40,8 +40,13 @@ void HoverTextController::rememberWebAccessibilityRequest(std::int32_t pid)
     requests[pid] = now;
 }
 
-void HoverTextController::rememberWordPlace(const QRectF &bounds, QPointF readAt)
+void HoverTextController::rememberWordPlace(const QRectF &read, QPointF readAt)
 {
+    // A word's box is in the points of the pointer's screen, carried on past its edges: the part of a
+    // word across a monitor border that lies on another screen is where another scale would put it,
+    // so only the part on the pointer's screen places the word.
+    const std::optional<ScreenInfo> screen = ScreenGeometry::screen(readAt);
+    const QRectF bounds = screen && !read.isEmpty() ? read & screen->frame : read;
     // A word without a box is not placed by an empty rectangle (one at the screen's corner would
     // send the next move off it): the pointer's drift from where it was read decides instead.
     if (bounds.isEmpty()) {
@@ -280,8 +285,8 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
         co_return;
     }
 
-    const ScreenCaptureService::CaptureResult image = std::move(*captured.result);
-    auto ocrJob = sources->recognizeWord(image.image, image.cropRect, image.mouse, image.windowFrame);
+    const QRectF cropRect = captured.result->cropRect;
+    auto ocrJob = sources->recognizeWord(std::move(*captured.result));
     const std::optional<RecognizedHit> recognized = co_await ocrJob;
     timing.mark(QStringLiteral("ocr"), clock->now());
     if (!isCurrent()) {
@@ -294,8 +299,7 @@ QCoro::Task<> HoverTextController::lookupTask(QPointer<HoverTextController> self
         end();
         co_return;
     }
-    const QRectF rect =
-        ScreenGeometry::cocoaRect(image.cropRect, recognized->visionBox, ScreenGeometry::primaryScreenMaxY());
+    const QRectF rect = ScreenGeometry::cocoaRect(cropRect, recognized->visionBox, ScreenGeometry::primaryScreenMaxY());
     self->rememberWordPlace(rect, request.point);
     if (request.skipNonWords && !WordFilter::evaluate(recognized->text, recognized->context).isTranslatable()) {
         self->m_hover.lastWordFiltered = true;

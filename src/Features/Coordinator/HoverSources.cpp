@@ -52,9 +52,9 @@ PlatformHoverSources::captureRegion(QPointF quartzPoint, std::optional<WindowLoo
 }
 
 QCoro::Task<std::optional<RecognizedHit>>
-PlatformHoverSources::recognizeWord(QImage image, QRectF cropRect, QPointF mouse, std::optional<QRectF> window)
+PlatformHoverSources::recognizeWord(ScreenCaptureService::CaptureResult capture)
 {
-    auto job = TextRecognizer::recognizeWord(std::move(image), cropRect, mouse, window);
+    auto job = TextRecognizer::recognizeWord(std::move(capture));
     co_return co_await job;
 }
 

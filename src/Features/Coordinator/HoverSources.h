@@ -32,9 +32,7 @@ public:
                                                                          std::stop_token stop) = 0;
     virtual QCoro::Task<ScreenCaptureService::Outcome>
     captureRegion(QPointF quartzPoint, std::optional<WindowLookup::Hit> window, QSizeF size) = 0;
-    /// `window`: the frame of the window under the pointer, where the capture knows it.
-    virtual QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse,
-                                                                    std::optional<QRectF> window) = 0;
+    virtual QCoro::Task<std::optional<RecognizedHit>> recognizeWord(ScreenCaptureService::CaptureResult capture) = 0;
     /// The title of the window under a top-left-origin point, through accessibility.
     virtual QCoro::Task<std::optional<QString>> windowTitle(QPointF quartzPoint) = 0;
 };
@@ -55,8 +53,7 @@ public:
                                                                  bool skipNonWords, std::stop_token stop) override;
     QCoro::Task<ScreenCaptureService::Outcome>
     captureRegion(QPointF quartzPoint, std::optional<WindowLookup::Hit> window, QSizeF size) override;
-    QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse,
-                                                            std::optional<QRectF> window) override;
+    QCoro::Task<std::optional<RecognizedHit>> recognizeWord(ScreenCaptureService::CaptureResult capture) override;
     QCoro::Task<std::optional<QString>> windowTitle(QPointF quartzPoint) override;
 
 private:

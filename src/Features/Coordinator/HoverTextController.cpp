@@ -626,7 +626,8 @@ bool HoverTextController::applicationWillTerminate()
             qCWarning(lcHover) << "quitting without waiting longer for" << what;
         written = written && inTime;
     };
-    // The cache lives in the preference store, whose file is written here too.
+    // The windows' frames and the cache live in the preference store, whose file is written here.
+    m_deps.windows->storeFrames();
     m_deps.translationCache->flush();
     step("the preference file",
          runWithin(terminationFlushLimit, [defaults = m_deps.defaults] { defaults->synchronize(); }));

@@ -348,7 +348,12 @@ public:
     /// The language of a word met in `sentence`; none without a sentence, when nothing is detected,
     /// or when it is the target itself.
     static std::optional<QString> wordLanguage(const std::optional<QString> &sentence, const QString &target);
-    /// One plain translation: on this computer for its languages, then Google when a key is stored.
+    /// Whether this computer translates a word of `source` (none: not known) into the language.
+    static bool translatesOnDevice(const Language &language, const std::optional<QString> &source);
+    /// The pair a note names: source→target, the source English when not known.
+    static QString translationPair(const std::optional<QString> &source, const QString &target);
+    /// One plain translation: on this computer when a route joins its languages, then Google when a key
+    /// is stored.
     static QCoro::Task<WordTranslation> translateWord(QString word, Language language, QString target,
                                                       std::optional<QString> source, bool hasGoogleKey,
                                                       TranslationBackends backends);
@@ -396,9 +401,10 @@ public:
     /// The word book the coordinator works with; the tray menu counts its due words.
     WordBook &wordBook() const { return *m_deps.wordBook; }
 
-    /// What the program does when it ends, however it ends: writes the translation cache, then the
-    /// word book, then the diagnostics file, each waited for at most terminationFlushLimit. True when
-    /// everything was written in time; runs once (later calls give the first answer).
+    /// What the program does when it ends, however it ends: writes the frames of the windows on
+    /// screen and the translation cache with the preferences, then the word book, then the
+    /// diagnostics file, each waited for at most terminationFlushLimit. True when everything was
+    /// written in time; runs once (later calls give the first answer).
     bool applicationWillTerminate();
 
 signals:

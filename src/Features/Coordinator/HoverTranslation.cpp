@@ -4,6 +4,7 @@
 
 #include "Features/Coordinator/HoverGates.h"
 #include "Features/Coordinator/HoverTextController.h"
+#include "Models/LanguageCatalog.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Translation/TranslationStore.h"
 
@@ -35,12 +36,27 @@ std::optional<QString> HoverTextController::wordLanguage(const std::optional<QSt
     return detected;
 }
 
+bool HoverTextController::translatesOnDevice(const Language &language, const std::optional<QString> &source)
+{
+    // A word of no known language is read as English, and the target's own flag says whether English
+    // reaches it.
+    return source ? LanguageCatalog::translatesOnDevice(*source, language.id) : language.isAppleSupported();
+}
+
+QString HoverTextController::translationPair(const std::optional<QString> &source, const QString &target)
+{
+    const QString english = QStringLiteral("en");
+    if (!source && target.toLower() == english)
+        return target;
+    return source.value_or(english) + QStringLiteral("\u2192") + target;
+}
+
 QCoro::Task<HoverTextController::WordTranslation>
 HoverTextController::translateWord(QString word, Language language, QString target, std::optional<QString> source,
                                    bool hasGoogleKey, TranslationBackends backends)
 {
     WordTranslation result;
-    if (language.isAppleSupported() && backends.onDevice) {
+    if (translatesOnDevice(language, source) && backends.onDevice) {
         auto job = backends.onDevice(word, target, source);
         TranslationAttempt attempt = co_await job;
         if (attempt.text && !attempt.text->isEmpty())
@@ -160,9 +176,9 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
         translation.emplace(alreadyTranslated(WordTranslation {cached, {}}));
     } else if (memo != m_hover.failedTranslations.end() && memo->second > m_deps.clock->now()) {
         note(DiagnosticReason::translationCooldown, {.timing = timing});
-    } else if (language.requiresGoogleKey() && !googleKey) {
+    } else if (!translatesOnDevice(language, source) && !googleKey) {
         note(DiagnosticReason::googleKeyMissing,
-             {.detail = target,
+             {.detail = translationPair(source, target),
               .tally = AppTally::Update::translation(QStringLiteral("google key missing ") + target),
               .timing = timing});
     } else {

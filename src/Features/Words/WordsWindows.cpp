@@ -150,6 +150,12 @@ void WordsWindows::showKeepPrompt(WordBook &book, const TooltipKeyLabels &keys)
     present(m_prompt);
 }
 
+void WordsWindows::storeFrame() const
+{
+    if (m_words && m_words->isVisible())
+        static_cast<WordsView *>(m_words.data())->saveGeometryToDefaults();
+}
+
 void WordsWindows::present(QWidget *window) const
 {
     if (!window || m_hostingTests)

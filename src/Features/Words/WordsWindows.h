@@ -13,11 +13,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QUuid>
+#include <QWidget>
 
 #include <memory>
 #include <optional>
-
-class QWidget;
 
 namespace Lumivox {
 
@@ -53,6 +52,9 @@ public:
     void showKeepPrompt(WordBook &book, const TooltipKeyLabels &keys);
 
     QWidget *wordsWindow() const { return m_words.data(); }
+    /// Keeps the Words window's frame while it is on screen, for a program that ends with it open
+    /// (hiding it keeps the frame too).
+    void storeFrame() const;
     QWidget *reviewWindow() const { return m_review.data(); }
     /// The review on show in the Review window.
     ReviewView *reviewView() const;

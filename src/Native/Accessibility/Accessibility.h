@@ -7,7 +7,9 @@
 // parent's text (a link, an inline run) answers "AXParent" and "AXRangeInParent": the UTF-16 range
 // of the parent's text that stands for it. Where an element's text keeps an object replacement
 // character for an embedded object (a browser's link), "AXEmbeddedTextForIndex" with that
-// character's UTF-16 index answers the object's text.
+// character's UTF-16 index answers the object's text. "AXInline" tells whether an element runs on
+// in its parent's text (a link, a browser's inline element) or is a block of its own; a run of
+// text answers nothing.
 //
 // Geometry is in Quartz points (origin at the top-left of the primary screen, y downwards). Text
 // positions and lengths are UTF-16 code units of the element's text; a backend whose platform counts

@@ -50,10 +50,11 @@ std::optional<AppSpace> AppSpace::measure(const QRect &window, const QRect &repo
     return AppSpace {scale, fromCorners};
 }
 
-AppCoordinates::AppCoordinates(ScreenLayout screens, AppSpace space)
+AppCoordinates::AppCoordinates(ScreenLayout screens, AppSpace space, std::optional<QPointF> anchorPixel)
     : m_screens(std::move(screens))
     , m_space(space)
     , m_scaled(m_space.fromScreenCorners ? m_screens.withFactor(m_space.scale) : ScreenLayout())
+    , m_anchor(anchorPixel ? m_screens.screenAtPixel(*anchorPixel) : std::nullopt)
 { }
 
 QPoint AppCoordinates::fromPixel(QPointF pixel) const
@@ -77,7 +78,8 @@ QPoint AppCoordinates::fromPoint(QPointF point) const
 
 QRectF AppCoordinates::toPoints(const QRect &reported) const
 {
-    return m_screens.toPoints(toPixels(reported));
+    const QRectF pixels = toPixels(reported);
+    return m_anchor ? ScreenLayout::toPointsOn(*m_anchor, pixels) : m_screens.toPoints(pixels);
 }
 
 } // namespace Lumivox::Native::Atspi

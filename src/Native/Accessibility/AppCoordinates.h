@@ -33,11 +33,15 @@ struct AppSpace
 };
 
 /// Converts between the program's points and one application's coordinates, over one layout of the
-/// screens.
+/// screens. A lookup reads around one point: its boxes are seen from that point's screen (in its
+/// points, carried on past its edges), so that a box across monitors of different scales holds the
+/// point exactly when it does on screen.
 class AppCoordinates
 {
 public:
-    AppCoordinates(ScreenLayout screens, AppSpace space);
+    /// `anchorPixel`: the point the boxes are seen from (root pixels); without it each box goes
+    /// through the screen that holds its centre.
+    AppCoordinates(ScreenLayout screens, AppSpace space, std::optional<QPointF> anchorPixel = std::nullopt);
 
     const AppSpace &space() const { return m_space; }
     /// A pixel of the root window in the application's units, and back.
@@ -51,6 +55,7 @@ private:
     ScreenLayout m_screens;
     AppSpace m_space;
     ScreenLayout m_scaled; // the screens as the application sees them, when it scales from their corners
+    std::optional<LayoutScreen> m_anchor;
 };
 
 } // namespace Lumivox::Native::Atspi

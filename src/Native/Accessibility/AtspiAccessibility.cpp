@@ -9,6 +9,7 @@
 #include "Native/Accessibility/Accessibility.h"
 #include "Native/Accessibility/AtspiElement.h"
 #include "Native/Accessibility/AtspiSession.h"
+#include "Native/X11/X11Connection.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,6 +17,7 @@
 
 #include <mutex>
 
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 namespace Lumivox::Native {
@@ -28,6 +30,24 @@ using Atspi::Clock;
 using Atspi::Session;
 
 constexpr auto trustCacheLifetime = 1s;
+
+// Where the pointer is, in root pixels.
+std::optional<QPointF> pointerPixel()
+{
+    Display *d = X11::display();
+    if (!d)
+        return std::nullopt;
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int x = 0;
+    int y = 0;
+    unsigned int mask = 0;
+    if (!XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &x, &y, &mask))
+        return std::nullopt;
+    return QPointF(rootX, rootY);
+}
 
 class AtspiAccessibility final : public Accessibility
 {
@@ -82,8 +102,9 @@ public:
         if (!session.ready())
             return AtspiElement::processOnly(pid);
         session.drain();
+        // An application is read for the hover where the pointer rests: its boxes are seen from there.
         if (AtspiAccessible *app = session.application(pid))
-            return AtspiElement::wrap(app, pid, AtspiElement::coordinatesFor(pid));
+            return AtspiElement::wrap(app, pid, AtspiElement::coordinatesFor(pid, pointerPixel()));
         return AtspiElement::processOnly(pid);
     }
 

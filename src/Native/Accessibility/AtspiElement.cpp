@@ -83,11 +83,12 @@ std::shared_ptr<AtspiElement> AtspiElement::systemWide(AXWindowLocator locator)
     return element;
 }
 
-AtspiElement::Coordinates AtspiElement::coordinatesFor(std::optional<std::int32_t> pid)
+AtspiElement::Coordinates AtspiElement::coordinatesFor(std::optional<std::int32_t> pid,
+                                                       std::optional<QPointF> anchorPixel)
 {
     const auto screens = X11::screenSnapshot();
     const auto space = pid ? Session::instance().applicationSpace(*pid, screens->generation) : std::nullopt;
-    return std::make_shared<const AppCoordinates>(screens->layout, space.value_or(AppSpace {}));
+    return std::make_shared<const AppCoordinates>(screens->layout, space.value_or(AppSpace {}), anchorPixel);
 }
 
 AtspiElement::~AtspiElement()
@@ -176,6 +177,14 @@ std::optional<AXValue> AtspiElement::attribute(std::string_view name)
             return AXElement(parent);
     } else if (name == "AXRangeInParent") {
         return rangeInParent();
+    } else if (name == "AXInline") {
+        // A link runs on in its paragraph's text; a browser says of its other elements how they are
+        // laid out, and only "inline" ones (not inline-block: a box of its own) do. A run of text
+        // says nothing.
+        if (roleOf(object) == ATSPI_ROLE_LINK)
+            return true;
+        if (const auto display = objectAttributeOf(object, "display"))
+            return *display == QLatin1String("inline");
     } else if (name == "AXWindow") {
         if (auto window = topLevelWindow())
             return window;
@@ -289,7 +298,7 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
         if (!top) {
             if (!childCountOf(app) && !session.isUnresponsive(app))
                 session.forgetApplication(window->pid);
-            return wrap(app, window->pid, coordinatesFor(window->pid));
+            return wrap(app, window->pid, coordinatesFor(window->pid, pixel));
         }
         session.rememberWindow(window->windowID, top);
     } else if (!known) {
@@ -301,7 +310,7 @@ AXElement AtspiElement::hitTestScreen(QPointF point)
     const AppSpace used = measured ? *measured : known.value_or(previous.value_or(AppSpace {}));
     if (!known)
         session.rememberSpace(window->pid, window->windowID, used, measured.has_value(), screens->generation);
-    const auto coordinates = std::make_shared<const AppCoordinates>(screens->layout, used);
+    const auto coordinates = std::make_shared<const AppCoordinates>(screens->layout, used, pixel);
     const QPoint px = coordinates->fromPixel(pixel);
     g_object_unref(app);
     // Where a search found text in this window before, the hit test starts there, as long as the
@@ -890,8 +899,9 @@ std::optional<AXValue> AtspiElement::rangeInParent()
 }
 
 // Where `run`, a child of this element, stands in this element's text, when that text is exactly its
-// children's texts one after the other. Anything else (a child without text, a text of its own
-// between them) leaves the place unknown.
+// children's texts one after the other, each embedded object (a link) standing for the placeholder
+// the text keeps for it. Anything else (a text of its own between them, a child that matches
+// nothing) leaves the place unknown.
 std::optional<AXValue> AtspiElement::runRange(AtspiAccessible *run)
 {
     constexpr int runLimit = 64;
@@ -900,7 +910,8 @@ std::optional<AXValue> AtspiElement::runRange(AtspiAccessible *run)
     const auto count = childCountOf(m_object);
     if (!count || *count < 1 || *count > runLimit)
         return std::nullopt;
-    QString joined;
+    const QString &whole = m_frame.text;
+    qsizetype at = 0;
     std::optional<AXRange> found;
     for (int i = 0; i < *count; ++i) {
         AtspiAccessible *child = childOf(m_object, i);
@@ -910,15 +921,18 @@ std::optional<AXValue> AtspiElement::runRange(AtspiAccessible *run)
         const auto text = length ? textOf(child, 0, *length) : std::nullopt;
         const bool self = child == run;
         g_object_unref(child);
-        if (!text)
+        AXRange range {at, 0};
+        if (text && QStringView(whole).mid(at, text->size()) == *text)
+            range.length = text->size();
+        else if (at < whole.size() && whole[at].unicode() == 0xFFFC)
+            range.length = 1;
+        else
             return std::nullopt;
         if (self)
-            found = AXRange {joined.size(), text->size()};
-        joined += *text;
-        if (joined.size() > m_frame.text.size())
-            return std::nullopt;
+            found = range;
+        at += range.length;
     }
-    if (!found || joined != m_frame.text)
+    if (!found || at != whole.size())
         return std::nullopt;
     return *found;
 }

@@ -44,7 +44,9 @@ public:
     static std::shared_ptr<AtspiElement> systemWide(AXWindowLocator locator);
     /// The space last measured on a window of the process, over the current screens (the screen's
     /// pixels where none was). Under the session's lock.
-    static Coordinates coordinatesFor(std::optional<std::int32_t> pid);
+    /// `anchorPixel`: where the lookup reads (root pixels); its screen's points are the boxes' space.
+    static Coordinates coordinatesFor(std::optional<std::int32_t> pid,
+                                      std::optional<QPointF> anchorPixel = std::nullopt);
 
     explicit AtspiElement(Kind kind)
         : m_kind(kind)

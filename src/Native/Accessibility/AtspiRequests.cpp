@@ -170,6 +170,22 @@ std::optional<QString> nameOf(AtspiAccessible *object)
     return out;
 }
 
+std::optional<QString> objectAttributeOf(AtspiAccessible *object, const char *name)
+{
+    GHashTable *attributes = nullptr;
+    if (!request(object, [&](GError **e) {
+            attributes = atspi_accessible_get_attributes(object, e);
+            return attributes != nullptr;
+        }))
+        return std::nullopt;
+    const auto *value = static_cast<const gchar *>(g_hash_table_lookup(attributes, name));
+    std::optional<QString> out;
+    if (value)
+        out = fromUtf8(value);
+    g_hash_table_unref(attributes);
+    return out;
+}
+
 std::optional<int> childCountOf(AtspiAccessible *object)
 {
     gint count = -1;

@@ -78,6 +78,8 @@ std::optional<QString> textOf(AtspiAccessible *object, qint64 start, qint64 end)
 std::optional<AtspiRole> roleOf(AtspiAccessible *object);
 std::optional<QString> nameOf(AtspiAccessible *object);
 std::optional<int> childCountOf(AtspiAccessible *object);
+/// One of the object's attributes (the toolkit's name = value pairs, such as a browser's "display").
+std::optional<QString> objectAttributeOf(AtspiAccessible *object, const char *name);
 std::optional<bool> isSingleLine(AtspiAccessible *object);
 
 /// Where an element embedded in its parent's text (a link, or an inline run a browser exposes on

@@ -24,6 +24,11 @@ struct CaptureDisplay
     QRectF frame; // global points
     int pixelWidth = 0;
     int pixelHeight = 0;
+    /// What a strip read from this display may take in (global points): the whole desktop in this
+    /// display's points, carried on past its edges at its scale, so that a strip crosses into a
+    /// neighbouring monitor and reads it in the pixels it shows, whatever that one's scale. Empty:
+    /// the display alone.
+    QRectF reach;
 };
 
 struct CaptureWindow
@@ -75,7 +80,7 @@ struct DisplayFilter
 struct CaptureConfiguration
 {
     QRectF sourceRect; // points, local to the captured display or window
-    QSize outputSize; // pixels of the image handed back
+    QSize outputSize; // pixels of the image handed back: the source at the scale of the pointer's display
     bool showsCursor = false;
 };
 

@@ -633,11 +633,16 @@ public:
         if (attributes.map_state != IsViewable)
             return failure(windowGone, "the window is not on screen");
 
-        // A window is scaled as the monitor that holds its centre, as its frame in points is.
-        const double scale = X11::screenLayout()
-                                 .screenAtPixel(QRectF(rootX, rootY, attributes.width, attributes.height).center())
-                                 .value_or(LayoutScreen {})
-                                 .factor;
+        // The source is in the points of the display the strip is read from (the window's frame as
+        // seen from there), whose scale the output size carries; without one, the monitor that
+        // holds the window's centre.
+        const QRectF &source = configuration.sourceRect;
+        const double scale = source.width() > 0 && configuration.outputSize.width() > 0
+            ? configuration.outputSize.width() / source.width()
+            : X11::screenLayout()
+                  .screenAtPixel(QRectF(rootX, rootY, attributes.width, attributes.height).center())
+                  .value_or(LayoutScreen {})
+                  .factor;
         const QRect local =
             toPixels(configuration.sourceRect, scale) & QRect(0, 0, attributes.width, attributes.height);
         if (local.isEmpty())
@@ -687,9 +692,14 @@ private:
     static std::vector<CaptureDisplay> displays(Display *d)
     {
         const ScreenLayout layout = X11::screenLayout();
+        const QRectF root(rootRect(d));
         std::vector<CaptureDisplay> out;
-        for (const X11::Monitor &m : X11::monitors(d))
-            out.push_back({m.name, layout.toPoints(QRectF(m.pixels)), m.pixels.width(), m.pixels.height()});
+        for (const X11::Monitor &m : X11::monitors(d)) {
+            const LayoutScreen screen =
+                layout.screenAtPixel(QRectF(m.pixels).center()).value_or(LayoutScreen {m.pixels});
+            out.push_back({m.name, ScreenLayout::toPointsOn(screen, QRectF(m.pixels)), m.pixels.width(),
+                           m.pixels.height(), ScreenLayout::toPointsOn(screen, root)});
+        }
         return out;
     }
 

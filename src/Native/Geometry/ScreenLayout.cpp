@@ -86,19 +86,27 @@ QPointF ScreenLayout::toPixels(QPointF point) const
 QRectF ScreenLayout::toPoints(const QRectF &pixels) const
 {
     const LayoutScreen *s = byPixel(pixels.center());
-    if (!s)
-        return pixels;
-    const QPointF origin(s->pixels.topLeft());
-    return QRectF(origin + (pixels.topLeft() - origin) / s->factor, pixels.size() / s->factor);
+    return s ? toPointsOn(*s, pixels) : pixels;
 }
 
 QRectF ScreenLayout::toPixels(const QRectF &points) const
 {
     const LayoutScreen *s = byPoint(points.center());
-    if (!s)
-        return points;
-    const QPointF origin(s->pixels.topLeft());
-    return QRectF(origin + (points.topLeft() - origin) * s->factor, points.size() * s->factor);
+    return s ? toPixelsOn(*s, points) : points;
+}
+
+QRectF ScreenLayout::toPointsOn(const LayoutScreen &s, const QRectF &pixels)
+{
+    const QPointF origin(s.pixels.topLeft());
+    const double factor = usable(s.factor);
+    return QRectF(origin + (pixels.topLeft() - origin) / factor, pixels.size() / factor);
+}
+
+QRectF ScreenLayout::toPixelsOn(const LayoutScreen &s, const QRectF &points)
+{
+    const QPointF origin(s.pixels.topLeft());
+    const double factor = usable(s.factor);
+    return QRectF(origin + (points.topLeft() - origin) * factor, points.size() * factor);
 }
 
 std::optional<LayoutScreen> ScreenLayout::screenAtPixel(QPointF pixel) const

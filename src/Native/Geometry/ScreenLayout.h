@@ -44,9 +44,17 @@ public:
     /// Root-window pixels to points and back. Without screens both are the identity.
     QPointF toPoints(QPointF pixel) const;
     QPointF toPixels(QPointF point) const;
-    /// A rectangle goes through the screen that holds its centre, so that it keeps its shape.
+    /// A rectangle goes through the screen that holds its centre, so that it keeps its shape. Only
+    /// where it lies on one screen is that where it is: one that reaches onto a screen of another
+    /// factor has no one rectangle in points, and is compared in pixels, or seen from one screen.
     QRectF toPoints(const QRectF &pixels) const;
     QRectF toPixels(const QRectF &points) const;
+
+    /// A rectangle as seen from `screen`: in its points, carried on past its edges at its factor.
+    /// The part on that screen is where it is, and the rest one straight mapping of the pixels
+    /// around it, so that a point of that screen lies inside exactly when its pixel does.
+    static QRectF toPointsOn(const LayoutScreen &screen, const QRectF &pixels);
+    static QRectF toPixelsOn(const LayoutScreen &screen, const QRectF &points);
 
     /// The screen that holds the pixel (else the nearest), if there is any screen.
     std::optional<LayoutScreen> screenAtPixel(QPointF pixel) const;

@@ -199,6 +199,15 @@ QStringList modeNames(const QString &source, const QString &target)
     return names;
 }
 
+QString languageOfModeCode(const QString &code)
+{
+    for (const auto &[twoLetters, threeLetters] : threeLetterCodes()) {
+        if (code == threeLetters)
+            return twoLetters;
+    }
+    return isPlainCode(code) ? code : QString();
+}
+
 QString encode(const MarkedPassage &passage)
 {
     const QString &text = passage.text;
@@ -342,6 +351,45 @@ Decoded decode(QStringView reply, QStringView sourceText)
     return decoded;
 }
 
+QString carriedOn(QStringView reply, QStringView sourceText)
+{
+    const QChar unknownMarks[] = {u'*', u'@', u'#'};
+    bool readsMark[3];
+    for (int m = 0; m < 3; ++m)
+        readsMark[m] = !sourceUsesMark(sourceText, unknownMarks[m]);
+    QString out;
+    out.reserve(reply.size());
+    bool afterWord = false;
+    for (qsizetype i = 0; i < reply.size(); ++i) {
+        const QChar c = reply[i];
+        if (c == u'\\' && i + 1 < reply.size()) {
+            out.append(c);
+            out.append(reply[++i]);
+            afterWord = isWordCodePoint(codePointAt(reply, i));
+            continue;
+        }
+        if (c == u'[') {
+            // A blank passes on whole: what it holds is formatting, not words.
+            const bool wordBound = i + 1 < reply.size() && reply[i + 1] == u'[';
+            const qsizetype end = reply.indexOf(wordBound ? QStringView(u"]]") : QStringView(u"]"), i + 1);
+            if (end >= 0) {
+                const qsizetype stop = end + (wordBound ? 2 : 1);
+                out.append(reply.mid(i, stop - i));
+                i = stop - 1;
+                continue;
+            }
+        }
+        bool isMark = false;
+        for (int m = 0; m < 3; ++m)
+            isMark = isMark || (readsMark[m] && c == unknownMarks[m]);
+        if (isMark && !afterWord && i + 1 < reply.size() && isWordCodePoint(codePointAt(reply, i + 1)))
+            continue;
+        out.append(c);
+        afterWord = isWordCodePoint(codePointAt(reply, i));
+    }
+    return out;
+}
+
 } // namespace ApertiumTranslation
 
 using namespace ApertiumTranslation;
@@ -355,6 +403,72 @@ std::optional<QString> installedMode(const QString &source, const QString &targe
             return name;
     }
     return std::nullopt;
+}
+
+// One request through the pipelines of a route's pairs, one after the other.
+TranslationResult<Decoded> exchangeThrough(const std::vector<ApertiumSession *> &pairs, const MarkedPassage &passage)
+{
+    if (passage.text.size() > maximumTextLength)
+        return TranslationResult<Decoded>::failure({errorDomain, textTooLong});
+    if (isWhitespaceOnly(passage.text))
+        return TranslationResult<Decoded>::success(Decoded {MarkedPassage {passage.text, {}}, 0, 0});
+    QString stream = encode(passage);
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        if (i > 0)
+            stream = carriedOn(stream, passage.text);
+        auto reply = pairs[i]->pass(stream);
+        if (!reply)
+            return TranslationResult<Decoded>::failure({errorDomain, engineFailed});
+        stream = std::move(*reply);
+    }
+    Decoded decoded = decode(stream, passage.text);
+    if (decoded.words > 0 && decoded.unknownWords == decoded.words)
+        return TranslationResult<Decoded>::failure({errorDomain, untranslated});
+    return TranslationResult<Decoded>::success(std::move(decoded));
+}
+
+// A text through a route's pairs: one word through their dictionaries, anything else (and any word the
+// dictionaries leave) through their pipelines, which escape and limit what they send.
+TranslationResult<QString> wordThrough(const std::vector<ApertiumSession *> &pairs, const QString &text,
+                                       const std::optional<WordContext> &context)
+{
+    const qsizetype lead = leadingSpace(text);
+    const qsizetype trail = text.size() == lead ? 0 : trailingSpace(text);
+    const QString word = text.mid(lead, text.size() - lead - trail);
+    if (text.size() <= maximumTextLength && isOneWord(word)) {
+        if (word.size() > longestWord)
+            return TranslationResult<QString>::failure({errorDomain, untranslated});
+        std::vector<ApertiumWordLookup *> lookups;
+        for (ApertiumSession *pair : pairs) {
+            if (auto *lookup = pair->wordLookup())
+                lookups.push_back(lookup);
+        }
+        if (lookups.size() == pairs.size()) {
+            const auto found = lookups.front()->senses(word, context);
+            if (found.outcome == ApertiumWordLookup::Outcome::unknownWord)
+                return TranslationResult<QString>::failure({errorDomain, untranslated});
+            std::vector<Apertium::ReadingPart> senses = found.readings;
+            for (std::size_t i = 1; i < lookups.size() && !senses.empty(); ++i)
+                senses = lookups[i]->sensesOf(senses);
+            if (!senses.empty()) {
+                return TranslationResult<QString>::success(
+                    text.left(lead) + lookups.back()->wordForm(senses.front(), word) + text.right(trail));
+            }
+        }
+    }
+    auto result = exchangeThrough(pairs, MarkedPassage {text, {}});
+    if (!result.ok())
+        return TranslationResult<QString>::failure(*result.error);
+    return TranslationResult<QString>::success(result.value->passage.text);
+}
+
+TranslationResult<MarkedPassage> passageThrough(const std::vector<ApertiumSession *> &pairs,
+                                                const MarkedPassage &passage)
+{
+    auto result = exchangeThrough(pairs, passage);
+    if (!result.ok())
+        return TranslationResult<MarkedPassage>::failure(*result.error);
+    return TranslationResult<MarkedPassage>::success(std::move(result.value->passage));
 }
 
 } // namespace
@@ -443,22 +557,12 @@ bool ApertiumSession::prepare()
     return !lookup || lookup->prepare();
 }
 
-TranslationResult<Decoded> ApertiumSession::exchange(const MarkedPassage &passage)
+std::optional<QString> ApertiumSession::pass(const QString &stream)
 {
-    if (passage.text.size() > maximumTextLength)
-        return TranslationResult<Decoded>::failure({errorDomain, textTooLong});
-    if (isWhitespaceOnly(passage.text))
-        return TranslationResult<Decoded>::success(Decoded {MarkedPassage {passage.text, {}}, 0, 0});
     auto *stages = pipeline();
     if (!stages)
-        return TranslationResult<Decoded>::failure({errorDomain, engineFailed});
-    const auto reply = stages->request(encode(passage));
-    if (!reply)
-        return TranslationResult<Decoded>::failure({errorDomain, engineFailed});
-    Decoded decoded = decode(*reply, passage.text);
-    if (decoded.words > 0 && decoded.unknownWords == decoded.words)
-        return TranslationResult<Decoded>::failure({errorDomain, untranslated});
-    return TranslationResult<Decoded>::success(std::move(decoded));
+        return std::nullopt;
+    return stages->request(stream);
 }
 
 TranslationResult<QString> ApertiumSession::translate(const QString &text)
@@ -469,55 +573,91 @@ TranslationResult<QString> ApertiumSession::translate(const QString &text)
 TranslationResult<QString> ApertiumSession::translateWord(const QString &text,
                                                           const std::optional<WordContext> &context)
 {
-    const qsizetype lead = leadingSpace(text);
-    const qsizetype trail = text.size() == lead ? 0 : trailingSpace(text);
-    const QString word = text.mid(lead, text.size() - lead - trail);
-    // Anything but one word, and anything the word lookup leaves, takes the pipeline, which escapes
-    // and limits what it sends.
-    if (text.size() <= maximumTextLength && isOneWord(word)) {
-        if (word.size() > longestWord)
-            return TranslationResult<QString>::failure({errorDomain, untranslated});
-        if (auto *lookup = wordLookup()) {
-            const auto found = lookup->translate(word, context);
-            if (found.outcome == ApertiumWordLookup::Outcome::unknownWord)
-                return TranslationResult<QString>::failure({errorDomain, untranslated});
-            if (found.outcome == ApertiumWordLookup::Outcome::translated)
-                return TranslationResult<QString>::success(text.left(lead) + found.text + text.right(trail));
-        }
-    }
-    auto result = exchange(MarkedPassage {text, {}});
-    if (!result.ok())
-        return TranslationResult<QString>::failure(*result.error);
-    return TranslationResult<QString>::success(result.value->passage.text);
+    return wordThrough({this}, text, context);
 }
 
 TranslationResult<MarkedPassage> ApertiumSession::translate(const MarkedPassage &passage)
 {
-    auto result = exchange(passage);
-    if (!result.ok())
-        return TranslationResult<MarkedPassage>::failure(*result.error);
-    return TranslationResult<MarkedPassage>::success(std::move(result.value->passage));
+    return passageThrough({this}, passage);
+}
+
+ApertiumRouteSession::ApertiumRouteSession(QString source, QString target, std::shared_ptr<ApertiumSession> first,
+                                           std::shared_ptr<ApertiumSession> second)
+    : m_source(std::move(source))
+    , m_target(std::move(target))
+    , m_first(std::move(first))
+    , m_second(std::move(second))
+{ }
+
+bool ApertiumRouteSession::prepare()
+{
+    const bool first = m_first->prepare();
+    return m_second->prepare() && first;
+}
+
+TranslationResult<QString> ApertiumRouteSession::translate(const QString &text)
+{
+    return translateWord(text, std::nullopt);
+}
+
+TranslationResult<QString> ApertiumRouteSession::translateWord(const QString &text,
+                                                               const std::optional<WordContext> &context)
+{
+    return wordThrough({m_first.get(), m_second.get()}, text, context);
+}
+
+TranslationResult<MarkedPassage> ApertiumRouteSession::translate(const MarkedPassage &passage)
+{
+    return passageThrough({m_first.get(), m_second.get()}, passage);
+}
+
+ApertiumTranslator::ApertiumTranslator(TranslationRoutes routes)
+    : m_routes(std::move(routes))
+{ }
+
+const TranslationRoutes &ApertiumTranslator::routes()
+{
+    // Found once: the same answer for the whole run, as the language catalogue has it.
+    std::call_once(m_routesFound, [this] {
+        if (!m_routes)
+            m_routes = TranslationRoutes::installed();
+    });
+    return *m_routes;
 }
 
 Translator::Availability ApertiumTranslator::availability(const QString &source, const QString &target)
 {
-    if (installedMode(source, target))
+    if (routes().route(source, target))
         return Availability::installed;
     if (knownPairs().count(source + QLatin1Char('-') + target) > 0)
         return Availability::supported;
     return Availability::unsupported;
 }
 
+std::shared_ptr<ApertiumSession> ApertiumTranslator::pairSession(const QString &source, const QString &target,
+                                                                 const QString &mode)
+{
+    std::lock_guard lock(m_mutex);
+    auto &slot = m_pairs[source + QLatin1Char('>') + target];
+    if (!slot)
+        slot = std::make_shared<ApertiumSession>(source, target, mode);
+    return slot;
+}
+
 std::shared_ptr<TranslationSession> ApertiumTranslator::session(const QString &source, const QString &target)
 {
-    const auto mode = installedMode(source, target);
-    if (!mode)
+    const auto route = routes().route(source, target);
+    if (!route)
         return nullptr;
-    const QString key = source + QLatin1Char('>') + target;
+    if (!route->middle)
+        return pairSession(source, target, route->modes.front());
+    // The pairs' sessions are the ones their direct use gets, so that their stages run once.
+    auto first = pairSession(source, *route->middle, route->modes.front());
+    auto second = pairSession(*route->middle, target, route->modes.back());
     std::lock_guard lock(m_mutex);
-    auto &slot = m_sessions[key];
+    auto &slot = m_routeSessions[source + QLatin1Char('>') + target];
     if (!slot)
-        slot = std::make_shared<ApertiumSession>(source, target, *mode);
+        slot = std::make_shared<ApertiumRouteSession>(source, target, std::move(first), std::move(second));
     return slot;
 }
 

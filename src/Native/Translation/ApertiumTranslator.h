@@ -2,13 +2,15 @@
 
 // The Linux backend of on-device translation: Apertium language pairs, each run as the stages of the
 // pair's installed mode file, one persistent null-flush process per stage, shared with the word
-// lookup and the tagger. A pair is installed when its mode file exists. Marks travel through the
-// stages as word-bound blanks ([[b]]…[[/]]), which Apertium keeps on the word they wrap even when the
-// word moves. A word on its own goes through the pair's dictionaries instead (ApertiumWordLookup),
-// with the full pipeline as its fallback.
+// lookup and the tagger. A pair is installed when its mode file exists; a pair with none is translated
+// through a language in between when two installed pairs join them (TranslationRoutes). Marks travel
+// through the stages as word-bound blanks ([[b]]…[[/]]), which Apertium keeps on the word they wrap
+// even when the word moves. A word on its own goes through the pair's dictionaries instead
+// (ApertiumWordLookup), with the full pipeline as its fallback.
 
 #include "Native/Apertium/StageChain.h"
 #include "Native/Translation/ApertiumWordLookup.h"
+#include "Native/Translation/TranslationRoutes.h"
 #include "Native/Translation/Translator.h"
 
 #include <QString>
@@ -18,6 +20,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -48,6 +52,10 @@ inline constexpr qsizetype longestWord = 100;
 /// three-letter forms ("en","es" → en-es, en-spa, eng-es, eng-spa).
 QStringList modeNames(const QString &source, const QString &target);
 
+/// The language table's code of one side of a mode name ("spa" → "es", "es" → "es"); empty for what
+/// names no language ("pt_BR", "eco").
+QString languageOfModeCode(const QString &code);
+
 /// A request: the text escaped for Apertium, with every mark widened to whole words and wrapped in a
 /// word-bound blank.
 QString encode(const MarkedPassage &passage);
@@ -64,6 +72,11 @@ struct Decoded
 /// from the blanks and neighbouring ones merged; white space at the ends and the initial letter case
 /// follow the source text.
 Decoded decode(QStringView reply, QStringView sourceText);
+
+/// One pair's reply made the next pair's request on a route through a language in between: the stream
+/// as it stands, escapes and word-bound blanks kept, without the first pair's marks of unknown words,
+/// which the next pair would read as text (it marks what it does not know itself).
+QString carriedOn(QStringView reply, QStringView sourceText);
 
 } // namespace ApertiumTranslation
 
@@ -89,10 +102,15 @@ public:
     /// The process groups of the word lookup's running stages.
     std::vector<pid_t> wordLookupProcessGroups();
 
+    /// Passes a request (raw: the caller escapes) through the pair's pipeline; absent when the pipeline
+    /// cannot start or fails.
+    std::optional<QString> pass(const QString &stream);
+    /// The pair's word lookup, made and started on first use; null for a session over a given script
+    /// or a pair whose stages cannot be found.
+    ApertiumWordLookup *wordLookup();
+
 private:
     Apertium::StageChain *pipeline();
-    ApertiumWordLookup *wordLookup();
-    TranslationResult<ApertiumTranslation::Decoded> exchange(const MarkedPassage &passage);
 
     QString m_source;
     QString m_target;
@@ -105,15 +123,50 @@ private:
     std::unique_ptr<ApertiumWordLookup> m_wordLookup;
 };
 
+/// A session on a route through a language in between: the sessions of the route's two pairs, shared
+/// with their own direct use, so that a route runs no process of its own. A sentence goes through both
+/// pipelines as one stream, its marks riding along; a word alone takes the first pair's dictionary
+/// sense through the second pair's dictionary, keeping its part of speech.
+class ApertiumRouteSession final : public TranslationSession
+{
+public:
+    ApertiumRouteSession(QString source, QString target, std::shared_ptr<ApertiumSession> first,
+                         std::shared_ptr<ApertiumSession> second);
+
+    QString source() const override { return m_source; }
+    QString target() const override { return m_target; }
+    bool prepare() override;
+    TranslationResult<QString> translate(const QString &text) override;
+    TranslationResult<QString> translateWord(const QString &word, const std::optional<WordContext> &context) override;
+    TranslationResult<MarkedPassage> translate(const MarkedPassage &passage) override;
+
+private:
+    QString m_source;
+    QString m_target;
+    std::shared_ptr<ApertiumSession> m_first;
+    std::shared_ptr<ApertiumSession> m_second;
+};
+
 class ApertiumTranslator final : public Translator
 {
 public:
+    /// Over the modes installed on this computer, read at the first call.
+    ApertiumTranslator() = default;
+    /// Over given routes (tests).
+    explicit ApertiumTranslator(TranslationRoutes routes);
+
     Availability availability(const QString &source, const QString &target) override;
     std::shared_ptr<TranslationSession> session(const QString &source, const QString &target) override;
 
 private:
+    const TranslationRoutes &routes();
+    std::shared_ptr<ApertiumSession> pairSession(const QString &source, const QString &target, const QString &mode);
+
+    std::once_flag m_routesFound;
+    std::optional<TranslationRoutes> m_routes;
     std::mutex m_mutex;
-    std::map<QString, std::shared_ptr<ApertiumSession>> m_sessions;
+    std::map<QString, std::shared_ptr<ApertiumSession>> m_pairs;
+    std::map<QString, std::shared_ptr<ApertiumRouteSession>> m_routeSessions;
 };
 
 } // namespace Lumivox::Native

@@ -201,7 +201,15 @@ QStringList generationUnits(const ReadingPart &target)
         part.tags = std::move(withTags);
         return Apertium::writeUnit(part);
     };
-    QStringList units {unit(tags)};
+    QStringList units;
+    // A dictionary lists an adjective in the masculine: a bilingual entry that gives the feminine for a
+    // word of both genders ("feliz" → "heureuse") is asked for the masculine first.
+    if (tags.value(0) == QLatin1String("adj") && tags.contains(QStringLiteral("f"))) {
+        QStringList masculine = tags;
+        masculine.replace(masculine.indexOf(QStringLiteral("f")), QStringLiteral("m"));
+        units.append(unit(masculine));
+    }
+    units.append(unit(tags));
     const bool hasAgreement =
         std::any_of(tags.begin(), tags.end(), [](const QString &t) { return isGender(t) || isNumber(t); });
     if (!hasAgreement) {
@@ -401,7 +409,7 @@ QString ApertiumWordLookup::generate(const ReadingPart &target)
     return (target.lemma + target.queue).trimmed();
 }
 
-ApertiumWordLookup::Result ApertiumWordLookup::translate(const QString &word, const std::optional<WordContext> &context)
+ApertiumWordLookup::Senses ApertiumWordLookup::senses(const QString &word, const std::optional<WordContext> &context)
 {
     bool unknown = false;
     const std::vector<ReadingPart> readings = analyse(word, &unknown);
@@ -432,12 +440,48 @@ ApertiumWordLookup::Result ApertiumWordLookup::translate(const QString &word, co
     }
     const ReadingPart source = dictionaryReading(lemmaReadings, *chosen).value_or(*chosen);
 
-    const std::vector<ReadingPart> alternatives = reversible(translations(source), source);
+    std::vector<ReadingPart> alternatives = reversible(translations(source), source);
     if (alternatives.empty()) {
         qCDebug(lcWords) << "no dictionary entry for" << Apertium::writeUnit(source);
         return {};
     }
-    return {Outcome::translated, followCase(generate(alternatives.front()), word)};
+    return {Outcome::translated, std::move(alternatives)};
+}
+
+std::vector<ReadingPart> ApertiumWordLookup::sensesOf(const std::vector<ReadingPart> &sourceReadings)
+{
+    for (const ReadingPart &given : sourceReadings) {
+        if (!isContentWord(given))
+            continue;
+        // The reading comes from another pair's dictionary, whose tags for this language can differ
+        // from this pair's: the lemma is read again here and taken in the same part of speech, in the
+        // form this pair's dictionary lists.
+        bool unknown = false;
+        const std::vector<ReadingPart> lemmaReadings = analyse(given.lemma + given.queue, &unknown);
+        std::vector<ReadingPart> sameLexeme;
+        for (const ReadingPart &r : lemmaReadings) {
+            if (r.queue == given.queue)
+                sameLexeme.push_back(r);
+        }
+        const ReadingPart source = dictionaryReading(sameLexeme, given).value_or(given);
+        std::vector<ReadingPart> alternatives = reversible(translations(source), source);
+        if (!alternatives.empty())
+            return alternatives;
+    }
+    return {};
+}
+
+QString ApertiumWordLookup::wordForm(const ReadingPart &target, QStringView source)
+{
+    return followCase(generate(target), source);
+}
+
+ApertiumWordLookup::Result ApertiumWordLookup::translate(const QString &word, const std::optional<WordContext> &context)
+{
+    const Senses found = senses(word, context);
+    if (found.outcome != Outcome::translated)
+        return {found.outcome, {}};
+    return {Outcome::translated, wordForm(found.readings.front(), word)};
 }
 
 } // namespace Lumivox::Native

@@ -100,10 +100,27 @@ public:
         bool operator==(const Result &) const = default;
     };
 
+    /// A word's senses in the target language: readings of the target dictionary, the likeliest first.
+    struct Senses
+    {
+        Outcome outcome = Outcome::notTranslated;
+        /// Not empty when `outcome` is translated.
+        std::vector<Apertium::ReadingPart> readings;
+    };
+
     ApertiumWordLookup(ApertiumWords::Stages stages, std::chrono::milliseconds timeout);
 
     /// One word (no white space); `context` when the sentence it was met in is known.
     Result translate(const QString &word, const std::optional<WordContext> &context);
+
+    /// The senses of one word (no white space), in the part of speech it has in `context` when known.
+    Senses senses(const QString &word, const std::optional<WordContext> &context);
+    /// The senses of readings of this pair's source language that another pair's dictionary gave
+    /// (the next step of a route through a language in between): the first reading this pair's
+    /// dictionary has an entry for, in the same part of speech. Empty when it has none.
+    std::vector<Apertium::ReadingPart> sensesOf(const std::vector<Apertium::ReadingPart> &sourceReadings);
+    /// A target reading generated, in the letter case of the word it translates.
+    QString wordForm(const Apertium::ReadingPart &target, QStringView source);
 
     /// Starts the stages without waiting for them to load. False when one cannot start.
     bool start();

@@ -4,7 +4,10 @@
 // Rectangles are in Quartz coordinates: points, origin at the top-left corner of the primary
 // screen, y downwards (device pixels are converted in the backend). A window's bounds are what the
 // user sees of it: a window manager's frame (title bar, borders) counts as part of the window it
-// decorates, so a point on a title bar never falls through to the window behind.
+// decorates, so a point on a title bar never falls through to the window behind. Where monitors
+// have different scales a window across them has no one rectangle in points: the backend decides
+// which windows hold a point (on X11 in the server's pixels), and gives the bounds of those as seen
+// from the point's monitor (its points carried on past its edges).
 
 #include "Native/Geometry/Containment.h"
 
@@ -50,9 +53,10 @@ public:
     /// On-screen windows front to back, desktop elements excluded.
     virtual std::vector<WindowInfo> windows() = 0;
 
-    /// The windows of windows() whose bounds contain the point (containsHalfOpen), front to back.
-    /// A backend may answer this far more cheaply than the whole list, which matters on every
-    /// hover, and may leave `title` and `ownerName` empty: no hover reads them.
+    /// The windows of windows() that hold the point, front to back, with their bounds seen from
+    /// the point's monitor (they contain the point, containsHalfOpen). A backend may answer this far
+    /// more cheaply than the whole list, which matters on every hover, and may leave `title` and
+    /// `ownerName` empty: no hover reads them.
     virtual std::vector<WindowInfo> windowsAt(QPointF quartzPoint)
     {
         std::vector<WindowInfo> out;

@@ -504,8 +504,13 @@ std::vector<std::int32_t> pidsOf(const Server &x, const std::vector<xcb_window_t
 // names cost three more requests per window.
 enum class Detail { full, placeAndOwner };
 
-// Fills in what the rest of the program reads of each window; desktop windows are left out.
-std::vector<WindowInfo> describe(const Server &x, const std::vector<Placed> &placed, Detail detail = Detail::full)
+// Fills in what the rest of the program reads of each window; desktop windows are left out. Bounds
+// are seen from `seenFrom`, the screen of the point a hover asks about: a window across monitors of
+// different scales has no one rectangle in points, and seen from the point's screen it holds the
+// point exactly when its pixels hold the point's pixel. Without one, each goes through the screen
+// that holds its centre.
+std::vector<WindowInfo> describe(const Server &x, const std::vector<Placed> &placed, Detail detail = Detail::full,
+                                 const std::optional<LayoutScreen> &seenFrom = std::nullopt)
 {
     enum { type, pid, state, opacity, netName, name, klass, perWindow };
     const int asked = detail == Detail::full ? perWindow : netName;
@@ -546,7 +551,8 @@ std::vector<WindowInfo> describe(const Server &x, const std::vector<Placed> &pla
         info.windowID = placed[i].id;
         if (pids[i] > 0)
             info.pid = pids[i];
-        info.bounds = layout.toPoints(QRectF(placed[i].pixels));
+        info.bounds = seenFrom ? ScreenLayout::toPointsOn(*seenFrom, QRectF(placed[i].pixels))
+                               : layout.toPoints(QRectF(placed[i].pixels));
         if (placed[i].overrideRedirect || hasType(typeTooltip) || hasType(typePopupMenu) || hasType(typeDropdownMenu)
             || hasType(typeNotification) || hasType(typeCombo) || hasType(typeDnd)) {
             info.layer = popupLayer;
@@ -624,11 +630,13 @@ public:
         const Server *x = server();
         if (!x)
             return {};
-        const QPointF pixel = X11::screenLayout().toPixels(quartzPoint);
+        const ScreenLayout layout = X11::screenLayout();
+        const QPointF pixel = layout.toPixels(quartzPoint);
         const auto desktop = readDesktop(*x, std::nullopt);
         if (!desktop)
             return {};
-        return describe(*x, place(*x, *desktop, desktop->children, containing(pixel)), Detail::placeAndOwner);
+        return describe(*x, place(*x, *desktop, desktop->children, containing(pixel)), Detail::placeAndOwner,
+                        layout.screenAtPixel(pixel));
     }
 
     // The server's own hit test names the topmost child of the root at the point, so in the common
@@ -641,7 +649,9 @@ public:
         const Server *x = server();
         if (!x)
             return std::nullopt;
-        const QPointF pixel = X11::screenLayout().toPixels(quartzPoint);
+        const ScreenLayout layout = X11::screenLayout();
+        const QPointF pixel = layout.toPixels(quartzPoint);
+        const std::optional<LayoutScreen> seenFrom = layout.screenAtPixel(pixel);
         const auto desktop =
             readDesktop(*x, QPoint(static_cast<int>(std::floor(pixel.x())), static_cast<int>(std::floor(pixel.y()))));
         if (!desktop)
@@ -654,7 +664,7 @@ public:
             if (group.empty())
                 continue;
             for (const WindowInfo &w :
-                 describe(*x, place(*x, *desktop, group, containing(pixel)), Detail::placeAndOwner)) {
+                 describe(*x, place(*x, *desktop, group, containing(pixel)), Detail::placeAndOwner, seenFrom)) {
                 if (accept(w))
                     return w;
             }

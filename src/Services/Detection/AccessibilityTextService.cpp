@@ -297,36 +297,60 @@ struct Context
 
 // An inline element (a bold run or a link inside a paragraph) holds only part of its sentence: the
 // sentence comes from the text block around it, with the element's whole text (`own`) in the place
-// the block keeps for it. Gives that joined window and the word's location in it.
+// the block keeps for it. Inline elements nest (a bold run in a link, in an italic one), so the
+// walk goes up until it reaches an element that is no inline part of its parent's text: the block.
+// Gives the joined window and the word's location in it.
 std::optional<Context> inEnclosingText(AccessibilityElement &element, const TextWindow &own, qint64 location)
 {
-    if (own.start != 0 || !own.endsText)
-        return std::nullopt;
-    const auto range = as<AXRange>(element.attribute("AXRangeInParent"));
-    if (!range || range->location < 0 || range->length < 0)
-        return std::nullopt;
-    const auto parent = as<AXElement>(element.attribute("AXParent"));
-    if (!parent || !*parent)
-        return std::nullopt;
-    const auto around = textWindow(**parent, range->location, 240);
-    if (!around)
-        return std::nullopt;
-    const qint64 at = range->location - around->start;
-    if (at < 0 || at + range->length > around->text.size())
-        return std::nullopt;
-    TextWindow joined {around->text.left(at) + own.text + around->text.mid(at + range->length), around->start,
-                       around->endsText};
-    // Indexes of the joined text back to the element that holds them.
-    const qint64 ownEnd = at + own.text.size();
-    const qint64 shift = range->length - own.text.size();
-    EmbeddedText embedded = [block = *parent, &element, at, ownEnd, shift, start = around->start](qint64 i) {
-        if (i < at)
-            return embeddedText(*block, start + i);
-        if (i < ownEnd)
-            return embeddedText(element, i - at);
-        return embeddedText(*block, start + i + shift);
-    };
-    return Context {std::move(joined), at + location, std::move(embedded)};
+    constexpr int deepest = 8;
+    std::optional<Context> out;
+    AccessibilityElement *inner = &element;
+    AXElement holder; // keeps the inner element alive once the walk has left the first
+    TextWindow text = own;
+    qint64 at = location;
+    EmbeddedText innerEmbedded = [&element](qint64 i) { return embeddedText(element, i); };
+    for (int depth = 0; depth < deepest; ++depth) {
+        // Only an element's whole text can stand in its parent's place for it.
+        if (text.start != 0 || !text.endsText)
+            break;
+        const auto range = as<AXRange>(inner->attribute("AXRangeInParent"));
+        if (!range || range->location < 0 || range->length < 0)
+            break;
+        const auto parent = as<AXElement>(inner->attribute("AXParent"));
+        if (!parent || !*parent)
+            break;
+        // A block (a paragraph) is the text around its inline elements, never one of them.
+        if (depth == 0 && as<bool>(element.attribute("AXInline")) == false)
+            break;
+        const auto around = textWindow(**parent, range->location, 240);
+        if (!around)
+            break;
+        const qint64 place = range->location - around->start;
+        if (place < 0 || place + range->length > around->text.size())
+            break;
+        TextWindow joined {around->text.left(place) + text.text + around->text.mid(place + range->length),
+                           around->start, around->endsText};
+        // Indexes of the joined text back to the element that holds them.
+        const qint64 innerEnd = place + text.text.size();
+        const qint64 shift = range->length - text.text.size();
+        EmbeddedText embedded = [block = *parent, inside = std::move(innerEmbedded), place, innerEnd, shift,
+                                 start = around->start](qint64 i) {
+            if (i < place)
+                return embeddedText(*block, start + i);
+            if (i < innerEnd)
+                return inside(i - place);
+            return embeddedText(*block, start + i + shift);
+        };
+        out = Context {joined, place + at, embedded};
+        if (as<bool>((*parent)->attribute("AXInline")) != true)
+            break;
+        holder = *parent;
+        inner = holder.get();
+        text = std::move(joined);
+        at = out->location;
+        innerEmbedded = std::move(embedded);
+    }
+    return out;
 }
 
 std::optional<LocatedWord> wordAtFraction(QStringView text, double fraction)
@@ -383,17 +407,27 @@ void doubt(Doubt &out, const QString &why)
         out = why;
 }
 
+// `onNoWord`, where given, is set when the element's offset under the point is believed (its
+// character's box holds the point) and lies on no word: the pointer is between words by the
+// element's own account, and any estimate of a word there would be a guess against it.
 std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &element, QPointF at,
-                                                      std::optional<double> primaryMaxY, Doubt &doubts)
+                                                      std::optional<double> primaryMaxY, Doubt &doubts,
+                                                      bool *onNoWord = nullptr)
 {
     const auto range = as<AXRange>(element.parameterizedAttribute("AXRangeForPosition", at));
     if (!range)
         return std::nullopt;
     const qint64 index = range->location;
     const auto bounds = elementBounds(element);
+    // The first character or two far into a text is what a provider that cannot tell says
+    // everywhere, unless that character's own box is where the pointer is (a short run of a
+    // paragraph's text).
     if (OffsetTrust::isDefaultIndexFarIn(bounds, index, at)) {
-        doubt(doubts, OffsetTrust::defaultIndexDoubt());
-        return std::nullopt;
+        const auto box = as<QRectF>(element.parameterizedAttribute("AXBoundsForRange", AXRange {index, 1}));
+        if (!box || !Native::containsHalfOpen(*box, at)) {
+            doubt(doubts, OffsetTrust::defaultIndexDoubt());
+            return std::nullopt;
+        }
     }
     if (index < 0)
         return std::nullopt;
@@ -415,8 +449,13 @@ std::optional<HitResult> extractFromParameterizedText(AccessibilityElement &elem
         }
         return true;
     });
-    if (!found)
+    if (!found) {
+        if (onNoWord) {
+            const auto box = as<QRectF>(element.parameterizedAttribute("AXBoundsForRange", AXRange {index, 1}));
+            *onNoWord = box && Native::containsHalfOpen(*box, at);
+        }
         return std::nullopt;
+    }
     const QString word = window->text.mid(found->start, found->length);
     if (Text::graphemeCount(word) < 2)
         return std::nullopt;
@@ -750,8 +789,14 @@ LookupResult lookupWord(QPointF at, std::optional<double> primaryMaxY, std::stop
     Doubt doubts;
     if (cancelled())
         return LookupResult::miss(pid, role);
-    if (auto hit = extractFromParameterizedText(*element, at, primaryMaxY, doubts))
+    bool onNoWord = false;
+    if (auto hit = extractFromParameterizedText(*element, at, primaryMaxY, doubts, &onNoWord))
         return LookupResult::hit(std::move(*hit));
+    // A browser that counts a run's offsets one off after a line break (Chromium does, where the
+    // run starts with the space the break swallowed) answers a space for a word's first letter:
+    // every estimate from the same element would name the word before it.
+    if (onNoWord)
+        return LookupResult::miss(pid, role, snippet(*element), doubts);
     if (cancelled())
         return LookupResult::miss(pid, role);
     if (auto hit = extractFromStandardAttribute(*element, at, primaryMaxY, doubts))

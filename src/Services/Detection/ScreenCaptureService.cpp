@@ -49,10 +49,19 @@ bool tooSmall(const QRectF &crop)
     return crop.isEmpty() || crop.width() < minimumSide || crop.height() < minimumSide;
 }
 
-QRectF cropRect(QPointF point, QSizeF size, const QRectF &displayFrame)
+// The strip in the display's own points; it goes as far as the display reaches (see
+// Native::CaptureDisplay::reach), else to the display's edges.
+QRectF cropRect(QPointF point, QSizeF size, const Native::CaptureDisplay &display)
 {
-    return centredCrop(point - displayFrame.topLeft(), size, displayFrame.size());
+    const QPointF origin = display.frame.topLeft();
+    const QRectF wanted(point.x() - origin.x() - size.width() / 2, point.y() - origin.y() - size.height() / 2,
+                        size.width(), size.height());
+    const QRectF within = display.reach.isEmpty() ? display.frame : display.reach;
+    return wanted & within.translated(-origin);
 }
+
+// How wide a piece of a window's right end is read beside a strip: a few terminal cells.
+constexpr double windowEndWidth = 32;
 
 QRectF globalRect(const QRectF &local, QPointF origin)
 {
@@ -173,23 +182,31 @@ ScreenCaptureService::Outcome ScreenCaptureService::captureWithContent(const Nat
         return Outcome::miss();
     }
 
-    const QRectF crop = cropRect(point, size, display->frame);
+    const QRectF crop = cropRect(point, size, *display);
     if (tooSmall(crop)) {
         invalidateOnExecutor();
         return Outcome::miss();
     }
     const QSize output = outputPixelSize(crop, display->frame.size(), QSize(display->pixelWidth, display->pixelHeight));
 
-    const auto target = window
+    const auto listed = window
         ? std::find_if(content.windows.begin(), content.windows.end(),
                        [&](const Native::CaptureWindow &w) { return w.windowID == window->windowID; })
         : content.windows.end();
+    // The window as the lookup saw it from the point is in the strip's own points; the content's
+    // frame, which goes through the monitor that holds the window's centre, is only a stand-in.
+    std::optional<Native::CaptureWindow> target;
+    if (listed != content.windows.end()) {
+        target = *listed;
+        if (window->frame)
+            target->frame = *window->frame;
+    }
     std::optional<QRectF> windowFrame;
-    if (target != content.windows.end())
+    if (target)
         windowFrame = target->frame;
 
     if (window && capturesWindowDirectly(window->bundleIdentifier)) {
-        if (target != content.windows.end()) {
+        if (target) {
             std::optional<CaptureError> error;
             if (auto result = captureWindow(*target, point, *display, size, error)) {
                 result->windowFrame = windowFrame;
@@ -213,8 +230,31 @@ ScreenCaptureService::Outcome ScreenCaptureService::captureWithContent(const Nat
         invalidateOnExecutor();
         return Outcome::failed(toError(*failure));
     }
+    const QRectF globalCrop = globalRect(crop, display->frame.topLeft());
+    std::optional<Pixels> windowEnd;
+    if (windowFrame)
+        windowEnd = captureWindowEnd(filter, globalCrop, *windowFrame);
     return Outcome::captured(
-        {std::move(std::get<QImage>(reply)), globalRect(crop, display->frame.topLeft()), point, windowFrame});
+        {std::move(std::get<QImage>(reply)), globalCrop, point, windowFrame, std::move(windowEnd)});
+}
+
+std::optional<ScreenCaptureService::Pixels> ScreenCaptureService::captureWindowEnd(const Native::DisplayFilter &filter,
+                                                                                   const QRectF &crop,
+                                                                                   const QRectF &windowFrame)
+{
+    if (!(windowFrame.left() >= crop.left() && windowFrame.right() > crop.right()))
+        return std::nullopt;
+    const Native::CaptureDisplay &display = filter.display;
+    const QRectF wanted(windowFrame.right() - windowEndWidth, crop.top(), windowEndWidth, crop.height());
+    const QRectF end = wanted & (display.reach.isEmpty() ? display.frame : display.reach);
+    if (end != wanted)
+        return std::nullopt; // off the desktop: what is there cannot be told
+    const QRectF source = end.translated(-display.frame.topLeft());
+    const QSize output = outputPixelSize(source, display.frame.size(), QSize(display.pixelWidth, display.pixelHeight));
+    Native::ImageReply reply = m_backend->captureDisplay(filter, {source, output, false});
+    if (auto *image = std::get_if<QImage>(&reply))
+        return Pixels {std::move(*image), end};
+    return std::nullopt;
 }
 
 std::optional<ScreenCaptureService::CaptureResult>

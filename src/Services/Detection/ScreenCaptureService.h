@@ -30,6 +30,13 @@ namespace Lumivox {
 class ScreenCaptureService
 {
 public:
+    /// Pixels and where they were read from (global points).
+    struct Pixels
+    {
+        QImage image;
+        QRectF rect;
+    };
+
     struct CaptureResult
     {
         QImage image;
@@ -37,6 +44,10 @@ public:
         QPointF mouse; // as passed in
         /// The frame of the window the capture was asked for, global points, where it is known.
         std::optional<QRectF> windowFrame;
+        /// Where the strip takes in the window's left edge but not its right one: the window's right
+        /// end beside the strip, as high as it. A terminal breaks a long line at its last column, so
+        /// a word at a row's start is the rest of one where the row above runs on to there.
+        std::optional<Pixels> windowEnd;
     };
 
     struct CaptureError
@@ -67,8 +78,10 @@ public:
     ScreenCaptureService(const ScreenCaptureService &) = delete;
     ScreenCaptureService &operator=(const ScreenCaptureService &) = delete;
 
-    /// Captures `size` points centred on `point`. `window` is the window under the point, when
-    /// known: our own windows and system overlays are never captured.
+    /// Captures `size` points centred on `point`, across the borders of monitors as far as the
+    /// desktop goes (global points are then those of the point's display, carried on past its
+    /// edges). `window` is the window under the point, when known: our own windows and system
+    /// overlays are never captured.
     QCoro::Task<Outcome> captureRegion(QPointF point, std::optional<WindowLookup::Hit> window, QSizeF size);
 
     /// Forgets the cached and pending content. Takes effect before any later call.
@@ -106,6 +119,8 @@ private:
     std::optional<CaptureResult> captureWindow(const Native::CaptureWindow &window, QPointF mouse,
                                                const Native::CaptureDisplay &display, QSizeF size,
                                                std::optional<CaptureError> &error);
+    std::optional<Pixels> captureWindowEnd(const Native::DisplayFilter &filter, const QRectF &crop,
+                                           const QRectF &windowFrame); // on the executor
 
     std::shared_ptr<Native::ScreenCapture> m_backend;
     std::shared_ptr<Clock> m_clock;

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QtConcurrent/qtconcurrenttask.h>
 
+#include <array>
 #include <cmath>
 
 namespace Lumivox::TextRecognizer {
@@ -335,14 +336,37 @@ bool hasInk(const QImage &image, const QRect &rect)
     return highest - lowest > 96;
 }
 
+// Pixels read beside the strip, placed in the strip image's pixels (which they lie outside of).
+struct Beside
+{
+    QImage image;
+    QRectF place;
+
+    // Something is drawn in a rectangle of the strip image's pixels that lies in these.
+    std::optional<bool> hasInkAt(const QRect &r) const
+    {
+        if (image.isNull() || !(place.width() > 0) || !(place.height() > 0))
+            return std::nullopt;
+        const double sx = image.width() / place.width();
+        const double sy = image.height() / place.height();
+        const QRect mapped =
+            QRectF((r.left() - place.left()) * sx, (r.top() - place.top()) * sy, r.width() * sx, r.height() * sy)
+                .toAlignedRect()
+            & image.rect();
+        if (mapped.isEmpty())
+            return std::nullopt;
+        return hasInk(image, mapped);
+    }
+};
+
 // A terminal breaks a long line at its last column, inside a word if need be. A word that reaches
 // the window's right edge may go on at the start of the next row: it is half a word where that row
 // starts at the window's left edge, and may be where that edge is not in the capture. A word at the
 // left edge under a row that reaches the right edge may be the rest of one; where the right edge is
-// not in the capture, that cannot be told. Near is within the height of the word's glyphs;
-// rectangles are normalised to the image (origin bottom-left), the window's (inside its border) may
-// reach beyond it.
-bool mayBeHalfAWord(const QImage &image, const QRectF &word, const QRectF &window)
+// not in the strip, the window's end read beside it (`beside`) tells, and without it that cannot be
+// told. Near is within the height of the word's glyphs; rectangles are normalised to the image
+// (origin bottom-left), the window's (inside its border) may reach beyond it.
+bool mayBeHalfAWord(const QImage &image, const QRectF &word, const QRectF &window, const std::optional<Beside> &beside)
 {
     const QRect w = pixelRect(image, word);
     const QRect f = pixelRect(image, window);
@@ -351,9 +375,95 @@ bool mayBeHalfAWord(const QImage &image, const QRectF &word, const QRectF &windo
     const bool rightInView = f.right() < image.width();
     if (rightInView && f.right() - w.right() <= near)
         return !leftInView || hasInk(image, QRect(f.left(), w.bottom() + 1, near, near) & f);
-    if (leftInView && w.left() - f.left() <= near && rightInView)
-        return hasInk(image, QRect(f.right() - near + 1, w.top() - near, near, near) & f);
+    if (leftInView && w.left() - f.left() <= near) {
+        const QRect rowAboveEnds = QRect(f.right() - near + 1, w.top() - near, near, near) & f;
+        if (rightInView)
+            return hasInk(image, rowAboveEnds);
+        return !beside || beside->hasInkAt(rowAboveEnds).value_or(true);
+    }
     return false;
+}
+
+// A word the strip's edge cuts shows only part of its letters: the edge is the strip's own, not the
+// window's, wherever the word's box meets it (image pixels, within one).
+bool touchesTheEdge(const QImage &image, const QRectF &word)
+{
+    const QRect w = pixelRect(image, word);
+    return w.left() <= 1 || w.top() <= 1 || w.right() >= image.width() - 2 || w.bottom() >= image.height() - 2;
+}
+
+// A row of pixels within the region that is all one tone (within a little, for smoothing), and
+// that tone.
+std::optional<int> evenTone(const QImage &image, int y, int left, int right)
+{
+    std::array<int, 256> counts {};
+    const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+    for (int x = left; x <= right; ++x)
+        ++counts[std::size_t(qGray(row[x]))];
+    const int total = right - left + 1;
+    int seen = 0;
+    int median = 0;
+    while (median < 255 && seen + counts[std::size_t(median)] <= total / 2)
+        seen += counts[std::size_t(median++)];
+    int near = 0;
+    for (int g = std::max(0, median - 24); g <= std::min(255, median + 24); ++g)
+        near += counts[std::size_t(g)];
+    if (near * 20 < total * 19)
+        return std::nullopt;
+    return median;
+}
+
+// The strip with only the pane the pointer is in left to read: a pane's border (a tool bar's edge
+// over a terminal's text, the frame of a text view) is a straight line between two even rows of
+// clearly different tones across the whole region, which no line of text draws. Letters that come
+// within a pixel or two of such a line would be read as one shape with it, and whatever lies beyond
+// it holds none of the pointer's words: across the region it is painted over with the pane's own
+// ground, which leaves the letters the margin of ground the engine reads best with. `pointerRow` is
+// in image pixels.
+QImage paneOnly(const QImage &picture, const QRectF &region, int pointerRow)
+{
+    const bool flat = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
+        || picture.format() == QImage::Format_ARGB32_Premultiplied;
+    QImage image = flat ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    const QRect r = pixelRect(image, region) & image.rect();
+    if (r.height() < 3 || r.width() < 8 || pointerRow <= r.top() || pointerRow >= r.bottom())
+        return picture;
+    std::vector<std::optional<int>> tones;
+    tones.reserve(std::size_t(r.height()));
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        tones.push_back(evenTone(image, y, r.left(), r.right()));
+    const auto borderBelow = [&](int y) {
+        const auto &a = tones[std::size_t(y - r.top())];
+        const auto &b = tones[std::size_t(y + 1 - r.top())];
+        return a && b && std::abs(*a - *b) > 48;
+    };
+    int top = r.top();
+    for (int y = pointerRow - 1; y >= r.top(); --y) {
+        if (borderBelow(y)) {
+            top = y + 1;
+            break;
+        }
+    }
+    int bottom = r.bottom();
+    for (int y = pointerRow; y < r.bottom(); ++y) {
+        if (borderBelow(y)) {
+            bottom = y;
+            break;
+        }
+    }
+    // A pane lower than a line of small text is no pane to read from.
+    if (bottom - top < 8 || (top == r.top() && bottom == r.bottom()))
+        return picture;
+    const auto paint = [&](int from, int to, int edge) {
+        const QRgb ground = reinterpret_cast<const QRgb *>(image.constScanLine(edge))[r.left()];
+        for (int y = from; y <= to; ++y) {
+            auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+            std::fill(row + r.left(), row + r.right() + 1, ground);
+        }
+    };
+    paint(r.top(), top - 1, top);
+    paint(bottom + 1, r.bottom(), bottom);
+    return image;
 }
 
 QImage sampleImage()
@@ -394,8 +504,17 @@ QCoro::Task<> warmUp()
 QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse,
                                                         std::optional<QRectF> window)
 {
+    return recognizeWord(ScreenCaptureService::CaptureResult {std::move(image), cropRect, mouse, window, std::nullopt});
+}
+
+QCoro::Task<std::optional<RecognizedHit>> recognizeWord(ScreenCaptureService::CaptureResult capture)
+{
+    const QRectF cropRect = capture.cropRect;
+    const QPointF mouse = capture.mouse;
+    const std::optional<QRectF> &window = capture.windowFrame;
     if (AppIdentity::isRunningInCI() || !(cropRect.width() > 0) || !(cropRect.height() > 0))
         co_return std::nullopt;
+    const QImage image = std::move(capture.image);
     const QPointF pointer((mouse.x() - cropRect.left()) / cropRect.width(),
                           1 - (mouse.y() - cropRect.top()) / cropRect.height());
     QRectF region = regionOfInterest(pointer.y(), cropRect.height());
@@ -411,19 +530,30 @@ QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cro
         region.setLeft(std::max(region.left(), windowInImage->left()));
         region.setRight(std::min(region.right(), windowInImage->right()));
     }
+    std::optional<Beside> beside;
+    if (const auto &end = capture.windowEnd) {
+        const double sx = image.width() / cropRect.width();
+        const double sy = image.height() / cropRect.height();
+        beside = Beside {end->image,
+                         QRectF((end->rect.left() - cropRect.left()) * sx, (end->rect.top() - cropRect.top()) * sy,
+                                end->rect.width() * sx, end->rect.height() * sy)};
+    }
 
-    // Only the pointer's line is read: the sentence comes from it alone.
-    const double focus = (pointer.y() - region.top()) / region.height();
     auto engine = Native::service<Native::TextRecognition>();
     // Named, not a temporary of the co_await expression: GCC 12 destroys such temporaries twice.
     QFuture<std::optional<RecognizedHit>> recognition =
-        QtConcurrent::task([engine, image, region, focus, pointer, windowInImage, size = cropRect.size()] {
+        QtConcurrent::task([engine, strip = image, region, pointer, windowInImage, beside, size = cropRect.size()] {
+            const QImage image =
+                strip.isNull() ? strip : paneOnly(strip, region, int((1 - pointer.y()) * strip.height()));
+            // Only the pointer's line is read: the sentence comes from it alone.
+            const double focus = (pointer.y() - region.top()) / region.height();
             const Native::RecognitionReply reply = engine->recognize(image, region, focus);
             const auto *lines = std::get_if<std::vector<Native::RecognizedLine>>(&reply);
             if (!lines)
                 return std::optional<RecognizedHit>();
             auto found = bestHit(*lines, region, pointer, size);
-            if (!found || (windowInImage && mayBeHalfAWord(image, found->hit.visionBox, *windowInImage)))
+            if (!found || touchesTheEdge(image, found->hit.visionBox)
+                || (windowInImage && mayBeHalfAWord(image, found->hit.visionBox, *windowInImage, beside)))
                 return std::optional<RecognizedHit>();
             const QRectF box = found->hit.visionBox;
             return confirmed(std::move(*found),

@@ -4,6 +4,8 @@
 // and cuts the sentence of its line as context. No state: the recognition engine is a platform
 // service (Native::TextRecognition), used from worker threads so that no caller ever waits on it.
 
+#include "Services/Detection/ScreenCaptureService.h"
+
 #include <QCoroTask>
 #include <QImage>
 #include <QPointF>
@@ -29,9 +31,14 @@ namespace TextRecognizer {
 /// Loads the recognition model before the first hover (off the calling thread).
 QCoro::Task<> warmUp();
 
-/// The word under `mouse` in a capture. `cropRect` and `mouse` are the capture's, in Quartz points;
-/// `window`, the frame of the window under the pointer: only its part of the capture is read. Never
-/// fails: anything that goes wrong gives none.
+/// The word under the capture's pointer. Only the window's part of the capture is read, and of it
+/// only the pane the pointer is in. A word the strip's edge cuts, or that may be the rest of a word
+/// a terminal broke at the end of the row above, is none. Never fails: anything that goes wrong
+/// gives none.
+QCoro::Task<std::optional<RecognizedHit>> recognizeWord(ScreenCaptureService::CaptureResult capture);
+
+/// The same for a capture of `cropRect` (Quartz points) around `mouse`, `window` being the frame of
+/// the window under the pointer.
 QCoro::Task<std::optional<RecognizedHit>> recognizeWord(QImage image, QRectF cropRect, QPointF mouse,
                                                         std::optional<QRectF> window = std::nullopt);
 

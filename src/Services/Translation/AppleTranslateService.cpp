@@ -49,10 +49,11 @@ Native::TranslationResult<StyledText> styled(const Native::TranslationResult<Nat
     return Native::TranslationResult<StyledText>::success(styled(*result.value));
 }
 
-// Exact codes only: one in another case ("EN") is reported as unsupported, not translated.
+// A language some on-device pair starts or ends at, by its exact code: one in another case ("EN") is
+// reported as unsupported, not translated.
 bool isOnDeviceCode(const QString &code)
 {
-    return LanguageCatalog::appleSupportedLanguageCodes().count(code) > 0;
+    return code == Text::lowercased(code) && LanguageCatalog::isRouteLanguage(code);
 }
 
 } // namespace

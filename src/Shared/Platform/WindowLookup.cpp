@@ -1,6 +1,5 @@
 #include "Shared/Platform/WindowLookup.h"
 
-#include "Native/Geometry/Containment.h"
 #include "Native/Services.h"
 #include "Native/Windows/WindowList.h"
 #include "Shared/Platform/AppIdentity.h"
@@ -42,9 +41,10 @@ Cache &cache()
 std::optional<Hit> window(QPointF point)
 {
     // The first window under the point that is seen and complete; the backend can stop reading the
-    // desktop once it has it.
+    // desktop once it has it. Which windows hold the point is the backend's to say: a window across
+    // monitors of different scales is tested where no conversion can split it.
     const auto w = Native::service<Native::WindowList>()->frontmostWindowAt(point, [&](const Native::WindowInfo &w) {
-        if (!w.bounds || !Native::containsHalfOpen(*w.bounds, point))
+        if (!w.bounds)
             return false;
         // Written so that a NaN alpha counts as not visible, like any other alpha that is not above 0.
         if (w.alpha && !(*w.alpha > 0))
@@ -53,7 +53,7 @@ std::optional<Hit> window(QPointF point)
     });
     if (!w)
         return std::nullopt;
-    return Hit {*w->windowID, *w->pid, w->layer.value_or(0), bundleIdentifier(*w->pid)};
+    return Hit {*w->windowID, *w->pid, w->layer.value_or(0), bundleIdentifier(*w->pid), w->bounds};
 }
 
 std::optional<QString> bundleIdentifier(std::int32_t pid)

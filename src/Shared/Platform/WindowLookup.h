@@ -5,6 +5,7 @@
 #include "Shared/Async/Clock.h"
 
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 
 #include <cstdint>
@@ -22,6 +23,9 @@ struct Hit
     std::int32_t pid = 0;
     long layer = 0;
     std::optional<QString> bundleIdentifier;
+    /// The window's bounds (Quartz points) as seen from the point it was found at: on that point's
+    /// monitor where it is, past its edges at that monitor's scale.
+    std::optional<QRectF> frame;
 
     bool isSystemOverlay() const { return layer > 19; }
     bool operator==(const Hit &) const = default;

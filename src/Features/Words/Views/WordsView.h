@@ -37,6 +37,8 @@ public:
     ~WordsView() override;
 
     WordsModel *model() const { return m_model; }
+    /// Keeps the window's size and place in the preference store, as hiding it does.
+    void saveGeometryToDefaults();
 
     /// The save dialog of an export, over `parent`; none when the user cancels.
     static std::optional<QString> chooseExportFile(QWidget *parent, const QString &suggestedName,
@@ -52,7 +54,6 @@ protected:
 private:
     void buildToolbar();
     void showDetail();
-    void saveGeometryToDefaults();
 
     std::shared_ptr<PreferenceStore> m_defaults;
     WordsModel *m_model;
