@@ -4,27 +4,18 @@
 #include "Features/Design/Appearance.h"
 #include "Features/Design/Brand.h"
 #include "Features/Design/Styling.h"
+#include "Support/DesktopScheme.h"
 #include "Support/TestSupport.h"
 
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QEvent>
 #include <QLabel>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 using namespace Lumivox;
 
 namespace {
-
-bool setDesktopScheme(const char *value)
-{
-    return QProcess::execute(QStringLiteral("gsettings"),
-                             {QStringLiteral("set"), QStringLiteral("org.gnome.desktop.interface"),
-                              QStringLiteral("color-scheme"), QString::fromLatin1(value)})
-        == 0;
-}
 
 class PaintCounter : public QObject
 {
@@ -45,11 +36,7 @@ protected:
 TEST(BrandSession, TheDesktopsSchemeRecoloursAnOpenSurface)
 {
     // Start the portal (by activation) and make sure it answers before relying on it.
-    QDBusMessage read = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
-    read << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme");
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(read, QDBus::Block, 20000);
+    const QDBusMessage reply = Testing::askPortalForScheme();
     ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage)
         << "the settings portal did not start: " << reply.errorMessage().toStdString();
 
@@ -67,12 +54,12 @@ TEST(BrandSession, TheDesktopsSchemeRecoloursAnOpenSurface)
     // Counted when the change is announced: the repaint it asks for comes later.
     int paintsAtSwitch = -1;
     QObject::connect(&appearance, &Appearance::isDarkChanged, &surface, [&] { paintsAtSwitch = counter.paints; });
-    ASSERT_TRUE(setDesktopScheme("prefer-dark"));
+    ASSERT_TRUE(Testing::setDesktopScheme("prefer-dark"));
     ASSERT_TRUE(Testing::spinUntil([&] { return appearance.isDark(); }, std::chrono::seconds(10)));
     EXPECT_TRUE(Testing::spinUntil([&] { return counter.paints > paintsAtSwitch; }))
         << "the open surface was not repainted";
     EXPECT_EQ(QColor(surface.grab().toImage().pixel(0, 30)), Brand::rule().resolved(ColorScheme::dark));
 
-    ASSERT_TRUE(setDesktopScheme("default"));
+    ASSERT_TRUE(Testing::setDesktopScheme("default"));
     EXPECT_TRUE(Testing::spinUntil([&] { return !appearance.isDark(); }, std::chrono::seconds(10)));
 }

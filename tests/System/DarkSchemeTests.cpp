@@ -6,10 +6,9 @@
 
 #include "Fakes/WordsFixture.h"
 #include "Features/Design/Brand.h"
+#include "Support/DesktopScheme.h"
 #include "Support/RunningLumivox.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -29,24 +28,6 @@ using namespace Lumivox::Testing;
 using namespace std::chrono_literals;
 
 namespace {
-
-bool setDesktopScheme(const char *value)
-{
-    return QProcess::execute(QStringLiteral("gsettings"),
-                             {QStringLiteral("set"), QStringLiteral("org.gnome.desktop.interface"),
-                              QStringLiteral("color-scheme"), QString::fromLatin1(value)})
-        == 0;
-}
-
-// Starts the portal (by activation) and waits until it answers.
-bool portalAnswers()
-{
-    QDBusMessage read = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
-    read << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme");
-    return QDBusConnection::sessionBus().call(read, QDBus::Block, 20000).type() == QDBusMessage::ReplyMessage;
-}
 
 QImage grab(const QRect &frame)
 {
@@ -261,7 +242,7 @@ void prepareBook(const QString &dataHome)
 
 TEST(DarkScheme, EveryPartOfTheWordsWindowAndTheMenusReadsInTheDesktopsScheme)
 {
-    ASSERT_TRUE(portalAnswers()) << "the settings portal did not start";
+    ASSERT_EQ(askPortalForScheme().type(), QDBusMessage::ReplyMessage) << "the settings portal did not start";
     ASSERT_TRUE(setDesktopScheme("default"));
     Display *d = XOpenDisplay(nullptr);
     ASSERT_TRUE(d) << "the private session has no display";
