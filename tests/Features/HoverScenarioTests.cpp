@@ -695,6 +695,11 @@ TEST_F(HoverScenarioTest, AFailedWordCoolsDownForSixtySecondsOnlyWithAGoogleKey)
             AppTally::Update::translation(QStringLiteral("google key missing ") + QString::fromLatin1(row.target)));
     }
 
+    // A word of no known language with English as the target names no made-up pair.
+    EXPECT_EQ(HoverTextController::translationPair(std::nullopt, QStringLiteral("en")), QStringLiteral("en"));
+    EXPECT_EQ(HoverTextController::translationPair(QStringLiteral("fr"), QStringLiteral("en")),
+              QStringLiteral("fr\u2192en"));
+
     // With a key, such hovers go to Google alone: this computer is not asked.
     storeGoogleKey();
     const int onDeviceCalls = onDevice.attempts.calls;

@@ -108,6 +108,7 @@ TEST(LanguageCatalog, OnDeviceLookUpsFollowThePairsHandedOver)
     EXPECT_TRUE(LanguageCatalog::translatesOnDevice(u"RU", u"uk"));
     EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"ru"));
     EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"zh-CN"));
+    EXPECT_FALSE(LanguageCatalog::translatesOnDevice(u"en", u"zh"));
     QStringList onDevice;
     for (const Language &row : LanguageCatalog::allLanguages()) {
         EXPECT_EQ(row.requiresGoogleKey(), !row.isAppleSupported());
