@@ -100,3 +100,21 @@ TEST_F(NoSecretService, TheKeychainFailsWithADetailAndCachesNothing)
     EXPECT_EQ(saved.failure->status, Status::noService);
     EXPECT_EQ(KeychainStorage::get(account, service), std::nullopt);
 }
+
+// A session bus that goes away (a logout, a crashed bus) while the program lives: GLib would end the
+// whole process from the connection it made for the secret service; for us it is an error value.
+TEST_F(NoSecretService, ABusThatGoesAwayIsAnErrorNotTheEndOfTheProgram)
+{
+    auto secrets = Native::Secrets::makeDefault();
+    const auto before = secrets->read(QStringLiteral("s"), QStringLiteral("a"), std::chrono::seconds(20));
+    EXPECT_EQ(before.status, Status::noService);
+
+    bus->kill();
+    ASSERT_TRUE(bus->waitForFinished(5000));
+    // Every call after the loss iterates the backend's context, where the dead connection reports its
+    // closing; the process must still be here to see each answer.
+    for (int i = 0; i < 5; ++i) {
+        const auto after = secrets->read(QStringLiteral("s"), QStringLiteral("a"), std::chrono::seconds(20));
+        EXPECT_NE(after.status, Status::success) << after.message.toStdString();
+    }
+}

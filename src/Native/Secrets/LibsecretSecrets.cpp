@@ -264,6 +264,8 @@ private:
         ~Call()
         {
             m_last.reset();
+            m_service.reset(nullptr);
+            g_clear_object(&m_bus);
             g_object_unref(m_cancellable);
             g_main_context_pop_thread_default(m_context);
         }
@@ -273,11 +275,12 @@ private:
         std::optional<Outcome> service(SecretService *&service)
         {
             // GLib's shared session connection raises SIGTERM in its own process when the bus goes
-            // away; for us a lost bus is an error value, never the end of the program.
-            if (GDBusConnection *bus = g_bus_get_sync(G_BUS_TYPE_SESSION, m_cancellable, nullptr)) {
-                g_dbus_connection_set_exit_on_close(bus, FALSE);
-                g_object_unref(bus);
-            }
+            // away; for us a lost bus is an error value, never the end of the program. The shared
+            // connection lives only while someone holds it: held for the whole call, it is the one
+            // libsecret is given, rather than a fresh one that would end the process again.
+            m_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, m_cancellable, nullptr);
+            if (m_bus)
+                g_dbus_connection_set_exit_on_close(m_bus, FALSE);
             GAsyncResult *result = step([](GCancellable *c, GAsyncReadyCallback cb, gpointer d) {
                 secret_service_get(SECRET_SERVICE_OPEN_SESSION, c, cb, d);
             });
@@ -439,6 +442,7 @@ private:
         bool m_timedOut = false;
         std::shared_ptr<Completion> m_last;
         ServiceRef m_service;
+        GDBusConnection *m_bus = nullptr;
     };
 
     std::mutex m_mutex;
