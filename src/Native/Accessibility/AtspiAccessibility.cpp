@@ -34,19 +34,10 @@ constexpr auto trustCacheLifetime = 1s;
 // Where the pointer is, in root pixels.
 std::optional<QPointF> pointerPixel()
 {
-    Display *d = X11::display();
-    if (!d)
+    const auto pointer = X11::rootPointer(X11::display());
+    if (!pointer || !pointer->onDefaultScreen)
         return std::nullopt;
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int x = 0;
-    int y = 0;
-    unsigned int mask = 0;
-    if (!XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &x, &y, &mask))
-        return std::nullopt;
-    return QPointF(rootX, rootY);
+    return QPointF(pointer->x, pointer->y);
 }
 
 class AtspiAccessibility final : public Accessibility

@@ -67,21 +67,13 @@ struct PointerState
 
 std::optional<PointerState> queryPointer(Display *d)
 {
-    if (!d)
+    // Off the default screen of a multi-screen display the position is still the pointer's.
+    const auto pointer = X11::rootPointer(d);
+    if (!pointer)
         return std::nullopt;
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int windowX = 0;
-    int windowY = 0;
-    unsigned int state = 0;
-    // False only means the pointer is on another screen of a multi-screen display; the root
-    // coordinates are still those of the pointer.
-    XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &windowX, &windowY, &state);
     const auto screens = X11::screenSnapshot();
-    const QPointF point = screens->layout.toPoints(QPointF(rootX, rootY));
-    return PointerState {QPointF(point.x(), screens->layout.flipLine() - point.y()), flagsFromState(state)};
+    const QPointF point = screens->layout.toPoints(QPointF(pointer->x, pointer->y));
+    return PointerState {QPointF(point.x(), screens->layout.flipLine() - point.y()), flagsFromState(pointer->state)};
 }
 
 // A key press is typing when its key types something: modifiers (Shift, Ctrl, Alt, Super, AltGr,

@@ -144,6 +144,20 @@ bool isAvailable()
     return display() != nullptr;
 }
 
+std::optional<RootPointer> rootPointer(Display *d)
+{
+    if (!d)
+        return std::nullopt;
+    Window root = 0;
+    Window child = 0;
+    int windowX = 0;
+    int windowY = 0;
+    RootPointer pointer;
+    pointer.onDefaultScreen = XQueryPointer(d, DefaultRootWindow(d), &root, &child, &pointer.x, &pointer.y, &windowX,
+                                            &windowY, &pointer.state);
+    return pointer;
+}
+
 namespace {
 
 // What to do when the server goes away, and whether it has been done.

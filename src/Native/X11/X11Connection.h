@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 typedef struct _XDisplay Display;
 typedef struct xcb_connection_t xcb_connection_t;
@@ -33,6 +34,19 @@ bool isAvailable();
 bool isWaylandSession();
 
 int recordError(Display *display, int code);
+
+/// Where the pointer is, in root pixels, with the state of the modifiers and buttons.
+struct RootPointer
+{
+    int x = 0;
+    int y = 0;
+    unsigned int state = 0;
+    /// False when the pointer is on another screen of a multi-screen display: the position is then
+    /// on that screen's root.
+    bool onDefaultScreen = true;
+};
+/// Asks `display` (any thread's own connection) where the pointer is; absent without a connection.
+std::optional<RootPointer> rootPointer(Display *display);
 
 /// Calls `lost` once, on the main thread, when the X server goes away (it ended, or the session
 /// ended without a session manager), before the toolkit ends the process on its own broken
