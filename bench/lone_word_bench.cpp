@@ -9,11 +9,10 @@
 #include "Services/Translation/AppleTranslateService.h"
 #include "Support/TestSupport.h"
 #include "Timings.h"
+#include "WordLists.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTextStream>
 
 #include <cstdio>
 #include <vector>
@@ -32,19 +31,9 @@ struct Entry
 
 std::vector<Entry> readList(const QString &path)
 {
-    QFile file(path);
     std::vector<Entry> entries;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return entries;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (line.startsWith(QLatin1Char('#')) || line.trimmed().isEmpty())
-            continue;
-        const QStringList fields = line.split(QLatin1Char('\t'));
-        if (fields.size() == 3)
-            entries.push_back({fields[0], fields[1], fields[2].split(QLatin1Char('|'))});
-    }
+    for (const QStringList &fields : Bench::tabRows(path, 3))
+        entries.push_back({fields[0], fields[1], fields[2].split(QLatin1Char('|'))});
     return entries;
 }
 

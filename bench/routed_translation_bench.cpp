@@ -12,12 +12,12 @@
 #include "Services/Translation/AppleTranslateService.h"
 #include "Support/TestSupport.h"
 #include "Timings.h"
+#include "WordLists.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTextStream>
 
 #include <cstdio>
 #include <map>
@@ -86,21 +86,11 @@ struct LoneWord
 
 std::vector<LoneWord> readLoneWords(const QString &path)
 {
-    QFile file(path);
     std::vector<LoneWord> words;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return words;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (line.startsWith(QLatin1Char('#')) || line.trimmed().isEmpty())
-            continue;
-        const QStringList fields = line.split(QLatin1Char('\t'));
-        if (fields.size() == 3) {
-            words.push_back({fields[0],
-                             {{QStringLiteral("fr"), fields[1].split(QLatin1Char('|'))},
-                              {QStringLiteral("it"), fields[2].split(QLatin1Char('|'))}}});
-        }
+    for (const QStringList &fields : Bench::tabRows(path, 3)) {
+        words.push_back({fields[0],
+                         {{QStringLiteral("fr"), fields[1].split(QLatin1Char('|'))},
+                          {QStringLiteral("it"), fields[2].split(QLatin1Char('|'))}}});
     }
     return words;
 }
