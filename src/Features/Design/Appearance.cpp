@@ -223,7 +223,7 @@ void Appearance::keepApplicationPalette()
 
 void Appearance::applyPalette()
 {
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()) || settingProgramPalette)
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
     const QPalette program = palette(scheme());
     settingProgramPalette = true;
