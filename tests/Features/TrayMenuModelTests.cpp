@@ -22,8 +22,8 @@ using namespace Lumivox::Testing;
 
 namespace {
 
-// One line per row: "id: text", with [off] for a disabled action, [x] for a checked radio row,
-// "---" for a separator and "> id" for a submenu (its rows are left out here).
+// One line per row: "id: text", with [off] for a disabled action, [x] for a checked radio row, its
+// key in brackets, "---" for a separator and "> id" for a submenu (its rows are left out here).
 QStringList outline(const std::vector<TrayMenuRow> &rows)
 {
     QStringList lines;
@@ -40,7 +40,10 @@ QStringList outline(const std::vector<TrayMenuRow> &rows)
             break;
         case TrayMenuRow::Kind::action:
             lines << row.text + (row.enabled ? QString() : QStringLiteral(" [off]"))
-                    + (row.checked ? QStringLiteral(" [x]") : QString());
+                    + (row.checked ? QStringLiteral(" [x]") : QString())
+                    + (row.shortcut.isEmpty()
+                           ? QString()
+                           : QStringLiteral(" (") + row.shortcut.toString(QKeySequence::NativeText) + QLatin1Char(')'));
             break;
         }
     }
@@ -73,7 +76,7 @@ const QStringList tail {QStringLiteral("> Translate To"),
                         QStringLiteral("Report a Problem…"),
                         QStringLiteral("---"),
                         QStringLiteral("About Lumivox"),
-                        QStringLiteral("Settings…"),
+                        QStringLiteral("Settings… (Ctrl+,)"),
                         QStringLiteral("Check for Updates…"),
                         QStringLiteral("---"),
                         QStringLiteral("Quit Lumivox")};

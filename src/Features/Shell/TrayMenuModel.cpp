@@ -105,6 +105,8 @@ std::vector<TrayMenuRow> TrayMenuModel::rows() const
     }
     rows.push_back(separator());
 
+    // No key: Ctrl+Alt+T, the nearest to the design's, opens a terminal on most Linux desktops, and
+    // Super with Alt belongs to the desktop's own keys.
     rows.push_back(action(
         QStringLiteral("toggleEnabled"),
         c->isEnabled() ? QStringLiteral("Turn Lumivox Off") : QStringLiteral("Turn Lumivox On"),
@@ -134,10 +136,12 @@ std::vector<TrayMenuRow> TrayMenuModel::rows() const
     rows.push_back(separator());
 
     rows.push_back(action(QStringLiteral("about"), QStringLiteral("About Lumivox"), [c] { c->showAboutPanel(); }));
-    rows.push_back(action(QStringLiteral("settings"), QStringLiteral("Settings…"), [c] {
+    TrayMenuRow settings = action(QStringLiteral("settings"), QStringLiteral("Settings…"), [c] {
         c->setSelectedSettingsTab(SettingsTab::general);
         c->openSettings();
-    }));
+    });
+    settings.shortcut = QKeySequence(Qt::CTRL | Qt::Key_Comma);
+    rows.push_back(std::move(settings));
     rows.push_back(action(
         QStringLiteral("checkForUpdates"), QStringLiteral("Check for Updates…"), [this] { checkForUpdates(); },
         n->canCheckForUpdates()));

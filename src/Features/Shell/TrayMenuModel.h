@@ -8,6 +8,7 @@
 #include "Features/Coordinator/MenuBarState.h"
 #include "Shared/Async/Clock.h"
 
+#include <QKeySequence>
 #include <QObject>
 #include <QString>
 
@@ -40,6 +41,8 @@ struct TrayMenuRow
     Icon icon = Icon::none;
     /// For the status dot.
     MenuBarState state = MenuBarState::on;
+    /// The key that chooses the row while the menu is open, shown beside its text; empty for none.
+    QKeySequence shortcut;
     std::vector<TrayMenuRow> children;
     std::function<void()> trigger;
 

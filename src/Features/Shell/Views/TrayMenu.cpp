@@ -6,6 +6,7 @@
 #include <QActionGroup>
 #include <QHash>
 #include <QPixmap>
+#include <QShortcut>
 #include <QWidgetAction>
 
 namespace Lumivox {
@@ -28,7 +29,7 @@ void TrayMenu::rebuild()
     // goes with the old children.
     clear();
     for (QObject *child : children()) {
-        if (qobject_cast<QMenu *>(child) || qobject_cast<QActionGroup *>(child))
+        if (qobject_cast<QMenu *>(child) || qobject_cast<QActionGroup *>(child) || qobject_cast<QShortcut *>(child))
             child->deleteLater();
     }
     fill(*this, m_model.rows());
@@ -59,9 +60,9 @@ void TrayMenu::fill(QMenu &menu, const std::vector<TrayMenuRow> &rows)
         // A label is a disabled item: it reads as text and cannot be chosen.
         item->setEnabled(row.kind == TrayMenuRow::Kind::action && row.enabled);
         if (row.icon != TrayMenuRow::Icon::none) {
-            const QPixmap dot = QPixmap::fromImage(row.icon == TrayMenuRow::Icon::updateDot
-                                                       ? TablerIcon::updateDot(ratio)
-                                                       : TablerIcon::statusDot(row.state, ratio));
+            const QPixmap dot =
+                QPixmap::fromImage(row.icon == TrayMenuRow::Icon::updateDot ? TablerIcon::updateDot(ratio)
+                                                                            : TablerIcon::statusDot(row.state, ratio));
             // The status line is a disabled item; its dot keeps its colour all the same.
             QIcon icon(dot);
             icon.addPixmap(dot, QIcon::Disabled);
@@ -79,6 +80,17 @@ void TrayMenu::fill(QMenu &menu, const std::vector<TrayMenuRow> &rows)
         }
         if (row.kind == TrayMenuRow::Kind::action && row.trigger)
             connect(item, &QAction::triggered, this, [trigger = row.trigger] { trigger(); });
+        if (!row.shortcut.isEmpty()) {
+            // The item shows its key; Qt gives an item's key only to menus that a window holds, not
+            // to a tray's, so this menu takes the key itself while it is open.
+            item->setShortcut(row.shortcut);
+            auto *key = new QShortcut(row.shortcut, this);
+            connect(key, &QShortcut::activated, item, [this, item] {
+                close();
+                if (item->isEnabled())
+                    item->trigger();
+            });
+        }
     }
 }
 
