@@ -1,8 +1,9 @@
 // The real program in the desktop's colour scheme, as the settings portal of the private session
 // states it: the Words window's sidebar, list and detail, the Words settings pane's key cap and the
-// tray menu each take background and text from one scheme, after a live switch and from the start.
-// Measured on the pixels on screen: a text is readable when enough of its pixels stand far from the
-// background in lightness. With LUMIVOX_SCREENSHOTS_DIR set, the pictures measured are written there.
+// tray menu each take background and text from one scheme, after a live switch, from the start, and
+// from a start whose first question to the portal went unanswered. Measured on the pixels on screen: a text is readable
+// when enough of its pixels stand far from the background in lightness. With LUMIVOX_SCREENSHOTS_DIR set, the pictures
+// measured are written there.
 
 #include "Fakes/WordsFixture.h"
 #include "Features/Design/Brand.h"
@@ -16,9 +17,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QDBusVariant>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <csignal>
 #include <map>
 #include <optional>
 #include <thread>
@@ -238,29 +244,85 @@ void prepareBook(const QString &dataHome)
     ASSERT_TRUE(WordBookStorage::rewrite(history, folder + QStringLiteral("/History.jsonl")).ok());
 }
 
-} // namespace
+const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
 
-TEST(DarkScheme, EveryPartOfTheWordsWindowAndTheMenusReadsInTheDesktopsScheme)
+// Holds the settings portal's name and answers no question: the program's first questions go
+// unanswered past their wait, as when a busy machine is slow to start the portal they start.
+class SilentPortal final : public QObject
 {
-    ASSERT_EQ(askPortalForScheme().type(), QDBusMessage::ReplyMessage) << "the settings portal did not start";
-    ASSERT_TRUE(setDesktopScheme("default"));
-    Display *d = XOpenDisplay(nullptr);
-    ASSERT_TRUE(d) << "the private session has no display";
-    QProcess trayer;
-    ASSERT_TRUE(startTrayPanel(d, trayer)) << "trayer is missing (scripts/install-deps.sh installs it) or took no tray";
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    bool take()
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        return bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), this,
+                                  QDBusConnection::ExportAllSlots)
+            && bus.registerService(portalName);
+    }
+    void release()
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterService(portalName);
+        bus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+    }
 
-    // The Words window's columns: the sidebar at most 280 wide, the list from there at least 260; the
-    // toolbar above them. Each part holds lines of text in the primary tone.
-    const auto checkWords = [&](const QRect &frame, bool dark, const QString &name) {
-        bool ok = false;
+    QStringList asked;
+
+public slots:
+    QDBusVariant Read(const QString &group, const QString &key, const QDBusMessage &message)
+    {
+        asked << group + u' ' + key;
+        message.setDelayedReply(true);
+        return {};
+    }
+};
+
+// Ends the session's portal if an earlier test started it, so that the next question starts it
+// again; false when its name stays taken.
+bool stopPortal()
+{
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    if (!bus->isServiceRegistered(portalName).value())
+        return true;
+    const QDBusReply<uint> pid = bus->servicePid(portalName);
+    if (!pid.isValid() || ::kill(pid_t(pid.value()), SIGTERM) != 0)
+        return false;
+    return spinUntil([&] { return !bus->isServiceRegistered(portalName).value(); }, 20s);
+}
+
+// The program over a book with words in it, a tray panel to hold its icon, and the ways to the
+// parts that are measured.
+class DarkScheme : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        d = XOpenDisplay(nullptr);
+        ASSERT_TRUE(d) << "the private session has no display";
+        ASSERT_TRUE(startTrayPanel(d, trayer))
+            << "trayer is missing (scripts/install-deps.sh installs it) or took no tray";
+    }
+    void TearDown() override
+    {
+        setDesktopScheme("default");
+        trayer.kill();
+        trayer.waitForFinished(5000);
+        if (d)
+            XCloseDisplay(d);
+    }
+
+    // The Words window's columns: the sidebar at most 280 wide, the list from there at least 260;
+    // the toolbar above them. Each part holds lines of text in the primary tone.
+    void checkWords(const QRect &frame, bool dark, const QString &name)
+    {
         // The window is measured once its repaint in the scheme has reached the screen.
         spinUntil(
             [&] {
                 const QImage image = grab(frame);
-                ok = readable(image, QRect(8, 60, 170, 220), dark, "the sidebar")
+                return readable(image, QRect(8, 60, 170, 220), dark, "the sidebar")
                     && readable(image, QRect(290, 60, 230, 300), dark, "the list")
                     && readable(image, QRect(740, 60, frame.width() - 760, 360), dark, "the detail");
-                return ok;
             },
             10s);
         const QImage image = grab(frame);
@@ -268,28 +330,42 @@ TEST(DarkScheme, EveryPartOfTheWordsWindowAndTheMenusReadsInTheDesktopsScheme)
         EXPECT_TRUE(readable(image, QRect(8, 60, 170, 220), dark, "the sidebar"));
         EXPECT_TRUE(readable(image, QRect(290, 60, 230, 300), dark, "the list"));
         EXPECT_TRUE(readable(image, QRect(740, 60, frame.width() - 760, 360), dark, "the detail"));
-    };
-    const auto checkTrayMenu = [&](RunningLumivox &app, const QRect &icon, bool dark, const QString &name) {
+    }
+    // Opens the tray menu and measures it; it stays open.
+    std::optional<QRect> checkOpenTrayMenu(RunningLumivox &app, const QRect &icon, bool dark, const QString &name)
+    {
         const qint64 pid = app.process.processId();
-        ASSERT_TRUE(openTrayMenu(d, icon, pid)) << "the tray menu did not open";
         std::optional<QRect> menu;
-        ASSERT_TRUE(spinUntil([&] { return (menu = frameOf(d, pid, isMenu)).has_value(); }, 10s));
+        if (!openTrayMenu(d, icon, pid)
+            || !spinUntil([&] { return (menu = frameOf(d, pid, isMenu)).has_value(); }, 10s)) {
+            ADD_FAILURE() << "the tray menu did not open";
+            return std::nullopt;
+        }
         spinUntil([&] { return readable(grab(*menu), QRect(QPoint(), menu->size()), dark, "the tray menu"); });
         const QImage image = grab(*menu);
         keep(image, name);
         EXPECT_TRUE(readable(image, QRect(QPoint(), menu->size()), dark, "the tray menu"));
+        return menu;
+    }
+    void checkTrayMenu(RunningLumivox &app, const QRect &icon, bool dark, const QString &name)
+    {
+        if (!checkOpenTrayMenu(app, icon, dark, name))
+            return;
         tapKey(d, "Escape");
-        EXPECT_TRUE(spinUntil([&] { return !frameOf(d, pid, isMenu); }, 10s)) << "the tray menu did not close";
-    };
-    const QColor darkFace = Brand::controlBackground().resolved(ColorScheme::dark);
-    const auto checkKeyCap = [&](const TreeWindow &settings, const QString &name) {
+        EXPECT_TRUE(spinUntil([&] { return !frameOf(d, app.process.processId(), isMenu); }, 10s))
+            << "the tray menu did not close";
+    }
+    void checkKeyCap(const TreeWindow &settings, const QString &name)
+    {
+        const QColor darkFace = Brand::controlBackground().resolved(ColorScheme::dark);
         spinUntil([&] { return bool(keyCapReadable(grab(settings.frame), darkFace)); }, 10s);
         const QImage image = grab(settings.frame);
         keep(image, name);
         EXPECT_TRUE(keyCapReadable(image, darkFace));
-    };
-    // Started by the user, the program opens Settings; its fourth tab is the Words pane.
-    const auto openWordsPane = [&](RunningLumivox &app) {
+    }
+    // Once Settings is open, its fourth tab is the Words pane.
+    std::optional<TreeWindow> openWordsPane(RunningLumivox &app)
+    {
         std::optional<TreeWindow> settings;
         spinUntil([&] { return (settings = titled(d, app.process.processId(), "Lumivox Settings")).has_value(); }, 20s);
         if (!settings)
@@ -298,15 +374,64 @@ TEST(DarkScheme, EveryPartOfTheWordsWindowAndTheMenusReadsInTheDesktopsScheme)
         for (int i = 0; i < 3; ++i)
             pressWithControl(d, "Tab");
         return settings;
-    };
-    const auto openWordsWindow = [&](RunningLumivox &app, const QRect &icon) {
+    }
+    std::optional<QRect> openWordsWindow(RunningLumivox &app, const QRect &icon)
+    {
         const qint64 pid = app.process.processId();
         std::optional<QRect> words;
         // "Words…": the second enabled item, after the switch.
         if (chooseInTrayMenu(d, icon, pid, 2))
             spinUntil([&] { return (words = frameOf(d, pid, isWordsWindow)).has_value(); }, 10s);
         return words;
-    };
+    }
+
+    Display *d = nullptr;
+    QProcess trayer;
+};
+
+} // namespace
+
+// A first start on a dark desktop whose settings portal is slow to come up: the program's first
+// question about the scheme goes unanswered, and the portal answers only once it has started. The
+// program asks again and is dark all the same: the tray menu, Settings opened from it with its key,
+// and the Words window.
+TEST_F(DarkScheme, AStartBeforeThePortalAnswersComesUpDarkOnceItDoes)
+{
+    ASSERT_TRUE(stopPortal()) << "the settings portal of an earlier test did not end";
+    ASSERT_TRUE(setDesktopScheme("prefer-dark"));
+    SilentPortal silent;
+    ASSERT_TRUE(silent.take()) << "the portal's name is taken";
+
+    RunningLumivox app(QByteArray(RunningLumivox::everydayPreferences), prepareBook);
+    ASSERT_TRUE(app.waitForLog("asking again for color-scheme", 30s)) << app.logText();
+    EXPECT_TRUE(silent.asked.contains(QStringLiteral("org.freedesktop.appearance color-scheme")))
+        << silent.asked.join(u',').toStdString();
+    EXPECT_FALSE(app.log.contains("colour scheme: dark"));
+    // The portal comes up in the silent one's place, and says dark.
+    silent.release();
+    const QDBusMessage answer = askPortalForScheme();
+    ASSERT_EQ(answer.type(), QDBusMessage::ReplyMessage) << "the settings portal did not start";
+    ASSERT_TRUE(app.waitForLog("colour scheme: dark", 60s)) << app.logText();
+
+    const qint64 pid = app.process.processId();
+    const QRect icon = trayIconOf(d, pid);
+    ASSERT_FALSE(icon.isEmpty()) << "the tray icon did not show";
+    ASSERT_TRUE(checkOpenTrayMenu(app, icon, true, QStringLiteral("tray-menu-dark-late")));
+    // Settings by its key, while the menu is open.
+    pressWithControl(d, "comma");
+    EXPECT_TRUE(spinUntil([&] { return !frameOf(d, pid, isMenu); }, 10s)) << "the tray menu stayed open";
+    const std::optional<TreeWindow> settings = openWordsPane(app);
+    ASSERT_TRUE(settings) << "Ctrl+, in the tray menu did not open Settings";
+    checkKeyCap(*settings, QStringLiteral("settings-words-dark-late"));
+    const std::optional<QRect> words = openWordsWindow(app, icon);
+    ASSERT_TRUE(words) << "no Words window";
+    checkWords(*words, true, QStringLiteral("words-dark-late"));
+}
+
+TEST_F(DarkScheme, EveryPartOfTheWordsWindowAndTheMenusReadsInTheDesktopsScheme)
+{
+    ASSERT_EQ(askPortalForScheme().type(), QDBusMessage::ReplyMessage) << "the settings portal did not start";
+    ASSERT_TRUE(setDesktopScheme("default"));
 
     {
         RunningLumivox app(QByteArray(RunningLumivox::everydayPreferences), QStringList(), prepareBook);
@@ -331,7 +456,7 @@ TEST(DarkScheme, EveryPartOfTheWordsWindowAndTheMenusReadsInTheDesktopsScheme)
     }
 
     {
-        // Started while the desktop prefers dark.
+        // Started while the desktop prefers dark, the program opening Settings as a user's start does.
         RunningLumivox app(QByteArray(RunningLumivox::everydayPreferences), QStringList(), prepareBook);
         ASSERT_TRUE(app.waitUntilIdle()) << app.logText();
         const qint64 pid = app.process.processId();
@@ -345,9 +470,6 @@ TEST(DarkScheme, EveryPartOfTheWordsWindowAndTheMenusReadsInTheDesktopsScheme)
         checkWords(*words, true, QStringLiteral("words-dark-start"));
         checkTrayMenu(app, icon, true, QStringLiteral("tray-menu-dark-start"));
     }
-
-    setDesktopScheme("default");
-    trayer.kill();
-    trayer.waitForFinished(5000);
-    XCloseDisplay(d);
 }
+
+#include "DarkSchemeTests.moc"

@@ -1,13 +1,11 @@
 #include "Features/Design/Appearance.h"
 
 #include "Features/Design/Brand.h"
+#include "Native/Desktop/PortalSetting.h"
 #include "Shared/Platform/AppIdentity.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusVariant>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -22,9 +20,6 @@ namespace Lumivox {
 
 namespace {
 
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
 const QString appearanceGroup = QStringLiteral("org.freedesktop.appearance");
 const QString colorSchemeKey = QStringLiteral("color-scheme");
 
@@ -37,14 +32,6 @@ bool paletteIsDark()
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return false;
     return QGuiApplication::palette().color(QPalette::Active, QPalette::Window).lightness() < 128;
-}
-
-// Read wraps the setting in one more variant than the change signal does.
-QVariant unwrapped(QVariant value)
-{
-    for (int depth = 0; depth < 4 && value.userType() == qMetaTypeId<QDBusVariant>(); ++depth)
-        value = qvariant_cast<QDBusVariant>(value).variant();
-    return value;
 }
 
 void repaintOpenWindows()
@@ -75,63 +62,23 @@ Appearance &Appearance::shared()
 
 Appearance::Appearance(std::optional<QDBusConnection> bus, std::chrono::milliseconds portalTimeout, QObject *parent)
     : QObject(parent)
-    , m_bus(std::move(bus))
 {
     m_paletteDark = paletteIsDark();
     m_isDark = m_paletteDark;
     if (QCoreApplication *app = QCoreApplication::instance())
         app->installEventFilter(this);
-    if (m_bus && m_bus->isConnected()) {
-        // The slot's argument types are matched by name, and QtDBus may not have named its variant
-        // type yet; without it the connection fails.
-        qRegisterMetaType<QDBusVariant>();
-        // Listening starts before the question, so a change in between is not lost.
-        if (!m_bus->connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                            SLOT(portalSettingChanged(QString, QString, QDBusVariant)))) {
-            qCWarning(lcAppearance) << "cannot follow the desktop's colour-scheme changes";
-        }
-        readPortal(portalTimeout);
+    if (bus && bus->isConnected()) {
+        auto *setting = new Native::PortalSetting(*bus, appearanceGroup, colorSchemeKey, portalTimeout, this);
+        connect(setting, &Native::PortalSetting::valueChanged, this, &Appearance::takePortalValue);
+        connect(setting, &Native::PortalSetting::unanswered, this, [] {
+            qCInfo(lcAppearance) << "the desktop does not say whether it prefers light or dark windows; its palette"
+                                    " decides";
+        });
     }
 }
 
-Appearance::~Appearance()
+void Appearance::takePortalValue(const QVariant &value)
 {
-    if (m_bus && m_bus->isConnected()) {
-        m_bus->disconnect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                          SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
-    }
-}
-
-void Appearance::readPortal(std::chrono::milliseconds timeout)
-{
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
-    message << appearanceGroup << colorSchemeKey;
-    auto *watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(message, static_cast<int>(timeout.count())), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
-        call->deleteLater();
-        const QDBusMessage reply = call->reply();
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            qCDebug(lcAppearance) << "no colour-scheme setting from the portal:" << reply.errorName();
-            return;
-        }
-        // A change signalled while the question was under way is newer than this answer.
-        if (!m_preferenceSignalled)
-            takePortalValue(reply.arguments().constFirst());
-    });
-}
-
-void Appearance::portalSettingChanged(const QString &group, const QString &key, const QDBusVariant &value)
-{
-    if (group != appearanceGroup || key != colorSchemeKey)
-        return;
-    m_preferenceSignalled = true;
-    takePortalValue(value.variant());
-}
-
-void Appearance::takePortalValue(const QVariant &raw)
-{
-    const QVariant value = unwrapped(raw);
     const int type = value.userType();
     if (type != QMetaType::UInt && type != QMetaType::Int) {
         qCDebug(lcAppearance) << "ignoring a colour-scheme setting of type" << value.typeName();

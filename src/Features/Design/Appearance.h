@@ -15,8 +15,6 @@
 #include <chrono>
 #include <optional>
 
-class QDBusVariant;
-
 namespace Lumivox {
 
 enum class ColorScheme { light, dark };
@@ -33,10 +31,10 @@ public:
     static Appearance &shared();
 
     /// Follows the settings portal on `bus` (none: the palette alone). The portal is asked without
-    /// waiting; until it answers, and when it stays silent past `portalTimeout`, the palette decides.
+    /// waiting, and asked again when it stays silent past `portalTimeout` (see Native::PortalSetting);
+    /// until it answers, the palette decides.
     explicit Appearance(std::optional<QDBusConnection> bus,
                         std::chrono::milliseconds portalTimeout = std::chrono::seconds(1), QObject *parent = nullptr);
-    ~Appearance() override;
 
     ColorScheme scheme() const { return m_isDark ? ColorScheme::dark : ColorScheme::light; }
     bool isDark() const { return m_isDark; }
@@ -57,18 +55,12 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private slots:
-    void portalSettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
-
 private:
-    void readPortal(std::chrono::milliseconds timeout);
     void takePortalValue(const QVariant &value);
     void reevaluate();
     void applyPalette();
 
-    std::optional<QDBusConnection> m_bus;
     std::optional<ColorScheme> m_preference;
-    bool m_preferenceSignalled = false;
     /// The desktop's palette is dark; a palette this class set is not the desktop's.
     bool m_paletteDark = false;
     bool m_keepsPalette = false;
