@@ -1,11 +1,15 @@
-// The mapping between the X server's pixels and the program's points over layouts of monitors, and
-// the spaces other applications report their accessibility coordinates in.
+// The mapping between the X server's pixels and the program's points over layouts of monitors, the
+// point that stands for the pixel under the pointer, and the spaces other applications report their
+// accessibility coordinates in.
 
 #include "Native/Accessibility/AppCoordinates.h"
 #include "Native/Geometry/Containment.h"
 #include "Native/Geometry/ScreenLayout.h"
+#include "Shared/Platform/ScreenGeometry.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace Lumivox::Native;
 using Lumivox::Native::Atspi::AppCoordinates;
@@ -197,5 +201,50 @@ TEST(AppSpace, IsToldFromTheWindowFrameAnApplicationReports)
         const QRect box(row.probe.point.toPoint(), QSize(10, 5));
         EXPECT_EQ(coordinates.toPoints(box), row.screens.toPoints(coordinates.toPixels(box)));
         EXPECT_EQ(coordinates.toPixels(box).topLeft(), row.probe.pixel);
+    }
+}
+
+TEST(ScreenLayout, EveryPixelOfAMonitorStandsOnThatMonitorWhicheverWayYPoints)
+{
+    // Stacked and side by side, at different scales, with and without a screen at the origin.
+    const std::vector<std::pair<const char *, ScreenLayout>> layouts {
+        {"x1, a x2 to its right", mixed},
+        {"x2 to the left of x1", ScreenLayout({{QRect(0, 0, 2560, 1600), 2.0}, {QRect(2560, 0, 1280, 800), 1.0}})},
+        {"x1 above x2", ScreenLayout({{QRect(0, 0, 1920, 1080), 1.0}, {QRect(0, 1080, 3840, 2160), 2.0}})},
+        {"x2 above x1", ScreenLayout({{QRect(0, 0, 2560, 1600), 2.0}, {QRect(0, 1600, 1280, 800), 1.0}})},
+        {"x1.5 beside x1, and x1 under both",
+         ScreenLayout(
+             {{QRect(0, 0, 2880, 1800), 1.5}, {QRect(2880, 0, 1280, 800), 1.0}, {QRect(1000, 1800, 1920, 1080), 1.0}})},
+        {"none at the origin: x2 right of and above x1",
+         ScreenLayout({{QRect(1280, 0, 2560, 1600), 2.0}, {QRect(0, 1600, 1280, 800), 1.0}})},
+    };
+    for (const auto &[name, layout] : layouts) {
+        SCOPED_TRACE(name);
+        const double line = layout.flipLine();
+        // The monitors as the program places windows on them: in points, origin at the bottom left.
+        std::vector<Lumivox::ScreenInfo> cocoa;
+        for (const LayoutScreen &s : layout.screens()) {
+            const QRectF r = ScreenLayout::pointRect(s);
+            cocoa.push_back({QRectF(r.x(), line - r.bottom(), r.width(), r.height()), {}});
+        }
+        for (std::size_t i = 0; i < layout.screens().size(); ++i) {
+            const QRect m = layout.screens()[i].pixels;
+            const QPoint middle = m.center();
+            for (const QPoint pixel :
+                 {m.topLeft(), QPoint(middle.x(), m.top()), m.topRight(), QPoint(m.left(), middle.y()),
+                  QPoint(m.right(), middle.y()), m.bottomLeft(), QPoint(middle.x(), m.bottom()), m.bottomRight()}) {
+                SCOPED_TRACE(testing::Message() << "monitor " << i << ", pixel " << pixel.x() << "," << pixel.y());
+                const QPointF point = layout.pointOfPixel(pixel);
+                EXPECT_TRUE(containsHalfOpen(ScreenLayout::pointRect(layout.screens()[i]), point));
+                const QPointF flipped(point.x(), line - point.y());
+                const auto found = Lumivox::ScreenGeometry::screen(flipped, cocoa, std::nullopt);
+                EXPECT_TRUE(found && found->frame == cocoa[i].frame)
+                    << "flipped to " << flipped.x() << "," << flipped.y();
+                // Back to pixels, rounded or floored, it is the same pixel.
+                const QPointF back = layout.toPixels(Lumivox::ScreenGeometry::cgPoint(flipped, line));
+                EXPECT_EQ(QPoint(int(std::floor(back.x())), int(std::floor(back.y()))), pixel);
+                EXPECT_EQ(QPoint(int(std::lround(back.x())), int(std::lround(back.y()))), pixel);
+            }
+        }
     }
 }

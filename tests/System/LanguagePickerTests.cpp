@@ -23,6 +23,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <cmath>
 #include <optional>
 
 using namespace Lumivox;
@@ -49,7 +50,8 @@ protected:
     {
         injector.moveTo(x, y);
         const auto input = Native::service<Native::Input>();
-        ASSERT_TRUE(Testing::spinUntil([&] { return input->mouseLocation().x() == x; }));
+        // The pointer stands inside its pixel, a little in from the pixel's corner.
+        ASSERT_TRUE(Testing::spinUntil([&] { return std::floor(input->mouseLocation().x()) == x; }));
         panel.model()->prepare(QStringLiteral("de"), {QStringLiteral("de"), QStringLiteral("fr")}, false);
         panel.showNear(input->mouseLocation());
         ASSERT_TRUE(Testing::spinUntil([&] {

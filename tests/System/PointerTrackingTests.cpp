@@ -2,7 +2,8 @@
 // goes through the server's input path and so produces raw events (a warp would not).
 //
 // Qt runs with a device pixel ratio of 10 here, so a 29-pixel move is 2.9 points and a 30-pixel
-// one is 3.0: the threshold is checked in points, through the backend's own conversion.
+// one is 3.0: the threshold is checked in points, through the backend's own conversion. A reported
+// point stands inside the pixel the pointer is on.
 
 #include "Native/Input/Input.h"
 #include "Native/Services.h"
@@ -19,6 +20,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <cmath>
 #include <vector>
 
 using namespace Lumivox;
@@ -73,6 +75,13 @@ protected:
         // The backend's first events are the proof that raw input is being delivered at all.
     }
 
+    // The pixel a reported point stands on: the point lies inside it, in bottom-left points.
+    QPoint pixelOf(QPointF point) const
+    {
+        return QPoint(int(std::floor(point.x() * ratio)),
+                      int(std::floor(injector.screenHeightPixels() - point.y() * ratio)));
+    }
+
     Testing::XTestInjector injector;
     MouseTracker tracker;
     Recorder recorder;
@@ -82,8 +91,7 @@ protected:
 
 TEST_F(PointerTracking, ReportsMovesOfThreePointsOrMoreInBottomLeftPoints)
 {
-    const double top = (injector.screenHeightPixels() / ratio);
-    EXPECT_EQ(tracker.lastLocation(), QPointF(50, top - 40));
+    EXPECT_EQ(pixelOf(tracker.lastLocation()), QPoint(500, 400));
 
     injector.moveTo(529, 400); // 2.9 points
     settle(std::chrono::milliseconds(300));
@@ -92,13 +100,13 @@ TEST_F(PointerTracking, ReportsMovesOfThreePointsOrMoreInBottomLeftPoints)
 
     injector.moveTo(530, 400); // 3.0 points from the last reported location
     ASSERT_TRUE(Testing::spinUntil([&] { return !recorder.moves.empty(); })) << "no move was reported";
-    EXPECT_EQ(recorder.moves.front(), QPointF(53, top - 40));
-    EXPECT_EQ(tracker.lastLocation(), QPointF(53, top - 40));
+    EXPECT_EQ(pixelOf(recorder.moves.front()), QPoint(530, 400));
+    EXPECT_EQ(tracker.lastLocation(), recorder.moves.front());
 
     // Downwards on the screen is downwards in y here too.
     injector.moveTo(530, 450);
     ASSERT_TRUE(Testing::spinUntil([&] { return recorder.moves.size() >= 2; }));
-    EXPECT_EQ(recorder.moves.back(), QPointF(53, top - 45));
+    EXPECT_EQ(pixelOf(recorder.moves.back()), QPoint(530, 450));
 }
 
 TEST_F(PointerTracking, ABurstOfMovesGivesOneStillnessAfterTheLast)
@@ -118,7 +126,7 @@ TEST_F(PointerTracking, ABurstOfMovesGivesOneStillnessAfterTheLast)
     EXPECT_GE(delay, MouseTracker::stillDelay - 0.005);
     EXPECT_LT(delay, 0.6);
     RecordProperty("stillnessDelayMs", static_cast<int>(delay * 1000));
-    EXPECT_EQ(recorder.stills.front(), QPointF(90, (injector.screenHeightPixels() / ratio) - 40));
+    EXPECT_EQ(pixelOf(recorder.stills.front()), QPoint(900, 400));
 
     // A modifier change while the pointer rests neither reports stillness again nor moves anything.
     const QPointF rested = tracker.lastLocation();
@@ -224,5 +232,5 @@ TEST_F(PointerTracking, NothingIsReportedAfterStop)
 
     // And a restart picks up from where the pointer is.
     tracker.start();
-    EXPECT_EQ(tracker.lastLocation(), QPointF(70, (injector.screenHeightPixels() / ratio) - 40));
+    EXPECT_EQ(pixelOf(tracker.lastLocation()), QPoint(700, 400));
 }

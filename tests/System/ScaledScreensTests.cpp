@@ -1,7 +1,8 @@
 // The real program on scaled and mixed-scale monitors (RandR monitors on one large Xvfb screen, each
 // scaled by Qt as a desktop would): a word hovered on each monitor is read through accessibility
 // and its tooltip shows beside the pointer on the pointer's monitor; the picker opened near each
-// corner of each monitor lies inside that monitor. And one screen at ×2 with a GTK window at
+// corner of each monitor, or with the pointer on its first or last row or column, lies inside that
+// monitor. And one screen at ×2 with a GTK window at
 // GDK_SCALE=2: every word is read through accessibility, none from screen text. A terminal across the
 // border of a ×1 and a ×2 monitor, lying over an editor, is read itself (its word or nothing, never the
 // editor's hidden one); a word drawn across a monitor border is read whole or not at all.
@@ -214,6 +215,28 @@ protected:
         return tally;
     }
 
+    // Opens the picker with its hot key, the pointer on `pixel`; gives its frame (pixels), empty when
+    // it did not open, and closes it again.
+    QRect pickerOpenedAt(RunningLumivox &app, QPoint pixel)
+    {
+        input.moveTo(pixel.x(), pixel.y());
+        input.chord({XK_Super_L, XK_Alt_L, XK_l}, 150ms);
+        QRect picker;
+        const bool shown = spinUntil(
+            [&] {
+                const auto frames = windowsOf(display, app.process.processId());
+                picker = frames.empty() ? QRect() : frames.front();
+                return !frames.empty() && keyboardIsHeld(display);
+            },
+            10s);
+        if (!shown)
+            return {};
+        input.tap(XK_Escape);
+        if (!spinUntil([&] { return windowsOf(display, app.process.processId()).empty(); }, 10s))
+            ADD_FAILURE() << "the picker did not close";
+        return picker;
+    }
+
     Display *display = nullptr;
     XTestInjector input;
     // Why the last hover that read no word did not.
@@ -276,26 +299,52 @@ TEST_F(ScaledScreens, TooltipAndPickerStayOnThePointersMonitorWhateverItsScale)
             const QRect inner = monitor.pixels.adjusted(20, 20, -20, -20);
             int inside = 0;
             for (const QPoint corner : {inner.topLeft(), inner.topRight(), inner.bottomLeft(), inner.bottomRight()}) {
-                input.moveTo(corner.x(), corner.y());
-                input.chord({XK_Super_L, XK_Alt_L, XK_l}, 150ms);
-                QRect picker;
-                ASSERT_TRUE(spinUntil(
-                    [&] {
-                        const auto frames = windowsOf(display, app.process.processId());
-                        picker = frames.empty() ? QRect() : frames.front();
-                        return !frames.empty() && keyboardIsHeld(display);
-                    },
-                    10s))
-                    << app.log.toStdString();
+                const QRect picker = pickerOpenedAt(app, corner);
+                ASSERT_FALSE(picker.isEmpty()) << app.log.toStdString();
                 EXPECT_TRUE(monitor.pixels.contains(picker))
                     << "picker opened at " << corner.x() << "," << corner.y() << " lies at " << picker.x() << ","
                     << picker.y() << " " << picker.width() << "x" << picker.height();
                 inside += monitor.pixels.contains(picker);
-                input.tap(XK_Escape);
-                ASSERT_TRUE(spinUntil([&] { return windowsOf(display, app.process.processId()).empty(); }, 10s));
             }
             std::printf("%s, monitor %s: picker inside the monitor from %d of 4 corners\n", layout.name,
                         qPrintable(monitorName(i)), inside);
+        }
+    }
+}
+
+TEST_F(ScaledScreens, ThePickerOpensOnTheMonitorWhoseEdgePixelsThePointerIsOn)
+{
+    struct Layout
+    {
+        const char *name;
+        std::vector<Monitor> monitors;
+    };
+    const std::vector<Layout> layouts {
+        {"x1 primary, x2 to its right", {{{0, 0, 1280, 800}, 1.0, true}, {{1280, 0, 2560, 1600}, 2.0, false}}},
+        {"x1 primary above a x2", {{{0, 0, 1280, 800}, 1.0, true}, {{0, 800, 2560, 1600}, 2.0, false}}},
+        {"x2 above a x1 primary", {{{0, 0, 2560, 1600}, 2.0, false}, {{0, 1600, 1280, 800}, 1.0, true}}},
+    };
+    for (const Layout &layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        layOut(display, layout.monitors);
+        QStringList factors;
+        for (std::size_t i = 0; i < layout.monitors.size(); ++i)
+            factors << monitorName(i) + QLatin1Char('=') + QString::number(layout.monitors[i].factor);
+        qputenv("QT_SCREEN_SCALE_FACTORS", factors.join(QLatin1Char(';')).toLatin1());
+        RunningLumivox app;
+        ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
+        for (std::size_t i = 0; i < layout.monitors.size(); ++i) {
+            const QRect m = layout.monitors[i].pixels;
+            SCOPED_TRACE(monitorName(i).toStdString());
+            // The first and last rows and columns, where a monitor meets its neighbours.
+            for (const QPoint pixel : {m.topLeft(), QPoint(m.center().x(), m.top()), QPoint(m.left(), m.center().y()),
+                                       QPoint(m.right(), m.center().y()), QPoint(m.center().x(), m.bottom())}) {
+                const QRect picker = pickerOpenedAt(app, pixel);
+                ASSERT_FALSE(picker.isEmpty()) << app.log.toStdString();
+                EXPECT_TRUE(m.contains(picker))
+                    << "the pointer on " << pixel.x() << "," << pixel.y() << ": the picker lies at " << picker.x()
+                    << "," << picker.y() << " " << picker.width() << "x" << picker.height();
+            }
         }
     }
 }

@@ -74,6 +74,18 @@ QPointF ScreenLayout::toPoints(QPointF pixel) const
     return origin + (pixel - origin) / s->factor;
 }
 
+QPointF ScreenLayout::pointOfPixel(QPoint pixel) const
+{
+    // A binary fraction: exact in doubles, so a pixel on a x1 monitor keeps whole coordinates plus it.
+    constexpr double inset = 1.0 / 16.0;
+    const QPointF corner(pixel);
+    const LayoutScreen *s = byPixel(corner);
+    if (!s)
+        return corner + QPointF(inset, inset);
+    const QPointF origin(s->pixels.topLeft());
+    return origin + (corner + QPointF(inset, inset) - origin) / s->factor;
+}
+
 QPointF ScreenLayout::toPixels(QPointF point) const
 {
     const LayoutScreen *s = byPoint(point);

@@ -10,6 +10,7 @@
 // value that lies on no screen is mapped through the nearest one, as Qt does for a window moved off
 // every screen.
 
+#include <QPoint>
 #include <QPointF>
 #include <QRect>
 #include <QRectF>
@@ -40,6 +41,13 @@ public:
 
     /// The screen's rectangle in points.
     static QRectF pointRect(const LayoutScreen &screen);
+
+    /// The point that stands for a whole pixel, such as the one under the pointer: on the pixel's own
+    /// monitor, a sixteenth of a pixel in from its top-left corner. Inside the pixel, it lies on that
+    /// monitor whichever way y is made to point, under the half-open test of either origin (the top
+    /// row of a monitor would otherwise flip onto the excluded top edge in bottom-left coordinates);
+    /// so near the corner, rounding or flooring it back to pixels gives the same pixel.
+    QPointF pointOfPixel(QPoint pixel) const;
 
     /// Root-window pixels to points and back. Without screens both are the identity.
     QPointF toPoints(QPointF pixel) const;

@@ -72,7 +72,9 @@ std::optional<PointerState> queryPointer(Display *d)
     if (!pointer)
         return std::nullopt;
     const auto screens = X11::screenSnapshot();
-    const QPointF point = screens->layout.toPoints(QPointF(pointer->x, pointer->y));
+    // A point inside the pixel, not its top-left corner: flipped, a monitor's top row would land on
+    // its excluded top edge and count as the monitor above, or as none.
+    const QPointF point = screens->layout.pointOfPixel(QPoint(pointer->x, pointer->y));
     return PointerState {QPointF(point.x(), screens->layout.flipLine() - point.y()), flagsFromState(pointer->state)};
 }
 
