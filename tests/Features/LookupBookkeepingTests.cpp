@@ -334,10 +334,14 @@ TEST_F(LookupBookkeepingTest, KeyHintsEndExactlyFourteenDaysOnAndHasKeysFollowsT
                            Row {QStringLiteral("always"), false}, Row {QStringLiteral("bogus"), true}}) {
         SCOPED_TRACE(row.holdKey.toStdString());
         controller->setHoldKey(row.holdKey);
-        for (const QString &app : HoverTextController::controlKeyApps())
-            EXPECT_EQ(
-                HoverTextController::mayClaimKeys(TriggerMode::fromStored(row.holdKey).tooltipKeyModifiers(), app),
-                row.inTerminal);
+        // The terminals and the editor whose own Ctrl keys stay theirs, by their Linux ids.
+        for (const char *app : {"org.gnome.Terminal", "org.kde.konsole", "kitty", "Alacritty", "org.wezfurlong.wezterm",
+                                "com.mitchellh.ghostty", "dev.warp.Warp", "hyper", "rio", "emacs"}) {
+            EXPECT_EQ(HoverTextController::mayClaimKeys(TriggerMode::fromStored(row.holdKey).tooltipKeyModifiers(),
+                                                        QString::fromLatin1(app)),
+                      row.inTerminal)
+                << app;
+        }
         EXPECT_TRUE(HoverTextController::mayClaimKeys(TriggerMode::fromStored(row.holdKey).tooltipKeyModifiers(),
                                                       std::nullopt));
         clock->advance(1h);

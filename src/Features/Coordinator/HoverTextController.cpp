@@ -161,8 +161,9 @@ const QSet<QString> &HoverTextController::controlKeyApps()
 {
     // The ids our identity rule gives them: their .desktop file names (for foot and footclient,
     // launched from a shell, the executable name is the same). Ptyxis is listed under both ids it
-    // has shipped with; WezTerm, Ghostty and Ptyxis are not packaged by Debian 12, so theirs are the
-    // ids of their own .desktop files.
+    // has shipped with, Rio under its own package's and its Flathub one; WezTerm, Ghostty, Ptyxis,
+    // Warp, Hyper and Rio are not packaged by Debian 12, so theirs are the ids of their own .desktop
+    // files.
     static const QSet<QString> apps {
         QStringLiteral("org.gnome.Terminal"),
         QStringLiteral("org.gnome.Console"),
@@ -176,6 +177,10 @@ const QSet<QString> &HoverTextController::controlKeyApps()
         QStringLiteral("Alacritty"),
         QStringLiteral("org.wezfurlong.wezterm"),
         QStringLiteral("com.mitchellh.ghostty"),
+        QStringLiteral("dev.warp.Warp"),
+        QStringLiteral("hyper"),
+        QStringLiteral("rio"),
+        QStringLiteral("com.rioterm.Rio"),
         QStringLiteral("debian-xterm"),
         QStringLiteral("debian-uxterm"),
         QStringLiteral("terminator"),
