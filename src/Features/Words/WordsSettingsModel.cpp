@@ -50,6 +50,12 @@ QString WordsSettingsModel::saveKeyHold() const
     return hold ? QStringLiteral("while holding ") + keyCapText(*hold) : QString();
 }
 
+QString WordsSettingsModel::saveKeyText() const
+{
+    const QString hold = saveKeyHold();
+    return hold.isEmpty() ? saveKeyCap() : saveKeyCap() + QLatin1Char(' ') + hold;
+}
+
 bool WordsSettingsModel::remindsToReview() const
 {
     return m_book.remindsToReview();

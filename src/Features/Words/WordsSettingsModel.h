@@ -47,6 +47,8 @@ public:
     /// The key cap of the save key, and "while holding Alt" (empty in the "always" mode).
     QString saveKeyCap() const;
     QString saveKeyHold() const;
+    /// Both as one sentence, as the row is read aloud: "S while holding Alt", "Ctrl+Alt+S".
+    QString saveKeyText() const;
 
     bool remindsToReview() const;
     /// Off at once; on only once the notification service answers that it may show them. An answer

@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QToolButton>
@@ -99,6 +100,81 @@ private:
 
 } // namespace
 
+// The save key as a key cap, then "while holding Alt" when a key must be held. One label painted
+// whole, not a row of two: a screen reader meets one element and reads its one sentence ("S while
+// holding Alt"), where two would be read apart, the letter alone first.
+class SaveKeyLabel final : public QLabel
+{
+public:
+    explicit SaveKeyLabel(const Appearance &appearance)
+        : m_appearance(appearance)
+    {
+        setObjectName(QStringLiteral("words.saveKey"));
+        setTextFormat(Qt::PlainText);
+        m_capFont = font();
+        m_capFont.setPointSizeF(WordsStyle::points(11.5));
+        m_capFont.setWeight(QFont::DemiBold);
+    }
+
+    void setKeys(const QString &cap, const QString &hold, const QString &sentence)
+    {
+        m_cap = cap;
+        m_hold = hold;
+        // The text is what accessibility reads; the parts are painted.
+        setText(sentence);
+        updateGeometry();
+        update();
+    }
+
+    QSize sizeHint() const override
+    {
+        const QSize cap = capSize();
+        if (m_hold.isEmpty())
+            return cap;
+        const QFontMetrics metrics(font());
+        return {cap.width() + spacing + metrics.horizontalAdvance(m_hold), std::max(cap.height(), metrics.height())};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        const ColorScheme scheme = m_appearance.scheme();
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QSize size = capSize();
+        const QRectF cap(0, (height() - size.height()) / 2.0, size.width(), size.height());
+        // The outline is stroked inside the face's edge.
+        painter.setPen(QPen(Brand::separator().resolved(scheme), 1));
+        painter.setBrush(Brand::controlBackground().resolved(scheme));
+        painter.drawRoundedRect(cap.adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
+        painter.setPen(Brand::primaryText().resolved(scheme));
+        painter.setFont(m_capFont);
+        painter.drawText(cap, Qt::AlignCenter, m_cap);
+        if (m_hold.isEmpty())
+            return;
+        painter.setPen(Brand::secondaryText().resolved(scheme));
+        painter.setFont(font());
+        painter.drawText(QRectF(cap.right() + spacing, 0, width() - cap.right() - spacing, height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, m_hold);
+    }
+
+private:
+    static constexpr int spacing = 6;
+
+    // At least 20 by 20, the letters padded 5 on either side.
+    QSize capSize() const
+    {
+        const QFontMetrics metrics(m_capFont);
+        return {std::max(20, metrics.horizontalAdvance(m_cap) + 10), std::max(20, metrics.height())};
+    }
+
+    const Appearance &m_appearance;
+    QFont m_capFont;
+    QString m_cap;
+    QString m_hold;
+};
+
 WordsSettingsPane::WordsSettingsPane(WordBook &book, HoverTextController &controller,
                                      WordsSettingsModel::NotificationPermission permission, InstalledApps installed,
                                      const Appearance &appearance, QWidget *parent)
@@ -134,24 +210,8 @@ WordsSettingsPane::WordsSettingsPane(WordBook &book, HoverTextController &contro
 
     // Saving
     auto *saving = new SettingsCard(appearance);
-    auto *keyLabel = new QWidget;
-    auto *keyRow = new QHBoxLayout(keyLabel);
-    keyRow->setContentsMargins(0, 0, 0, 0);
-    keyRow->setSpacing(6);
-    m_saveKeyCap = plainLabel({});
-    m_saveKeyCap->setObjectName(QStringLiteral("words.saveKey"));
-    m_saveKeyCap->setAlignment(Qt::AlignCenter);
-    m_saveKeyCap->setMinimumSize(20, 20);
-    QFont capFont = m_saveKeyCap->font();
-    capFont.setPointSizeF(WordsStyle::points(11.5));
-    capFont.setWeight(QFont::DemiBold);
-    m_saveKeyCap->setFont(capFont);
-    m_saveKeyHold = plainLabel({});
-    m_saveKeyHold->setObjectName(QStringLiteral("words.saveKeyHold"));
-    tone(m_saveKeyHold, Brand::secondaryText(), appearance);
-    keyRow->addWidget(m_saveKeyCap);
-    keyRow->addWidget(m_saveKeyHold);
-    saving->addRow(QStringLiteral("Save the word under the pointer"), {}, keyLabel);
+    m_saveKey = new SaveKeyLabel(appearance);
+    saving->addRow(QStringLiteral("Save the word under the pointer"), {}, m_saveKey);
     QComboBox *suggest = picker("words.suggestAfter");
     for (const auto &[value, title] : WordsSettingsModel::suggestAfterOptions())
         suggest->addItem(title, value);
@@ -163,7 +223,6 @@ WordsSettingsPane::WordsSettingsPane(WordBook &book, HoverTextController &contro
     m_suggest = suggest;
     column->addWidget(formSection(QStringLiteral("Saving"), saving));
     connect(&controller, &HoverTextController::triggerModeChanged, this, &WordsSettingsPane::showSaveKey);
-    connect(&appearance, &Appearance::isDarkChanged, this, &WordsSettingsPane::showSaveKey);
 
     // Review
     auto *review = new SettingsCard(appearance);
@@ -264,18 +323,7 @@ void WordsSettingsPane::showHistoryEnabled()
 
 void WordsSettingsPane::showSaveKey()
 {
-    m_saveKeyCap->setText(m_model->saveKeyCap());
-    const ColorScheme scheme = m_appearance.scheme();
-    const auto css = [](const QColor &c) { return c.name(QColor::HexArgb); };
-    // A style sheet's label takes its text colour from the application, not from its window: the
-    // cap names its own, in the scheme of its face.
-    m_saveKeyCap->setStyleSheet(
-        QStringLiteral("QLabel { color: %3; background: %1; border: 1px solid %2; border-radius: 5px;"
-                       " padding: 0 5px; }")
-            .arg(css(Brand::controlBackground().resolved(scheme)), css(Brand::separator().resolved(scheme)),
-                 css(Brand::primaryText().resolved(scheme))));
-    m_saveKeyHold->setText(m_model->saveKeyHold());
-    m_saveKeyHold->setVisible(!m_model->saveKeyHold().isEmpty());
+    m_saveKey->setKeys(m_model->saveKeyCap(), m_model->saveKeyHold(), m_model->saveKeyText());
 }
 
 void WordsSettingsPane::showReminder()

@@ -19,6 +19,7 @@ class QVBoxLayout;
 
 namespace Lumivox {
 
+class SaveKeyLabel;
 class SettingsRow;
 
 class WordsSettingsPane final : public QWidget
@@ -52,8 +53,7 @@ private:
     const Appearance &m_appearance;
     QWidget *m_retention;
     QWidget *m_suggest;
-    QLabel *m_saveKeyCap;
-    QLabel *m_saveKeyHold;
+    SaveKeyLabel *m_saveKey;
     QCheckBox *m_reminder;
     SettingsRow *m_reminderRow;
     QVBoxLayout *m_excludedRows;
