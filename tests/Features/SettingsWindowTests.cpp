@@ -178,6 +178,17 @@ TEST_F(SettingsWindowTest, PanesReachTheCoordinator)
     EXPECT_EQ(find<LanguagePicker>("general.targetLanguage")->selection(), QStringLiteral("fr"));
     grant(true, true);
     EXPECT_TRUE(find<QPushButton>("general.reviewPermissions")->isVisible());
+    // "All set" leads with a green check, drawn.
+    QWidget *check = find<QWidget>("general.allSetCheck");
+    ASSERT_TRUE(check);
+    EXPECT_TRUE(check->isVisible());
+    const QImage mark = check->grab().toImage();
+    int green = 0;
+    for (int y = 0; y < mark.height(); ++y) {
+        for (int x = 0; x < mark.width(); ++x)
+            green += QColor(mark.pixel(x, y)).hueF() > 0.3 && qGreen(mark.pixel(x, y)) > 150;
+    }
+    EXPECT_GT(green, mark.width() * mark.height() / 3) << "green pixels of the check";
     // The compact row is as tall as its own texts, not as the hidden permission rows.
     QCoreApplication::processEvents();
     const QWidget *allSet = find<QPushButton>("general.reviewPermissions")->parentWidget();

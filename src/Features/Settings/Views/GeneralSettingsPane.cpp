@@ -98,8 +98,11 @@ GeneralSettingsPane::GeneralSettingsPane(HoverTextController &controller, Settin
     auto *allSet = new SettingsCard(appearance);
     auto *review = button(QStringLiteral("Review…"), "general.reviewPermissions");
     connect(review, &QPushButton::clicked, m_model, &GeneralSettingsModel::reviewPermissions);
-    allSet->addRow(QStringLiteral("All set"), QStringLiteral("Lumivox can read words on screen, in images and PDFs."),
-                   review);
+    SettingsRow *allSetRow = allSet->addRow(
+        QStringLiteral("All set"), QStringLiteral("Lumivox can read words on screen, in images and PDFs."), review);
+    auto *check = new SymbolMark(QStringLiteral("checkmark.circle.fill"), grantedGreen(), 20);
+    check->setObjectName(QStringLiteral("general.allSetCheck"));
+    allSetRow->setLeading(check);
     auto *rows = new SettingsCard(appearance);
     m_accessibility = new PermissionRowView(
         PermissionRowView::accessibility(), [&controller] { controller.requestAccessibilityPermission(); }, appearance,

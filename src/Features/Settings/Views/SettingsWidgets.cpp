@@ -3,6 +3,7 @@
 #include "Features/Design/Styling.h"
 
 #include "Features/Design/Brand.h"
+#include "Features/Design/Symbols.h"
 #include "Features/Settings/Views/SettingsStyle.h"
 
 #include <QCheckBox>
@@ -53,9 +54,12 @@ SettingsRow::SettingsRow(const QString &label, const QString &detail, QWidget *v
     text->setSpacing(2);
     text->addWidget(m_label);
     text->addWidget(m_detail);
+    m_lead = new QHBoxLayout;
+    m_lead->setSpacing(10);
+    m_lead->addLayout(text, 1);
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 10, 0, 10);
-    row->addLayout(text, 1);
+    row->addLayout(m_lead, 1);
     if (value) {
         value->setParent(this);
         row->addWidget(value, 0, Qt::AlignRight | Qt::AlignVCenter);
@@ -67,6 +71,11 @@ void SettingsRow::setDetail(const QString &detail)
 {
     m_detail->setText(detail);
     m_detail->setVisible(!detail.isEmpty());
+}
+
+void SettingsRow::setLeading(QWidget *widget)
+{
+    m_lead->insertWidget(0, widget, 0, Qt::AlignVCenter);
 }
 
 void SettingsRow::paintEvent(QPaintEvent *)
@@ -283,6 +292,28 @@ void PrimaryButton::paintEvent(QPaintEvent *)
     painter.drawText(r, Qt::AlignCenter, text());
 }
 
+// Symbol
+
+SymbolMark::SymbolMark(QString name, QColor color, int side, QWidget *parent)
+    : QWidget(parent)
+    , m_name(std::move(name))
+    , m_color(color)
+{
+    setFixedSize(side, side);
+}
+
+void SymbolMark::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Symbols::paint(painter, QRectF(rect()), m_name, m_color);
+}
+
+QColor grantedGreen()
+{
+    return QColor(0x34, 0xc7, 0x59);
+}
+
 // Key icon
 
 GoogleKeyIcon::GoogleKeyIcon(const Appearance &appearance, QWidget *parent)
@@ -327,7 +358,7 @@ void GoogleKeyIcon::paintEvent(QPaintEvent *)
         p.setPen(Qt::NoPen);
         p.setBrush(background);
         p.drawEllipse(badgeCentre, 13, 13);
-        p.setBrush(QColor(0x34, 0xc7, 0x59));
+        p.setBrush(grantedGreen());
         p.drawEllipse(badgeCentre, 11, 11);
         QPainterPath check;
         check.moveTo(badgeCentre + QPointF(-5, 0));

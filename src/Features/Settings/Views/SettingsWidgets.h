@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QTimer;
 class QVBoxLayout;
 
@@ -28,6 +29,8 @@ public:
     QLabel *label() const { return m_label; }
     QLabel *detail() const { return m_detail; }
     void setDetail(const QString &detail);
+    /// Puts `widget` (a symbol) before the title and its detail, 10 points from them.
+    void setLeading(QWidget *widget);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -36,6 +39,7 @@ private:
     const Appearance &m_appearance;
     QLabel *m_label;
     QLabel *m_detail;
+    QHBoxLayout *m_lead;
     bool m_showsDivider;
 };
 
@@ -125,6 +129,24 @@ private:
     const Appearance &m_appearance;
     bool m_saved = false;
 };
+
+/// A symbol of the windows (see Symbols) in one colour, `side` points square; it only decorates.
+class SymbolMark final : public QWidget
+{
+    Q_OBJECT
+public:
+    SymbolMark(QString name, QColor color, int side, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_name;
+    QColor m_color;
+};
+
+/// The green of a granted permission and of everything being set up.
+QColor grantedGreen();
 
 /// A hairline rule across the full width, in the scheme's separator colour.
 void paintDivider(QPainter &painter, const QRectF &line, const Appearance &appearance);
