@@ -197,6 +197,13 @@ TEST_F(SettingsPanesTest, AppsFilterSearchAndTicks)
             out.append(model.index(i).data().toString());
         return out;
     };
+    // Before the pane is shown the list is empty: a change of the switch or the ticks names no row.
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    controller->setLimitToSelectedApps(true);
+    controller->setAllowedAppIDs({QStringLiteral("kitty")});
+    controller->setLimitToSelectedApps(false);
+    controller->setAllowedAppIDs({});
+    EXPECT_EQ(changed.count(), 0);
     model.appear();
     EXPECT_EQ(names(), QStringList({"Firefox", "Kitty", "Text Editor"}));
     EXPECT_FALSE(model.isListEnabled());

@@ -17,13 +17,13 @@ AppsSettingsModel::AppsSettingsModel(HoverTextController &controller, Sources so
 {
     connect(&m_controller, &HoverTextController::limitToSelectedAppsChanged, this, [this] {
         emit isListEnabledChanged();
-        emit dataChanged(index(0), index(rowCount() - 1), {});
+        rowsChanged({});
     });
     connect(&m_controller, &HoverTextController::allowedAppIDsChanged, this, [this] {
         if (m_filter == AppFilter::selected)
             refilter();
         else
-            emit dataChanged(index(0), index(rowCount() - 1), {Qt::CheckStateRole});
+            rowsChanged({Qt::CheckStateRole});
     });
 }
 
@@ -101,6 +101,13 @@ void AppsSettingsModel::refilter()
         m_rows.push_back(&app);
     }
     endResetModel();
+}
+
+void AppsSettingsModel::rowsChanged(const QList<int> &roles)
+{
+    // An empty list has no first or last row to name: an index past its end is invalid.
+    if (!m_rows.empty())
+        emit dataChanged(index(0), index(int(m_rows.size()) - 1), roles);
 }
 
 int AppsSettingsModel::rowCount(const QModelIndex &parent) const

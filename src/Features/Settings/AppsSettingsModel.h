@@ -66,6 +66,8 @@ signals:
 
 private:
     void refilter();
+    /// Tells views that `roles` of every row may read differently; nothing when there is no row.
+    void rowsChanged(const QList<int> &roles);
 
     HoverTextController &m_controller;
     Sources m_sources;
