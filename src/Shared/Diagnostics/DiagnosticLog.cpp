@@ -349,10 +349,16 @@ void DiagnosticLog::schedulePersist()
 {
     if (!m_filePath)
         return;
+    const Clock::Instant now = m_clock->now();
+    if (!m_persistScheduled)
+        m_persistDeadline = now + maxPersistWait;
+    else if (now >= m_persistDeadline)
+        return; // the write that is due already takes this change along: it is not put off again
+    const Clock::Duration delay = std::clamp<Clock::Duration>(m_persistDeadline - now, {}, m_persistDelay);
     m_persistTimer.cancel();
     const std::uint64_t generation = ++m_persistGeneration;
     m_persistScheduled = true;
-    m_persistTimer = m_clock->schedule(m_persistDelay, m_timerContext.get(), [this, generation] {
+    m_persistTimer = m_clock->schedule(delay, m_timerContext.get(), [this, generation] {
         m_executor.post([this, generation] {
             if (generation == m_persistGeneration)
                 persist();
