@@ -89,24 +89,7 @@ QString clipped(const QString &text)
 
 QString DiagnosticLog::clipText(const QString &text)
 {
-    // Most words need no change: hand back the shared text without copying it.
-    QString kept;
-    bool changed = false;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n;) {
-        qsizetype width = 1;
-        const char32_t scalar = Text::scalarAt(text, i, &width);
-        const bool drop = isClipped(scalar);
-        if (drop && !changed) {
-            kept = text.left(i);
-            kept.reserve(n);
-            changed = true;
-        } else if (!drop && changed) {
-            kept.append(text.constData() + i, width);
-        }
-        i += width;
-    }
-    return changed ? kept : text;
+    return Text::withoutScalars(text, isClipped);
 }
 
 DiagnosticLog::DiagnosticLog(std::optional<QString> filePath, bool load, Clock::Duration persistDelay,
