@@ -1,7 +1,8 @@
 // The program's shell in the private session: one copy per session however many start at once, a
 // second launch bringing the first one's Settings forward, a start just after a quit or while an
-// ending copy holds the name running as the one copy, and the tray icon embedded in a real tray host
-// (trayer) with its menu opening on a click (screenshot in build/screenshots/).
+// ending copy holds the name running as the one copy, Quit over the bus answered, and the tray icon
+// embedded in a real tray host (trayer) with its menu opening on a click (screenshot in
+// build/screenshots/).
 
 #include "Features/Words/WordsWindows.h"
 #include "Support/RunningLumivox.h"
@@ -96,6 +97,27 @@ std::vector<QRect> windowsOf(Display *d, qint64 pid)
 }
 
 } // namespace
+
+// Quit over the bus, as a script or another program sends it, is answered before the program ends.
+TEST(Shell, QuitOverTheBusIsAnsweredAndTheProgramEnds)
+{
+    auto app = startApp({QStringLiteral("--autostart")}, QStringLiteral("debug"));
+    QByteArray log;
+    qsizetype seen = 0;
+    ASSERT_TRUE(waitForOutput(*app, log, seen, "idle after")) << log.toStdString();
+    QProcess gdbus;
+    gdbus.start(QStringLiteral("gdbus"),
+                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                 QStringLiteral("app.lumivox"), QStringLiteral("--object-path"), QStringLiteral("/app/lumivox"),
+                 QStringLiteral("--method"), QStringLiteral("app.lumivox.Application.Quit")});
+    ASSERT_TRUE(gdbus.waitForFinished(30000));
+    EXPECT_EQ(gdbus.exitCode(), 0) << gdbus.readAllStandardError().toStdString();
+    EXPECT_EQ(gdbus.readAllStandardOutput().trimmed(), QByteArray("()"));
+    ASSERT_TRUE(app->waitForFinished(30000));
+    EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app->exitCode(), 0) << app->readAll().toStdString();
+    EXPECT_FALSE(nameOwned());
+}
 
 TEST(Shell, TwoCopiesStartedTogetherLeaveExactlyOne)
 {
