@@ -199,11 +199,17 @@ void SingleInstance::waitForEndingCopy(const QString &name)
     if (ending < 0)
         return; // no copy has ended in this session
     const QDeadlineTimer deadline(handOverWait);
-    bool free = false;
-    while (!(free = ::flock(ending, LOCK_SH | LOCK_NB) == 0) && errno == EWOULDBLOCK && !deadline.hasExpired())
+    bool waiting = false;
+    while (::flock(ending, LOCK_SH | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK || deadline.hasExpired()) {
+            qCWarning(lcSingleInstance) << "a copy that is ending is still writing its files; not waiting longer";
+            break;
+        }
+        if (!waiting)
+            qCInfo(lcSingleInstance) << "a copy that is ending is still writing its files; waiting for it";
+        waiting = true;
         QThread::msleep(pollMilliseconds);
-    if (!free)
-        qCWarning(lcSingleInstance) << "a copy that is ending is still writing its files; not waiting longer";
+    }
     ::close(ending);
 }
 
