@@ -17,15 +17,21 @@
 #include "Services/Detection/MouseTracker.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Translation/TranslationStore.h"
+#include "Services/Words/WordExport.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace Lumivox;
 using namespace Lumivox::Testing;
@@ -34,6 +40,11 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr std::uint32_t altMask = Native::HotKeyModifier::option;
+
+QCoro::Task<TranslationAttempt> answered(TranslationAttempt attempt)
+{
+    co_return attempt;
+}
 
 class LookupBookkeepingTest : public ::testing::Test, public WordBookEnvironment
 {
@@ -55,6 +66,8 @@ public:
             const auto reply = glances.next();
             co_return co_await reply;
         });
+    /// What the on-device translation answers for a word; a word not here means itself in capitals.
+    QHash<QString, QString> meanings;
     std::unique_ptr<HoverTextController> controller;
 
     void SetUp() override
@@ -68,9 +81,8 @@ public:
         d.overlay = overlay;
         d.sources = sources;
         d.glanceTranslator = glanceTranslator.get();
-        // Every word means itself in capitals.
-        d.translation.onDevice = [](QString word, QString, std::optional<QString>) -> QCoro::Task<TranslationAttempt> {
-            co_return TranslationAttempt::success(word.toUpper());
+        d.translation.onDevice = [this](QString word, QString, std::optional<QString>) {
+            return answered(TranslationAttempt::success(meanings.value(word, word.toUpper())));
         };
         d.isPointInsideOwnWindow = [](QPointF) { return false; };
         controller = std::make_unique<HoverTextController>(std::move(d));
@@ -503,4 +515,106 @@ TEST_F(LookupBookkeepingTest, CopyingNeedsAShownNonEmptyTranslation)
     controller->toggleSaveHoveredWord();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
     EXPECT_TRUE(book->saved().empty()) << "no tooltip on screen, no key action";
+}
+
+// What another program shows and what a translation service sends may hold control characters: a
+// bell, a terminal's escape sequences, a NUL, a right-to-left override that turns a line around.
+// Nor may the title of a window. None reaches the tooltip, the history, the saved words or either
+// export; the text around them does.
+TEST_F(LookupBookkeepingTest, ControlCharactersOfAPageOrATranslationAreNeverShownKeptOrExported)
+{
+    const QString hostile = QStringLiteral("\a\x1b\u202E\u009B\u2066\u202C") + QChar(0);
+    const auto spiked = [&](const QString &text) { return QStringLiteral("\a\x1b[31m") + text + hostile; };
+    const auto glanceOf = [&](const QString &meaning, const QString &sentence) {
+        Glance g;
+        g.meaning = meaning;
+        g.grammar = EnglishGrammar::Line {QStringLiteral("noun"), spiked(QStringLiteral("a flowing body"))};
+        g.base = spiked(QStringLiteral("stream"));
+        StyledText translated(sentence.left(3));
+        translated.append(spiked(meaning), TextAttributes {InlinePresentationIntent::stronglyEmphasized});
+        translated.append(sentence.mid(3));
+        g.sentence = translated;
+        return g;
+    };
+    struct Row
+    {
+        const char *name;
+        QString word;
+        std::optional<QString> context;
+        std::optional<Glance> glance;
+        /// The sentence as it is kept, and the word's place in it.
+        std::optional<QString> sentence;
+        QString meaning;
+    };
+    meanings.insert(QStringLiteral("lake"), spiked(QStringLiteral("lago")));
+    // The title of the window a saved word was met in.
+    sources->titles.setFallback(spiked(QStringLiteral("Notes")));
+    cache.set(spiked(QStringLiteral("mar")),
+              HoverTextController::cacheKey(QStringLiteral("sea"), QStringLiteral("es"), std::nullopt));
+    const QString page = QStringLiteral("The quiet \x1b[1mriver\x1b[0m\a runs down\u202E to the sea\r\nevery day.");
+    const std::vector<Row> rows {
+        {"a page with escape sequences, a bell and an override", QStringLiteral("river"), page,
+         glanceOf(QStringLiteral("r\u00EDo"), QStringLiteral("El r\u00EDo corre.")),
+         QStringLiteral("The quiet [1mriver[0m runs down to the sea\nevery day."), QStringLiteral("r\u00EDo")},
+        {"a translation service's plain meaning", QStringLiteral("lake"), std::nullopt, std::nullopt, std::nullopt,
+         QStringLiteral("[31mlago")},
+        {"a meaning kept by an earlier version", QStringLiteral("sea"), std::nullopt, std::nullopt, std::nullopt,
+         QStringLiteral("[31mmar")},
+        {"a translation service's glance", QStringLiteral("stream"),
+         QStringLiteral("A small stream ran along the road to the old mill."),
+         glanceOf(spiked(QStringLiteral("arroyo")), QStringLiteral("Un arroyo corr\u00EDa.")),
+         QStringLiteral("A small stream ran along the road to the old mill."), QStringLiteral("[31marroyo")},
+    };
+    const auto clean = [&](const QString &text) {
+        return std::none_of(hostile.cbegin(), hostile.cend(), [&](QChar c) { return text.contains(c); });
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        clock->advance(1h);
+        hover(row.word, row.context, row.glance);
+        ASSERT_FALSE(overlay->shown.empty());
+        const TooltipContent &shown = overlay->shown.back().first;
+        EXPECT_EQ(shown.glance ? shown.glance->meaning : shown.text, row.meaning);
+        if (shown.glance) {
+            EXPECT_TRUE(clean(shown.glance->sentence->text())) << shown.glance->sentence->text().toStdString();
+            EXPECT_TRUE(clean(*shown.glance->base) && clean(shown.glance->grammar->text));
+            ASSERT_EQ(shown.glance->sentence->stronglyEmphasizedRanges().size(), 1u) << "the mark stays on the word";
+        }
+        ASSERT_TRUE(controller->hover().currentLookup);
+        EXPECT_EQ(current().sentence, row.sentence);
+        if (row.sentence) {
+            EXPECT_EQ(current().sentence->mid(*current().wordOffset, row.word.size()), row.word);
+        }
+        clock->advance(1s);
+        ASSERT_TRUE(pressSave());
+    }
+
+    // Everything the word book wrote, and both exports of what it saved.
+    ASSERT_TRUE(book->flush());
+    ASSERT_EQ(book->saved().size(), rows.size());
+    QStringList written;
+    const QJsonDocument savedFile = QJsonDocument::fromJson(contents(savedPath()));
+    ASSERT_FALSE(savedFile.isNull());
+    std::function<void(const QJsonValue &)> collect = [&](const QJsonValue &value) {
+        if (value.isString())
+            written.append(value.toString());
+        for (const QJsonValue &inner : value.isArray() ? value.toArray() : QJsonArray())
+            collect(inner);
+        for (const QJsonValue &inner : value.isObject() ? value.toObject() : QJsonObject())
+            collect(inner);
+    };
+    collect(savedFile.isArray() ? QJsonValue(savedFile.array()) : QJsonValue(savedFile.object()));
+    const QList<QByteArray> history = historyLines();
+    ASSERT_EQ(history.size(), qsizetype(rows.size()));
+    for (const QByteArray &line : history)
+        collect(QJsonDocument::fromJson(line).object());
+    for (const WordExport::Format format : WordExport::allFormats)
+        written.append(WordExport::text(book->saved(), format, [](const QString &code) { return code; }));
+    for (const QString &text : written)
+        EXPECT_TRUE(clean(text)) << text.toStdString();
+    const QString all = written.join(u'\n');
+    for (const QString &kept :
+         {QStringLiteral("[1mriver[0m runs down"), QStringLiteral("[31mlago"), QStringLiteral("[31mmar"),
+          QStringLiteral("[31marroyo"), QStringLiteral("a flowing body"), QStringLiteral("[31mNotes")})
+        EXPECT_TRUE(all.contains(kept)) << kept.toStdString();
 }

@@ -88,7 +88,7 @@ TEST(WordExport, CsvQuotesOnlyWhatNeedsIt)
                          "\"Ella dijo \"\"corre\"\" ahora\",English,Spanish,\"Notes, Inc.\",2024-05-07\r\n")
         + QStringLiteral("line,,,,,,,Spanish,,2024-05-06\r\n")
         + QStringLiteral(
-            "second,segundo,Adjective,,\"First line\nsecond line\",\"Primera\r\",,Spanish,,2000-01-01\r\n");
+            "second,segundo,Adjective,,\"First line\nsecond line\",\"Primera\n\",,Spanish,,2000-01-01\r\n");
     EXPECT_EQ(WordExport::csv({runWord(), bare, broken}, languageName, berlinZone()), expected);
 }
 
@@ -107,7 +107,7 @@ TEST(WordExport, AnkiCardsAreEscapedAndKeptOnOneLine)
         + QStringLiteral("She said \"<b>run</b>\" now\t<b>correr, huir; funcionar</b><br>Verb \u00B7 present tense"
                          "<br><i>Ella dijo \"corre\" ahora</i>\n")
         + QStringLiteral("<b>line</b>\t<b></b>\n")
-        + QStringLiteral("Salt and<br>pepper<br>and <b>salt</b>\rhere\t<b>sal &amp; pimienta &lt;picante&gt;</b>"
+        + QStringLiteral("Salt and<br>pepper<br>and <b>salt</b><br>here\t<b>sal &amp; pimienta &lt;picante&gt;</b>"
                          "<br>Noun<br><i>Sal y pimienta</i>\n")
         + QStringLiteral("<b>x</b>\t<b>equis</b>\n");
     const std::vector<SavedWord> words {runWord(), bare, tagged, untagged};
@@ -138,4 +138,28 @@ TEST(WordExport, HighlightingFindsTheWordByUtf16OffsetOrAsAWholeWord)
     // An offset is trusted as given, even inside a longer word.
     EXPECT_EQ(WordExport::highlighted(QStringLiteral("run"), QStringLiteral("running"), 0),
               QStringLiteral("<b>run</b>ning"));
+}
+
+// Words saved by an earlier version kept control characters as the page or the translation service
+// gave them: a bell, a terminal's escape sequence, a NUL, a right-to-left override. Neither export
+// carries one, and the text around them stays.
+TEST(WordExport, NoControlCharacterOfAStoredWordIsExported)
+{
+    const QString hostile = QStringLiteral("\a\x1b\u202E\u009B\u2066") + QChar(0);
+    const auto spiked = [&](const QString &text) { return hostile + text + hostile; };
+    SavedWord word = savedWord(spiked(QStringLiteral("river")), utcDate(2024, 5, 6, 12, 0));
+    word.source = QStringLiteral("en");
+    word.senses = {
+        {spiked(QStringLiteral("r\u00EDo")), spiked(QStringLiteral("Noun")), spiked(QStringLiteral("stream"))}};
+    word.encounters = {encounter(spiked(QStringLiteral("The river runs.")), 3,
+                                 spiked(QStringLiteral("El r\u00EDo corre.")), spiked(QStringLiteral("Editor")))};
+
+    for (const WordExport::Format format : WordExport::allFormats) {
+        const QString text = WordExport::text({word}, format, languageName);
+        SCOPED_TRACE(text.toStdString());
+        for (const QChar c : hostile)
+            EXPECT_FALSE(text.contains(c)) << std::hex << unsigned(c.unicode());
+        for (const char *kept : {"river", "r\u00EDo", "Noun", "stream", "The river runs.", "El r\u00EDo corre."})
+            EXPECT_TRUE(text.contains(QString::fromUtf8(kept))) << kept;
+    }
 }

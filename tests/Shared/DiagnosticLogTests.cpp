@@ -283,14 +283,17 @@ TEST_F(DiagnosticLogTest, NoteDoesNothingInATestHost)
 TEST_F(DiagnosticLogTest, ABurstOfNotesIsOneWriteOnceActivityPauses)
 {
     auto log = makeLog();
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 10; ++i) {
         log->post(Reason::ocrMiss, {.detail = QString::number(i)});
+        // Recorded, and its write scheduled, before the clock moves on.
+        settle(*log);
         clock->advance(100ms);
     }
     settle(*log);
     EXPECT_FALSE(QFile::exists(path()));
 
-    clock->advance(1400ms);
+    // The last note came at 0.9 s.
+    clock->advance(1300ms);
     settle(*log);
     EXPECT_FALSE(QFile::exists(path()));
     clock->advance(100ms);
@@ -301,6 +304,37 @@ TEST_F(DiagnosticLogTest, ABurstOfNotesIsOneWriteOnceActivityPauses)
     clock->advance(10s);
     settle(*log);
     EXPECT_FALSE(QFile::exists(path())) << "a second write came from the same burst";
+}
+
+// Hovers with the hold key "always" and no pause between them: the file must not wait for a pause
+// that never comes, or a crash or a kill after minutes of hovering leaves no diagnostics at all.
+TEST_F(DiagnosticLogTest, HoversThatNeverPauseAreWrittenWithinTheBoundOfTheFirstUnwrittenOne)
+{
+    auto log = makeLog();
+    constexpr auto spacing = 250ms;
+    std::optional<int> firstUnwritten;
+    int writes = 0;
+    for (int i = 0; i < 200; ++i) {
+        SCOPED_TRACE(i);
+        log->post(Reason::ocrMiss, {.detail = QStringLiteral("hover %1").arg(i)});
+        settle(*log);
+        if (!firstUnwritten)
+            firstUnwritten = i;
+        clock->advance(spacing);
+        settle(*log);
+        if (!QFile::exists(path())) {
+            ASSERT_LT((i - *firstUnwritten + 1) * spacing, DiagnosticLog::maxPersistWait)
+                << "hover " << *firstUnwritten << " is still not in the file";
+            continue;
+        }
+        const auto events = nlohmann::json::parse(readFile().toStdString())["events"];
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back()["source"], QStringLiteral("hover %1").arg(i).toStdString());
+        ++writes;
+        firstUnwritten.reset();
+        QFile::remove(path());
+    }
+    EXPECT_GE(writes, 9) << "fifty seconds of hovers, written every few seconds";
 }
 
 TEST_F(DiagnosticLogTest, RepeatedSkipsScheduleNoWrite)

@@ -86,3 +86,40 @@ TEST(TextUtils, NestedEnumerationDoesNotEndTheOuterWalk)
     });
     EXPECT_EQ(outer, (std::vector<QString> {QStringLiteral("alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
 }
+
+TEST(TextUtils, ControlsAndDirectionOverridesAreRemovedAndNothingElse)
+{
+    // Each end of the removed ranges, and its neighbour outside.
+    for (const char32_t c : std::initializer_list<char32_t> {0x00, 0x08, 0x0E, 0x1B, 0x1F, 0x7F, 0x80, 0x84, 0x86, 0x9F,
+                                                             0x202A, 0x202E, 0x2066, 0x2069}) {
+        const QString text = QStringLiteral("a") + QString::fromUcs4(&c, 1) + QStringLiteral("b");
+        EXPECT_EQ(withoutControls(text), QStringLiteral("ab")) << std::hex << unsigned(c);
+    }
+    for (const char32_t c :
+         std::initializer_list<char32_t> {0x09, 0x0A, 0x20, 0x7E, 0xA0, 0x2029, 0x202F, 0x2065, 0x206A}) {
+        const QString text = QStringLiteral("a") + QString::fromUcs4(&c, 1) + QStringLiteral("b");
+        EXPECT_EQ(withoutControls(text), text) << std::hex << unsigned(c);
+    }
+    struct Row
+    {
+        const char16_t *text;
+        const char16_t *kept;
+    };
+    const Row rows[] {
+        // Of an escape sequence only the ESC goes.
+        {u"\x1b[31mred\x1b[0m", u"[31mred[0m"},
+        {u"\u202Egnp.exe", u"gnp.exe"},
+        {u"tab\tand\nline", u"tab\tand\nline"},
+        // A control that breaks a line leaves the break.
+        {u"line\r\nend\rof\vthe\fpage\u0085here", u"line\nend\nof\nthe\npage\nhere"},
+        // The joiners inside an emoji, the marks that set a direction without overriding it, and
+        // characters beyond the first plane are text, not controls.
+        {u"\U0001F469\u200D\U0001F4BB \u200Fשלום\u200E \U0001D11E",
+         u"\U0001F469\u200D\U0001F4BB \u200Fשלום\u200E \U0001D11E"},
+        {u"\u0080\u009B\u2066x\u2069", u"x"},
+        {u"", u""},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(withoutControls(QString::fromUtf16(row.text)), QString::fromUtf16(row.kept));
+    EXPECT_EQ(withoutControls(QString::fromUtf16(u"be\0ar", 5)), QStringLiteral("bear"));
+}

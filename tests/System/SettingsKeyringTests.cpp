@@ -1,7 +1,8 @@
 // The Google key through the settings window against the real keyring of the private session, over
 // restarts: each step below runs in a process of its own (this program started again), building the
-// window and the real key store afresh, as a restarted program would. secret-tool, another client of
-// the same service, checks what really is stored.
+// window and the real key store afresh, as a restarted program would; one of them ends the way the
+// program ends, right after a save. secret-tool, another client of the same service, checks what
+// really is stored.
 
 #include "Fakes/FakeCoordinator.h"
 #include "Features/Settings/Views/GoogleKeyView.h"
@@ -19,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 using namespace Lumivox;
@@ -111,19 +114,25 @@ TEST_F(RestartedProgram, DISABLED_EntryScreenAfterRemoval)
     EXPECT_TRUE(window->findChild<QLineEdit *>(QStringLiteral("googleKey.field"))->isVisible());
 }
 
-// The session's keyring, answering reads only after a while, as one that is still starting does: so
-// the window is surely on screen before the answer comes.
+// The session's keyring, answering only after a while, as one that is still starting or busy does:
+// so the window is surely on screen before a read's answer comes, or the program's end surely comes
+// while a key is on its way.
 class SlowToAnswer final : public Native::Secrets
 {
 public:
+    SlowToAnswer(std::chrono::milliseconds readDelay, std::chrono::milliseconds writeDelay)
+        : m_readDelay(readDelay)
+        , m_writeDelay(writeDelay)
+    { }
     Outcome read(const QString &service, const QString &account, std::chrono::milliseconds timeout) override
     {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::this_thread::sleep_for(m_readDelay);
         return m_keyring->read(service, account, timeout);
     }
     Outcome write(const QString &service, const QString &account, const QString &label, const QByteArray &data,
                   std::chrono::milliseconds timeout) override
     {
+        std::this_thread::sleep_for(m_writeDelay);
         return m_keyring->write(service, account, label, data, timeout);
     }
     Outcome remove(const QString &service, const QString &account, std::chrono::milliseconds timeout) override
@@ -132,15 +141,39 @@ public:
     }
 
 private:
+    std::chrono::milliseconds m_readDelay;
+    std::chrono::milliseconds m_writeDelay;
     std::shared_ptr<Native::Secrets> m_keyring = Native::Secrets::makeDefault();
 };
+
+class QuitRightAfterASave : public RestartedProgram
+{
+protected:
+    Native::ScopedOverride<Native::Secrets> slow {
+        std::make_shared<SlowToAnswer>(std::chrono::milliseconds(0), std::chrono::milliseconds(500))};
+};
+
+// Save, and the program ends at once, the way every end of it goes: what is pending is written, each
+// write waited for a bounded time, and the process ends without taking anything apart (nor waiting
+// for the keyring's worker).
+TEST_F(QuitRightAfterASave, DISABLED_SaveKeyAndQuitAtOnce)
+{
+    ASSERT_TRUE(spinUntil([&] { return settled(); }));
+    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("googleKey.field")), key);
+    QTest::mouseClick(window->findChild<PrimaryButton *>(QStringLiteral("googleKey.save")), Qt::LeftButton);
+    ASSERT_TRUE(model().isBusy()) << "the save is on its way";
+    const bool written = controller->applicationWillTerminate();
+    std::fflush(nullptr);
+    std::_Exit(written ? 0 : 1);
+}
 
 // A start with a key already in the keyring: Settings opens before the keyring has answered, and the
 // General pane's key row turns to the stored key by itself once it does.
 class StartWithAStoredKey : public ::testing::Test, protected CoordinatorOverFakes
 {
 protected:
-    Native::ScopedOverride<Native::Secrets> slow {std::make_shared<SlowToAnswer>()};
+    Native::ScopedOverride<Native::Secrets> slow {
+        std::make_shared<SlowToAnswer>(std::chrono::milliseconds(1500), std::chrono::milliseconds(0))};
 };
 
 TEST_F(StartWithAStoredKey, DISABLED_GeneralRowShowsTheKeyWithoutATabSwitch)
@@ -178,6 +211,15 @@ TEST(SettingsKeyring, AKeyStoredBeforeTheStartShowsInTheGeneralPane)
     QProcess::execute(QStringLiteral("secret-tool"),
                       {QStringLiteral("clear"), QStringLiteral("service"), KeychainStorage::licenseService,
                        QStringLiteral("account"), KeychainStorage::googleAPIKeyAccount});
+}
+
+TEST(SettingsKeyring, AKeySavedJustBeforeQuitIsThereAtTheNextStart)
+{
+    ASSERT_TRUE(runStep("SaveKeyAndQuitAtOnce", "QuitRightAfterASave"));
+    EXPECT_EQ(secretToolLookup(), key.toUtf8());
+    // The next start shows the key, then removes it.
+    ASSERT_TRUE(runStep("SavedScreenShowsTheKeyMasked"));
+    EXPECT_EQ(secretToolLookup(), QByteArray());
 }
 
 TEST(SettingsKeyring, SaveRestartRemoveRestart)

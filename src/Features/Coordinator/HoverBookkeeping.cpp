@@ -7,6 +7,7 @@
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Words/WordBook.h"
 #include "Shared/Platform/ScreenGeometry.h"
+#include "Shared/Text/TextUtils.h"
 
 #include <QLoggingCategory>
 #include <QPointer>
@@ -72,7 +73,7 @@ WordLookup HoverTextController::makeLookup(const HoverState &hover, const QStrin
             lookup.translation = glance->sentence->text();
     }
     lookup.appID = hover.lastHoveredAppID;
-    lookup.appName = std::move(appName);
+    lookup.appName = appName ? std::optional(Text::withoutControls(*appName)) : std::nullopt;
     lookup.date = now;
     return lookup;
 }
@@ -127,7 +128,10 @@ QCoro::Task<> HoverTextController::titleTask(QPointer<HoverTextController> self,
                                              QPointer<WordBook> book, WordLookup lookup, QPointF at)
 {
     auto job = sources->windowTitle(at);
-    const std::optional<QString> title = co_await job;
+    std::optional<QString> title = co_await job;
+    // Another program's text, kept with the word like its sentence: without control characters.
+    if (title)
+        title = Text::withoutControls(*title);
     // Read on a worker thread: what waits for the title (a test about to end the program) waits for
     // this line. The title itself is the other program's text and is not logged.
     qCDebug(lcBookkeeping) << (title ? "the window title was read" : "the window title is not known");

@@ -639,6 +639,8 @@ bool HoverTextController::applicationWillTerminate()
     step("the word book", runWithin(terminationFlushLimit, [book = m_deps.wordBook] { book->flush(); }));
     if (!m_deps.hostingTests && m_deps.flushDiagnostics)
         step("the diagnostics file", m_deps.flushDiagnostics(terminationFlushLimit));
+    // A key the user saved or removed just before has been on its way since: it reaches the keyring.
+    step("the keyring", KeychainStorage::finishWrites(terminationFlushLimit));
     m_terminationResult = written;
     return written;
 }

@@ -7,6 +7,7 @@
 #include "Models/LanguageCatalog.h"
 #include "Services/Learn/GlanceTranslator.h"
 #include "Services/Translation/TranslationStore.h"
+#include "Shared/Text/TextUtils.h"
 
 namespace Lumivox {
 
@@ -17,6 +18,28 @@ const QString translateStage = QStringLiteral("translate");
 QCoro::Task<HoverTextController::WordTranslation> alreadyTranslated(HoverTextController::WordTranslation translation)
 {
     co_return translation;
+}
+
+// A glance is made of what a translation service sent: none of its control characters is shown or
+// kept. One whose meaning was nothing else is no glance.
+std::optional<Glance> withoutControls(std::optional<Glance> glance)
+{
+    if (!glance)
+        return glance;
+    glance->meaning = Text::withoutControls(glance->meaning);
+    if (glance->meaning.trimmed().isEmpty())
+        return std::nullopt;
+    if (glance->grammar)
+        glance->grammar->text = Text::withoutControls(glance->grammar->text);
+    if (glance->base)
+        glance->base = Text::withoutControls(*glance->base);
+    if (glance->sentence) {
+        StyledText sentence;
+        for (const StyledText::Run &run : glance->sentence->runs())
+            sentence.append(Text::withoutControls(glance->sentence->text(run)), run.attributes);
+        glance->sentence = std::move(sentence);
+    }
+    return glance;
 }
 
 } // namespace
@@ -59,6 +82,8 @@ HoverTextController::translateWord(QString word, Language language, QString targ
     if (translatesOnDevice(language, source) && backends.onDevice) {
         auto job = backends.onDevice(word, target, source);
         TranslationAttempt attempt = co_await job;
+        if (attempt.text)
+            attempt.text = Text::withoutControls(*attempt.text);
         if (attempt.text && !attempt.text->isEmpty())
             co_return WordTranslation {attempt.text, {}};
         result.failures.push_back(std::move(attempt));
@@ -66,6 +91,8 @@ HoverTextController::translateWord(QString word, Language language, QString targ
     if (hasGoogleKey && backends.google) {
         auto job = backends.google(word, target, source);
         TranslationAttempt attempt = co_await job;
+        if (attempt.text)
+            attempt.text = Text::withoutControls(*attempt.text);
         // A success drops an earlier on-device failure: the user got a meaning.
         if (attempt.text && !attempt.text->isEmpty())
             co_return WordTranslation {attempt.text, {}};
@@ -101,10 +128,20 @@ HoverTextController::wordTranslationTask(QPointer<HoverTextController> self, QSt
     co_return result;
 }
 
-void HoverTextController::applyRecognition(const QString &word, const std::optional<QString> &context,
-                                           std::optional<qsizetype> wordOffset, QPointF point, std::int64_t generation,
+void HoverTextController::applyRecognition(const QString &readWord, const std::optional<QString> &readContext,
+                                           std::optional<qsizetype> readOffset, QPointF point, std::int64_t generation,
                                            const QString &origin, const HoverTiming &timing, const QString &fallbackWhy)
 {
+    // The text another program showed enters here: its control characters go before anything shows
+    // it, keeps it or sends it on, and the word's place moves back by what went before it.
+    const QString word = Text::withoutControls(readWord);
+    std::optional<QString> context;
+    std::optional<qsizetype> wordOffset = readOffset;
+    if (readContext) {
+        context = Text::withoutControls(*readContext);
+        if (readOffset && context->size() != readContext->size())
+            wordOffset = Text::withoutControls(readContext->left(*readOffset)).size();
+    }
     const QString shownAs = fallbackWhy.isEmpty() ? origin : origin + QStringLiteral(" after ") + fallbackWhy;
     if (word.isEmpty())
         return;
@@ -129,13 +166,14 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
         ? m_deps.glanceTranslator
         : nullptr;
     if (glances) {
-        if (const auto taken = glances->take(word, *context, target, wordOffset)) {
-            showGlance(taken->glance, point, true);
+        const auto taken = glances->take(word, *context, target, wordOffset);
+        if (const std::optional<Glance> glance = withoutControls(taken ? std::optional(taken->glance) : std::nullopt)) {
+            showGlance(*glance, point, true);
             note(DiagnosticReason::shown,
                  {.detail = shownAs + (taken->wasReadAhead ? QStringLiteral(" read ahead") : QStringLiteral(" cached")),
                   .tally = AppTally::Update::shown(QStringLiteral("cache")),
                   .word = word,
-                  .meaning = taken->glance.meaning,
+                  .meaning = glance->meaning,
                   .timing = timing});
             return;
         }
@@ -154,6 +192,9 @@ void HoverTextController::applyRecognition(const QString &word, const std::optio
 
     const QString key = cacheKey(word, target, source);
     std::optional<QString> cached = m_deps.translationCache->value(key);
+    // Stored by an earlier version, maybe as the service sent it.
+    if (cached)
+        cached = Text::withoutControls(*cached);
     // A damaged store can hold an empty text; it is a miss, not a blank tooltip.
     if (cached && cached->trimmed().isEmpty())
         cached.reset();
@@ -228,7 +269,8 @@ QCoro::Task<> HoverTextController::translationTask(QPointer<HoverTextController>
 
     if (job.glance) {
         const GlanceTask pending = *job.glance;
-        const std::optional<Glance> glance = co_await pending;
+        std::optional<Glance> arrived = co_await pending;
+        const std::optional<Glance> glance = withoutControls(std::move(arrived));
         if (glance) {
             job.timing.mark(translateStage, clock->now());
             if (self && self->mayShowTranslation(job.generation, stop)) {

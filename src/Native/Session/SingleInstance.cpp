@@ -42,6 +42,10 @@ QByteArray endingLockPath(const QString &name)
 // How often a waiting start looks again at the name and at the ending copy's lock.
 constexpr int pollMilliseconds = 40;
 
+// The bus answers a copy that gives its name up at once; one that does not answer in this time is
+// not waited for longer, and frees the name with the connection anyway.
+constexpr int releaseNameMilliseconds = 1000;
+
 } // namespace
 
 void SingleInstanceEndpoint::Activate()
@@ -56,6 +60,10 @@ void SingleInstanceEndpoint::Quit()
         const auto reply = connection().interface()->servicePid(message().service());
         if (reply.isValid())
             pid = reply.value();
+        // The copy ends inside this call, so the answer the bus would send once it returns never
+        // goes out: the caller is answered now, and release() makes sure it has left before the end.
+        setDelayedReply(true);
+        connection().send(message().createReply());
     }
     emit quitRequested(pid);
 }
@@ -171,13 +179,16 @@ void SingleInstance::release()
         QDBusConnection bus = QDBusConnection::sessionBus();
         // A quitting copy answers nothing any more; a start that asked just before is told so.
         bus.unregisterObject(objectPath(m_name));
-        // Not waited for: the bus handles this before anything this copy sends later, and would free
-        // the name with the connection anyway.
+        // Waited for, briefly: once the bus has answered, the name is free for a new start, and what
+        // this copy sent before (the answer to a Quit it was asked over the bus) has left the process,
+        // which may end at any moment now.
         QDBusMessage giveUp = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReleaseName"));
         giveUp << m_name;
-        bus.send(giveUp);
+        const QDBusMessage answer = bus.call(giveUp, QDBus::Block, releaseNameMilliseconds);
+        if (answer.type() == QDBusMessage::ErrorMessage)
+            qCWarning(lcSingleInstance) << "the bus did not take the name back:" << answer.errorMessage();
     }
     m_lock.reset();
 }
@@ -188,11 +199,17 @@ void SingleInstance::waitForEndingCopy(const QString &name)
     if (ending < 0)
         return; // no copy has ended in this session
     const QDeadlineTimer deadline(handOverWait);
-    bool free = false;
-    while (!(free = ::flock(ending, LOCK_SH | LOCK_NB) == 0) && errno == EWOULDBLOCK && !deadline.hasExpired())
+    bool waiting = false;
+    while (::flock(ending, LOCK_SH | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK || deadline.hasExpired()) {
+            qCWarning(lcSingleInstance) << "a copy that is ending is still writing its files; not waiting longer";
+            break;
+        }
+        if (!waiting)
+            qCInfo(lcSingleInstance) << "a copy that is ending is still writing its files; waiting for it";
+        waiting = true;
         QThread::msleep(pollMilliseconds);
-    if (!free)
-        qCWarning(lcSingleInstance) << "a copy that is ending is still writing its files; not waiting longer";
+    }
     ::close(ending);
 }
 

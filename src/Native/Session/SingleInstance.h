@@ -51,8 +51,10 @@ public:
 
     Role role() const { return m_role; }
     /// Gives the name (or the lock file) up at once, for a copy that is ending: from now on a start
-    /// runs as the one copy, and waits only for the files this process is about to write. Nothing
-    /// is waited for here. The process is expected to end soon after; later calls do nothing.
+    /// runs as the one copy, and waits only for the files this process is about to write. Only the
+    /// bus's answer is waited for, briefly; by then whatever this copy sent on the bus before (the
+    /// answer to a Quit) has gone out. The process is expected to end soon after; later calls do
+    /// nothing.
     void release();
     /// How the claim was made: "session bus" or "lock file".
     QString mechanism() const { return m_mechanism; }

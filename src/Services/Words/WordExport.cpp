@@ -9,8 +9,11 @@ namespace Lumivox::WordExport {
 
 namespace {
 
-QString csvField(const QString &text)
+// Words stored by earlier versions may hold control characters as a hovered page or a translation
+// service gave them; no cell of an export carries one.
+QString csvField(const QString &stored)
 {
+    const QString text = Text::withoutControls(stored);
     const bool needsQuotes = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
         || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
     if (!needsQuotes)
@@ -28,10 +31,10 @@ QString html(QString text)
     return text;
 }
 
-QString ankiField(QString text)
+QString ankiField(const QString &stored)
 {
+    QString text = Text::withoutControls(stored);
     text.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    text.replace(QLatin1String("\r\n"), QLatin1String("<br>"));
     text.replace(QLatin1Char('\n'), QLatin1String("<br>"));
     return text;
 }

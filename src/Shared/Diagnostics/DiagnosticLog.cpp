@@ -89,24 +89,7 @@ QString clipped(const QString &text)
 
 QString DiagnosticLog::clipText(const QString &text)
 {
-    // Most words need no change: hand back the shared text without copying it.
-    QString kept;
-    bool changed = false;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n;) {
-        qsizetype width = 1;
-        const char32_t scalar = Text::scalarAt(text, i, &width);
-        const bool drop = isClipped(scalar);
-        if (drop && !changed) {
-            kept = text.left(i);
-            kept.reserve(n);
-            changed = true;
-        } else if (!drop && changed) {
-            kept.append(text.constData() + i, width);
-        }
-        i += width;
-    }
-    return changed ? kept : text;
+    return Text::withoutScalars(text, isClipped);
 }
 
 DiagnosticLog::DiagnosticLog(std::optional<QString> filePath, bool load, Clock::Duration persistDelay,
@@ -349,10 +332,16 @@ void DiagnosticLog::schedulePersist()
 {
     if (!m_filePath)
         return;
+    const Clock::Instant now = m_clock->now();
+    if (!m_persistScheduled)
+        m_persistDeadline = now + maxPersistWait;
+    else if (now >= m_persistDeadline)
+        return; // the write that is due already takes this change along: it is not put off again
+    const Clock::Duration delay = std::clamp<Clock::Duration>(m_persistDeadline - now, {}, m_persistDelay);
     m_persistTimer.cancel();
     const std::uint64_t generation = ++m_persistGeneration;
     m_persistScheduled = true;
-    m_persistTimer = m_clock->schedule(m_persistDelay, m_timerContext.get(), [this, generation] {
+    m_persistTimer = m_clock->schedule(delay, m_timerContext.get(), [this, generation] {
         m_executor.post([this, generation] {
             if (generation == m_persistGeneration)
                 persist();

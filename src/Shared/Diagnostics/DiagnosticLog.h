@@ -12,8 +12,9 @@
 // time and hands the outcome over; the cleaning and the bookkeeping run on the executor.
 //
 // The file is written once activity has paused for the persist delay (every change that schedules
-// a write pushes it back), atomically, and at quit with a bounded wait so that the last outcomes are
-// not lost, under PrivateFile's rules (0600 in a 0700 folder, never through a link). A file that
+// a write pushes it back, but never past `maxPersistWait` after the first change the file lacks, so
+// a steady stream of hovers still reaches it), atomically, and at quit with a bounded wait so that
+// the last outcomes are not lost, under PrivateFile's rules (0600 in a 0700 folder, never through a link). A file that
 // cannot be read or decoded is never written over: it is set aside (PrivateFile::setAside) and the
 // log starts empty; when even that fails, the log is kept in memory for the session.
 
@@ -101,6 +102,9 @@ public:
     static constexpr std::size_t eventLimit = 200;
     /// Word and meaning texts are clipped to this many characters by `note`.
     static constexpr qsizetype clipLength = 48;
+    /// The longest a change waits for the file: hovers that keep coming push the write back only
+    /// this far from the first one it lacks, so a crash or a kill loses at most this much.
+    static constexpr std::chrono::seconds maxPersistWait {5};
     /// A diagnostics file beyond this size is set aside unread.
     static constexpr qint64 maxFileSize = PrivateFile::diagnosticsCap;
 
@@ -173,6 +177,8 @@ private:
     // A delayed write runs only when no later change or flush has bumped the generation since.
     std::uint64_t m_persistGeneration = 0;
     bool m_persistScheduled = false;
+    // When the scheduled write is due at the latest, however many changes follow.
+    Clock::Instant m_persistDeadline;
     // Something changed since the last write (repeated skips included, which schedule nothing).
     bool m_changed = false;
     // Lives on the application's thread: timers fire there and the quit hook hangs on it.

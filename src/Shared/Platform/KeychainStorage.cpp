@@ -11,6 +11,7 @@
 #include <QStringEncoder>
 #include <QThread>
 
+#include <condition_variable>
 #include <mutex>
 
 Q_LOGGING_CATEGORY(lcSecretStore, "app.lumivox.SecretStore")
@@ -38,6 +39,9 @@ struct State
     QHash<CacheKey, std::optional<QString>> cache;
     QSet<CacheKey> backgroundReads;
     Timeouts timeouts;
+    // Saves and removals handed to the worker and not finished yet; `written` speaks when one ends.
+    int pendingWrites = 0;
+    std::condition_variable written;
 };
 
 State &state()
@@ -114,7 +118,37 @@ QString labelFor(const QString &key)
     return QStringLiteral("Lumivox: %1").arg(key);
 }
 
+// A save or removal counts from the moment it is handed to the worker until the worker is done with
+// it, whatever its outcome. The end is told on the worker itself: the caller's thread, where the
+// awaiting coroutine resumes, is the one that waits at quit.
+void writeBegins()
+{
+    std::lock_guard lock(state().mutex);
+    ++state().pendingWrites;
+}
+
+struct WriteEnds
+{
+    WriteEnds() = default;
+    WriteEnds(const WriteEnds &) = delete;
+    WriteEnds &operator=(const WriteEnds &) = delete;
+    ~WriteEnds()
+    {
+        {
+            std::lock_guard lock(state().mutex);
+            --state().pendingWrites;
+        }
+        state().written.notify_all();
+    }
+};
+
 } // namespace
+
+bool finishWrites(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(state().mutex);
+    return state().written.wait_for(lock, limit, [] { return state().pendingWrites == 0; });
+}
 
 Timeouts timeouts()
 {
@@ -189,7 +223,9 @@ QCoro::Task<WriteResult> save(QString key, QString value, QString service)
             Failure {Native::Secrets::Status::failed, -1, QStringLiteral("the value is not valid text")}};
     }
     const CacheKey cacheKey {service, key};
+    writeBegins();
     auto writing = worker().run([cacheKey, value, bytes]() -> WriteResult {
+        const WriteEnds ends;
         const auto outcome = Native::service<Native::Secrets>()->write(
             cacheKey.service, cacheKey.account, labelFor(cacheKey.account), bytes, timeouts().write);
         if (outcome.succeeded()) {
@@ -208,7 +244,9 @@ QCoro::Task<WriteResult> save(QString key, QString value, QString service)
 QCoro::Task<WriteResult> remove(QString key, QString service)
 {
     const CacheKey cacheKey {service, key};
+    writeBegins();
     auto removing = worker().run([cacheKey]() -> WriteResult {
+        const WriteEnds ends;
         const auto outcome =
             Native::service<Native::Secrets>()->remove(cacheKey.service, cacheKey.account, timeouts().write);
         if (outcome.succeeded() || outcome.status == Native::Secrets::Status::notFound) {

@@ -95,6 +95,11 @@ QCoro::Task<WriteResult> save(QString key, QString value, QString service);
 /// Removes the item; no item at all is a success. On success the cache records the absence.
 QCoro::Task<WriteResult> remove(QString key, QString service);
 
+/// Waits until every save and removal that has started has reached the store, at most `limit`; true
+/// when none is left. The program ends without waiting for the store's worker, so it calls this at
+/// quit: a key saved just before Quit is there at the next start. Any thread but the store's worker.
+bool finishWrites(std::chrono::milliseconds limit);
+
 Timeouts timeouts();
 void setTimeouts(Timeouts timeouts);
 

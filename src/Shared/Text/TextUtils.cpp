@@ -262,4 +262,48 @@ QString htmlUnescaped(QStringView text)
     return out;
 }
 
+bool isStrippedControl(char32_t c)
+{
+    if (c < 0x20)
+        return c != U'\t' && c != U'\n';
+    return (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+QString withoutControls(const QString &text)
+{
+    // A control that breaks a line keeps the break, as a line feed: words on two lines do not run
+    // into one. CR LF is one break.
+    const auto breaksLine = [](QChar c) { return c == u'\r' || c == u'\v' || c == u'\f' || c == u'\u0085'; };
+    if (std::none_of(text.cbegin(), text.cend(), breaksLine))
+        return withoutScalars(text, isStrippedControl);
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (QChar &c : lines) {
+        if (breaksLine(c))
+            c = u'\n';
+    }
+    return withoutScalars(lines, isStrippedControl);
+}
+
+QString withoutScalars(const QString &text, bool (*drop)(char32_t))
+{
+    // Most texts need no change: hand back the shared text without copying it.
+    QString kept;
+    bool changed = false;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        qsizetype width = 1;
+        const bool dropped = drop(scalarAt(text, i, &width));
+        if (dropped && !changed) {
+            kept = text.left(i);
+            kept.reserve(n);
+            changed = true;
+        } else if (!dropped && changed) {
+            kept.append(text.constData() + i, width);
+        }
+        i += width;
+    }
+    return changed ? kept : text;
+}
+
 } // namespace Lumivox::Text

@@ -58,6 +58,21 @@ qsizetype graphemeCount(QStringView text);
 /// The first `count` user-perceived characters of the text.
 QString graphemePrefix(QStringView text, qsizetype count);
 
+/// The characters never kept from text that another program or a translation service gave us: the
+/// C0 controls except tab and line feed, DEL, the C1 controls, and the bidirectional embeddings,
+/// overrides and isolates. They ring bells and drive terminals in a file someone looks at, and turn
+/// a line around on screen.
+bool isStrippedControl(char32_t c);
+
+/// The text without those characters. Nothing takes their place, except that a carriage return (or
+/// CR LF), a vertical tab, a form feed or a next-line control stays a line break, as a line feed.
+/// Of an escape sequence only the ESC goes, and what follows it stays as the plain characters it
+/// is. The text itself (shared, not copied) when there is nothing to remove.
+QString withoutControls(const QString &text);
+
+/// The text without every code point `drop` names; the text itself when there is none.
+QString withoutScalars(const QString &text, bool (*drop)(char32_t));
+
 /// Decodes one level of the six HTML entities translation services put into plain text, in a fixed
 /// order with "&amp;" last, so "&amp;lt;" becomes "&lt;" and is not decoded further.
 QString htmlUnescaped(QStringView text);
