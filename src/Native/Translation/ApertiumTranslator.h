@@ -156,7 +156,8 @@ class ApertiumTranslator final : public Translator
 public:
     /// Over the modes installed on this computer, read at the first call.
     ApertiumTranslator() = default;
-    /// Over given routes (tests).
+    /// Over given routes: the program's one reading of the installed modes at start, which the
+    /// language catalogue has too (and tests').
     explicit ApertiumTranslator(TranslationRoutes routes);
 
     Availability availability(const QString &source, const QString &target) override;
