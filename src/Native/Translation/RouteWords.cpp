@@ -205,8 +205,14 @@ void RouteWords::number(QString &tagged)
         word.surface = Apertium::unescape(fields.front());
         word.unknown = fields.value(1).startsWith(QLatin1Char('*'));
         isProperNoun(fields.value(1), &word.nameTags);
+        // Only words the second pair may lack or mistake need their number: the rest would only make
+        // every stage read more blanks.
         const auto parts = Apertium::readAnalysis(fields.value(1));
-        word.content = !word.nameTags.isEmpty() || (!parts.empty() && ApertiumWords::isContentWord(parts.front()));
+        if (!word.unknown && word.nameTags.isEmpty()
+            && (parts.empty() || !ApertiumWords::isContentWord(parts.front()))) {
+            out.push_back(std::move(piece));
+            continue;
+        }
         const QString entry = numberPrefix + QString::number(m_words.size());
         m_words.push_back(std::move(word));
         if (!out.empty() && isOpening(out.back()))
@@ -246,17 +252,9 @@ void RouteWords::carry(QString &tagged) const
                     pieces[i - 2].removed = true;
                 continue;
             }
-            // A word the first pair made of several ("to the market" → "al mercado") stands for the
-            // content words among them.
             QStringList surfaces;
-            QStringList contentSurfaces;
-            for (qsizetype n : numbers) {
+            for (qsizetype n : numbers)
                 surfaces.append(m_words[std::size_t(n)].surface);
-                if (m_words[std::size_t(n)].content)
-                    contentSurfaces.append(m_words[std::size_t(n)].surface);
-            }
-            if (!contentSurfaces.isEmpty())
-                surfaces = contentSurfaces;
             const QString surface = Apertium::escape(surfaces.join(QLatin1Char(' ')));
             pieces[i].raw = surface + QLatin1String("/*") + surface;
             lastReplaced = numbers;

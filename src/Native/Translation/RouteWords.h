@@ -3,8 +3,8 @@
 // The source's words on a route through a language in between. The second pair reads the first's
 // output as text of the middle language, and on its own would translate the first pair's proper nouns
 // as common words ("Nevada" → "Neigée") and pass off a middle-language word it has no entry for as
-// the target's ("estera" into French). So the first pair's tagger numbers every unit with a
-// word-bound blank ([[w:3]]), which Apertium keeps on the words that unit becomes; the second pair's
+// the target's ("estera" into French). So the first pair's tagger numbers the units that matter with
+// a word-bound blank ([[w:3]]), which Apertium keeps on the words that unit becomes; the second pair's
 // stages then read each number back: a word unknown to either pair becomes the user's own word again,
 // unknown, as a direct pair leaves it, and a proper noun goes through as itself.
 
@@ -18,8 +18,8 @@ namespace Lumivox::Native {
 class RouteWords
 {
 public:
-    /// Called on the first pair's tagged stream (surface forms kept, blanks attached): gives every
-    /// unit a number in its blank and notes the word.
+    /// Called on the first pair's tagged stream (surface forms kept, blanks attached): gives each
+    /// unit that is unknown, a proper noun or a content word a number in its blank, and notes it.
     void number(QString &tagged);
 
     /// Called on the second pair's tagged stream: a unit this pair does not know, or from a word the
@@ -43,8 +43,6 @@ private:
         /// As the user wrote it, unescaped.
         QString surface;
         bool unknown = false;
-        /// A noun, verb, adjective, adverb or name: what a word of several source words stands for.
-        bool content = false;
         /// The tags of the first pair's reading when it is a proper noun ("<np><loc><sg>"), else empty.
         QString nameTags;
     };
