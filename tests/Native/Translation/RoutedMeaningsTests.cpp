@@ -1,7 +1,7 @@
 // What a route through Spanish gives with the real pairs: a hovered word's rendering is a word of
 // the target or none, without the article or preposition the second pair joins to it; a proper noun
 // reaches the target as the first pair left it; a word alone that the second dictionary lacks is
-// untranslated.
+// untranslated, and one it has in another part of speech is that word.
 
 #include "Native/Translation/ApertiumTranslator.h"
 
@@ -89,4 +89,7 @@ TEST(RoutedMeanings, HoveredWordsAndNamesThroughSpanish)
     const auto french = translator.session(english, QStringLiteral("fr"));
     EXPECT_EQ(french->translate(QStringLiteral("mat")).error, (TranslationError {AT::errorDomain, AT::untranslated}));
     EXPECT_EQ(french->translate(QStringLiteral("Rosa")).value, QStringLiteral("Rosa"));
+    // One the Italian pair knows as a noun only ("verde") is carried as that word.
+    EXPECT_EQ(translator.session(english, QStringLiteral("it"))->translate(QStringLiteral("green")).value,
+              QStringLiteral("verde"));
 }
