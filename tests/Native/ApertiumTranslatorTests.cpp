@@ -72,6 +72,10 @@ TEST(ApertiumTranslation, DecodingReadsMarksUnknownWordsAndBlanks)
     EXPECT_EQ(decoded.unknownWords, 1);
     EXPECT_EQ(markedParts(AT::decode(u"El [[b]]*zorblax rojo[[/]]", u"The red zorblax").passage),
               QStringList {QStringLiteral("zorblax rojo")});
+    // '@' passes the source word on untranslated; '#' is the target's lemma the generator could not inflect.
+    EXPECT_EQ(markedParts(AT::decode(u"El [[b]]@green[[/]]", u"The green").passage), QStringList {});
+    EXPECT_EQ(markedParts(AT::decode(u"la [[b]]#canal[[/]]", u"the station").passage),
+              QStringList {QStringLiteral("canal")});
 
     // The generator's reply narrows a mark the post-generator widened over a joined article or
     // preposition; a word that only starts like the article stays whole.

@@ -217,6 +217,8 @@ std::optional<QString> StageChain::request(const QString &text, const Taps &taps
         return std::nullopt;
     std::optional<QString> reply = text;
     for (const Step &step : m_steps) {
+        if (step.generates && taps.toGenerate)
+            taps.toGenerate(*reply);
         if (step.kind == Kind::process) {
             reply = step.stage->request(*reply);
         } else {

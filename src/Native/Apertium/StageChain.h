@@ -80,6 +80,8 @@ public:
         std::function<void(QString &)> tagged;
         /// After the bilingual dictionary (units ^source/target$).
         std::function<void(QString &)> translated;
+        /// Before the generator: the target's units with their tags, blanks wrapping the units.
+        std::function<void(QString &)> toGenerate;
         /// After the generator: the words before the post-generator joins and contracts them.
         std::function<void(QString &)> generated;
         /// The request ends with the generator's reply: the post-generator's contractions are for a

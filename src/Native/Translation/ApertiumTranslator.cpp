@@ -272,6 +272,10 @@ struct Read
     QString text;
     std::vector<MarkedPassage::Span> spans;
     std::set<qsizetype> unknownWordStarts;
+    /// Among them, the words with no rendering: unknown to the analyser ('*') or to the bilingual
+    /// dictionary ('@'), which come back as they went in. A word the generator could not inflect ('#')
+    /// is the target's lemma.
+    std::set<qsizetype> untranslatedWordStarts;
 };
 
 Read readReply(QStringView reply, QStringView sourceText)
@@ -325,6 +329,8 @@ Read readReply(QStringView reply, QStringView sourceText)
         }
         if (isUnknownMark(c) && !lastIsWord() && i + 1 < reply.size() && isWordCodePoint(codePointAt(reply, i + 1))) {
             read.unknownWordStarts.insert(out.size());
+            if (c != u'#')
+                read.untranslatedWordStarts.insert(out.size());
             continue;
         }
         out.append(c);
@@ -417,14 +423,14 @@ Decoded decode(QStringView reply, QStringView sourceText, std::optional<QStringV
 
     if (generated)
         narrowToGenerated(spans, out, readReply(withoutPostGenerationMarks(*generated), sourceText));
-    // A mark over nothing but unknown words has no rendering: the word came back as it went in.
+    // A mark over nothing but untranslated words has no rendering: the word came back as it went in.
     std::erase_if(spans, [&](const MarkedPassage::Span &span) {
         int words = 0;
         for (qsizetype i = std::max<qsizetype>(span.location, 0); i < std::min(span.end(), out.size()); ++i) {
             if (!startsWord(i))
                 continue;
             ++words;
-            if (read.unknownWordStarts.count(i) == 0)
+            if (read.untranslatedWordStarts.count(i) == 0)
                 return false;
         }
         return words > 0;
@@ -524,11 +530,13 @@ TranslationResult<Decoded> exchangeThrough(const std::vector<ApertiumSession *> 
         if (i > 0) {
             stream = carriedOn(stream, passage.text);
             taps.tagged = [&](QString &tagged) { words.carry(tagged); };
-            taps.translated = [&](QString &translated) { words.keepNames(translated); };
+            taps.translated = [&](QString &translated) { words.carryTranslations(translated); };
         } else if (!last) {
             taps.tagged = [&](QString &tagged) { words.number(tagged); };
         }
         taps.endAfterGeneration = !last;
+        if (last)
+            taps.toGenerate = &RouteWords::unmarkLeadingArticles;
         taps.generated = [&](QString &reply) {
             if (i > 0)
                 words.unmarkNames(reply);

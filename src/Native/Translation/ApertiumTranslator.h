@@ -70,10 +70,10 @@ struct Decoded
 
 /// Reads a reply back: escapes and blanks removed, unknown-word marks stripped, marked spans taken
 /// from the blanks and neighbouring ones merged; white space at the ends and the initial letter case
-/// follow the source text. A mark over unknown words only is dropped (the words came back as they
-/// went in, with no rendering). Given the generator's reply to the same request, each mark is
-/// narrowed to the words the generator marked: the post-generator's contractions join an article or
-/// preposition to a marked word ("nella lonja") and widen its blank over them.
+/// follow the source text. A mark over words only that the analyser or the bilingual dictionary did
+/// not know is dropped (they came back as they went in, with no rendering). Given the generator's reply to the same
+/// request, each mark is narrowed to the words the generator marked: the post-generator's contractions join an article
+/// or preposition to a marked word ("nella lonja") and widen its blank over them.
 Decoded decode(QStringView reply, QStringView sourceText, std::optional<QStringView> generated = std::nullopt);
 
 /// One pair's reply (its generator's) made the next pair's request on a route through a language in

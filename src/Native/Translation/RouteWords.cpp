@@ -178,6 +178,54 @@ bool isSpaceOnly(QStringView text)
 
 } // namespace
 
+void RouteWords::unmarkLeadingArticles(QString &toGenerate)
+{
+    std::vector<Piece> pieces = piecesOf(toGenerate);
+    // The marked units in order: the index of each unit and of its opening blank; a run of them
+    // with nothing but space between them is one marked phrase.
+    struct Marked
+    {
+        std::size_t blank;
+        std::size_t unit;
+    };
+    std::vector<std::vector<Marked>> runs;
+    std::size_t lastEnd = 0;
+    for (std::size_t i = 0; i + 2 < pieces.size(); ++i) {
+        if (!isOpening(pieces[i]) || !isMarkBlank(pieces[i].raw) || pieces[i + 1].kind != Piece::Kind::unit
+            || pieces[i + 2].kind != Piece::Kind::blank || pieces[i + 2].raw != u"/")
+            continue;
+        bool joins = !runs.empty();
+        for (std::size_t k = lastEnd + 1; joins && k < i; ++k)
+            joins = pieces[k].kind == Piece::Kind::text && isSpaceOnly(pieces[k].raw);
+        if (!joins)
+            runs.emplace_back();
+        runs.back().push_back({i, i + 1});
+        lastEnd = i + 2;
+    }
+    const auto isFunctionWord = [&](const Marked &m) {
+        const auto parts = Apertium::readAnalysis(pieces[m.unit].raw);
+        const QString tag = parts.empty() ? QString() : parts.front().tags.value(0);
+        return tag == QLatin1String("det") || tag == QLatin1String("pr") || tag == QLatin1String("predet");
+    };
+    for (const std::vector<Marked> &run : runs) {
+        if (std::all_of(run.begin(), run.end(), isFunctionWord))
+            continue;
+        for (const Marked &m : run) {
+            if (!isFunctionWord(m))
+                break;
+            QStringList entries = entriesOf(pieces[m.blank].raw);
+            entries.removeAll(QStringLiteral("b"));
+            if (entries.isEmpty()) {
+                pieces[m.blank].removed = true;
+                pieces[m.unit + 1].removed = true;
+            } else {
+                pieces[m.blank].raw = entries.join(QLatin1String("; "));
+            }
+        }
+    }
+    toGenerate = joined(pieces);
+}
+
 bool RouteWords::isMarkBlank(QStringView content)
 {
     return entriesOf(content).contains(QStringLiteral("b"));
@@ -284,14 +332,28 @@ void RouteWords::carry(QString &tagged) const
     tagged = joined(pieces);
 }
 
-void RouteWords::keepNames(QString &translated) const
+void RouteWords::carryTranslations(QString &translated) const
 {
     std::vector<Piece> pieces = piecesOf(translated);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (pieces[i].kind != Piece::Kind::unit || nameOf(numbersIn(attachedBlank(pieces, i))) < 0)
+        if (pieces[i].kind != Piece::Kind::unit)
             continue;
-        const QString source = fieldsOf(pieces[i].raw).front();
-        pieces[i].raw = source + QLatin1Char('/') + source;
+        const std::vector<qsizetype> numbers = numbersIn(attachedBlank(pieces, i));
+        const bool known =
+            std::all_of(numbers.begin(), numbers.end(), [&](qsizetype n) { return std::size_t(n) < m_words.size(); });
+        if (numbers.empty() || !known)
+            continue;
+        const QStringList fields = fieldsOf(pieces[i].raw);
+        if (nameOf(numbers) >= 0) {
+            pieces[i].raw = fields.front() + QLatin1Char('/') + fields.front();
+        } else if (fields.value(1).startsWith(QLatin1Char('@'))) {
+            QStringList surfaces;
+            for (qsizetype n : numbers)
+                surfaces.append(m_words[std::size_t(n)].surface);
+            const auto parts = Apertium::readAnalysis(fields.front());
+            const QString tags = parts.size() == 1 ? tagsOf(parts.front()) : QString();
+            pieces[i].raw = fields.front() + QLatin1String("/@") + Apertium::escape(surfaces.join(u' ')) + tags;
+        }
     }
     translated = joined(pieces);
 }

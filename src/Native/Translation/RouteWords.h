@@ -27,12 +27,18 @@ public:
     /// one proper noun whose lemma is its text.
     void carry(QString &tagged) const;
 
-    /// Called on the second pair's bilingual dictionary's reply: a proper noun translates to itself.
-    void keepNames(QString &translated) const;
+    /// Called on the second pair's bilingual dictionary's reply: a proper noun translates to itself,
+    /// and a word the dictionary has no entry for ("@lonja") stands as the source word, untranslated.
+    void carryTranslations(QString &translated) const;
 
     /// Called on the second pair's generator's reply: a proper noun the target dictionary lacks is no
     /// unknown word.
     void unmarkNames(QString &generated) const;
+
+    /// Called on the last pair's generator's request, on any pair: a mark that the transfer spread from
+    /// a word to the article or preposition before it ("to read [[b]]novels" → "leer [[b]]las novelas")
+    /// leaves them, so that the rendering is the word.
+    static void unmarkLeadingArticles(QString &toGenerate);
 
     /// The blank entry that marks a span ("b" in [[b; w:3]]), as encode writes it.
     static bool isMarkBlank(QStringView content);

@@ -51,6 +51,9 @@ TEST(RoutedMeanings, HoveredWordsAndNamesThroughSpanish)
         {"it", "The garden is green.", "garden", "giardino", {}},
         {"it", "The library keeps rare books.", "library", "biblioteca", {}},
         {"fr", "The house is big.", "house", "maison", {}},
+        // Nor the article the first pair's transfer adds before it, on a direct pair too.
+        {"es", "My sister likes to read novels in the evening.", "novels", "novelas", {}},
+        {"it", "My sister likes to read novels in the evening.", "novels", "romanzi", {}},
         // Names as the first pair reads them.
         {"fr", "I saw Nevada yesterday.", "saw", nullptr, {"Neigée"}},
         {"it", "I saw Nevada yesterday.", "saw", nullptr, {"Nevata"}},
