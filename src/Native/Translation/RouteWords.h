@@ -6,7 +6,9 @@
 // the target's ("estera" into French). So the first pair's tagger numbers the units that matter with
 // a word-bound blank ([[w:3]]), which Apertium keeps on the words that unit becomes; the second pair's
 // stages then read each number back: a word unknown to either pair becomes the user's own word again,
-// unknown, as a direct pair leaves it, and a proper noun goes through as itself.
+// unknown, as a direct pair leaves it, and a proper noun goes through as itself. The second pair's
+// marks are read back by the caller (ApertiumTranslation::decode); unmarkLeadingArticles serves every
+// pair, routed or not.
 
 #include <QString>
 #include <QStringView>
@@ -35,8 +37,8 @@ public:
     /// unknown word.
     void unmarkNames(QString &generated) const;
 
-    /// Called on the last pair's generator's request, on any pair: a mark that the transfer spread from
-    /// a word to the article or preposition before it ("to read [[b]]novels" → "leer [[b]]las novelas")
+    /// Called on the generator's request of a translation's last pair, routed or direct: a mark that the transfer
+    /// spread from a word to the article or preposition before it ("to read [[b]]novels" → "leer [[b]]las novelas")
     /// leaves them, so that the rendering is the word.
     static void unmarkLeadingArticles(QString &toGenerate);
 
