@@ -1,8 +1,11 @@
 // Translation through a language in between, against a direct pair, over the installed Apertium
 // pairs: how often the hovered word's meaning is found in its marked sentence (en→es directly, en→fr
-// and en→it through Spanish), how many common words alone get their dictionary sense in French and
-// Italian (bench/data/lone-words-en-fr-it.tsv), how long a fresh word and a marked sentence take
-// through the service as the hover asks for them, and how many processes run at rest for the pairs in
+// and en→it through Spanish), over the sentences below and over template sentences for the lone-word
+// list (bench/data/lone-words-en-es.tsv), a meaning that is a word of the middle language, or carries
+// an article or preposition, counted as lost; how many names keep the form the first pair gave them
+// (bench/data/names-en-es.tsv); how many common words alone get their dictionary sense in French and
+// Italian (bench/data/lone-words-en-fr-it.tsv); how long a fresh word and a marked sentence take
+// through the service as the hover asks for them; and how many processes run at rest for the pairs in
 // use. Prints its figures; run by hand: build/release/bench/routed_translation_bench
 
 #include "Models/LanguageCatalog.h"
@@ -19,8 +22,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <vector>
 
 #include <unistd.h>
@@ -130,6 +135,98 @@ StyledText markedSentence(const QString &sentence, const QString &word)
     return MarkedText::attributed(sentence, {TextRange {sentence.indexOf(word), word.size()}});
 }
 
+// A sentence for each word of the lone-word list, by its class.
+std::vector<std::pair<QString, QString>> templateSentences()
+{
+    const std::map<QString, QString> templates {
+        {QStringLiteral("noun"), QStringLiteral("I saw the %1 yesterday.")},
+        {QStringLiteral("verb"), QStringLiteral("We %1 together every day.")},
+        {QStringLiteral("adjective"), QStringLiteral("The room looked very %1 today.")},
+        {QStringLiteral("adverb"), QStringLiteral("She answered %1 in the morning.")},
+    };
+    std::vector<std::pair<QString, QString>> sentences;
+    for (const QStringList &row : Bench::tabRows(QStringLiteral(LUMIVOX_BENCH_DATA "/lone-words-en-es.tsv"), 3)) {
+        if (const auto it = templates.find(row[1]); it != templates.end())
+            sentences.emplace_back(it->second.arg(row[0]), row[0]);
+    }
+    return sentences;
+}
+
+// A meaning that starts with an article or a preposition joined to one ("La casa", "nella lonja",
+// "l'uomo"); a word of several that starts with a bare preposition ("a menudo") is a word of its own.
+bool carriesArticle(const QString &meaning)
+{
+    static const std::set<QString> words {// Italian
+                                          "il", "lo", "la", "i", "gli", "le", "un", "uno", "una", "nel", "nella",
+                                          "nello", "nei", "negli", "nelle", "del", "della", "dello", "dei", "degli",
+                                          "delle", "al", "alla", "allo", "ai", "agli", "alle", "dal", "dalla", "dallo",
+                                          "dai", "dagli", "dalle", "sul", "sulla", "sullo", "sui", "sugli", "sulle",
+                                          // French
+                                          "les", "une", "des", "du", "au", "aux",
+                                          // Spanish
+                                          "el", "los", "las", "unos", "unas"};
+    static const std::set<QString> elided {"l", "d", "un", "dell", "nell", "all", "dall", "sull", "quell"};
+    QString lower = meaning.toLower();
+    lower.replace(u'\u2019', u'\'');
+    const QStringList parts = lower.split(u' ', Qt::SkipEmptyParts);
+    if (parts.size() > 1 && words.count(parts.front()) > 0)
+        return true;
+    const qsizetype apostrophe = lower.indexOf(u'\'');
+    return apostrophe > 0 && elided.count(lower.left(apostrophe)) > 0;
+}
+
+struct Meanings
+{
+    int found = 0;
+    int none = 0;
+    int middle = 0;
+    int article = 0;
+    QStringList lost;
+};
+
+// The hovered word's meaning found as the marked rendering in each sentence; a word of the middle
+// language (unknown to the target's analyser, known to Spanish) or one that carries an article is lost.
+Meanings meaningsFound(AppleTranslateService &service, const std::vector<std::pair<QString, QString>> &sentences,
+                       const QString &target)
+{
+    const QString en = QStringLiteral("en");
+    const QString es = QStringLiteral("es");
+    Meanings m;
+    for (const auto &[sentence, word] : sentences) {
+        const auto result = Testing::await(service.translateMarked(markedSentence(sentence, word), en, target));
+        const QString mark = result ? MarkedText::markedWords(*result).trimmed() : QString();
+        QString why;
+        if (mark.isEmpty()) {
+            ++m.none;
+            why = QStringLiteral("none");
+        } else if (carriesArticle(mark)) {
+            ++m.article;
+            why = QStringLiteral("article");
+        } else if (target != es && !Testing::await(service.translate(mark, target, es))
+                   && Testing::await(service.translate(mark, es, en))) {
+            ++m.middle;
+            why = QStringLiteral("middle language");
+        } else {
+            ++m.found;
+            continue;
+        }
+        m.lost.append(word + QStringLiteral(" (") + why + QStringLiteral(") in \"")
+                      + (result ? result->text() : QStringLiteral("(none)")) + u'"');
+    }
+    return m;
+}
+
+void printMeanings(const char *label, const QString &target, const Meanings &m, std::size_t total, bool verbose)
+{
+    std::printf("  %s meaning found en→%s: %d of %zu (%.1f %%); lost: none %d, middle-language %d, with article %d\n",
+                label, qPrintable(target), m.found, total, 100.0 * m.found / double(total), m.none, m.middle,
+                m.article);
+    for (const QString &miss : m.lost) {
+        if (verbose || !miss.contains(QLatin1String("(none)")))
+            std::printf("    lost: %s\n", qPrintable(miss));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -162,24 +259,35 @@ int main(int argc, char **argv)
     std::printf(", + en→it (through es) %d\n", descendantProcesses());
 
     // The hovered word's meaning found as the marked rendering in its translated sentence.
-    std::printf("marked sentences: %zu\n", hovered.size());
+    std::vector<std::pair<QString, QString>> chosen;
+    for (const auto &[sentence, word] : hovered)
+        chosen.emplace_back(QString::fromUtf8(sentence), QString::fromUtf8(word));
+    const std::vector<std::pair<QString, QString>> templated = templateSentences();
+    std::printf("marked sentences: %zu, template sentences: %zu\n", chosen.size(), templated.size());
     for (const QString &target : targets) {
-        int found = 0;
-        QStringList lost;
-        for (const auto &[sentence, word] : hovered) {
-            const auto result = Testing::await(service.translateMarked(
-                markedSentence(QString::fromUtf8(sentence), QString::fromUtf8(word)), en, target));
-            const QString mark = result ? MarkedText::markedWords(*result) : QString();
-            if (!mark.isEmpty())
-                ++found;
+        printMeanings("sentences", target, meaningsFound(service, chosen, target), chosen.size(), true);
+        printMeanings("templates", target, meaningsFound(service, templated, target), templated.size(), false);
+    }
+
+    // Names as the first pair gives them, in two sentences each.
+    const auto names = Bench::tabRows(QStringLiteral(LUMIVOX_BENCH_DATA "/names-en-es.tsv"), 2);
+    for (const QString &target : targets) {
+        int kept = 0;
+        QStringList changed;
+        for (const QStringList &name : names) {
+            const QString sentence =
+                QStringLiteral("I met %1 in the garden. %1 is very beautiful in spring.").arg(name[0]);
+            const auto result =
+                Testing::await(service.translateMarked(markedSentence(sentence, QStringLiteral("garden")), en, target));
+            const QString text = result ? result->text() : QString();
+            if (text.count(name[1]) == 2)
+                ++kept;
             else
-                lost.append(QString::fromUtf8(word) + QStringLiteral(" in \"")
-                            + (result ? result->text() : QStringLiteral("(none)")) + u'"');
+                changed.append(name[0] + QStringLiteral(": ") + text);
         }
-        std::printf("  meaning found en→%s: %d of %zu (%.0f %%)\n", qPrintable(target), found, hovered.size(),
-                    100.0 * found / double(hovered.size()));
-        for (const QString &miss : lost)
-            std::printf("    lost: %s\n", qPrintable(miss));
+        std::printf("names kept en→%s: %d of %zu\n", qPrintable(target), kept, names.size());
+        for (const QString &c : changed)
+            std::printf("    changed: %s\n", qPrintable(c));
     }
 
     // Words alone.
@@ -200,27 +308,40 @@ int main(int argc, char **argv)
     }
 
     // Fresh words and sentences on warm sessions, through the service as the hover asks: each word
-    // is new to its request, since nothing on this road keeps an answer.
-    for (const QString &target : targets) {
-        std::vector<double> words;
-        std::vector<double> sentences;
-        for (int round = 0; round < 5; ++round) {
-            for (const LoneWord &entry : loneWords) {
+    // is new to its request, since nothing on this road keeps an answer. The targets take turns on
+    // each word and sentence, so that a load on the machine weighs on the direct pair and the routes
+    // alike.
+    std::map<QString, std::vector<double>> words;
+    std::map<QString, std::vector<double>> sentences;
+    for (int round = 0; round < 5; ++round) {
+        for (const LoneWord &entry : loneWords) {
+            for (const QString &target : targets) {
                 QElapsedTimer one;
                 one.start();
                 Testing::await(service.translateExplained(entry.word, target, en));
-                words.push_back(double(one.nsecsElapsed()) / 1e6);
+                words[target].push_back(double(one.nsecsElapsed()) / 1e6);
             }
-            for (const auto &[sentence, word] : hovered) {
+        }
+        for (const auto &[sentence, word] : hovered) {
+            for (const QString &target : targets) {
                 QElapsedTimer one;
                 one.start();
                 Testing::await(service.translateMarked(
                     markedSentence(QString::fromUtf8(sentence), QString::fromUtf8(word)), en, target));
-                sentences.push_back(double(one.nsecsElapsed()) / 1e6);
+                sentences[target].push_back(double(one.nsecsElapsed()) / 1e6);
             }
         }
-        report(qPrintable(QStringLiteral("fresh word en→") + target), words);
-        report(qPrintable(QStringLiteral("marked sentence en→") + target), sentences);
+    }
+    std::map<QString, std::pair<double, double>> medians;
+    for (const QString &target : targets) {
+        report(qPrintable(QStringLiteral("fresh word en→") + target), words[target]);
+        report(qPrintable(QStringLiteral("marked sentence en→") + target), sentences[target]);
+        medians[target] = {Bench::percentile(words[target], 0.5), Bench::percentile(sentences[target], 0.5)};
+    }
+    for (const QString &target : {QStringLiteral("fr"), QStringLiteral("it")}) {
+        std::printf("routed against direct p50, en→%s / en→es: word %.2f×, marked sentence %.2f×\n", qPrintable(target),
+                    medians[target].first / medians[QStringLiteral("es")].first,
+                    medians[target].second / medians[QStringLiteral("es")].second);
     }
     return 0;
 }

@@ -16,6 +16,7 @@
 #include "Native/Services.h"
 #include "Native/Session/LoginItem.h"
 #include "Native/Session/Notifications.h"
+#include "Native/Translation/ApertiumTranslator.h"
 #include "Native/Translation/TranslationRoutes.h"
 #include "Native/Windows/WindowList.h"
 #include "Services/Detection/TextRecognizer.h"
@@ -71,13 +72,21 @@ QCoro::Task<> warmUpTagger()
         .spawn();
 }
 
-std::set<LanguageCatalog::OnDevicePair> handOverOnDevicePairs()
+// One reading of the installed modes, for the catalogue and the translator alike: a pair removed
+// later cannot leave a language unlocked that the translator no longer reaches.
+std::set<LanguageCatalog::OnDevicePair> handOverOnDevicePairs(Native::Services &platform)
 {
     QStringList table;
     for (const Language &language : LanguageCatalog::allLanguages())
         table.append(language.id.toLower());
-    const std::set<LanguageCatalog::OnDevicePair> found = Native::TranslationRoutes::installed().pairsAmong(table);
+    const Native::TranslationRoutes routes = Native::TranslationRoutes::installed();
+    const std::set<LanguageCatalog::OnDevicePair> found = routes.pairsAmong(table);
     LanguageCatalog::setOnDevicePairs(found);
+    // A translator already in place (a test's) stays.
+    if (auto given = platform.exchange<Native::Translator>(nullptr))
+        platform.exchange<Native::Translator>(std::move(given));
+    else
+        platform.exchange<Native::Translator>(std::make_shared<Native::ApertiumTranslator>(routes));
     return found;
 }
 
@@ -134,7 +143,7 @@ std::unique_ptr<HoverTextController> makeHoverController(CompositionRoot &root)
 
 CompositionRoot::CompositionRoot(Native::Services &platform)
     : platform(platform)
-    , onDevicePairs(handOverOnDevicePairs())
+    , onDevicePairs(handOverOnDevicePairs(platform))
     , preferences(PreferenceStore::standard())
     , diagnosticLog(DiagnosticLog::shared())
     , appearance(Appearance::shared())

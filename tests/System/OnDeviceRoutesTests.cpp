@@ -118,3 +118,31 @@ TEST(OnDeviceRoutes, FrenchAndItalianReachEnglishThroughSpanishAndRussianAsksFor
     EXPECT_EQ(missing->value("source").toString(), QStringLiteral("en\u2192ru"));
     XCloseDisplay(d);
 }
+
+TEST(OnDeviceRoutes, ItalianMeaningOfAWordInItsSentenceIsTheBareWord)
+{
+    XTestInjector keys;
+    ASSERT_TRUE(keys.ok());
+    RunningLumivox app(QByteArray(RunningLumivox::everydayPreferences).replace(R"("es")", R"("it")"));
+    ASSERT_TRUE(app.waitUntilIdle()) << app.logText();
+    FixtureProcess sentence;
+    ASSERT_TRUE(
+        sentence.start(QStringLiteral("gtk_text_fixture"), {"--at", "40", "40", "--text", "The house is big."}));
+    const QRect house = wordBox(sentence, "view:house");
+    ASSERT_FALSE(house.isEmpty());
+
+    // The second pair joins "la" to the word ("La casa"); the meaning shown and kept is the word.
+    ASSERT_TRUE(app.moveAndRest(keys, house.center())) << app.logText();
+    keys.key(XK_Alt_L, true);
+    ASSERT_TRUE(app.waitForLog("tooltip keys armed", 30s)) << app.logText();
+    keys.tap(XK_s);
+    ASSERT_TRUE(app.waitForLog("the word shown was saved", 10s)) << app.logText();
+    keys.key(XK_Alt_L, false);
+    const auto shown = app.event(QStringLiteral("house"));
+    ASSERT_TRUE(shown) << app.logText();
+    EXPECT_EQ(shown->value("reason").toString().toStdString(), "shown");
+    EXPECT_EQ(shown->value("meaning").toString().toStdString(), "casa");
+    EXPECT_TRUE(spinUntil([&] { return app.savedWords().contains("\"casa\""); }, 15s))
+        << app.savedWords().toStdString();
+    EXPECT_FALSE(app.savedWords().contains("\"La casa\"")) << app.savedWords().toStdString();
+}

@@ -161,7 +161,11 @@ StageChain::StageChain(const QStringList &stages, std::chrono::milliseconds time
     for (qsizetype i = 0; i < stages.size(); ++i) {
         const QString &stage = stages[i];
         Step step;
-        switch (lookUpOf(stage)) {
+        const LookUp lookUp = lookUpOf(stage);
+        step.tags = isTagger(stage);
+        step.translates = lookUp == LookUp::bilingual;
+        step.generates = lookUp == LookUp::generation;
+        switch (lookUp) {
         case LookUp::analysis:
             step.kind = Kind::analysis;
             break;
@@ -204,10 +208,17 @@ bool StageChain::start()
 
 std::optional<QString> StageChain::request(const QString &text) const
 {
+    return request(text, Taps {});
+}
+
+std::optional<QString> StageChain::request(const QString &text, const Taps &taps) const
+{
     if (m_steps.empty())
         return std::nullopt;
     std::optional<QString> reply = text;
     for (const Step &step : m_steps) {
+        if (step.generates && taps.toGenerate)
+            taps.toGenerate(*reply);
         if (step.kind == Kind::process) {
             reply = step.stage->request(*reply);
         } else {
@@ -232,6 +243,11 @@ std::optional<QString> StageChain::request(const QString &text) const
         }
         if (!reply)
             return std::nullopt;
+        const auto &tap = step.tags ? taps.tagged : step.translates ? taps.translated : taps.generated;
+        if (tap && (step.tags || step.translates || step.generates))
+            tap(*reply);
+        if (step.generates && taps.endAfterGeneration)
+            return reply;
         if (step.dropsSurfaceForms)
             reply = withoutSurfaceForms(*reply);
     }

@@ -18,6 +18,7 @@
 #include <QStringView>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -70,9 +71,28 @@ public:
     /// Starts every stage without waiting for them to load their data. False when one cannot start.
     bool start();
 
+    /// Where a request's stream may be read or changed between two stages. Each is called with the
+    /// stream a stage gave, before the next stage reads it.
+    struct Taps
+    {
+        /// After the tagger, the words' surface forms still in it and each word-bound blank attached
+        /// to the unit it wraps.
+        std::function<void(QString &)> tagged;
+        /// After the bilingual dictionary (units ^source/target$).
+        std::function<void(QString &)> translated;
+        /// Before the generator: the target's units with their tags, blanks wrapping the units.
+        std::function<void(QString &)> toGenerate;
+        /// After the generator: the words before the post-generator joins and contracts them.
+        std::function<void(QString &)> generated;
+        /// The request ends with the generator's reply: the post-generator's contractions are for a
+        /// reader, not for another pair's analyser.
+        bool endAfterGeneration = false;
+    };
+
     /// Passes one request (raw: the caller escapes) through the stages in turn, and gives the last
     /// one's reply; absent when a stage fails.
     std::optional<QString> request(const QString &text) const;
+    std::optional<QString> request(const QString &text, const Taps &taps) const;
 
     /// The process groups of the stages that are processes, in order, 0 for one not running.
     std::vector<pid_t> processGroups() const;
@@ -88,6 +108,10 @@ private:
         std::shared_ptr<NullFlushPipeline> stage;
         std::shared_ptr<const Transducer> transducer;
         bool dropsSurfaceForms = false;
+        /// What the stage is, even when it runs as a process.
+        bool tags = false;
+        bool translates = false;
+        bool generates = false;
     };
     std::vector<Step> m_steps;
 };

@@ -1,5 +1,7 @@
 #include "Native/Translation/ApertiumTranslator.h"
 
+#include "Native/Translation/RouteWords.h"
+
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -261,7 +263,22 @@ QString encode(const MarkedPassage &passage)
     return out;
 }
 
-Decoded decode(QStringView reply, QStringView sourceText)
+namespace {
+
+// A reply read: its text with escapes, blanks and unknown-word marks taken out, the spans its marking
+// blanks wrapped (one per blank, as the stages left them) and where each unknown word starts.
+struct Read
+{
+    QString text;
+    std::vector<MarkedPassage::Span> spans;
+    std::set<qsizetype> unknownWordStarts;
+    /// Among them, the words with no rendering: unknown to the analyser ('*') or to the bilingual
+    /// dictionary ('@'), which come back as they went in. A word the generator could not inflect ('#')
+    /// is the target's lemma.
+    std::set<qsizetype> untranslatedWordStarts;
+};
+
+Read readReply(QStringView reply, QStringView sourceText)
 {
     const QChar unknownMarks[] = {u'*', u'@', u'#'};
     bool readsMark[3];
@@ -275,11 +292,9 @@ Decoded decode(QStringView reply, QStringView sourceText)
         return false;
     };
 
-    Decoded decoded;
-    QString out;
-    std::vector<MarkedPassage::Span> spans;
-    qsizetype openAt = -1; // where the blank being read opened in `out`, or -1
-    std::set<qsizetype> unknownWordStarts;
+    Read read;
+    QString &out = read.text;
+    qsizetype openAt = -1; // where the marking blank being read opened in `out`, or -1
 
     auto lastIsWord = [&] { return !out.isEmpty() && isWordCodePoint(codePointAt(out, out.size() - 1)); };
 
@@ -296,14 +311,14 @@ Decoded decode(QStringView reply, QStringView sourceText)
             const qsizetype end = reply.indexOf(close, start);
             if (end >= 0) {
                 const QStringView content = reply.mid(start, end - start);
-                if (wordBound && content == u"b") {
-                    if (openAt < 0)
-                        openAt = out.size();
-                } else if (wordBound && content == u"/") {
+                if (wordBound && content == u"/") {
                     if (openAt >= 0) {
-                        spans.push_back({openAt, out.size() - openAt});
+                        read.spans.push_back({openAt, out.size() - openAt});
                         openAt = -1;
                     }
+                } else if (wordBound && RouteWords::isMarkBlank(content)) {
+                    if (openAt < 0)
+                        openAt = out.size();
                 } else if (!wordBound) {
                     // A superblank holds formatting that passed through untouched.
                     out.append(Apertium::unescape(content));
@@ -313,22 +328,113 @@ Decoded decode(QStringView reply, QStringView sourceText)
             }
         }
         if (isUnknownMark(c) && !lastIsWord() && i + 1 < reply.size() && isWordCodePoint(codePointAt(reply, i + 1))) {
-            unknownWordStarts.insert(out.size());
+            read.unknownWordStarts.insert(out.size());
+            if (c != u'#')
+                read.untranslatedWordStarts.insert(out.size());
             continue;
         }
         out.append(c);
     }
     if (openAt >= 0)
-        spans.push_back({openAt, out.size() - openAt});
+        read.spans.push_back({openAt, out.size() - openAt});
+    return read;
+}
+
+bool isWordAt(QStringView text, qsizetype i)
+{
+    return i >= 0 && i < text.size() && isWordCodePoint(codePointAt(text, i));
+}
+
+// Where `word` stands in `text` from `from` on, as a whole word or the end of one joined by an
+// apostrophe ("almohada" in "L'almohada"); -1 when it does not.
+qsizetype wordIndex(QStringView text, QStringView word, qsizetype from)
+{
+    for (qsizetype at = text.indexOf(word, from, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(word, at + 1, Qt::CaseInsensitive)) {
+        if (!isWordAt(text, at - 1) && !isWordAt(text, at + word.size()))
+            return at;
+    }
+    return -1;
+}
+
+// The post-generator joins what stands before a marked word to it, and the blank grows over the
+// whole ("~in ~la [[b]]lonja" → "[[b]]nella lonja"): each span is narrowed to the words the
+// generator marked, found in it in order. A span that holds none of them stays as it is.
+void narrowToGenerated(std::vector<MarkedPassage::Span> &spans, QStringView text, const Read &generated)
+{
+    std::size_t next = 0;
+    for (MarkedPassage::Span &span : spans) {
+        const QStringView inSpan = text.mid(span.location, span.length);
+        qsizetype from = -1;
+        qsizetype to = -1;
+        while (next < generated.spans.size()) {
+            const MarkedPassage::Span g = generated.spans[next];
+            const QStringView word = QStringView(generated.text).mid(g.location, g.length).trimmed();
+            const qsizetype at = word.isEmpty() ? -1 : wordIndex(inSpan, word, std::max<qsizetype>(to, 0));
+            if (at < 0)
+                break;
+            if (from < 0)
+                from = at;
+            to = at + word.size();
+            ++next;
+        }
+        if (from >= 0)
+            span = {span.location + from, to - from};
+    }
+}
+
+// The generator's reply as text: its marks for the post-generator taken out.
+QString withoutPostGenerationMarks(QStringView generated)
+{
+    QString out;
+    out.reserve(generated.size());
+    for (qsizetype i = 0; i < generated.size(); ++i) {
+        const QChar c = generated[i];
+        if (c == u'\\' && i + 1 < generated.size()) {
+            out.append(c);
+            out.append(generated[++i]);
+            continue;
+        }
+        if (c == u'~' && isWordAt(generated, i + 1))
+            continue;
+        out.append(c);
+    }
+    return out;
+}
+
+} // namespace
+
+Decoded decode(QStringView reply, QStringView sourceText, std::optional<QStringView> generated)
+{
+    Decoded decoded;
+    Read read = readReply(reply, sourceText);
+    const QString &out = read.text;
+    std::vector<MarkedPassage::Span> &spans = read.spans;
 
     const std::vector<bool> word = wordUnits(out);
+    auto startsWord = [&](qsizetype i) { return word[std::size_t(i)] && (i == 0 || !word[std::size_t(i - 1)]); };
     for (qsizetype i = 0; i < out.size(); ++i) {
-        if (word[std::size_t(i)] && (i == 0 || !word[std::size_t(i - 1)])) {
+        if (startsWord(i)) {
             ++decoded.words;
-            if (unknownWordStarts.count(i) > 0)
+            if (read.unknownWordStarts.count(i) > 0)
                 ++decoded.unknownWords;
         }
     }
+
+    if (generated)
+        narrowToGenerated(spans, out, readReply(withoutPostGenerationMarks(*generated), sourceText));
+    // A mark over nothing but untranslated words has no rendering: the word came back as it went in.
+    std::erase_if(spans, [&](const MarkedPassage::Span &span) {
+        int words = 0;
+        for (qsizetype i = std::max<qsizetype>(span.location, 0); i < std::min(span.end(), out.size()); ++i) {
+            if (!startsWord(i))
+                continue;
+            ++words;
+            if (read.untranslatedWordStarts.count(i) == 0)
+                return false;
+        }
+        return words > 0;
+    });
 
     // Apertium adds and drops blanks at the ends (" Vi un coche"); the source's own ends are kept.
     const qsizetype lead = leadingSpace(out);
@@ -379,7 +485,7 @@ QString carriedOn(QStringView reply, QStringView sourceText)
                 continue;
             }
         }
-        bool isMark = false;
+        bool isMark = c == u'~'; // the generator's note for the post-generator, which did not run
         for (int m = 0; m < 3; ++m)
             isMark = isMark || (readsMark[m] && c == unknownMarks[m]);
         if (isMark && !afterWord && i + 1 < reply.size() && isWordCodePoint(codePointAt(reply, i + 1)))
@@ -405,7 +511,10 @@ std::optional<QString> installedMode(const QString &source, const QString &targe
     return std::nullopt;
 }
 
-// One request through the pipelines of a route's pairs, one after the other.
+// One request through the pipelines of a route's pairs, one after the other. On a route, the first
+// pair numbers the source's words (RouteWords) and hands on its generator's words, before its
+// post-generator contracts them; the second pair reads the numbers back. The last pair's generator
+// reply tells which words its marks were on.
 TranslationResult<Decoded> exchangeThrough(const std::vector<ApertiumSession *> &pairs, const MarkedPassage &passage)
 {
     if (passage.text.size() > maximumTextLength)
@@ -413,15 +522,34 @@ TranslationResult<Decoded> exchangeThrough(const std::vector<ApertiumSession *> 
     if (isWhitespaceOnly(passage.text))
         return TranslationResult<Decoded>::success(Decoded {MarkedPassage {passage.text, {}}, 0, 0});
     QString stream = encode(passage);
+    RouteWords words;
+    QString generated;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
-        if (i > 0)
+        const bool last = i + 1 == pairs.size();
+        Apertium::StageChain::Taps taps;
+        if (i > 0) {
             stream = carriedOn(stream, passage.text);
-        auto reply = pairs[i]->pass(stream);
+            taps.tagged = [&](QString &tagged) { words.carry(tagged); };
+            taps.translated = [&](QString &translated) { words.carryTranslations(translated); };
+        } else if (!last) {
+            taps.tagged = [&](QString &tagged) { words.number(tagged); };
+        }
+        taps.endAfterGeneration = !last;
+        if (last)
+            taps.toGenerate = &RouteWords::unmarkLeadingArticles;
+        taps.generated = [&](QString &reply) {
+            if (i > 0)
+                words.unmarkNames(reply);
+            if (last)
+                generated = reply;
+        };
+        auto reply = pairs[i]->pass(stream, taps);
         if (!reply)
             return TranslationResult<Decoded>::failure({errorDomain, engineFailed});
         stream = std::move(*reply);
     }
-    Decoded decoded = decode(stream, passage.text);
+    Decoded decoded =
+        decode(stream, passage.text, generated.isEmpty() ? std::nullopt : std::optional(QStringView(generated)));
     if (decoded.words > 0 && decoded.unknownWords == decoded.words)
         return TranslationResult<Decoded>::failure({errorDomain, untranslated});
     return TranslationResult<Decoded>::success(std::move(decoded));
@@ -454,6 +582,10 @@ TranslationResult<QString> wordThrough(const std::vector<ApertiumSession *> &pai
                 return TranslationResult<QString>::success(
                     text.left(lead) + lookups.back()->wordForm(senses.front(), word) + text.right(trail));
             }
+            // A sense the next dictionary cannot carry is no reason to take the pipeline's reading,
+            // which is the tagger's guess for a word alone ("mat" → "tuez").
+            if (found.outcome == ApertiumWordLookup::Outcome::translated)
+                return TranslationResult<QString>::failure({errorDomain, untranslated});
         }
     }
     auto result = exchangeThrough(pairs, MarkedPassage {text, {}});
@@ -557,12 +689,12 @@ bool ApertiumSession::prepare()
     return !lookup || lookup->prepare();
 }
 
-std::optional<QString> ApertiumSession::pass(const QString &stream)
+std::optional<QString> ApertiumSession::pass(const QString &stream, const Apertium::StageChain::Taps &taps)
 {
     auto *stages = pipeline();
     if (!stages)
         return std::nullopt;
-    return stages->request(stream);
+    return stages->request(stream, taps);
 }
 
 TranslationResult<QString> ApertiumSession::translate(const QString &text)

@@ -70,12 +70,16 @@ struct Decoded
 
 /// Reads a reply back: escapes and blanks removed, unknown-word marks stripped, marked spans taken
 /// from the blanks and neighbouring ones merged; white space at the ends and the initial letter case
-/// follow the source text.
-Decoded decode(QStringView reply, QStringView sourceText);
+/// follow the source text. A mark over words only that the analyser or the bilingual dictionary did
+/// not know is dropped (they came back as they went in, with no rendering). Given the generator's reply to the same
+/// request, each mark is narrowed to the words the generator marked: the post-generator's contractions join an article
+/// or preposition to a marked word ("nella lonja") and widen its blank over them.
+Decoded decode(QStringView reply, QStringView sourceText, std::optional<QStringView> generated = std::nullopt);
 
-/// One pair's reply made the next pair's request on a route through a language in between: the stream
-/// as it stands, escapes and word-bound blanks kept, without the first pair's marks of unknown words,
-/// which the next pair would read as text (it marks what it does not know itself).
+/// One pair's reply (its generator's) made the next pair's request on a route through a language in
+/// between: the stream as it stands, escapes and word-bound blanks kept, without the first pair's
+/// marks of unknown words and for its post-generator, which the next pair would read as text (the
+/// words it must not translate are told by their blanks, RouteWords).
 QString carriedOn(QStringView reply, QStringView sourceText);
 
 } // namespace ApertiumTranslation
@@ -104,7 +108,7 @@ public:
 
     /// Passes a request (raw: the caller escapes) through the pair's pipeline; absent when the pipeline
     /// cannot start or fails.
-    std::optional<QString> pass(const QString &stream);
+    std::optional<QString> pass(const QString &stream, const Apertium::StageChain::Taps &taps);
     /// The pair's word lookup, made and started on first use; null for a session over a given script
     /// or a pair whose stages cannot be found.
     ApertiumWordLookup *wordLookup();
@@ -152,7 +156,8 @@ class ApertiumTranslator final : public Translator
 public:
     /// Over the modes installed on this computer, read at the first call.
     ApertiumTranslator() = default;
-    /// Over given routes (tests).
+    /// Over given routes: the program's one reading of the installed modes at start, which the
+    /// language catalogue has too (and tests').
     explicit ApertiumTranslator(TranslationRoutes routes);
 
     Availability availability(const QString &source, const QString &target) override;

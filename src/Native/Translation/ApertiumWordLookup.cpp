@@ -467,6 +467,16 @@ std::vector<ReadingPart> ApertiumWordLookup::sensesOf(const std::vector<ReadingP
         std::vector<ReadingPart> alternatives = reversible(translations(source), source);
         if (!alternatives.empty())
             return alternatives;
+        // This pair may know the word in another part of speech only ("verde", an adjective to one
+        // pair, a noun to the next): the same word is its sense still.
+        for (const ReadingPart &other : sameLexeme) {
+            if (!isContentWord(other) || other.tags.front() == given.tags.value(0))
+                continue;
+            const ReadingPart inForm = dictionaryReading(sameLexeme, other).value_or(other);
+            alternatives = reversible(translations(inForm), inForm);
+            if (!alternatives.empty())
+                return alternatives;
+        }
     }
     return {};
 }
