@@ -4,6 +4,7 @@
 // word list it cannot read is kept aside and named in a notification of its own.
 
 #include "Services/Words/WordBookStorage.h"
+#include "Support/NotificationWatch.h"
 #include "Support/RunningLumivox.h"
 #include "Support/TestSupport.h"
 
@@ -21,44 +22,6 @@ using namespace Lumivox::Testing;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Every notification that reaches the session's notification service, as dbus-monitor prints the
-// calls: the texts of each call follow its "member=Notify" line.
-class NotificationWatch
-{
-public:
-    NotificationWatch()
-    {
-        m_monitor.setProgram(QStringLiteral("dbus-monitor"));
-        m_monitor.setArguments({QStringLiteral("--session"),
-                                QStringLiteral("type='method_call',interface='org.freedesktop.Notifications',"
-                                               "member='Notify'")});
-        m_monitor.start();
-    }
-    ~NotificationWatch()
-    {
-        m_monitor.kill();
-        m_monitor.waitForFinished(5000);
-    }
-    bool started()
-    {
-        return m_monitor.waitForStarted(5000) && spinUntil([&] { return read().contains("NameAcquired"); });
-    }
-
-    /// The calls so far, each as the text of its arguments.
-    QStringList calls() { return QString::fromUtf8(read()).split(QStringLiteral("member=Notify")).mid(1); }
-    QStringList callsContaining(const QString &text) { return calls().filter(text); }
-
-private:
-    const QByteArray &read()
-    {
-        m_output += m_monitor.readAllStandardOutput();
-        return m_output;
-    }
-
-    QProcess m_monitor;
-    QByteArray m_output;
-};
 
 // What dunst holds: shown, waiting to be shown, and already gone to its history.
 int dunstCount()
