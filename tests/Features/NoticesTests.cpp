@@ -87,15 +87,22 @@ TEST(Notices, StartNotificationsNameEveryKeptFile)
         {{Store::preferences, QStringLiteral("/c/app.lumivox.json"),
           QStringLiteral("/c/app.lumivox-unreadable-5.json")},
          {Store::savedWords, data + QStringLiteral("/Words.json"), data + QStringLiteral("/Words-unreadable-7.json")},
-         {Store::history, QStringLiteral("/d/History.jsonl"), QStringLiteral("/d/History-unreadable-7.jsonl")}});
-    EXPECT_EQ(kept->title, QStringLiteral("Lumivox kept 3 files it could not read"));
+         {Store::history, QStringLiteral("/d/History.jsonl"), QStringLiteral("/d/History-unreadable-7.jsonl")},
+         {Store::historyLines, QStringLiteral("/d/History.jsonl"), QStringLiteral("/d/History-unreadable-8.jsonl")},
+         {Store::diagnostics, QDir::homePath() + QStringLiteral("/.local/share/Lumivox/diagnostics.json"),
+          QDir::homePath() + QStringLiteral("/.local/share/Lumivox/diagnostics-unreadable-9.json")}});
+    EXPECT_EQ(kept->title, QStringLiteral("Lumivox kept 5 files it could not read"));
     EXPECT_EQ(kept->body.split(QLatin1Char('\n')),
               QStringList({"Your settings could not be read and are back to their defaults. app.lumivox.json is kept "
                            "as /c/app.lumivox-unreadable-5.json.",
                            "Your saved words could not be read; the list starts empty. Words.json is kept as "
                            "~/.local/share/app.lumivox/Words-unreadable-7.json.",
                            "Your look-up history could not be read; it starts empty. History.jsonl is kept as "
-                           "/d/History-unreadable-7.jsonl."}));
+                           "/d/History-unreadable-7.jsonl.",
+                           "Some lines of your look-up history could not be read and were left out. They are kept in "
+                           "/d/History-unreadable-8.jsonl.",
+                           "The record kept for problem reports could not be read; it starts empty. diagnostics.json "
+                           "is kept as ~/.local/share/Lumivox/diagnostics-unreadable-9.json."}));
 }
 
 // What is said depends on the system's number, never on its words, which follow the locale.

@@ -107,6 +107,8 @@ WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceS
         m_historyLinesOnDisk = read.lines;
         if (read.setAsideAs)
             m_setAsideAtStart.push_back({*m_historyPath, *read.setAsideAs});
+        if (read.linesKeptAs)
+            m_setAsideAtStart.push_back({*m_historyPath, *read.linesKeptAs, true});
         if (!read.writable)
             m_historyPath.reset();
     }

@@ -117,6 +117,8 @@ public:
     {
         QString file;
         QString keptAs;
+        /// Only the lines of the history that did not decode were kept there; the rest was read.
+        bool onlyUnreadableLines = false;
         bool operator==(const SetAside &) const = default;
     };
     /// The files set aside while the book was made (Words.json, then History.jsonl), in that order.

@@ -247,6 +247,7 @@ HistoryRead readHistory(const QString &path, Clock::WallTime now)
         if (const auto kept = PrivateFile::keepBeside(path, undecodable, now)) {
             qCWarning(lcWordStorage).noquote()
                 << undecodableLines << "history lines do not decode; they are kept in" << *kept;
+            result.linesKeptAs = kept;
         } else {
             qCWarning(lcWordStorage).noquote()
                 << undecodableLines << "history lines do not decode and cannot be kept aside;" << path

@@ -85,6 +85,8 @@ struct HistoryRead
     bool writable = true;
     /// Where the unreadable file now is, when it was set aside.
     std::optional<QString> setAsideAs;
+    /// Where the lines that did not decode are kept, when the rest was read.
+    std::optional<QString> linesKeptAs;
 };
 /// Lines that do not decode are skipped but counted, and kept in a file beside the history (named as
 /// a file set aside is) before the rewrite at start can drop them; when they cannot be kept, the
