@@ -407,7 +407,7 @@ TEST(SavedWordsMerge, KeepsEachSidesChangesAndEveryRemoval)
     const SavedWord metAt25 = word("x", 10, std::nullopt, 25);
     SavedWord savedThere = word("x", 10);
     savedThere.id = QUuid::createUuid();
-    const SavedWord a = word("a", 4), b = word("b", 2), c = word("c", 1), d = word("d", 0.5);
+    const SavedWord a = word("a", 4), b = word("b", 2), c = word("c", 1), d = word("d", 0.5), e = word("e", 4);
     using Words = std::vector<SavedWord>;
     struct Row
     {
@@ -428,7 +428,11 @@ TEST(SavedWordsMerge, KeepsEachSidesChangesAndEveryRemoval)
         {"reviewed on both sides, later here", {x}, {reviewedAt30}, {reviewedAt20}, {reviewedAt30}},
         {"met there after the review here", {x}, {reviewedAt20}, {metAt25}, {metAt25}},
         {"saved on both sides at one time", {}, {x}, {savedThere}, {x}},
-        {"new words there go among these by when they were saved", {c}, {a, c}, {b, c, d}, {a, b, c, d}},
+        {"new words there go among these by when they were saved, after those saved here at one time",
+         {c},
+         {a, c},
+         {e, b, c, d},
+         {a, e, b, c, d}},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
