@@ -216,7 +216,10 @@ PreferenceStore::PreferenceStore(QString filePath, std::shared_ptr<Clock> clock,
 
 PreferenceStore::~PreferenceStore()
 {
-    m_pendingRetry.cancel();
+    {
+        std::lock_guard lock(m_mutex);
+        m_pendingRetry.cancel();
+    }
     synchronize();
     m_writer.reset(); // joins the writer before the state it writes from goes away
 }
