@@ -9,6 +9,7 @@
 #include "Features/Onboarding/OnboardingWindowOwner.h"
 #include "Features/Overlay/OverlayPanel.h"
 #include "Features/Shell/SettingsWindowOwner.h"
+#include "Features/Shell/WriteNotices.h"
 #include "Models/LanguageCatalog.h"
 #include "Native/Accessibility/Accessibility.h"
 #include "Native/Capture/ScreenCapture.h"
@@ -166,6 +167,14 @@ CompositionRoot::CompositionRoot(Native::Services &platform)
     // No quit hook here: the coordinator writes the cache, the word book and the diagnostics at
     // quit, in that order, on the one path every way of ending takes.
 
+    // A write of the user's files that fails is told at once, once per cause, while the stores keep
+    // what they could not write and try again.
+    const auto tell = [notifications = notifications](const WriteFailure &failure) {
+        WriteNotices::send(*notifications, failure);
+    };
+    QObject::connect(preferences.get(), &PreferenceStore::writeFailed, preferences.get(), tell);
+    QObject::connect(&wordBook, &WordBook::writeFailed, &wordBook, tell);
+
     // The one read of the keyring, on its worker: Settings, the picker and the key screen follow its
     // answer when it arrives (KeychainStorage::announcer()).
     KeychainStorage::readInBackground(KeychainStorage::googleAPIKeyAccount, KeychainStorage::licenseService);
@@ -175,7 +184,14 @@ CompositionRoot::~CompositionRoot() = default;
 
 bool CompositionRoot::writePending()
 {
-    return hoverController->applicationWillTerminate();
+    const bool written = hoverController->applicationWillTerminate();
+    if (!written) {
+        std::vector<WriteFailure> failures = wordBook.writeFailures();
+        if (const auto settings = preferences->writeFailure())
+            failures.insert(failures.begin(), *settings);
+        WriteNotices::tellAtEnd(*notifications, failures, endNoticeLimit);
+    }
+    return written;
 }
 
 } // namespace Lumivox

@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <set>
 
@@ -48,9 +49,13 @@ public:
     CompositionRoot(const CompositionRoot &) = delete;
     CompositionRoot &operator=(const CompositionRoot &) = delete;
 
+    /// How long the notice of writes that failed at the end waits for the notification service.
+    static constexpr std::chrono::milliseconds endNoticeLimit {2000};
+
     /// What the program writes before it ends, whoever asks: the coordinator writes what is pending
-    /// (each save waited for a bounded time). False when a save did not finish in time; the caller
-    /// may then end the process without waiting for that disk again.
+    /// (each save waited for a bounded time). False when a save failed or did not finish in time;
+    /// a save that failed has then been told, on the terminal and by a notification the service has
+    /// taken. The caller may end the process without waiting for that disk again.
     bool writePending();
 
     Native::Services &platform;

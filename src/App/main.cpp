@@ -4,7 +4,7 @@
 // session ends it. Every way of ending it (its Quit, the bus's Quit, SIGTERM, SIGINT, SIGHUP, a
 // logout, the loss of the X server) ends the same way: the copy first gives up its name, so that a
 // start from then on runs as the one copy, then writes what is pending, each write waited for a
-// bounded time, and the process ends at once.
+// bounded time, and the process ends at once; a write that failed is told and ends it with status 1.
 
 #include "App/CompositionRoot.h"
 #include "Features/Coordinator/HoverTextController.h"
@@ -28,6 +28,7 @@
 #include "Native/X11/X11Connection.h"
 #include "Services/Words/WordBook.h"
 #include "Services/Words/WordBookStorage.h"
+#include "Shared/Diagnostics/DiagnosticLog.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Preferences/PreferenceStore.h"
 
@@ -217,15 +218,19 @@ int main(int argc, char *argv[])
         // Told once, by notification: files of the user's kept aside, and a panel without a tray (then
         // nothing of the program shows after a start at login). A panel may come up after a program
         // started at login, so the tray is judged then only once the icon has had time to be taken in.
+        using KeptStore = StartNotices::KeptFile::Store;
         std::vector<StartNotices::KeptFile> kept;
         if (const auto keptAs = defaults->setAsideAs())
-            kept.push_back({StartNotices::KeptFile::Store::preferences, defaults->filePath(), *keptAs});
+            kept.push_back({KeptStore::preferences, defaults->filePath(), *keptAs});
         for (const WordBook::SetAside &file : root.wordBook.setAsideAtStart()) {
             const bool history = QFileInfo(file.file).fileName() == WordBookStorage::historyFileName;
-            kept.push_back(
-                {history ? StartNotices::KeptFile::Store::history : StartNotices::KeptFile::Store::savedWords,
-                 file.file, file.keptAs});
+            const KeptStore store = !history ? KeptStore::savedWords
+                : file.onlyUnreadableLines   ? KeptStore::historyLines
+                                             : KeptStore::history;
+            kept.push_back({store, file.file, file.keptAs});
         }
+        if (const auto keptAs = root.diagnosticLog.setAsideAtStart())
+            kept.push_back({KeptStore::diagnostics, DiagnosticLog::storeURL().value_or(QString()), *keptAs});
         StartNotices::sendKeptFiles(*root.notifications, kept);
         const auto tellIfNoTray = [notifications = root.notifications] {
             if (!QSystemTrayIcon::isSystemTrayAvailable())

@@ -7,6 +7,7 @@
 #include "Services/Words/WordBook.h"
 #include "Services/Words/WordBookStorage.h"
 #include "Shared/Async/SerialExecutor.h"
+#include "Shared/Storage/FolderLock.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -124,9 +125,13 @@ public:
     /// Writes a history file of the given look-ups, one per line.
     void putHistory(const std::deque<WordLookup> &lookups) const { WordBookStorage::rewrite(lookups, historyPath()); }
 
+    /// Everything in the folder but its lock, which the first write makes.
     QStringList folderEntries() const
     {
-        return QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        QStringList entries =
+            QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        entries.removeOne(FolderLock::fileName);
+        return entries;
     }
 };
 

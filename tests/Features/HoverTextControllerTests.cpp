@@ -699,6 +699,11 @@ TEST_F(HoverTextControllerTest, EndingWritesTheCacheThenTheWordBookThenTheDiagno
     flushDiagnostics = [&](std::chrono::milliseconds) { return flushed = true; };
     EXPECT_TRUE(hosted->applicationWillTerminate());
     EXPECT_FALSE(flushed);
+
+    // So is one that fails: a folder is where the file goes.
+    ASSERT_TRUE(QFile::remove(savedPath()) && QDir().mkpath(savedPath()));
+    book->save(lookup(QStringLiteral("tree"), now()), now());
+    EXPECT_FALSE(make(true)->applicationWillTerminate());
 }
 
 TEST_F(HoverTextControllerTest, WarmUpTouchesEachEngineInTurnAndFollowsATargetChangedMeanwhile)

@@ -7,6 +7,7 @@
 #include "Fakes/FakeWordBookEnvironment.h"
 #include "Services/Translation/TranslationStore.h"
 #include "Shared/Diagnostics/DiagnosticLog.h"
+#include "Shared/Storage/FolderLock.h"
 #include "Support/TestSupport.h"
 
 #include <QDirIterator>
@@ -309,7 +310,8 @@ TEST(StoreFilesKill, AWriteKilledAtAnyMomentLeavesEveryFileWholeAndNoLeftoversAf
     const auto historyAlpha = historyNamed(QStringLiteral("alpha"), historyDate);
     const auto historyBeta = historyNamed(QStringLiteral("beta"), historyDate);
     const QStringList ours {WordBookStorage::savedFileName, WordBookStorage::historyFileName,
-                            QStringLiteral("app.lumivox.json"), QStringLiteral("diagnostics.json")};
+                            QStringLiteral("app.lumivox.json"), QStringLiteral("diagnostics.json"),
+                            FolderLock::fileName};
     // Copies the user made beside the files: no start may take them for leftovers of a write.
     const QStringList usersCopies {
         files.saved() + QStringLiteral(".bak123"),   files.saved() + QStringLiteral(".Backup"),

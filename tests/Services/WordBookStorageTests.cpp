@@ -1,8 +1,10 @@
 #include "Fakes/FakeWordBookEnvironment.h"
+#include "Shared/Storage/FolderLock.h"
 #include "Support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -382,4 +384,107 @@ TEST_F(WordBookStorageTest, DamagedAndOversizedFilesNeverStopTheBook)
     EXPECT_EQ(book->reviewQueue(Date {8.0e12}).size(), 1u);
     book->flush();
     EXPECT_EQ(historyLines().size(), 2);
+}
+
+// Two copies of the program over one folder: each row is a word as the copy last saw it in the file,
+// as the copy holds it now and as the file holds it now, and what the merge keeps.
+TEST(SavedWordsMerge, KeepsEachSidesChangesAndEveryRemoval)
+{
+    const auto word = [](const char *name, double savedAt, std::optional<double> reviewed = std::nullopt,
+                         std::optional<double> met = std::nullopt) {
+        SavedWord w = wordsNamed(QString::fromLatin1(name), 1).front();
+        w.word = QString::fromLatin1(name);
+        w.encounters.clear();
+        if (met)
+            w.encounters.push_back(lookup(w.word, Date {*met}));
+        w.savedAt = Date {savedAt};
+        w.review.lastReviewed = reviewed ? std::optional<Date>(Date {*reviewed}) : std::nullopt;
+        return w;
+    };
+    const SavedWord x = word("x", 10);
+    const SavedWord reviewedAt20 = word("x", 10, 20);
+    const SavedWord reviewedAt30 = word("x", 10, 30);
+    const SavedWord metAt25 = word("x", 10, std::nullopt, 25);
+    SavedWord savedThere = word("x", 10);
+    savedThere.id = QUuid::createUuid();
+    const SavedWord a = word("a", 4), b = word("b", 2), c = word("c", 1), d = word("d", 0.5), e = word("e", 4);
+    using Words = std::vector<SavedWord>;
+    struct Row
+    {
+        const char *name;
+        Words before, here, there, kept;
+    };
+    const std::vector<Row> rows {
+        {"nothing changed", {x}, {x}, {x}, {x}},
+        {"added here", {}, {x}, {}, {x}},
+        {"added there", {}, {}, {x}, {x}},
+        {"removed here", {x}, {}, {x}, {}},
+        {"removed there", {x}, {x}, {}, {}},
+        {"removed there, reviewed here", {x}, {reviewedAt30}, {}, {}},
+        {"removed here, reviewed there", {x}, {}, {reviewedAt30}, {}},
+        {"reviewed here only", {x}, {reviewedAt20}, {x}, {reviewedAt20}},
+        {"reviewed there only", {x}, {x}, {reviewedAt20}, {reviewedAt20}},
+        {"reviewed on both sides, later there", {x}, {reviewedAt20}, {reviewedAt30}, {reviewedAt30}},
+        {"reviewed on both sides, later here", {x}, {reviewedAt30}, {reviewedAt20}, {reviewedAt30}},
+        {"met there after the review here", {x}, {reviewedAt20}, {metAt25}, {metAt25}},
+        {"saved on both sides at one time", {}, {x}, {savedThere}, {x}},
+        {"new words there go among these by when they were saved, after those saved here at one time",
+         {c},
+         {a, c},
+         {e, b, c, d},
+         {a, e, b, c, d}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const Words kept = WordBookStorage::mergeSaved(row.before, row.here, row.there);
+        EXPECT_EQ(kept, row.kept);
+    }
+}
+
+TEST_F(WordBookStorageTest, TwoBooksOverOneFolderKeepEachOthersWords)
+{
+    const auto wordsOnDisk = [&] {
+        QStringList found;
+        const auto decoded = WordBookStorage::decodeWordBookFile(contents(savedPath()));
+        for (const SavedWord &word : *decoded.value)
+            found.append(word.word);
+        found.sort();
+        return found;
+    };
+    auto first = makeBook();
+    auto second = makeBook();
+    first->save(lookup(QStringLiteral("pineapple"), now()), now());
+    ASSERT_TRUE(first->flush());
+    second->save(lookup(QStringLiteral("lantern"), now()), now());
+    ASSERT_TRUE(second->flush());
+    EXPECT_EQ(wordsOnDisk(), (QStringList {QStringLiteral("lantern"), QStringLiteral("pineapple")}));
+    QSignalSpy changed(second.get(), &WordBook::savedChanged);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_TRUE(second->savedWord(lookup(QStringLiteral("pineapple"), now()).key())) << "taken in as it was written";
+
+    // A word removed by the first stays removed, though the second still holds it.
+    first->remove(first->savedWord(lookup(QStringLiteral("pineapple"), now()).key())->id);
+    first->save(lookup(QStringLiteral("clever"), now()), now());
+    ASSERT_TRUE(first->flush());
+    second->save(lookup(QStringLiteral("zeppelin"), now()), now());
+    ASSERT_TRUE(second->flush());
+    const QStringList all {QStringLiteral("clever"), QStringLiteral("lantern"), QStringLiteral("zeppelin")};
+    EXPECT_EQ(wordsOnDisk(), all);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(second->saved(), *WordBookStorage::decodeWordBookFile(contents(savedPath())).value);
+
+    // What is found there that no copy wrote is set aside, not written over.
+    put(savedPath(), "{not ours");
+    first->save(lookup(QStringLiteral("river"), now()), now());
+    ASSERT_TRUE(first->flush());
+    EXPECT_EQ(contents(path(asideName)), "{not ours");
+
+    // While one holds the folder's lock, no other takes it.
+    {
+        const FolderLock held(folder.path());
+        ASSERT_TRUE(held.isHeld());
+        EXPECT_FALSE(FolderLock(folder.path(), 0ms).mayWrite());
+    }
+    EXPECT_TRUE(FolderLock(folder.path(), 0ms).isHeld());
 }

@@ -23,6 +23,8 @@
 #include <optional>
 #include <vector>
 
+#include <X11/keysym.h>
+
 typedef struct _XDisplay Display;
 
 namespace Lumivox::Testing {
@@ -132,6 +134,21 @@ public:
         logSeen = log.size();
         input.moveTo(pixel.x(), pixel.y());
         return waitForLog("pointer rests at", 10s);
+    }
+    /// Points at `box`, holds Alt until the tooltip's keys are armed, saves the word shown with Alt+S
+    /// and lets go. False when a step did not come (the log says which).
+    bool saveWordAt(XTestInjector &keys, const QRect &box)
+    {
+        if (!moveAndRest(keys, box.center()))
+            return false;
+        keys.key(XK_Alt_L, true);
+        bool saved = waitForLog("tooltip keys armed", 30s);
+        if (saved) {
+            keys.tap(XK_s);
+            saved = waitForLog("the word shown was saved", 10s);
+        }
+        keys.key(XK_Alt_L, false);
+        return saved;
     }
     /// The hover events of diagnostics.json as written so far (1.5 s after activity), oldest first.
     QJsonArray events() const

@@ -1,9 +1,11 @@
 // The real program in the private session, whose panel has no tray (no trayer runs): a start by the
 // user opens Settings (with the program's icon) and a start at login opens nothing, and either tells
 // the user once, by a notification that the session's daemon (dunst) takes, how to reach Lumivox; a
-// word list it cannot read is kept aside and named in a notification of its own.
+// word list, a diagnostics file and lines of a history it cannot read are kept aside and named in a
+// notification of its own.
 
 #include "Services/Words/WordBookStorage.h"
+#include "Support/NotificationWatch.h"
 #include "Support/RunningLumivox.h"
 #include "Support/TestSupport.h"
 
@@ -21,44 +23,6 @@ using namespace Lumivox::Testing;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Every notification that reaches the session's notification service, as dbus-monitor prints the
-// calls: the texts of each call follow its "member=Notify" line.
-class NotificationWatch
-{
-public:
-    NotificationWatch()
-    {
-        m_monitor.setProgram(QStringLiteral("dbus-monitor"));
-        m_monitor.setArguments({QStringLiteral("--session"),
-                                QStringLiteral("type='method_call',interface='org.freedesktop.Notifications',"
-                                               "member='Notify'")});
-        m_monitor.start();
-    }
-    ~NotificationWatch()
-    {
-        m_monitor.kill();
-        m_monitor.waitForFinished(5000);
-    }
-    bool started()
-    {
-        return m_monitor.waitForStarted(5000) && spinUntil([&] { return read().contains("NameAcquired"); });
-    }
-
-    /// The calls so far, each as the text of its arguments.
-    QStringList calls() { return QString::fromUtf8(read()).split(QStringLiteral("member=Notify")).mid(1); }
-    QStringList callsContaining(const QString &text) { return calls().filter(text); }
-
-private:
-    const QByteArray &read()
-    {
-        m_output += m_monitor.readAllStandardOutput();
-        return m_output;
-    }
-
-    QProcess m_monitor;
-    QByteArray m_output;
-};
 
 // What dunst holds: shown, waiting to be shown, and already gone to its history.
 int dunstCount()
@@ -133,9 +97,9 @@ TEST(StartNotices, AStartByTheUserWithoutATrayOpensSettingsAndNotifiesOnce)
     EXPECT_EQ(watch.calls().size(), 1) << watch.calls().join(QStringLiteral("---\n")).toStdString();
 }
 
-// At login nothing opens; a word list that cannot be read is kept aside and named at once, and the
+// At login nothing opens; every file that cannot be read is kept aside and named at once, and the
 // missing tray is told once a panel starting beside the program has had time to take its icon.
-TEST(StartNotices, AStartAtLoginOpensNoWindowButTellsOfTheKeptFileAndTheTray)
+TEST(StartNotices, AStartAtLoginOpensNoWindowButTellsOfTheKeptFilesAndTheTray)
 {
     DisplayConnection x;
     ASSERT_TRUE(x.display);
@@ -146,17 +110,30 @@ TEST(StartNotices, AStartAtLoginOpensNoWindowButTellsOfTheKeptFileAndTheTray)
                        [&](const QString &dataHome) {
                            folder = dataHome + QStringLiteral("/app.lumivox");
                            QDir().mkpath(folder);
-                           QFile words(folder + u'/' + WordBookStorage::savedFileName);
-                           ASSERT_TRUE(words.open(QIODevice::WriteOnly));
-                           words.write(R"({"version":1,"saved":[{"word":)");
+                           WordBookEnvironment::put(folder + u'/' + WordBookStorage::savedFileName,
+                                                    R"({"version":1,"saved":[{"word":)");
+                           // One look-up cut short among whole ones.
+                           const QByteArray whole = WordRecords::encode(lookup(QStringLiteral("house"), Date {}));
+                           WordBookEnvironment::put(folder + u'/' + WordBookStorage::historyFileName,
+                                                    whole + "\n{\"id\":\"7A2\n" + whole + "\n");
+                           QDir().mkpath(dataHome + QStringLiteral("/Lumivox"));
+                           WordBookEnvironment::put(dataHome + QStringLiteral("/Lumivox/diagnostics.json"), "{");
                        });
     ASSERT_TRUE(app.waitUntilIdle()) << app.log.toStdString();
     const QString keptLine = QStringLiteral("Words.json is kept as");
     ASSERT_TRUE(spinUntil([&] { return !watch.callsContaining(keptLine).isEmpty(); }, 20s))
         << watch.calls().join(QStringLiteral("---\n")).toStdString();
-    const QStringList kept = QDir(folder).entryList({QStringLiteral("Words-unreadable-*.json")}, QDir::Files);
-    ASSERT_EQ(kept.size(), 1) << QDir(folder).entryList().join(u' ').toStdString();
-    EXPECT_TRUE(watch.callsContaining(keptLine).value(0).contains(kept.first()));
+    const QString notice = watch.callsContaining(keptLine).value(0);
+    // Each file under the name it was kept as.
+    for (const auto &[where, pattern] :
+         {std::pair {folder, QStringLiteral("Words-unreadable-*.json")},
+          std::pair {folder, QStringLiteral("History-unreadable-*.jsonl")},
+          std::pair {app.data.path() + QStringLiteral("/Lumivox"), QStringLiteral("diagnostics-unreadable-*.json")}}) {
+        const QStringList kept = QDir(where).entryList({pattern}, QDir::Files);
+        ASSERT_EQ(kept.size(), 1) << QDir(where).entryList().join(u' ').toStdString();
+        EXPECT_TRUE(notice.contains(kept.first())) << notice.toStdString();
+    }
+    EXPECT_TRUE(notice.contains(QStringLiteral("Lumivox kept 3 files it could not read"))) << notice.toStdString();
 
     ASSERT_TRUE(spinUntil([&] { return watch.callsContaining(noTray).size() == 1; }, 30s)) << app.log.toStdString();
     EXPECT_EQ(watch.calls().size(), 2) << "each told once";

@@ -21,6 +21,8 @@
 #include <QLoggingCategory>
 #include <QPointer>
 
+#include <atomic>
+
 namespace Lumivox {
 
 namespace {
@@ -634,15 +636,23 @@ bool HoverTextController::applicationWillTerminate()
     // The windows' frames and the cache live in the preference store, whose file is written here.
     m_deps.windows->storeFrames();
     m_deps.translationCache->flush();
-    step("the preference file",
-         runWithin(terminationFlushLimit, [defaults = m_deps.defaults] { defaults->synchronize(); }));
-    step("the word book", runWithin(terminationFlushLimit, [book = m_deps.wordBook] { book->flush(); }));
+    // A write that failed counts as much as one that did not end in time. Shared: a write that
+    // overruns finishes after this returns.
+    const auto failed = std::make_shared<std::atomic<bool>>(false);
+    step("the preference file", runWithin(terminationFlushLimit, [defaults = m_deps.defaults, failed] {
+             if (!defaults->synchronize())
+                 *failed = true;
+         }));
+    step("the word book", runWithin(terminationFlushLimit, [book = m_deps.wordBook, failed] {
+             if (!book->flush())
+                 *failed = true;
+         }));
     if (!m_deps.hostingTests && m_deps.flushDiagnostics)
         step("the diagnostics file", m_deps.flushDiagnostics(terminationFlushLimit));
     // A key the user saved or removed just before has been on its way since: it reaches the keyring.
     step("the keyring", KeychainStorage::finishWrites(terminationFlushLimit));
-    m_terminationResult = written;
-    return written;
+    m_terminationResult = written && !*failed;
+    return *m_terminationResult;
 }
 
 } // namespace Lumivox

@@ -404,8 +404,8 @@ public:
     /// What the program does when it ends, however it ends: writes the frames of the windows on
     /// screen and the translation cache with the preferences, then the word book, then the
     /// diagnostics file, and lets a key on its way reach the keyring, each waited for at most
-    /// terminationFlushLimit. True when everything was
-    /// written in time; runs once (later calls give the first answer).
+    /// terminationFlushLimit. True when everything was written, and in time; runs once (later calls
+    /// give the first answer).
     bool applicationWillTerminate();
 
 signals:

@@ -16,6 +16,8 @@ const QString desktopEntry = QStringLiteral("app.lumivox");
 
 QString line(const KeptFile &kept)
 {
+    const QFileInfo original(kept.file);
+    const QString keptAs = NoticeTexts::readablePath(original.dir().filePath(QFileInfo(kept.keptAs).fileName()));
     QString what;
     switch (kept.store) {
     case KeptFile::Store::preferences:
@@ -27,12 +29,16 @@ QString line(const KeptFile &kept)
     case KeptFile::Store::history:
         what = QStringLiteral("Your look-up history could not be read; it starts empty.");
         break;
+    case KeptFile::Store::historyLines:
+        // The file itself was read: what is kept aside is a new file of the lines left out.
+        return QStringLiteral("Some lines of your look-up history could not be read and were left out. They are "
+                              "kept in %1.")
+            .arg(keptAs);
+    case KeptFile::Store::diagnostics:
+        what = QStringLiteral("The record kept for problem reports could not be read; it starts empty.");
+        break;
     }
-    const QFileInfo original(kept.file);
-    return what
-        + QStringLiteral(" %1 is kept as %2.")
-              .arg(original.fileName(),
-                   NoticeTexts::readablePath(original.dir().filePath(QFileInfo(kept.keptAs).fileName())));
+    return what + QStringLiteral(" %1 is kept as %2.").arg(original.fileName(), keptAs);
 }
 
 } // namespace

@@ -22,7 +22,8 @@ Notification noTray();
 /// A file of the user's that could not be read at start and was set aside.
 struct KeptFile
 {
-    enum class Store { preferences, savedWords, history };
+    /// `historyLines`: only the history's lines that did not decode, kept in a file of their own.
+    enum class Store { preferences, savedWords, history, historyLines, diagnostics };
     Store store = Store::preferences;
     QString file;
     /// Its name now, in the same folder.

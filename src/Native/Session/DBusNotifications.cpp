@@ -46,6 +46,38 @@ public:
 
     void show(const Notification &notification, std::function<void(std::optional<std::uint32_t>)> done) override
     {
+        whenAnswered(notifyCall(notification), [done = std::move(done)](const QDBusMessage &reply) {
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                done(reply.arguments().constFirst().toUInt());
+                return;
+            }
+            qCWarning(lcNotifications, "the notification service did not take the notification: %s",
+                      qUtf8Printable(reply.errorName()));
+            done(std::nullopt);
+        });
+    }
+
+    bool showBeforeEnd(const Notification &notification, std::chrono::milliseconds limit) override
+    {
+        if (!m_bus.isConnected())
+            return false;
+        // Blocks on the bus's own thread; the event loop is not run.
+        const QDBusMessage reply = m_bus.call(notifyCall(notification), QDBus::Block, int(limit.count()));
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            return true;
+        qCWarning(lcNotifications, "the notification service did not take the notification: %s",
+                  qUtf8Printable(reply.errorName()));
+        return false;
+    }
+
+    void setClickHandler(std::function<void(std::uint32_t)> handler) override
+    {
+        m_receiver.onClick = std::move(handler);
+    }
+
+private:
+    static QDBusMessage notifyCall(const Notification &notification)
+    {
         QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
         QVariantMap hints;
         if (!notification.desktopEntry.isEmpty())
@@ -61,23 +93,9 @@ public:
             .replace(QLatin1Char('>'), QStringLiteral("&gt;"));
         // App name from the desktop entry's hint; no icon, no replacement, the service's own expiry.
         call << QStringLiteral("Lumivox") << 0u << QString() << notification.title << body << actions << hints << -1;
-        whenAnswered(call, [done = std::move(done)](const QDBusMessage &reply) {
-            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-                done(reply.arguments().constFirst().toUInt());
-                return;
-            }
-            qCWarning(lcNotifications, "the notification service did not take the notification: %s",
-                      qUtf8Printable(reply.errorName()));
-            done(std::nullopt);
-        });
+        return call;
     }
 
-    void setClickHandler(std::function<void(std::uint32_t)> handler) override
-    {
-        m_receiver.onClick = std::move(handler);
-    }
-
-private:
     void whenAnswered(const QDBusMessage &call, std::function<void(const QDBusMessage &)> done)
     {
         if (!m_bus.isConnected()) {

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,6 +33,10 @@ public:
     virtual void checkAvailable(std::function<void(bool)> done) = 0;
     /// Shows the notification; `done` gets the service's id for it, none when it was refused.
     virtual void show(const Notification &notification, std::function<void(std::optional<std::uint32_t>)> done) = 0;
+    /// Shows the notification and waits, at most `limit`, until the service has taken it, without
+    /// running the event loop: for what the program tells as it ends, when no answer could come
+    /// through the loop any more and the process is about to go. True when the service took it.
+    virtual bool showBeforeEnd(const Notification &notification, std::chrono::milliseconds limit) = 0;
     /// Called with the id of a notification whose "default" action the user chose.
     virtual void setClickHandler(std::function<void(std::uint32_t id)> handler) = 0;
 

@@ -26,6 +26,11 @@ struct WordBook::DiskState
     std::atomic<bool> savedBehind {false};
     // A look-up missed History.jsonl since the last whole rewrite that worked.
     std::atomic<bool> historyBehind {false};
+    WriteTrouble savedTrouble;
+    WriteTrouble historyTrouble;
+    // On the write queue only (and in the constructor, before any write): Words.json as this book last
+    // read or wrote it, against which another copy's changes are told.
+    WordBookStorage::SavedOnDisk savedOnDisk;
 };
 
 namespace {
@@ -61,43 +66,6 @@ bool assign(T &field, const T &value)
     return true;
 }
 
-bool writeSaved(WordBook::DiskState &disk, const std::vector<SavedWord> &saved, const QString &path)
-{
-    const auto outcome = WordBookStorage::write(saved, path);
-    if (!outcome) {
-        qCWarning(lcWordStorage).noquote() << "saved words not written to" << path << ":" << outcome.error
-                                           << "- they are written again at the next change and at quit";
-        disk.savedBehind = true;
-        return false;
-    }
-    if (disk.savedBehind.exchange(false))
-        qCInfo(lcWordStorage).noquote() << "saved words written to" << path << "again";
-    return true;
-}
-
-void appendLookup(WordBook::DiskState &disk, const WordLookup &lookup, const QString &path)
-{
-    const auto outcome = WordBookStorage::append(lookup, path);
-    // Logged once per failing spell: every look-up would otherwise repeat it.
-    if (!outcome && !disk.historyBehind.exchange(true))
-        qCWarning(lcWordStorage).noquote() << "look-up not added to" << path << ":" << outcome.error
-                                           << "- the whole history is written again at the next look-up";
-}
-
-bool rewriteHistory(WordBook::DiskState &disk, const std::deque<WordLookup> &history, const QString &path)
-{
-    const auto outcome = WordBookStorage::rewrite(history, path);
-    if (!outcome) {
-        if (!disk.historyBehind.exchange(true))
-            qCWarning(lcWordStorage).noquote() << "history not written to" << path << ":" << outcome.error
-                                               << "- it is written again at the next look-up";
-        return false;
-    }
-    if (disk.historyBehind.exchange(false))
-        qCInfo(lcWordStorage).noquote() << "history written to" << path << "again";
-    return true;
-}
-
 } // namespace
 
 // A password manager and a messenger: their text is nobody's vocabulary list. Ids as the desktop
@@ -127,6 +95,7 @@ WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceS
         WordBookStorage::writeQueue().drain();
         auto read = WordBookStorage::readSaved(*m_savedPath, m_clock->wallNow());
         m_saved = std::move(read.saved);
+        m_disk->savedOnDisk = std::move(read.onDisk);
         if (read.setAsideAs)
             m_setAsideAtStart.push_back({*m_savedPath, *read.setAsideAs});
         if (!read.writable)
@@ -138,6 +107,8 @@ WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceS
         m_historyLinesOnDisk = read.lines;
         if (read.setAsideAs)
             m_setAsideAtStart.push_back({*m_historyPath, *read.setAsideAs});
+        if (read.linesKeptAs)
+            m_setAsideAtStart.push_back({*m_historyPath, *read.linesKeptAs, true});
         if (!read.writable)
             m_historyPath.reset();
     }
@@ -152,6 +123,10 @@ WordBook::~WordBook()
 {
     if (m_saveTask)
         m_saveTask->cancel();
+    if (m_retryTask)
+        m_retryTask->cancel();
+    // A write under way tells this book what came of it; it must have done so before the book goes.
+    WordBookStorage::writeQueue().drain();
 }
 
 WordBook &WordBook::shared(std::shared_ptr<PreferenceStore> defaults)
@@ -208,15 +183,24 @@ bool WordBook::flush()
     if (m_savedPath && (pending || m_disk->savedBehind)) {
         const std::vector<SavedWord> saved = m_saved;
         const QString path = *m_savedPath;
-        onDisk = WordBookStorage::writeQueue().runBlocking([&] { return writeSaved(*m_disk, saved, path); });
+        onDisk = WordBookStorage::writeQueue().runBlocking([&] { return writeSaved(saved, path); });
     }
     if (m_historyPath && m_disk->historyBehind) {
         m_historyLinesOnDisk = qint64(m_history.size());
         const QString path = *m_historyPath;
-        onDisk = WordBookStorage::writeQueue().runBlocking([&] { return rewriteHistory(*m_disk, m_history, path); })
-            && onDisk;
+        onDisk = WordBookStorage::writeQueue().runBlocking([&] { return rewriteHistory(m_history, path); }) && onDisk;
     }
     return onDisk;
+}
+
+std::vector<WriteFailure> WordBook::writeFailures() const
+{
+    std::vector<WriteFailure> failures;
+    if (const auto why = m_disk->savedTrouble.failure(); why && m_savedPath)
+        failures.push_back({UserFile::savedWords, *m_savedPath, *why});
+    if (const auto why = m_disk->historyTrouble.failure(); why && m_historyPath)
+        failures.push_back({UserFile::history, *m_historyPath, *why});
+    return failures;
 }
 
 // Settings
@@ -410,8 +394,7 @@ bool WordBook::record(const WordLookup &lookup)
     const bool rewriteWhole = m_historyPath && m_disk->historyBehind;
     if (m_historyPath && !rewriteWhole) {
         ++m_historyLinesOnDisk;
-        WordBookStorage::writeQueue().post(
-            [disk = m_disk, lookup, path = *m_historyPath] { appendLookup(*disk, lookup, path); });
+        WordBookStorage::writeQueue().post([this, lookup, path = *m_historyPath] { appendLookup(lookup, path); });
     }
 
     bool savedWordChanged = false;
@@ -497,7 +480,7 @@ void WordBook::compactHistory(qsizetype slack)
         return;
     m_historyLinesOnDisk = inMemory;
     WordBookStorage::writeQueue().post(
-        [disk = m_disk, history = m_history, path = *m_historyPath] { rewriteHistory(*disk, history, path); });
+        [this, history = m_history, path = *m_historyPath] { rewriteHistory(history, path); });
 }
 
 void WordBook::setTitle(const QString &title, const WordLookup &lookup)
@@ -647,8 +630,98 @@ void WordBook::submitSave()
 {
     if (!m_savedPath)
         return;
-    WordBookStorage::writeQueue().post(
-        [disk = m_disk, saved = m_saved, path = *m_savedPath] { writeSaved(*disk, saved, path); });
+    WordBookStorage::writeQueue().post([this, saved = m_saved, path = *m_savedPath] { writeSaved(saved, path); });
+}
+
+void WordBook::scheduleRetry()
+{
+    if (m_retryTask)
+        return;
+    // Space freed later, or a folder given back, is noticed without waiting for the next change.
+    m_retryTask = m_clock->schedule(retryDelay, this, [this] {
+        m_retryTask.reset();
+        if (m_savedPath && m_disk->savedBehind && !m_saveTask)
+            submitSave();
+        if (m_historyPath && m_disk->historyBehind) {
+            m_historyLinesOnDisk = -1;
+            compactHistory(0);
+        }
+    });
+}
+
+// The write queue
+
+bool WordBook::writeSaved(const std::vector<SavedWord> &saved, const QString &path)
+{
+    auto written = WordBookStorage::writeShared(m_disk->savedOnDisk, saved, path, m_clock->wallNow());
+    m_disk->savedBehind = !written.outcome.ok();
+    if (written.merged) {
+        qCInfo(lcWordStorage).noquote() << "took in what another copy of Lumivox changed in" << path;
+        QMetaObject::invokeMethod(
+            this, [this, saved, merged = std::move(*written.merged)] { takeIn(saved, merged); }, Qt::QueuedConnection);
+    }
+    report(UserFile::savedWords, path, written.outcome);
+    return written.outcome.ok();
+}
+
+void WordBook::appendLookup(const WordLookup &lookup, const QString &path)
+{
+    // A file that missed a line gets the whole history at the next rewrite, this look-up with it; a
+    // line added after the gap would leave the gap in place.
+    if (m_disk->historyBehind)
+        return;
+    const auto outcome = WordBookStorage::append(lookup, path);
+    if (!outcome)
+        m_disk->historyBehind = true;
+    report(UserFile::history, path, outcome);
+}
+
+bool WordBook::rewriteHistory(const std::deque<WordLookup> &history, const QString &path)
+{
+    const auto outcome = WordBookStorage::rewrite(history, path);
+    m_disk->historyBehind = !outcome.ok();
+    report(UserFile::history, path, outcome);
+    return outcome.ok();
+}
+
+void WordBook::report(UserFile file, const QString &path, const PrivateFile::Outcome &outcome)
+{
+    const bool saved = file == UserFile::savedWords;
+    const WriteTrouble::Change change = (saved ? m_disk->savedTrouble : m_disk->historyTrouble).record(outcome);
+    const char *what = saved ? "saved words" : "history";
+    // Logged once per cause: a retry, or every look-up of a long spell, would otherwise repeat it.
+    if (change == WriteTrouble::Change::failed)
+        qCWarning(lcWordStorage).noquote()
+            << what << "not written to" << path << ":" << outcome.error
+            << "- kept in memory and written again at the next change, within" << retryDelay.count() << "s and at quit";
+    else if (change == WriteTrouble::Change::cleared)
+        qCInfo(lcWordStorage).noquote() << what << "written to" << path << "again";
+    if (change != WriteTrouble::Change::none || !outcome)
+        QMetaObject::invokeMethod(
+            this, [this, written = WriteFailure {file, path, outcome}, change] { afterWrite(written, change); },
+            Qt::QueuedConnection);
+}
+
+// Back on the main thread
+
+void WordBook::afterWrite(const WriteFailure &written, WriteTrouble::Change change)
+{
+    if (!written.why)
+        scheduleRetry();
+    if (change == WriteTrouble::Change::failed)
+        emit writeFailed(written);
+}
+
+void WordBook::takeIn(const std::vector<SavedWord> &sent, const std::vector<SavedWord> &onDisk)
+{
+    // What changed here since `sent` was written stays; what the other copy changed comes in.
+    std::vector<SavedWord> merged = WordBookStorage::mergeSaved(sent, m_saved, onDisk);
+    if (merged == m_saved)
+        return;
+    m_saved = std::move(merged);
+    rebuildSavedIndex();
+    emit savedChanged();
+    emit reviewChanged();
 }
 
 } // namespace Lumivox

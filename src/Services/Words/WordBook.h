@@ -11,9 +11,11 @@
 // last write, later changes riding along; every look-up is appended as one line; the history file is
 // rewritten when it runs more than 500 lines ahead of memory, and exactly in line with memory at
 // start. All writes go to one serial queue off the main thread; `flush()` at quit writes what is
-// pending and waits for the queue. A write that fails is logged with its reason and made again: the
-// saved words at the next change, the whole history at the next look-up, both at quit. A book
-// without a folder keeps everything in memory.
+// pending and waits for the queue. A write that fails keeps what it could not write in memory, is
+// told once per cause (`writeFailed`) and is made again: the saved words at the next change, the
+// whole history at the next look-up, both after retryDelay and at quit. Another copy of the program
+// may share the folder: its changes to the saved words are taken in before each write (see
+// WordBookStorage.h). A book without a folder keeps everything in memory.
 
 #include "Models/ReviewAnswer.h"
 #include "Models/WordRecords.h"
@@ -21,6 +23,7 @@
 #include "Services/Words/HistoryRetention.h"
 #include "Shared/Async/Clock.h"
 #include "Shared/Preferences/PreferenceStore.h"
+#include "Shared/Storage/WriteTrouble.h"
 
 #include <QObject>
 #include <QSet>
@@ -80,6 +83,8 @@ public:
 
     /// Delay of the coalesced save of the saved words.
     static constexpr std::chrono::seconds saveDelay {3};
+    /// How long a failed write waits before it is tried again without a change.
+    static constexpr std::chrono::seconds retryDelay {30};
     /// Two look-ups of one word in one sentence closer than this count once.
     static constexpr double repeatWindowSeconds = 1800;
     static constexpr qsizetype historyCap = 10'000;
@@ -93,7 +98,8 @@ public:
     WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceStore> defaults, Date now,
              std::shared_ptr<Clock> clock = Clock::system(), std::optional<Calendar> calendar = std::nullopt,
              QObject *parent = nullptr);
-    /// Writes nothing: a pending save is dropped (the program calls `flush()` at quit).
+    /// Writes nothing: a pending save is dropped (the program calls `flush()` at quit). Waits for the
+    /// writes already under way.
     ~WordBook() override;
 
     /// The program's book, made by the first call (the composition root's) over the preference store it
@@ -111,6 +117,8 @@ public:
     {
         QString file;
         QString keptAs;
+        /// Only the lines of the history that did not decode were kept there; the rest was read.
+        bool onlyUnreadableLines = false;
         bool operator==(const SetAside &) const = default;
     };
     /// The files set aside while the book was made (Words.json, then History.jsonl), in that order.
@@ -120,6 +128,8 @@ public:
     /// for every queued write. Blocks; call it at quit. True when both files hold the book (always for
     /// a book without a folder).
     bool flush();
+    /// The files whose last write failed, and why. Any thread.
+    std::vector<WriteFailure> writeFailures() const;
 
     struct DiskState;
 
@@ -192,8 +202,12 @@ signals:
     void remindsToReviewChanged();
     void excludedAppIDsChanged();
     /// After a word is saved or removed, after a review answer and after every set of
-    /// `remindsToReview`, so that the review reminder can be rescheduled.
+    /// `remindsToReview`, so that the review reminder can be rescheduled. Also when the saved words
+    /// took in another copy's changes.
     void reviewChanged();
+    /// A write of one of the book's files failed, for the first time since one worked or for another
+    /// cause than the last time.
+    void writeFailed(const Lumivox::WriteFailure &failure);
 
 private:
     void loadSettings(Date now);
@@ -214,6 +228,16 @@ private:
 
     void scheduleSave();
     void submitSave();
+    void scheduleRetry();
+
+    // On the write queue; each tells the main thread what came of it (afterWrite).
+    bool writeSaved(const std::vector<SavedWord> &saved, const QString &path);
+    void appendLookup(const WordLookup &lookup, const QString &path);
+    bool rewriteHistory(const std::deque<WordLookup> &history, const QString &path);
+    void report(UserFile file, const QString &path, const PrivateFile::Outcome &outcome);
+    // On the main thread.
+    void afterWrite(const WriteFailure &written, WriteTrouble::Change change);
+    void takeIn(const std::vector<SavedWord> &sent, const std::vector<SavedWord> &onDisk);
 
     std::shared_ptr<PreferenceStore> m_defaults;
     std::shared_ptr<Clock> m_clock;
@@ -237,6 +261,7 @@ private:
     std::unordered_map<WordKey, std::size_t> m_savedIndex;
     std::unordered_map<WordKey, qint64> m_historyCounts;
     std::optional<TimerHandle> m_saveTask;
+    std::optional<TimerHandle> m_retryTask;
     std::shared_ptr<DiskState> m_disk;
 };
 

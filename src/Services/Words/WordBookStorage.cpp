@@ -2,11 +2,15 @@
 
 #include "Shared/Async/SerialExecutor.h"
 #include "Shared/Json/JsonScanner.h"
+#include "Shared/Storage/FolderLock.h"
 
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 Q_LOGGING_CATEGORY(lcWordStorage, "app.lumivox.Words")
 
@@ -32,7 +36,87 @@ void setAsideOrKeepOut(Read &read, const QString &path, Clock::WallTime now)
         qCWarning(lcWordStorage).noquote() << path << "is left alone and not written this session";
 }
 
+// Another copy sharing the folder writes under the same lock, so the two never interleave.
+template<class Write>
+PrivateFile::Outcome underFolderLock(const QString &path, Write write)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (PrivateFile::Outcome made = PrivateFile::makeFolder(folder); !made)
+        return made;
+    const FolderLock lock(folder);
+    if (!lock.mayWrite())
+        return lock.outcome();
+    return write();
+}
+
+// The first word of each key; a hand-edited file may hold a key twice, and the book goes by the
+// first one too.
+std::unordered_map<WordKey, const SavedWord *> byKey(const std::vector<SavedWord> &words)
+{
+    std::unordered_map<WordKey, const SavedWord *> index;
+    index.reserve(words.size());
+    for (const SavedWord &word : words)
+        index.emplace(word.key(), &word);
+    return index;
+}
+
+const SavedWord *find(const std::unordered_map<WordKey, const SavedWord *> &index, const WordKey &key)
+{
+    const auto it = index.find(key);
+    return it == index.end() ? nullptr : it->second;
+}
+
 } // namespace
+
+std::pair<qsizetype, size_t> SavedOnDisk::fingerprintOf(QByteArrayView bytes)
+{
+    return {bytes.size(), qHash(bytes)};
+}
+
+Date lastChanged(const SavedWord &word)
+{
+    Date newest = word.savedAt;
+    if (word.review.lastReviewed)
+        newest = std::max(newest, *word.review.lastReviewed);
+    for (const WordLookup &encounter : word.encounters)
+        newest = std::max(newest, encounter.date);
+    return newest;
+}
+
+std::vector<SavedWord> mergeSaved(const std::vector<SavedWord> &base, const std::vector<SavedWord> &ours,
+                                  const std::vector<SavedWord> &theirs)
+{
+    const auto inBase = byKey(base);
+    const auto inOurs = byKey(ours);
+    const auto inTheirs = byKey(theirs);
+
+    std::vector<SavedWord> merged;
+    merged.reserve(ours.size() + theirs.size());
+    std::unordered_set<WordKey> placed;
+    for (const SavedWord &mine : ours) {
+        const WordKey key = mine.key();
+        const SavedWord *before = find(inBase, key);
+        const SavedWord *other = find(inTheirs, key);
+        if (before && !other)
+            continue; // the other copy removed it
+        if (!placed.insert(key).second || !other || *other == mine || (before && *other == *before)) {
+            merged.push_back(mine);
+            continue;
+        }
+        const bool onlyTheyChanged = before && mine == *before;
+        merged.push_back(onlyTheyChanged || lastChanged(*other) > lastChanged(mine) ? *other : mine);
+    }
+    for (const SavedWord &added : theirs) {
+        const WordKey key = added.key();
+        // Known here already, or removed by this copy since the common ground.
+        if (find(inOurs, key) || find(inBase, key) || !placed.insert(key).second)
+            continue;
+        const auto at = std::find_if(merged.begin(), merged.end(),
+                                     [&](const SavedWord &word) { return word.savedAt < added.savedAt; });
+        merged.insert(at, added);
+    }
+    return merged;
+}
 
 SerialExecutor &writeQueue()
 {
@@ -104,6 +188,7 @@ SavedRead readSaved(const QString &path, Clock::WallTime now)
         auto decoded = decodeWordBookFile(file.bytes);
         if (decoded) {
             result.saved = std::move(*decoded.value);
+            result.onDisk = {result.saved, SavedOnDisk::fingerprintOf(file.bytes)};
             return result;
         }
         qCWarning(lcWordStorage).noquote() << "saved words do not decode:" << decoded.error;
@@ -162,6 +247,7 @@ HistoryRead readHistory(const QString &path, Clock::WallTime now)
         if (const auto kept = PrivateFile::keepBeside(path, undecodable, now)) {
             qCWarning(lcWordStorage).noquote()
                 << undecodableLines << "history lines do not decode; they are kept in" << *kept;
+            result.linesKeptAs = kept;
         } else {
             qCWarning(lcWordStorage).noquote()
                 << undecodableLines << "history lines do not decode and cannot be kept aside;" << path
@@ -177,11 +263,43 @@ PrivateFile::Outcome write(const std::vector<SavedWord> &saved, const QString &p
     return PrivateFile::replace(path, encodeWordBookFile(saved));
 }
 
+SharedWrite writeShared(SavedOnDisk &known, const std::vector<SavedWord> &saved, const QString &path,
+                        Clock::WallTime now)
+{
+    SharedWrite result;
+    std::optional<std::vector<SavedWord>> merged;
+    QByteArray bytes;
+    result.outcome = underFolderLock(path, [&] {
+        // What another copy left there since this one last looked. A file that is not there (the user
+        // removed it) or not a file (PrivateFile::replace deals with it) holds nothing to take in.
+        const PrivateFile::Contents file = PrivateFile::read(path, maxFileBytes);
+        if (file.presence == PrivateFile::Presence::read
+            && SavedOnDisk::fingerprintOf(file.bytes) != known.fingerprint) {
+            if (auto theirs = decodeWordBookFile(file.bytes)) {
+                merged = mergeSaved(known.words, saved, *theirs.value);
+            } else {
+                // Never written by a copy of ours: kept, as at start, rather than written over.
+                qCWarning(lcWordStorage).noquote() << "saved words found changed do not decode:" << theirs.error;
+                PrivateFile::setAside(path, now);
+            }
+        }
+        bytes = encodeWordBookFile(merged ? *merged : saved);
+        return PrivateFile::replace(path, bytes);
+    });
+    if (!result.outcome)
+        return result;
+    known.words = merged ? *merged : saved;
+    known.fingerprint = SavedOnDisk::fingerprintOf(bytes);
+    if (merged && *merged != saved)
+        result.merged = std::move(merged);
+    return result;
+}
+
 PrivateFile::Outcome append(const WordLookup &lookup, const QString &path)
 {
     QByteArray line = WordRecords::encode(lookup);
     line += '\n';
-    return PrivateFile::appendLine(path, line);
+    return underFolderLock(path, [&] { return PrivateFile::appendLine(path, line); });
 }
 
 PrivateFile::Outcome rewrite(const std::deque<WordLookup> &history, const QString &path)
@@ -191,7 +309,7 @@ PrivateFile::Outcome rewrite(const std::deque<WordLookup> &history, const QStrin
         bytes += WordRecords::encode(lookup);
         bytes += '\n';
     }
-    return PrivateFile::replace(path, bytes);
+    return underFolderLock(path, [&] { return PrivateFile::replace(path, bytes); });
 }
 
 } // namespace Lumivox::WordBookStorage

@@ -7,8 +7,16 @@
 //                  per look-up and now and then rewritten whole (atomically) to drop old lines.
 //
 // Every write runs on writeQueue(), one worker for the whole process, in the order submitted, so an
-// append submitted before a rewrite is in the file the rewrite replaces. Reading happens once, at
-// start, on the caller's thread.
+// append submitted before a rewrite is in the file the rewrite replaces. Reading happens at start,
+// on the caller's thread, and before each write of Words.json.
+//
+// Two copies of the program may share the folder (two sessions over one home, a home on NFS on two
+// computers). Every write holds the folder's lock (FolderLock), so that no two writes interleave and
+// a history line of one copy never lands inside a line of the other. Each copy writes its whole list
+// of saved words, so before it does, it looks at the file: when the file is no longer what this copy
+// last read or wrote there, the other copy's changes since then are taken in (mergeSaved) and the
+// merge is written. The file's format stays as it was; what this copy last saw on disk is the common
+// ground that tells the other copy's removals from words this copy never had.
 //
 // A file the book cannot read (a link, a folder, a pipe, a file too large, one that does not decode)
 // is never written over: it is set aside (PrivateFile::setAside), and the book starts without it.
@@ -47,9 +55,21 @@ QByteArray encodeWordBookFile(const std::vector<SavedWord> &saved);
 /// Both "version" (any integer) and "saved" are required; one bad saved word rejects the file.
 WordRecords::Decoded<std::vector<SavedWord>> decodeWordBookFile(QByteArrayView bytes);
 
+/// Words.json as this copy last read or wrote it: the common ground of a merge.
+struct SavedOnDisk
+{
+    std::vector<SavedWord> words;
+    /// The file's bytes in short (size and hash); none when there was no file.
+    std::optional<std::pair<qsizetype, size_t>> fingerprint;
+
+    static std::pair<qsizetype, size_t> fingerprintOf(QByteArrayView bytes);
+};
+
 struct SavedRead
 {
     std::vector<SavedWord> saved;
+    /// What was read, as the common ground of the first merge; no file when it was set aside.
+    SavedOnDisk onDisk;
     /// False when the file was there, could not be read, and could not be set aside either.
     bool writable = true;
     /// Where the unreadable file now is, when it was set aside.
@@ -65,6 +85,8 @@ struct HistoryRead
     bool writable = true;
     /// Where the unreadable file now is, when it was set aside.
     std::optional<QString> setAsideAs;
+    /// Where the lines that did not decode are kept, when the rest was read.
+    std::optional<QString> linesKeptAs;
 };
 /// Lines that do not decode are skipped but counted, and kept in a file beside the history (named as
 /// a file set aside is) before the rewrite at start can drop them; when they cannot be kept, the
@@ -72,16 +94,42 @@ struct HistoryRead
 /// and is set aside rather than later rewritten empty.
 HistoryRead readHistory(const QString &path, Clock::WallTime now);
 
+/// The saved words after another copy's changes are taken in: `base` is what this copy last saw in
+/// the file, `ours` what it holds now, `theirs` what the file holds now. Words are matched by their
+/// key (word, source and target languages). A word that either side removed since `base` stays
+/// removed, whatever the other did to it; one that either added is kept; one that only one side
+/// changed takes that change; one that both changed (or both added) is taken whole from the side
+/// whose change is newer (lastChanged), this copy's on a tie. Words keep this copy's order; another
+/// copy's new words go among them by the time they were saved, newest first.
+std::vector<SavedWord> mergeSaved(const std::vector<SavedWord> &base, const std::vector<SavedWord> &ours,
+                                  const std::vector<SavedWord> &theirs);
+/// The newest date a change of the word left on it: when it was saved, last reviewed or last met.
+Date lastChanged(const SavedWord &word);
+
 // The writes (PrivateFile's rules: 0600 in a 0700 folder, never through a link) say why they failed;
-// the book logs it and writes the whole state again at its next change or at quit.
+// the book keeps what it could not write and writes the whole state again later.
 
 /// Creates the folder when needed and replaces the file atomically, so a reader (or a crash) sees
 /// the old file or the new one, whole.
 PrivateFile::Outcome write(const std::vector<SavedWord> &saved, const QString &path);
-/// Adds one line at the end; never writes over earlier lines. When the file's last line was cut
-/// short (a crash during an earlier append), the new line starts on a line of its own.
+
+struct SharedWrite
+{
+    PrivateFile::Outcome outcome;
+    /// What the file holds after a write that took in another copy's changes.
+    std::optional<std::vector<SavedWord>> merged;
+};
+/// Writes the saved words under the folder's lock, first taking in whatever another copy changed in
+/// the file since `known` (which then becomes what was written). A file there that does not decode
+/// is set aside rather than written over.
+SharedWrite writeShared(SavedOnDisk &known, const std::vector<SavedWord> &saved, const QString &path,
+                        Clock::WallTime now);
+/// Adds one line at the end, under the folder's lock, whole or not at all; never writes over earlier
+/// lines. When the file's last line was cut short (a crash during an earlier append), the new line
+/// starts on a line of its own.
 PrivateFile::Outcome append(const WordLookup &lookup, const QString &path);
-/// Replaces the history file atomically with these look-ups (an empty list gives an empty file).
+/// Replaces the history file atomically, under the folder's lock, with these look-ups (an empty list
+/// gives an empty file).
 PrivateFile::Outcome rewrite(const std::deque<WordLookup> &history, const QString &path);
 
 } // namespace WordBookStorage

@@ -221,6 +221,11 @@ QCoro::Task<> DiagnosticLog::flushNow()
     co_await job;
 }
 
+std::optional<QString> DiagnosticLog::setAsideAtStart()
+{
+    return m_executor.runBlocking([this] { return m_setAsideAs; });
+}
+
 bool DiagnosticLog::flushBeforeQuit(std::chrono::milliseconds timeout)
 {
     auto done = std::make_shared<std::promise<void>>();
@@ -252,7 +257,8 @@ void DiagnosticLog::load()
     if (!contents) {
         // Never written over, never written through: moved out of the way, and the log starts empty.
         // When even that fails the file is left alone, and the log is kept in memory this session.
-        if (!PrivateFile::setAside(*m_filePath, m_clock->wallNow())) {
+        m_setAsideAs = PrivateFile::setAside(*m_filePath, m_clock->wallNow());
+        if (!m_setAsideAs) {
             qCWarning(lcDiagnostics).noquote() << *m_filePath << "is left alone and not written this session";
             m_filePath.reset();
         }

@@ -154,6 +154,10 @@ public:
     /// would never come.
     bool flushBeforeQuit(std::chrono::milliseconds timeout);
 
+    /// Where a diagnostics file that could not be read at start was set aside; waits for that read.
+    /// Not on the log's executor.
+    std::optional<QString> setAsideAtStart();
+
     /// Keeps letters, marks and digits of any script and the characters " ._-:/→"; at most 80
     /// user-perceived characters, cut after filtering.
     static QString sanitize(const QString &text);
@@ -168,6 +172,7 @@ private:
     void persist();
 
     std::optional<QString> m_filePath;
+    std::optional<QString> m_setAsideAs;
     Clock::Duration m_persistDelay;
     std::shared_ptr<Clock> m_clock;
     std::vector<Entry> m_entries;

@@ -216,6 +216,10 @@ PreferenceStore::PreferenceStore(QString filePath, std::shared_ptr<Clock> clock,
 
 PreferenceStore::~PreferenceStore()
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_pendingRetry.cancel();
+    }
     synchronize();
     m_writer.reset(); // joins the writer before the state it writes from goes away
 }
@@ -435,17 +439,57 @@ bool PreferenceStore::synchronize()
     return m_writer->runBlocking([&] { return writeFile(bytes); });
 }
 
+std::optional<WriteFailure> PreferenceStore::writeFailure() const
+{
+    if (const auto why = m_trouble.failure())
+        return WriteFailure {UserFile::preferences, m_filePath, *why};
+    return std::nullopt;
+}
+
 bool PreferenceStore::writeFile(const QByteArray &bytes)
 {
     const PrivateFile::Outcome outcome = PrivateFile::replace(m_filePath, bytes);
-    if (!outcome) {
+    const WriteTrouble::Change change = m_trouble.record(outcome);
+    if (outcome) {
+        if (change == WriteTrouble::Change::cleared)
+            qCInfo(lcPreferences).noquote() << m_filePath << "written again";
+        return true;
+    }
+    // Logged and told once per cause; the retries stay quiet.
+    if (change == WriteTrouble::Change::failed)
         qCCritical(lcPreferences).noquote()
-            << "cannot write" << m_filePath << ":" << outcome.error << "- written again at the next change and at quit";
+            << "cannot write" << m_filePath << ":" << outcome.error
+            << "- the settings are kept in memory and written again at the next change, within" << retryDelay.count()
+            << "s and at quit";
+    {
         // Keep the changes pending so the next write carries them.
         std::lock_guard lock(m_mutex);
         m_dirty = true;
     }
-    return outcome.ok();
+    scheduleRetry();
+    if (change == WriteTrouble::Change::failed)
+        emit writeFailed(WriteFailure {UserFile::preferences, m_filePath, outcome});
+    return false;
+}
+
+void PreferenceStore::scheduleRetry()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_retryScheduled)
+            return;
+        m_retryScheduled = true;
+    }
+    // Space freed later, or a folder given back, is noticed without waiting for a change of setting.
+    auto handle = m_clock->schedule(retryDelay, this, [this] {
+        {
+            std::lock_guard lock(m_mutex);
+            m_retryScheduled = false;
+        }
+        writePending();
+    });
+    std::lock_guard lock(m_mutex);
+    m_pendingRetry = handle;
 }
 
 } // namespace Lumivox

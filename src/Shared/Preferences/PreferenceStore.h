@@ -24,11 +24,12 @@
 // never overwritten: it is renamed beside itself, with "-unreadable-" and the Unix time in seconds
 // before its extension, and the store starts empty. A file that exists but cannot be opened is left
 // alone and the store keeps its values in memory only. A key whose stored value has no valid form is
-// dropped on load; the other keys load. A write that fails is logged and made again at the next
-// change and at quit.
+// dropped on load; the other keys load. A write that fails keeps the changes in memory and is made
+// again at the next change, after retryDelay and at quit; `writeFailed` tells of it once per cause.
 
 #include "Shared/Async/Clock.h"
 #include "Shared/Preferences/PreferenceValue.h"
+#include "Shared/Storage/WriteTrouble.h"
 
 #include <QObject>
 #include <QString>
@@ -46,6 +47,9 @@ class PreferenceStore : public QObject
 {
     Q_OBJECT
 public:
+    /// How long a failed write waits before it is tried again without a change.
+    static constexpr std::chrono::seconds retryDelay {30};
+
     /// A store kept in the file at `filePath` (loaded now), or in memory only when the path is empty.
     /// The clock schedules the deferred writes on this object's thread.
     explicit PreferenceStore(QString filePath, std::shared_ptr<Clock> clock = Clock::system(),
@@ -85,6 +89,8 @@ public:
     /// Writes pending changes now and waits for the file. True when the file holds every change (a
     /// memory-only store: true).
     bool synchronize();
+    /// Why the last write of the file failed; none when it worked. Any thread.
+    std::optional<WriteFailure> writeFailure() const;
 
     /// The stored form of a set of values, and back (exposed for tests and tools). `decode` gives none
     /// for a text that is not a JSON object; keys whose values have no valid form are left out.
@@ -93,6 +99,9 @@ public:
 
 signals:
     void changed(const QString &key);
+    /// A write failed, for the first time since one worked or for another cause than the last time.
+    /// Emitted on the writer's thread.
+    void writeFailed(const Lumivox::WriteFailure &failure);
 
 private:
     void load();
@@ -100,6 +109,7 @@ private:
     void writePending();
     QByteArray snapshotIfDirty();
     bool writeFile(const QByteArray &bytes);
+    void scheduleRetry();
 
     const QString m_filePath;
     std::shared_ptr<Clock> m_clock;
@@ -112,6 +122,9 @@ private:
     bool m_dirty = false;
     bool m_writeScheduled = false;
     TimerHandle m_pendingWrite;
+    bool m_retryScheduled = false;
+    TimerHandle m_pendingRetry;
+    WriteTrouble m_trouble;
 };
 
 } // namespace Lumivox

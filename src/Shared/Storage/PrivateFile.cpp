@@ -62,14 +62,14 @@ public:
             ::close(m_fd);
         m_fd = fd;
     }
-    /// Closes now and says why that failed (a late write error shows up here), or null.
-    QString close()
+    /// Closes now and gives the error number of a failure (a late write error shows up here), or 0.
+    int close()
     {
         const int fd = m_fd;
         m_fd = -1;
         if (fd >= 0 && ::close(fd) != 0)
-            return systemReason(errno);
-        return QString();
+            return errno;
+        return 0;
     }
 
 private:
@@ -85,34 +85,33 @@ QString foreignReason(const FileStatus &info)
     return QStringLiteral("not a regular file");
 }
 
-QString writeAll(int fd, const char *data, qsizetype size)
+// The error number of a failed write, or 0.
+int writeAll(int fd, const char *data, qsizetype size)
 {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, std::size_t(size));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return systemReason(errno);
+            return errno;
         }
         data += n;
         size -= n;
     }
-    return QString();
+    return 0;
 }
 
-// Fills a file just made and closes it; why that failed, or null. Its data is on the disk before
-// anyone renames it into place.
-QString fill(Descriptor &fd, QByteArrayView bytes)
+// Fills a file just made and closes it; the error number of what failed, or 0. Its data is on the
+// disk before anyone renames it into place.
+int fill(Descriptor &fd, QByteArrayView bytes)
 {
     // The creation mode went through the umask; the file must be exactly the user's.
-    QString error;
-    if (::fchmod(fd.get(), fileMode) != 0)
-        error = systemReason(errno);
-    if (error.isNull())
+    int error = ::fchmod(fd.get(), fileMode) != 0 ? errno : 0;
+    if (error == 0)
         error = writeAll(fd.get(), bytes.data(), bytes.size());
-    if (error.isNull() && ::fsync(fd.get()) != 0)
-        error = systemReason(errno);
-    if (const QString closing = fd.close(); error.isNull())
+    if (error == 0 && ::fsync(fd.get()) != 0)
+        error = errno;
+    if (const int closing = fd.close(); error == 0)
         error = closing;
     return error;
 }
@@ -185,6 +184,11 @@ bool renameWithoutReplacing(const QByteArray &from, const QByteArray &to, bool &
 
 } // namespace
 
+Outcome Outcome::system(int error)
+{
+    return {systemReason(error), error};
+}
+
 Contents read(const QString &path, qint64 maxBytes)
 {
     const QByteArray native = QFile::encodeName(path);
@@ -255,13 +259,13 @@ Outcome makeFolder(const QString &folder)
         for (const QString &part : parts) {
             prefix += QLatin1Char('/') + part;
             if (::mkdir(QFile::encodeName(prefix).constData(), folderMode) != 0 && errno != EEXIST)
-                return Outcome::failed(systemReason(errno));
+                return Outcome::system(errno);
         }
         dir.reset(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
     FileStatus info {};
     if (!dir.valid() || ::fstat(dir.get(), &info) != 0)
-        return Outcome::failed(systemReason(errno));
+        return Outcome::system(errno);
     narrow(dir.get(), info);
     return Outcome::done();
 }
@@ -274,7 +278,7 @@ Outcome replace(const QString &path, QByteArrayView bytes)
         return made;
     Descriptor dir(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid())
-        return Outcome::failed(systemReason(errno));
+        return Outcome::system(errno);
     const QByteArray name = QFile::encodeName(info.fileName());
 
     FileStatus current {};
@@ -284,7 +288,7 @@ Outcome replace(const QString &path, QByteArrayView bytes)
             if (!setAside(path, std::chrono::system_clock::now()))
                 return Outcome::failed(QStringLiteral("a symbolic link is in its place and could not be set aside"));
         } else if (S_ISDIR(current.st_mode)) {
-            return Outcome::failed(systemReason(EISDIR));
+            return Outcome::system(EISDIR);
         }
     }
 
@@ -295,17 +299,17 @@ Outcome replace(const QString &path, QByteArrayView bytes)
         fd.reset(
             ::openat(dir.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, fileMode));
         if (!fd.valid() && errno != EEXIST)
-            return Outcome::failed(systemReason(errno));
+            return Outcome::system(errno);
     }
     if (!fd.valid())
-        return Outcome::failed(systemReason(EEXIST));
+        return Outcome::system(EEXIST);
 
-    QString error = fill(fd, bytes);
-    if (error.isNull() && ::renameat(dir.get(), temporary.constData(), dir.get(), name.constData()) != 0)
-        error = systemReason(errno);
-    if (!error.isNull()) {
+    int error = fill(fd, bytes);
+    if (error == 0 && ::renameat(dir.get(), temporary.constData(), dir.get(), name.constData()) != 0)
+        error = errno;
+    if (error != 0) {
         ::unlinkat(dir.get(), temporary.constData(), 0);
-        return Outcome::failed(error);
+        return Outcome::system(error);
     }
     // The rename itself reaches the disk with the folder; a failure here loses nothing already read.
     ::fsync(dir.get());
@@ -331,10 +335,10 @@ Outcome appendLine(const QString &path, QByteArrayView bytes)
         fd.reset(::open(native.constData(), flags | O_CREAT, fileMode));
     }
     if (!fd.valid())
-        return Outcome::failed(systemReason(errno));
+        return Outcome::system(errno);
     FileStatus info {};
     if (::fstat(fd.get(), &info) != 0)
-        return Outcome::failed(systemReason(errno));
+        return Outcome::system(errno);
     if (!S_ISREG(info.st_mode))
         return Outcome::failed(foreignReason(info));
     narrow(fd.get(), info);
@@ -344,10 +348,17 @@ Outcome appendLine(const QString &path, QByteArrayView bytes)
     if (info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) == 1 && last != '\n')
         line += '\n';
     line += bytes;
-    QString error = writeAll(fd.get(), line.constData(), line.size());
-    if (const QString closing = fd.close(); error.isNull())
+    // One write of the whole text, so that another writer's line never lands inside it.
+    int error = writeAll(fd.get(), line.constData(), line.size());
+    if (error != 0) {
+        // A cut line would be read as a damaged one at the next start: what did land is taken back.
+        // The end of the file is where it was, as long as every writer holds the folder's lock.
+        if (::ftruncate(fd.get(), info.st_size) != 0)
+            qCWarning(lcFiles).noquote() << "could not take back a cut line of" << path << ":" << systemReason(errno);
+    }
+    if (const int closing = fd.close(); error == 0)
         error = closing;
-    return error.isNull() ? Outcome::done() : Outcome::failed(error);
+    return error == 0 ? Outcome::done() : Outcome::system(error);
 }
 
 std::optional<QString> setAside(const QString &path, Clock::WallTime now)
@@ -393,9 +404,9 @@ std::optional<QString> keepBeside(const QString &path, QByteArrayView bytes, Clo
             qCWarning(lcFiles).noquote() << "could not keep part of" << path << ":" << why;
             return std::nullopt;
         }
-        if (const QString error = fill(fd, bytes); !error.isNull()) {
+        if (const int error = fill(fd, bytes); error != 0) {
             ::unlink(QFile::encodeName(target).constData());
-            qCWarning(lcFiles).noquote() << "could not keep part of" << path << ":" << error;
+            qCWarning(lcFiles).noquote() << "could not keep part of" << path << ":" << systemReason(error);
             return std::nullopt;
         }
         return target;

@@ -67,11 +67,16 @@ struct Outcome
 {
     /// Null when the write happened.
     QString error;
+    /// The system's error number behind `error` (ENOSPC, EACCES …); 0 when the reason is not the
+    /// system's. What the user is told depends on it, never on the text, which follows the locale.
+    int code = 0;
 
     bool ok() const { return error.isNull(); }
     explicit operator bool() const { return ok(); }
     static Outcome done() { return {}; }
-    static Outcome failed(QString why) { return {why.isNull() ? QStringLiteral("failed") : std::move(why)}; }
+    static Outcome failed(QString why) { return {why.isNull() ? QStringLiteral("failed") : std::move(why), 0}; }
+    /// A failure with the system's error number, in the system's words.
+    static Outcome system(int error);
 };
 
 /// Replaces the file at `path` with `bytes` under the rules above, creating its folder when needed.
@@ -80,7 +85,8 @@ Outcome replace(const QString &path, QByteArrayView bytes);
 
 /// Adds `bytes` at the end of the file (made, 0600, when missing); never writes over what is there.
 /// When the file's last byte is not a line feed (a crash cut the last line short), one comes first,
-/// so the new text starts a line of its own.
+/// so the new text starts a line of its own. The text lands whole or not at all: a write cut short
+/// (a full disk) is taken back, so no reader ever meets half a line of it.
 Outcome appendLine(const QString &path, QByteArrayView bytes);
 
 /// Makes the folder and any missing parents (0700), and takes group and others' access away from an
