@@ -6,6 +6,7 @@
 #include "Native/Session/Notifications.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -25,6 +26,24 @@ const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 // A missing service answers at once; a hung one must not keep a callback waiting for long.
 constexpr int callTimeoutMs = 5000;
+
+// A notification the service did not take, said in words at user level; the bus's own error name is
+// for developers.
+void warnNotShown(const QDBusMessage &reply)
+{
+    const QString error = reply.errorName();
+    const char *why = "the notification service refused it";
+    if (error == QDBusError::errorString(QDBusError::ServiceUnknown))
+        why = "no notification service runs on this desktop";
+    else if (error == QDBusError::errorString(QDBusError::NoReply)
+             || error == QDBusError::errorString(QDBusError::Timeout))
+        why = "the notification service did not answer in time";
+    else if (error == QDBusError::errorString(QDBusError::Disconnected))
+        why = "the session bus is gone";
+    qCWarning(lcNotifications, "a notification was not shown: %s", why);
+    qCDebug(lcNotifications, "the notification service answered %s: %s", qUtf8Printable(error),
+            qUtf8Printable(reply.errorMessage()));
+}
 
 class DBusNotifications final : public Notifications
 {
@@ -51,8 +70,7 @@ public:
                 done(reply.arguments().constFirst().toUInt());
                 return;
             }
-            qCWarning(lcNotifications, "the notification service did not take the notification: %s",
-                      qUtf8Printable(reply.errorName()));
+            warnNotShown(reply);
             done(std::nullopt);
         });
     }
@@ -65,8 +83,7 @@ public:
         const QDBusMessage reply = m_bus.call(notifyCall(notification), QDBus::Block, int(limit.count()));
         if (reply.type() == QDBusMessage::ReplyMessage)
             return true;
-        qCWarning(lcNotifications, "the notification service did not take the notification: %s",
-                  qUtf8Printable(reply.errorName()));
+        warnNotShown(reply);
         return false;
     }
 
