@@ -164,10 +164,13 @@ Area find(const QImage &picture, const QRect &readRegion, const std::optional<QR
     Area area;
     area.rect = region;
     area.scale = scale;
-    area.leftIsEnd = window && window->left() >= 0 && window->left() >= region.left();
-    area.rightIsEnd = window && window->right() < image.width() && window->right() <= region.right();
-    if (region.isEmpty() || !region.contains(pointer))
+    area.leftIsEnd = window && window->left() >= 0;
+    area.rightIsEnd = window && window->right() < image.width();
+    if (region.isEmpty())
         return area;
+    // A pointer on the region's very edge is taken for the pixel inside it.
+    pointer = QPoint(std::clamp(pointer.x(), region.left(), region.right()),
+                     std::clamp(pointer.y(), region.top(), region.bottom()));
     int top = region.top();
     int bottom = region.bottom();
     if (window) {
