@@ -1,11 +1,13 @@
 // Recognition of a captured 640 x 80 strip of text with the engine warm. Needs a display:
 // scripts/run-session.sh build/dev/bench/text_recognition_bench
 // Prints p50/p95 of the engine alone and of recognizeWord (engine, word choice and sentence), for
-// 18 px text and for a terminal (xterm, its default 6 x 13 bitmap font) full of accented words.
+// 18 px text and for a terminal (xterm, its default 6 x 13 bitmap font) full of accented words; for
+// the terminal also the engine on the pointer's line alone, and the text area's share of a hover.
 
 #include "Native/Services.h"
 #include "Native/TextRecognition/TextRecognition.h"
 #include "Services/Detection/ScreenCaptureService.h"
+#include "Services/Detection/TextArea.h"
 #include "Services/Detection/TextRecognizer.h"
 
 #include "Support/FixtureProcess.h"
@@ -111,6 +113,19 @@ int main(int argc, char **argv)
     const auto &terminalStrip = *shot.result;
     report("engine recognize terminal strip, warm", 100,
            [&] { (void)engine->recognize(terminalStrip.image, QRectF(0, 0, 1, 1)); });
+    // The pointer's line alone, as a hover reads it.
+    const QPointF inStrip((onCreme.x() - terminalStrip.cropRect.left()) / terminalStrip.cropRect.width(),
+                          1 - (onCreme.y() - terminalStrip.cropRect.top()) / terminalStrip.cropRect.height());
+    report("engine recognize terminal strip, its line", 100,
+           [&] { (void)engine->recognize(terminalStrip.image, QRectF(0, 0, 1, 1), inStrip.y()); });
+    // Where the pointer's text area lies, what is painted out, and how its row meets the area's ends.
+    const QImage &pixels = terminalStrip.image;
+    const QPoint pointerPixel(int(inStrip.x() * pixels.width()), int((1 - inStrip.y()) * pixels.height()));
+    report("text area of the terminal strip", 200, [&] {
+        const TextArea::Area area = TextArea::find(pixels, pixels.rect(), std::nullopt, pointerPixel);
+        const QImage painted = TextArea::paneOnly(pixels, pixels.rect(), area);
+        (void)TextArea::rowEnds(painted, area, QRect(pointerPixel - QPoint(20, 5), QSize(40, 10)), 6, std::nullopt);
+    });
     report("recognizeWord terminal strip, warm", 100, [&] {
         hit = Testing::await(
             TextRecognizer::recognizeWord(terminalStrip.image, terminalStrip.cropRect, terminalStrip.mouse));

@@ -33,6 +33,7 @@ TEST=(
   chromium  # a browser page the word lookup is tested against
   kwrite  # an editor whose accessibility answers offset 0 everywhere (KDE's editor component, Qt 5)
   konsole  # a terminal whose first row is drawn just under its tool bar, read as screen text (kwrite's KDE libraries)
+  qterminal  # a terminal with a scroll bar beside its text and a tab bar above it, read as screen text
   xterm xfonts-base  # a terminal with its default bitmap font, read as screen text
   # the private desktop session of the system tests
   xvfb xauth x11-utils x11-xserver-utils xdotool openbox wmctrl imagemagick dbus libglib2.0-bin

@@ -162,8 +162,8 @@ TEST_F(ScreenCaptureServiceTest, AStripCrossesIntoTheNeighbouringMonitorAndReads
     ASSERT_TRUE(start.result);
     EXPECT_EQ(start.result->cropRect, QRectF(0, 260, 430, 80));
     ASSERT_TRUE(start.result->windowEnd);
-    EXPECT_EQ(start.result->windowEnd->rect, QRectF(1468, 260, 32, 80));
-    EXPECT_EQ(start.result->windowEnd->image.size(), QSize(32, 80));
+    EXPECT_EQ(start.result->windowEnd->rect, QRectF(1436, 260, 64, 80));
+    EXPECT_EQ(start.result->windowEnd->image.size(), QSize(64, 80));
 
     // A window whose end is off the desktop leaves it unknown.
     across.frame = QRectF(100, 100, 2600, 600);

@@ -6,8 +6,11 @@
 #include "Support/TestSupport.h"
 
 #include <QPainter>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace Lumivox;
 using Lumivox::Testing::FakeTextRecognition;
@@ -69,11 +72,12 @@ TEST_F(TextRecognizerTest, BetweenTwoWordsTheNearerEdgeWinsElseTheNearerCentre)
 
 TEST_F(TextRecognizerTest, AWordThePointerIsInsideBeatsANeighbourItIsMerelyNear)
 {
-    lines({FakeTextRecognition::line(QStringLiteral("alpha beta"), box(100, 200), {box(100, 160), box(162, 200)})});
-    const auto hit = at(163);
+    // Letters 5 points wide, the words a space of 3 points apart.
+    lines({FakeTextRecognition::line(QStringLiteral("alpha beta"), box(100, 148), {box(100, 125), box(128, 148)})});
+    const auto hit = at(128.5);
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->text, QStringLiteral("beta"));
-    expectNear(hit->visionBox, box(162, 200));
+    expectNear(hit->visionBox, box(128, 148));
 }
 
 TEST_F(TextRecognizerTest, OnlyWordsWithALetterOfAtMost32CharactersCount)
@@ -105,12 +109,19 @@ TEST_F(TextRecognizerTest, ContextIsTheSentenceOfTheLineUnlessTheCaptureCutsIt)
     EXPECT_EQ(hit->context, QStringLiteral("ntence ends here."));
     EXPECT_EQ(hit->wordOffset, 7);
 
-    // Touching the left border: the partial first word is cut off the sentence.
+    // Touching the left border: the partial first word is cut off the sentence, and the cut marked.
     lines({line(0, 250)});
     hit = at(90);
     ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->context, QStringLiteral("ends here."));
-    EXPECT_EQ(hit->wordOffset, 0);
+    EXPECT_EQ(hit->context, QStringLiteral("\u2026ends here."));
+    EXPECT_EQ(hit->wordOffset, 1);
+    // Touching the right border, the sentence that runs on is marked there; one that ended is whole.
+    lines({line(390, 640)});
+    EXPECT_EQ(at(480)->context, QStringLiteral("ntence ends here."));
+    lines({FakeTextRecognition::line(
+        QStringLiteral("The lamp glows over the bay"), box(340, 640),
+        {box(340, 370), box(380, 420), box(430, 480), box(490, 530), box(540, 570), box(580, 640)})});
+    EXPECT_EQ(at(450)->context, QStringLiteral("The lamp glows over the\u2026"));
 
     // A line of one word gives no context.
     lines({FakeTextRecognition::line(QStringLiteral("Alone"), box(100, 160), {box(100, 160)})});
@@ -299,15 +310,260 @@ TEST_F(TextRecognizerTest, AWordReadAgainMustBeTheSameWordAndGivesItsAccents)
     engine->largerRereadings.set({});
     engine->unsureRereadings.set({});
     Native::RecognizedLine line =
-        FakeTextRecognition::line(QStringLiteral("Les mots"), box(100, 280), {box(100, 180), box(200, 280)});
-    line.unsure.push_back(box(183, 197));
+        FakeTextRecognition::line(QStringLiteral("Les mots"), box(100, 171), {box(100, 115), box(151, 171)});
+    line.unsure.push_back(box(118, 148));
     lines({line});
-    EXPECT_FALSE(at(185));
-    EXPECT_EQ(at(181)->text, QStringLiteral("Les"));
+    EXPECT_FALSE(at(120));
+    EXPECT_EQ(at(116)->text, QStringLiteral("Les"));
     engine->rereadings.set({{QString(), QStringLiteral("brûlée")}});
-    EXPECT_FALSE(at(190)) << "read by one model only";
+    EXPECT_FALSE(at(130)) << "read by one model only";
     engine->aloneRereadings.set({{QString(), QStringLiteral("brdlée")}});
-    ASSERT_TRUE(at(190));
-    EXPECT_EQ(at(190)->text, QStringLiteral("brûlée"));
-    EXPECT_FALSE(at(190)->context);
+    ASSERT_TRUE(at(130));
+    EXPECT_EQ(at(130)->text, QStringLiteral("brûlée"));
+    EXPECT_FALSE(at(130)->context);
+
+    // A word that another box of its line comes nearer to than the line's spaces are wide may be a
+    // piece of one word the engine read as two: "Trave" (unsure) and "lers".
+    lines({FakeTextRecognition::line(QStringLiteral("lers rest awhile"), box(3, 134),
+                                     {box(40, 62), box(69, 92), box(99, 134)})});
+    EXPECT_EQ(at(80)->text, QStringLiteral("rest"));
+    EXPECT_EQ(at(50)->text, QStringLiteral("lers")) << "alone, it is a word";
+    line = FakeTextRecognition::line(QStringLiteral("lers rest awhile"), box(3, 134),
+                                     {box(40, 62), box(69, 92), box(99, 134)});
+    line.unsure.push_back(box(3, 37));
+    lines({line});
+    EXPECT_FALSE(at(50));
+    EXPECT_EQ(at(80)->text, QStringLiteral("rest"));
+}
+
+namespace {
+
+// A terminal as these tests draw one on a screen: letters are blocks of ink inside their cells
+// (tall ones from near the cell's top, short ones from half-way down), rows of `columns` cells, a
+// long line broken at the last column whatever it holds. Beside the text area stands what the
+// terminal draws there.
+struct DrawnTerminal
+{
+    const char *name;
+    QSize cell;
+    int columns = 40;
+    int pad = 2; // from the window's left edge to the first cell
+    int after = 2; // ground past the last column
+    QRgb ground = qRgb(255, 255, 255);
+    QRgb ink = qRgb(0, 0, 0);
+    int bar = 0; // a tool bar above the text
+    std::function<void(QImage &, const QRect &)> side; // what stands at the right, and its width
+    int sideWidth = 0;
+
+    QPoint origin() const { return QPoint(100 + pad, 100 + bar + 2); }
+    QRect cellAt(int row, int column) const
+    {
+        return QRect(origin() + QPoint(column * cell.width(), row * cell.height()), cell);
+    }
+    QRect inkOf(QChar c, int row, int column) const
+    {
+        const QRect r = cellAt(row, column);
+        const bool tall = c.isUpper() || QStringLiteral("bdfhklt'").contains(c);
+        const int top = tall ? r.top() + 2 : r.top() + r.height() * 2 / 5;
+        return QRect(QPoint(r.left() + 1, top), QPoint(r.right() - 1, r.bottom() - 3));
+    }
+};
+
+// Lines that the terminal breaks inside "sunflower" (sun|flower) and "password" (pass|word).
+QStringList wrappedLines(int columns)
+{
+    const auto endingWith = [&](const QString &split, int inLastRow, const QString &rest) {
+        return QStringLiteral("Boats rest").leftJustified(columns - inLastRow, u' ') + split + rest;
+    };
+    return {QStringLiteral("Lanterns glow by the quay."), endingWith(QStringLiteral("sunflower"), 3, " grows tall."),
+            QStringLiteral("Sailors mend their nets."), endingWith(QStringLiteral("password"), 4, " is kept."),
+            QStringLiteral("Gulls sleep.")};
+}
+
+struct Screen
+{
+    QImage image;
+    QRect frame;
+    std::vector<std::vector<std::pair<QString, QRect>>> rows; // each row's words with their ink
+};
+
+Screen draw(const DrawnTerminal &t, const QStringList &lines)
+{
+    QStringList rows;
+    for (const QString &line : lines) {
+        for (qsizetype at = 0; at < line.size(); at += t.columns)
+            rows << line.mid(at, t.columns);
+    }
+    Screen s;
+    s.image = QImage(1600, 500, QImage::Format_RGB32);
+    s.image.fill(qRgb(20, 20, 60)); // the desktop
+    const QPoint o = t.origin();
+    const int textRight = o.x() + t.columns * t.cell.width() + t.after;
+    s.frame =
+        QRect(QPoint(100, 100), QPoint(textRight + t.sideWidth - 1, o.y() + int(rows.size()) * t.cell.height() + 1));
+    QPainter p(&s.image);
+    p.fillRect(s.frame, QColor(239, 239, 239));
+    p.fillRect(QRect(QPoint(s.frame.left() + 2, o.y() - 2), QPoint(textRight - 1, s.frame.bottom())), QColor(t.ground));
+    if (t.bar > 0)
+        p.fillRect(QRect(s.frame.left(), o.y() - 3, s.frame.width(), 1), QColor(183, 183, 183));
+    p.end();
+    if (t.side)
+        t.side(s.image, QRect(QPoint(textRight, o.y() - 2), QPoint(s.frame.right(), s.frame.bottom())));
+    static const QRegularExpression word(QStringLiteral("\\S+"));
+    for (int row = 0; row < rows.size(); ++row) {
+        s.rows.emplace_back();
+        for (int column = 0; column < rows[row].size(); ++column) {
+            if (rows[row][column] != u' ' && rows[row][column] != u'.')
+                QPainter(&s.image).fillRect(t.inkOf(rows[row][column], row, column), QColor(t.ink));
+            else if (rows[row][column] == u'.')
+                QPainter(&s.image).fillRect(QRect(t.cellAt(row, column).bottomLeft() + QPoint(2, -4), QSize(2, 2)),
+                                            QColor(t.ink));
+        }
+        for (auto m = word.globalMatch(rows[row]); m.hasNext();) {
+            const auto match = m.next();
+            QRect ink;
+            for (int c = int(match.capturedStart()); c < int(match.capturedEnd()); ++c)
+                ink |= t.inkOf(rows[row][c], row, c);
+            s.rows.back().emplace_back(match.captured(), ink);
+        }
+    }
+    return s;
+}
+
+// Reads the word at `at` as the program does: a strip of 640 x 80 around it, of the window there,
+// the window's right end read beside it where the strip leaves it out; the engine reads the
+// pointer's row as drawn.
+std::optional<RecognizedHit> readDrawn(FakeTextRecognition &engine, const Screen &s, std::size_t row, QPoint at)
+{
+    const QRect crop = QRect(at - QPoint(320, 40), QSize(640, 80)) & s.image.rect();
+    const QRectF inside = QRectF(s.frame.adjusted(0, 0, 1, 1)).adjusted(2, 2, -2, -2);
+    const double left = std::max<double>(crop.left(), inside.left());
+    const double right = std::min<double>(crop.left() + crop.width(), inside.right());
+    std::vector<QRectF> boxes;
+    QStringList words;
+    QRectF lineBox;
+    {
+        for (const auto &[text, ink] : s.rows[row]) {
+            if (ink.left() < left || ink.right() + 1 > right)
+                continue;
+            const QRectF box((ink.left() - left) / (right - left),
+                             1 - double(ink.bottom() + 1 - crop.top()) / crop.height(), ink.width() / (right - left),
+                             double(ink.height()) / crop.height());
+            boxes.push_back(box);
+            words << text;
+            lineBox |= box;
+        }
+    }
+    engine.setReply(std::vector<Native::RecognizedLine> {FakeTextRecognition::line(words.join(u' '), lineBox, boxes)});
+    std::optional<ScreenCaptureService::Pixels> end;
+    if (s.frame.left() >= crop.left() && s.frame.right() > crop.right()) {
+        const QRect piece(QPoint(s.frame.right() + 1 - 64, crop.top()), QSize(64, crop.height()));
+        end = ScreenCaptureService::Pixels {s.image.copy(piece), QRectF(piece)};
+    }
+    return Testing::await(TextRecognizer::recognizeWord(ScreenCaptureService::CaptureResult {
+        s.image.copy(crop), QRectF(crop), QPointF(at) + QPointF(0.5, 0.5), QRectF(s.frame.adjusted(0, 0, 1, 1)), end}));
+}
+
+} // namespace
+
+TEST_F(TextRecognizerTest, ATerminalsWrappedHalvesAreNeverReadWhateverStandsBesideItsTextArea)
+{
+    const auto track = [](QRgb line, const std::function<QRgb(int x, int y)> &fill) {
+        return [line, fill](QImage &image, const QRect &r) {
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                image.setPixel(r.left(), y, line);
+                for (int x = r.left() + 1; x <= r.right(); ++x)
+                    image.setPixel(x, y, fill(x - r.left(), y));
+            }
+        };
+    };
+    const auto stipple =
+        track(qRgb(0, 0, 0), [](int x, int y) { return (x + y) % 2 ? qRgb(0, 0, 0) : qRgb(255, 255, 255); });
+    const auto light = track(qRgb(192, 192, 192), [](int, int) { return qRgb(255, 255, 255); });
+    const auto gradient = track(qRgb(75, 75, 75), [](int x, int) { return qRgb(253 - x, 253 - x, 253 - x); });
+    const std::vector<DrawnTerminal> terminals {
+        {"bitmap cells, no scroll bar", {6, 13}},
+        {"bitmap cells, a stippled scroll bar at the right",
+         {6, 13},
+         40,
+         2,
+         2,
+         qRgb(255, 255, 255),
+         qRgb(0, 0, 0),
+         0,
+         stipple,
+         15},
+        {"light on dark under a tool bar, a light scroll bar",
+         {8, 17},
+         40,
+         4,
+         6,
+         qRgb(35, 38, 39),
+         qRgb(230, 230, 230),
+         32,
+         light,
+         15},
+        {"grey on black under a tab bar, a shaded scroll bar",
+         {10, 21},
+         30,
+         3,
+         3,
+         qRgb(0, 0, 0),
+         qRgb(178, 178, 178),
+         30,
+         gradient,
+         16},
+        {"wider than the strip, its right end read beside it",
+         {8, 17},
+         100,
+         4,
+         6,
+         qRgb(35, 38, 39),
+         qRgb(230, 230, 230),
+         32,
+         light,
+         15},
+    };
+    const QString none;
+    const struct
+    {
+        int row;
+        const char *word;
+        QString expected; // empty: nothing
+        QString context;
+    } hovers[] = {
+        {0, "Lanterns", "Lanterns", "Lanterns glow by the quay."},
+        {1, "rest", "rest", "Boats rest\u2026"},
+        {1, "sun", none, {}},
+        {2, "flower", none, {}},
+        {2, "grows", "grows", "\u2026grows tall."},
+        {3, "Sailors", "Sailors", "Sailors mend their nets."},
+        {4, "pass", none, {}},
+        {5, "word", none, {}},
+        {6, "Gulls", "Gulls", "Gulls sleep."},
+    };
+    for (const DrawnTerminal &terminal : terminals) {
+        SCOPED_TRACE(terminal.name);
+        const Screen screen = draw(terminal, wrappedLines(terminal.columns));
+        // Where "sun" lies beyond the strip, after a long run of spaces, the row ends at "rest" as far
+        // as anything can tell.
+        const bool endInStrip = terminal.columns * terminal.cell.width() < 600;
+        for (const auto &hover : hovers) {
+            const auto &row = screen.rows[std::size_t(hover.row)];
+            const auto word =
+                std::find_if(row.begin(), row.end(), [&](const auto &w) { return w.first == hover.word; });
+            ASSERT_NE(word, row.end()) << hover.word;
+            const QRect ink = word->second;
+            for (const int x : {ink.left() + 2, ink.center().x(), ink.right() - 2}) {
+                SCOPED_TRACE(QStringLiteral("%1 in row %2 at %3").arg(hover.word).arg(hover.row).arg(x).toStdString());
+                const auto hit = readDrawn(*engine, screen, std::size_t(hover.row), QPoint(x, ink.center().y()));
+                EXPECT_EQ(hit ? hit->text : QString(), hover.expected);
+                if (hit && !hover.context.isEmpty()) {
+                    EXPECT_EQ(hit->context,
+                              endInStrip || hover.row != 1 ? hover.context : QStringLiteral("Boats rest"));
+                    EXPECT_EQ(hit->context->mid(*hit->wordOffset, hit->text.size()), hit->text);
+                }
+            }
+        }
+    }
 }

@@ -70,7 +70,7 @@ bool Xterm::start(int columns, int rows, QPoint at, const QStringList &lines)
     m_process.start(QStringLiteral("xterm"),
                     {QStringLiteral("-u8"), QStringLiteral("-geometry"),
                      QStringLiteral("%1x%2+%3+%4").arg(columns).arg(rows).arg(at.x()).arg(at.y()), QStringLiteral("-e"),
-                     QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat \"$0\"; sleep 600"),
+                     QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat \"$0\"; echo; sleep 600"),
                      file.fileName()});
     if (!m_process.waitForStarted(10000))
         return false;

@@ -2,7 +2,8 @@
 
 // xterm showing known lines at a known place, for the tests that read a terminal as screen text. Its
 // default font draws 6 x 13 pixel cells inside a 2 pixel border; a line longer than a row runs on
-// into the next, so a word the terminal splits over two rows has two boxes, both of that word.
+// into the next, so a word the terminal splits over two rows has two boxes, both of that word. The
+// cursor waits a row below the text: a block touching a word's letters makes them hard to read.
 
 #include <QPoint>
 #include <QProcess>

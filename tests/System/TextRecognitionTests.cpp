@@ -5,9 +5,13 @@
 #include "Services/Detection/ScreenCaptureService.h"
 #include "Services/Detection/TextRecognizer.h"
 
+#include "Shared/Platform/WindowLookup.h"
 #include "Support/FixtureProcess.h"
 #include "Support/TestSupport.h"
+#include "Support/Xterm.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,10 +26,10 @@ namespace {
 class FixtureText
 {
 public:
-    explicit FixtureText(QStringList arguments)
+    explicit FixtureText(QStringList arguments, int width = 700)
     {
         m_process.start(QStringLiteral("ocr_fixture"),
-                        arguments << QStringLiteral("0") << QStringLiteral("100") << QStringLiteral("700")
+                        arguments << QStringLiteral("0") << QStringLiteral("100") << QString::number(width)
                                   << QStringLiteral("160"));
         for (const QByteArray &line : m_process.lines()) {
             const QList<QByteArray> parts = line.trimmed().split(' ');
@@ -112,6 +116,104 @@ TEST(TextRecognitionSystemTest, ALineCutByTheStripsEdgeLosesItsPartialFirstWord)
     ASSERT_TRUE(read.hit->context);
     EXPECT_TRUE(read.hit->context->endsWith(QStringLiteral("with a full stop.")));
     EXPECT_FALSE(read.hit->context->startsWith(QStringLiteral("Every")));
+    EXPECT_TRUE(read.hit->context->startsWith(QChar(0x2026))) << "the cut is marked";
+}
+
+namespace {
+
+const QString ellipsis(QChar(0x2026));
+
+// The sentence as far as the strip showed it: a piece of it, with an ellipsis on each side where
+// it was cut, the word at its offset.
+void expectAsFarAsShown(const std::optional<RecognizedHit> &hit, const QString &word, const QString &sentence)
+{
+    ASSERT_TRUE(hit) << qPrintable(word);
+    EXPECT_EQ(hit->text, word);
+    ASSERT_TRUE(hit->context && hit->wordOffset);
+    EXPECT_EQ(hit->context->mid(*hit->wordOffset, word.size()), word);
+    QString shown = *hit->context;
+    const bool cutBefore = shown.startsWith(ellipsis);
+    const bool cutAfter = shown.endsWith(ellipsis);
+    // The engine may take a full stop for a comma; the words and their order are what count here.
+    static const QRegularExpression stops(QStringLiteral("[.,;:]"));
+    shown = shown.mid(cutBefore ? 1 : 0, shown.size() - cutBefore - cutAfter).remove(stops);
+    const QString whole = QString(sentence).remove(stops);
+    const qsizetype at = whole.indexOf(shown);
+    ASSERT_GE(at, 0) << qPrintable(*hit->context) << " is not part of " << qPrintable(sentence);
+    EXPECT_EQ(at > 0, cutBefore) << qPrintable(*hit->context);
+    EXPECT_EQ(at + shown.size() < whole.size(), cutAfter) << qPrintable(*hit->context);
+}
+
+// As the program reads screen text: the strip around the point, of the window there.
+std::optional<RecognizedHit> readInWindow(ScreenCaptureService &capture, QPointF at)
+{
+    const auto outcome = Testing::await(capture.captureRegion(at, WindowLookup::window(at), QSizeF(640, 80)));
+    if (!outcome.result)
+        return std::nullopt;
+    return Testing::await(TextRecognizer::recognizeWord(*outcome.result));
+}
+
+// One sentence longer than the strip is wide, in a window that paints it and in a terminal.
+const QString longSentence =
+    QStringLiteral("Lanterns glow while my friend reads a good book every evening beside the old clock and the warm "
+                   "fire upstairs.");
+
+} // namespace
+
+TEST(TextRecognitionSystemTest, ASentenceLongerThanTheStripIsWholeOrMarkedWhereItIsCut)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile lines(dir.filePath(QStringLiteral("lines.txt")));
+    ASSERT_TRUE(lines.open(QIODevice::WriteOnly));
+    lines.write(longSentence.toUtf8() + "\nThe lamp glows.\n");
+    lines.close();
+    ScreenCaptureService capture;
+    const QString first = QStringLiteral("Lanterns");
+    const QString last = QStringLiteral("upstairs");
+    {
+        FixtureText painted({QStringLiteral("--lines"), lines.fileName()}, 1270);
+        ASSERT_TRUE(painted.isReady());
+        Testing::await(TextRecognizer::warmUp());
+        expectAsFarAsShown(readInWindow(capture, painted.word(first)), first, longSentence);
+        expectAsFarAsShown(readInWindow(capture, painted.word(last + u'.')), last, longSentence);
+    }
+
+    Testing::Xterm terminal;
+    ASSERT_TRUE(terminal.start(140, 4, QPoint(0, 0), {longSentence})) << "xterm must be installed";
+    for (const QString &word : {first, last}) {
+        const auto cells = std::find_if(terminal.words().begin(), terminal.words().end(),
+                                        [&](const Testing::Xterm::Word &w) { return w.text == word; });
+        ASSERT_NE(cells, terminal.words().end());
+        expectAsFarAsShown(readInWindow(capture, QRectF(cells->box).center()), word, longSentence);
+    }
+}
+
+TEST(TextRecognitionSystemTest, AGuttersLineNumbersAreNotReadIntoTheSentence)
+{
+    // An editor's numbers, each in a gutter of its own shade set off by a line.
+    const QStringList sentences {QStringLiteral("The house is big and the garden is green."),
+                                 QStringLiteral("The weather was fine and the river calm."),
+                                 QStringLiteral("Small boats drift past the harbour wall.")};
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile lines(dir.filePath(QStringLiteral("lines.txt")));
+    ASSERT_TRUE(lines.open(QIODevice::WriteOnly));
+    lines.write(sentences.join(u'\n').toUtf8());
+    lines.close();
+    FixtureText editor({QStringLiteral("--gutter"), QStringLiteral("--lines"), lines.fileName()});
+    ASSERT_TRUE(editor.isReady());
+    Testing::await(TextRecognizer::warmUp());
+    ScreenCaptureService capture;
+    for (const auto &[word, sentence] :
+         {std::pair {QStringLiteral("house"), sentences[0]}, std::pair {QStringLiteral("weather"), sentences[1]},
+          std::pair {QStringLiteral("boats"), sentences[2]}, std::pair {QStringLiteral("Small"), sentences[2]}}) {
+        SCOPED_TRACE(word.toStdString());
+        const auto hit = readInWindow(capture, editor.word(word));
+        expectAsFarAsShown(hit, word, sentence);
+        EXPECT_FALSE(hit && hit->context && hit->context->contains(QRegularExpression(QStringLiteral("\\d"))))
+            << qPrintable(*hit->context);
+    }
 }
 
 TEST(TextRecognitionSystemTest, EmptyImagesAndAMissingModelGiveNoWord)

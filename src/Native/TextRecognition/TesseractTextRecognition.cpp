@@ -24,6 +24,7 @@
 #include <fstream>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -55,6 +56,8 @@ constexpr tesseract::PageSegMode linePageSegMode = tesseract::PSM_SINGLE_BLOCK;
 constexpr int focusReach = 6 * upscale;
 // Around a word read again, so that its first and last glyphs are whole.
 constexpr int wordMargin = 3;
+// Around a line blanked, beyond the box the layout gives it (pixels of the prepared image).
+constexpr int lineMargin = 2 * upscale;
 // The resolution of screen text scaled up once; it spares the engine guessing.
 constexpr int resolutionPerScale = 70;
 
@@ -158,6 +161,25 @@ QImage prepared(const QImage &image, const QRect &region, int scale)
         grey.invertPixels();
     return grey.scaled(grey.width() * scale, grey.height() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_Grayscale8);
+}
+
+// The grey most of the image is: its ground.
+int medianGrey(const QImage &grey)
+{
+    std::array<quint64, 256> counts {};
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar *row = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            ++counts[row[x]];
+    }
+    const quint64 half = quint64(grey.width()) * quint64(grey.height()) / 2;
+    quint64 seen = 0;
+    for (int g = 0; g < 256; ++g) {
+        seen += counts[std::size_t(g)];
+        if (seen > half)
+            return g;
+    }
+    return 255;
 }
 
 class TesseractTextRecognition;
@@ -340,7 +362,8 @@ private:
         if (!layout)
             return false;
         const int middle = input.height() / 2;
-        bool blanked = false;
+        std::vector<QRect> kept;
+        std::vector<QRect> others;
         layout->Begin();
         do {
             int left = 0;
@@ -349,20 +372,40 @@ private:
             int bottom = 0;
             if (!layout->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
                 continue;
+            bool keep = false;
             if (focusRow) {
-                if (top - focusReach <= *focusRow && bottom + focusReach >= *focusRow)
-                    continue;
+                keep = top - focusReach <= *focusRow && bottom + focusReach >= *focusRow;
             } else {
                 const bool cut = top <= 0 || bottom >= input.height();
-                if (!cut || (top <= middle && bottom >= middle))
-                    continue;
+                keep = !cut || (top <= middle && bottom >= middle);
             }
             const QRect line = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)) & input.rect();
-            for (int y = line.top(); y <= line.bottom(); ++y)
-                std::memset(input.scanLine(y) + line.left(), 0xff, static_cast<std::size_t>(line.width()));
-            blanked = true;
+            (keep ? kept : others).push_back(line);
         } while (layout->Next(tesseract::RIL_TEXTLINE));
-        return blanked;
+        if (others.empty())
+            return false;
+        // Blanked with the ground, whatever its grey (a dark ground inverted is a light grey, not
+        // white): a blank of another tone is a shape of its own to the engine, and with such blanks
+        // beside it the engine read nothing of the pointer's line at all.
+        const int ground = medianGrey(input);
+        for (const QRect &line : others) {
+            // The layout's box leaves the tips of tall letters and the tails of low ones out: those
+            // go too, but never into a kept line.
+            QRect blank = line.adjusted(-lineMargin, -lineMargin, lineMargin, lineMargin) & input.rect();
+            for (const QRect &k : kept) {
+                if (!blank.intersects(k))
+                    continue;
+                if (line.center().y() < k.top())
+                    blank.setBottom(std::min(blank.bottom(), k.top() - 1));
+                else if (line.center().y() > k.bottom())
+                    blank.setTop(std::max(blank.top(), k.bottom() + 1));
+                else
+                    blank = line;
+            }
+            for (int y = blank.top(); y <= blank.bottom(); ++y)
+                std::memset(input.scanLine(y) + blank.left(), ground, static_cast<std::size_t>(blank.width()));
+        }
+        return true;
     }
 
     // Engine thread only.

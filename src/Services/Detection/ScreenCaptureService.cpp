@@ -60,8 +60,9 @@ QRectF cropRect(QPointF point, QSizeF size, const Native::CaptureDisplay &displa
     return wanted & within.translated(-origin);
 }
 
-// How wide a piece of a window's right end is read beside a strip: a few terminal cells.
-constexpr double windowEndWidth = 32;
+// How wide a piece of a window's right end is read beside a strip: a terminal's last few cells and
+// what stands beside them, a scroll bar and the padding around it.
+constexpr double windowEndWidth = 64;
 
 QRectF globalRect(const QRectF &local, QPointF origin)
 {

@@ -4,6 +4,7 @@
 #include "Native/Services.h"
 #include "Native/TextRecognition/TextRecognition.h"
 #include "Services/Detection/SentenceSlice.h"
+#include "Services/Detection/TextArea.h"
 #include "Shared/Platform/AppIdentity.h"
 #include "Shared/Text/TextUtils.h"
 
@@ -13,6 +14,7 @@
 #include <QPainter>
 #include <QtConcurrent/qtconcurrenttask.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -133,31 +135,77 @@ std::optional<CandidateHit> candidateHit(const QString &word, const QRectF &box,
                          std::hypot(width * (pointer.x() - centre.x()), height * (pointer.y() - centre.y()))};
 }
 
-/// The sentence of the word's line; a line cut by the capture's edge does not start or end the text.
-void context(RecognizedHit &hit, const Best &best)
-{
-    const bool startsText = best.lineBox.left() > 0.01;
-    const bool endsText = best.lineBox.right() < 0.99;
-    const auto slice =
-        AccessibilityTextService::sentenceSlice(best.line, best.start, best.length, startsText, endsText);
-    if (slice && slice->text.contains(hit.text) && slice->text != hit.text) {
-        hit.context = slice->text;
-        hit.wordOffset = slice->wordOffset;
-    }
-}
-
-// The word under the pointer as the strip's reading gives it; `read` is false where the engine was
-// unsure of it (its text is then empty).
+// The word under the pointer as the strip's reading gives it, with its line; `read` is false where
+// the engine was unsure of it (its text is then empty).
 struct StripHit
 {
     RecognizedHit hit;
     bool read = true;
+    QString line;
+    QRectF lineBox; // normalised to the image, as the hit's box
+    qsizetype start = 0; // the word's UTF-16 range in `line`
+    qsizetype length = 0;
+    double pitch = 0; // image pixels per character of the line
 };
 
+// How wide a character of the line is, in image pixels: its words' ink over their characters, each
+// word given back the gap its outer letters leave inside their cells.
+double pitchOf(const Native::RecognizedLine &line, const QRectF &region, int imageWidth)
+{
+    double width = 0;
+    double characters = 0;
+    for (const Native::RecognizedWord &word : line.words) {
+        width += imageRect(word.box, region).width() * imageWidth + 1;
+        characters += double(Text::graphemeCount(QStringView(line.text).mid(word.start, word.length)));
+    }
+    if (characters < 1) {
+        width = imageRect(line.box, region).width() * imageWidth;
+        characters = double(std::max<qsizetype>(Text::graphemeCount(line.text), 1));
+    }
+    return width / characters;
+}
+
+// The engine may read one word as two pieces, and be unsure of one of them: "Trave" and "llers",
+// where a terminal's cursor touched the first letters. A word that another box of its line comes
+// nearer to than the line's spaces are wide may be such a piece. Boxes as the engine gives them.
+bool mayBeAPiece(const Native::RecognizedLine &line, const QRectF &region, const QRectF &box, int imageWidth,
+                 double pitch)
+{
+    std::vector<std::pair<double, double>> spans;
+    for (const Native::RecognizedWord &word : line.words) {
+        const QRectF r = imageRect(word.box, region);
+        spans.emplace_back(r.left() * imageWidth, r.right() * imageWidth);
+    }
+    for (const QRectF &unsure : line.unsure) {
+        const QRectF r = imageRect(unsure, region);
+        spans.emplace_back(r.left() * imageWidth, r.right() * imageWidth);
+    }
+    std::sort(spans.begin(), spans.end());
+    const double centre = box.center().x() * imageWidth;
+    std::vector<double> own;
+    std::vector<double> others;
+    for (std::size_t i = 1; i < spans.size(); ++i) {
+        const double gap = spans[i].first - spans[i - 1].second;
+        const bool touchesIt = (spans[i - 1].first <= centre && centre <= spans[i - 1].second)
+            || (spans[i].first <= centre && centre <= spans[i].second);
+        (touchesIt ? own : others).push_back(gap);
+    }
+    if (own.empty())
+        return false;
+    // Without other spaces to go by, half a character is narrower than any space between words.
+    double nearer = 0.5 * pitch;
+    if (!others.empty()) {
+        std::nth_element(others.begin(), others.begin() + std::ptrdiff_t(others.size() / 2), others.end());
+        nearer = 0.6 * others[others.size() / 2];
+    }
+    return std::any_of(own.begin(), own.end(), [&](double gap) { return gap <= nearer; });
+}
+
 std::optional<StripHit> bestHit(const std::vector<Native::RecognizedLine> &lines, const QRectF &region, QPointF pointer,
-                                QSizeF cropSize)
+                                QSizeF cropSize, int imageWidth)
 {
     std::optional<Best> best;
+    const Native::RecognizedLine *bestLine = nullptr;
     for (const Native::RecognizedLine &line : lines) {
         const QRectF lineBox = imageRect(line.box, region);
         for (const QRectF &unsure : line.unsure) {
@@ -165,6 +213,7 @@ std::optional<StripHit> bestHit(const std::vector<Native::RecognizedLine> &lines
             if (candidate && (!best || candidate->isBetter(best->candidate))) {
                 candidate->unsure = true;
                 best = Best {std::move(*candidate), line.text, lineBox, 0, 0};
+                bestLine = &line;
             }
         }
         if (line.text.isEmpty())
@@ -187,20 +236,63 @@ std::optional<StripHit> bestHit(const std::vector<Native::RecognizedLine> &lines
             }
             box = imageRect(box, region);
             auto candidate = candidateHit(*word, box, pointer, cropSize);
-            if (candidate && (!best || candidate->isBetter(best->candidate)))
+            if (candidate && (!best || candidate->isBetter(best->candidate))) {
                 best = Best {std::move(*candidate), line.text, lineBox, segment.start, segment.length};
+                bestLine = &line;
+            }
             return true;
         });
     }
     if (!best)
         return std::nullopt;
+    const double pitch = pitchOf(*bestLine, region, imageWidth);
+    if (mayBeAPiece(*bestLine, region, best->candidate.box, imageWidth, pitch))
+        return std::nullopt;
+    StripHit found {RecognizedHit {best->candidate.word, best->candidate.box, std::nullopt, std::nullopt},
+                    true,
+                    best->line,
+                    best->lineBox,
+                    best->start,
+                    best->length,
+                    pitch};
     // A pointer on a word the engine was unsure of is on that word, not on its neighbour: only the
     // readings of the word on its own can give it.
-    if (best->candidate.unsure)
-        return StripHit {RecognizedHit {QString(), best->candidate.box, std::nullopt, std::nullopt}, false};
-    RecognizedHit hit {best->candidate.word, best->candidate.box, std::nullopt, std::nullopt};
-    context(hit, *best);
-    return StripHit {std::move(hit), true};
+    if (best->candidate.unsure) {
+        found.hit.text.clear();
+        found.read = false;
+    }
+    return found;
+}
+
+/// The sentence of the word's line, as far as the row read shows it: where the row's text may go
+/// on beyond what was read (past the strip's edge, or on the next row of a terminal), a partial
+/// word at that end is left out, and a sentence that runs on there is marked cut on that side with
+/// an ellipsis, as a sentence cut from a longer text is.
+void context(RecognizedHit &hit, const StripHit &found, const TextArea::RowEnds &ends)
+{
+    const auto slice =
+        AccessibilityTextService::sentenceSlice(found.line, found.start, found.length, !ends.cutBefore, !ends.cutAfter);
+    if (!slice || !slice->text.contains(hit.text) || slice->text == hit.text)
+        return;
+    Text::Segment sentence {0, found.line.size()};
+    Text::enumerateSentences(found.line, [&](const Text::Segment &s) {
+        if (found.start >= s.start && found.start < s.end()) {
+            sentence = s;
+            return false;
+        }
+        return true;
+    });
+    static const QString ellipsis(QChar(0x2026));
+    QString text = slice->text;
+    qsizetype offset = slice->wordOffset;
+    if (ends.cutBefore && sentence.start == 0 && !text.startsWith(ellipsis)) {
+        text.prepend(ellipsis);
+        offset += ellipsis.size();
+    }
+    if (ends.cutAfter && sentence.end() == found.line.size() && !text.endsWith(ellipsis))
+        text.append(ellipsis);
+    hit.context = std::move(text);
+    hit.wordOffset = offset;
 }
 
 // A word without its accents and case: two readings that agree in it are of the same word.
@@ -312,158 +404,12 @@ std::optional<RecognizedHit> confirmed(StripHit found,
     return hit;
 }
 
-// A rectangle normalised to the image (origin bottom-left) in the image's pixels (origin top-left).
-QRect pixelRect(const QImage &image, const QRectF &r)
-{
-    return QRectF(r.left() * image.width(), (1 - r.bottom()) * image.height(), r.width() * image.width(),
-                  r.height() * image.height())
-        .toAlignedRect();
-}
-
-// Something is drawn in the rectangle (image pixels): it is not one even tone.
-bool hasInk(const QImage &image, const QRect &rect)
-{
-    const QRect inside = rect & image.rect();
-    int lowest = 255;
-    int highest = 0;
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        for (int x = inside.left(); x <= inside.right(); ++x) {
-            const int grey = qGray(image.pixel(x, y));
-            lowest = std::min(lowest, grey);
-            highest = std::max(highest, grey);
-        }
-    }
-    return highest - lowest > 96;
-}
-
-// Pixels read beside the strip, placed in the strip image's pixels (which they lie outside of).
-struct Beside
-{
-    QImage image;
-    QRectF place;
-
-    // Something is drawn in a rectangle of the strip image's pixels that lies in these.
-    std::optional<bool> hasInkAt(const QRect &r) const
-    {
-        if (image.isNull() || !(place.width() > 0) || !(place.height() > 0))
-            return std::nullopt;
-        const double sx = image.width() / place.width();
-        const double sy = image.height() / place.height();
-        const QRect mapped =
-            QRectF((r.left() - place.left()) * sx, (r.top() - place.top()) * sy, r.width() * sx, r.height() * sy)
-                .toAlignedRect()
-            & image.rect();
-        if (mapped.isEmpty())
-            return std::nullopt;
-        return hasInk(image, mapped);
-    }
-};
-
-// A terminal breaks a long line at its last column, inside a word if need be. A word that reaches
-// the window's right edge may go on at the start of the next row: it is half a word where that row
-// starts at the window's left edge, and may be where that edge is not in the capture. A word at the
-// left edge under a row that reaches the right edge may be the rest of one; where the right edge is
-// not in the strip, the window's end read beside it (`beside`) tells, and without it that cannot be
-// told. Near is within the height of the word's glyphs; rectangles are normalised to the image
-// (origin bottom-left), the window's (inside its border) may reach beyond it.
-bool mayBeHalfAWord(const QImage &image, const QRectF &word, const QRectF &window, const std::optional<Beside> &beside)
-{
-    const QRect w = pixelRect(image, word);
-    const QRect f = pixelRect(image, window);
-    const int near = std::max(w.height(), 1);
-    const bool leftInView = f.left() >= 0;
-    const bool rightInView = f.right() < image.width();
-    if (rightInView && f.right() - w.right() <= near)
-        return !leftInView || hasInk(image, QRect(f.left(), w.bottom() + 1, near, near) & f);
-    if (leftInView && w.left() - f.left() <= near) {
-        const QRect rowAboveEnds = QRect(f.right() - near + 1, w.top() - near, near, near) & f;
-        if (rightInView)
-            return hasInk(image, rowAboveEnds);
-        return !beside || beside->hasInkAt(rowAboveEnds).value_or(true);
-    }
-    return false;
-}
-
 // A word the strip's edge cuts shows only part of its letters: the edge is the strip's own, not the
 // window's, wherever the word's box meets it (image pixels, within one).
 bool touchesTheEdge(const QImage &image, const QRectF &word)
 {
-    const QRect w = pixelRect(image, word);
+    const QRect w = TextArea::pixelRect(image, word);
     return w.left() <= 1 || w.top() <= 1 || w.right() >= image.width() - 2 || w.bottom() >= image.height() - 2;
-}
-
-// A row of pixels within the region that is all one tone (within a little, for smoothing), and
-// that tone.
-std::optional<int> evenTone(const QImage &image, int y, int left, int right)
-{
-    std::array<int, 256> counts {};
-    const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-    for (int x = left; x <= right; ++x)
-        ++counts[std::size_t(qGray(row[x]))];
-    const int total = right - left + 1;
-    int seen = 0;
-    int median = 0;
-    while (median < 255 && seen + counts[std::size_t(median)] <= total / 2)
-        seen += counts[std::size_t(median++)];
-    int near = 0;
-    for (int g = std::max(0, median - 24); g <= std::min(255, median + 24); ++g)
-        near += counts[std::size_t(g)];
-    if (near * 20 < total * 19)
-        return std::nullopt;
-    return median;
-}
-
-// The strip with only the pane the pointer is in left to read: a pane's border (a tool bar's edge
-// over a terminal's text, the frame of a text view) is a straight line between two even rows of
-// clearly different tones across the whole region, which no line of text draws. Letters that come
-// within a pixel or two of such a line would be read as one shape with it, and whatever lies beyond
-// it holds none of the pointer's words: across the region it is painted over with the pane's own
-// ground, which leaves the letters the margin of ground the engine reads best with. `pointerRow` is
-// in image pixels.
-QImage paneOnly(const QImage &picture, const QRectF &region, int pointerRow)
-{
-    const bool flat = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
-        || picture.format() == QImage::Format_ARGB32_Premultiplied;
-    QImage image = flat ? picture : picture.convertToFormat(QImage::Format_RGB32);
-    const QRect r = pixelRect(image, region) & image.rect();
-    if (r.height() < 3 || r.width() < 8 || pointerRow <= r.top() || pointerRow >= r.bottom())
-        return picture;
-    std::vector<std::optional<int>> tones;
-    tones.reserve(std::size_t(r.height()));
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        tones.push_back(evenTone(image, y, r.left(), r.right()));
-    const auto borderBelow = [&](int y) {
-        const auto &a = tones[std::size_t(y - r.top())];
-        const auto &b = tones[std::size_t(y + 1 - r.top())];
-        return a && b && std::abs(*a - *b) > 48;
-    };
-    int top = r.top();
-    for (int y = pointerRow - 1; y >= r.top(); --y) {
-        if (borderBelow(y)) {
-            top = y + 1;
-            break;
-        }
-    }
-    int bottom = r.bottom();
-    for (int y = pointerRow; y < r.bottom(); ++y) {
-        if (borderBelow(y)) {
-            bottom = y;
-            break;
-        }
-    }
-    // A pane lower than a line of small text is no pane to read from.
-    if (bottom - top < 8 || (top == r.top() && bottom == r.bottom()))
-        return picture;
-    const auto paint = [&](int from, int to, int edge) {
-        const QRgb ground = reinterpret_cast<const QRgb *>(image.constScanLine(edge))[r.left()];
-        for (int y = from; y <= to; ++y) {
-            auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-            std::fill(row + r.left(), row + r.right() + 1, ground);
-        }
-    };
-    paint(r.top(), top - 1, top);
-    paint(bottom + 1, r.bottom(), bottom);
-    return image;
 }
 
 QImage sampleImage()
@@ -530,35 +476,49 @@ QCoro::Task<std::optional<RecognizedHit>> recognizeWord(ScreenCaptureService::Ca
         region.setLeft(std::max(region.left(), windowInImage->left()));
         region.setRight(std::min(region.right(), windowInImage->right()));
     }
-    std::optional<Beside> beside;
+    std::optional<TextArea::Beside> beside;
+    const double scale = image.height() / cropRect.height();
     if (const auto &end = capture.windowEnd) {
         const double sx = image.width() / cropRect.width();
-        const double sy = image.height() / cropRect.height();
-        beside = Beside {end->image,
-                         QRectF((end->rect.left() - cropRect.left()) * sx, (end->rect.top() - cropRect.top()) * sy,
-                                end->rect.width() * sx, end->rect.height() * sy)};
+        beside = TextArea::Beside {end->image,
+                                   QRectF((end->rect.left() - cropRect.left()) * sx,
+                                          (end->rect.top() - cropRect.top()) * scale, end->rect.width() * sx,
+                                          end->rect.height() * scale)};
     }
 
     auto engine = Native::service<Native::TextRecognition>();
     // Named, not a temporary of the co_await expression: GCC 12 destroys such temporaries twice.
     QFuture<std::optional<RecognizedHit>> recognition =
-        QtConcurrent::task([engine, strip = image, region, pointer, windowInImage, beside, size = cropRect.size()] {
-            const QImage image =
-                strip.isNull() ? strip : paneOnly(strip, region, int((1 - pointer.y()) * strip.height()));
-            // Only the pointer's line is read: the sentence comes from it alone.
-            const double focus = (pointer.y() - region.top()) / region.height();
-            const Native::RecognitionReply reply = engine->recognize(image, region, focus);
-            const auto *lines = std::get_if<std::vector<Native::RecognizedLine>>(&reply);
-            if (!lines)
-                return std::optional<RecognizedHit>();
-            auto found = bestHit(*lines, region, pointer, size);
-            if (!found || touchesTheEdge(image, found->hit.visionBox)
-                || (windowInImage && mayBeHalfAWord(image, found->hit.visionBox, *windowInImage, beside)))
-                return std::optional<RecognizedHit>();
-            const QRectF box = found->hit.visionBox;
-            return confirmed(std::move(*found),
-                             [&](WordReader reader) { return engine->readWord(image, box, reader); });
-        })
+        QtConcurrent::task(
+            [engine, strip = image, region, pointer, windowInImage, beside, scale, size = cropRect.size()] {
+                if (strip.isNull())
+                    return std::optional<RecognizedHit>();
+                const QRect regionPixels = TextArea::pixelRect(strip, region) & strip.rect();
+                const QPoint pointerPixel(int(pointer.x() * strip.width()), int((1 - pointer.y()) * strip.height()));
+                std::optional<QRect> windowPixels;
+                if (windowInImage)
+                    windowPixels = TextArea::pixelRect(strip, *windowInImage);
+                const TextArea::Area area = TextArea::find(strip, regionPixels, windowPixels, pointerPixel, scale);
+                const QImage image = TextArea::paneOnly(strip, regionPixels, area);
+                // Only the pointer's line is read: the sentence comes from it alone.
+                const double focus = (pointer.y() - region.top()) / region.height();
+                const Native::RecognitionReply reply = engine->recognize(image, region, focus);
+                const auto *lines = std::get_if<std::vector<Native::RecognizedLine>>(&reply);
+                if (!lines)
+                    return std::optional<RecognizedHit>();
+                auto found = bestHit(*lines, region, pointer, size, image.width());
+                if (!found || touchesTheEdge(image, found->hit.visionBox))
+                    return std::optional<RecognizedHit>();
+                const TextArea::RowEnds ends =
+                    TextArea::rowEnds(image, area, TextArea::pixelRect(image, found->lineBox), found->pitch, beside);
+                if (ends.mayBeHalf(TextArea::pixelRect(image, found->hit.visionBox)))
+                    return std::optional<RecognizedHit>();
+                if (found->read)
+                    context(found->hit, *found, ends);
+                const QRectF box = found->hit.visionBox;
+                return confirmed(std::move(*found),
+                                 [&](WordReader reader) { return engine->readWord(image, box, reader); });
+            })
             .withPriority(userInitiatedPriority)
             .spawn();
     co_return co_await recognition;

@@ -32,9 +32,9 @@ namespace TextRecognizer {
 QCoro::Task<> warmUp();
 
 /// The word under the capture's pointer. Only the window's part of the capture is read, and of it
-/// only the pane the pointer is in. A word the strip's edge cuts, or that may be the rest of a word
-/// a terminal broke at the end of the row above, is none. Never fails: anything that goes wrong
-/// gives none.
+/// only the text area the pointer is in. A word the strip's edge cuts, or that may be either half of
+/// one a terminal broke at the end of a row, is none. Never fails: anything that goes wrong gives
+/// none.
 QCoro::Task<std::optional<RecognizedHit>> recognizeWord(ScreenCaptureService::CaptureResult capture);
 
 /// The same for a capture of `cropRect` (Quartz points) around `mouse`, `window` being the frame of

@@ -1,10 +1,13 @@
 // A window of known text (or a plain colour) at a known place, for the screen-capture and
 // text-recognition tests. Once it is on screen it prints one line "word <text> <centre x>
 // <centre y> <line>" per word (screen pixels), then "ready <window id>", and stays until killed.
+// --lines takes the text's lines from a file; --gutter numbers them in a gutter at the left, as an
+// editor does, its own shade and a line setting it off from the text.
 //
-//   ocr_fixture [--dark] [--blank] [--fill RRGGBB] [--ink RRGGBB] X Y WIDTH HEIGHT
+//   ocr_fixture [--dark] [--blank] [--fill RRGGBB] [--ink RRGGBB] [--lines FILE] [--gutter] X Y WIDTH HEIGHT
 
 #include <QApplication>
+#include <QFile>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTimer>
@@ -14,24 +17,26 @@
 
 namespace {
 
-const QStringList textLines = {
+QStringList textLines = {
     QStringLiteral("The quick brown fox jumps over the lazy dog."),
     QStringLiteral("Reading words from pixels is harder than it looks."),
     QStringLiteral("Every sentence here ends with a full stop."),
 };
 
-constexpr int leftMargin = 20;
+int leftMargin = 20;
+constexpr int gutterWidth = 40;
 constexpr int firstBaseline = 40;
 constexpr int lineSpacing = 40;
 
 class TextWindow : public QWidget
 {
 public:
-    TextWindow(QColor fill, QColor ink, bool blank)
+    TextWindow(QColor fill, QColor ink, bool blank, bool gutter)
         : QWidget(nullptr, Qt::FramelessWindowHint)
         , m_fill(fill)
         , m_ink(ink)
         , m_blank(blank)
+        , m_gutter(gutter)
     {
         QFont f(QStringLiteral("DejaVu Sans"));
         f.setPixelSize(18);
@@ -68,16 +73,25 @@ protected:
         painter.fillRect(rect(), m_fill);
         if (m_blank)
             return;
+        if (m_gutter) {
+            painter.fillRect(QRect(0, 0, gutterWidth, height()), QColor(240, 240, 240));
+            painter.fillRect(QRect(gutterWidth, 0, 1, height()), QColor(213, 213, 213));
+        }
         painter.setPen(m_ink);
         painter.setFont(font());
-        for (int line = 0; line < textLines.size(); ++line)
-            painter.drawText(QPoint(leftMargin, firstBaseline + line * lineSpacing), textLines[line]);
+        for (int line = 0; line < textLines.size(); ++line) {
+            const int baseline = firstBaseline + line * lineSpacing;
+            if (m_gutter)
+                painter.drawText(QPoint(8, baseline), QString::number(line + 1));
+            painter.drawText(QPoint(leftMargin, baseline), textLines[line]);
+        }
     }
 
 private:
     QColor m_fill;
     QColor m_ink;
     bool m_blank;
+    bool m_gutter;
 };
 
 } // namespace
@@ -88,6 +102,7 @@ int main(int argc, char **argv)
     QStringList args = app.arguments().mid(1);
     bool dark = false;
     bool blank = false;
+    bool gutter = false;
     QColor fill;
     QColor ink;
     QList<int> numbers;
@@ -100,11 +115,22 @@ int main(int argc, char **argv)
             fill = QColor(QLatin1Char('#') + args[++i]);
         else if (args[i] == QLatin1String("--ink") && i + 1 < args.size())
             ink = QColor(QLatin1Char('#') + args[++i]);
-        else
+        else if (args[i] == QLatin1String("--gutter"))
+            gutter = true;
+        else if (args[i] == QLatin1String("--lines") && i + 1 < args.size()) {
+            QFile file(args[++i]);
+            if (!file.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "ocr_fixture: cannot read %s\n", qPrintable(file.fileName()));
+                return 2;
+            }
+            textLines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        } else
             numbers.append(args[i].toInt());
     }
     if (numbers.size() != 4) {
-        std::fprintf(stderr, "usage: ocr_fixture [--dark] [--blank] [--fill RRGGBB] [--ink RRGGBB] X Y W H\n");
+        std::fprintf(stderr,
+                     "usage: ocr_fixture [--dark] [--blank] [--fill RRGGBB] [--ink RRGGBB] [--lines FILE] "
+                     "[--gutter] X Y W H\n");
         return 2;
     }
     if (!fill.isValid())
@@ -112,7 +138,9 @@ int main(int argc, char **argv)
     if (!ink.isValid())
         ink = dark ? QColor(Qt::white) : QColor(Qt::black);
 
-    TextWindow window(fill, ink, blank);
+    if (gutter)
+        leftMargin = gutterWidth + 8;
+    TextWindow window(fill, ink, blank, gutter);
     window.setGeometry(numbers[0], numbers[1], numbers[2], numbers[3]);
     window.show();
     // Reported once the first frame has had time to reach the screen.
