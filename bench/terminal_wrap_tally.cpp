@@ -17,6 +17,7 @@
 #include "Shared/Platform/WindowLookup.h"
 #include "Support/RealApplication.h"
 #include "Support/RunningLumivox.h"
+#include "Support/ScreenText.h"
 #include "Support/TerminalWindow.h"
 #include "Support/WorkerThread.h"
 #include "Support/XTestInjector.h"
@@ -74,45 +75,11 @@ struct Count
     }
 };
 
-// Holds Alt over a pixel until the hover there has an outcome; gives the word the hover read, or
-// nothing. Resting without the key and letting go of it are outcomes of their own, passed over.
+// The word a hover with Alt held over the pixel read, or nothing.
 std::optional<QString> hoverAt(RunningLumivox &app, XTestInjector &input, Display *display, QPoint pixel)
 {
-    static const QStringList read {
-        "shown",          "wordFiltered",     "appleModelMissing", "appleSessionMissing", "appleFailed",
-        "sourceIsTarget", "googleKeyMissing", "googleFailed",      "translationEmpty",    "translationCooldown"};
-    const qsizetype before = app.events().size();
-    if (!app.moveAndRest(input, pixel))
-        return std::nullopt;
-    input.key(XK_Alt_L, true);
-    std::optional<QJsonObject> outcome;
-    spinUntil(
-        [&] {
-            const QJsonArray events = app.events();
-            for (qsizetype i = before; i < events.size() && !outcome; ++i) {
-                if (events[i].toObject().value(QStringLiteral("reason")).toString()
-                    != QLatin1String("holdKeyNotPressed"))
-                    outcome = events[i].toObject();
-            }
-            return outcome.has_value();
-        },
-        30s);
-    input.key(XK_Alt_L, false);
-    spinUntil([&] { return windowsOf(display, app.process.processId()).empty(); }, 10s);
-    if (!outcome || !read.contains(outcome->value(QStringLiteral("reason")).toString()))
-        return std::nullopt;
-    const QString word = outcome->value(QStringLiteral("word")).toString();
-    return word.isEmpty() ? std::nullopt : std::optional(word);
-}
-
-// As the program reads screen text: the strip around the point, of the window there.
-std::optional<RecognizedHit> screenText(QPointF at)
-{
-    ScreenCaptureService capture;
-    const auto outcome = await(capture.captureRegion(at, WindowLookup::window(at), QSizeF(640, 80)));
-    if (!outcome.result)
-        return std::nullopt;
-    return await(TextRecognizer::recognizeWord(*outcome.result));
+    const auto outcome = app.altHoverOutcome(input, display, pixel);
+    return outcome ? RunningLumivox::wordRead(*outcome) : std::nullopt;
 }
 
 // Whether a context is its sentence as far as the strip showed it: a piece of it, marked with an
@@ -159,7 +126,7 @@ void tallySentences(int runs)
             for (const Xterm::Word &word : terminal.words()) {
                 if (word.text.size() > 1)
                     counts["xterm, a sentence longer than the strip"].add(
-                        sentenceOutcome(screenText(QRectF(word.box).center()), word.text, sentence));
+                        sentenceOutcome(screenTextAt(QRectF(word.box).center()), word.text, sentence));
             }
         }
     }
@@ -186,7 +153,7 @@ void tallySentences(int runs)
                     continue;
                 const QString word = QString::fromUtf8(parts[1]).remove(QRegularExpression(QStringLiteral("[.,]")));
                 if (word.size() > 1)
-                    counts[name].add(sentenceOutcome(screenText(QPointF(parts[2].toDouble(), parts[3].toDouble())),
+                    counts[name].add(sentenceOutcome(screenTextAt(QPointF(parts[2].toDouble(), parts[3].toDouble())),
                                                      word, text[parts[4].toInt()]));
             }
         }
@@ -209,7 +176,7 @@ void tallySentences(int runs)
             for (int run = 0; run < runs; ++run) {
                 for (const RealApplication::Word &word : editor.words())
                     counts["kwrite, numbered lines"].add(
-                        sentenceOutcome(screenText(QRectF(word.box).center()), word.text, word.sentence));
+                        sentenceOutcome(screenTextAt(QRectF(word.box).center()), word.text, word.sentence));
             }
         } else {
             std::printf("kwrite did not start: %s\n", qPrintable(editor.error()));

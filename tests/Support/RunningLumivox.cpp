@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <cstdlib>
 #include <functional>
@@ -82,6 +83,39 @@ std::vector<unsigned long> windowIDsOf(Display *d, qint64 pid)
     }
     XFree(children);
     return out;
+}
+
+std::optional<QJsonObject> RunningLumivox::altHoverOutcome(XTestInjector &input, Display *display, QPoint pixel)
+{
+    const qsizetype before = events().size();
+    if (!moveAndRest(input, pixel))
+        return std::nullopt;
+    input.key(XK_Alt_L, true);
+    std::optional<QJsonObject> outcome;
+    spinUntil(
+        [&] {
+            const QJsonArray all = events();
+            for (qsizetype i = before; i < all.size() && !outcome; ++i) {
+                if (all[i].toObject().value(QStringLiteral("reason")).toString() != QLatin1String("holdKeyNotPressed"))
+                    outcome = all[i].toObject();
+            }
+            return outcome.has_value();
+        },
+        30s);
+    input.key(XK_Alt_L, false);
+    spinUntil([&] { return windowsOf(display, process.processId()).empty(); }, 10s);
+    return outcome;
+}
+
+std::optional<QString> RunningLumivox::wordRead(const QJsonObject &outcome)
+{
+    static const QStringList read {
+        "shown",          "wordFiltered",     "appleModelMissing", "appleSessionMissing", "appleFailed",
+        "sourceIsTarget", "googleKeyMissing", "googleFailed",      "translationEmpty",    "translationCooldown"};
+    const QString word = outcome.value(QStringLiteral("word")).toString();
+    if (!read.contains(outcome.value(QStringLiteral("reason")).toString()) || word.isEmpty())
+        return std::nullopt;
+    return word;
 }
 
 std::vector<QRect> windowsOf(Display *d, qint64 pid)

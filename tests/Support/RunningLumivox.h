@@ -150,6 +150,15 @@ public:
         keys.key(XK_Alt_L, false);
         return saved;
     }
+    /// Holds Alt over `pixel` until the hover there has an outcome, lets go and waits until the tooltip
+    /// is gone; nothing when the program never saw the pointer rest there or gave no outcome. Resting
+    /// without the key and letting go of it are outcomes of their own, passed over.
+    std::optional<QJsonObject> altHoverOutcome(XTestInjector &input, Display *display, QPoint pixel);
+    /// The word a hover's outcome read: the one its tooltip showed, or the one it meant to translate
+    /// (a word that fails to translate on this computer would show with a Google key); nothing for
+    /// an outcome that read no word.
+    static std::optional<QString> wordRead(const QJsonObject &outcome);
+
     /// The hover events of diagnostics.json as written so far (1.5 s after activity), oldest first.
     QJsonArray events() const
     {

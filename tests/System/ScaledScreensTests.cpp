@@ -136,45 +136,18 @@ protected:
         return {tooltip, event};
     }
 
-    // Holds Alt over a pixel until the hover there has an outcome; gives the word the hover read: the
-    // one its tooltip showed, or the one it meant to translate (a word that fails to translate on
-    // this computer would show with a Google key). Resting without the key and letting go of it are
-    // outcomes of their own, passed over.
+    // The word a hover at the pixel read (see RunningLumivox::wordRead), with Alt held until it has
+    // an outcome; the reason of an outcome that read none is kept.
     std::optional<QString> readAt(RunningLumivox &app, QPoint pixel)
     {
-        static const QStringList read {
-            "shown",          "wordFiltered",     "appleModelMissing", "appleSessionMissing", "appleFailed",
-            "sourceIsTarget", "googleKeyMissing", "googleFailed",      "translationEmpty",    "translationCooldown"};
-        const qsizetype before = app.events().size();
-        if (!app.moveAndRest(input, pixel)) {
-            ADD_FAILURE() << "the program never saw the pointer rest at " << pixel.x() << "," << pixel.y();
-            return std::nullopt;
-        }
-        input.key(XK_Alt_L, true);
-        std::optional<QJsonObject> outcome;
-        spinUntil(
-            [&] {
-                const QJsonArray events = app.events();
-                for (qsizetype i = before; i < events.size() && !outcome; ++i) {
-                    if (events[i].toObject().value(QStringLiteral("reason")).toString()
-                        != QLatin1String("holdKeyNotPressed"))
-                        outcome = events[i].toObject();
-                }
-                return outcome.has_value();
-            },
-            30s);
-        input.key(XK_Alt_L, false);
-        spinUntil([&] { return windowsOf(display, app.process.processId()).empty(); }, 10s);
+        const auto outcome = app.altHoverOutcome(input, display, pixel);
         if (!outcome) {
             ADD_FAILURE() << "no outcome of the hover at " << pixel.x() << "," << pixel.y();
             return std::nullopt;
         }
-        const QString reason = outcome->value(QStringLiteral("reason")).toString();
-        const QString word = outcome->value(QStringLiteral("word")).toString();
-        if (!read.contains(reason) || word.isEmpty()) {
-            lastMiss = reason;
-            return std::nullopt;
-        }
+        const auto word = RunningLumivox::wordRead(*outcome);
+        if (!word)
+            lastMiss = outcome->value(QStringLiteral("reason")).toString();
         return word;
     }
 

@@ -9,6 +9,7 @@
 #include "Services/Detection/ScreenCaptureService.h"
 #include "Services/Detection/TextRecognizer.h"
 #include "Shared/Platform/WindowLookup.h"
+#include "Support/ScreenText.h"
 #include "Support/TerminalWindow.h"
 #include "Support/TestSupport.h"
 
@@ -32,14 +33,8 @@ namespace {
 
 std::optional<QString> screenTextWord(QPointF at)
 {
-    ScreenCaptureService capture;
-    const auto outcome = Testing::await(capture.captureRegion(at, WindowLookup::window(at), QSizeF(640, 80)));
-    if (!outcome.result)
-        return std::nullopt;
-    const auto hit = Testing::await(TextRecognizer::recognizeWord(*outcome.result));
-    if (!hit)
-        return std::nullopt;
-    return hit->text;
+    const auto hit = Testing::screenTextAt(at);
+    return hit ? std::optional(hit->text) : std::nullopt;
 }
 
 struct Tally

@@ -7,6 +7,7 @@
 
 #include "Shared/Platform/WindowLookup.h"
 #include "Support/FixtureProcess.h"
+#include "Support/ScreenText.h"
 #include "Support/TestSupport.h"
 #include "Support/Xterm.h"
 
@@ -144,15 +145,6 @@ void expectAsFarAsShown(const std::optional<RecognizedHit> &hit, const QString &
     EXPECT_EQ(at + shown.size() < whole.size(), cutAfter) << qPrintable(*hit->context);
 }
 
-// As the program reads screen text: the strip around the point, of the window there.
-std::optional<RecognizedHit> readInWindow(ScreenCaptureService &capture, QPointF at)
-{
-    const auto outcome = Testing::await(capture.captureRegion(at, WindowLookup::window(at), QSizeF(640, 80)));
-    if (!outcome.result)
-        return std::nullopt;
-    return Testing::await(TextRecognizer::recognizeWord(*outcome.result));
-}
-
 // One sentence longer than the strip is wide, in a window that paints it and in a terminal.
 const QString longSentence =
     QStringLiteral("Lanterns glow while my friend reads a good book every evening beside the old clock and the warm "
@@ -168,15 +160,14 @@ TEST(TextRecognitionSystemTest, ASentenceLongerThanTheStripIsWholeOrMarkedWhereI
     ASSERT_TRUE(lines.open(QIODevice::WriteOnly));
     lines.write(longSentence.toUtf8() + "\nThe lamp glows.\n");
     lines.close();
-    ScreenCaptureService capture;
     const QString first = QStringLiteral("Lanterns");
     const QString last = QStringLiteral("upstairs");
     {
         FixtureText painted({QStringLiteral("--lines"), lines.fileName()}, 1270);
         ASSERT_TRUE(painted.isReady());
         Testing::await(TextRecognizer::warmUp());
-        expectAsFarAsShown(readInWindow(capture, painted.word(first)), first, longSentence);
-        expectAsFarAsShown(readInWindow(capture, painted.word(last + u'.')), last, longSentence);
+        expectAsFarAsShown(Testing::screenTextAt(painted.word(first)), first, longSentence);
+        expectAsFarAsShown(Testing::screenTextAt(painted.word(last + u'.')), last, longSentence);
     }
 
     Testing::Xterm terminal;
@@ -185,7 +176,7 @@ TEST(TextRecognitionSystemTest, ASentenceLongerThanTheStripIsWholeOrMarkedWhereI
         const auto cells = std::find_if(terminal.words().begin(), terminal.words().end(),
                                         [&](const Testing::Xterm::Word &w) { return w.text == word; });
         ASSERT_NE(cells, terminal.words().end());
-        expectAsFarAsShown(readInWindow(capture, QRectF(cells->box).center()), word, longSentence);
+        expectAsFarAsShown(Testing::screenTextAt(QRectF(cells->box).center()), word, longSentence);
     }
 }
 
@@ -204,12 +195,11 @@ TEST(TextRecognitionSystemTest, AGuttersLineNumbersAreNotReadIntoTheSentence)
     FixtureText editor({QStringLiteral("--gutter"), QStringLiteral("--lines"), lines.fileName()});
     ASSERT_TRUE(editor.isReady());
     Testing::await(TextRecognizer::warmUp());
-    ScreenCaptureService capture;
     for (const auto &[word, sentence] :
          {std::pair {QStringLiteral("house"), sentences[0]}, std::pair {QStringLiteral("weather"), sentences[1]},
           std::pair {QStringLiteral("boats"), sentences[2]}, std::pair {QStringLiteral("Small"), sentences[2]}}) {
         SCOPED_TRACE(word.toStdString());
-        const auto hit = readInWindow(capture, editor.word(word));
+        const auto hit = Testing::screenTextAt(editor.word(word));
         expectAsFarAsShown(hit, word, sentence);
         EXPECT_FALSE(hit && hit->context && hit->context->contains(QRegularExpression(QStringLiteral("\\d"))))
             << qPrintable(*hit->context);

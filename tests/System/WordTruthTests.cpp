@@ -19,6 +19,7 @@
 #include "Support/FixtureProcess.h"
 #include "Support/RealApplication.h"
 #include "Support/RunningLumivox.h"
+#include "Support/ScreenText.h"
 #include "Support/TestSupport.h"
 #include "Support/WorkerThread.h"
 #include "Support/Xterm.h"
@@ -147,14 +148,8 @@ std::optional<QString> accessibilityWord(QPointF at)
 // As the program reads screen text: the strip around the point, of the window there.
 std::optional<QString> screenTextWord(QPointF at)
 {
-    ScreenCaptureService capture;
-    const auto outcome = Testing::await(capture.captureRegion(at, WindowLookup::window(at), QSizeF(640, 80)));
-    if (!outcome.result)
-        return std::nullopt;
-    const auto hit = Testing::await(TextRecognizer::recognizeWord(*outcome.result));
-    if (!hit)
-        return std::nullopt;
-    return hit->text;
+    const auto hit = Testing::screenTextAt(at);
+    return hit ? std::optional(hit->text) : std::nullopt;
 }
 
 // As the program reads a word: through accessibility (the application's tree walked again where
