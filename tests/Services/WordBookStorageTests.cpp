@@ -101,6 +101,50 @@ TEST_F(WordBookStorageTest, WordsFileLoadRules)
     EXPECT_TRUE(makeBook()->saved().empty());
     EXPECT_EQ(folderEntries(), QStringList {asideName});
     EXPECT_EQ(contents(path(asideName)), R"({"saved":[]})");
+
+    // Text an older version kept as another program or a translation service gave it loses its
+    // control characters when read, the word's place in its sentence moving back with it; each file
+    // keeps it until its next write.
+    const auto spiked = [](const QString &text) {
+        return QStringLiteral("\a\u202E") + text + QStringLiteral("\u2066");
+    };
+    WordLookup stored =
+        lookup(spiked(QStringLiteral("river")), now(), QStringLiteral("The \x1b[1mriver\x1b[0m\r\nruns."));
+    stored.wordOffset = 8;
+    stored.base = spiked(QStringLiteral("river"));
+    stored.meaning = spiked(QStringLiteral("r\u00EDo"));
+    stored.grammarText = spiked(QStringLiteral("a noun"));
+    stored.translation = spiked(QStringLiteral("El r\u00EDo corre."));
+    stored.appName = spiked(QStringLiteral("Editor"));
+    stored.title = spiked(QStringLiteral("Notes"));
+    WordLookup read = stored;
+    read.word = QStringLiteral("river");
+    read.base = read.word;
+    read.sentence = QStringLiteral("The [1mriver[0m\nruns.");
+    read.wordOffset = 7;
+    read.meaning = QStringLiteral("r\u00EDo");
+    read.grammarText = QStringLiteral("a noun");
+    read.translation = QStringLiteral("El r\u00EDo corre.");
+    read.appName = QStringLiteral("Editor");
+    read.title = QStringLiteral("Notes");
+    const auto savedAs = [](const WordLookup &l) {
+        SavedWord w = wordsNamed(QStringLiteral("w"), 1).front();
+        w.word = l.word;
+        w.base = l.base;
+        w.senses = {{l.meaning, QStringLiteral("Noun"), l.grammarText}};
+        w.encounters = {l};
+        return w;
+    };
+    ASSERT_TRUE(WordBookStorage::write({savedAs(stored)}, savedPath()));
+    putHistory({stored});
+    const QByteArray savedBytes = contents(savedPath());
+    const QByteArray historyBytes = contents(historyPath());
+    auto book = makeBook();
+    EXPECT_EQ(book->saved(), std::vector<SavedWord> {savedAs(read)});
+    EXPECT_EQ(book->history(), std::deque<WordLookup> {read});
+    ASSERT_TRUE(book->flush());
+    EXPECT_EQ(contents(savedPath()), savedBytes);
+    EXPECT_EQ(contents(historyPath()), historyBytes);
 }
 
 TEST(WordBookFile, IsReadAsStrictlyAsAnyJsonReaderWouldReadIt)

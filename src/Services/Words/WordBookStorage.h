@@ -18,6 +18,10 @@
 // merge is written. The file's format stays as it was; what this copy last saw on disk is the common
 // ground that tells the other copy's removals from words this copy never had.
 //
+// Records written before control characters were kept out of them, by this version or by an older
+// copy sharing the folder, lose those characters as they are read (Text::withoutControls); the file
+// follows at its next write.
+//
 // A file the book cannot read (a link, a folder, a pipe, a file too large, one that does not decode)
 // is never written over: it is set aside (PrivateFile::setAside), and the book starts without it.
 // When even that fails, `writable` comes back false and the book must leave the file alone for the
