@@ -532,3 +532,66 @@ TEST_F(WordBookStorageTest, TwoBooksOverOneFolderKeepEachOthersWords)
     }
     EXPECT_TRUE(FolderLock(folder.path(), 0ms).isHeld());
 }
+
+// One book rewrites the history whole while another appends to it: the other's look-ups stay in the
+// file and come into the first book's history, by date; what the first book itself dropped, by age,
+// by excluding an application or by clearing, stays out.
+TEST_F(WordBookStorageTest, TwoBooksOverOneFolderKeepEachOthersLookUps)
+{
+    defaults->set(WordBook::keepsHistoryKey, true);
+    const QString reader = QStringLiteral("org.example.Reader");
+    const auto at = [&](const char *word, double days, const QString &app = QStringLiteral("org.example.Editor")) {
+        WordLookup l = lookup(QString::fromLatin1(word), plusSeconds(now(), days * 86'400));
+        l.appID = app;
+        return l;
+    };
+    const auto words = [](const auto &lookups) {
+        QStringList found;
+        for (const WordLookup &l : lookups)
+            found.append(l.word);
+        return found;
+    };
+    const auto inFile = [&] {
+        WordBookStorage::writeQueue().drain();
+        return words(WordBookStorage::readHistory(historyPath(), clock->wallNow()).lookups);
+    };
+    // What the write queue found reaches the book on the main thread.
+    const auto arrived = [] {
+        WordBookStorage::writeQueue().drain();
+        QCoreApplication::processEvents();
+    };
+    auto first = makeBook();
+    auto second = makeBook();
+    for (const WordLookup &l : {at("ancient", -40), at("apple", 0)})
+        ASSERT_TRUE(first->record(l));
+    for (const WordLookup &l : {at("bygone", -35), at("brook", 0.1, reader), at("bridge", 0.2)})
+        ASSERT_TRUE(second->record(l));
+
+    // The first drops what a month no longer keeps: the second's newer look-ups stay, its older one
+    // does not come back.
+    first->setHistoryRetention(HistoryRetention::month);
+    const QStringList kept {QStringLiteral("apple"), QStringLiteral("brook"), QStringLiteral("bridge")};
+    EXPECT_EQ(inFile(), kept);
+    arrived();
+    EXPECT_EQ(words(first->history()), kept);
+    EXPECT_EQ(first->lookupCount(at("bridge", 0).key()), 1);
+
+    // It clears its history and excludes the reader, whose look-up it held, while the second looks up
+    // more: the second's look-up that the clearing found stays, though the exclusion's rewrite was
+    // sent before it reached the first book.
+    ASSERT_TRUE(second->record(at("butter", 0.3)));
+    first->clearHistory();
+    ASSERT_TRUE(first->record(at("acorn", 0.4, reader)));
+    first->setExcludedAppIDs(first->excludedAppIDs() + QStringList {reader});
+    arrived();
+    EXPECT_EQ(words(first->history()), QStringList {QStringLiteral("butter")});
+    EXPECT_EQ(inFile(), QStringList {QStringLiteral("butter")});
+    EXPECT_EQ(makeBook()->history(), first->history());
+
+    // Nor does it keep the second's look-ups of the application it excludes.
+    ASSERT_TRUE(second->record(at("beacon", 0.5, reader)));
+    first->clearHistory();
+    arrived();
+    EXPECT_TRUE(first->history().empty());
+    EXPECT_TRUE(inFile().isEmpty());
+}

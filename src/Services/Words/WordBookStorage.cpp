@@ -8,8 +8,10 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -139,6 +141,17 @@ qint64 forEachLine(QByteArrayView bytes, Decoded decoded, Undecodable undecodabl
         start = end + 1;
     }
     return lines;
+}
+
+template<class Lookups>
+QByteArray historyBytes(const Lookups &lookups)
+{
+    QByteArray bytes;
+    for (const WordLookup &lookup : lookups) {
+        bytes += WordRecords::encode(lookup);
+        bytes += '\n';
+    }
+    return bytes;
 }
 
 } // namespace
@@ -368,12 +381,60 @@ PrivateFile::Outcome append(const WordLookup &lookup, const QString &path)
 
 PrivateFile::Outcome rewrite(const std::deque<WordLookup> &history, const QString &path)
 {
-    QByteArray bytes;
-    for (const WordLookup &lookup : history) {
-        bytes += WordRecords::encode(lookup);
-        bytes += '\n';
-    }
+    const QByteArray bytes = historyBytes(history);
     return underFolderLock(path, [&] { return PrivateFile::replace(path, bytes); });
+}
+
+HistoryRewrite rewriteShared(KnownLookups &known, const std::deque<WordLookup> &history, std::optional<Date> since,
+                             const QString &path)
+{
+    for (const WordLookup &lookup : history)
+        known.insert(lookup.id, lookup.date);
+    // Lines that old are never taken in, so their look-ups need not be told apart any more.
+    if (since)
+        known.removeIf([&](KnownLookups::iterator it) { return it.value() < *since; });
+
+    HistoryRewrite result;
+    std::vector<WordLookup> found;
+    KnownLookups foundIDs;
+    result.outcome = underFolderLock(path, [&] {
+        // Read under the lock: another copy's append cannot land between this read and the write.
+        // What is not a file of ours (PrivateFile::replace deals with it) holds nothing to take in.
+        const PrivateFile::Contents file = PrivateFile::read(path, maxFileBytes);
+        if (file.presence == PrivateFile::Presence::read) {
+            forEachLine(
+                file.bytes,
+                [&](WordLookup &&lookup) {
+                    if ((since && !(lookup.date >= *since)) || known.contains(lookup.id)
+                        || foundIDs.contains(lookup.id))
+                        return;
+                    foundIDs.insert(lookup.id, lookup.date);
+                    found.push_back(std::move(lookup));
+                },
+                [](QByteArrayView) {});
+        }
+        if (found.empty())
+            return PrivateFile::replace(path, historyBytes(history));
+        std::stable_sort(found.begin(), found.end(),
+                         [](const WordLookup &a, const WordLookup &b) { return a.date < b.date; });
+        return PrivateFile::replace(path, historyBytes(mergeHistory(history, found)));
+    });
+    // Lines that were not written over are still the other copy's, to be taken in at a later rewrite.
+    if (result.outcome) {
+        known.insert(foundIDs);
+        result.takenIn = std::move(found);
+    }
+    return result;
+}
+
+std::deque<WordLookup> mergeHistory(std::deque<WordLookup> ours, const std::vector<WordLookup> &theirs)
+{
+    if (theirs.empty())
+        return ours;
+    std::deque<WordLookup> merged;
+    std::merge(std::make_move_iterator(ours.begin()), std::make_move_iterator(ours.end()), theirs.begin(), theirs.end(),
+               std::back_inserter(merged), [](const WordLookup &a, const WordLookup &b) { return a.date < b.date; });
+    return merged;
 }
 
 } // namespace Lumivox::WordBookStorage
