@@ -572,7 +572,9 @@ TEST_F(WordBookStorageTest, TwoBooksOverOneFolderKeepEachOthersLookUps)
     first->setHistoryRetention(HistoryRetention::month);
     const QStringList kept {QStringLiteral("apple"), QStringLiteral("brook"), QStringLiteral("bridge")};
     EXPECT_EQ(inFile(), kept);
+    QSignalSpy shown(first.get(), &WordBook::historyChanged);
     arrived();
+    EXPECT_EQ(shown.size(), 1);
     EXPECT_EQ(words(first->history()), kept);
     EXPECT_EQ(first->lookupCount(at("bridge", 0).key()), 1);
 
