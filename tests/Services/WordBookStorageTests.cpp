@@ -101,6 +101,50 @@ TEST_F(WordBookStorageTest, WordsFileLoadRules)
     EXPECT_TRUE(makeBook()->saved().empty());
     EXPECT_EQ(folderEntries(), QStringList {asideName});
     EXPECT_EQ(contents(path(asideName)), R"({"saved":[]})");
+
+    // Text an older version kept as another program or a translation service gave it loses its
+    // control characters when read, the word's place in its sentence moving back with it; each file
+    // keeps it until its next write.
+    const auto spiked = [](const QString &text) {
+        return QStringLiteral("\a\u202E") + text + QStringLiteral("\u2066");
+    };
+    WordLookup stored =
+        lookup(spiked(QStringLiteral("river")), now(), QStringLiteral("The \x1b[1mriver\x1b[0m\r\nruns."));
+    stored.wordOffset = 8;
+    stored.base = spiked(QStringLiteral("river"));
+    stored.meaning = spiked(QStringLiteral("r\u00EDo"));
+    stored.grammarText = spiked(QStringLiteral("a noun"));
+    stored.translation = spiked(QStringLiteral("El r\u00EDo corre."));
+    stored.appName = spiked(QStringLiteral("Editor"));
+    stored.title = spiked(QStringLiteral("Notes"));
+    WordLookup read = stored;
+    read.word = QStringLiteral("river");
+    read.base = read.word;
+    read.sentence = QStringLiteral("The [1mriver[0m\nruns.");
+    read.wordOffset = 7;
+    read.meaning = QStringLiteral("r\u00EDo");
+    read.grammarText = QStringLiteral("a noun");
+    read.translation = QStringLiteral("El r\u00EDo corre.");
+    read.appName = QStringLiteral("Editor");
+    read.title = QStringLiteral("Notes");
+    const auto savedAs = [](const WordLookup &l) {
+        SavedWord w = wordsNamed(QStringLiteral("w"), 1).front();
+        w.word = l.word;
+        w.base = l.base;
+        w.senses = {{l.meaning, QStringLiteral("Noun"), l.grammarText}};
+        w.encounters = {l};
+        return w;
+    };
+    ASSERT_TRUE(WordBookStorage::write({savedAs(stored)}, savedPath()));
+    putHistory({stored});
+    const QByteArray savedBytes = contents(savedPath());
+    const QByteArray historyBytes = contents(historyPath());
+    auto book = makeBook();
+    EXPECT_EQ(book->saved(), std::vector<SavedWord> {savedAs(read)});
+    EXPECT_EQ(book->history(), std::deque<WordLookup> {read});
+    ASSERT_TRUE(book->flush());
+    EXPECT_EQ(contents(savedPath()), savedBytes);
+    EXPECT_EQ(contents(historyPath()), historyBytes);
 }
 
 TEST(WordBookFile, IsReadAsStrictlyAsAnyJsonReaderWouldReadIt)
@@ -487,4 +531,69 @@ TEST_F(WordBookStorageTest, TwoBooksOverOneFolderKeepEachOthersWords)
         EXPECT_FALSE(FolderLock(folder.path(), 0ms).mayWrite());
     }
     EXPECT_TRUE(FolderLock(folder.path(), 0ms).isHeld());
+}
+
+// One book rewrites the history whole while another appends to it: the other's look-ups stay in the
+// file and come into the first book's history, by date; what the first book itself dropped, by age,
+// by excluding an application or by clearing, stays out.
+TEST_F(WordBookStorageTest, TwoBooksOverOneFolderKeepEachOthersLookUps)
+{
+    defaults->set(WordBook::keepsHistoryKey, true);
+    const QString reader = QStringLiteral("org.example.Reader");
+    const auto at = [&](const char *word, double days, const QString &app = QStringLiteral("org.example.Editor")) {
+        WordLookup l = lookup(QString::fromLatin1(word), plusSeconds(now(), days * 86'400));
+        l.appID = app;
+        return l;
+    };
+    const auto words = [](const auto &lookups) {
+        QStringList found;
+        for (const WordLookup &l : lookups)
+            found.append(l.word);
+        return found;
+    };
+    const auto inFile = [&] {
+        WordBookStorage::writeQueue().drain();
+        return words(WordBookStorage::readHistory(historyPath(), clock->wallNow()).lookups);
+    };
+    // What the write queue found reaches the book on the main thread.
+    const auto arrived = [] {
+        WordBookStorage::writeQueue().drain();
+        QCoreApplication::processEvents();
+    };
+    auto first = makeBook();
+    auto second = makeBook();
+    for (const WordLookup &l : {at("ancient", -40), at("apple", 0)})
+        ASSERT_TRUE(first->record(l));
+    for (const WordLookup &l : {at("bygone", -35), at("brook", 0.1, reader), at("bridge", 0.2)})
+        ASSERT_TRUE(second->record(l));
+
+    // The first drops what a month no longer keeps: the second's newer look-ups stay, its older one
+    // does not come back.
+    first->setHistoryRetention(HistoryRetention::month);
+    const QStringList kept {QStringLiteral("apple"), QStringLiteral("brook"), QStringLiteral("bridge")};
+    EXPECT_EQ(inFile(), kept);
+    QSignalSpy shown(first.get(), &WordBook::historyChanged);
+    arrived();
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(words(first->history()), kept);
+    EXPECT_EQ(first->lookupCount(at("bridge", 0).key()), 1);
+
+    // It clears its history and excludes the reader, whose look-up it held, while the second looks up
+    // more: the second's look-up that the clearing found stays, though the exclusion's rewrite was
+    // sent before it reached the first book.
+    ASSERT_TRUE(second->record(at("butter", 0.3)));
+    first->clearHistory();
+    ASSERT_TRUE(first->record(at("acorn", 0.4, reader)));
+    first->setExcludedAppIDs(first->excludedAppIDs() + QStringList {reader});
+    arrived();
+    EXPECT_EQ(words(first->history()), QStringList {QStringLiteral("butter")});
+    EXPECT_EQ(inFile(), QStringList {QStringLiteral("butter")});
+    EXPECT_EQ(makeBook()->history(), first->history());
+
+    // Nor does it keep the second's look-ups of the application it excludes.
+    ASSERT_TRUE(second->record(at("beacon", 0.5, reader)));
+    first->clearHistory();
+    arrived();
+    EXPECT_TRUE(first->history().empty());
+    EXPECT_TRUE(inFile().isEmpty());
 }

@@ -139,8 +139,8 @@ void HoverTextController::applyRecognition(const QString &readWord, const std::o
     std::optional<qsizetype> wordOffset = readOffset;
     if (readContext) {
         context = Text::withoutControls(*readContext);
-        if (readOffset && context->size() != readContext->size())
-            wordOffset = Text::withoutControls(readContext->left(*readOffset)).size();
+        if (readOffset)
+            wordOffset = Text::offsetWithoutControls(*readContext, *context, *readOffset);
     }
     const QString shownAs = fallbackWhy.isEmpty() ? origin : origin + QStringLiteral(" after ") + fallbackWhy;
     if (word.isEmpty())

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 Q_DECLARE_LOGGING_CATEGORY(lcWordStorage)
@@ -31,6 +32,9 @@ struct WordBook::DiskState
     // On the write queue only (and in the constructor, before any write): Words.json as this book last
     // read or wrote it, against which another copy's changes are told.
     WordBookStorage::SavedOnDisk savedOnDisk;
+    // On the write queue only (and in the constructor): the look-ups of History.jsonl this book has
+    // known, so that a rewrite keeps another copy's lines and not the ones this book dropped.
+    WordBookStorage::KnownLookups knownLookups;
 };
 
 namespace {
@@ -103,6 +107,9 @@ WordBook::WordBook(std::optional<QString> directory, std::shared_ptr<PreferenceS
     }
     if (m_historyPath) {
         auto read = WordBookStorage::readHistory(*m_historyPath, m_clock->wallNow());
+        m_disk->knownLookups.reserve(qsizetype(read.lookups.size()));
+        for (const WordLookup &lookup : read.lookups)
+            m_disk->knownLookups.insert(lookup.id, lookup.date);
         m_history.assign(std::make_move_iterator(read.lookups.begin()), std::make_move_iterator(read.lookups.end()));
         m_historyLinesOnDisk = read.lines;
         if (read.setAsideAs)
@@ -188,7 +195,10 @@ bool WordBook::flush()
     if (m_historyPath && m_disk->historyBehind) {
         m_historyLinesOnDisk = qint64(m_history.size());
         const QString path = *m_historyPath;
-        onDisk = WordBookStorage::writeQueue().runBlocking([&] { return rewriteHistory(m_history, path); }) && onDisk;
+        const quint64 rewrite = ++m_historyRewrites;
+        onDisk = WordBookStorage::writeQueue().runBlocking([&] {
+            return rewriteHistory(m_history, m_historyKeptSince, rewrite, path);
+        }) && onDisk;
     }
     return onDisk;
 }
@@ -450,9 +460,10 @@ void WordBook::addEncounter(const WordLookup &lookup, std::size_t index)
 bool WordBook::trimHistory(Date now, qsizetype batch)
 {
     qsizetype drop = 0;
-    if (const auto days = HistoryRetentions::days(m_historyRetention); days && !m_history.empty()) {
+    if (const auto days = HistoryRetentions::days(m_historyRetention); days) {
         const double cutoff = now.secondsSinceReferenceDate - *days * secondsPerDay;
-        if (m_history.front().date.secondsSinceReferenceDate < cutoff) {
+        keepHistorySince(Date {cutoff});
+        if (!m_history.empty() && m_history.front().date.secondsSinceReferenceDate < cutoff) {
             const auto firstKept = std::find_if(m_history.cbegin(), m_history.cend(), [&](const WordLookup &lookup) {
                 return lookup.date.secondsSinceReferenceDate >= cutoff;
             });
@@ -460,14 +471,24 @@ bool WordBook::trimHistory(Date now, qsizetype batch)
         }
     }
     const qsizetype count = qsizetype(m_history.size());
-    if (count - drop > historyCap + batch)
+    const bool capped = count - drop > historyCap + batch;
+    if (capped)
         drop = count - historyCap;
     if (drop < 1)
         return false;
     for (qsizetype i = 0; i < drop; ++i)
         countOut(m_history[std::size_t(i)].key());
     m_history.erase(m_history.begin(), m_history.begin() + drop);
+    // Another copy's look-ups from before the newest 10,000 would only go over the cap again.
+    if (capped)
+        keepHistorySince(m_history.front().date);
     return true;
+}
+
+void WordBook::keepHistorySince(Date date)
+{
+    if (!m_historyKeptSince || *m_historyKeptSince < date)
+        m_historyKeptSince = date;
 }
 
 void WordBook::compactHistory(qsizetype slack)
@@ -479,8 +500,9 @@ void WordBook::compactHistory(qsizetype slack)
     if (!(inMemory + slack < onDisk || (slack == 0 && onDisk != inMemory)))
         return;
     m_historyLinesOnDisk = inMemory;
-    WordBookStorage::writeQueue().post(
-        [this, history = m_history, path = *m_historyPath] { rewriteHistory(history, path); });
+    WordBookStorage::writeQueue().post([this, history = m_history, since = m_historyKeptSince,
+                                        rewrite = ++m_historyRewrites,
+                                        path = *m_historyPath] { rewriteHistory(history, since, rewrite, path); });
 }
 
 void WordBook::setTitle(const QString &title, const WordLookup &lookup)
@@ -666,6 +688,7 @@ bool WordBook::writeSaved(const std::vector<SavedWord> &saved, const QString &pa
 
 void WordBook::appendLookup(const WordLookup &lookup, const QString &path)
 {
+    m_disk->knownLookups.insert(lookup.id, lookup.date);
     // A file that missed a line gets the whole history at the next rewrite, this look-up with it; a
     // line added after the gap would leave the gap in place.
     if (m_disk->historyBehind)
@@ -676,12 +699,20 @@ void WordBook::appendLookup(const WordLookup &lookup, const QString &path)
     report(UserFile::history, path, outcome);
 }
 
-bool WordBook::rewriteHistory(const std::deque<WordLookup> &history, const QString &path)
+bool WordBook::rewriteHistory(const std::deque<WordLookup> &history, std::optional<Date> since, quint64 rewrite,
+                              const QString &path)
 {
-    const auto outcome = WordBookStorage::rewrite(history, path);
-    m_disk->historyBehind = !outcome.ok();
-    report(UserFile::history, path, outcome);
-    return outcome.ok();
+    auto written = WordBookStorage::rewriteShared(m_disk->knownLookups, history, since, path);
+    m_disk->historyBehind = !written.outcome.ok();
+    if (!written.takenIn.empty()) {
+        qCInfo(lcWordStorage).noquote() << "kept the look-ups another copy of Lumivox added to" << path << "("
+                                        << written.takenIn.size() << ")";
+        QMetaObject::invokeMethod(
+            this, [this, lookups = std::move(written.takenIn), rewrite] { takeInHistory(lookups, rewrite); },
+            Qt::QueuedConnection);
+    }
+    report(UserFile::history, path, written.outcome);
+    return written.outcome.ok();
 }
 
 void WordBook::report(UserFile file, const QString &path, const PrivateFile::Outcome &outcome)
@@ -710,6 +741,29 @@ void WordBook::afterWrite(const WriteFailure &written, WriteTrouble::Change chan
         scheduleRetry();
     if (change == WriteTrouble::Change::failed)
         emit writeFailed(written);
+}
+
+void WordBook::takeInHistory(const std::vector<WordLookup> &found, quint64 rewrite)
+{
+    // This book keeps no look-up of an application excluded here, whichever copy made it; one
+    // excluded while these were on their way goes too.
+    std::vector<WordLookup> lookups;
+    lookups.reserve(found.size());
+    std::copy_if(found.cbegin(), found.cend(), std::back_inserter(lookups),
+                 [&](const WordLookup &lookup) { return !isExcluded(lookup.appID); });
+    m_history = WordBookStorage::mergeHistory(std::move(m_history), lookups);
+    for (const WordLookup &lookup : lookups)
+        ++m_historyCounts[lookup.key()];
+    if (rewrite == m_historyRewrites && lookups.size() == found.size()) {
+        m_historyLinesOnDisk += qint64(found.size());
+    } else {
+        // The file holds look-ups this book does not keep, or lacks these: a later rewrite, sent
+        // before they came, knew them and left them out. It is brought in line with memory.
+        m_historyLinesOnDisk = -1;
+        compactHistory(0);
+    }
+    if (!lookups.empty())
+        emit historyChanged();
 }
 
 void WordBook::takeIn(const std::vector<SavedWord> &sent, const std::vector<SavedWord> &onDisk)

@@ -14,7 +14,8 @@
 // pending and waits for the queue. A write that fails keeps what it could not write in memory, is
 // told once per cause (`writeFailed`) and is made again: the saved words at the next change, the
 // whole history at the next look-up, both after retryDelay and at quit. Another copy of the program
-// may share the folder: its changes to the saved words are taken in before each write (see
+// may share the folder: its changes to the saved words are taken in before each write, and the
+// look-ups it added to the history at each rewrite of that file, into memory too (see
 // WordBookStorage.h). A book without a folder keeps everything in memory.
 
 #include "Models/ReviewAnswer.h"
@@ -224,6 +225,7 @@ private:
     void addEncounter(const WordLookup &lookup, std::size_t index);
     /// True when entries were dropped.
     bool trimHistory(Date now, qsizetype batch);
+    void keepHistorySince(Date date);
     void compactHistory(qsizetype slack);
 
     void scheduleSave();
@@ -233,11 +235,14 @@ private:
     // On the write queue; each tells the main thread what came of it (afterWrite).
     bool writeSaved(const std::vector<SavedWord> &saved, const QString &path);
     void appendLookup(const WordLookup &lookup, const QString &path);
-    bool rewriteHistory(const std::deque<WordLookup> &history, const QString &path);
+    bool rewriteHistory(const std::deque<WordLookup> &history, std::optional<Date> since, quint64 rewrite,
+                        const QString &path);
     void report(UserFile file, const QString &path, const PrivateFile::Outcome &outcome);
     // On the main thread.
     void afterWrite(const WriteFailure &written, WriteTrouble::Change change);
     void takeIn(const std::vector<SavedWord> &sent, const std::vector<SavedWord> &onDisk);
+    /// Another copy's look-ups, which the `rewrite`th rewrite of the history found in the file.
+    void takeInHistory(const std::vector<WordLookup> &found, quint64 rewrite);
 
     std::shared_ptr<PreferenceStore> m_defaults;
     std::shared_ptr<Clock> m_clock;
@@ -257,6 +262,10 @@ private:
     std::optional<QString> m_savedPath;
     std::optional<QString> m_historyPath;
     qint64 m_historyLinesOnDisk = 0;
+    // Where trimming by age or by the cap stopped: another copy's look-ups older than this are not
+    // taken in at a rewrite.
+    std::optional<Date> m_historyKeptSince;
+    quint64 m_historyRewrites = 0;
     std::vector<SetAside> m_setAsideAtStart;
     std::unordered_map<WordKey, std::size_t> m_savedIndex;
     std::unordered_map<WordKey, qint64> m_historyCounts;

@@ -3,12 +3,15 @@
 #include "Shared/Async/SerialExecutor.h"
 #include "Shared/Json/JsonScanner.h"
 #include "Shared/Storage/FolderLock.h"
+#include "Shared/Text/TextUtils.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -64,6 +67,91 @@ const SavedWord *find(const std::unordered_map<WordKey, const SavedWord *> &inde
 {
     const auto it = index.find(key);
     return it == index.end() ? nullptr : it->second;
+}
+
+// Records written before control characters were kept out of them still hold what another program
+// or a translation service put there; they are shown, reviewed and merged only without it.
+void clean(QString &text)
+{
+    QString kept = Text::withoutControls(text);
+    if (kept.constData() != text.constData())
+        text = std::move(kept);
+}
+
+void clean(std::optional<QString> &text)
+{
+    if (text)
+        clean(*text);
+}
+
+void clean(WordLookup &lookup)
+{
+    clean(lookup.word);
+    clean(lookup.base);
+    clean(lookup.meaning);
+    clean(lookup.grammarText);
+    if (lookup.sentence) {
+        const QString stored = *lookup.sentence;
+        clean(*lookup.sentence);
+        if (lookup.wordOffset)
+            lookup.wordOffset = Text::offsetWithoutControls(stored, *lookup.sentence, qsizetype(*lookup.wordOffset));
+    }
+    clean(lookup.translation);
+    clean(lookup.appName);
+    clean(lookup.title);
+}
+
+void clean(std::vector<SavedWord> &words)
+{
+    for (SavedWord &word : words) {
+        clean(word.word);
+        clean(word.base);
+        for (WordSense &sense : word.senses) {
+            clean(sense.meaning);
+            clean(sense.grammarText);
+        }
+        for (WordLookup &encounter : word.encounters)
+            clean(encounter);
+    }
+}
+
+// Each non-empty line of a history file: its look-up, cleaned, to `decoded`, or the line to
+// `undecodable`. Gives the number of lines.
+template<class Decoded, class Undecodable>
+qint64 forEachLine(QByteArrayView bytes, Decoded decoded, Undecodable undecodable)
+{
+    WordRecords::Decoder decoder;
+    qint64 lines = 0;
+    const char *data = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype start = 0;
+    while (start < size) {
+        const char *newline = static_cast<const char *>(std::memchr(data + start, '\n', std::size_t(size - start)));
+        const qsizetype end = newline ? qsizetype(newline - data) : size;
+        if (end > start) {
+            ++lines;
+            const QByteArrayView line(data + start, end - start);
+            if (auto lookup = decoder.decode<WordLookup>(line)) {
+                clean(*lookup.value);
+                decoded(std::move(*lookup.value));
+            } else {
+                undecodable(line);
+            }
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+template<class Lookups>
+QByteArray historyBytes(const Lookups &lookups)
+{
+    QByteArray bytes;
+    for (const WordLookup &lookup : lookups) {
+        bytes += WordRecords::encode(lookup);
+        bytes += '\n';
+    }
+    return bytes;
 }
 
 } // namespace
@@ -188,6 +276,7 @@ SavedRead readSaved(const QString &path, Clock::WallTime now)
         auto decoded = decodeWordBookFile(file.bytes);
         if (decoded) {
             result.saved = std::move(*decoded.value);
+            clean(result.saved);
             result.onDisk = {result.saved, SavedOnDisk::fingerprintOf(file.bytes)};
             return result;
         }
@@ -213,26 +302,13 @@ HistoryRead readHistory(const QString &path, Clock::WallTime now)
     }
     QByteArray undecodable;
     qint64 undecodableLines = 0;
-    WordRecords::Decoder decoder;
-    const char *data = file.bytes.constData();
-    const qsizetype size = file.bytes.size();
-    qsizetype start = 0;
-    while (start < size) {
-        const char *newline = static_cast<const char *>(std::memchr(data + start, '\n', std::size_t(size - start)));
-        const qsizetype end = newline ? qsizetype(newline - data) : size;
-        if (end > start) {
-            ++result.lines;
-            const QByteArrayView line(data + start, end - start);
-            if (auto lookup = decoder.decode<WordLookup>(line)) {
-                result.lookups.push_back(std::move(*lookup.value));
-            } else {
-                undecodable += line;
-                undecodable += '\n';
-                ++undecodableLines;
-            }
-        }
-        start = end + 1;
-    }
+    result.lines = forEachLine(
+        file.bytes, [&](WordLookup &&lookup) { result.lookups.push_back(std::move(lookup)); },
+        [&](QByteArrayView line) {
+            undecodable += line;
+            undecodable += '\n';
+            ++undecodableLines;
+        });
     if (result.lines == 0)
         return result;
     if (result.lookups.empty()) {
@@ -276,6 +352,7 @@ SharedWrite writeShared(SavedOnDisk &known, const std::vector<SavedWord> &saved,
         if (file.presence == PrivateFile::Presence::read
             && SavedOnDisk::fingerprintOf(file.bytes) != known.fingerprint) {
             if (auto theirs = decodeWordBookFile(file.bytes)) {
+                clean(*theirs.value);
                 merged = mergeSaved(known.words, saved, *theirs.value);
             } else {
                 // Never written by a copy of ours: kept, as at start, rather than written over.
@@ -304,12 +381,60 @@ PrivateFile::Outcome append(const WordLookup &lookup, const QString &path)
 
 PrivateFile::Outcome rewrite(const std::deque<WordLookup> &history, const QString &path)
 {
-    QByteArray bytes;
-    for (const WordLookup &lookup : history) {
-        bytes += WordRecords::encode(lookup);
-        bytes += '\n';
-    }
+    const QByteArray bytes = historyBytes(history);
     return underFolderLock(path, [&] { return PrivateFile::replace(path, bytes); });
+}
+
+HistoryRewrite rewriteShared(KnownLookups &known, const std::deque<WordLookup> &history, std::optional<Date> since,
+                             const QString &path)
+{
+    for (const WordLookup &lookup : history)
+        known.insert(lookup.id, lookup.date);
+    // Lines that old are never taken in, so their look-ups need not be told apart any more.
+    if (since)
+        known.removeIf([&](KnownLookups::iterator it) { return it.value() < *since; });
+
+    HistoryRewrite result;
+    std::vector<WordLookup> found;
+    KnownLookups foundIDs;
+    result.outcome = underFolderLock(path, [&] {
+        // Read under the lock: another copy's append cannot land between this read and the write.
+        // What is not a file of ours (PrivateFile::replace deals with it) holds nothing to take in.
+        const PrivateFile::Contents file = PrivateFile::read(path, maxFileBytes);
+        if (file.presence == PrivateFile::Presence::read) {
+            forEachLine(
+                file.bytes,
+                [&](WordLookup &&lookup) {
+                    if ((since && !(lookup.date >= *since)) || known.contains(lookup.id)
+                        || foundIDs.contains(lookup.id))
+                        return;
+                    foundIDs.insert(lookup.id, lookup.date);
+                    found.push_back(std::move(lookup));
+                },
+                [](QByteArrayView) {});
+        }
+        if (found.empty())
+            return PrivateFile::replace(path, historyBytes(history));
+        std::stable_sort(found.begin(), found.end(),
+                         [](const WordLookup &a, const WordLookup &b) { return a.date < b.date; });
+        return PrivateFile::replace(path, historyBytes(mergeHistory(history, found)));
+    });
+    // Lines that were not written over are still the other copy's, to be taken in at a later rewrite.
+    if (result.outcome) {
+        known.insert(foundIDs);
+        result.takenIn = std::move(found);
+    }
+    return result;
+}
+
+std::deque<WordLookup> mergeHistory(std::deque<WordLookup> ours, const std::vector<WordLookup> &theirs)
+{
+    if (theirs.empty())
+        return ours;
+    std::deque<WordLookup> merged;
+    std::merge(std::make_move_iterator(ours.begin()), std::make_move_iterator(ours.end()), theirs.begin(), theirs.end(),
+               std::back_inserter(merged), [](const WordLookup &a, const WordLookup &b) { return a.date < b.date; });
+    return merged;
 }
 
 } // namespace Lumivox::WordBookStorage

@@ -16,7 +16,13 @@
 // of saved words, so before it does, it looks at the file: when the file is no longer what this copy
 // last read or wrote there, the other copy's changes since then are taken in (mergeSaved) and the
 // merge is written. The file's format stays as it was; what this copy last saw on disk is the common
-// ground that tells the other copy's removals from words this copy never had.
+// ground that tells the other copy's removals from words this copy never had. The history is appended
+// to line by line, which keeps both copies' lines; when one copy rewrites it whole, it keeps the lines
+// of look-ups it has never known (rewriteShared), told by their id.
+//
+// Records written before control characters were kept out of them, by this version or by an older
+// copy sharing the folder, lose those characters as they are read (Text::withoutControls); the file
+// follows at its next write.
 //
 // A file the book cannot read (a link, a folder, a pipe, a file too large, one that does not decode)
 // is never written over: it is set aside (PrivateFile::setAside), and the book starts without it.
@@ -30,7 +36,9 @@
 #include "Shared/Storage/PrivateFile.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QUuid>
 
 #include <deque>
 #include <optional>
@@ -131,6 +139,27 @@ PrivateFile::Outcome append(const WordLookup &lookup, const QString &path);
 /// Replaces the history file atomically, under the folder's lock, with these look-ups (an empty list
 /// gives an empty file).
 PrivateFile::Outcome rewrite(const std::deque<WordLookup> &history, const QString &path);
+
+/// The look-ups of History.jsonl this copy has known (read there at start, appended, written or taken
+/// in), by id, with their dates. A line of the file whose id is not among them is another copy's.
+using KnownLookups = QHash<QUuid, Date>;
+
+struct HistoryRewrite
+{
+    PrivateFile::Outcome outcome;
+    /// Another copy's look-ups that were in the file and were written again with this copy's, oldest
+    /// first.
+    std::vector<WordLookup> takenIn;
+};
+/// `rewrite` for a folder another copy may share: the lines it finds in the file whose look-ups
+/// `known` lacks and that are dated at or after `since` (where this copy's own trimming stopped) are
+/// written too, among `history` by date. A look-up this copy knew and no longer holds stays out.
+/// `known` gains the look-ups written; those dated before `since` are forgotten, as no line that old
+/// is taken in.
+HistoryRewrite rewriteShared(KnownLookups &known, const std::deque<WordLookup> &history, std::optional<Date> since,
+                             const QString &path);
+/// Both lists of look-ups as one, by date; on one date `ours` first.
+std::deque<WordLookup> mergeHistory(std::deque<WordLookup> ours, const std::vector<WordLookup> &theirs);
 
 } // namespace WordBookStorage
 

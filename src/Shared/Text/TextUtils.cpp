@@ -262,15 +262,29 @@ QString htmlUnescaped(QStringView text)
     return out;
 }
 
-bool isStrippedControl(char32_t c)
+namespace {
+
+// Inlined where whole texts are scanned; the exported function cannot be.
+inline bool stripped(char32_t c)
 {
     if (c < 0x20)
         return c != U'\t' && c != U'\n';
     return (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
+} // namespace
+
+bool isStrippedControl(char32_t c)
+{
+    return stripped(c);
+}
+
 QString withoutControls(const QString &text)
 {
+    // Nearly every text has none, and every record of the word book passes here at start: one plain
+    // pass over the code units tells (no surrogate is stripped, so a unit can be tested on its own).
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return stripped(c.unicode()); }))
+        return text;
     // A control that breaks a line keeps the break, as a line feed: words on two lines do not run
     // into one. CR LF is one break.
     const auto breaksLine = [](QChar c) { return c == u'\r' || c == u'\v' || c == u'\f' || c == u'\u0085'; };
@@ -283,6 +297,14 @@ QString withoutControls(const QString &text)
             c = u'\n';
     }
     return withoutScalars(lines, isStrippedControl);
+}
+
+qsizetype offsetWithoutControls(const QString &text, const QString &cleaned, qsizetype offset)
+{
+    // The same length means line breaks were at most rewritten one for one: every place stays.
+    if (cleaned.size() == text.size() || offset <= 0 || offset > text.size())
+        return offset;
+    return withoutControls(text.left(offset)).size();
 }
 
 QString withoutScalars(const QString &text, bool (*drop)(char32_t))

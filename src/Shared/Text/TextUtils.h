@@ -69,6 +69,9 @@ bool isStrippedControl(char32_t c);
 /// Of an escape sequence only the ESC goes, and what follows it stays as the plain characters it
 /// is. The text itself (shared, not copied) when there is nothing to remove.
 QString withoutControls(const QString &text);
+/// Where a place in `text` (a UTF-16 offset) is in `cleaned`, the text's `withoutControls`: moved back
+/// by what was removed before it. A place outside the text stays where it is.
+qsizetype offsetWithoutControls(const QString &text, const QString &cleaned, qsizetype offset);
 
 /// The text without every code point `drop` names; the text itself when there is none.
 QString withoutScalars(const QString &text, bool (*drop)(char32_t));
