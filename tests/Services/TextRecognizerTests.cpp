@@ -123,6 +123,25 @@ TEST_F(TextRecognizerTest, ContextIsTheSentenceOfTheLineUnlessTheCaptureCutsIt)
         {box(340, 370), box(380, 420), box(430, 480), box(490, 530), box(540, 570), box(580, 640)})});
     EXPECT_EQ(at(450)->context, QStringLiteral("The lamp glows over the\u2026"));
 
+    // The strip's cut falling in the space before the line's first word is a cut too, and so is ink
+    // beside the line that the engine did not read into it (a text cursor, a word it dropped).
+    lines({line(14, 264)});
+    EXPECT_EQ(at(104)->context, QStringLiteral("\u2026ends here."));
+    const auto ink = [&](int x) {
+        for (int y = 32; y < 48; ++y)
+            image.setPixel(x, y, qRgb(0, 0, 0));
+    };
+    ink(40);
+    lines({line(60, 310)});
+    EXPECT_EQ(at(150)->context, QStringLiteral("\u2026ends here."));
+    image.fill(Qt::white);
+    ink(420);
+    lines({FakeTextRecognition::line(
+        QStringLiteral("The lamp glows over the bay"), box(100, 360),
+        {box(100, 130), box(140, 180), box(190, 240), box(250, 290), box(300, 330), box(340, 360)})});
+    EXPECT_EQ(at(210)->context, QStringLiteral("The lamp glows over the\u2026"));
+    image.fill(Qt::white);
+
     // A line of one word gives no context.
     lines({FakeTextRecognition::line(QStringLiteral("Alone"), box(100, 160), {box(100, 160)})});
     hit = at(130);

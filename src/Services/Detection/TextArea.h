@@ -59,8 +59,8 @@ struct RowEnds
     /// The row runs on to the area's right end over a row that starts at its left end, or where
     /// that cannot be told: its last word may go on there.
     bool continuesBelow = false;
-    /// Where its text may go on beyond what the strip shows, at either side: a terminal's break, or
-    /// the strip's own edge cutting the row.
+    /// Where its text may go on beyond what was read, at either side: a terminal's break, the
+    /// strip's own edge cutting the row, or ink beside the line that the engine did not read.
     bool cutBefore = false;
     bool cutAfter = false;
 
