@@ -10,7 +10,12 @@
 //     or wrong (cut without a mark, or with a number in it).
 // Each word is hovered at its centre, `--runs` times (default 1).
 //
-//   scripts/run-session.sh build/release/bench/terminal_wrap_tally [--runs N] [path/to/lumivox]
+// Every hover or sentence that is not right is listed under its tally with what was read.
+//
+//   scripts/run-session.sh build/release/bench/terminal_wrap_tally [--runs N] [--only TERMINAL]
+//       [--no-sentences] [path/to/lumivox]
+// --only keeps the terminals whose name holds TERMINAL ("konsole", "scroll bar"); --no-sentences
+// leaves the sentences out.
 
 #include "Services/Detection/ScreenCaptureService.h"
 #include "Services/Detection/TextRecognizer.h"
@@ -60,31 +65,43 @@ struct Count
 {
     int hovers = 0;
     std::map<QString, int> outcomes;
+    // What each hover that was not right read, to tell where the nothing and the wrong come from.
+    QStringList misses;
 
-    void add(const QString &outcome)
+    void add(const QString &outcome, const QString &miss = {})
     {
         ++hovers;
         ++outcomes[outcome];
+        if (!miss.isEmpty())
+            misses << miss;
     }
     QString text() const
     {
         QStringList parts;
         for (const auto &[outcome, n] : outcomes)
             parts << QStringLiteral("%1 %2").arg(outcome).arg(n);
-        return QStringLiteral("%1 hovers: %2").arg(hovers).arg(parts.join(QStringLiteral(", ")));
+        QString text = QStringLiteral("%1 hovers: %2").arg(hovers).arg(parts.join(QStringLiteral(", ")));
+        for (const QString &miss : misses)
+            text += QStringLiteral("\n      ") + miss;
+        return text;
     }
 };
 
-// The word a hover with Alt held over the pixel read, or nothing.
-std::optional<QString> hoverAt(RunningLumivox &app, XTestInjector &input, Display *display, QPoint pixel)
+// A hover's outcome in a line: its reason and what it names.
+QString outcomeText(const std::optional<QJsonObject> &outcome)
 {
-    const auto outcome = app.altHoverOutcome(input, display, pixel);
-    return outcome ? RunningLumivox::wordRead(*outcome) : std::nullopt;
+    if (!outcome)
+        return QStringLiteral("no outcome");
+    QStringList parts;
+    for (const char *key : {"reason", "word", "source", "extra"}) {
+        if (const QString value = outcome->value(QLatin1String(key)).toString(); !value.isEmpty())
+            parts << value;
+    }
+    return parts.join(QStringLiteral(" | "));
 }
 
 // Whether a context is its sentence as far as the strip showed it: a piece of it, marked with an
-// ellipsis on each side where it was cut, and no gutter's number in it. Stops and commas are not
-// compared (the engine may take one for the other).
+// ellipsis on each side where it was cut, and no gutter's number in it.
 QString sentenceOutcome(const std::optional<RecognizedHit> &hit, const QString &word, const QString &sentence)
 {
     if (!hit)
@@ -93,13 +110,19 @@ QString sentenceOutcome(const std::optional<RecognizedHit> &hit, const QString &
         return QStringLiteral("another word");
     if (!hit->context)
         return QStringLiteral("no sentence");
-    static const QRegularExpression stops(QStringLiteral("[.,;:]"));
     const QChar ellipsis(0x2026);
     QString shown = *hit->context;
     const bool before = shown.startsWith(ellipsis);
     const bool after = shown.endsWith(ellipsis);
-    shown = shown.mid(before ? 1 : 0, shown.size() - before - after).remove(stops);
-    const QString whole = QString(sentence).remove(stops);
+    // Only letters, digits and the spaces between them are compared: the engine reads no emoji, and
+    // may take a stop for a comma or a letter's case for the other.
+    const auto bare = [](QString text) {
+        static const QRegularExpression others(QStringLiteral("[^\\p{L}\\p{N}' ]"));
+        static const QRegularExpression spaces(QStringLiteral(" {2,}"));
+        return text.remove(others).replace(spaces, QStringLiteral(" ")).trimmed().toLower();
+    };
+    shown = bare(shown.mid(before ? 1 : 0, shown.size() - before - after));
+    const QString whole = bare(sentence);
     const qsizetype at = whole.indexOf(shown);
     if (at < 0)
         return shown.contains(QRegularExpression(QStringLiteral("\\d"))) ? QStringLiteral("wrong: a number in it")
@@ -107,6 +130,19 @@ QString sentenceOutcome(const std::optional<RecognizedHit> &hit, const QString &
     if ((at > 0) != before || (at + shown.size() < whole.size()) != after)
         return QStringLiteral("wrong: cut without a mark");
     return before || after ? QStringLiteral("marked where cut") : QStringLiteral("whole");
+}
+
+// Counts a word's sentence, keeping what was read for every outcome that is not the sentence.
+void addSentence(Count &count, const std::optional<RecognizedHit> &hit, const QString &word, const QString &sentence)
+{
+    const QString outcome = sentenceOutcome(hit, word, sentence);
+    const bool read = outcome == QLatin1String("whole") || outcome == QLatin1String("marked where cut");
+    count.add(
+        outcome,
+        read ? QString()
+             : QStringLiteral("%1: %2").arg(word,
+                                            hit ? hit->text + QStringLiteral(" | ") + hit->context.value_or(QString())
+                                                : QStringLiteral("nothing")));
 }
 
 void tallySentences(int runs)
@@ -125,8 +161,8 @@ void tallySentences(int runs)
         for (int run = 0; run < runs; ++run) {
             for (const Xterm::Word &word : terminal.words()) {
                 if (word.text.size() > 1)
-                    counts["xterm, a sentence longer than the strip"].add(
-                        sentenceOutcome(screenTextAt(QRectF(word.box).center()), word.text, sentence));
+                    addSentence(counts["xterm, a sentence longer than the strip"],
+                                screenTextAt(QRectF(word.box).center()), word.text, sentence);
             }
         }
     }
@@ -153,8 +189,8 @@ void tallySentences(int runs)
                     continue;
                 const QString word = QString::fromUtf8(parts[1]).remove(QRegularExpression(QStringLiteral("[.,]")));
                 if (word.size() > 1)
-                    counts[name].add(sentenceOutcome(screenTextAt(QPointF(parts[2].toDouble(), parts[3].toDouble())),
-                                                     word, text[parts[4].toInt()]));
+                    addSentence(counts[name], screenTextAt(QPointF(parts[2].toDouble(), parts[3].toDouble())), word,
+                                text[parts[4].toInt()]);
             }
         }
     };
@@ -175,8 +211,8 @@ void tallySentences(int runs)
                 QStringLiteral("raise limit"))) {
             for (int run = 0; run < runs; ++run) {
                 for (const RealApplication::Word &word : editor.words())
-                    counts["kwrite, numbered lines"].add(
-                        sentenceOutcome(screenTextAt(QRectF(word.box).center()), word.text, word.sentence));
+                    addSentence(counts["kwrite, numbered lines"], screenTextAt(QRectF(word.box).center()), word.text,
+                                word.sentence);
             }
         } else {
             std::printf("kwrite did not start: %s\n", qPrintable(editor.error()));
@@ -198,6 +234,12 @@ int main(int argc, char **argv)
         runs = std::max(1, arguments[at + 1].toInt());
         arguments.remove(at, 2);
     }
+    QString only;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--only")); at >= 0 && at + 1 < arguments.size()) {
+        only = arguments[at + 1];
+        arguments.remove(at, 2);
+    }
+    const bool sentences = !arguments.removeOne(QStringLiteral("--no-sentences"));
     if (!arguments.isEmpty())
         qputenv("LUMIVOX_APP", arguments.first().toLocal8Bit());
     else if (qEnvironmentVariableIsEmpty("LUMIVOX_APP"))
@@ -209,7 +251,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no X display: run it inside scripts/run-session.sh\n");
         return 1;
     }
-    const std::vector<Terminal> terminals {
+    const std::vector<Terminal> all {
         {"xterm", QStringLiteral("xterm"), {QStringLiteral("-u8")}, {}},
         {"xterm, scroll bar at the right",
          QStringLiteral("xterm"),
@@ -224,6 +266,11 @@ int main(int argc, char **argv)
         {"qterminal, no scroll bar", QStringLiteral("qterminal"), {}, "[General]\nScrollbarPosition=0\n"},
     };
 
+    std::vector<Terminal> terminals;
+    for (const Terminal &t : all) {
+        if (only.isEmpty() || QString::fromUtf8(t.name).contains(only))
+            terminals.push_back(t);
+    }
     std::printf("Real hovers, %d run(s), each word at its centre; a piece is right shown whole or not at all.\n", runs);
     for (const Terminal &t : terminals) {
         Count first;
@@ -261,7 +308,8 @@ int main(int argc, char **argv)
                 for (const TerminalWindow::Word &word : terminal.words()) {
                     if (!word.isHalf() && word.column != 0)
                         continue;
-                    const auto shown = hoverAt(app, input, display, word.points()[1]);
+                    const auto hover = app.altHoverOutcome(input, display, word.points()[1]);
+                    const auto shown = hover ? RunningLumivox::wordRead(*hover) : std::nullopt;
                     const QString outcome = !shown                           ? QStringLiteral("nothing")
                         : word.isHalf() && *shown == word.text               ? QStringLiteral("WRONG: the piece")
                         : *shown == (word.isHalf() ? word.whole : word.text) ? QStringLiteral("right")
@@ -270,7 +318,10 @@ int main(int argc, char **argv)
                          : word.secondHalf ? second
                          : word.row == 0   ? firstRow
                                            : rowStarts)
-                        .add(outcome);
+                        .add(outcome,
+                             outcome == QLatin1String("right") || (word.isHalf() && !shown)
+                                 ? QString()
+                                 : QStringLiteral("%1: %2").arg(word.text, outcomeText(hover)));
                 }
             }
         }
@@ -281,6 +332,7 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
     XCloseDisplay(display);
-    tallySentences(runs);
+    if (sentences)
+        tallySentences(runs);
     return 0;
 }

@@ -96,7 +96,10 @@ std::optional<QJsonObject> RunningLumivox::altHoverOutcome(XTestInjector &input,
         [&] {
             const QJsonArray all = events();
             for (qsizetype i = before; i < all.size() && !outcome; ++i) {
-                if (all[i].toObject().value(QStringLiteral("reason")).toString() != QLatin1String("holdKeyNotPressed"))
+                // "busy" is a rest that came while this hover was still being read: the hover's own
+                // outcome follows.
+                const QString reason = all[i].toObject().value(QStringLiteral("reason")).toString();
+                if (reason != QLatin1String("holdKeyNotPressed") && reason != QLatin1String("busy"))
                     outcome = all[i].toObject();
             }
             return outcome.has_value();

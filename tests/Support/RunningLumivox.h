@@ -152,7 +152,8 @@ public:
     }
     /// Holds Alt over `pixel` until the hover there has an outcome, lets go and waits until the tooltip
     /// is gone; nothing when the program never saw the pointer rest there or gave no outcome. Resting
-    /// without the key and letting go of it are outcomes of their own, passed over.
+    /// without the key, letting go of it and a rest while the hover is still being read ("busy") are
+    /// outcomes of their own, passed over.
     std::optional<QJsonObject> altHoverOutcome(XTestInjector &input, Display *display, QPoint pixel);
     /// The word a hover's outcome read: the one its tooltip showed, or the one it meant to translate
     /// (a word that fails to translate on this computer would show with a Google key); nothing for
