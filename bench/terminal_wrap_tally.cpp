@@ -93,7 +93,7 @@ QString outcomeText(const std::optional<QJsonObject> &outcome)
     if (!outcome)
         return QStringLiteral("no outcome");
     QStringList parts;
-    for (const char *key : {"reason", "word", "source", "extra"}) {
+    for (const char *key : {"reason", "word", "source", "extra", "stages"}) {
         if (const QString value = outcome->value(QLatin1String(key)).toString(); !value.isEmpty())
             parts << value;
     }
