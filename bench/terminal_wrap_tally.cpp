@@ -229,16 +229,17 @@ int main(int argc, char **argv)
 {
     QApplication qapp(argc, argv);
     QStringList arguments = QCoreApplication::arguments().mid(1);
-    int runs = 1;
-    if (const qsizetype at = arguments.indexOf(QStringLiteral("--runs")); at >= 0 && at + 1 < arguments.size()) {
-        runs = std::max(1, arguments[at + 1].toInt());
+    // An option with its value, taken out of the arguments; empty when it is not given.
+    const auto take = [&](const QString &option) {
+        const qsizetype at = arguments.indexOf(option);
+        if (at < 0 || at + 1 >= arguments.size())
+            return QString();
+        const QString value = arguments[at + 1];
         arguments.remove(at, 2);
-    }
-    QString only;
-    if (const qsizetype at = arguments.indexOf(QStringLiteral("--only")); at >= 0 && at + 1 < arguments.size()) {
-        only = arguments[at + 1];
-        arguments.remove(at, 2);
-    }
+        return value;
+    };
+    const int runs = std::max(1, take(QStringLiteral("--runs")).toInt());
+    const QString only = take(QStringLiteral("--only"));
     const bool sentences = !arguments.removeOne(QStringLiteral("--no-sentences"));
     if (!arguments.isEmpty())
         qputenv("LUMIVOX_APP", arguments.first().toLocal8Bit());

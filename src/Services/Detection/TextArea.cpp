@@ -1,5 +1,4 @@
 #include "Services/Detection/TextArea.h"
-#include <cstdio>
 
 #include <algorithm>
 #include <array>
@@ -250,21 +249,20 @@ RowEnds rowEnds(const QImage &picture, const Area &area, const QRect &line, doub
     const bool startsAtLeft = line.left() - r.left() <= reach;
     const bool endsAtRight = r.right() - line.right() <= reach;
 
-    // Where a side is the strip's cut, not the area's end, a row that comes within a space and a
-    // character of it may go on beyond it: the cut can fall in the space between two words, and
-    // the engine leaves out the letter it cut in half.
+    // The row may go on beyond what was read where a side is the strip's cut, not the area's end,
+    // and the row comes within a space and a character of it (the cut can fall in the space between
+    // two words, and the engine leaves out the letter it cut in half); and wherever the row has ink
+    // that the engine did not read into its line (a word beside a text cursor).
     const double nearCut = std::max(2 * pitch, 0.01 * image.width());
-    ends.cutBefore = !area.leftIsEnd && line.left() - r.left() <= nearCut;
-    ends.cutAfter = !area.rightIsEnd && r.right() - line.right() <= nearCut;
-    // Ink of the row that the engine did not read into its line (a word beside a text cursor, a
-    // letter the strip cut) is text the sentence may go on into.
     const int margin = std::max(2, int(std::lround(pitch / 2)));
     const auto inkBetween = [&](int left, int right) {
         return left <= right
             && hasInk(image, QRect(QPoint(left, line.top()), QPoint(right, line.bottom())), area.ground);
     };
-    ends.cutBefore = ends.cutBefore || inkBetween(r.left(), line.left() - margin);
-    ends.cutAfter = ends.cutAfter || inkBetween(line.right() + margin, r.right());
+    ends.cutBefore =
+        (!area.leftIsEnd && line.left() - r.left() <= nearCut) || inkBetween(r.left(), line.left() - margin);
+    ends.cutAfter =
+        (!area.rightIsEnd && r.right() - line.right() <= nearCut) || inkBetween(line.right() + margin, r.right());
 
     if (area.leftIsEnd && startsAtLeft) {
         const QRect above = QRect(r.left(), line.top() - rowPitch, r.width(), rowPitch) & r;
